@@ -20,7 +20,10 @@ namespace s2 {
 /* A stored value: NULL, or a byte string without 0x00 bytes. */
 using Cell = std::optional<std::string>;
 
-/* One row of a table b-tree: its rowid and its fields in column order. */
+/* One row of a table b-tree: its rowid and its fields in column order.
+** When an Image is read from a file, the field of an INTEGER PRIMARY KEY
+** column holds the rowid in decimal (what SELECT * shows); when an Image is
+** written, that field is ignored and stored as NULL, as 2.x does. */
 struct Row {
   int32_t rowid = 0;
   std::vector<Cell> cells;
@@ -38,13 +41,18 @@ struct MasterEntry {
 };
 
 /* A whole database: schema rows in rowid order and the rows of every table,
-** keyed by the table's name as stored in sqlite_master (rows in rowid order). */
+** keyed by the table's name as stored in sqlite_master (rows in rowid order).
+** A table's row must precede the rows of its indices and triggers. */
 struct Image {
   std::vector<MasterEntry> master;
   std::map<std::string, std::vector<Row>> tables;
   uint32_t schemaCookie = 0;   /* meta value 1 of the file */
   uint32_t fileFormat = 4;     /* meta value 2 of the file: 1 .. 4 */
   bool bigEndian = false;      /* byte order of the file that was read */
+  int32_t defaultCacheSize = 0;    /* meta value 3 (PRAGMA default_cache_size) */
+  int32_t defaultSafetyLevel = 0;  /* meta value 4 (PRAGMA default_synchronous) */
+  int32_t defaultTempStore = 0;    /* meta value 6 (PRAGMA default_temp_store) */
+  uint32_t unusedMeta[4] = {};     /* meta values 5, 7, 8 and 9, kept as found */
 };
 
 }  // namespace s2
