@@ -1,0 +1,73 @@
+/*
+** The shared text conversions: escaping for XML, HTML, backslash-quoted and
+** URL text, quoting, durations, the clock form, time stamps, digit grouping
+** and byte sizes.  All work on 8-bit Latin-1 text and never fail.  Each
+** conversion has a form that returns a new string and an Append form that
+** adds the result to an existing one (which the formatting directives use).
+*/
+#ifndef XB_TEXTCONV_H
+#define XB_TEXTCONV_H
+
+#include <cstdint>
+#include <string_view>
+
+#include "xb_string.h"
+
+/* HTML quote styles: entities, or backslash-escaped quotes for script text. */
+constexpr int XB_QUOTE_ENTITY = 0;
+constexpr int XB_QUOTE_BACKSLASH = 1;
+
+/* "&" "<" ">" become "&amp;" "&lt;" "&gt;"; nothing else changes. */
+XB_String XB_XmlEscape(std::string_view text);
+void XB_AppendXmlEscape(XB_String& out, std::string_view text);
+
+/* The HTML entity table, with quotes in QUOTESTYLE (XB_QUOTE_ENTITY or XB_QUOTE_BACKSLASH). */
+XB_String XB_HtmlEscape(std::string_view text, int quoteStyle = XB_QUOTE_ENTITY);
+void XB_AppendHtmlEscape(XB_String& out, std::string_view text, int quoteStyle = XB_QUOTE_ENTITY);
+
+/* Backslash, quotes, newline and tab escaped with a backslash. */
+XB_String XB_CEscape(std::string_view text);
+void XB_AppendCEscape(XB_String& out, std::string_view text);
+
+/* URL escaping: letters, digits and _ . - / : kept, "\" made "/", the rest %XX. */
+XB_String XB_UrlEscape(std::string_view text);
+void XB_AppendUrlEscape(XB_String& out, std::string_view text);
+
+/* A non-empty text in double quotes with inner double quotes doubled; empty gives nothing. */
+XB_String XB_Quote(std::string_view text);
+void XB_AppendQuote(XB_String& out, std::string_view text);
+
+/* A duration such as "59s", "1m 0s", "2h 5m", "3d 4h", "14w 1d", "99w", "7y 12d". */
+XB_String XB_Duration(uint32_t seconds);
+void XB_AppendDuration(XB_String& out, uint32_t seconds);
+
+/* The clock form "hh:mm:ss", or three spaces and "mm:ss" below one hour. */
+XB_String XB_ClockTime(uint32_t seconds);
+void XB_AppendClockTime(XB_String& out, uint32_t seconds);
+
+/* "dd.mm.yyyy hh:mm:ss" in local time; nothing for values <= 0. */
+XB_String XB_LongTimeXB(int64_t xbTime);
+XB_String XB_LongTimeUnix(int64_t unixTime);
+void XB_AppendLongTimeUnix(XB_String& out, int64_t unixTime);
+
+/* The compact time stamp of XB time XBTIME as seen at XB time NOW: "hh:mm"
+** today, "dd.mm. hh:mm" earlier this year, "dd.mm.yyyy hh:mm" in another
+** year; nothing for values <= 0. */
+XB_String XB_TimeStamp(int64_t xbTime);
+void XB_AppendTimeStamp(XB_String& out, int64_t xbTime, int64_t now);
+
+/* Decimal digits grouped by three with "." ("-1.234.567"). */
+XB_String XB_Grouped(int64_t value);
+void XB_AppendGrouped(XB_String& out, int64_t value);
+
+/* A byte count such as "999", "0.98K", "100K", "1.5M", "0.98G". */
+XB_String XB_ByteSize(uint32_t bytes);
+void XB_AppendByteSize(XB_String& out, uint32_t bytes);
+
+/* A transfer rate: the byte size of BYTESPERSECOND followed by "Bps ". */
+XB_String XB_TransferRate(uint32_t bytesPerSecond);
+
+/* A share in percent, "%.1f%% " of PERCENT. */
+XB_String XB_Share(double percent);
+
+#endif /* XB_TEXTCONV_H */
