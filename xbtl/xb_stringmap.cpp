@@ -1,0 +1,14 @@
+/*
+** The key folding of XB_StringMap.
+*/
+#include "xb_stringmap.h"
+
+/* KEY as it is looked up: unchanged, or with ASCII letters made lower case. */
+std::string XB_StringMapFoldKey(std::string_view key, bool ignoreCase) {
+  std::string folded(key);
+  if (!ignoreCase) return folded;
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return folded;
+}
