@@ -234,7 +234,7 @@ class File {
   LockLevel lockLevel() const { return level_; }
 
   /* Reads the whole file into IMAGE and remembers its bytes.  A file
-  ** shorter than one page is an empty database.  Errors: kNotADb, kFormat
+  ** shorter than one page is an empty database.  Errors: kNotADb, kError
   ** ("unsupported file format"), kCorrupt, kBusy, kIoErr. */
   Status load(Image &image);
 
@@ -249,7 +249,7 @@ class File {
 
   /* Writes IMAGE back as a format 4 file in native byte order, in place,
   ** under the write lock and a rollback journal.  Fails without writing
-  ** anything when the file changed since it was loaded, when the image
+  ** anything when the file changed since it was loaded (kError), when the image
   ** holds something 2.8.17 cannot load (kTooBig, kMismatch, kConstraint,
   ** kError), or when a lock cannot be had (kBusy).  Writing an unchanged
   ** image again leaves the file byte-identical.  The schema cookie is
@@ -261,16 +261,19 @@ class File {
 
  private:
   Status readAll(std::string &bytes);
-  Status playBackHotJournal();
   Status ensureRead(bool &tookLock);
   void restoreLevel(LockLevel before);
+  void remember(std::string &&bytes, const Image &image);
+  Status writeInPlace(const std::string &fresh);
 
   std::shared_ptr<SharedFile> shared_;
   std::string path_;
   std::string journalPath_;
   LockLevel level_ = LockLevel::None;
   std::string loadedBytes_;   /* the file as last loaded or stored */
+  Image loadedSchema_;        /* its schema rows and meta values (no rows) */
   bool loaded_ = false;
+  bool verifiedUnderLock_ = false;  /* loadedBytes_ checked while the lock held */
   uint32_t cookie_ = 0;
 };
 

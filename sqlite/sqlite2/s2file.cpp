@@ -1,0 +1,447 @@
+/*
+** class File: one connection to one 2.x database file.  It takes the same
+** whole-file fcntl locks as 2.8.17, plays back hot journals, reads the file
+** into an Image and writes an Image back in place under a rollback journal.
+**
+** POSIX locks belong to the process, and closing any descriptor of a file
+** drops all of them.  So the process keeps exactly one descriptor per file
+** (keyed by device and inode) that every connection to that file shares,
+** and the connections coordinate among themselves the way 2.8.17's own
+** per-inode bookkeeping does: many readers or one writer.
+*/
+#include "s2file.h"
+#include "s2format.h"
+#include "s2journal.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace s2 {
+
+/* The one descriptor of a file in this process and its lock bookkeeping. */
+struct SharedFile {
+  dev_t device = 0;
+  ino_t inode = 0;
+  int fd = -1;
+  bool readOnly = false;
+  int posixLevel = 0;          /* 0 none, 1 F_RDLCK, 2 F_WRLCK held by the process */
+  int holders = 0;             /* connections holding a read or write lock */
+  const File *writer = nullptr;
+  std::vector<int> spareFds;   /* descriptors that must stay open until the end */
+
+  ~SharedFile() {
+    for (int fd_ : spareFds) ::close(fd_);
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+namespace {
+
+const char kLockedMessage[] = "database is locked";
+
+/* The registry of shared descriptors; its mutex also guards every
+** SharedFile's lock bookkeeping. */
+std::mutex &registryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::map<std::pair<dev_t, ino_t>, std::weak_ptr<SharedFile>> &registry() {
+  static std::map<std::pair<dev_t, ino_t>, std::weak_ptr<SharedFile>> files;
+  return files;
+}
+
+/* Returns the registered file for DEVICE/INODE, or null. */
+std::shared_ptr<SharedFile> findShared(dev_t device, ino_t inode) {
+  auto it = registry().find({device, inode});
+  if (it == registry().end()) return nullptr;
+  return it->second.lock();
+}
+
+/* Sets the process's whole-file lock to TYPE (F_RDLCK, F_WRLCK, F_UNLCK). */
+Status setPosixLock(SharedFile &file, short type) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;
+  for (;;) {
+    if (fcntl(file.fd, F_SETLK, &lock) == 0) return Status::success();
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EACCES) return Status::failure(kBusy, kLockedMessage);
+    if (errno == EINVAL) return Status::failure(kNoLfs, "kernel lacks large file support");
+    if (errno == EBADF && type == F_WRLCK) {
+      return Status::failure(kReadOnly, "attempt to write a readonly database");
+    }
+    return Status::failure(kIoErr, "disk I/O error");
+  }
+}
+
+/* Returns PATH made absolute against the working directory. */
+std::string absolutePath(const std::string &path) {
+  if (!path.empty() && path[0] == '/') return path;
+  std::string cwd(4096, '\0');
+  if (!getcwd(cwd.data(), cwd.size())) return path;
+  cwd.resize(std::strlen(cwd.c_str()));
+  return cwd + "/" + path;
+}
+
+/* Writes all of BYTES at OFFSET of FD. */
+bool writeAll(int fd, const char *bytes, size_t n, off_t offset) {
+  while (n > 0) {
+    ssize_t put = pwrite(fd, bytes, n, offset);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    bytes += put;
+    n -= size_t(put);
+    offset += put;
+  }
+  return true;
+}
+
+bool fileExists(const std::string &path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+File::File() = default;
+
+File::~File() { close(); }
+
+bool File::readOnly() const { return shared_ && shared_->readOnly; }
+
+/* Opens or creates PATH, sharing the descriptor of a file already open. */
+Status File::open(const std::string &path) {
+  close();
+  Status cantOpen = Status::failure(kCantOpen, "unable to open database: " + path);
+  if (path.empty()) return cantOpen;
+  std::string full = absolutePath(path);
+  std::lock_guard<std::mutex> guard(registryMutex());
+  struct stat st;
+  if (stat(full.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return cantOpen;
+    if (std::shared_ptr<SharedFile> known = findShared(st.st_dev, st.st_ino)) {
+      shared_ = known;
+      path_ = full;
+      journalPath_ = full + "-journal";
+      return Status::success();
+    }
+  }
+  bool readOnly = false;
+  int fd = ::open(full.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+    fd = ::open(full.c_str(), O_RDONLY | O_CLOEXEC);
+    readOnly = true;
+  }
+  if (fd < 0) return cantOpen;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return cantOpen;
+  }
+  if (std::shared_ptr<SharedFile> known = findShared(st.st_dev, st.st_ino)) {
+    /* The name now leads to a file this process already has open: closing
+    ** this second descriptor would drop the locks held through the first. */
+    known->spareFds.push_back(fd);
+    shared_ = known;
+  } else {
+    auto shared = std::make_shared<SharedFile>();
+    shared->device = st.st_dev;
+    shared->inode = st.st_ino;
+    shared->fd = fd;
+    shared->readOnly = readOnly;
+    registry()[{st.st_dev, st.st_ino}] = shared;
+    shared_ = shared;
+  }
+  path_ = full;
+  journalPath_ = full + "-journal";
+  return Status::success();
+}
+
+/* Drops the locks and this connection's share of the descriptor. */
+void File::close() {
+  if (!shared_) return;
+  unlock();
+  std::lock_guard<std::mutex> guard(registryMutex());
+  auto key = std::make_pair(shared_->device, shared_->inode);
+  bool last = shared_.use_count() == 1;
+  shared_.reset();
+  if (last) registry().erase(key);
+  loaded_ = false;
+  verifiedUnderLock_ = false;
+  loadedBytes_.clear();
+}
+
+/* Takes the read lock, playing back a hot journal first. */
+Status File::lockRead() {
+  if (!shared_) return Status::failure(kMisuse, "library routine called out of sequence");
+  if (level_ != LockLevel::None) return Status::success();
+  std::lock_guard<std::mutex> guard(registryMutex());
+  SharedFile &file = *shared_;
+  if (file.writer) return Status::failure(kBusy, kLockedMessage);
+  if (file.posixLevel == 0) {
+    Status status = setPosixLock(file, F_RDLCK);
+    if (!status.ok()) return status;
+    file.posixLevel = 1;
+  }
+  file.holders++;
+  level_ = LockLevel::Read;
+  if (!fileExists(journalPath_)) return Status::success();
+
+  /* A journal while nobody else holds a lock is hot: roll it back under
+  ** the write lock, as 2.8.17 does. */
+  Status status = Status::failure(kBusy, kLockedMessage);
+  if (file.holders == 1 && !file.readOnly) status = setPosixLock(file, F_WRLCK);
+  if (status.ok()) {
+    status = playBackJournal(file.fd, journalPath_);
+    setPosixLock(file, F_RDLCK);
+  }
+  if (status.ok()) return status;
+  if (status.code == kReadOnly) status = Status::failure(kBusy, kLockedMessage);
+  file.holders--;
+  level_ = LockLevel::None;
+  if (file.holders == 0) {
+    setPosixLock(file, F_UNLCK);
+    file.posixLevel = 0;
+  }
+  return status;
+}
+
+/* Takes the write lock, the read lock first if needed. */
+Status File::lockWrite() {
+  if (level_ == LockLevel::Write) return Status::success();
+  Status status = lockRead();
+  if (!status.ok()) return status;
+  std::lock_guard<std::mutex> guard(registryMutex());
+  SharedFile &file = *shared_;
+  if (file.readOnly) return Status::failure(kReadOnly, "attempt to write a readonly database");
+  if (file.holders > 1) return Status::failure(kBusy, kLockedMessage);
+  status = setPosixLock(file, F_WRLCK);
+  if (!status.ok()) return status;
+  file.posixLevel = 2;
+  file.writer = this;
+  level_ = LockLevel::Write;
+  return Status::success();
+}
+
+/* Releases this connection's locks; the process lock goes with the last. */
+void File::unlock() {
+  if (!shared_ || level_ == LockLevel::None) return;
+  std::lock_guard<std::mutex> guard(registryMutex());
+  SharedFile &file = *shared_;
+  if (file.writer == this) file.writer = nullptr;
+  file.holders--;
+  if (file.holders == 0) {
+    setPosixLock(file, F_UNLCK);
+    file.posixLevel = 0;
+  } else if (file.posixLevel == 2) {
+    setPosixLock(file, F_RDLCK);
+    file.posixLevel = 1;
+  }
+  level_ = LockLevel::None;
+  verifiedUnderLock_ = false;
+}
+
+/* Takes the read lock unless a lock is held; TOOKLOCK tells which. */
+Status File::ensureRead(bool &tookLock) {
+  tookLock = false;
+  if (level_ != LockLevel::None) return Status::success();
+  Status status = lockRead();
+  if (status.ok()) tookLock = true;
+  return status;
+}
+
+/* Returns to lock level BEFORE after a call that raised it. */
+void File::restoreLevel(LockLevel before) {
+  if (before == level_) return;
+  if (before == LockLevel::None) {
+    unlock();
+    return;
+  }
+  /* Back from write to read: keep holding the read lock. */
+  std::lock_guard<std::mutex> guard(registryMutex());
+  SharedFile &file = *shared_;
+  if (file.writer == this) file.writer = nullptr;
+  if (file.posixLevel == 2) {
+    setPosixLock(file, F_RDLCK);
+    file.posixLevel = 1;
+  }
+  level_ = LockLevel::Read;
+}
+
+/* Reads the whole file into BYTES. */
+Status File::readAll(std::string &bytes) {
+  struct stat st;
+  if (fstat(shared_->fd, &st) != 0) return Status::failure(kIoErr, "disk I/O error");
+  bytes.resize(size_t(st.st_size));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t got = pread(shared_->fd, bytes.data() + done, bytes.size() - done, off_t(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Status::failure(kIoErr, "disk I/O error");
+    if (got == 0) break;
+    done += size_t(got);
+  }
+  bytes.resize(done);
+  return Status::success();
+}
+
+/* Makes BYTES (already read into IMAGE) the loaded state. */
+void File::remember(std::string &&bytes, const Image &image) {
+  loadedBytes_ = std::move(bytes);
+  loadedSchema_ = Image();
+  loadedSchema_.master = image.master;
+  loadedSchema_.schemaCookie = image.schemaCookie;
+  loadedSchema_.fileFormat = loadedBytes_.size() < kPageSize ? kCurrentFormat : image.fileFormat;
+  cookie_ = image.schemaCookie;
+  loaded_ = true;
+}
+
+/* Reads the whole file into IMAGE. */
+Status File::load(Image &image) {
+  if (!shared_) return Status::failure(kMisuse, "library routine called out of sequence");
+  LockLevel before = level_;
+  bool took = false;
+  Status status = ensureRead(took);
+  if (!status.ok()) return status;
+  std::string bytes;
+  status = readAll(bytes);
+  Image fresh;
+  if (status.ok()) status = readImage(bytes, fresh);
+  if (status.ok()) {
+    remember(std::move(bytes), fresh);
+    image = std::move(fresh);
+    verifiedUnderLock_ = true;
+  }
+  restoreLevel(before);
+  return status;
+}
+
+/* Reports whether the file differs from what was loaded or stored. */
+Status File::changedSinceLoad(bool *changed) {
+  if (!shared_ || !loaded_) return Status::failure(kMisuse, "library routine called out of sequence");
+  if (verifiedUnderLock_ && level_ != LockLevel::None) {
+    *changed = false;
+    return Status::success();
+  }
+  LockLevel before = level_;
+  bool took = false;
+  Status status = ensureRead(took);
+  if (!status.ok()) return status;
+  std::string bytes;
+  status = readAll(bytes);
+  if (status.ok()) *changed = bytes != loadedBytes_;
+  restoreLevel(before);
+  return status;
+}
+
+/* Reloads IMAGE when the file changed since it was loaded or stored. */
+Status File::refresh(Image &image, bool *reloaded) {
+  if (reloaded) *reloaded = false;
+  if (!shared_ || !loaded_) return Status::failure(kMisuse, "library routine called out of sequence");
+  if (verifiedUnderLock_ && level_ != LockLevel::None) return Status::success();
+  LockLevel before = level_;
+  bool took = false;
+  Status status = ensureRead(took);
+  if (!status.ok()) return status;
+  std::string bytes;
+  status = readAll(bytes);
+  if (status.ok() && bytes != loadedBytes_) {
+    Image fresh;
+    status = readImage(bytes, fresh);
+    if (status.ok()) {
+      remember(std::move(bytes), fresh);
+      image = std::move(fresh);
+      if (reloaded) *reloaded = true;
+    }
+  }
+  if (status.ok()) verifiedUnderLock_ = true;
+  restoreLevel(before);
+  return status;
+}
+
+/* Writes IMAGE back in place under the write lock and a journal. */
+Status File::store(const Image &image) {
+  if (!shared_ || !loaded_) return Status::failure(kMisuse, "library routine called out of sequence");
+  if (image.master.empty() && loadedBytes_.size() < kPageSize) return Status::success();
+  std::string fresh;
+  Status status = buildImage(image, &loadedSchema_, fresh);
+  if (!status.ok()) return status;
+
+  LockLevel before = level_;
+  bool verified = verifiedUnderLock_ && level_ != LockLevel::None;
+  status = lockWrite();
+  if (!status.ok()) {
+    restoreLevel(before);
+    return status;
+  }
+  if (!verified) {
+    std::string current;
+    status = readAll(current);
+    if (status.ok() && current != loadedBytes_) {
+      status = Status::failure(kError, "database file was changed by another program; "
+                                      "nothing was written");
+    }
+    if (!status.ok()) {
+      restoreLevel(before);
+      return status;
+    }
+  }
+  status = writeInPlace(fresh);
+  if (status.ok()) {
+    Image schema;
+    Status reread = readImage(fresh, schema);
+    if (reread.ok()) remember(std::move(fresh), schema);
+    verifiedUnderLock_ = true;
+  }
+  restoreLevel(before);
+  return status;
+}
+
+/* Replaces the loaded bytes with FRESH on disk: journal the pages that
+** change, write them, sync, delete the journal.  The write lock is held. */
+Status File::writeInPlace(const std::string &fresh) {
+  if (fresh == loadedBytes_) return Status::success();
+  uint32_t originalPages = uint32_t(loadedBytes_.size() / kPageSize);
+  uint32_t newPages = uint32_t(fresh.size() / kPageSize);
+  std::vector<JournalRecord> records;
+  std::vector<uint32_t> changed;
+  for (uint32_t page = 1; page <= newPages; page++) {
+    size_t offset = size_t(page - 1) * kPageSize;
+    bool existed = page <= originalPages;
+    if (existed && std::memcmp(fresh.data() + offset, loadedBytes_.data() + offset, kPageSize) == 0) {
+      continue;
+    }
+    changed.push_back(page);
+    if (existed) records.push_back({page, loadedBytes_.data() + offset});
+  }
+  Status status = writeJournal(journalPath_, originalPages, records);
+  if (!status.ok()) return status;
+
+  int fd = shared_->fd;
+  bool good = true;
+  for (uint32_t page : changed) {
+    size_t offset = size_t(page - 1) * kPageSize;
+    if (!writeAll(fd, fresh.data() + offset, kPageSize, off_t(offset))) {
+      good = false;
+      break;
+    }
+  }
+  if (good && loadedBytes_.size() != fresh.size()) good = ftruncate(fd, off_t(fresh.size())) == 0;
+  good = good && fsync(fd) == 0;
+  if (!good) {
+    /* Put the old content back at once; if even that fails the journal
+    ** stays hot and the next opener restores the file. */
+    playBackJournal(fd, journalPath_);
+    return Status::failure(kIoErr, "disk I/O error");
+  }
+  if (unlink(journalPath_.c_str()) != 0) return Status::failure(kIoErr, "disk I/O error");
+  return Status::success();
+}
+
+}  // namespace s2

@@ -1,0 +1,364 @@
+/*
+** Reading a whole 2.x database file (both byte orders, formats 1 to 4) into
+** an Image.  Every b-tree named in sqlite_master is walked and checked the
+** way 2.8.17 checks a page when it loads it; table rows are decoded, index
+** trees are only checked (their entries are rebuilt from the rows whenever
+** the file is written).  Any damage (bad offsets, cycles, pages used twice,
+** page numbers out of range, impossible sizes) yields kCorrupt, never a
+** crash or an endless loop: every page is visited at most once.
+*/
+#include "s2file.h"
+#include "s2format.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace s2 {
+
+namespace {
+
+const char kMalformed[] = "database disk image is malformed";
+
+/* One cell as found on a page. */
+struct CellRef {
+  uint32_t leftChild = 0;
+  uint32_t keySize = 0;
+  uint32_t dataSize = 0;
+  const unsigned char *local = nullptr;  /* first local payload byte */
+  uint32_t overflowPage = 0;             /* 0 when the payload is all local */
+};
+
+/* Walks the b-trees of one file, keeping track of the pages already used. */
+class TreeReader {
+ public:
+  TreeReader(std::string_view bytes, ByteOrder order)
+      : data_(reinterpret_cast<const unsigned char *>(bytes.data())),
+        pageCount_(uint32_t(bytes.size() / kPageSize)),
+        order_(order),
+        used_(pageCount_ + 1, 0) {
+    if (pageCount_ >= 1) used_[1] = 1;
+  }
+
+  /* Called for every entry in key order with its key and data bytes. */
+  using Visitor = bool (*)(void *context, const std::string &key, const std::string &data);
+
+  /* Walks the tree rooted at ROOT; with WANTPAYLOAD each entry is assembled
+  ** and handed to VISIT.  Returns false when the tree is damaged. */
+  bool walk(uint32_t root, bool wantPayload, Visitor visit, void *context) {
+    wantPayload_ = wantPayload;
+    visit_ = visit;
+    context_ = context;
+    leafDepth_ = -1;
+    return walkPage(root, 0, true);
+  }
+
+  /* Checks the freelist for pages out of range, reused pages and cycles. */
+  bool checkFreelist(uint32_t head) {
+    uint32_t trunk = head;
+    while (trunk != 0) {
+      if (!claim(trunk)) return false;
+      const unsigned char *p = page(trunk);
+      uint32_t leaves = order_.get32(p + 4);
+      if (leaves > kMaxTrunkLeaves) return false;
+      for (uint32_t i = 0; i < leaves; i++) {
+        uint32_t leaf = order_.get32(p + 8 + 4 * i);
+        if (!claim(leaf)) return false;
+      }
+      trunk = order_.get32(p);
+    }
+    return true;
+  }
+
+ private:
+  const unsigned char *page(uint32_t number) const { return data_ + size_t(number - 1) * kPageSize; }
+
+  /* Marks a page as used; false if it is out of range or already used. */
+  bool claim(uint32_t number) {
+    if (number < 2 || number > pageCount_ || used_[number]) return false;
+    used_[number] = 1;
+    return true;
+  }
+
+  /* Reads the cells of a page in list order, checking what 2.8.17 checks
+  ** when it loads a page.  Returns false when the page is damaged. */
+  bool readCells(const unsigned char *p, std::vector<CellRef> &cells) {
+    uint32_t firstCell = order_.get16(p + 4);
+    uint32_t firstFree = order_.get16(p + 6);
+    size_t cellBytes = 0;
+    uint32_t offset = firstCell;
+    while (offset != 0) {
+      if (offset < kPageHeaderSize || offset > kPageSize - 16 || offset % 4 != 0) return false;
+      if (cells.size() >= kUsableSpace / kCellHeaderSize) return false;
+      const unsigned char *c = p + offset;
+      CellRef cell;
+      cell.leftChild = order_.get32(c);
+      cell.keySize = order_.get16(c + 4) | uint32_t(c[8]) << 16;
+      cell.dataSize = order_.get16(c + 10) | uint32_t(c[9]) << 16;
+      cell.local = c + kCellHeaderSize;
+      uint64_t payload = uint64_t(cell.keySize) + cell.dataSize;
+      size_t size;
+      if (payload > kMaxLocalPayload) {
+        size = kMaxCellSize;
+        cell.overflowPage = order_.get32(c + kCellHeaderSize + kMaxLocalPayload);
+      } else {
+        size = (kCellHeaderSize + payload + 3) & ~size_t(3);
+      }
+      if (offset + size > kPageSize) return false;
+      cellBytes += size;
+      cells.push_back(cell);
+      offset = order_.get16(c + 6);
+    }
+    size_t freeBytes = 0;
+    uint32_t previous = 0;
+    offset = firstFree;
+    while (offset != 0) {
+      if (offset < kPageHeaderSize || offset > kPageSize - 4 || offset % 4 != 0) return false;
+      if (previous != 0 && offset <= previous) return false;
+      uint32_t size = order_.get16(p + offset);
+      if (size < 4 || offset + size > kPageSize) return false;
+      freeBytes += size;
+      previous = offset;
+      offset = order_.get16(p + offset + 2);
+    }
+    if (firstCell == 0 && firstFree == 0) return true;  /* an all-zero empty page */
+    return cellBytes + freeBytes == kUsableSpace;
+  }
+
+  /* Assembles the payload of CELL (local part and overflow chain).  With
+  ** ASSEMBLE false the chain is only checked. */
+  bool payload(const CellRef &cell, bool assemble, std::string &out) {
+    size_t total = size_t(cell.keySize) + cell.dataSize;
+    size_t local = std::min(total, kMaxLocalPayload);
+    if (assemble) {
+      out.clear();
+      out.reserve(total);
+      out.append(reinterpret_cast<const char *>(cell.local), local);
+    }
+    size_t remaining = total - local;
+    uint32_t next = cell.overflowPage;
+    while (remaining > 0) {
+      if (!claim(next)) return false;
+      const unsigned char *o = page(next);
+      size_t n = std::min(remaining, kOverflowPayload);
+      if (assemble) out.append(reinterpret_cast<const char *>(o + 4), n);
+      remaining -= n;
+      next = order_.get32(o);
+    }
+    return true;
+  }
+
+  bool walkPage(uint32_t number, int depth, bool isRoot) {
+    if (depth > 40 || !claim(number)) return false;
+    const unsigned char *p = page(number);
+    std::vector<CellRef> cells;
+    if (!readCells(p, cells)) return false;
+    uint32_t rightChild = order_.get32(p);
+    bool interior = rightChild != 0;
+    if (cells.empty() && (!isRoot || interior)) return false;
+    if (!interior) {
+      if (leafDepth_ < 0) leafDepth_ = depth;
+      if (leafDepth_ != depth) return false;
+    }
+    std::string entry;
+    for (const CellRef &cell : cells) {
+      if ((cell.leftChild != 0) != interior) return false;
+      if (interior && !walkPage(cell.leftChild, depth + 1, false)) return false;
+      if (!payload(cell, wantPayload_, entry)) return false;
+      if (wantPayload_) {
+        std::string key = entry.substr(0, cell.keySize);
+        std::string data = entry.substr(cell.keySize);
+        if (!visit_(context_, key, data)) return false;
+      }
+    }
+    if (interior && !walkPage(rightChild, depth + 1, false)) return false;
+    return true;
+  }
+
+  const unsigned char *data_;
+  uint32_t pageCount_;
+  ByteOrder order_;
+  std::vector<unsigned char> used_;
+  bool wantPayload_ = false;
+  Visitor visit_ = nullptr;
+  void *context_ = nullptr;
+  int leafDepth_ = -1;
+};
+
+/* Decodes a record into its fields (empty span: NULL; else the text up to
+** its terminating 0x00).  Returns false when the offsets are impossible. */
+bool decodeRecord(const std::string &data, std::vector<Cell> &fields) {
+  fields.clear();
+  size_t length = data.size();
+  if (length == 0) return true;
+  size_t width = length < 256 ? 1 : length < 65536 ? 2 : 3;
+  const unsigned char *d = reinterpret_cast<const unsigned char *>(data.data());
+  auto offsetAt = [&](size_t i) {
+    size_t v = 0;
+    for (size_t b = 0; b < width; b++) v |= size_t(d[i * width + b]) << (8 * b);
+    return v;
+  };
+  if (length < width) return false;
+  size_t headerEnd = offsetAt(0);
+  if (headerEnd < 2 * width || headerEnd > length || headerEnd % width != 0) return false;
+  size_t count = headerEnd / width - 1;
+  fields.reserve(count);
+  for (size_t i = 0; i < count; i++) {
+    size_t start = offsetAt(i), end = offsetAt(i + 1);
+    if (start < headerEnd || end < start || end > length) return false;
+    if (start == end) {
+      fields.emplace_back();
+      continue;
+    }
+    const char *text = data.data() + start;
+    const void *nul = std::memchr(text, 0, end - start);
+    size_t n = nul ? size_t(static_cast<const char *>(nul) - text) : end - start;
+    fields.emplace_back(std::string(text, n));
+  }
+  return true;
+}
+
+/* Returns the rowid of a 4-byte table key. */
+int32_t rowidOfKey(const std::string &key) {
+  uint32_t v = getBE32(reinterpret_cast<const unsigned char *>(key.data()));
+  return int32_t(v ^ 0x80000000u);
+}
+
+/* Collects the rows of one table b-tree in key order. */
+struct RowCollector {
+  std::vector<Row> *rows;
+  size_t columnCount;      /* declared columns; 0 when the SQL did not parse */
+  int rowidColumn;
+  bool first = true;
+  int32_t lastRowid = 0;
+
+  static bool visit(void *context, const std::string &key, const std::string &data) {
+    auto *self = static_cast<RowCollector *>(context);
+    if (key.size() != 4) return false;
+    Row row;
+    row.rowid = rowidOfKey(key);
+    if (!self->first && row.rowid <= self->lastRowid) return false;
+    self->first = false;
+    self->lastRowid = row.rowid;
+    if (!decodeRecord(data, row.cells)) return false;
+    if (self->columnCount > 0) row.cells.resize(self->columnCount);
+    if (self->rowidColumn >= 0 && size_t(self->rowidColumn) < row.cells.size()) {
+      row.cells[self->rowidColumn] = std::to_string(row.rowid);
+    }
+    self->rows->push_back(std::move(row));
+    return true;
+  }
+};
+
+/* Returns the page number 2.x reads from a rootpage text (atoi). */
+int32_t rootPageOf(const Cell &text) {
+  if (!text) return 0;
+  return int32_t(std::strtol(text->c_str(), nullptr, 10));
+}
+
+/* Reads the rows of sqlite_master into IMAGE.master. */
+Status readMaster(TreeReader &reader, Image &image) {
+  std::vector<Row> rows;
+  RowCollector collector{&rows, 0, -1};
+  if (!reader.walk(2, true, RowCollector::visit, &collector)) {
+    return Status::failure(kCorrupt, kMalformed);
+  }
+  for (Row &row : rows) {
+    row.cells.resize(5);
+    if (!row.cells[0] || !row.cells[3]) {
+      return Status::failure(kCorrupt, "malformed database schema");
+    }
+    char kind = (*row.cells[0])[0] | 0x20;
+    if (row.cells[0]->empty() || (kind != 't' && kind != 'i' && kind != 'v')) {
+      return Status::failure(kCorrupt, "malformed database schema: unknown object type \"" +
+                                           *row.cells[0] + "\"");
+    }
+    MasterEntry entry;
+    entry.rowid = row.rowid;
+    entry.type = *row.cells[0];
+    entry.name = row.cells[1].value_or(std::string());
+    entry.tbl_name = row.cells[2].value_or(std::string());
+    entry.rootpage = rootPageOf(row.cells[3]);
+    entry.sql = row.cells[4];
+    image.master.push_back(std::move(entry));
+  }
+  return Status::success();
+}
+
+/* Format 1 numbered schema rows at random; 2.x processes its tables
+** first, so the rows are put in that order and numbered afresh. */
+void orderFormatOneSchema(Image &image) {
+  std::stable_partition(image.master.begin(), image.master.end(),
+                        [](const MasterEntry &e) { return (e.type[0] | 0x20) == 't'; });
+  int32_t rowid = 1;
+  for (MasterEntry &e : image.master) e.rowid = rowid++;
+}
+
+bool isTableEntry(const MasterEntry &e) { return sameName(e.type, "table"); }
+bool isIndexEntry(const MasterEntry &e) { return sameName(e.type, "index"); }
+
+}  // namespace
+
+/* Reads a whole file image.  Files shorter than a page are empty. */
+Status readImage(std::string_view bytes, Image &image) {
+  image = Image();
+  if (bytes.size() < kPageSize) return Status::success();
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(bytes.data());
+  if (std::memcmp(p, kMagic, kMagicSize) != 0) {
+    return Status::failure(kNotADb, "file is encrypted or is not a database");
+  }
+  ByteOrder order;
+  order.bigEndian = nativeBigEndian();
+  if (order.get32(p + kOffMark) != kByteOrderMark) {
+    order.bigEndian = !order.bigEndian;
+    if (order.get32(p + kOffMark) != kByteOrderMark) {
+      return Status::failure(kNotADb, "file is encrypted or is not a database");
+    }
+  }
+  image.bigEndian = order.bigEndian;
+  auto meta = [&](int k) { return order.get32(p + kOffMeta + 4 * (k - 1)); };
+  image.schemaCookie = meta(1);
+  image.fileFormat = meta(2) == 0 ? kCurrentFormat : meta(2);
+  if (image.fileFormat > kCurrentFormat) return Status::failure(kError, "unsupported file format");
+  image.defaultCacheSize = int32_t(meta(3));
+  image.defaultSafetyLevel = int32_t(meta(4));
+  image.defaultTempStore = int32_t(meta(6));
+  image.unusedMeta[0] = meta(5);
+  image.unusedMeta[1] = meta(7);
+  image.unusedMeta[2] = meta(8);
+  image.unusedMeta[3] = meta(9);
+
+  TreeReader reader(bytes, order);
+  if (bytes.size() < 2 * kPageSize) return Status::failure(kCorrupt, kMalformed);
+  Status status = readMaster(reader, image);
+  if (!status.ok()) return status;
+  if (image.fileFormat == 1) orderFormatOneSchema(image);
+
+  for (const MasterEntry &entry : image.master) {
+    if (isIndexEntry(entry)) {
+      if (!reader.walk(uint32_t(entry.rootpage), false, nullptr, nullptr)) {
+        return Status::failure(kCorrupt, kMalformed);
+      }
+      continue;
+    }
+    if (!isTableEntry(entry)) continue;
+    if (image.tables.count(entry.name)) return Status::failure(kCorrupt, "malformed database schema");
+    TableDef def;
+    size_t columnCount = 0;
+    int rowidColumn = -1;
+    if (entry.sql && parseCreateTable(*entry.sql, def)) {
+      columnCount = def.columns.size();
+      rowidColumn = def.rowidColumn;
+    }
+    std::vector<Row> &rows = image.tables[entry.name];
+    RowCollector collector{&rows, columnCount, rowidColumn};
+    if (!reader.walk(uint32_t(entry.rootpage), true, RowCollector::visit, &collector)) {
+      return Status::failure(kCorrupt, kMalformed);
+    }
+  }
+  if (!reader.checkFreelist(order.get32(p + kOffFreeHead))) {
+    return Status::failure(kCorrupt, kMalformed);
+  }
+  return Status::success();
+}
+
+}  // namespace s2

@@ -1,0 +1,760 @@
+/*
+** The working copy of one generation-2 connection: loading a file into
+** SQLite 3, running compiled statements with the 2.x locking and
+** transaction rules, and writing the working copy back through the file
+** layer.  Schema statements and pragmas live in s2sqlschema.cpp.
+*/
+#include "s2sqldb.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <thread>
+
+namespace s2 {
+
+namespace {
+
+/* Called by SQLite 3 for every row change: notes the changed table. */
+void rowChanged(void *arg, int, const char *database, const char *table, sqlite3_int64) {
+  auto *changed = static_cast<std::set<std::string> *>(arg);
+  if (database && table && std::string_view(database) == "main") changed->insert(lowerAscii(table));
+}
+
+/* Sleeps for the Nth wait of a busy retry (2.x's schedule); returns the
+** milliseconds slept. */
+int busyWait(int n) {
+  static const int delays[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 50};
+  int ms = n < 12 ? delays[n] : 100;
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  return ms;
+}
+
+bool isInsert(const Statement &s) {
+  return !s.tokens.empty() && (isWord(s.tokens[0], "insert") || isWord(s.tokens[0], "replace"));
+}
+
+}  // namespace
+
+Database::Database() {
+  hooks_.rowidMoved = [this](int64_t from, int64_t to) {
+    movedFrom_ = from;
+    movedTo_ = to;
+  };
+}
+
+Database::~Database() { close(); }
+
+Status Database::open(const std::string &path) {
+  if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    return Status::failure(kNoMem, "out of memory");
+  }
+  if (registerFunctions(db_, &hooks_) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+  sqlite3_update_hook(db_, rowChanged, &dirtyTables_);
+  Status st = exec("CREATE TABLE temp.xb_master(type TEXT, name TEXT, tbl_name TEXT, rootpage TEXT "
+                   "COLLATE " + std::string(kNumericCollation) + ", sql TEXT)");
+  if (!st.ok()) return st;
+  if (path.empty() || path == ":memory:") {
+    loaded_ = true;
+    return st;
+  }
+  st = file_.open(path);
+  if (!st.ok()) return st;
+  hasFile_ = true;
+  st = ensureLoaded();
+  if (st.code == kBusy) return Status::success();
+  return st;
+}
+
+void Database::close() {
+  if (db_) {
+    if (inTransaction_) exec("ROLLBACK");
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+  }
+  inTransaction_ = false;
+  if (hasFile_) file_.close();
+  hasFile_ = false;
+}
+
+/* ------------------------------------------------------------------------
+** Loading the file into the working copy
+*/
+
+Status Database::ensureLoaded() {
+  if (loaded_ || !hasFile_) return Status::success();
+  Image image;
+  Status st = file_.load(image);
+  if (!st.ok()) return st;
+  image_ = std::move(image);
+  st = loadWorkingCopy(image_);
+  if (st.ok()) loaded_ = true;
+  return st;
+}
+
+Status Database::ensureCurrent() {
+  if (!loaded_) return ensureLoaded();
+  if (!hasFile_ || inTransaction_ || activePrograms_ > 0) return Status::success();
+  Image fresh;
+  bool reloaded = false;
+  Status st = file_.refresh(fresh, &reloaded);
+  if (!st.ok() || !reloaded) return st;
+  image_ = std::move(fresh);
+  st = clearWorkingCopy();
+  if (st.ok()) st = loadWorkingCopy(image_);
+  if (!st.ok()) loaded_ = false;
+  return st;
+}
+
+Status Database::clearWorkingCopy() {
+  std::vector<std::pair<std::string, std::string>> objects;
+  sqlite3_stmt *stmt = nullptr;
+  const char *sql = "SELECT type, name FROM main.sqlite_master WHERE type IN ('table','view') "
+                    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'";
+  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    objects.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)),
+                         reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
+  }
+  sqlite3_finalize(stmt);
+  Status st = exec("DELETE FROM temp.xb_master");
+  for (const auto &[type, name] : objects) {
+    if (!st.ok()) break;
+    st = exec((type == "view" ? "DROP VIEW main." : "DROP TABLE main.") + quoteIdentifier(name));
+  }
+  invalidateSchema();
+  return st;
+}
+
+Status Database::loadWorkingCopy(const Image &image) {
+  Status st = exec("BEGIN");
+  if (!st.ok()) return st;
+  sqlite3_stmt *insert = nullptr;
+  const char *sql = "INSERT INTO temp.xb_master(rowid, type, name, tbl_name, rootpage, sql) "
+                    "VALUES(?,?,?,?,?,?)";
+  if (sqlite3_prepare_v2(db_, sql, -1, &insert, nullptr) != SQLITE_OK) {
+    st = sqliteFailure(SQLITE_ERROR);
+  }
+  for (const MasterEntry &e : image.master) {
+    if (!st.ok()) break;
+    std::string root = std::to_string(e.rootpage);
+    sqlite3_bind_int64(insert, 1, e.rowid);
+    sqlite3_bind_text(insert, 2, e.type.data(), int(e.type.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 3, e.name.data(), int(e.name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 4, e.tbl_name.data(), int(e.tbl_name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 5, root.data(), int(root.size()), SQLITE_TRANSIENT);
+    if (e.sql) {
+      sqlite3_bind_text(insert, 6, e.sql->data(), int(e.sql->size()), SQLITE_STATIC);
+    } else {
+      sqlite3_bind_null(insert, 6);
+    }
+    if (sqlite3_step(insert) != SQLITE_DONE) st = sqliteFailure(SQLITE_ERROR);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  invalidateSchema();
+
+  /* Tables and their rows first, then the indices, then views and
+  ** triggers, so that no trigger fires while rows are loaded.  An object
+  ** whose statement cannot be used is skipped, as 2.x skips it. */
+  for (const MasterEntry &e : image.master) {
+    if (!st.ok()) break;
+    if (e.type != "table") continue;
+    const TableInfo *info = table(e.name);
+    if (!info) continue;
+    st = createTableInCopy(info->def, "main");
+    if (!st.ok()) break;
+    auto rows = image.tables.find(e.name);
+    if (rows != image.tables.end()) st = fillTable(*info, rows->second);
+    if (st.ok()) st = addRowidGuards(*info);
+  }
+  for (const MasterEntry &e : image.master) {
+    if (!st.ok()) break;
+    if (e.type != "index" || !e.sql || e.sql->empty()) continue;
+    IndexStatement index;
+    if (!parseCreateIndex(*e.sql, index)) continue;
+    const TableInfo *info = table(index.tableName);
+    IndexDef resolved;
+    if (!info || !resolveIndex(index, info->def, resolved)) continue;
+    std::string ddl = std::string(index.unique ? "CREATE UNIQUE INDEX main." : "CREATE INDEX main.") +
+                      quoteIdentifier(index.name) + " ON " + quoteIdentifier(info->def.name) + "(";
+    for (size_t i = 0; i < index.columnNames.size(); ++i) {
+      ddl += (i ? "," : "") + quoteIdentifier(index.columnNames[i]);
+    }
+    st = exec(ddl + ")");
+  }
+  for (const char *kind : {"view", "trigger"}) {
+    for (const MasterEntry &e : image.master) {
+      if (!st.ok()) break;
+      if (e.type != kind || !e.sql) continue;
+      exec(translateForWorkingCopy(*e.sql));
+    }
+  }
+  if (st.ok()) st = exec("COMMIT");
+  if (!st.ok()) {
+    exec("ROLLBACK");
+    if (st.code == kConstraint) st = Status::failure(kCorrupt, "database disk image is malformed");
+  }
+  dirtyTables_.clear();
+  schemaChanged_ = false;
+  ++generation_;
+  return st;
+}
+
+Status Database::createTableInCopy(const TableDef &def, const std::string &schema) {
+  bool allNumeric = image_.fileFormat < 4;
+  std::string ddl = "CREATE TABLE " + schema + "." + quoteIdentifier(def.name) + "(";
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    const ColumnDef &c = def.columns[i];
+    ddl += (i ? ", " : "") + quoteIdentifier(c.name);
+    if (int(i) == def.rowidColumn) {
+      ddl += " INTEGER PRIMARY KEY";
+      continue;
+    }
+    bool numeric = allNumeric || c.cls == ColumnClass::Numeric;
+    ddl += " TEXT COLLATE " + std::string(numeric ? kNumericCollation : "BINARY");
+    if (c.notNull) ddl += " NOT NULL";
+    if (c.hasDefault) ddl += " DEFAULT " + (c.defaultValue ? quoteLiteral(*c.defaultValue) : "NULL");
+  }
+  for (const IndexDef &index : def.autoIndices) {
+    ddl += ", UNIQUE(";
+    for (size_t i = 0; i < index.columns.size(); ++i) {
+      ddl += (i ? "," : "") + quoteIdentifier(def.columns[index.columns[i]].name);
+    }
+    ddl += ")";
+  }
+  return exec(ddl + ")");
+}
+
+Status Database::fillTable(const TableInfo &info, const std::vector<Row> &rows) {
+  const TableDef &def = info.def;
+  std::string columns = info.rowidName, params = "?";
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    if (int(i) == def.rowidColumn) continue;
+    columns += ", " + quoteIdentifier(def.columns[i].name);
+    params += ",?";
+  }
+  std::string sql = "INSERT INTO main." + quoteIdentifier(def.name) + "(" + columns + ") VALUES(" +
+                    params + ")";
+  sqlite3_stmt *insert = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert, nullptr) != SQLITE_OK) {
+    return sqliteFailure(SQLITE_ERROR);
+  }
+  Status st;
+  for (const Row &row : rows) {
+    sqlite3_bind_int64(insert, 1, row.rowid);
+    int param = 2;
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      if (int(i) == def.rowidColumn) continue;
+      const Cell *cell = i < row.cells.size() ? &row.cells[i] : nullptr;
+      if (cell && *cell) {
+        sqlite3_bind_text(insert, param, (*cell)->data(), int((*cell)->size()), SQLITE_STATIC);
+      } else {
+        sqlite3_bind_null(insert, param);
+      }
+      ++param;
+    }
+    int rc = sqlite3_step(insert);
+    sqlite3_reset(insert);
+    if (rc != SQLITE_DONE) {
+      st = sqliteFailure(rc);
+      break;
+    }
+  }
+  sqlite3_finalize(insert);
+  return st;
+}
+
+Status Database::addRowidGuards(const TableInfo &info) {
+  /* SQLite 3 has 64-bit rowids; 2.x has 32-bit ones and, once the
+  ** largest is taken, chooses free ones at random.  These triggers refuse
+  ** a rowid outside 32 bits and move an automatic one that SQLite 3
+  ** numbered past the end. */
+  const std::string t = "main." + quoteIdentifier(info.def.name);
+  const std::string &r = info.rowidName;
+  const std::string range = " NOT BETWEEN -2147483648 AND 2147483647";
+  const std::string fail = std::string(" BEGIN SELECT ") + kFailFunction +
+                           "(20, 'datatype mismatch'); END";
+  std::string base = "xb_guard_" + std::to_string(++guardCounter_);
+  Status st = exec("CREATE TEMP TRIGGER " + base + "_i BEFORE INSERT ON " + t + " WHEN new." + r +
+                   range + fail);
+  if (st.ok()) {
+    st = exec("CREATE TEMP TRIGGER " + base + "_u BEFORE UPDATE ON " + t + " WHEN new." + r +
+              range + fail);
+  }
+  if (st.ok()) {
+    st = exec("CREATE TEMP TRIGGER " + base + "_n AFTER INSERT ON " + t + " WHEN new." + r +
+              " > 2147483647 BEGIN UPDATE " + t + " SET " + r + " = " + kNewRowidFunction + "(" +
+              quoteLiteral(info.def.name) + ", " + quoteLiteral(r) + ", new." + r + ") WHERE " +
+              r + " = new." + r + "; END");
+  }
+  return st;
+}
+
+/* ------------------------------------------------------------------------
+** Building an Image of the working copy and writing it back
+*/
+
+Status Database::readMaster(std::vector<MasterEntry> &master) {
+  sqlite3_stmt *stmt = nullptr;
+  const char *sql = "SELECT rowid, type, name, tbl_name, rootpage, sql FROM temp.xb_master "
+                    "ORDER BY rowid";
+  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    MasterEntry e;
+    e.rowid = int32_t(sqlite3_column_int64(stmt, 0));
+    e.type = columnCell(stmt, 1).value_or("");
+    e.name = columnCell(stmt, 2).value_or("");
+    e.tbl_name = columnCell(stmt, 3).value_or("");
+    e.rootpage = int32_t(sqlite3_column_int64(stmt, 4));
+    e.sql = columnCell(stmt, 5);
+    master.push_back(std::move(e));
+  }
+  sqlite3_finalize(stmt);
+  return rc == SQLITE_DONE ? Status::success() : sqliteFailure(rc);
+}
+
+Status Database::readTable(const TableInfo &info, std::vector<Row> &rows) {
+  const TableDef &def = info.def;
+  std::string sql = "SELECT " + info.rowidName;
+  for (const ColumnDef &c : def.columns) sql += ", " + quoteIdentifier(c.name);
+  sql += " FROM main." + quoteIdentifier(def.name) + " ORDER BY " + info.rowidName;
+  sqlite3_stmt *stmt = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    return sqliteFailure(SQLITE_ERROR);
+  }
+  rows.clear();
+  int rc;
+  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+    Row row;
+    sqlite3_int64 rowid = sqlite3_column_int64(stmt, 0);
+    if (rowid < INT32_MIN || rowid > INT32_MAX) {
+      sqlite3_finalize(stmt);
+      return Status::failure(kMismatch, "datatype mismatch");
+    }
+    row.rowid = int32_t(rowid);
+    row.cells.reserve(def.columns.size());
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      /* The record keeps NULL in the rowid alias's slot. */
+      row.cells.push_back(int(i) == def.rowidColumn ? Cell() : columnCell(stmt, int(i) + 1));
+    }
+    rows.push_back(std::move(row));
+  }
+  sqlite3_finalize(stmt);
+  return rc == SQLITE_DONE ? Status::success() : sqliteFailure(rc);
+}
+
+Status Database::writeBack() {
+  if (!hasFile_) {
+    dirtyTables_.clear();
+    schemaChanged_ = false;
+    return Status::success();
+  }
+  if (dirtyTables_.empty() && !schemaChanged_) return Status::success();
+  Image next;
+  next.schemaCookie = image_.schemaCookie;
+  next.fileFormat = 4;
+  next.bigEndian = image_.bigEndian;
+  Status st = readMaster(next.master);
+  /* Unchanged tables are moved over from the current image and moved back
+  ** if the write fails. */
+  std::vector<std::string> borrowed;
+  for (const MasterEntry &e : next.master) {
+    if (!st.ok()) break;
+    if (e.type != "table" || next.tables.count(e.name)) continue;
+    auto old = image_.tables.find(e.name);
+    const TableInfo *info = table(e.name);
+    bool dirty = dirtyTables_.count(lowerAscii(e.name)) > 0;
+    if (info && (dirty || old == image_.tables.end())) {
+      st = readTable(*info, next.tables[e.name]);
+    } else if (old != image_.tables.end()) {
+      next.tables[e.name] = std::move(old->second);
+      borrowed.push_back(e.name);
+    } else {
+      next.tables[e.name];
+    }
+  }
+  if (st.ok()) st = file_.store(next);
+  if (!st.ok()) {
+    for (const std::string &name : borrowed) image_.tables[name] = std::move(next.tables[name]);
+    return st;
+  }
+  bool schemaChanged = schemaChanged_;
+  image_ = std::move(next);
+  dirtyTables_.clear();
+  schemaChanged_ = false;
+  return schemaChanged ? updateRootPages() : Status::success();
+}
+
+Status Database::updateRootPages() {
+  /* The file layer chooses the root pages when it writes; read them back
+  ** so that sqlite_master shows what the file holds. */
+  Image written;
+  Status st = file_.load(written);
+  if (!st.ok()) return st;
+  sqlite3_stmt *stmt = nullptr;
+  const char *sql = "UPDATE temp.xb_master SET rootpage = ? WHERE rowid = ?";
+  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+  for (const MasterEntry &e : written.master) {
+    std::string root = std::to_string(e.rootpage);
+    sqlite3_bind_text(stmt, 1, root.data(), int(root.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_int64(stmt, 2, e.rowid);
+    sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+  }
+  sqlite3_finalize(stmt);
+  image_.master = written.master;
+  return Status::success();
+}
+
+/* ------------------------------------------------------------------------
+** Locks and transactions
+*/
+
+Status Database::acquireLock(bool write) {
+  if (!hasFile_ || inTransaction_) return Status::success();
+  LockLevel have = file_.lockLevel();
+  if (have == LockLevel::Write || (!write && have == LockLevel::Read)) return Status::success();
+  int waited = 0;
+  for (int attempt = 0;; ++attempt) {
+    Status st = write ? file_.lockWrite() : file_.lockRead();
+    if (st.code != kBusy || waited >= busyTimeoutMs_) return st;
+    waited += busyWait(attempt);
+  }
+}
+
+void Database::releaseLock() {
+  if (!hasFile_ || inTransaction_) return;
+  if (activePrograms_ == 0) {
+    file_.unlock();
+  } else if (file_.lockLevel() == LockLevel::Write) {
+    file_.unlock();
+    file_.lockRead();
+  }
+}
+
+void Database::forgetUncommitted() {
+  dirtyTables_.clear();
+  schemaChanged_ = false;
+  invalidateSchema();
+}
+
+Status Database::beginOwnTransaction(Program &program) {
+  Status st = exec("BEGIN");
+  if (st.ok()) program.ownTransaction = true;
+  return st;
+}
+
+Status Database::endOwnTransaction(Program &program, Status status) {
+  program.ownTransaction = false;
+  if (status.ok()) status = writeBack();
+  if (status.ok()) status = exec("COMMIT");
+  if (!status.ok()) {
+    exec("ROLLBACK");
+    forgetUncommitted();
+  }
+  return status;
+}
+
+Status Database::runTransactionStatement(Program &program) {
+  switch (program.statement.kind) {
+    case StatementKind::Begin: {
+      if (inTransaction_) return Status::failure(kError, "cannot start a transaction within a transaction");
+      Status st = ensureCurrent();
+      if (st.ok()) st = exec("BEGIN");
+      if (st.ok()) inTransaction_ = true;
+      return st;
+    }
+    case StatementKind::Commit: {
+      if (!inTransaction_) return Status::failure(kError, "cannot commit - no transaction is active");
+      Status st = writeBack();
+      if (!st.ok()) return st;
+      st = exec("COMMIT");
+      if (!st.ok()) return st;
+      inTransaction_ = false;
+      releaseLock();
+      return st;
+    }
+    default: {
+      if (!inTransaction_) return Status::failure(kError, "cannot rollback - no transaction is active");
+      exec("ROLLBACK");
+      inTransaction_ = false;
+      forgetUncommitted();
+      releaseLock();
+      return Status::success();
+    }
+  }
+}
+
+/* ------------------------------------------------------------------------
+** Compiling and running statements
+*/
+
+Status Database::compile(std::string_view sql, size_t *consumed,
+                         std::unique_ptr<Program> &program) {
+  program.reset();
+  size_t used = 0;
+  Statement statement;
+  while (used < sql.size()) {
+    size_t len = firstStatementLength(sql.substr(used));
+    statement = classifyStatement(sql.substr(used, len));
+    used += len;
+    if (statement.kind != StatementKind::Empty) break;
+  }
+  if (consumed) *consumed = used;
+  if (statement.kind == StatementKind::Empty) return Status::success();
+  if (statement.kind == StatementKind::Invalid) return Status::failure(kError, statement.error);
+  Status st = ensureCurrent();
+  if (!st.ok()) return st;
+  auto p = std::make_unique<Program>();
+  p->statement = std::move(statement);
+  switch (p->statement.kind) {
+    case StatementKind::Query:
+    case StatementKind::Change:
+      st = prepareProgram(*p);
+      break;
+    case StatementKind::Pragma:
+    case StatementKind::Vacuum:
+    case StatementKind::Begin:
+    case StatementKind::Commit:
+    case StatementKind::Rollback:
+      break;
+    default:
+      st = checkSchemaStatement(p->statement);
+      p->writes = !p->statement.temporary;
+      break;
+  }
+  if (!st.ok()) return st;
+  program = std::move(p);
+  return st;
+}
+
+Status Database::prepareProgram(Program &p) {
+  if (p.stmt) {
+    sqlite3_finalize(p.stmt);
+    p.stmt = nullptr;
+  }
+  if (p.statement.kind == StatementKind::Change && lowerAscii(p.statement.name) == "sqlite_master") {
+    return Status::failure(kError, "table sqlite_master may not be modified");
+  }
+  p.translated = translateForWorkingCopy(p.statement.text);
+  int rc = sqlite3_prepare_v2(db_, p.translated.c_str(), int(p.translated.size()), &p.stmt, nullptr);
+  if (rc != SQLITE_OK) {
+    Status st = mapError(rc, p.statement);
+    sqlite3_finalize(p.stmt);
+    p.stmt = nullptr;
+    return st;
+  }
+  p.writes = !sqlite3_stmt_readonly(p.stmt);
+  p.generation = generation_;
+  describeColumns(p);
+  return Status::success();
+}
+
+void Database::describeColumns(Program &p) {
+  int n = sqlite3_column_count(p.stmt);
+  p.names.clear();
+  p.types.clear();
+  for (int i = 0; i < n; ++i) {
+    const char *name = sqlite3_column_name(p.stmt, i);
+    p.names.push_back(name ? name : "");
+    const char *database = sqlite3_column_database_name(p.stmt, i);
+    const char *tableName = sqlite3_column_table_name(p.stmt, i);
+    const char *origin = sqlite3_column_origin_name(p.stmt, i);
+    Cell type = std::string("NUMERIC");
+    if (database && tableName && origin && std::string_view(database) == "main") {
+      const TableInfo *info = table(tableName);
+      type = std::string("INTEGER");
+      for (size_t c = 0; info && c < info->def.columns.size(); ++c) {
+        if (!sameName(info->def.columns[c].name, origin)) continue;
+        const std::string &declared = info->def.columns[c].declaredType;
+        type = declared.empty() ? Cell() : Cell(declared);
+      }
+    } else if (database && tableName && origin && std::string_view(tableName) == "xb_master") {
+      type = std::string(sameName(origin, "rootpage") ? "integer" : "text");
+    }
+    p.types.push_back(type);
+  }
+}
+
+StepResult Database::step(Program &p) {
+  if (p.state == Program::State::Done || p.state == Program::State::Failed) return StepResult::Error;
+  if (p.state == Program::State::Ready) {
+    StatementKind kind = p.statement.kind;
+    bool transaction = kind == StatementKind::Begin || kind == StatementKind::Commit ||
+                       kind == StatementKind::Rollback;
+    Status st = acquireLock(p.writes || kind == StatementKind::Begin);
+    if (st.code == kBusy) return StepResult::Busy;
+    if (!st.ok()) return finish(p, st);
+    if (!transaction) st = ensureCurrent();
+    if (!st.ok()) {
+      releaseLock();
+      return finish(p, st);
+    }
+    p.state = Program::State::Running;
+    if (transaction) {
+      st = runTransactionStatement(p);
+      if (kind == StatementKind::Begin && !st.ok()) releaseLock();
+      return finish(p, st);
+    }
+    p.holdsLock = true;
+    ++activePrograms_;
+    if (p.stmt && p.generation != generation_) {
+      st = prepareProgram(p);
+      if (!st.ok()) return finish(p, st);
+    }
+    if (p.writes && !inTransaction_) {
+      st = beginOwnTransaction(p);
+      if (!st.ok()) return finish(p, st);
+    }
+    if (!p.stmt) {
+      st = runAction(p);
+      if (!st.ok()) return finish(p, st);
+    }
+  }
+  if (p.stmt) return stepStatement(p);
+  if (p.nextRow < p.rows.size()) {
+    p.current = p.rows[p.nextRow++];
+    return StepResult::Row;
+  }
+  return finish(p, Status::success());
+}
+
+StepResult Database::stepStatement(Program &p) {
+  int rc = sqlite3_step(p.stmt);
+  if (rc == SQLITE_ROW) {
+    int n = sqlite3_column_count(p.stmt);
+    p.current.clear();
+    for (int i = 0; i < n; ++i) p.current.push_back(columnCell(p.stmt, i));
+    return StepResult::Row;
+  }
+  if (rc == SQLITE_DONE) {
+    if (p.statement.kind == StatementKind::Change) {
+      changes_ = sqlite3_changes(db_);
+      if (isInsert(p.statement)) {
+        sqlite3_int64 rowid = sqlite3_last_insert_rowid(db_);
+        if (rowid == movedFrom_ && movedFrom_ != 0) rowid = movedTo_;
+        lastInsertRowid_ = int(rowid);
+      }
+    }
+    return finish(p, Status::success());
+  }
+  return finish(p, mapError(rc, p.statement));
+}
+
+StepResult Database::finish(Program &p, Status status) {
+  if (p.stmt) sqlite3_reset(p.stmt);
+  if (p.ownTransaction) status = endOwnTransaction(p, status);
+  if (inTransaction_ && sqlite3_get_autocommit(db_)) {
+    /* INSERT OR ROLLBACK and the like end the transaction inside SQLite 3. */
+    inTransaction_ = false;
+    forgetUncommitted();
+  }
+  if (p.holdsLock) {
+    p.holdsLock = false;
+    --activePrograms_;
+    releaseLock();
+  }
+  movedFrom_ = movedTo_ = 0;
+  p.result = status;
+  p.state = status.ok() ? Program::State::Done : Program::State::Failed;
+  return status.ok() ? StepResult::Done : StepResult::Error;
+}
+
+Status Database::finalize(Program &p) {
+  if (p.state == Program::State::Running) finish(p, Status::success());
+  if (p.stmt) {
+    sqlite3_finalize(p.stmt);
+    p.stmt = nullptr;
+  }
+  return p.result;
+}
+
+Status Database::runAction(Program &p) {
+  switch (p.statement.kind) {
+    case StatementKind::CreateTable:
+      return createTable(p);
+    case StatementKind::CreateIndex:
+      return createIndex(p);
+    case StatementKind::CreateView:
+    case StatementKind::CreateTrigger:
+      return createViewOrTrigger(p);
+    case StatementKind::DropTable:
+    case StatementKind::DropIndex:
+    case StatementKind::DropView:
+    case StatementKind::DropTrigger:
+      return dropObject(p);
+    case StatementKind::Pragma:
+      return pragma(p);
+    case StatementKind::Vacuum:
+      if (inTransaction_) return Status::failure(kError, "cannot VACUUM from within a transaction");
+      return Status::success();
+    default:
+      return Status::failure(kInternal, "internal SQLite implementation flaw");
+  }
+}
+
+/* ------------------------------------------------------------------------
+** SQLite 3 helpers
+*/
+
+Status Database::exec(const std::string &sql) {
+  char *message = nullptr;
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+  if (rc == SQLITE_OK) return Status::success();
+  std::string text = message ? message : sqlite3_errstr(rc);
+  sqlite3_free(message);
+  return Status::failure(rc & 0xff, text);
+}
+
+Status Database::sqliteFailure(int rc) const {
+  int code = rc & 0xff;
+  if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE) code = SQLITE_ERROR;
+  return Status::failure(code, sqlite3_errmsg(db_));
+}
+
+Status Database::mapError(int rc, const Statement &statement) const {
+  int code = sqlite3_errcode(db_) & 0xff;
+  if (code == SQLITE_OK) code = rc & 0xff;
+  std::string message = sqlite3_errmsg(db_);
+  const std::string unique = "UNIQUE constraint failed: ";
+  const std::string notNull = "NOT NULL constraint failed: ";
+  if (message.rfind(unique, 0) == 0) {
+    if (statement.kind == StatementKind::CreateIndex) {
+      return Status::failure(kConstraint, "indexed columns are not unique");
+    }
+    std::vector<std::string> columns;
+    std::string list = message.substr(unique.size());
+    size_t pos = 0;
+    while (pos <= list.size()) {
+      size_t comma = list.find(", ", pos);
+      std::string item = list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+      size_t dot = item.find('.');
+      columns.push_back(dot == std::string::npos ? item : item.substr(dot + 1));
+      if (comma == std::string::npos) break;
+      pos = comma + 2;
+    }
+    const TableInfo *info = nullptr;
+    size_t dot = list.find('.');
+    if (dot != std::string::npos) info = const_cast<Database *>(this)->table(list.substr(0, dot));
+    if (columns.size() == 1 && info && info->def.rowidColumn >= 0 &&
+        sameName(info->def.columns[info->def.rowidColumn].name, columns[0])) {
+      return Status::failure(kConstraint, "PRIMARY KEY must be unique");
+    }
+    if (columns.size() == 1) return Status::failure(kConstraint, "column " + columns[0] + " is not unique");
+    std::string joined;
+    for (const std::string &c : columns) joined += (joined.empty() ? "" : ", ") + c;
+    return Status::failure(kConstraint, "columns " + joined + " are not unique");
+  }
+  if (message.rfind(notNull, 0) == 0) {
+    return Status::failure(kConstraint, message.substr(notNull.size()) + " may not be NULL");
+  }
+  if (code == SQLITE_CONSTRAINT && message.find("constraint failed") != std::string::npos) {
+    return Status::failure(kConstraint, "constraint failed");
+  }
+  return Status::failure(code, message);
+}
+
+}  // namespace s2

@@ -1,0 +1,166 @@
+/*
+** The working copy of one generation-2 connection: a private in-memory
+** SQLite 3 database holding every table, index, view and trigger of the
+** 2.x file, with the 2.x schema rows kept apart.  Statements are compiled
+** into Programs and run against the working copy; a statement that
+** changes it is followed, once no transaction is open, by building an
+** Image of the working copy and handing it to the file layer, which
+** writes it back as a 2.x file.  Before a statement runs, a file that
+** another program changed is loaded again.
+*/
+#ifndef S2SQLDB_H
+#define S2SQLDB_H
+
+#include "s2file.h"
+#include "s2sqlrewrite.h"
+#include "s2sqlvalue.h"
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace s2 {
+
+/* What the working copy knows about one of its tables. */
+struct TableInfo {
+  TableDef def;
+  std::string rowidName;   /* expression naming the rowid in SQL */
+  bool inFile = true;      /* a table of the file (not TEMP) */
+};
+
+/* One compiled statement and its progress. */
+struct Program {
+  enum class State { Ready, Running, Done, Failed };
+
+  Statement statement;
+  std::string translated;        /* the text SQLite 3 runs */
+  sqlite3_stmt *stmt = nullptr;  /* for queries and row changes */
+  int generation = 0;            /* working-copy generation stmt was made for */
+  bool writes = false;           /* may change the file's content */
+  State state = State::Ready;
+  bool holdsLock = false;
+  bool ownTransaction = false;   /* wrapped in a transaction of its own */
+  Status result;
+
+  std::vector<std::string> names;
+  std::vector<Cell> types;
+  std::vector<std::vector<Cell>> rows;  /* rows made by the engine itself */
+  size_t nextRow = 0;
+  std::vector<Cell> current;            /* the row just stepped to */
+};
+
+/* The outcome of one step of a Program. */
+enum class StepResult { Row, Done, Busy, Error };
+
+class Database {
+ public:
+  Database();
+  ~Database();
+  Database(const Database &) = delete;
+  Database &operator=(const Database &) = delete;
+
+  /* Opens PATH (":memory:" or "" for a private database without a file)
+  ** and loads it.  A file locked by another program opens; it is loaded
+  ** at the first statement.  Returns the 2.x code and message. */
+  Status open(const std::string &path);
+
+  /* Rolls back an open transaction and releases the file. */
+  void close();
+
+  /* Compiles the first statement of SQL into PROGRAM; *CONSUMED gets the
+  ** length of the statement.  PROGRAM is null when SQL holds no statement. */
+  Status compile(std::string_view sql, size_t *consumed, std::unique_ptr<Program> &program);
+
+  /* Runs PROGRAM to its next row (in program->current) or to its end. */
+  StepResult step(Program &program);
+
+  /* Ends PROGRAM early if it is still running and releases it.  Returns
+  ** the program's result. */
+  Status finalize(Program &program);
+
+  int lastInsertRowid() const { return lastInsertRowid_; }
+  int changes() const { return changes_; }
+  bool emptyResultCallbacks() const { return emptyResultCallbacks_; }
+  void setBusyTimeout(int ms) { busyTimeoutMs_ = ms; }
+
+ private:
+  /* loading and writing back */
+  Status ensureLoaded();
+  Status ensureCurrent();
+  Status loadWorkingCopy(const Image &image);
+  Status clearWorkingCopy();
+  Status createTableInCopy(const TableDef &def, const std::string &schema);
+  Status fillTable(const TableInfo &info, const std::vector<Row> &rows);
+  Status addRowidGuards(const TableInfo &info);
+  Status readTable(const TableInfo &info, std::vector<Row> &rows);
+  Status readMaster(std::vector<MasterEntry> &master);
+  Status writeBack();
+  Status updateRootPages();
+
+  /* locks and transactions */
+  Status acquireLock(bool write);
+  void releaseLock();
+  Status beginOwnTransaction(Program &program);
+  Status endOwnTransaction(Program &program, Status status);
+  Status runTransactionStatement(Program &program);
+  void forgetUncommitted();
+
+  /* statements */
+  Status prepareProgram(Program &program);
+  Status runAction(Program &program);
+  StepResult stepStatement(Program &program);
+  StepResult finish(Program &program, Status status);
+  void describeColumns(Program &program);
+  Status mapError(int rc, const Statement &statement) const;
+
+  /* schema (s2sqlschema.cpp) */
+  Status checkSchemaStatement(const Statement &statement);
+  Status createTable(Program &program);
+  Status createIndex(Program &program);
+  Status createViewOrTrigger(Program &program);
+  Status dropObject(Program &program);
+  Status pragma(Program &program);
+  Status addMasterRow(const std::string &type, const std::string &name,
+                      const std::string &tableName, const Cell &sql);
+  bool findMaster(const std::string &name, std::string_view types, MasterEntry &out);
+  Status deleteMasterRows(const std::string &column, const std::string &name);
+  bool tempObjectExists(const std::string &type, const std::string &name);
+  Status createTableText(const Statement &statement, std::string &text, std::string &select);
+  const TableInfo *table(const std::string &name);
+  void invalidateSchema();
+  void markDirty(const std::string &table);
+
+  /* SQLite 3 helpers */
+  Status exec(const std::string &sql);
+  Status sqliteFailure(int rc) const;
+
+  sqlite3 *db_ = nullptr;
+  File file_;
+  bool hasFile_ = false;
+  bool loaded_ = false;
+  Image image_;                     /* the file's content as last loaded or written */
+  int generation_ = 0;
+  bool inTransaction_ = false;
+  int activePrograms_ = 0;
+  bool schemaChanged_ = false;
+  std::set<std::string> dirtyTables_;          /* lower-case names */
+  std::map<std::string, TableInfo> tables_;    /* lower-case name -> table */
+  std::map<std::string, TableDef> tempTables_; /* lower-case name -> TEMP table */
+  bool tablesValid_ = false;
+  int guardCounter_ = 0;
+  FunctionHooks hooks_;
+  int64_t movedFrom_ = 0, movedTo_ = 0;
+  int lastInsertRowid_ = 0;
+  int changes_ = 0;
+  bool emptyResultCallbacks_ = false;
+  int busyTimeoutMs_ = 0;
+};
+
+}  // namespace s2
+
+#endif

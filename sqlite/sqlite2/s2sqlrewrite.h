@@ -1,0 +1,67 @@
+/*
+** Translation of 2.x statements for the SQLite 3 working copy.  A 2.x
+** statement is sorted into its kind (query, row change, schema change,
+** transaction control, pragma) and its text is rewritten so that SQLite 3
+** gives the 2.x result:
+**   - number literals whose spelling SQLite 3 would not keep (007, 1.50,
+**     1e3, -0, 20-digit numbers) become string literals of that spelling;
+**   - every value an INSERT or UPDATE writes passes through the function
+**     that gives it its stored 2.x text;
+**   - sqlite_master means the 2.x schema rows kept by the working copy.
+*/
+#ifndef S2SQLREWRITE_H
+#define S2SQLREWRITE_H
+
+#include "s2sqltoken.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace s2 {
+
+/* Where the working copy keeps the 2.x schema rows. */
+extern const char *const kMasterTable;
+
+enum class StatementKind {
+  Empty,          /* only white space and comments */
+  Query,          /* SELECT, EXPLAIN */
+  Change,         /* INSERT, REPLACE, UPDATE, DELETE */
+  CreateTable,
+  CreateIndex,
+  CreateView,
+  CreateTrigger,
+  DropTable,
+  DropIndex,
+  DropView,
+  DropTrigger,
+  Begin,
+  Commit,
+  Rollback,
+  Pragma,
+  Vacuum,
+  Invalid         /* refused; see Statement::error */
+};
+
+/* One statement sorted into its kind. */
+struct Statement {
+  StatementKind kind = StatementKind::Empty;
+  std::string text;        /* from the first token to the last, no ';' */
+  std::vector<Token> tokens;  /* significant tokens of text */
+  bool temporary = false;  /* CREATE TEMP ... */
+  std::string name;        /* object created or dropped, or table changed */
+  std::string error;       /* for Invalid */
+};
+
+/* Sorts the statement TEXT (one statement, an optional ';' at its end). */
+Statement classifyStatement(std::string_view text);
+
+/* Returns TEXT rewritten for the working copy (see the file comment). */
+std::string translateForWorkingCopy(std::string_view text);
+
+/* Returns the "near "X": syntax error" message for TOKEN. */
+std::string syntaxErrorNear(const Token &token);
+
+}  // namespace s2
+
+#endif

@@ -1,0 +1,494 @@
+/*
+** Building the bytes of a genuine 2.x file (format 4, native byte order)
+** from an Image.  The layout is a pure function of the image: root pages
+** are handed out in the order 2.8.17 would create the objects, every
+** b-tree is bulk-loaded from its sorted entries, every index is rebuilt
+** from the table rows in the 2.x key encoding, and no free pages are
+** written.  So writing an unchanged image again gives the same bytes.
+** Everything 2.8.17 could not load is refused before a byte is produced.
+*/
+#include "s2file.h"
+#include "s2format.h"
+
+#include <algorithm>
+#include <random>
+
+namespace s2 {
+
+namespace {
+
+/* One b-tree entry ready to be placed: its cell bytes (left child zero). */
+struct CellImage {
+  std::string bytes;   /* header + local payload + overflow number, padded to 4 */
+};
+
+/* What the writer knows about one schema row. */
+struct SchemaObject {
+  const MasterEntry *entry = nullptr;
+  uint32_t root = 0;
+  bool parsed = false;
+  TableDef table;          /* for tables */
+  IndexDef index;          /* for indices */
+  const SchemaObject *owner = nullptr;   /* the table of an index */
+};
+
+/* Collects the pages of the new file. */
+class PageSink {
+ public:
+  explicit PageSink(ByteOrder order) : order(order) {}
+
+  ByteOrder order;
+  std::vector<std::string> pages;   /* page k at index k-1 */
+
+  uint32_t allocate() {
+    pages.emplace_back(kPageSize, '\0');
+    return uint32_t(pages.size());
+  }
+  unsigned char *page(uint32_t number) {
+    return reinterpret_cast<unsigned char *>(pages[number - 1].data());
+  }
+};
+
+/* Builds the cell of an entry, spilling the payload beyond 236 bytes into
+** freshly allocated overflow pages. */
+CellImage makeCell(PageSink &sink, const std::string &key, const std::string &data) {
+  CellImage cell;
+  size_t total = key.size() + data.size();
+  size_t local = std::min(total, kMaxLocalPayload);
+  size_t size = total > kMaxLocalPayload ? kMaxCellSize : (kCellHeaderSize + total + 3) & ~size_t(3);
+  cell.bytes.assign(size, '\0');
+  unsigned char *c = reinterpret_cast<unsigned char *>(cell.bytes.data());
+  sink.order.put16(c + 4, uint32_t(key.size()) & 0xffff);
+  c[8] = uint8_t(key.size() >> 16);
+  c[9] = uint8_t(data.size() >> 16);
+  sink.order.put16(c + 10, uint32_t(data.size()) & 0xffff);
+  auto byteAt = [&](size_t i) { return i < key.size() ? key[i] : data[i - key.size()]; };
+  size_t n = std::min(local, key.size());
+  std::memcpy(c + kCellHeaderSize, key.data(), n);
+  if (local > n) std::memcpy(c + kCellHeaderSize + n, data.data(), local - n);
+  if (total <= kMaxLocalPayload) return cell;
+
+  unsigned char *link = c + kCellHeaderSize + kMaxLocalPayload;
+  size_t done = local;
+  while (done < total) {
+    uint32_t number = sink.allocate();
+    sink.order.put32(link, number);
+    unsigned char *o = sink.page(number);
+    size_t chunk = std::min(total - done, kOverflowPayload);
+    if (done < key.size() || done + chunk > key.size()) {
+      for (size_t i = 0; i < chunk; i++) o[4 + i] = byteAt(done + i);
+    } else {
+      std::memcpy(o + 4, data.data() + (done - key.size()), chunk);
+    }
+    done += chunk;
+    link = o;   /* the next-page number sits at offset 0 */
+  }
+  return cell;
+}
+
+/* Writes CELLS[from, to) onto page NUMBER in order, chaining them and
+** covering the rest with one free block.  LEFT gives each cell's left
+** child (empty on leaves); RIGHT is the right child. */
+void fillPage(PageSink &sink, uint32_t number, const std::vector<CellImage> &cells,
+              const std::vector<size_t> &members, const std::vector<uint32_t> &left,
+              uint32_t right) {
+  unsigned char *p = sink.page(number);
+  std::memset(p, 0, kPageSize);
+  sink.order.put32(p, right);
+  size_t offset = kPageHeaderSize;
+  sink.order.put16(p + 4, members.empty() ? 0 : uint32_t(offset));
+  for (size_t i = 0; i < members.size(); i++) {
+    const std::string &bytes = cells[members[i]].bytes;
+    std::memcpy(p + offset, bytes.data(), bytes.size());
+    if (!left.empty()) sink.order.put32(p + offset, left[i]);
+    size_t next = offset + bytes.size();
+    sink.order.put16(p + offset + 6, i + 1 < members.size() ? uint32_t(next) : 0);
+    offset = next;
+  }
+  if (offset < kPageSize) {
+    sink.order.put16(p + 6, uint32_t(offset));
+    sink.order.put16(p + offset, uint32_t(kPageSize - offset));
+    sink.order.put16(p + offset + 2, 0);
+  } else {
+    sink.order.put16(p + 6, 0);
+  }
+}
+
+/* Splits the entries ITEMS (indices into CELLS) into pages: each page takes
+** items while they fit; the item that does not fit is promoted.  Fills
+** GROUPS (items per page) and PROMOTED (one per page boundary). */
+void groupIntoPages(const std::vector<CellImage> &cells, const std::vector<size_t> &items,
+                    std::vector<std::vector<size_t>> &groups, std::vector<size_t> &promoted) {
+  groups.assign(1, {});
+  promoted.clear();
+  size_t used = 0;
+  for (size_t k = 0; k < items.size(); k++) {
+    size_t size = cells[items[k]].bytes.size();
+    if (used + size <= kUsableSpace) {
+      groups.back().push_back(items[k]);
+      used += size;
+      continue;
+    }
+    promoted.push_back(items[k]);
+    groups.emplace_back();
+    used = 0;
+  }
+  if (groups.size() > 1 && groups.back().empty()) {
+    /* Move the last promoted item down and promote the previous page's
+    ** last item instead, so that no page stays empty. */
+    groups.back().push_back(promoted.back());
+    promoted.back() = groups[groups.size() - 2].back();
+    groups[groups.size() - 2].pop_back();
+  }
+}
+
+/* Bulk-loads a b-tree from CELLS (sorted by key) with its root at ROOT. */
+void buildTree(PageSink &sink, uint32_t root, const std::vector<CellImage> &cells) {
+  std::vector<size_t> items(cells.size());
+  for (size_t i = 0; i < items.size(); i++) items[i] = i;
+  std::vector<std::vector<size_t>> groups;
+  std::vector<size_t> promoted;
+  groupIntoPages(cells, items, groups, promoted);
+  if (groups.size() == 1) {
+    fillPage(sink, root, cells, groups[0], {}, 0);
+    return;
+  }
+  std::vector<uint32_t> children;
+  for (const auto &group : groups) {
+    uint32_t number = sink.allocate();
+    fillPage(sink, number, cells, group, {}, 0);
+    children.push_back(number);
+  }
+  for (;;) {
+    std::vector<std::vector<size_t>> upper;
+    std::vector<size_t> upperPromoted;
+    groupIntoPages(cells, promoted, upper, upperPromoted);
+    /* Children of group g: one per member plus the one after its last. */
+    std::vector<uint32_t> nextChildren;
+    size_t child = 0;
+    bool isRoot = upper.size() == 1;
+    for (const auto &group : upper) {
+      std::vector<uint32_t> left(group.begin(), group.end());
+      for (size_t i = 0; i < group.size(); i++) left[i] = children[child++];
+      uint32_t right = children[child++];
+      uint32_t number = isRoot ? root : sink.allocate();
+      fillPage(sink, number, cells, group, left, right);
+      nextChildren.push_back(number);
+    }
+    if (isRoot) return;
+    children = std::move(nextChildren);
+    promoted = std::move(upperPromoted);
+  }
+}
+
+/* Appends the record of FIELDS to OUT (offsets little-endian, width by size). */
+void encodeRecord(const std::vector<Cell> &fields, int nullColumn, std::string &out) {
+  size_t dataBytes = 0;
+  for (size_t i = 0; i < fields.size(); i++) {
+    if (fields[i] && int(i) != nullColumn) dataBytes += fields[i]->size() + 1;
+  }
+  size_t n = fields.size();
+  size_t width = dataBytes + (n + 1) < 256 ? 1 : dataBytes + 2 * (n + 1) < 65536 ? 2 : 3;
+  size_t total = dataBytes + width * (n + 1);
+  out.assign(total, '\0');
+  size_t position = width * (n + 1);
+  auto putOffset = [&](size_t slot, size_t value) {
+    for (size_t b = 0; b < width; b++) out[slot * width + b] = char(value >> (8 * b));
+  };
+  for (size_t i = 0; i < n; i++) {
+    putOffset(i, position);
+    if (!fields[i] || int(i) == nullColumn) continue;
+    std::memcpy(out.data() + position, fields[i]->data(), fields[i]->size());
+    position += fields[i]->size() + 1;
+  }
+  putOffset(n, position);
+}
+
+bool isType(const MasterEntry &e, const char *type) { return sameName(e.type, type); }
+
+/* Finds the schema object named NAME of a type owning rows (table or view). */
+const SchemaObject *findOwner(const std::vector<SchemaObject> &objects, std::string_view name,
+                              bool tablesOnly) {
+  for (const SchemaObject &o : objects) {
+    bool candidate = isType(*o.entry, "table") || (!tablesOnly && isType(*o.entry, "view"));
+    if (candidate && sameName(o.entry->name, name)) return &o;
+  }
+  return nullptr;
+}
+
+/* Parses every schema row and checks the order 2.8.17 needs when it loads
+** the schema (a table before its indices and triggers). */
+Status analyseSchema(const Image &image, std::vector<SchemaObject> &objects) {
+  objects.clear();
+  objects.reserve(image.master.size());
+  for (size_t i = 0; i < image.master.size(); i++) {
+    const MasterEntry &e = image.master[i];
+    if (i > 0 && e.rowid <= image.master[i - 1].rowid) {
+      return Status::failure(kInternal, "sqlite_master rows are not in rowid order");
+    }
+    if (e.type.empty() || e.name.empty()) {
+      return Status::failure(kInternal, "sqlite_master row without type or name");
+    }
+    SchemaObject o;
+    o.entry = &e;
+    if (isType(e, "table") && e.sql) {
+      o.parsed = parseCreateTable(*e.sql, o.table);
+      if (o.parsed && o.table.temporary) o.parsed = false;
+    }
+    objects.push_back(std::move(o));
+  }
+  for (SchemaObject &o : objects) {
+    const MasterEntry &e = *o.entry;
+    bool isIndex = isType(e, "index");
+    if (!isIndex && !isType(e, "trigger")) continue;
+    const SchemaObject *owner = findOwner(objects, e.tbl_name, isIndex);
+    if (!owner) continue;
+    if (owner->entry->rowid > e.rowid) {
+      return Status::failure(kInternal, "sqlite_master lists " + e.type + " " + e.name +
+                                            " before its table " + e.tbl_name);
+    }
+    if (!isIndex || !owner->parsed) continue;
+    o.owner = owner;
+    if (!e.sql || e.sql->empty()) {
+      for (const IndexDef &auto_ : owner->table.autoIndices) {
+        if (auto_.name == e.name) {
+          o.index = auto_;
+          o.parsed = true;
+        }
+      }
+      continue;
+    }
+    IndexStatement stmt;
+    std::string error;
+    if (parseCreateIndex(*e.sql, stmt, &error)) {
+      if (!resolveIndex(stmt, owner->table, o.index, &error)) {
+        return Status::failure(kError, error);
+      }
+      o.parsed = true;
+    }
+  }
+  /* Every automatic index a table defines needs its row, or 2.8.17 would
+  ** load an index without pages. */
+  for (const SchemaObject &o : objects) {
+    if (!o.parsed || !isType(*o.entry, "table")) continue;
+    for (const IndexDef &auto_ : o.table.autoIndices) {
+      bool found = false;
+      for (const SchemaObject &other : objects) {
+        if (other.owner == &o && isType(*other.entry, "index") && other.entry->name == auto_.name) {
+          found = true;
+        }
+      }
+      if (!found) return Status::failure(kInternal, "missing sqlite_master row for " + auto_.name);
+    }
+  }
+  return Status::success();
+}
+
+/* Hands out root pages from 3 on in 2.8.17's creation order: the automatic
+** indices of a table before the table, other indices in row order. */
+void assignRoots(std::vector<SchemaObject> &objects) {
+  uint32_t next = 3;
+  for (SchemaObject &o : objects) {
+    if (isType(*o.entry, "table")) {
+      for (SchemaObject &other : objects) {
+        if (other.owner == &o && other.root == 0 && (!other.entry->sql || other.entry->sql->empty())) {
+          other.root = next++;
+        }
+      }
+      o.root = next++;
+    } else if (isType(*o.entry, "index") && o.root == 0) {
+      o.root = next++;
+    }
+  }
+}
+
+/* Returns the error for a value 2.8.17 cannot store, or success. */
+Status checkValues(const std::string &table, const Row &row) {
+  for (const Cell &cell : row.cells) {
+    if (cell && cell->find('\0') != std::string::npos) {
+      return Status::failure(kMismatch, "table " + table + ": row " + std::to_string(row.rowid) +
+                                            " holds a value with a NUL byte");
+    }
+  }
+  return Status::success();
+}
+
+/* Builds the sorted cells of a table and of each of its indices. */
+Status buildTableTrees(PageSink &sink, const SchemaObject &table, const std::vector<Row> &rows,
+                       const std::vector<const SchemaObject *> &indices) {
+  const std::string &name = table.entry->name;
+  std::vector<const Row *> ordered;
+  ordered.reserve(rows.size());
+  for (const Row &row : rows) ordered.push_back(&row);
+  if (!std::is_sorted(ordered.begin(), ordered.end(),
+                      [](const Row *a, const Row *b) { return a->rowid < b->rowid; })) {
+    std::stable_sort(ordered.begin(), ordered.end(),
+                     [](const Row *a, const Row *b) { return a->rowid < b->rowid; });
+  }
+  size_t columns = table.parsed ? table.table.columns.size() : 0;
+  int nullColumn = table.parsed ? table.table.rowidColumn : -1;
+  std::vector<CellImage> cells;
+  cells.reserve(ordered.size());
+  std::string record;
+  std::vector<Cell> padded;
+  for (size_t i = 0; i < ordered.size(); i++) {
+    const Row &row = *ordered[i];
+    if (i > 0 && row.rowid == ordered[i - 1]->rowid) {
+      return Status::failure(kConstraint, "table " + name + ": rowid " + std::to_string(row.rowid) +
+                                              " is used twice");
+    }
+    Status status = checkValues(name, row);
+    if (!status.ok()) return status;
+    if (columns != 0 && row.cells.size() != columns) {
+      padded = row.cells;
+      padded.resize(columns);
+      encodeRecord(padded, nullColumn, record);
+    } else {
+      encodeRecord(row.cells, nullColumn, record);
+    }
+    if (record.size() > kMaxRecordSize) {
+      return Status::failure(kTooBig, "too much data for one table row");
+    }
+    cells.push_back(makeCell(sink, rowidKey(row.rowid), record));
+  }
+  buildTree(sink, table.root, cells);
+
+  for (const SchemaObject *index : indices) {
+    std::vector<std::string> keys;
+    keys.reserve(ordered.size());
+    for (const Row *row : ordered) {
+      keys.push_back(indexKey(index->index, table.table, *row));
+      if (keys.back().size() > kMaxRecordSize) {
+        return Status::failure(kTooBig, "too much data for one table row");
+      }
+    }
+    std::sort(keys.begin(), keys.end());
+    if (index->index.unique) {
+      for (size_t k = 1; k < keys.size(); k++) {
+        const std::string &a = keys[k - 1], &b = keys[k];
+        if (a.size() != b.size() || a.compare(0, a.size() - 4, b, 0, b.size() - 4) != 0) continue;
+        /* Keys with a NULL field never conflict. */
+        bool hasNull = false;
+        size_t pos = 0;
+        for (size_t f = 0; f < index->index.columns.size() && pos < a.size(); f++) {
+          if (a[pos] == 'a') hasNull = true;
+          pos = a.find('\0', pos) + 1;
+        }
+        if (!hasNull) {
+          return Status::failure(kConstraint, "indexed columns are not unique (index " +
+                                                  index->entry->name + ")");
+        }
+      }
+    }
+    std::vector<CellImage> indexCells;
+    indexCells.reserve(keys.size());
+    for (const std::string &key : keys) indexCells.push_back(makeCell(sink, key, std::string()));
+    buildTree(sink, index->root, indexCells);
+  }
+  return Status::success();
+}
+
+/* Returns true when the schema rows of A and B are the same, root pages
+** included. */
+bool sameSchema(const std::vector<MasterEntry> &a, const std::vector<MasterEntry> &b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); i++) {
+    const MasterEntry &x = a[i], &y = b[i];
+    if (x.rowid != y.rowid || x.type != y.type || x.name != y.name || x.tbl_name != y.tbl_name ||
+        x.rootpage != y.rootpage || x.sql != y.sql) {
+      return false;
+    }
+  }
+  return true;
+}
+
+/* Returns a random step of 1 .. 256 for the schema cookie, as 2.x uses. */
+uint32_t cookieStep() {
+  std::random_device device;
+  return device() % 256 + 1;
+}
+
+}  // namespace
+
+/* Builds the complete bytes of a format 4 file holding IMAGE. */
+Status buildImage(const Image &image, const Image *previous, std::string &bytes) {
+  std::vector<SchemaObject> objects;
+  Status status = analyseSchema(image, objects);
+  if (!status.ok()) return status;
+  assignRoots(objects);
+
+  ByteOrder order;
+  order.bigEndian = nativeBigEndian();
+  PageSink sink(order);
+  sink.allocate();   /* page 1: the header */
+  sink.allocate();   /* page 2: the root of sqlite_master */
+  uint32_t lastRoot = 2;
+  for (const SchemaObject &o : objects) lastRoot = std::max(lastRoot, o.root);
+  while (sink.pages.size() < lastRoot) sink.allocate();
+
+  /* sqlite_master with the new root pages. */
+  std::vector<MasterEntry> master = image.master;
+  std::vector<CellImage> masterCells;
+  std::string record;
+  for (size_t i = 0; i < master.size(); i++) {
+    master[i].rootpage = int32_t(objects[i].root);
+    const MasterEntry &e = master[i];
+    std::vector<Cell> fields{e.type, e.name, e.tbl_name, std::to_string(e.rootpage), e.sql};
+    Row row;
+    row.rowid = e.rowid;
+    row.cells = fields;
+    status = checkValues("sqlite_master", row);
+    if (!status.ok()) return status;
+    encodeRecord(fields, -1, record);
+    if (record.size() > kMaxRecordSize) return Status::failure(kTooBig, "too much data for one table row");
+    masterCells.push_back(makeCell(sink, rowidKey(e.rowid), record));
+  }
+  buildTree(sink, 2, masterCells);
+
+  static const std::vector<Row> kNoRows;
+  for (const SchemaObject &o : objects) {
+    if (!isType(*o.entry, "table")) continue;
+    auto found = image.tables.find(o.entry->name);
+    const std::vector<Row> &rows = found == image.tables.end() ? kNoRows : found->second;
+    std::vector<const SchemaObject *> indices;
+    for (const SchemaObject &other : objects) {
+      if (other.owner == &o && other.parsed) indices.push_back(&other);
+    }
+    status = buildTableTrees(sink, o, rows, indices);
+    if (!status.ok()) return status;
+  }
+  /* Indices whose definition could not be resolved get an empty tree. */
+  for (const SchemaObject &o : objects) {
+    if (isType(*o.entry, "index") && !(o.owner && o.parsed)) buildTree(sink, o.root, {});
+  }
+
+  uint32_t cookie = image.schemaCookie;
+  if (previous) {
+    cookie = previous->schemaCookie;
+    bool formatChanged = previous->fileFormat != kCurrentFormat;
+    if (!sameSchema(master, previous->master) || formatChanged) cookie += cookieStep();
+  } else if (cookie == 0 && !master.empty()) {
+    cookie = cookieStep();
+  }
+
+  unsigned char *header = sink.page(1);
+  std::memcpy(header, kMagic, kMagicSize);
+  order.put32(header + kOffMark, kByteOrderMark);
+  auto putMeta = [&](int k, uint32_t v) { order.put32(header + kOffMeta + 4 * (k - 1), v); };
+  putMeta(1, cookie);
+  putMeta(2, kCurrentFormat);
+  putMeta(3, uint32_t(image.defaultCacheSize));
+  putMeta(4, uint32_t(image.defaultSafetyLevel));
+  putMeta(5, image.unusedMeta[0]);
+  putMeta(6, uint32_t(image.defaultTempStore));
+  putMeta(7, image.unusedMeta[1]);
+  putMeta(8, image.unusedMeta[2]);
+  putMeta(9, image.unusedMeta[3]);
+
+  bytes.clear();
+  bytes.reserve(sink.pages.size() * kPageSize);
+  for (const std::string &page : sink.pages) bytes += page;
+  return Status::success();
+}
+
+}  // namespace s2
