@@ -1,0 +1,209 @@
+/*
+** The row statement builder (see sqliterowstatements.h).
+*/
+#include "sqliterowstatements.h"
+
+#include "xb_value.h"
+
+namespace {
+
+bool IsBlank(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return u == ' ' || u <= 13;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+/* Returns true when MEMBER is a key column. */
+bool IsKey(const XB_Parameter* member) {
+  return member->GetInfo() && member->GetInfo()->GetType() == PT_KEY;
+}
+
+/* Returns member INDEX's value as a literal for an UPDATE: its display text
+** trimmed and quoted, or NULL when the member stands for SQL NULL. */
+XB_String UpdateLiteral(const SQLiteParameters& set, int index) {
+  if (set.IsNullAt(index)) return XB_String("NULL");
+  XB_Value value;
+  set.Item(index)->GetValue(value);
+  return XB_SqlQuote(TrimBlanks(value.AsText().View()));
+}
+
+/* As UpdateLiteral, but a value typed in double quotes loses them: the
+** opening quote is dropped and the text cut at its last double quote. */
+XB_String InsertLiteral(const SQLiteParameters& set, int index) {
+  if (set.IsNullAt(index)) return XB_String("NULL");
+  XB_Value value;
+  set.Item(index)->GetValue(value);
+  std::string_view text = TrimBlanks(value.AsText().View());
+  if (!text.empty() && text.front() == '"') {
+    text.remove_prefix(1);
+    size_t last = text.rfind('"');
+    if (last != std::string_view::npos) text = text.substr(0, last);
+  }
+  return XB_SqlQuote(text);
+}
+
+/* Returns true when the rowid text ID is a plain decimal integer. */
+bool IsRowIdText(std::string_view id) {
+  if (!id.empty() && id.front() == '-') id.remove_prefix(1);
+  if (id.empty() || id.size() > 19) return false;
+  for (char c : id) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+XB_String XB_SqlQuote(std::string_view text) {
+  XB_String out;
+  out.Reserve(text.size() + 2);
+  out += '\'';
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  out += '\'';
+  return out;
+}
+
+XB_String BuildSelect(const XB_ParameterInfoGroup& definition) {
+  XB_String columns;
+  for (int i = 0; i < definition.Count(); i++) {
+    columns.AppendSeparated(", ", definition.KeyAt(i).View());
+  }
+  XB_String sql("SELECT ");
+  sql += columns;
+  sql += " FROM ";
+  sql += definition.Key();
+  return sql;
+}
+
+XB_String BuildRowCondition(const SQLiteParameters& set) {
+  XB_String condition;
+  bool keysUsable = true;
+  int keys = 0;
+  for (int i = 0; i < set.Count(); i++) {
+    XB_Parameter* member = set.Item(i);
+    if (!IsKey(member)) continue;
+    keys++;
+    if (set.IsNullAt(i)) {
+      /* NULL never equals anything, and several rows may hold it. */
+      keysUsable = false;
+      break;
+    }
+    XB_Value value;
+    member->GetValue(value);
+    XB_String term(member->Name());
+    term += "==";
+    term += XB_SqlQuote(TrimBlanks(value.AsText().View()));
+    condition.AppendSeparated(" AND ", term.View());
+  }
+  if (keys > 0 && keysUsable) return condition;
+  if (!set.HasRowId() || !IsRowIdText(set.RowId().View())) return XB_String();
+  XB_String byRowId(set.RowIdName());
+  byRowId += "==";
+  byRowId += set.RowId();
+  return byRowId;
+}
+
+int CountAssignments(const SQLiteParameters& set) {
+  int count = 0;
+  for (int i = 0; i < set.Count(); i++) {
+    XB_Parameter* member = set.Item(i);
+    if (member->GetInfo() && !IsKey(member)) count++;
+  }
+  return count;
+}
+
+XB_String BuildUpdate(const SQLiteParameters& set) {
+  XB_String condition = BuildRowCondition(set);
+  if (condition.IsEmpty()) return XB_String();
+  XB_String assignments;
+  for (int i = 0; i < set.Count(); i++) {
+    XB_Parameter* member = set.Item(i);
+    if (!member->GetInfo() || IsKey(member)) continue;
+    XB_String term(member->Name());
+    term += '=';
+    term += UpdateLiteral(set, i);
+    assignments.AppendSeparated(", ", term.View());
+  }
+  XB_String sql("UPDATE ");
+  sql += set.Name();
+  sql += " SET ";
+  sql += assignments;
+  sql += " WHERE ";
+  sql += condition;
+  return sql;
+}
+
+XB_String BuildInsert(const SQLiteParameters& set, uint8_t flags) {
+  XB_String names, values;
+  for (int i = 0; i < set.Count(); i++) {
+    XB_Parameter* member = set.Item(i);
+    if (!member->GetInfo()) continue;
+    if (IsKey(member) && !(flags & XB_INSERT_KEYS)) continue;
+    names.AppendSeparated(", ", member->Name().View());
+    values.AppendSeparated(", ", InsertLiteral(set, i).View());
+  }
+  XB_String sql("INSERT INTO ");
+  sql += set.Name();
+  if (names.IsEmpty()) return sql;
+  sql += " (";
+  sql += names;
+  sql += ") VALUES(";
+  sql += values;
+  sql += ')';
+  return sql;
+}
+
+std::vector<XB_String> GetKeyNames(const XB_ParameterSetAuto& set) {
+  std::vector<XB_String> names;
+  for (int i = 0; i < set.Count(); i++) {
+    if (IsKey(set.Item(i))) names.push_back(set.KeyAt(i));
+  }
+  return names;
+}
+
+XB_String BuildKeyList(const XB_ParameterSetAuto& set) {
+  XB_String list;
+  for (const XB_String& name : GetKeyNames(set)) list.AppendSeparated(", ", name.View());
+  return list;
+}
+
+int CountKeys(const XB_ParameterSetAuto& set) { return static_cast<int>(GetKeyNames(set).size()); }
+
+/* Returns the type word BuildCreateTable writes after a column of TYPE. */
+static const char* TypeWord(uint32_t type) {
+  switch (type) {
+    case PT_INT: return " INTEGER";
+    case PT_REAL: return " REAL";
+    case PT_DATE: return " DATE";
+    case PT_TIME: return " TIME";
+    case PT_DATETIME: return " DATETIME";
+    case PT_KEY: return " UNIQUE";
+    default: return "";
+  }
+}
+
+XB_String BuildCreateTable(const XB_ParameterSetAuto& set) {
+  XB_String columns;
+  for (int i = 0; i < set.Count(); i++) {
+    XB_Parameter* member = set.Item(i);
+    if (!member->GetInfo()) continue;
+    XB_String column(member->Name());
+    column += TypeWord(member->GetInfo()->GetType());
+    columns.AppendSeparated(", ", column.View());
+  }
+  XB_String sql("CREATE TABLE ");
+  sql += set.Name();
+  if (columns.IsEmpty()) return sql;
+  sql += '(';
+  sql += columns;
+  sql += ')';
+  return sql;
+}
