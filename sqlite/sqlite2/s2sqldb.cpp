@@ -52,7 +52,9 @@ Status Database::open(const std::string &path) {
   }
   if (registerFunctions(db_, &hooks_) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
   sqlite3_update_hook(db_, rowChanged, &dirtyTables_);
-  Status st = exec("CREATE TABLE temp.xb_master(type TEXT, name TEXT, tbl_name TEXT, rootpage TEXT "
+  /* Result columns are named by the expression as written, as in 2.x. */
+  Status st = exec("PRAGMA short_column_names=OFF");
+  if (st.ok()) st = exec("CREATE TABLE temp.xb_master(type TEXT, name TEXT, tbl_name TEXT, rootpage TEXT "
                    "COLLATE " + std::string(kNumericCollation) + ", sql TEXT)");
   if (!st.ok()) return st;
   if (path.empty() || path == ":memory:") {
@@ -285,7 +287,7 @@ Status Database::addRowidGuards(const TableInfo &info) {
   }
   if (st.ok()) {
     st = exec("CREATE TEMP TRIGGER " + base + "_n AFTER INSERT ON " + t + " WHEN new." + r +
-              " > 2147483647 BEGIN UPDATE " + t + " SET " + r + " = " + kNewRowidFunction + "(" +
+              " > 2147483647 BEGIN UPDATE " + quoteIdentifier(info.def.name) + " SET " + r + " = " + kNewRowidFunction + "(" +
               quoteLiteral(info.def.name) + ", " + quoteLiteral(r) + ", new." + r + ") WHERE " +
               r + " = new." + r + "; END");
   }
@@ -539,7 +541,7 @@ Status Database::prepareProgram(Program &p) {
   if (p.statement.kind == StatementKind::Change && lowerAscii(p.statement.name) == "sqlite_master") {
     return Status::failure(kError, "table sqlite_master may not be modified");
   }
-  p.translated = translateForWorkingCopy(p.statement.text);
+  p.translated = translateForWorkingCopy(p.statement.text, &p.replaced);
   int rc = sqlite3_prepare_v2(db_, p.translated.c_str(), int(p.translated.size()), &p.stmt, nullptr);
   if (rc != SQLITE_OK) {
     Status st = mapError(rc, p.statement);
@@ -559,7 +561,7 @@ void Database::describeColumns(Program &p) {
   p.types.clear();
   for (int i = 0; i < n; ++i) {
     const char *name = sqlite3_column_name(p.stmt, i);
-    p.names.push_back(name ? name : "");
+    p.names.push_back(originalColumnName(name ? name : "", p.statement.text, p.replaced));
     const char *database = sqlite3_column_database_name(p.stmt, i);
     const char *tableName = sqlite3_column_table_name(p.stmt, i);
     const char *origin = sqlite3_column_origin_name(p.stmt, i);

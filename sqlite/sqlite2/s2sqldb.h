@@ -39,6 +39,7 @@ struct Program {
 
   Statement statement;
   std::string translated;        /* the text SQLite 3 runs */
+  std::vector<Replacement> replaced;  /* what the translation replaced */
   sqlite3_stmt *stmt = nullptr;  /* for queries and row changes */
   int generation = 0;            /* working-copy generation stmt was made for */
   bool writes = false;           /* may change the file's content */

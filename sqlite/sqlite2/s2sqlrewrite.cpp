@@ -460,13 +460,34 @@ Statement classifyStatement(std::string_view text) {
   return s;
 }
 
-std::string translateForWorkingCopy(std::string_view text) {
+std::string translateForWorkingCopy(std::string_view text, std::vector<Replacement> *replaced) {
   std::vector<Token> tokens = significantTokens(text);
   std::vector<Edit> edits;
   wrapStoredValues(tokens, edits);
   quoteNumbers(tokens, edits);
   redirectMaster(tokens, edits);
+  if (replaced) {
+    replaced->clear();
+    for (const Edit &e : edits) {
+      if (e.begin == e.end) continue;
+      replaced->push_back({e.text, std::string(text.substr(e.begin, e.end - e.begin))});
+    }
+  }
   return applyEdits(text, std::move(edits));
+}
+
+std::string originalColumnName(const std::string &name, std::string_view original,
+                               const std::vector<Replacement> &replaced) {
+  if (replaced.empty() || original.find(name) != std::string_view::npos) return name;
+  std::string out = name;
+  for (const Replacement &r : replaced) {
+    size_t pos = 0;
+    while ((pos = out.find(r.translated, pos)) != std::string::npos) {
+      out.replace(pos, r.translated.size(), r.original);
+      pos += r.original.size();
+    }
+  }
+  return out;
 }
 
 }  // namespace s2

@@ -56,8 +56,22 @@ struct Statement {
 /* Sorts the statement TEXT (one statement, an optional ';' at its end). */
 Statement classifyStatement(std::string_view text);
 
-/* Returns TEXT rewritten for the working copy (see the file comment). */
-std::string translateForWorkingCopy(std::string_view text);
+/* A piece of a statement that the translation replaced. */
+struct Replacement {
+  std::string translated;
+  std::string original;
+};
+
+/* Returns TEXT rewritten for the working copy (see the file comment).
+** REPLACED (if given) receives the pieces replaced, so that names made
+** from the translated text can be given their original spelling. */
+std::string translateForWorkingCopy(std::string_view text,
+                                    std::vector<Replacement> *replaced = nullptr);
+
+/* Returns NAME (a result column name SQLite 3 made from translated text)
+** with the replaced pieces spelled as in ORIGINAL. */
+std::string originalColumnName(const std::string &name, std::string_view original,
+                               const std::vector<Replacement> &replaced);
 
 /* Returns the "near "X": syntax error" message for TOKEN. */
 std::string syntaxErrorNear(const Token &token);

@@ -207,7 +207,8 @@ Status Database::createTableText(const Statement &s, std::string &text, std::str
   }
   if (after + 1 >= s.tokens.size()) return Status::failure(kError, syntaxErrorNear(s.tokens.back()));
   select = s.text.substr(s.tokens[after + 1].offset);
-  std::string translated = translateForWorkingCopy(select);
+  std::vector<Replacement> replaced;
+  std::string translated = translateForWorkingCopy(select, &replaced);
   sqlite3_stmt *stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, translated.c_str(), -1, &stmt, nullptr);
   if (rc != SQLITE_OK) {
@@ -218,7 +219,7 @@ Status Database::createTableText(const Statement &s, std::string &text, std::str
   std::vector<std::string> columns;
   for (int i = 0; stmt && i < sqlite3_column_count(stmt); ++i) {
     const char *n = sqlite3_column_name(stmt, i);
-    columns.push_back(n ? n : "");
+    columns.push_back(originalColumnName(n ? n : "", select, replaced));
   }
   sqlite3_finalize(stmt);
   if (columns.empty()) return Status::failure(kError, syntaxErrorNear(s.tokens[after + 1]));
