@@ -42,7 +42,7 @@ struct Directive {
 };
 
 /* Widths and precisions beyond this are taken as this (no format needs more). */
-constexpr long kMaxWidth = 1L << 20;
+constexpr long kMaxWidth = 1L << 16;
 
 /* True for an argument that the integer directives accept. */
 bool IsInteger(const XB_FormatArg& arg) {
@@ -441,8 +441,29 @@ void Formatter::ConvertTime(const Directive& d, const char*& p, char kind) {
 
 }  // namespace
 
+/* True when FORMAT or a text argument points into this string's own buffer. */
+bool XB_String::Holds(const char* format, const XB_FormatArg* args, size_t count) const {
+  auto begin = reinterpret_cast<uintptr_t>(m_text.data());
+  auto end = begin + m_text.capacity() + 1;
+  auto inside = reinterpret_cast<uintptr_t>(format);
+  if (inside >= begin && inside < end) return true;
+  for (size_t i = 0; i < count; i++) {
+    if (args[i].kind != XB_FormatArg::K_TEXT) continue;
+    auto at = reinterpret_cast<uintptr_t>(args[i].text);
+    if (at >= begin && at < end) return true;
+  }
+  return false;
+}
+
 /* Replaces the text by FORMAT formatted with the COUNT records of ARGS. */
 XB_String& XB_String::FormatArgs(const char* format, const XB_FormatArg* args, size_t count) {
+  if (Holds(format, args, count)) {
+    /* Formatting into a fresh string keeps the argument's bytes intact. */
+    XB_String result;
+    result.AppendFormatArgs(format, args, count);
+    *this = std::move(result);
+    return *this;
+  }
   m_text.clear();
   m_error = false;
   return AppendFormatArgs(format, args, count);
@@ -454,6 +475,13 @@ XB_String& XB_String::AppendFormatArgs(const char* format, const XB_FormatArg* a
   if (!format) {
     XB_Log("E_ XB_String::Format: no format");
     SetError();
+    return *this;
+  }
+  if (Holds(format, args, count)) {
+    /* Growing this string could move the bytes an argument points to. */
+    XB_String result(*this);
+    Formatter(result, format, args, count).Run();
+    *this = std::move(result);
     return *this;
   }
   Formatter(*this, format, args, count).Run();

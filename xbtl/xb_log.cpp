@@ -1,7 +1,8 @@
 /*
 ** The log sink: the one place where the library's diagnostics go.
 **
-** The installed sink and its context are the library's only global state.
+** The installed sink, its context and the switch of the standard-error copy
+** are the library's only global state.
 ** A sink that itself logs is not called again for that inner text, so a
 ** sink cannot recurse without end.
 */
@@ -13,6 +14,7 @@ namespace {
 XB_LogSink g_sink = nullptr;
 void* g_sinkContext = nullptr;
 bool g_inSink = false;
+bool g_trace = true;
 }  // namespace
 
 /* Installs SINK with CONTEXT; null removes the sink. */
@@ -20,6 +22,9 @@ void XB_SetLogSink(XB_LogSink sink, void* context) {
   g_sink = sink;
   g_sinkContext = context;
 }
+
+/* Turns the standard-error copy on or off. */
+void XB_SetLogTrace(bool enabled) { g_trace = enabled; }
 
 /* The installed sink, or null. */
 XB_LogSink XB_GetLogSink() { return g_sink; }
@@ -44,8 +49,10 @@ XB_String XB_LogTraceLine(std::string_view text) {
 void XB_Log(const char* text) {
   if (!text) return;
 #ifndef NDEBUG
-  XB_String line = XB_LogTraceLine(text);
-  std::fwrite(line.Data(), 1, line.Length(), stderr);
+  if (g_trace) {
+    XB_String line = XB_LogTraceLine(text);
+    std::fwrite(line.Data(), 1, line.Length(), stderr);
+  }
 #endif
   if (!g_sink || g_inSink) return;
   g_inSink = true;

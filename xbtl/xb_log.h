@@ -31,6 +31,10 @@ XB_LogSink XB_GetLogSink();
 void XB_Log(const char* text);
 void XB_Log(const XB_String& text);
 
+/* Turns the standard-error copy of diagnostic builds off or back on (it is
+** on by default; release builds never write it). */
+void XB_SetLogTrace(bool enabled);
+
 /* The standard-error form of TEXT that diagnostic builds write. */
 XB_String XB_LogTraceLine(std::string_view text);
 

@@ -57,8 +57,15 @@ XB_String& XB_String::Append(const char* text, size_t length) {
 
 /* Appends TEXT, with SEPARATOR before it unless the string is empty. */
 XB_String& XB_String::AppendSeparated(std::string_view separator, std::string_view text) {
-  if (!m_text.empty()) m_text.append(separator);
-  m_text.append(text);
+  if (m_text.empty()) {
+    m_text.append(text);
+    return *this;
+  }
+  /* One call, so that TEXT may be this string's own text. */
+  std::string piece;
+  piece.reserve(separator.size() + text.size());
+  piece.append(separator).append(text);
+  m_text.append(piece);
   return *this;
 }
 

@@ -181,9 +181,8 @@ class XB_String {
   /* Formatting: Format replaces the text, AppendFormat appends to it. */
   template <class... A>
   XB_String& Format(const char* format, const A&... args) {
-    m_text.clear();
-    m_error = false;
-    return AppendFormat(format, args...);
+    const XB_FormatArg list[] = {XB_FormatArg(args)..., XB_FormatArg()};
+    return FormatArgs(format, list, sizeof...(A));
   }
   template <class... A>
   XB_String& AppendFormat(const char* format, const A&... args) {
@@ -197,11 +196,14 @@ class XB_String {
     s.AppendFormat(format, args...);
     return s;
   }
-  /* The non-template core: formats with COUNT captured arguments. */
+  /* The non-template core: formats with COUNT captured arguments.  The
+  ** format or an argument may be this string's own text. */
   XB_String& FormatArgs(const char* format, const XB_FormatArg* args, size_t count);
   XB_String& AppendFormatArgs(const char* format, const XB_FormatArg* args, size_t count);
 
  private:
+  bool Holds(const char* format, const XB_FormatArg* args, size_t count) const;
+
   std::string m_text;
   bool m_error = false;
 };

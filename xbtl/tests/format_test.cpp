@@ -168,3 +168,16 @@ TEST(FormatArguments, FormatReplacesAndAppendFormatAppends) {
   s.FormatArgs("%d%s", args, 2);
   EXPECT_EQ(s, "3x");
 }
+
+TEST(FormatArguments, OwnTextAsArgumentOrFormat) {
+  XB_String s("abc");
+  s.Format("(%s)", s);
+  EXPECT_EQ(s, "(abc)");
+  XB_String grown(std::string(100, 'x'));
+  grown.AppendFormat("%s|%V", grown, grown);
+  EXPECT_EQ(grown.Length(), 301u);
+  EXPECT_EQ(grown.Mid(100, 2), "xx");
+  XB_String self("%d-%d");
+  self.Format(self.c_str(), 1, 2);
+  EXPECT_EQ(self, "1-2");
+}

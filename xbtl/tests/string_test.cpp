@@ -32,6 +32,9 @@ TEST(StringBasics, AppendSeparatedOnlyBetweenItems) {
   empty.AppendSeparated(", ", "");
   empty.AppendSeparated(", ", "x");
   EXPECT_EQ(empty, "x");
+  XB_String twice(std::string(64, 'y'));
+  twice.AppendSeparated(",", twice);
+  EXPECT_EQ(twice.Length(), 129u);
 }
 
 TEST(StringBasics, TrimRemovesSpaceAndControlCodesOneToThirteen) {
