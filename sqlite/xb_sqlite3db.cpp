@@ -1,0 +1,182 @@
+/*
+** The generation-3 connection: opening, statements, single values and
+** result tables through libsqlite3.
+*/
+#include "xb_sqlite3db.h"
+
+#include <sqlite3.h>
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+/* The message the engine's own get-table call gives for statements whose
+** column counts differ; kept so that callers see the same text. */
+const char kIncompatibleQueries[] =
+    "sqlite3_get_table() called with two or more incompatible queries";
+
+/* Returns the engine handle of DB. */
+sqlite3* Handle(void* engineHandle) { return static_cast<sqlite3*>(engineHandle); }
+
+/* Appends the cells of the current row of STMT (or its column names when
+** NAMES is set) to TABLE.  Returns false when memory runs out. */
+bool AppendRow(XB_SQLiteBlockTable* table, sqlite3_stmt* stmt, int columns, bool names) {
+  for (int c = 0; c < columns; ++c) {
+    const char* value;
+    size_t length;
+    if (names) {
+      value = sqlite3_column_name(stmt, c);
+      length = value ? std::strlen(value) : 0;
+    } else {
+      value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+      // A value with an inner NUL reads, as with get-table, up to that NUL.
+      length = value ? std::strlen(value) : 0;
+    }
+    if (!table->Append(value, length)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+/* Stores PATH and opens or creates the database there. */
+XB_SQLite3DB::XB_SQLite3DB(const char* path) : XB_SQLiteDB(path) { OpenOrCreate(); }
+
+/* Closes the handle. */
+XB_SQLite3DB::~XB_SQLite3DB() { XB_SQLite3DB::Close(); }
+
+/* Opens the stored path.  Returns true when a handle is present. */
+bool XB_SQLite3DB::Open() {
+  if (engineHandle) return true;
+  ClearLastError();
+  if (!PathIsUsable()) return false;
+  // This engine would delete a generation-2 file's hot journal without
+  // playing it back, and closing the file would drop the other engine's
+  // locks, so such a file is never handed to it.
+  if (IsGeneration2File(filePath)) {
+    SetLastError("file is an SQLite 2.x database");
+    XB_LogF("E_ Failed to open %s. SQLITE: %s", filePath, LastError());
+    return false;
+  }
+  sqlite3* db = nullptr;
+  if (sqlite3_open(EnginePath().c_str(), &db) != SQLITE_OK) {
+    SetLastError(db ? sqlite3_errmsg(db) : "out of memory");
+    sqlite3_close(db);
+    return false;
+  }
+  engineHandle = db;
+  return true;
+}
+
+/* Closes the handle if present.  Returns true. */
+bool XB_SQLite3DB::Close() {
+  if (engineHandle) sqlite3_close_v2(Handle(engineHandle));
+  engineHandle = nullptr;
+  return true;
+}
+
+/* Runs SQL without a row callback.  Returns true on success. */
+bool XB_SQLite3DB::Exec(const char* sql) {
+  if (!engineHandle) {
+    XB_Log("SQLite: No Database open!");
+    return false;
+  }
+  char* message = nullptr;
+  if (sqlite3_exec(Handle(engineHandle), sql, nullptr, nullptr, &message) == SQLITE_OK) {
+    sqlite3_free(message);
+    return true;
+  }
+  SetLastError(message ? message : sqlite3_errmsg(Handle(engineHandle)));
+  sqlite3_free(message);
+  XB_LogF("SQLite exec failed: %s", LastError());
+  return false;
+}
+
+/* Copies the first column of the first row of STATEMENT into OUT.  Returns
+** false, OUT unchanged, when there is no such value. */
+bool XB_SQLite3DB::QueryValueText(XB_String& out, const char* statement) {
+  if (!engineHandle) {
+    XB_Log("SQLite: No Database open!");
+    return false;
+  }
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(Handle(engineHandle), statement, -1, &stmt, nullptr) != SQLITE_OK ||
+      !stmt) {
+    sqlite3_finalize(stmt);
+    return false;
+  }
+  bool found = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_count(stmt) >= 1;
+  if (found) out.Assign(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+  sqlite3_finalize(stmt);
+  return found;
+}
+
+/* Runs every statement of STATEMENT and gathers their rows into RESULT as
+** the engine's get-table call would: the column names come with the first
+** row, so a query without rows gives no columns either.  Returns true on
+** success; RESULT stays empty on failure. */
+bool XB_SQLite3DB::GetTableText(XB_SQLiteResult& result, const char* statement) {
+  result.Reset();
+  if (!engineHandle) {
+    XB_Log("SQLite: No Database open!");
+    return false;
+  }
+  sqlite3* db = Handle(engineHandle);
+  auto* table = new XB_SQLiteBlockTable;
+  bool haveNames = false;
+  int columns = 0;
+  int rows = 0;
+  bool failed = false;
+  const char* rest = statement;
+  while (!failed && rest && *rest) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, rest, -1, &stmt, &rest) != SQLITE_OK) {
+      SetLastError(sqlite3_errmsg(db));
+      failed = true;
+      break;
+    }
+    if (!stmt) continue;  // only blanks or a comment
+    const char* problem = nullptr;
+    int stepped;
+    while ((stepped = sqlite3_step(stmt)) == SQLITE_ROW) {
+      if (!haveNames) {
+        columns = sqlite3_column_count(stmt);
+        haveNames = true;
+        if (!AppendRow(table, stmt, columns, true)) problem = "out of memory";
+      } else if (sqlite3_column_count(stmt) != columns) {
+        problem = kIncompatibleQueries;
+      }
+      if (!problem && rows == INT_MAX) problem = "too many rows";
+      if (!problem && !AppendRow(table, stmt, columns, false)) problem = "out of memory";
+      if (problem) break;
+      ++rows;
+    }
+    // The engine's message belongs to the handle: keep it before finalizing.
+    if (!problem && stepped != SQLITE_DONE) problem = sqlite3_errmsg(db);
+    if (problem) {
+      SetLastError(problem);
+      failed = true;
+    }
+    sqlite3_finalize(stmt);
+  }
+  if (failed) {
+    XB_LogF("SQLITE %s", LastError());
+    table->Release();
+    return false;
+  }
+  table->Shrink();
+  result.Set(table, columns, rows);
+  return true;
+}
+
+/* Returns the low 32 bits of the last inserted row id. */
+int32_t XB_SQLite3DB::LastInsertRowId() {
+  return static_cast<int32_t>(static_cast<uint32_t>(LastInsertRowId64()));
+}
+
+/* Returns the whole last inserted row id, 0 while closed. */
+int64_t XB_SQLite3DB::LastInsertRowId64() {
+  if (!engineHandle) return 0;
+  return sqlite3_last_insert_rowid(Handle(engineHandle));
+}

@@ -1,0 +1,160 @@
+/*
+** The parts of the database connection shared by both engine generations:
+** path handling, the last error, opening or creating a file, and the two
+** factories that choose the generation of a file.
+*/
+#include "xb_sqlitedb.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "xb_sqlite2db.h"
+#include "xb_sqlite3db.h"
+
+namespace {
+
+/* The identification text at the start of every generation-2 file. */
+const char kGeneration2Header[] = "** This file contains an SQLite 2.1 database **";
+
+/* The query that tells whether an engine can read a file. */
+const char kProbeQuery[] = "SELECT name FROM sqlite_master";
+
+/* Returns DB when it is open and answers the probe query; otherwise deletes
+** it and returns null. */
+XB_SQLiteDB* KeepIfReadable(XB_SQLiteDB* db) {
+  if (db->IsOpen()) {
+    XB_SQLiteResult probe;
+    if (db->GetTable(probe, "%s", kProbeQuery)) return db;
+  }
+  delete db;
+  return nullptr;
+}
+
+}  // namespace
+
+/* An unnamed connection; used by nothing but derived classes. */
+XB_SQLiteDB::XB_SQLiteDB() = default;
+
+/* Stores PATH, or marks it refused when it does not fit the buffer. */
+XB_SQLiteDB::XB_SQLiteDB(const char* path) {
+  size_t length = path ? std::strlen(path) : 0;
+  if (length >= kPathCapacity) {
+    pathRefused = true;
+    return;
+  }
+  if (length) std::memcpy(filePath, path, length);
+  filePath[length] = '\0';
+}
+
+/* The base has no handle of its own to close; implementations override. */
+bool XB_SQLiteDB::Close() { return false; }
+
+/* Opens the stored path, making a new database when no file is there.
+** Returns true when the connection is open afterwards. */
+bool XB_SQLiteDB::OpenOrCreate() {
+  struct stat info;
+  bool exists = ::stat(filePath, &info) == 0 && !S_ISDIR(info.st_mode);
+  if (exists) return Open();
+  if (!Open()) return false;
+  OnCreated();
+  return true;
+}
+
+/* Makes TEXT the last error; null clears it. */
+void XB_SQLiteDB::SetLastError(const char* text) {
+  hasLastError = text != nullptr;
+  lastError.assign(text ? text : "");
+}
+
+/* Forgets the last error. */
+void XB_SQLiteDB::ClearLastError() { SetLastError(nullptr); }
+
+/* Returns true when the stored path may go to an engine; otherwise sets
+** the last error and logs the reason.  An empty name would give a private
+** temporary database that vanishes on close, so it is refused too. */
+bool XB_SQLiteDB::PathIsUsable() {
+  if (pathRefused) {
+    SetLastError("file name too long");
+    XB_LogF("E_ Failed to open database: the file name is longer than %d characters",
+            static_cast<int>(kPathCapacity - 1));
+    return false;
+  }
+  if (!filePath[0]) {
+    SetLastError("no database file name given");
+    XB_Log("E_ Failed to open database: no file name given");
+    return false;
+  }
+  return true;
+}
+
+/* Returns the stored path as handed to an engine.  The engines read names
+** beginning with "file:" as URIs and ":memory:" as a database in memory;
+** "./" in front keeps such names what the user meant: files. */
+std::string XB_SQLiteDB::EnginePath() const {
+  std::string name(filePath);
+  if (name.rfind("file:", 0) == 0 || name == ":memory:") name.insert(0, "./");
+  return name;
+}
+
+/* Returns false, and logs it, when formatting the statement failed. */
+bool XB_SQLiteDB::StatementIsSound(const XB_String& sql) {
+  if (!sql.IsError()) return true;
+  XB_Log("E_ SQLite: statement could not be formatted");
+  return false;
+}
+
+/* Returns true when sqlite_master has an entry named NAME, ASCII letter
+** case ignored.  The name travels as a string literal, so a table called
+** "name" or "sql" is not mistaken for the column of that name. */
+bool XB_SQLiteDB::TableExists(const char* name) {
+  std::string_view wanted = name ? name : "";
+  XB_String found;
+  if (!QueryValue(found, "SELECT name FROM sqlite_master WHERE upper(name)=upper(%s)",
+                  SqlLiteral(wanted)))
+    return false;
+  return found.EqualsNoCase(wanted);
+}
+
+/* Returns TEXT in single quotes with embedded single quotes doubled. */
+XB_String XB_SQLiteDB::SqlLiteral(std::string_view text) {
+  XB_String literal;
+  literal.Reserve(text.size() + 2);
+  literal.Append('\'');
+  for (char c : text) {
+    if (c == '\'') literal.Append('\'');
+    literal.Append(c);
+  }
+  literal.Append('\'');
+  return literal;
+}
+
+/* Returns true when PATH is a file that begins with the generation-2 header. */
+bool XB_SQLiteDB::IsGeneration2File(const char* path) {
+  if (!path || !path[0]) return false;
+  struct stat info;
+  if (::stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  char head[sizeof kGeneration2Header - 1];
+  ssize_t got = ::read(fd, head, sizeof head);
+  ::close(fd);
+  return got == static_cast<ssize_t>(sizeof head) && std::memcmp(head, kGeneration2Header, sizeof head) == 0;
+}
+
+/* Returns a connection of the generation the file at PATH has, or null. */
+XB_SQLiteDB* XB_SQLiteDB::NewAuto(const char* path) {
+  // A generation-2 file must never reach the generation-3 engine: it would
+  // delete a hot rollback journal of the other generation unplayed.
+  if (IsGeneration2File(path)) return KeepIfReadable(new XB_SQLite2DB(path));
+  if (XB_SQLiteDB* db = KeepIfReadable(new XB_SQLite3DB(path))) return db;
+  return KeepIfReadable(new XB_SQLite2DB(path));
+}
+
+/* Returns an unprobed connection of generation 2 or 3. */
+XB_SQLiteDB* XB_SQLiteDB::NewByVersion(const char* path, int version) {
+  if (version == 2) return new XB_SQLite2DB(path);
+  return new XB_SQLite3DB(path);
+}

@@ -1,0 +1,174 @@
+/*
+** The connection to one database file, over either engine generation.
+**
+** XB_SQLiteDB is the abstract connection every database access goes through;
+** XB_SQLite2DB drives the generation-2 engine (sqlite.h), XB_SQLite3DB the
+** generation-3 engine (sqlite3.h).  The generation of a file is settled when
+** the connection is made and never changes.  Failures are reported by a
+** false or null result; the engine's message stays available through
+** LastError() and diagnostics go to the log sink.
+**
+** The formatting operations of the original interface took a format and a
+** variable argument list.  Here ExecF, QueryValue and GetTable are type-safe
+** templates that build the statement with XB_String::Format and then call a
+** virtual operation with the finished text (Exec, QueryValueText,
+** GetTableText), so every implementation sees complete statements only.  The
+** virtual operations keep the order of the original slots: Version, Exec,
+** QueryValueText (for QueryValue), GetTableText (for the three GetTable
+** overloads: the result variants all derive from XB_SQLiteResult, so one
+** operation on the base reference serves them), LastInsertRowId, Open,
+** OnCreated, IsOpen, Close, OpenOrCreate, TableExists; LastInsertRowId64 is
+** new and comes last.
+*/
+#ifndef XB_SQLITEDB_H
+#define XB_SQLITEDB_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "xb_log.h"
+#include "xb_sqliteresult.h"
+#include "xb_string.h"
+
+class XB_SQLiteDB {
+public:
+  /* Size of the path buffer, terminating NUL included.  A longer path is
+  ** refused, never cut: a cut path names a different file. */
+  static constexpr size_t kPathCapacity = 260;
+
+  XB_SQLiteDB(const XB_SQLiteDB&) = delete;
+  XB_SQLiteDB& operator=(const XB_SQLiteDB&) = delete;
+  virtual ~XB_SQLiteDB() = default;
+
+  /* Returns 2.0 or 3.0, the engine generation of this connection. */
+  virtual double Version() const = 0;
+
+  /* Runs a statement that returns no rows.  Returns true on success; on
+  ** failure the engine's message becomes the last error. */
+  virtual bool Exec(const char* sql) = 0;
+
+  /* Runs STATEMENT and copies the first column of its first row into OUT
+  ** (SQL NULL gives the empty string).  Returns false, OUT unchanged, when
+  ** the statement fails, yields no row or no database is open. */
+  virtual bool QueryValueText(XB_String& out, const char* statement) = 0;
+
+  /* Runs STATEMENT into RESULT: column names first, then the rows.  Returns
+  ** true on success; on failure RESULT is empty and the engine's message is
+  ** the last error. */
+  virtual bool GetTableText(XB_SQLiteResult& result, const char* statement) = 0;
+
+  /* Returns the row id of the most recent INSERT, reduced to its low 32 bits. */
+  virtual int32_t LastInsertRowId() = 0;
+
+  /* Opens the engine handle on the stored path.  Returns true when a handle
+  ** is present afterwards. */
+  virtual bool Open() = 0;
+
+  /* Called once after a new database file was made. */
+  virtual void OnCreated() = 0;
+
+  /* Returns true while an engine handle is present. */
+  virtual bool IsOpen() const = 0;
+
+  /* Closes the engine handle if there is one.  Returns true. */
+  virtual bool Close();
+
+  /* Opens the stored path, making a new database when no file is there.
+  ** Returns true when the connection is open afterwards. */
+  virtual bool OpenOrCreate();
+
+  /* Returns true when sqlite_master has an entry of that name (ASCII letter
+  ** case ignored, as the engines do for names). */
+  virtual bool TableExists(const char* name);
+
+  /* Returns the full 64-bit row id of the most recent INSERT, for callers
+  ** that must find that row again. */
+  virtual int64_t LastInsertRowId64() = 0;
+
+  /* Formats a statement and runs it with Exec.  Returns Exec's answer. */
+  template <class... A>
+  bool ExecF(const char* format, const A&... args) {
+    XB_String sql;
+    sql.Format(format, args...);
+    if (!StatementIsSound(sql)) return false;
+    return Exec(sql.c_str());
+  }
+
+  /* Formats a statement and runs it with QueryValueText. */
+  template <class... A>
+  bool QueryValue(XB_String& out, const char* format, const A&... args) {
+    XB_String sql;
+    sql.Format(format, args...);
+    if (!StatementIsSound(sql)) return false;
+    return QueryValueText(out, sql.c_str());
+  }
+
+  /* Formats a statement and runs it with GetTableText. */
+  template <class... A>
+  bool GetTable(XB_SQLiteResult& result, const char* format, const A&... args) {
+    XB_String sql;
+    sql.Format(format, args...);
+    if (!StatementIsSound(sql)) {
+      result.Reset();
+      return false;
+    }
+    return GetTableText(result, sql.c_str());
+  }
+
+  /* Returns the message of the most recent failing engine call, or null. */
+  const char* LastError() const { return hasLastError ? lastError.c_str() : nullptr; }
+
+  /* Returns the path this connection was made for ("" when it was refused). */
+  const char* FilePath() const { return filePath; }
+
+  /* Returns TEXT as an SQL string literal: in single quotes, with every
+  ** single quote doubled.  Names compared in SQL go this way, never between
+  ** double quotes, which the engine may take for a column name. */
+  static XB_String SqlLiteral(std::string_view text);
+
+  /* Returns true when the file at PATH begins with the generation-2 header. */
+  static bool IsGeneration2File(const char* path);
+
+  /* Returns a connection to PATH in the generation the file has: a file with
+  ** the generation-2 header gets generation 2; anything else is tried with
+  ** generation 3 and then generation 2, so a new or empty file becomes a
+  ** generation-3 database.  Returns null when neither engine reads the file.
+  ** The caller owns and deletes the connection. */
+  static XB_SQLiteDB* NewAuto(const char* path);
+
+  /* Returns a connection of generation 2 when VERSION is 2 and of generation
+  ** 3 otherwise, without probing it (it may be closed).  Owned by the caller. */
+  static XB_SQLiteDB* NewByVersion(const char* path, int version);
+
+protected:
+  /* Stores PATH (or refuses it when it does not fit); the handle is closed. */
+  explicit XB_SQLiteDB(const char* path);
+  XB_SQLiteDB();
+
+  /* Makes TEXT (null for none) the last error. */
+  void SetLastError(const char* text);
+  void ClearLastError();
+
+  /* Returns true when the stored path can be handed to an engine; otherwise
+  ** records and logs why not. */
+  bool PathIsUsable();
+
+  /* Returns the stored path in the form handed to an engine: a name that an
+  ** engine would read as something other than a file gets "./" in front. */
+  std::string EnginePath() const;
+
+  /* Returns false, and logs why, for a statement that could not be formatted. */
+  static bool StatementIsSound(const XB_String& sql);
+
+  char filePath[kPathCapacity] = {};
+  void* engineHandle = nullptr;
+
+private:
+  bool pathRefused = false;
+  bool hasLastError = false;
+  std::string lastError;
+};
+
+#endif

@@ -1,0 +1,150 @@
+/*
+** The answer of one query as a table of text cells.  The first row of the
+** flat cell array holds the column names, the following rows the values; an
+** SQL NULL is a null cell.  The cells live in a reference-counted holder
+** (XB_SQLiteTable) that gives its memory back the way it was obtained: the
+** generation-2 engine's get-table array goes back through that engine's free
+** function, the compact block that the generation-3 connection fills goes
+** back to the heap.  A filled result needs no connection and may outlive the
+** one that filled it; copies of a result share one holder, and the memory is
+** returned when the last of them lets go.
+*/
+#ifndef XB_SQLITERESULT_H
+#define XB_SQLITERESULT_H
+
+#include <cstddef>
+#include <cstdint>
+
+/*
+** Reference-counted holder of the cells of one result.  A new holder has a
+** count of 1; AddRef and Release move it, and the Release that brings it to
+** zero calls Free and deletes the holder.
+*/
+class XB_SQLiteTable {
+public:
+  XB_SQLiteTable() = default;
+  XB_SQLiteTable(const XB_SQLiteTable&) = delete;
+  XB_SQLiteTable& operator=(const XB_SQLiteTable&) = delete;
+
+  /* Gives the cell memory back to whoever made it.  Called exactly once, by
+  ** the last Release. */
+  virtual void Free() = 0;
+
+  /* Returns the cell at a flat index (names first, row-major), or null for
+  ** an SQL NULL.  The index must lie inside the table. */
+  virtual const char* Cell(size_t index) const = 0;
+
+  /* Adds one holder of the table. */
+  void AddRef() { ++refCount; }
+
+  /* Drops one holder; the last one frees the cells and deletes the table. */
+  void Release();
+
+protected:
+  virtual ~XB_SQLiteTable() = default;
+
+private:
+  int refCount = 1;
+};
+
+/*
+** Holder of a get-table array of the generation-2 engine; Free hands it back
+** to sqlite_free_table.
+*/
+class XB_SQLite2Table final : public XB_SQLiteTable {
+public:
+  explicit XB_SQLite2Table(char** engineArray) : cells(engineArray) {}
+  void Free() override;
+  const char* Cell(size_t index) const override { return cells[index]; }
+
+private:
+  char** cells;
+};
+
+/*
+** Holder of cells copied into one text block: every cell is NUL-terminated
+** inside the block and found through a 32-bit offset, so a cell costs four
+** bytes beyond its text.  Filled by appending cells in flat order.
+*/
+class XB_SQLiteBlockTable final : public XB_SQLiteTable {
+public:
+  XB_SQLiteBlockTable() = default;
+  void Free() override;
+  const char* Cell(size_t index) const override {
+    uint32_t offset = offsets[index];
+    return offset == kNullCell ? nullptr : text + offset;
+  }
+
+  /* Appends one cell (null for SQL NULL) of the given length.  Returns false
+  ** when memory runs out or the block would pass 4 GiB; the table is then
+  ** unchanged. */
+  bool Append(const char* value, size_t length);
+
+  /* Number of cells appended so far. */
+  size_t CellCount() const { return cellCount; }
+
+  /* Gives back the slack of the growing arrays once filling is complete. */
+  void Shrink();
+
+private:
+  static constexpr uint32_t kNullCell = 0xFFFFFFFFu;
+  bool Reserve(size_t extraText);
+
+  char* text = nullptr;
+  size_t textUsed = 0;
+  size_t textCapacity = 0;
+  uint32_t* offsets = nullptr;
+  size_t cellCount = 0;
+  size_t offsetCapacity = 0;
+};
+
+/*
+** A query result: column count, data row count and the shared holder of the
+** cells.  Empty (0 columns, 0 rows, no holder) until a connection fills it;
+** a failed query leaves it empty.  Copies share the holder.
+*/
+class XB_SQLiteResult {
+public:
+  XB_SQLiteResult() = default;
+  XB_SQLiteResult(const XB_SQLiteResult& other);
+  XB_SQLiteResult(XB_SQLiteResult&& other) noexcept;
+  XB_SQLiteResult& operator=(const XB_SQLiteResult& other);
+  XB_SQLiteResult& operator=(XB_SQLiteResult&& other) noexcept;
+  virtual ~XB_SQLiteResult();
+
+  /* Lets go of the cells and sets both counts to 0. */
+  void Reset();
+
+  /* Empties the result, then takes over HOLDER (its one reference) with the
+  ** given column count and data row count. */
+  void Set(XB_SQLiteTable* holder, int columnCount, int rowCount);
+
+  /* Number of columns; 0 when empty. */
+  int Cols() const { return columnCount; }
+
+  /* Number of data rows, the row of column names not counted. */
+  int Rows() const { return rowCount; }
+
+  /* Returns the cell at a flat index: 0 .. Cols()-1 are the column names,
+  ** data row r column c is at (r + 1) * Cols() + c.  Not bounds-checked. */
+  const char* Cell(int index) const { return table->Cell(static_cast<size_t>(index)); }
+
+  /* Returns the value of data row ROW and column COL, or null when either is
+  ** outside the result or the value is SQL NULL. */
+  const char* Get(int col, int row) const;
+
+private:
+  int columnCount = 0;
+  int rowCount = 0;
+  XB_SQLiteTable* table = nullptr;
+};
+
+/*
+** Two further kinds of result that behave exactly like XB_SQLiteResult: the
+** grid view keeps an XB_SQLiteResultGrid and the tab-separated text answers
+** an XB_SQLiteResultText, so each use has a type of its own.
+*/
+class XB_SQLiteResultGrid : public XB_SQLiteResult {};
+class XB_SQLiteResultText : public XB_SQLiteResult {};
+
+#endif
