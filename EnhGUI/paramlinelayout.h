@@ -1,0 +1,54 @@
+/*
+** The line-by-line layout of a generated dialog: where the next line goes,
+** how wide the labels are, and how a line splits its rectangle between
+** label and input for each layout mode.  Pure arithmetic; the dialog lines
+** ask it for their places and then move their controls there.
+*/
+#ifndef PARAMLINELAYOUT_H
+#define PARAMLINELAYOUT_H
+
+#include "paramrect.h"
+
+class ParamLineLayout {
+public:
+  /* Pixels between the lines' area and the window's edges. */
+  static constexpr int kSpacing = 10;
+  /* Vertical distance from one line to the next. */
+  static constexpr int kLineHeight = 24;
+  /* Height of the controls of one line. */
+  static constexpr int kControlHeight = 20;
+  /* Width of the "..." button of a folder line. */
+  static constexpr int kButtonWidth = 20;
+
+  /* How a line divides its width between label and input. */
+  enum Mode {
+    MODE_SPLIT = 0,     /* halves, 5 pixels kept free on each side of the middle */
+    MODE_NARROW = 1,    /* label two thirds, input one third */
+    MODE_WIDE = 2       /* label one third, input two thirds */
+  };
+
+  /*
+  ** Starts a layout in the given rectangle.  Returns false, leaving no
+  ** usable layout, when the rectangle is too small to hold one line.
+  */
+  bool Begin(const ParamRect &area);
+
+  /* The rectangle the next line takes. */
+  const ParamRect &CurrentLine() const { return current_; }
+  /* Width of a label in the current layout. */
+  int LabelWidth() const { return labelWidth_; }
+  /* Moves the current line rectangle down by one line. */
+  void Advance();
+
+  /*
+  ** Splits a line rectangle between label and input according to a mode,
+  ** with the given label width.  Returns the two places (no button).
+  */
+  static ParamLinePlaces Split(Mode mode, const ParamRect &line, int labelWidth);
+
+private:
+  ParamRect current_;
+  int labelWidth_ = 0;
+};
+
+#endif

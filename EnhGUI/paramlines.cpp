@@ -1,0 +1,235 @@
+/*
+** ParamLines, the body of a generated dialog; see paramlines.h.
+*/
+#include "paramlines.h"
+
+#include "xb_parameterinfo.h"
+#include "xb_parametersetauto.h"
+
+/*
+** Type codes of the line kinds that no parser produces; other users of
+** the dialogs pass them in their own descriptors.
+*/
+enum {
+  LINE_TYPE_FOLDER = 6,
+  LINE_TYPE_PASSWORD = 7,
+  LINE_TYPE_DISPLAY = 9,
+  LINE_TYPE_TEXT = 10,
+  LINE_TYPE_HEADING = 11
+};
+
+/*
+** Lines drawn through controls; no line exists yet.
+*/
+ParamLines::ParamLines(ParamControls *controls) : controls_(controls)
+{
+}
+
+/*
+** Deletes the lines and with them their controls.
+*/
+ParamLines::~ParamLines()
+{
+  Clear();
+}
+
+/*
+** Deletes every line.
+*/
+void ParamLines::Clear()
+{
+  lines_.clear();
+}
+
+/*
+** Starts the layout in rect and resets the identifiers.  Returns whether
+** the rectangle leaves room for lines.
+*/
+bool ParamLines::Begin(const ParamRect &rect)
+{
+  nextId_ = kFirstId;
+  return layout_.Begin(rect);
+}
+
+/*
+** Begins the layout and adds the line of every member's descriptor.
+** Returns whether Begin succeeded, whatever the single lines did.
+*/
+bool ParamLines::Create(const ParamRect &rect, XB_ParameterSetAuto &set)
+{
+  bool started = Begin(rect);
+  for(int i = 0; i<set.Count(); i++){
+    XB_Parameter *member = set.Item(i);
+    if( member && member->GetInfo() ) AddLine(member->GetInfo());
+  }
+  return started;
+}
+
+/*
+** Returns the line kind, mode and edit style for a descriptor type, or
+** null for a type that gets no line.  Only lines with an input control
+** take an identifier.
+*/
+std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type,
+                                                const XB_String &key,
+                                                unsigned &style)
+{
+  using C = ParamControls;
+  std::unique_ptr<ParamLine> line;
+  int mode = ParamLineLayout::MODE_NARROW;
+  style = 0;
+  switch( type ){
+    case PT_INT:
+      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      style = C::EDIT_NUMBER | C::EDIT_RIGHT;
+      break;
+    case PT_REAL:
+      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      style = C::EDIT_RIGHT;
+      break;
+    case PT_BOOL:
+      line = std::make_unique<ParamCheckLine>(controls_, key, nextId_);
+      break;
+    case PT_TEXT:
+    case LINE_TYPE_TEXT:
+      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      style = C::EDIT_CENTER;
+      mode = ParamLineLayout::MODE_WIDE;
+      break;
+    case LINE_TYPE_FOLDER:
+      line = std::make_unique<ParamFolderLine>(controls_, key, nextId_);
+      mode = ParamLineLayout::MODE_WIDE;
+      break;
+    case LINE_TYPE_PASSWORD:
+      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      style = C::EDIT_CENTER | C::EDIT_PASSWORD;
+      mode = ParamLineLayout::MODE_WIDE;
+      break;
+    case LINE_TYPE_DISPLAY:
+    case PT_KEY:
+      line = std::make_unique<ParamDisplayLine>(controls_, key, kNoId);
+      break;
+    case LINE_TYPE_HEADING:
+      line = std::make_unique<ParamHeadingLine>(controls_, key, kNoId);
+      break;
+    case PT_DATE:
+    case PT_TIME:
+      line = std::make_unique<ParamDateLine>(controls_, key, nextId_,
+                                             type==PT_TIME);
+      break;
+    default:
+      return nullptr;
+  }
+  line->SetMode(mode);
+  if( line->Id()!=kNoId ) nextId_++;
+  return line;
+}
+
+/*
+** Adds the line for a descriptor, see paramlines.h.
+*/
+bool ParamLines::AddLine(const XB_ParameterInfo *info)
+{
+  if( info==nullptr ) return false;
+  unsigned style = 0;
+  std::unique_ptr<ParamLine> line = MakeLine(info->GetType(), info->Key(),
+                                             style);
+  if( !line ) return true;
+  if( !line->Create(style) ) return false;
+  Place(line.release(), info->Label());
+  return true;
+}
+
+/*
+** Adds a wide edit line with its own key, label and initial text.
+*/
+bool ParamLines::AddEditLine(const XB_String &key, const XB_String &label,
+                             const XB_String &text, unsigned style)
+{
+  auto line = std::make_unique<ParamEditLine>(controls_, key, nextId_++);
+  line->SetMode(ParamLineLayout::MODE_WIDE);
+  if( !line->Create(style) ) return false;
+  line->SetText(text);
+  Place(line.release(), label);
+  return true;
+}
+
+/*
+** Gives the line its label with a blank on each side (a check box drops
+** them again), moves it to the
+** current line rectangle, takes ownership and advances the layout.
+*/
+void ParamLines::Place(ParamLine *line, const XB_String &label)
+{
+  XB_String padded(" ");
+  padded += label;
+  padded += " ";
+  line->SetLabel(padded);
+  line->Move(layout_.CurrentLine(), layout_.LabelWidth());
+  lines_.emplace_back(line);
+  layout_.Advance();
+}
+
+/*
+** Moves every line to its place in a new rectangle, keeping identifiers.
+*/
+void ParamLines::Relayout(const ParamRect &rect)
+{
+  layout_.Begin(rect);
+  for(auto &line : lines_){
+    line->Move(layout_.CurrentLine(), layout_.LabelWidth());
+    layout_.Advance();
+  }
+}
+
+/*
+** Loads every line from its member's display text (a member without a
+** value shows as empty), or saves the value of every changed line.
+*/
+bool ParamLines::Exchange(bool save, XB_ParameterSetAuto &set)
+{
+  for(auto &line : lines_){
+    if( save ){
+      if( line->HasChanged() ) set.SetValueByKey(line->Key(), line->GetValue());
+      continue;
+    }
+    XB_Value value;
+    set.GetValueByKey(value, line->Key());
+    line->SetText(value.IsNone() ? XB_String() : value.AsText());
+  }
+  return true;
+}
+
+/*
+** Hands a notification to the line with the identifier.
+*/
+void ParamLines::Notify(int id, ParamControls::Event event)
+{
+  if( id==kNoId ) return;
+  for(auto &line : lines_){
+    if( line->Id()==id ){
+      line->OnChange(event);
+      return;
+    }
+  }
+}
+
+/*
+** Returns the line at index, or null.
+*/
+ParamLine *ParamLines::Line(int index) const
+{
+  if( index<0 || index>=Count() ) return nullptr;
+  return lines_[static_cast<size_t>(index)].get();
+}
+
+/*
+** Returns the line serving key, or null.
+*/
+ParamLine *ParamLines::FindLine(const XB_String &key) const
+{
+  for(auto &line : lines_){
+    if( line->Key()==key ) return line.get();
+  }
+  return nullptr;
+}

@@ -1,0 +1,85 @@
+/*
+** ParamsDialog: a window that shows a parameter set as generated lines
+** (ParamLines) above a strip of buttons and runs it modally.  OK saves
+** the lines into the set, Cancel and closing the window leave the set as
+** it was.  The row editor derives from it and brings its own buttons.
+*/
+#ifndef PARAMSDIALOG_H
+#define PARAMSDIALOG_H
+
+#include "paramlines.h"
+#include "paramsdialoglayout.h"
+#include "qtparamcontrols.h"
+#include "xb_string.h"
+
+#include <QDialog>
+
+class QPushButton;
+class XB_ParameterSetAuto;
+
+class ParamsDialog : public QDialog {
+  Q_OBJECT
+public:
+  /*
+  ** A dialog for set.  The title is title, else the set's name, else
+  ** "Dialog".  The dialog has no owner window unless parent is given.
+  */
+  ParamsDialog(XB_ParameterSetAuto &set, const XB_String &title,
+               QWidget *parent = nullptr);
+  ~ParamsDialog() override;
+
+  /*
+  ** Shows the set, runs the dialog until the user ends it and hides it
+  ** again.  Returns 1 when the user confirmed with OK, otherwise 0.
+  */
+  virtual int DoModal();
+
+  /* The lines of the dialog (empty until DoModal or Prepare). */
+  ParamLines &Lines() { return lines_; }
+  /* The controls behind the lines. */
+  QtParamControls &Controls() { return controls_; }
+
+  /*
+  ** The measures the layout needs, from the widget's style and screen:
+  ** the frame of a sizing window is the style's sub-window frame width,
+  ** a window's minimum height is a title bar with two frames, an icon is
+  ** the style's large icon, a scroll arrow is the scroll bar's extent, and
+  ** the maximised area is the screen's available geometry.
+  */
+  static ParamMetrics CurrentMetrics(const QWidget *widget);
+
+protected:
+  /* Constructor for derived dialogs: withCancel selects the Cancel button,
+  ** narrowLines keeps the margin free left and right of the lines. */
+  ParamsDialog(XB_ParameterSetAuto &set, const XB_String &title,
+               bool withCancel, bool narrowLines, QWidget *parent);
+
+  /* Sizes and centres the window and creates the lines (no values yet). */
+  void Prepare();
+  /* Fills the lines from the set; the row editor loads its row instead. */
+  virtual void LoadValues();
+  /* Handles OK: saves the lines into the set and ends with 1. */
+  virtual void OnOk();
+  /* Places the buttons in a client area of the given size. */
+  virtual void PlaceButtons(const ParamsDialogLayout &layout, int width,
+                            int height);
+  /* Makes a visible push button with the given text and name. */
+  QPushButton *MakeButton(const char *text, const char *name);
+
+  void resizeEvent(QResizeEvent *event) override;
+
+  XB_ParameterSetAuto &set_;
+  QtParamControls controls_;
+  ParamLines lines_;
+  QPushButton *okButton_ = nullptr;
+  QPushButton *cancelButton_ = nullptr;
+
+private:
+  /* Places lines and buttons for the current client size. */
+  void ApplyLayout();
+
+  bool narrowLines_;
+  bool prepared_ = false;
+};
+
+#endif

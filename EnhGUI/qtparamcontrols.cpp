@@ -1,0 +1,277 @@
+/*
+** The generated dialog lines' window-system operations on Qt widgets;
+** see qtparamcontrols.h.
+**
+** The controls keep the looks the dialogs were designed with: labels and
+** value texts with a sunken edge and no mnemonic processing, edits that
+** scroll horizontally, a check box with its caption left of the box,
+** right-aligned date pickers.  Every control starts 100 x 20 pixels at
+** the origin until the layout moves it.
+*/
+#include "qtparamcontrols.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTimeEdit>
+
+/* Latin-1 text of an XB_String as a QString. */
+static QString ToQString(const XB_String &text)
+{
+  return QString::fromLatin1(text.Data(), static_cast<qsizetype>(text.Length()));
+}
+
+/* A QString as Latin-1 text; characters outside Latin-1 become "?". */
+static XB_String FromQString(const QString &text)
+{
+  QByteArray bytes = text.toLatin1();
+  return XB_String(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+/*
+** Controls made as children of parent.
+*/
+QtParamControls::QtParamControls(QWidget *parent) : parent_(parent)
+{
+}
+
+/*
+** Destroys every control still alive.
+*/
+QtParamControls::~QtParamControls()
+{
+  for(auto &widget : widgets_) delete widget.data();
+}
+
+/*
+** Returns the widget of a handle, or null for an unknown or destroyed one.
+*/
+QWidget *QtParamControls::Widget(int control) const
+{
+  if( control<1 || static_cast<size_t>(control)>widgets_.size() ) return nullptr;
+  return widgets_[static_cast<size_t>(control) - 1].data();
+}
+
+/*
+** Sends a notification to the receiver, if there is one.
+*/
+void QtParamControls::Send(int id, ParamControls::Event event)
+{
+  if( notifier_ ) notifier_(id, event);
+}
+
+/*
+** Makes the widget of a control kind with its style; null for an unknown
+** kind.
+*/
+QWidget *QtParamControls::MakeWidget(Kind kind, unsigned style, int id)
+{
+  switch( kind ){
+    case CONTROL_LABEL:
+    case CONTROL_DISPLAY: {
+      auto *label = new QLabel(parent_);
+      label->setTextFormat(Qt::PlainText);
+      label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+      label->setAlignment(Qt::AlignVCenter | (kind==CONTROL_DISPLAY
+                                              ? Qt::AlignRight : Qt::AlignLeft));
+      if( kind==CONTROL_DISPLAY ){
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+      }
+      return label;
+    }
+    case CONTROL_EDIT: {
+      auto *edit = new QLineEdit(parent_);
+      Qt::Alignment align = Qt::AlignLeft;
+      if( style & EDIT_CENTER ) align = Qt::AlignHCenter;
+      if( style & EDIT_RIGHT ) align = Qt::AlignRight;
+      edit->setAlignment(align | Qt::AlignVCenter);
+      if( style & EDIT_PASSWORD ) edit->setEchoMode(QLineEdit::Password);
+      if( style & EDIT_NUMBER ){
+        /* Digits only, with a leading minus so negative numbers can be kept. */
+        edit->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("-?[0-9]*")), edit));
+      }
+      connect(edit, &QLineEdit::textEdited, this,
+              [this, id](const QString &){ Send(id, EVENT_CHANGED); });
+      return edit;
+    }
+    case CONTROL_CHECK: {
+      auto *box = new QCheckBox(parent_);
+      box->setLayoutDirection(Qt::RightToLeft);
+      connect(box, &QCheckBox::clicked, this,
+              [this, id](bool){ Send(id, EVENT_CHANGED); });
+      return box;
+    }
+    case CONTROL_BUTTON: {
+      auto *button = new QPushButton(parent_);
+      connect(button, &QPushButton::clicked, this,
+              [this, id](bool){ Send(id, EVENT_PRESSED); });
+      return button;
+    }
+    case CONTROL_DATE:
+    case CONTROL_TIME: {
+      QDateTimeEdit *picker;
+      if( kind==CONTROL_DATE ){
+        picker = new QDateEdit(parent_);
+        picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+      }else{
+        picker = new QTimeEdit(parent_);
+        picker->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+      }
+      picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      connect(picker, &QDateTimeEdit::dateTimeChanged, this,
+              [this, id](const QDateTime &){ Send(id, EVENT_CHANGED); });
+      return picker;
+    }
+  }
+  return nullptr;
+}
+
+/*
+** Creates a control, named after the parameter key (labels and buttons
+** get a suffix), 100 x 20 pixels at the origin and visible.  Returns its
+** handle, or 0 without a parent or for an unknown kind.
+*/
+int QtParamControls::Create(Kind kind, unsigned style, int id,
+                            const XB_String &name)
+{
+  if( parent_.isNull() ) return 0;
+  QWidget *widget = MakeWidget(kind, style, id);
+  if( widget==nullptr ) return 0;
+  QString objectName = ToQString(name);
+  if( kind==CONTROL_LABEL ) objectName += QStringLiteral("_label");
+  if( kind==CONTROL_BUTTON ) objectName += QStringLiteral("_button");
+  widget->setObjectName(objectName);
+  widget->setGeometry(0, 0, 100, 20);
+  widget->show();
+  widgets_.emplace_back(widget);
+  return static_cast<int>(widgets_.size());
+}
+
+/*
+** Destroys a control; its handle stays unused.
+*/
+void QtParamControls::Destroy(int control)
+{
+  QWidget *widget = Widget(control);
+  if( widget==nullptr ) return;
+  widgets_[static_cast<size_t>(control) - 1] = nullptr;
+  delete widget;
+}
+
+/*
+** Moves a control to a rectangle of the parent.
+*/
+void QtParamControls::Move(int control, const ParamRect &where)
+{
+  QWidget *widget = Widget(control);
+  if( widget ) widget->setGeometry(where.left, where.top, where.Width(),
+                                   where.Height());
+}
+
+/*
+** Sets the text of a label, value text, edit, check box or button.
+*/
+void QtParamControls::SetText(int control, const XB_String &text)
+{
+  QWidget *widget = Widget(control);
+  QString value = ToQString(text);
+  if( auto *label = qobject_cast<QLabel *>(widget) ) label->setText(value);
+  else if( auto *edit = qobject_cast<QLineEdit *>(widget) ) edit->setText(value);
+  else if( auto *button = qobject_cast<QAbstractButton *>(widget) ) button->setText(value);
+}
+
+/*
+** Returns the text of a label, value text, edit, check box or button.
+*/
+XB_String QtParamControls::GetText(int control) const
+{
+  QWidget *widget = Widget(control);
+  if( auto *label = qobject_cast<QLabel *>(widget) ) return FromQString(label->text());
+  if( auto *edit = qobject_cast<QLineEdit *>(widget) ) return FromQString(edit->text());
+  if( auto *button = qobject_cast<QAbstractButton *>(widget) ) return FromQString(button->text());
+  return XB_String();
+}
+
+/*
+** Ticks or clears a check box.
+*/
+void QtParamControls::SetCheck(int control, bool checked)
+{
+  if( auto *box = qobject_cast<QCheckBox *>(Widget(control)) ) box->setChecked(checked);
+}
+
+/*
+** Returns whether a check box is ticked.
+*/
+bool QtParamControls::GetCheck(int control) const
+{
+  auto *box = qobject_cast<QCheckBox *>(Widget(control));
+  return box && box->isChecked();
+}
+
+/*
+** Sets a date picker to the date or a time picker to the time of day.
+** Returns false, leaving the picker alone, for an invalid value.
+*/
+bool QtParamControls::SetDateTime(int control, const ParamDateTime &when)
+{
+  QWidget *widget = Widget(control);
+  if( auto *time = qobject_cast<QTimeEdit *>(widget) ){
+    QTime value(when.hour, when.minute, when.second);
+    if( !value.isValid() ) return false;
+    time->setTime(value);
+    return true;
+  }
+  if( auto *date = qobject_cast<QDateEdit *>(widget) ){
+    QDate value(when.year, when.month, when.day);
+    if( !value.isValid() || value<date->minimumDate()
+        || value>date->maximumDate() ) return false;
+    date->setDate(value);
+    return true;
+  }
+  return false;
+}
+
+/*
+** Returns the value of a picker: a date picker's date with the time
+** fields 0, a time picker's time with the date fields at their defaults.
+*/
+ParamDateTime QtParamControls::GetDateTime(int control) const
+{
+  ParamDateTime when;
+  QWidget *widget = Widget(control);
+  if( auto *time = qobject_cast<QTimeEdit *>(widget) ){
+    QTime value = time->time();
+    when.hour = value.hour();
+    when.minute = value.minute();
+    when.second = value.second();
+  }else if( auto *date = qobject_cast<QDateEdit *>(widget) ){
+    QDate value = date->date();
+    when.year = value.year();
+    when.month = value.month();
+    when.day = value.day();
+  }
+  return when;
+}
+
+/*
+** Shows the folder browser titled title, starting at path.  File names
+** are converted with the system's file-name encoding, not as Latin-1 text.
+*/
+bool QtParamControls::BrowseFolder(const XB_String &title, XB_String &path)
+{
+  QString start = QFile::decodeName(QByteArray(path.Data(),
+                                               static_cast<qsizetype>(path.Length())));
+  QString chosen = QFileDialog::getExistingDirectory(parent_, ToQString(title),
+                                                     start);
+  if( chosen.isEmpty() ) return false;
+  QByteArray bytes = QFile::encodeName(chosen);
+  path = XB_String(bytes.constData(), static_cast<size_t>(bytes.size()));
+  return true;
+}
