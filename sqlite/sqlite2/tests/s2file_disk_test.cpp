@@ -1,0 +1,434 @@
+/*
+** class File against real files: creating and refusing files, writing in
+** place, noticing changes by other programs, playing back hot journals as
+** 2.8.17 does, and the fcntl locks seen from another process (including
+** the trap of a second descriptor dropping the process's locks).
+*/
+#include "s2file.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string readFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void writeFile(const std::string &path, const std::string &bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+bool exists(const std::string &path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+class Disk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/s2file_disk_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    db_ = dir_ + "/test.db";
+  }
+  void TearDown() override {
+    std::string command = "rm -rf '" + dir_ + "'";
+    ASSERT_EQ(system(command.c_str()), 0);
+  }
+
+  /* An image of one table with N rows. */
+  static s2::Image tableImage(int n, const std::string &prefix = "row") {
+    s2::Image image;
+    s2::MasterEntry e;
+    e.rowid = 1;
+    e.type = "table";
+    e.name = e.tbl_name = "t";
+    e.sql = std::string("CREATE TABLE t(a, b TEXT)");
+    image.master.push_back(e);
+    for (int i = 1; i <= n; i++) {
+      image.tables["t"].push_back({i, {std::to_string(i), prefix + std::to_string(i)}});
+    }
+    return image;
+  }
+
+  /* Writes IMAGE as the content of db_ through a File. */
+  void storeImage(const s2::Image &image) {
+    s2::File file;
+    ASSERT_TRUE(file.open(db_).ok());
+    s2::Image current;
+    ASSERT_TRUE(file.load(current).ok());
+    s2::Status status = file.store(image);
+    ASSERT_TRUE(status.ok()) << status.message;
+  }
+
+  std::string dir_;
+  std::string db_;
+};
+
+TEST_F(Disk, OpenCreatesMissingFilesAndRefusesOthers) {
+  s2::File file;
+  ASSERT_TRUE(file.open(db_).ok());
+  EXPECT_TRUE(exists(db_));
+  EXPECT_EQ(readFile(db_).size(), 0u);
+  s2::Image image;
+  ASSERT_TRUE(file.load(image).ok());
+  EXPECT_TRUE(image.master.empty());
+  /* Storing an empty image keeps the empty file as it is. */
+  ASSERT_TRUE(file.store(image).ok());
+  EXPECT_EQ(readFile(db_).size(), 0u);
+
+  s2::File missing;
+  s2::Status status = missing.open(dir_ + "/no/such/dir.db");
+  EXPECT_EQ(status.code, s2::kCantOpen);
+  EXPECT_EQ(status.message, "unable to open database: " + dir_ + "/no/such/dir.db");
+  EXPECT_EQ(missing.open(dir_).code, s2::kCantOpen);
+}
+
+TEST_F(Disk, ForeignFilesAreRefusedAndNeverWritten) {
+  std::string foreign = "SQLite format 3" + std::string(2000, '\x01');
+  writeFile(db_, foreign);
+  s2::File file;
+  ASSERT_TRUE(file.open(db_).ok());
+  s2::Image image;
+  s2::Status status = file.load(image);
+  EXPECT_EQ(status.code, s2::kNotADb);
+  EXPECT_EQ(status.message, "file is encrypted or is not a database");
+  EXPECT_EQ(file.store(tableImage(1)).code, s2::kMisuse);
+  EXPECT_EQ(readFile(db_), foreign);
+
+  /* Under one page nothing is checked: an empty database, overwritten by
+  ** the first write. */
+  writeFile(db_, "garbage");
+  ASSERT_TRUE(file.load(image).ok());
+  ASSERT_TRUE(file.store(tableImage(2)).ok());
+  s2::Image back;
+  ASSERT_TRUE(file.load(back).ok());
+  EXPECT_EQ(back.tables["t"].size(), 2u);
+}
+
+TEST_F(Disk, StoreWritesInPlaceAndOnlyWhatChanged) {
+  storeImage(tableImage(500));
+  struct stat before;
+  ASSERT_EQ(stat(db_.c_str(), &before), 0);
+
+  s2::File file;
+  ASSERT_TRUE(file.open(db_).ok());
+  s2::Image image;
+  ASSERT_TRUE(file.load(image).ok());
+  std::string original = readFile(db_);
+  ASSERT_TRUE(file.store(image).ok());
+  EXPECT_EQ(readFile(db_), original);
+
+  image.tables["t"][250].cells[1] = std::string("changed");
+  ASSERT_TRUE(file.store(image).ok());
+  std::string changed = readFile(db_);
+  EXPECT_FALSE(exists(db_ + "-journal"));
+  struct stat after;
+  ASSERT_EQ(stat(db_.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);   /* no new file renamed over it */
+  size_t differing = 0;
+  for (size_t p = 0; p < changed.size() / 1024; p++) {
+    if (changed.compare(p * 1024, 1024, original, p * 1024, 1024) != 0) differing++;
+  }
+  EXPECT_GT(differing, 0u);
+  EXPECT_LT(differing, 5u);
+
+  s2::File other;
+  ASSERT_TRUE(other.open(db_).ok());
+  s2::Image seen;
+  ASSERT_TRUE(other.load(seen).ok());
+  EXPECT_EQ(seen.tables["t"][250].cells[1], s2::Cell("changed"));
+}
+
+TEST_F(Disk, ChangesByOthersAreNoticedAndNeverOverwritten) {
+  storeImage(tableImage(3));
+  s2::File mine;
+  ASSERT_TRUE(mine.open(db_).ok());
+  s2::Image image;
+  ASSERT_TRUE(mine.load(image).ok());
+
+  /* Another program rewrites the file meanwhile. */
+  s2::Image theirs = tableImage(4, "theirs");
+  std::string theirBytes;
+  ASSERT_TRUE(s2::buildImage(theirs, nullptr, theirBytes).ok());
+  writeFile(db_, theirBytes);
+
+  bool changed = false;
+  ASSERT_TRUE(mine.changedSinceLoad(&changed).ok());
+  EXPECT_TRUE(changed);
+  image.tables["t"][0].cells[1] = std::string("mine");
+  s2::Status status = mine.store(image);
+  EXPECT_EQ(status.code, s2::kError);
+  EXPECT_NE(status.message.find("changed by another program"), std::string::npos);
+  EXPECT_EQ(readFile(db_), theirBytes);
+
+  bool reloaded = false;
+  ASSERT_TRUE(mine.refresh(image, &reloaded).ok());
+  EXPECT_TRUE(reloaded);
+  EXPECT_EQ(image.tables["t"].size(), 4u);
+  ASSERT_TRUE(mine.refresh(image, &reloaded).ok());
+  EXPECT_FALSE(reloaded);
+}
+
+/* Journals as a crashed writer leaves them. */
+class Journal : public Disk {
+ protected:
+  void SetUp() override {
+    Disk::SetUp();
+    storeImage(tableImage(300));
+    original_ = readFile(db_);
+    ASSERT_GT(original_.size(), 4096u);
+  }
+
+  static void put32(std::string &s, uint32_t v) {
+    s.push_back(char(v >> 24));
+    s.push_back(char(v >> 16));
+    s.push_back(char(v >> 8));
+    s.push_back(char(v));
+  }
+
+  /* A format 3 journal saving PAGES of the original file. */
+  std::string journal3(const std::vector<uint32_t> &pages, uint32_t nRec, uint32_t checkInit = 77) {
+    std::string j("\xd9\xd5\x05\xf9\x20\xa1\x63\xd6", 8);
+    put32(j, nRec);
+    put32(j, checkInit);
+    put32(j, uint32_t(original_.size() / 1024));
+    for (uint32_t page : pages) {
+      put32(j, page);
+      j += original_.substr((page - 1) * 1024, 1024);
+      put32(j, checkInit + page);
+    }
+    return j;
+  }
+
+  /* Damages pages 2..4 and appends two pages, as a half-done write would. */
+  std::string damaged() {
+    std::string d = original_;
+    for (size_t i = 1024; i < 4096; i++) d[i] = char(0x55);
+    return d + std::string(2048, '\x66');
+  }
+
+  s2::Status openAndLoad(s2::Image &image) {
+    s2::File file;
+    s2::Status status = file.open(db_);
+    if (status.ok()) status = file.load(image);
+    return status;
+  }
+
+  std::string original_;
+};
+
+TEST_F(Journal, HotJournalRestoresTheFileByteForByte) {
+  writeFile(db_, damaged());
+  writeFile(db_ + "-journal", journal3({2, 3, 4}, 3));
+  s2::Image image;
+  s2::Status status = openAndLoad(image);
+  ASSERT_TRUE(status.ok()) << status.message;
+  EXPECT_EQ(readFile(db_), original_);
+  EXPECT_FALSE(exists(db_ + "-journal"));
+  EXPECT_EQ(image.tables["t"].size(), 300u);
+}
+
+TEST_F(Journal, RecordCountFromSizeAndEarlyStops) {
+  /* nRec = 0xFFFFFFFF: count from the file size. */
+  writeFile(db_, damaged());
+  writeFile(db_ + "-journal", journal3({2, 3, 4}, 0xffffffffu));
+  s2::Image image;
+  ASSERT_TRUE(openAndLoad(image).ok());
+  EXPECT_EQ(readFile(db_), original_);
+
+  /* A record beyond nRec is ignored: it was never synced. */
+  writeFile(db_, damaged());
+  writeFile(db_ + "-journal", journal3({2, 3, 4}, 2));
+  openAndLoad(image);
+  std::string result = readFile(db_);
+  EXPECT_EQ(result.size(), original_.size());
+  EXPECT_EQ(result.substr(1024, 2048), original_.substr(1024, 2048));
+  EXPECT_EQ(result.substr(3072, 1024), std::string(1024, '\x55'));
+
+  /* A bad check value ends playback there, successfully. */
+  writeFile(db_, damaged());
+  std::string j = journal3({2, 3, 4}, 3);
+  j[20 + 1032 + 1028] ^= 1;
+  writeFile(db_ + "-journal", j);
+  openAndLoad(image);
+  result = readFile(db_);
+  EXPECT_EQ(result.substr(1024, 1024), original_.substr(1024, 1024));
+  EXPECT_EQ(result.substr(2048, 1024), std::string(1024, '\x55'));
+  EXPECT_FALSE(exists(db_ + "-journal"));
+}
+
+TEST_F(Journal, ShortAndBadJournals) {
+  /* 0, 11, 12 and 19 bytes: too short for a header; the journal goes. */
+  for (size_t size : {0u, 11u, 12u, 19u}) {
+    writeFile(db_ + "-journal", journal3({}, 0).substr(0, size));
+    s2::Image image;
+    ASSERT_TRUE(openAndLoad(image).ok()) << size;
+    EXPECT_EQ(readFile(db_), original_);
+    EXPECT_FALSE(exists(db_ + "-journal"));
+  }
+  s2::Image image;
+  /* A wrong identifier costs one failed open; then the journal is gone. */
+  writeFile(db_ + "-journal", std::string(100, 'j'));
+  s2::Status status = openAndLoad(image);
+  EXPECT_EQ(status.code, s2::kCorrupt);
+  EXPECT_EQ(status.message, "database disk image is malformed");
+  EXPECT_FALSE(exists(db_ + "-journal"));
+  EXPECT_TRUE(openAndLoad(image).ok());
+
+  /* nRec larger than the records present is a read error. */
+  writeFile(db_ + "-journal", journal3({2}, 5));
+  EXPECT_EQ(openAndLoad(image).code, s2::kCorrupt);
+}
+
+TEST_F(Journal, FormatTwoJournal) {
+  writeFile(db_, damaged());
+  std::string j("\xd9\xd5\x05\xf9\x20\xa1\x63\xd5", 8);
+  put32(j, uint32_t(original_.size() / 1024));
+  for (uint32_t page : {2u, 3u, 4u}) {
+    put32(j, page);
+    j += original_.substr((page - 1) * 1024, 1024);
+  }
+  writeFile(db_ + "-journal", j);
+  s2::Image image;
+  ASSERT_TRUE(openAndLoad(image).ok());
+  EXPECT_EQ(readFile(db_), original_);
+}
+
+/* Runs BODY in a child process and returns its exit code. */
+template <typename Body>
+int inChild(Body body) {
+  pid_t pid = fork();
+  if (pid == 0) _exit(body());
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 99;
+}
+
+/* Returns the lock type another process would conflict with: F_UNLCK if a
+** write lock could be granted, else the type of the lock held. */
+int probeLock(const std::string &path) {
+  int fd = open(path.c_str(), O_RDWR);
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  fcntl(fd, F_GETLK, &lock);
+  close(fd);
+  return lock.l_type;
+}
+
+TEST_F(Disk, LocksAreSeenByOtherProcesses) {
+  storeImage(tableImage(3));
+  s2::File file;
+  ASSERT_TRUE(file.open(db_).ok());
+  ASSERT_TRUE(file.lockRead().ok());
+  EXPECT_EQ(inChild([&] { return probeLock(db_); }), F_RDLCK);
+
+  /* Other code of this process opening and closing the same file must not
+  ** drop the lock: a second connection shares the one descriptor. */
+  {
+    s2::File second;
+    ASSERT_TRUE(second.open(db_).ok());
+    s2::Image image;
+    ASSERT_TRUE(second.load(image).ok());
+  }
+  EXPECT_EQ(inChild([&] { return probeLock(db_); }), F_RDLCK);
+
+  ASSERT_TRUE(file.lockWrite().ok());
+  EXPECT_EQ(inChild([&] { return probeLock(db_); }), F_WRLCK);
+  file.unlock();
+  EXPECT_EQ(inChild([&] { return probeLock(db_); }), F_UNLCK);
+}
+
+TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
+  storeImage(tableImage(3));
+  int toChild[2], fromChild[2];
+  ASSERT_EQ(pipe(toChild), 0);
+  ASSERT_EQ(pipe(fromChild), 0);
+  /* The child holds a read lock, then a write lock, on command. */
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(toChild[1]);
+    close(fromChild[0]);
+    int fd = open(db_.c_str(), O_RDWR);
+    char command;
+    while (read(toChild[0], &command, 1) == 1) {
+      struct flock lock {};
+      lock.l_type = command == 'r' ? F_RDLCK : command == 'w' ? F_WRLCK : F_UNLCK;
+      lock.l_whence = SEEK_SET;
+      char answer = fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+      if (write(fromChild[1], &answer, 1) != 1) break;
+    }
+    _exit(0);
+  }
+  close(toChild[0]);
+  close(fromChild[1]);
+  auto tell = [&](char c) {
+    char answer = 0;
+    EXPECT_EQ(write(toChild[1], &c, 1), 1);
+    EXPECT_EQ(read(fromChild[0], &answer, 1), 1);
+    return answer;
+  };
+
+  s2::File file;
+  ASSERT_TRUE(file.open(db_).ok());
+  s2::Image image;
+  ASSERT_TRUE(file.load(image).ok());
+  std::string before = readFile(db_);
+
+  ASSERT_EQ(tell('r'), 'y');
+  EXPECT_TRUE(file.load(image).ok());          /* reading is allowed */
+  image.tables["t"][0].cells[1] = std::string("new");
+  s2::Status status = file.store(image);       /* writing is not */
+  EXPECT_EQ(status.code, s2::kBusy);
+  EXPECT_EQ(status.message, "database is locked");
+  EXPECT_EQ(readFile(db_), before);
+
+  ASSERT_EQ(tell('w'), 'y');
+  EXPECT_EQ(file.load(image).code, s2::kBusy);
+  /* A journal beside a locked file belongs to a live writer: not hot. */
+  writeFile(db_ + "-journal", std::string(100, 'j'));
+  EXPECT_EQ(file.lockRead().code, s2::kBusy);
+  EXPECT_TRUE(exists(db_ + "-journal"));
+  unlink((db_ + "-journal").c_str());
+
+  ASSERT_EQ(tell('u'), 'y');
+  EXPECT_TRUE(file.store(image).ok());
+  /* While we hold the write lock the other process cannot even read. */
+  ASSERT_TRUE(file.lockWrite().ok());
+  EXPECT_EQ(tell('r'), 'n');
+  file.unlock();
+  EXPECT_EQ(tell('r'), 'y');
+
+  close(toChild[1]);
+  close(fromChild[0]);
+  waitpid(pid, nullptr, 0);
+}
+
+TEST_F(Disk, ConnectionsOfOneProcessExcludeEachOther) {
+  storeImage(tableImage(3));
+  s2::File a, b;
+  ASSERT_TRUE(a.open(db_).ok());
+  ASSERT_TRUE(b.open(db_).ok());
+  ASSERT_TRUE(a.lockWrite().ok());
+  EXPECT_EQ(b.lockRead().code, s2::kBusy);
+  a.unlock();
+  ASSERT_TRUE(b.lockRead().ok());
+  EXPECT_EQ(a.lockWrite().code, s2::kBusy);
+  ASSERT_TRUE(a.lockRead().ok());
+  b.unlock();
+  EXPECT_TRUE(a.lockWrite().ok());
+}
+
+}  // namespace
