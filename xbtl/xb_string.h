@@ -18,6 +18,7 @@
 #include <type_traits>
 
 class XB_String;
+inline std::string_view XB_TextOrEmpty(const char* text);
 
 /*
 ** One argument of a formatting call, captured together with its type.
@@ -123,6 +124,9 @@ class XB_String {
   XB_String& operator+=(char c) { return Append(c); }
   /* Appends TEXT, preceded by SEPARATOR unless this string is empty. */
   XB_String& AppendSeparated(std::string_view separator, std::string_view text);
+  XB_String& AppendSeparated(std::string_view separator, const char* text) {
+    return AppendSeparated(separator, XB_TextOrEmpty(text));
+  }
 
   /* Editing. */
   XB_String& Trim();
@@ -131,10 +135,14 @@ class XB_String {
   XB_String& Truncate(size_t length);
   XB_String& Erase(size_t pos, size_t count);
   XB_String& Insert(size_t pos, std::string_view text);
+  XB_String& Insert(size_t pos, const char* text) { return Insert(pos, XB_TextOrEmpty(text)); }
   XB_String& MakeUpper();   /* ASCII letters only */
   XB_String& MakeLower();   /* ASCII letters only */
   /* Replaces every occurrence of FROM by TO; returns the number replaced. */
   size_t ReplaceAll(std::string_view from, std::string_view to);
+  size_t ReplaceAll(const char* from, const char* to) {
+    return ReplaceAll(XB_TextOrEmpty(from), XB_TextOrEmpty(to));
+  }
   /* Cuts a text longer than WIDTH to WIDTH-2 characters plus "..". */
   XB_String& Shorten(size_t width);
 
@@ -147,6 +155,10 @@ class XB_String {
   int Compare(std::string_view other) const;
   int CompareNoCase(std::string_view other) const;
   bool EqualsNoCase(std::string_view other) const { return CompareNoCase(other) == 0; }
+  /* An absent (null) text compares as the empty text. */
+  int Compare(const char* other) const { return Compare(XB_TextOrEmpty(other)); }
+  int CompareNoCase(const char* other) const { return CompareNoCase(XB_TextOrEmpty(other)); }
+  bool EqualsNoCase(const char* other) const { return CompareNoCase(other) == 0; }
   friend bool operator==(const XB_String& a, const XB_String& b) { return a.m_text == b.m_text; }
   friend bool operator==(const XB_String& a, std::string_view b) { return a.View() == b; }
   friend bool operator==(const XB_String& a, const char* b) { return a.View() == std::string_view(b ? b : ""); }
@@ -161,6 +173,15 @@ class XB_String {
   bool BeginsWith(std::string_view prefix) const;
   bool BeginsWithNoCase(std::string_view prefix) const;
   bool EndsWith(std::string_view suffix) const;
+  /* An absent (null) text is the empty text here too. */
+  ptrdiff_t Find(const char* what, size_t from = 0) const { return Find(XB_TextOrEmpty(what), from); }
+  ptrdiff_t FindNoCase(const char* what, size_t from = 0) const {
+    return FindNoCase(XB_TextOrEmpty(what), from);
+  }
+  bool Contains(const char* what) const { return Find(what) >= 0; }
+  bool BeginsWith(const char* prefix) const { return BeginsWith(XB_TextOrEmpty(prefix)); }
+  bool BeginsWithNoCase(const char* prefix) const { return BeginsWithNoCase(XB_TextOrEmpty(prefix)); }
+  bool EndsWith(const char* suffix) const { return EndsWith(XB_TextOrEmpty(suffix)); }
 
   /* Error state: the string reads "XB_String ERROR" until it is reassigned. */
   void SetError();
@@ -219,6 +240,11 @@ inline XB_FormatArg::XB_FormatArg(const char* s) : i(0) {
 }
 
 inline XB_FormatArg::XB_FormatArg(const XB_String& s) : i(0) { SetText(s.Data(), s.Length()); }
+
+/* TEXT, or the empty text for an absent (null) one. */
+inline std::string_view XB_TextOrEmpty(const char* text) {
+  return text ? std::string_view(text) : std::string_view();
+}
 
 /* True for the whitespace of word splitting and trimming: space and codes 1 to 13. */
 inline bool XB_IsSpace(char c) {

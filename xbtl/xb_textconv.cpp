@@ -87,6 +87,7 @@ void XB_AppendXmlEscape(XB_String& out, std::string_view text) {
   }
 }
 
+/* The converted text as a new string. */
 XB_String XB_XmlEscape(std::string_view text) {
   XB_String out;
   XB_AppendXmlEscape(out, text);
@@ -114,6 +115,7 @@ void XB_AppendHtmlEscape(XB_String& out, std::string_view text, int quoteStyle) 
   }
 }
 
+/* The converted text as a new string. */
 XB_String XB_HtmlEscape(std::string_view text, int quoteStyle) {
   XB_String out;
   XB_AppendHtmlEscape(out, text, quoteStyle);
@@ -146,6 +148,7 @@ void XB_AppendCEscape(XB_String& out, std::string_view text) {
   }
 }
 
+/* The converted text as a new string. */
 XB_String XB_CEscape(std::string_view text) {
   XB_String out;
   XB_AppendCEscape(out, text);
@@ -169,6 +172,7 @@ void XB_AppendUrlEscape(XB_String& out, std::string_view text) {
   }
 }
 
+/* The converted text as a new string. */
 XB_String XB_UrlEscape(std::string_view text) {
   XB_String out;
   XB_AppendUrlEscape(out, text);
@@ -186,6 +190,7 @@ void XB_AppendQuote(XB_String& out, std::string_view text) {
   out.Append('"');
 }
 
+/* The converted text as a new string. */
 XB_String XB_Quote(std::string_view text) {
   XB_String out;
   XB_AppendQuote(out, text);
@@ -226,6 +231,7 @@ void XB_AppendDuration(XB_String& out, uint32_t s) {
   }
 }
 
+/* The converted text as a new string. */
 XB_String XB_Duration(uint32_t seconds) {
   XB_String out;
   XB_AppendDuration(out, seconds);
@@ -246,6 +252,7 @@ void XB_AppendClockTime(XB_String& out, uint32_t s) {
   AppendTwoDigits(out, static_cast<int>(s % 60));
 }
 
+/* The converted text as a new string. */
 XB_String XB_ClockTime(uint32_t seconds) {
   XB_String out;
   XB_AppendClockTime(out, seconds);
@@ -269,12 +276,14 @@ void XB_AppendLongTimeUnix(XB_String& out, int64_t unixTime) {
   AppendTwoDigits(out, f.tm_sec);
 }
 
+/* The converted text as a new string. */
 XB_String XB_LongTimeUnix(int64_t unixTime) {
   XB_String out;
   XB_AppendLongTimeUnix(out, unixTime);
   return out;
 }
 
+/* The converted text as a new string. */
 XB_String XB_LongTimeXB(int64_t xbTime) {
   XB_String out;
   if (xbTime > 0) XB_AppendLongTimeUnix(out, XB_TimeToUnix(xbTime));
@@ -298,6 +307,7 @@ void XB_AppendTimeStamp(XB_String& out, int64_t xbTime, int64_t now) {
   AppendTwoDigits(out, f.tm_min);
 }
 
+/* The converted text as a new string. */
 XB_String XB_TimeStamp(int64_t xbTime) {
   XB_String out;
   XB_AppendTimeStamp(out, xbTime, XB_TimeNow());
@@ -307,6 +317,7 @@ XB_String XB_TimeStamp(int64_t xbTime) {
 /* Appends VALUE in decimal with "." between groups of three digits. */
 void XB_AppendGrouped(XB_String& out, int64_t value) { out.AppendFormat("%D", value); }
 
+/* The converted text as a new string. */
 XB_String XB_Grouped(int64_t value) {
   XB_String out;
   XB_AppendGrouped(out, value);
@@ -335,12 +346,14 @@ void XB_AppendByteSize(XB_String& out, uint32_t n) {
   }
 }
 
+/* The converted text as a new string. */
 XB_String XB_ByteSize(uint32_t bytes) {
   XB_String out;
   XB_AppendByteSize(out, bytes);
   return out;
 }
 
+/* The transfer-rate text of BYTESPERSECOND. */
 XB_String XB_TransferRate(uint32_t bytesPerSecond) {
   XB_String out;
   XB_AppendByteSize(out, bytesPerSecond);
@@ -348,4 +361,5 @@ XB_String XB_TransferRate(uint32_t bytesPerSecond) {
   return out;
 }
 
+/* The share text of PERCENT. */
 XB_String XB_Share(double percent) { return XB_String::Formatted("%.1f%% ", percent); }

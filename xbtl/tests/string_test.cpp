@@ -71,6 +71,14 @@ TEST(StringBasics, FindAndBeginsWith) {
   EXPECT_TRUE(s.BeginsWithNoCase("select *"));
   EXPECT_FALSE(XB_String("ab").BeginsWith("abc"));
   EXPECT_TRUE(s.EndsWith("10"));
+  /* Absent texts (NULL cells) behave as empty ones instead of crashing. */
+  const char* absent = nullptr;
+  EXPECT_EQ(s.Find(absent), 0);
+  EXPECT_TRUE(s.BeginsWith(absent));
+  EXPECT_EQ(XB_String().CompareNoCase(absent), 0);
+  XB_String list("a");
+  list.AppendSeparated(",", absent);
+  EXPECT_EQ(list, "a,");
 }
 
 TEST(StringBasics, ReplaceAllIsLeftToRightAndDoesNotRescan) {

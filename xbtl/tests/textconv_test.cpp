@@ -41,6 +41,10 @@ TEST(Escaping, QuoteDoublesInnerQuotesAndLeavesEmptyEmpty) {
   EXPECT_EQ(XB_Quote(""), "");
   EXPECT_EQ(XB_Quote("\""), "\"\"\"\"");
   EXPECT_EQ(XB_Quote("a,\"b\""), "\"a,\"\"b\"\"\"");
+  /* An absent text (a NULL cell) converts like an empty one. */
+  const char* absent = nullptr;
+  EXPECT_EQ(XB_Quote(absent), "");
+  EXPECT_EQ(XB_HtmlEscape(absent, XB_QUOTE_BACKSLASH), "");
 }
 
 TEST(Durations, EachRangeAndItsBoundaries) {
