@@ -200,6 +200,7 @@ Status Database::loadWorkingCopy(const Image &image) {
   }
   dirtyTables_.clear();
   schemaChanged_ = false;
+  rootsKnown_ = false;
   ++generation_;
   return st;
 }
@@ -339,8 +340,10 @@ Status Database::readTable(const TableInfo &info, std::vector<Row> &rows) {
     row.rowid = int32_t(rowid);
     row.cells.reserve(def.columns.size());
     for (size_t i = 0; i < def.columns.size(); ++i) {
-      /* The record keeps NULL in the rowid alias's slot. */
-      row.cells.push_back(int(i) == def.rowidColumn ? Cell() : columnCell(stmt, int(i) + 1));
+      /* As the file layer reads it: the rowid alias shows the rowid (the
+      ** record itself keeps NULL there). */
+      row.cells.push_back(int(i) == def.rowidColumn ? Cell(std::to_string(rowid))
+                                                    : columnCell(stmt, int(i) + 1));
     }
     rows.push_back(std::move(row));
   }
@@ -383,11 +386,14 @@ Status Database::writeBack() {
     for (const std::string &name : borrowed) image_.tables[name] = std::move(next.tables[name]);
     return st;
   }
-  bool schemaChanged = schemaChanged_;
+  /* Our writer gives root pages by schema order alone, so they only move
+  ** when the schema changes or on the first write over another writer's
+  ** file. */
+  bool rootsMoved = schemaChanged_ || !rootsKnown_;
   image_ = std::move(next);
   dirtyTables_.clear();
   schemaChanged_ = false;
-  return schemaChanged ? updateRootPages() : Status::success();
+  return rootsMoved ? updateRootPages() : Status::success();
 }
 
 Status Database::updateRootPages() {
@@ -408,6 +414,7 @@ Status Database::updateRootPages() {
   }
   sqlite3_finalize(stmt);
   image_.master = written.master;
+  rootsKnown_ = true;
   return Status::success();
 }
 
