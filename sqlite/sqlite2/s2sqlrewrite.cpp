@@ -420,7 +420,7 @@ Statement classifyStatement(std::string_view text) {
   s.text = std::string(text.substr(begin, end - begin));
   s.tokens = significantTokens(s.text);
   for (const Token &t : s.tokens) {
-    if (t.kind == TokenKind::Illegal || t.kind == TokenKind::Semicolon) {
+    if (t.kind == TokenKind::Illegal) {
       s.kind = StatementKind::Invalid;
       s.error = syntaxErrorNear(t);
       return s;

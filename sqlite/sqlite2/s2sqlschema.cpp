@@ -17,7 +17,11 @@ namespace {
 std::string parseErrorMessage(const std::string &error) {
   if (error.rfind("near \"", 0) == 0) {
     size_t end = error.find("\": ");
-    if (end != std::string::npos) return error.substr(0, end + 3) + "syntax error";
+    if (end != std::string::npos) {
+      std::string detail = error.substr(end + 3);
+      bool grammar = detail.rfind("expected", 0) == 0 || detail == "syntax error";
+      return grammar ? error.substr(0, end + 3) + "syntax error" : detail;
+    }
   }
   return error.empty() ? "syntax error" : error;
 }
