@@ -33,6 +33,12 @@ XB_SQLiteDB* KeepIfReadable(XB_SQLiteDB* db) {
   return nullptr;
 }
 
+/* Returns true when PATH names a file that is not empty. */
+bool HasContent(const char* path) {
+  struct stat info;
+  return path && ::stat(path, &info) == 0 && !S_ISDIR(info.st_mode) && info.st_size > 0;
+}
+
 }  // namespace
 
 /* An unnamed connection; used by nothing but derived classes. */
@@ -150,6 +156,10 @@ XB_SQLiteDB* XB_SQLiteDB::NewAuto(const char* path) {
   // delete a hot rollback journal of the other generation unplayed.
   if (IsGeneration2File(path)) return KeepIfReadable(new XB_SQLite2DB(path));
   if (XB_SQLiteDB* db = KeepIfReadable(new XB_SQLite3DB(path))) return db;
+  // The older engine takes any file shorter than one page for an empty
+  // database and would overwrite it on the first change; a file with content
+  // but without its header is no database of that generation.
+  if (HasContent(path)) return nullptr;
   return KeepIfReadable(new XB_SQLite2DB(path));
 }
 

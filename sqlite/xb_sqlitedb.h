@@ -133,9 +133,10 @@ public:
 
   /* Returns a connection to PATH in the generation the file has: a file with
   ** the generation-2 header gets generation 2; anything else is tried with
-  ** generation 3 and then generation 2, so a new or empty file becomes a
-  ** generation-3 database.  Returns null when neither engine reads the file.
-  ** The caller owns and deletes the connection. */
+  ** generation 3 (so a new or empty file becomes a generation-3 database)
+  ** and, when that fails and the file is missing or empty, with generation
+  ** 2.  Returns null when no engine reads the file.  The caller owns and
+  ** deletes the connection. */
   static XB_SQLiteDB* NewAuto(const char* path);
 
   /* Returns a connection of generation 2 when VERSION is 2 and of generation

@@ -38,6 +38,10 @@ TEST(SQLiteFactories, NewAutoRefusesWhatNoEngineReads) {
   std::string text = dir.Write("notes.txt", std::string(2000, 'x') + "\nplain text\n");
   EXPECT_EQ(XB_SQLiteDB::NewAuto(text.c_str()), nullptr);
   EXPECT_EQ(XB_SQLiteTestDir::Read(text), std::string(2000, 'x') + "\nplain text\n");
+  // Shorter than one page: the older engine would call it an empty database.
+  std::string note = dir.Write("note.txt", "remember the milk\n");
+  EXPECT_EQ(XB_SQLiteDB::NewAuto(note.c_str()), nullptr);
+  EXPECT_EQ(XB_SQLiteTestDir::Read(note), "remember the milk\n");
 
   mkdir(dir.Path("folder").c_str(), 0700);
   EXPECT_EQ(XB_SQLiteDB::NewAuto(dir.Path("folder").c_str()), nullptr);

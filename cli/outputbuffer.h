@@ -1,0 +1,58 @@
+/*
+** A large write buffer in front of an output stream.  Results of a million
+** rows are printed cell by cell; collecting them here and handing the
+** stream big blocks keeps the per-cell cost at a memcpy.
+*/
+#ifndef OUTPUTBUFFER_H
+#define OUTPUTBUFFER_H
+
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+class OutputBuffer {
+public:
+  /* Buffers output for STREAM; a null stream swallows everything. */
+  explicit OutputBuffer(FILE* stream);
+  OutputBuffer(const OutputBuffer&) = delete;
+  OutputBuffer& operator=(const OutputBuffer&) = delete;
+  ~OutputBuffer();
+
+  /* Appends LENGTH bytes of TEXT. */
+  void Write(const char* text, size_t length) {
+    if (length <= kCapacity - used) {
+      std::memcpy(buffer.get() + used, text, length);
+      used += length;
+      return;
+    }
+    WriteLarge(text, length);
+  }
+
+  /* Appends one character. */
+  void Put(char c) {
+    if (used == kCapacity) Flush();
+    buffer[used++] = c;
+  }
+
+  /* Appends COUNT copies of C. */
+  void Repeat(char c, size_t count);
+
+  /* Appends a NUL-terminated text; null appends nothing. */
+  void Write(const char* text);
+
+  /* Hands everything buffered to the stream and flushes it.  Returns false
+  ** when the stream reported a write error at any time. */
+  bool Flush();
+
+private:
+  static constexpr size_t kCapacity = 1 << 20;
+  void WriteLarge(const char* text, size_t length);
+
+  FILE* stream;
+  std::unique_ptr<char[]> buffer;
+  size_t used = 0;
+  bool failed = false;
+};
+
+#endif

@@ -1,0 +1,101 @@
+/*
+** Printing of query results as separated lines and as a text table.
+*/
+#include "resultprinter.h"
+
+#include <cstring>
+
+#include "xb_string.h"
+
+namespace {
+
+/* Layout of the text table. */
+const int kColumnWidth = 15;
+const int kWidthBudget = 100;
+const int kColumnLimit = 16;
+const int kRowLimit = 20;
+
+/* Returns how many leading columns of RESULT the text table shows: columns
+** are taken while their summed width stays below the budget. */
+int ShownColumns(const XB_SQLiteResult& result) {
+  int shown = 0;
+  int width = 0;
+  for (int c = 0; c < result.Cols() && c < kColumnLimit; ++c) {
+    width += kColumnWidth;
+    if (width >= kWidthBudget) break;
+    ++shown;
+  }
+  return shown;
+}
+
+/* Writes data row ROW (0-based) of the text table: every shown column
+** formatted with CELLFORMAT, then a newline. */
+void WriteTableRow(const XB_SQLiteResult& result, int row, int shown, const XB_String& cellFormat,
+                   OutputBuffer& out) {
+  XB_String cell;
+  for (int c = 0; c < shown; ++c) {
+    cell.Format(cellFormat.c_str(), result.Get(c, row));
+    out.Write(cell.Data(), cell.Length());
+  }
+  out.Put('\n');
+}
+
+}  // namespace
+
+/* Writes every data row of RESULT as one separated line. */
+void WriteSeparated(const XB_SQLiteResult& result, char separator, OutputBuffer& out) {
+  int columns = result.Cols();
+  if (columns == 0) return;
+  for (int row = 0; row < result.Rows(); ++row) {
+    for (int c = 0; c < columns; ++c) {
+      if (c) out.Put(separator);
+      out.Write(result.Get(c, row));
+    }
+    out.Put('\n');
+  }
+}
+
+/* Writes RESULT as a text table to STREAM.  Returns false on a write error. */
+bool AsciiTable(const XB_SQLiteResult& result, FILE* stream) {
+  if (!stream) return true;
+  OutputBuffer out(stream);
+  int shown = ShownColumns(result);
+
+  // Names are padded by printf rules and never cut; cells are cut to the
+  // column by XB_String's width rule ("%-15s " gives 13 characters and "..").
+  char headerFormat[16];
+  std::snprintf(headerFormat, sizeof headerFormat, "%%-%ds", kColumnWidth);
+  XB_String cellFormat = XB_String::Formatted("%%-%ds ", kColumnWidth);
+
+  for (int c = 0; c < shown; ++c) {
+    if (c) out.Put('|');
+    const char* name = result.Cell(c);
+    char padded[kColumnWidth + 1];
+    int length = std::snprintf(padded, sizeof padded, headerFormat, name ? name : "");
+    if (length < static_cast<int>(sizeof padded)) {
+      out.Write(padded, static_cast<size_t>(length));
+    } else {
+      out.Write(name);
+    }
+  }
+  out.Put('\n');
+  for (int c = 0; c < shown; ++c) {
+    if (c) out.Put('+');
+    out.Repeat('-', kColumnWidth);
+  }
+  out.Put('\n');
+
+  int rows = result.Rows();
+  for (int row = 0; row < rows; ++row) {
+    WriteTableRow(result, row, shown, cellFormat, out);
+    bool elide = row + 1 >= kRowLimit - 1 && row + 1 < rows;
+    if (!elide) continue;
+    out.Repeat(' ', kColumnWidth - 2);
+    XB_String total = XB_String::Formatted(".. (%d total) ..\n", rows);
+    out.Write(total.Data(), total.Length());
+    WriteTableRow(result, rows - 1, shown, cellFormat, out);
+    break;
+  }
+  out.Put('\n');
+  return out.Flush();
+}

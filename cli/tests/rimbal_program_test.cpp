@@ -1,0 +1,391 @@
+/*
+** Runs the built Rimbal program the way a script does and compares its exit
+** code, standard output and error stream byte for byte.
+*/
+#include <fcntl.h>
+#include <spawn.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+const std::string kBanner =
+    "Rimbal v0.10 (build 10) - one command on an SQLite 2.x or 3.x database\n\n";
+
+const std::string kUsage =
+    "USAGE:\n"
+    "\n"
+    "--create2 <file> <sql>\t\tcreate a SQLite 2.x database\n"
+    "--create  <file> <sql>\t\tcreate a SQLite 3.x database\n"
+    "\n"
+    "--exec    <file> <sql>\t\texecute some sql.\n"
+    "--query   <file> <sql>\t\tdisplay query as ascii table\n"
+    "\n"
+    "--query-one  <file> <sql>\treturn single value\n"
+    "--query-csv  <file> <sql>\treturn query result as CSV\n"
+    "--query-tab  <file> <sql>\treturn query result as text with tabs\n"
+    "\n"
+    "--edit-rows  <file> <table> [<where-part>]\tlet user edit table row-wise\n"
+    "--edit-row   <file> <table> [<where-part>]\tlet user edit row via dialog\n"
+    "--insert-row <file> <table>\tlet user insert row via dialog\n";
+
+/* What one run of the program left behind. */
+struct Outcome {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+/* Returns the whole content of the file at PATH. */
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+/* Returns TEXT padded with spaces to WIDTH. */
+std::string Pad(const std::string& text, size_t width) {
+  return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+class RimbalProgram : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/rimbal-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir = pattern;
+  }
+
+  void TearDown() override {
+    std::string command = "rm -rf '" + dir + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  }
+
+  /* Returns the path of NAME inside the test's own folder. */
+  std::string Path(const std::string& name) const { return dir + "/" + name; }
+
+  /* Runs Rimbal with ARGS and the environment of the test minus every
+  ** display variable, plus EXTRAENV.  Returns what it left behind. */
+  Outcome Rimbal(const std::vector<std::string>& args,
+             const std::vector<std::string>& extraEnv = {}) const {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      std::string entry(*e);
+      if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+          entry.rfind("QT_QPA_PLATFORM=", 0) == 0)
+        continue;
+      env.push_back(entry);
+    }
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+
+    std::vector<char*> argv{const_cast<char*>(RIMBAL_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    std::string outPath = Path("stdout.txt");
+    std::string errPath = Path("stderr.txt");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    pid_t pid = 0;
+    Outcome run;
+    int spawned = posix_spawn(&pid, RIMBAL_PATH, &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+      ADD_FAILURE() << "cannot start " << RIMBAL_PATH;
+      return run;
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = ReadFile(outPath);
+    run.err = ReadFile(errPath);
+    return run;
+  }
+
+  /* Makes a generation-3 database at NAME from SQL.  Returns its path. */
+  std::string MakeDatabase(const std::string& name, const std::string& sql) const {
+    std::string path = Path(name);
+    sqlite3* db = nullptr;
+    EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    char* message = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+        << (message ? message : "");
+    sqlite3_free(message);
+    sqlite3_close(db);
+    return path;
+  }
+
+  /* Makes a database whose table t has COUNT rows r1 .. rCOUNT in column a. */
+  std::string MakeRows(int count) const {
+    std::string sql = "CREATE TABLE t(a, b);";
+    for (int i = 1; i <= count; ++i)
+      sql += "INSERT INTO t VALUES('r" + std::to_string(i) + "', " + std::to_string(i) + ");";
+    return MakeDatabase("rows" + std::to_string(count) + ".db", sql);
+  }
+
+  std::string dir;
+};
+
+TEST_F(RimbalProgram, UsageWhenNoCommandIsGiven) {
+  Outcome bare = Rimbal({});
+  EXPECT_EQ(bare.exitCode, 0);
+  EXPECT_EQ(bare.out, kUsage);
+  EXPECT_EQ(bare.err, kBanner);
+
+  // Unknown options are ignored, also when a file follows them.
+  Outcome unknown = Rimbal({"--frobnicate", "-x", Path("none.db"), "SELECT 1"});
+  EXPECT_EQ(unknown.exitCode, 0);
+  EXPECT_EQ(unknown.out, kUsage);
+  EXPECT_EQ(unknown.err, kBanner);
+  EXPECT_FALSE(access(Path("none.db").c_str(), F_OK) == 0);
+
+  // Options are matched exactly: letter case counts.
+  Outcome upper = Rimbal({"--EXEC", Path("none.db"), "SELECT 1"});
+  EXPECT_EQ(upper.out, kUsage);
+}
+
+TEST_F(RimbalProgram, LaterOptionWinsAndArgumentsAfterTheFileArePositional) {
+  std::string db = MakeDatabase("t.db", "CREATE TABLE t(a);");
+  Outcome later = Rimbal({"--query-one", "--frobnicate", "--exec", db, "INSERT INTO t VALUES(1)"});
+  EXPECT_EQ(later.exitCode, 0);
+  EXPECT_EQ(later.out, "");
+  EXPECT_EQ(later.err, kBanner);  // --exec writes the banner, --query-one would not
+
+  // "-5" after the file belongs to the statement.
+  Outcome minus = Rimbal({"--exec", db, "INSERT INTO t VALUES(", "-5", ")"});
+  EXPECT_EQ(minus.exitCode, 0) << minus.err;
+  Outcome all = Rimbal({"--query-csv", db, "SELECT a FROM t ORDER BY a"});
+  EXPECT_EQ(all.out, "-5\n1\n");
+  EXPECT_EQ(all.err, "");
+}
+
+TEST_F(RimbalProgram, StatementPiecesAreJoinedAndTrimmed) {
+  std::string db = MakeDatabase("t.db", "CREATE TABLE t(a);");
+  Outcome joined = Rimbal({"-q", db, "SELECT", "1", "   "});
+  EXPECT_EQ(joined.exitCode, 0);
+  EXPECT_EQ(joined.out, "1\n");
+  EXPECT_EQ(joined.err, "");
+
+  // The failure line shows the statement as joined and trimmed.
+  Outcome failed = Rimbal({"--exec", db, "\t INSERT", "INTO", "nowhere", "VALUES(1)\n"});
+  EXPECT_EQ(failed.exitCode, 10);
+  EXPECT_EQ(failed.out, "");
+  EXPECT_EQ(failed.err, kBanner + "Error: Execution of INSERT INTO nowhere VALUES(1) failed.\n"
+                                  "SQLITE: no such table: nowhere\n");
+}
+
+TEST_F(RimbalProgram, PercentSignsReachTheEngineUnchanged) {
+  std::string db = MakeDatabase("t.db", "CREATE TABLE t(a); INSERT INTO t VALUES('100%d');"
+                                        "INSERT INTO t VALUES('50%s%n');");
+  Outcome like = Rimbal({"-q", db, "SELECT count(*) FROM t WHERE a LIKE '%\\%d' ESCAPE '\\'"});
+  EXPECT_EQ(like.out, "1\n");
+  Outcome values = Rimbal({"--query-tab", db, "SELECT a, '%x' FROM t"});
+  EXPECT_EQ(values.out, "100%d\t%x\n50%s%n\t%x\n");
+  Outcome table = Rimbal({"--query", db, "SELECT a FROM t WHERE a LIKE '5%'"});
+  EXPECT_EQ(table.out, Pad("a", 15) + "\n" + std::string(15, '-') + "\n" + Pad("50%s%n", 15) +
+                           " \n\n");
+}
+
+TEST_F(RimbalProgram, CreateAndExec) {
+  // --exec on a missing file makes an empty generation-3 database.
+  std::string fresh = Path("fresh.db");
+  Outcome exec = Rimbal({"--exec", fresh});
+  EXPECT_EQ(exec.exitCode, 0);
+  EXPECT_EQ(exec.err, kBanner);
+  EXPECT_EQ(access(fresh.c_str(), F_OK), 0);
+  Outcome probe = Rimbal({"-q", fresh, "SELECT sqlite_version() > '3'"});
+  EXPECT_EQ(probe.out, "1\n");
+
+  Outcome create = Rimbal({"--create", Path("c3.db"), "CREATE TABLE t (a); INSERT INTO t VALUES(7)"});
+  EXPECT_EQ(create.exitCode, 0);
+  EXPECT_EQ(ReadFile(Path("c3.db")).substr(0, 15), "SQLite format 3");
+
+  // A database that cannot be made is an open failure, not a success.
+  Outcome nowhere = Rimbal({"--create", Path("missing/dir/x.db")});
+  EXPECT_EQ(nowhere.exitCode, 3);
+  EXPECT_EQ(nowhere.err, kBanner + "Error: Failed to open database " + Path("missing/dir/x.db") + ".\n");
+}
+
+TEST_F(RimbalProgram, CreateGeneration2) {
+  std::string path = Path("c2.db");
+  Outcome create = Rimbal({"--create2", path, "CREATE TABLE t (a)"});
+  ASSERT_EQ(create.exitCode, 0) << create.err;
+  EXPECT_EQ(ReadFile(path).substr(0, 47), "** This file contains an SQLite 2.1 database **");
+  Outcome query = Rimbal({"--query-tab", path, "SELECT type, name, sql FROM sqlite_master"});
+  EXPECT_EQ(query.exitCode, 0);
+  EXPECT_EQ(query.out, "table\tt\tCREATE TABLE t (a)\n");
+
+  // Creating generation 3 over a 2.x file must not let the newer engine at it.
+  Outcome over = Rimbal({"--create", path, "CREATE TABLE u (b)"});
+  EXPECT_EQ(over.exitCode, 3);
+  EXPECT_EQ(ReadFile(path).substr(0, 47), "** This file contains an SQLite 2.1 database **");
+}
+
+TEST_F(RimbalProgram, QueryOneWritesOnlyTheValue) {
+  std::string db = MakeDatabase("t.db", "CREATE TABLE t(a); INSERT INTO t VALUES(NULL);");
+  Outcome count = Rimbal({"--query-one", db, "SELECT count(*) FROM t"});
+  EXPECT_EQ(count.exitCode, 0);
+  EXPECT_EQ(count.out, "1\n");
+  EXPECT_EQ(count.err, "");
+  Outcome null = Rimbal({"-q", db, "SELECT a FROM t"});
+  EXPECT_EQ(null.exitCode, 0);
+  EXPECT_EQ(null.out, "\n");
+
+  for (const char* sql : {"SELECT a FROM t WHERE 0", "SELECT nosuch FROM t", ""}) {
+    Outcome failed = Rimbal({"-q", db, sql});
+    EXPECT_EQ(failed.exitCode, 12) << sql;
+    EXPECT_EQ(failed.out, "") << sql;
+    EXPECT_EQ(failed.err, "") << sql;
+  }
+}
+
+TEST_F(RimbalProgram, SeparatedForms) {
+  std::string db = MakeDatabase(
+      "t.db",
+      "CREATE TABLE t(a, b, c, d, e, f, g, h);"
+      "INSERT INTO t VALUES(1, 'x,y', 'tab\there', NULL, '', 'abcdefghijklmnopqrstuvwxyz1234', 7, 8);");
+  Outcome tab = Rimbal({"--query-tab", db, "SELECT * FROM t"});
+  EXPECT_EQ(tab.exitCode, 0);
+  EXPECT_EQ(tab.out, "1\tx,y\ttab\there\t\t\tabcdefghijklmnopqrstuvwxyz1234\t7\t8\n");
+  EXPECT_EQ(tab.err, "");
+  Outcome csv = Rimbal({"--query-csv", db, "SELECT * FROM t"});
+  EXPECT_EQ(csv.out, "1,x,y,tab\there,,,abcdefghijklmnopqrstuvwxyz1234,7,8\n");
+  Outcome one = Rimbal({"--query-csv", db, "SELECT a FROM t UNION ALL SELECT 2"});
+  EXPECT_EQ(one.out, "1\n2\n");
+  Outcome none = Rimbal({"--query-tab", db, "SELECT * FROM t WHERE 0"});
+  EXPECT_EQ(none.exitCode, 0);
+  EXPECT_EQ(none.out, "");
+}
+
+TEST_F(RimbalProgram, TextTableLimitsColumnsAndCutsCells) {
+  std::string db = MakeDatabase(
+      "t.db",
+      "CREATE TABLE t(a, b, c, d, e, a_very_long_column_name, g, h);"
+      "INSERT INTO t VALUES(1, NULL, '', 'abcdefghijklmnopqrstuvwxyz1234', "
+      "'exactly15chars.', '%d', 7, 8);");
+  Outcome table = Rimbal({"--query-table", db, "SELECT * FROM t"});
+  EXPECT_EQ(table.exitCode, 0);
+  std::string dashes(15, '-');
+  std::string header = Pad("a", 15) + "|" + Pad("b", 15) + "|" + Pad("c", 15) + "|" + Pad("d", 15) +
+                       "|" + Pad("e", 15) + "|a_very_long_column_name\n";
+  std::string rule = dashes + "+" + dashes + "+" + dashes + "+" + dashes + "+" + dashes + "+" +
+                     dashes + "\n";
+  std::string row = Pad("1", 16) + Pad("", 16) + Pad("", 16) + "abcdefghijklm.. " +
+                    "exactly15chars. " + Pad("%d", 16) + "\n";
+  EXPECT_EQ(table.out, header + rule + row + "\n");
+  EXPECT_EQ(table.err, kBanner);
+
+  // No rows: the engine reports no columns either, so both lines are empty.
+  Outcome empty = Rimbal({"--query", db, "SELECT * FROM t WHERE 0"});
+  EXPECT_EQ(empty.exitCode, 0);
+  EXPECT_EQ(empty.out, "\n\n\n");
+}
+
+TEST_F(RimbalProgram, TextTableElidesFromTheTwentiethRow) {
+  auto expected = [](int count) {
+    std::string text = Pad("a", 15) + "|" + Pad("b", 15) + "\n" + std::string(15, '-') + "+" +
+                       std::string(15, '-') + "\n";
+    auto line = [](int i) {
+      return Pad("r" + std::to_string(i), 16) + Pad(std::to_string(i), 16) + "\n";
+    };
+    for (int i = 1; i <= count && i <= 19; ++i) text += line(i);
+    if (count >= 20) {
+      text += std::string(13, ' ') + ".. (" + std::to_string(count) + " total) ..\n";
+      text += line(count);
+    }
+    return text + "\n";
+  };
+  for (int count : {19, 20, 25}) {
+    Outcome run = Rimbal({"--query", MakeRows(count), "SELECT a, b FROM t ORDER BY b"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, expected(count)) << count << " rows";
+  }
+}
+
+TEST_F(RimbalProgram, FailingQueriesWriteTheEngineMessage) {
+  std::string db = MakeDatabase("t.db", "CREATE TABLE t(a);");
+  for (const char* option : {"--query-tab", "--query-csv", "--query"}) {
+    Outcome run = Rimbal({option, db, "SELECT nosuch FROM t"});
+    EXPECT_EQ(run.exitCode, 12) << option;
+    EXPECT_EQ(run.out, "") << option;
+    std::string banner = std::string(option) == "--query" ? kBanner : "";
+    EXPECT_EQ(run.err, banner + "no such column: nosuch\n") << option;
+  }
+}
+
+TEST_F(RimbalProgram, FilesThatCannotBeOpened) {
+  std::string text = Path("notes.txt");
+  std::ofstream(text) << "just some text, not a database at all, long enough to be read\n";
+  mkdir(Path("folder").c_str(), 0700);
+  std::string unreadable = MakeDatabase("locked.db", "CREATE TABLE t(a);");
+  chmod(unreadable.c_str(), 0);
+  bool rootReadsAnyway = access(unreadable.c_str(), R_OK) == 0;
+
+  std::vector<std::string> paths{text, Path("folder")};
+  if (!rootReadsAnyway) paths.push_back(unreadable);
+  for (const std::string& path : paths) {
+    Outcome query = Rimbal({"--query-csv", path, "SELECT 1"});
+    EXPECT_EQ(query.exitCode, 3) << path;
+    EXPECT_EQ(query.out, "") << path;
+    EXPECT_EQ(query.err, "Error: Failed to open database " + path + ".\n") << path;
+    Outcome exec = Rimbal({"--exec", path, "SELECT 1"});
+    EXPECT_EQ(exec.exitCode, 3) << path;
+    EXPECT_EQ(exec.err, kBanner + "Error: Failed to open database " + path + ".\n") << path;
+  }
+  EXPECT_EQ(ReadFile(text).substr(0, 9), "just some");
+
+  // A path longer than the connection keeps is refused, not cut short.
+  std::string longPath = dir + "/" + std::string(300 - dir.size(), 'x');
+  Outcome tooLong = Rimbal({"--create", longPath, "CREATE TABLE t(a)"});
+  EXPECT_EQ(tooLong.exitCode, 3);
+  EXPECT_NE(access(longPath.substr(0, 259).c_str(), F_OK), 0);
+}
+
+TEST_F(RimbalProgram, RowCommands) {
+  // The view comes first: a lookup that took "name" for the column would
+  // read the view's definition for every name.
+  std::string db = MakeDatabase("t.db",
+                                "CREATE VIEW v AS SELECT 1 AS a; CREATE TABLE t(a);"
+                                "CREATE TABLE name(x); CREATE TABLE sql(y);");
+  Outcome noDisplay = Rimbal({"--edit-row", db, "t"});
+  EXPECT_EQ(noDisplay.exitCode, 1);
+  EXPECT_EQ(noDisplay.out, "");
+  EXPECT_EQ(noDisplay.err,
+            kBanner + "Error: No display available; the row dialogs need a windowing system.\n");
+
+  std::vector<std::string> offscreen{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + dir};
+  Outcome view = Rimbal({"--edit-row", db, "v"}, offscreen);
+  EXPECT_EQ(view.exitCode, 4);
+  EXPECT_EQ(view.err, kBanner + "Error: v must be a table.\n");
+  Outcome missing = Rimbal({"-ar", db, "nothing"}, offscreen);
+  EXPECT_EQ(missing.exitCode, 4);
+  EXPECT_EQ(missing.err, kBanner + "Error: Failed to read table definiton for nothing.\n");
+  // Tables called like the columns of sqlite_master are found as themselves.
+  for (const char* table : {"name", "sql"}) {
+    Outcome named = Rimbal({"--edit-rows", db, table, "rowid=1"}, offscreen);
+    EXPECT_EQ(named.exitCode, 1) << table;
+    EXPECT_EQ(named.err, kBanner + "Error: The row dialogs are not available in this build.\n");
+  }
+}
+
+}  // namespace
