@@ -1,0 +1,54 @@
+/*
+** SafeFileWriter: an output file that can replace its target only once the
+** new content is complete.  With safe save on, the output goes to a sibling
+** file whose extension is replaced by ".~bw"; Close() flushes it to disk and
+** renames it over the target, so a crash or a full disk never leaves a
+** half-written target behind.  Any failed write makes every later write a
+** no-op and Close() report false, leaving the old target untouched.
+*/
+#ifndef SAFEFILEWRITER_H
+#define SAFEFILEWRITER_H
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+class SafeFileWriter
+{
+public:
+    /* Longest file name kept; a longer name is refused, never cut. */
+    static constexpr size_t MaxPathLength = 259;
+
+    SafeFileWriter();
+    virtual ~SafeFileWriter();
+
+    SafeFileWriter(const SafeFileWriter &) = delete;
+    SafeFileWriter &operator=(const SafeFileWriter &) = delete;
+
+    bool SetFileName(const char *path);
+    void EnableSafeSave(bool on = true);
+
+    virtual bool Open();
+    virtual bool Close();
+
+    bool IsOpen() const { return m_out != nullptr; }
+    bool Failed() const { return m_failed; }
+    const std::string &FileName() const { return m_target; }
+    const std::string &TempFileName() const { return m_temp; }
+
+protected:
+    bool WriteBytes(const char *data, size_t length);
+
+private:
+    bool OpenOutput();
+    bool FinishOutput();
+    void Discard();
+
+    FILE *m_out = nullptr;
+    std::string m_target;
+    std::string m_temp;
+    bool m_safeSave = false;
+    bool m_failed = false;
+};
+
+#endif
