@@ -97,11 +97,7 @@ bool SQLiteRowIO::ReadRow(SQLiteParameters& set, XB_SQLiteDB& db, std::string_vi
   /* The rowid comes along so that a row without usable key values can
   ** still be written back on its own. */
   const char* rowIdName = entry.hasRowid ? RowIdName(definition) : nullptr;
-  XB_String sql = BuildSelect(definition);
-  if (rowIdName) {
-    sql += definition.Count() > 0 ? ", " : "";
-    sql += rowIdName;
-  }
+  XB_String sql = BuildSelect(definition, rowIdName ? rowIdName : "");
   std::string_view where = TrimBlanks(wherePart);
   if (where.empty()) {
     sql += " LIMIT 1";

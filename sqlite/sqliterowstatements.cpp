@@ -71,11 +71,12 @@ XB_String XB_SqlQuote(std::string_view text) {
   return out;
 }
 
-XB_String BuildSelect(const XB_ParameterInfoGroup& definition) {
+XB_String BuildSelect(const XB_ParameterInfoGroup& definition, std::string_view extraColumn) {
   XB_String columns;
   for (int i = 0; i < definition.Count(); i++) {
     columns.AppendSeparated(", ", definition.KeyAt(i).View());
   }
+  if (!extraColumn.empty()) columns.AppendSeparated(", ", extraColumn);
   XB_String sql("SELECT ");
   sql += columns;
   sql += " FROM ";

@@ -28,8 +28,9 @@ constexpr uint8_t XB_INSERT_KEYS = 0x40;
 /* Returns TEXT as an SQL string literal: single quotes, inner ones doubled. */
 XB_String XB_SqlQuote(std::string_view text);
 
-/* Returns "SELECT <column keys> FROM <table key>" for DEFINITION. */
-XB_String BuildSelect(const XB_ParameterInfoGroup& definition);
+/* Returns "SELECT <column keys> FROM <table key>" for DEFINITION, with
+** EXTRACOLUMN (when given) added after the columns. */
+XB_String BuildSelect(const XB_ParameterInfoGroup& definition, std::string_view extraColumn = {});
 
 /* Returns the condition that picks out the row of SET: its key columns
 ** compared with their values, or, when it has none or one of them is NULL,
