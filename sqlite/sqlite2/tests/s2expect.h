@@ -277,9 +277,13 @@ inline void ExpectSameContent(const Content& expected, const Content& actual, bo
     EXPECT_EQ(e.name, a.name) << where;
     EXPECT_EQ(e.tblName, a.tblName) << where;
     EXPECT_EQ(Escape(e.sql), Escape(a.sql)) << where;
-    if (withRootpages || e.rootpage == "0") EXPECT_EQ(e.rootpage, a.rootpage) << where;
+    if (withRootpages || e.rootpage == "0") {
+      EXPECT_EQ(e.rootpage, a.rootpage) << where;
+    }
     if (e.type != "table") continue;
-    if (!a.columns.empty() || !e.rows.empty()) EXPECT_EQ(e.columns, a.columns) << where;
+    if (!a.columns.empty() || !e.rows.empty()) {
+      EXPECT_EQ(e.columns, a.columns) << where;
+    }
     ASSERT_EQ(e.rows.size(), a.rows.size()) << where << ": number of rows";
     for (size_t r = 0; r < e.rows.size(); r++) {
       EXPECT_EQ(e.rows[r].rowid, a.rows[r].rowid) << where << ", row " << r;
