@@ -8,10 +8,11 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "outputbuffer.h"
 #include "resultprinter.h"
-#include "rowcommands.h"
+#include "rowlauncher.h"
 #include "xb_log.h"
 #include "xb_sqlitedb.h"
 
@@ -97,14 +98,15 @@ int RunQuery(XB_SQLiteDB& db, const RimbalOptions& options) {
   return out.Flush() ? RX_OK : OutputFailed();
 }
 
-/* Commands 8 to 10: check that the table is one, then run the dialog. */
-int RunRowDialog(XB_SQLiteDB& db, const RimbalOptions& options, int& argc, char** argv) {
+/* Commands 8 to 10: check that the table is one, then hand over to the
+** program with the dialogs. */
+int RunRowDialog(std::unique_ptr<XB_SQLiteDB> db, const RimbalOptions& options) {
   // The name goes in as a string literal: between double quotes the engine
   // would take a table called "name" or "sql" for that column.
   XB_String query("SELECT sql FROM sqlite_master WHERE name=");
   query.Append(XB_SQLiteDB::SqlLiteral(options.table));
   XB_String definition;
-  db.QueryValue(definition, "%s", query);
+  db->QueryValue(definition, "%s", query);
   if (definition.IsEmpty()) {
     std::fprintf(stderr, "Error: Failed to read table definiton for %s.\n", options.table.c_str());
     return RX_NO_TABLE;
@@ -113,7 +115,8 @@ int RunRowDialog(XB_SQLiteDB& db, const RimbalOptions& options, int& argc, char*
     std::fprintf(stderr, "Error: %s must be a table.\n", options.table.c_str());
     return RX_NO_TABLE;
   }
-  return RunRowCommand(options, db, argc, argv);
+  db.reset();
+  return LaunchRowCommand(options);
 }
 
 }  // namespace
@@ -147,6 +150,6 @@ int RunRimbal(int argc, char** argv) {
   Connection db(XB_SQLiteDB::NewAuto(options.file.c_str()));
   if (!db) return OpenFailed(options.file);
   if (options.command == RC_QUERY_ONE) return RunQueryOne(*db, options);
-  if (options.IsRowCommand()) return RunRowDialog(*db, options, argc, argv);
+  if (options.IsRowCommand()) return RunRowDialog(std::move(db), options);
   return RunQuery(*db, options);
 }

@@ -1,0 +1,39 @@
+/*
+** Entry point of RimbalRows, the part of Rimbal that shows the row dialogs.
+** Rimbal starts it, after writing its banner and checking that the table is
+** one, with four arguments: the command number (8, 9 or 10), the database
+** file, the table and the where-part.
+*/
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "rowcommands.h"
+#include "xb_log.h"
+
+/* Starts the toolkit, opens the database and runs the row command. */
+int main(int argc, char** argv) {
+  XB_SetLogTrace(false);
+  if (argc != 5) {
+    std::fputs("Error: RimbalRows is started by Rimbal for its row commands.\n", stderr);
+    return 1;
+  }
+  RimbalOptions options;
+  options.command = static_cast<RimbalCommand>(std::atoi(argv[1]));
+  options.file = argv[2];
+  options.table = argv[3];
+  options.statement = argv[4];
+  if (!options.IsRowCommand()) {
+    std::fputs("Error: RimbalRows is started by Rimbal for its row commands.\n", stderr);
+    return 1;
+  }
+  QApplication application(argc, argv);
+  std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewAuto(options.file.c_str()));
+  if (!db) {
+    std::fprintf(stderr, "Error: Failed to open database %s.\n", options.file.c_str());
+    return 3;
+  }
+  return RunRowCommand(options, *db);
+}
