@@ -6,6 +6,11 @@
 */
 #include "s2sqldb.h"
 
+/* The change hook called before each row change: unlike the update hook,
+** it also sees rows removed by DELETE without WHERE and by REPLACE. */
+#ifndef SQLITE_ENABLE_PREUPDATE_HOOK
+#define SQLITE_ENABLE_PREUPDATE_HOOK 1
+#endif
 #include <sqlite3.h>
 
 #include <chrono>
@@ -15,8 +20,9 @@ namespace s2 {
 
 namespace {
 
-/* Called by SQLite 3 for every row change: notes the changed table. */
-void rowChanged(void *arg, int, const char *database, const char *table, sqlite3_int64) {
+/* Called by SQLite 3 before every row change: notes the changed table. */
+void rowChanged(void *arg, sqlite3 *, int, const char *database, const char *table, sqlite3_int64,
+                sqlite3_int64) {
   auto *changed = static_cast<std::set<std::string> *>(arg);
   if (database && table && std::string_view(database) == "main") changed->insert(lowerAscii(table));
 }
@@ -28,6 +34,15 @@ int busyWait(int n) {
   int ms = n < 12 ? delays[n] : 100;
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   return ms;
+}
+
+/* Returns the index of the first token that is the word WORD, or the
+** token count. */
+size_t findWordIndex(const std::vector<Token> &tokens, std::string_view word) {
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (isWord(tokens[i], word)) return i;
+  }
+  return tokens.size();
 }
 
 bool isInsert(const Statement &s) {
@@ -51,7 +66,7 @@ Status Database::open(const std::string &path) {
     return Status::failure(kNoMem, "out of memory");
   }
   if (registerFunctions(db_, &hooks_) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
-  sqlite3_update_hook(db_, rowChanged, &dirtyTables_);
+  sqlite3_preupdate_hook(db_, rowChanged, &dirtyTables_);
   /* Result columns are named by the expression as written, as in 2.x. */
   Status st = exec("PRAGMA short_column_names=OFF");
   if (st.ok()) st = exec("CREATE TABLE temp.xb_master(type TEXT, name TEXT, tbl_name TEXT, rootpage TEXT "
@@ -641,7 +656,12 @@ StepResult Database::stepStatement(Program &p) {
   }
   if (rc == SQLITE_DONE) {
     if (p.statement.kind == StatementKind::Change) {
+      markDirty(p.statement.name);
       changes_ = sqlite3_changes(db_);
+      /* 2.x empties a table without counting its rows. */
+      bool wholeTable = isWord(p.statement.tokens[0], "delete") &&
+                        findWordIndex(p.statement.tokens, "where") == p.statement.tokens.size();
+      if (wholeTable) changes_ = 0;
       if (isInsert(p.statement)) {
         sqlite3_int64 rowid = sqlite3_last_insert_rowid(db_);
         if (rowid == movedFrom_ && movedFrom_ != 0) rowid = movedTo_;

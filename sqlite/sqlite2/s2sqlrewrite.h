@@ -43,7 +43,8 @@ enum class StatementKind {
   Invalid         /* refused; see Statement::error */
 };
 
-/* One statement sorted into its kind. */
+/* One statement sorted into its kind.  The tokens point into text, so a
+** copy or move tokenizes its own text again. */
 struct Statement {
   StatementKind kind = StatementKind::Empty;
   std::string text;        /* from the first token to the last, no ';' */
@@ -51,6 +52,28 @@ struct Statement {
   bool temporary = false;  /* CREATE TEMP ... */
   std::string name;        /* object created or dropped, or table changed */
   std::string error;       /* for Invalid */
+
+  Statement() = default;
+  Statement(const Statement &other) { *this = other; }
+  Statement(Statement &&other) { *this = std::move(other); }
+  Statement &operator=(const Statement &other) {
+    kind = other.kind;
+    text = other.text;
+    tokens = significantTokens(text);
+    temporary = other.temporary;
+    name = other.name;
+    error = other.error;
+    return *this;
+  }
+  Statement &operator=(Statement &&other) {
+    kind = other.kind;
+    text = std::move(other.text);
+    tokens = significantTokens(text);
+    temporary = other.temporary;
+    name = std::move(other.name);
+    error = std::move(other.error);
+    return *this;
+  }
 };
 
 /* Sorts the statement TEXT (one statement, an optional ';' at its end). */

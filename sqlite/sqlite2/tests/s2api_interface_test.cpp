@@ -75,6 +75,24 @@ TEST(S2ApiInterface, TransactionsWriteOnlyAtCommit) {
   sqlite_close(db);
 }
 
+TEST(S2ApiInterface, EmptyingATableReachesTheFile) {
+  std::string path = freshPath("delete-all");
+  sqlite *db = openDb(path);
+  ASSERT_EQ(run(db, "CREATE TABLE t(a); CREATE TABLE u(b); CREATE TABLE log(c);"
+                    "INSERT INTO t VALUES(1); INSERT INTO t VALUES(2); INSERT INTO log VALUES('x');"
+                    "CREATE TRIGGER clear AFTER INSERT ON u BEGIN DELETE FROM log; END")
+                .code,
+            SQLITE_OK);
+  ASSERT_EQ(run(db, "DELETE FROM t").code, SQLITE_OK);
+  EXPECT_EQ(sqlite_changes(db), 0);
+  ASSERT_EQ(run(db, "INSERT INTO u VALUES(1)").code, SQLITE_OK);
+  sqlite_close(db);
+  s2::Image image = storedImage(path);
+  EXPECT_TRUE(storedRows(image, "t").empty());
+  EXPECT_TRUE(storedRows(image, "log").empty());
+  EXPECT_EQ(storedRows(image, "u").size(), 1u);
+}
+
 TEST(S2ApiInterface, CompileStepAndFinalize) {
   sqlite *db = openDb(freshPath("vm"));
   ASSERT_EQ(run(db, "CREATE TABLE t(a TEXT UNIQUE, b INTEGER); INSERT INTO t VALUES('x', NULL)").code, SQLITE_OK);
