@@ -40,7 +40,7 @@ class TreeReader {
   }
 
   /* Called for every entry in key order with its key and data bytes. */
-  using Visitor = bool (*)(void *context, const std::string &key, const std::string &data);
+  using Visitor = bool (*)(void *context, std::string_view key, std::string_view data);
 
   /* Walks the tree rooted at ROOT; with WANTPAYLOAD each entry is assembled
   ** and handed to VISIT.  Returns false when the tree is damaged. */
@@ -159,15 +159,17 @@ class TreeReader {
       if (leafDepth_ < 0) leafDepth_ = depth;
       if (leafDepth_ != depth) return false;
     }
-    std::string entry;
     for (const CellRef &cell : cells) {
       if ((cell.leftChild != 0) != interior) return false;
       if (interior && !walkPage(cell.leftChild, depth + 1, false)) return false;
-      if (!payload(cell, wantPayload_, entry)) return false;
-      if (wantPayload_) {
-        std::string key = entry.substr(0, cell.keySize);
-        std::string data = entry.substr(cell.keySize);
-        if (!visit_(context_, key, data)) return false;
+      std::string_view entry(reinterpret_cast<const char *>(cell.local),
+                             size_t(cell.keySize) + cell.dataSize);
+      if (cell.overflowPage != 0 || entry.size() > kMaxLocalPayload) {
+        if (!payload(cell, wantPayload_, assembled_)) return false;
+        entry = assembled_;
+      }
+      if (wantPayload_ && !visit_(context_, entry.substr(0, cell.keySize), entry.substr(cell.keySize))) {
+        return false;
       }
     }
     if (interior && !walkPage(rightChild, depth + 1, false)) return false;
@@ -182,11 +184,12 @@ class TreeReader {
   Visitor visit_ = nullptr;
   void *context_ = nullptr;
   int leafDepth_ = -1;
+  std::string assembled_;   /* payload of the current overflowing cell */
 };
 
 /* Decodes a record into its fields (empty span: NULL; else the text up to
 ** its terminating 0x00).  Returns false when the offsets are impossible. */
-bool decodeRecord(const std::string &data, std::vector<Cell> &fields) {
+bool decodeRecord(std::string_view data, std::vector<Cell> &fields) {
   fields.clear();
   size_t length = data.size();
   if (length == 0) return true;
@@ -212,13 +215,13 @@ bool decodeRecord(const std::string &data, std::vector<Cell> &fields) {
     const char *text = data.data() + start;
     const void *nul = std::memchr(text, 0, end - start);
     size_t n = nul ? size_t(static_cast<const char *>(nul) - text) : end - start;
-    fields.emplace_back(std::string(text, n));
+    fields.emplace_back(std::in_place, text, n);
   }
   return true;
 }
 
 /* Returns the rowid of a 4-byte table key. */
-int32_t rowidOfKey(const std::string &key) {
+int32_t rowidOfKey(std::string_view key) {
   uint32_t v = getBE32(reinterpret_cast<const unsigned char *>(key.data()));
   return int32_t(v ^ 0x80000000u);
 }
@@ -231,7 +234,7 @@ struct RowCollector {
   bool first = true;
   int32_t lastRowid = 0;
 
-  static bool visit(void *context, const std::string &key, const std::string &data) {
+  static bool visit(void *context, std::string_view key, std::string_view data) {
     auto *self = static_cast<RowCollector *>(context);
     if (key.size() != 4) return false;
     Row row;

@@ -17,9 +17,17 @@ namespace s2 {
 
 namespace {
 
-/* One b-tree entry ready to be placed: its cell bytes (left child zero). */
-struct CellImage {
-  std::string bytes;   /* header + local payload + overflow number, padded to 4 */
+/* The cells of one b-tree, ready to be placed: each cell's bytes (header,
+** local payload, overflow page number, padded to 4; left child zero) lie
+** one after the other in one buffer. */
+struct CellList {
+  std::string bytes;
+  std::vector<uint32_t> offsets;   /* start of each cell in bytes */
+  std::vector<uint16_t> sizes;
+
+  size_t count() const { return offsets.size(); }
+  size_t size(size_t i) const { return sizes[i]; }
+  const char *data(size_t i) const { return bytes.data() + offsets[i]; }
 };
 
 /* What the writer knows about one schema row. */
@@ -38,58 +46,70 @@ class PageSink {
   explicit PageSink(ByteOrder order) : order(order) {}
 
   ByteOrder order;
-  std::vector<std::string> pages;   /* page k at index k-1 */
+  std::string file;   /* page k at offset (k-1)*1024 */
 
   uint32_t allocate() {
-    pages.emplace_back(kPageSize, '\0');
-    return uint32_t(pages.size());
+    file.append(kPageSize, '\0');
+    return uint32_t(file.size() / kPageSize);
   }
+  uint32_t pageCount() const { return uint32_t(file.size() / kPageSize); }
   unsigned char *page(uint32_t number) {
-    return reinterpret_cast<unsigned char *>(pages[number - 1].data());
+    return reinterpret_cast<unsigned char *>(file.data()) + size_t(number - 1) * kPageSize;
   }
 };
 
-/* Builds the cell of an entry, spilling the payload beyond 236 bytes into
-** freshly allocated overflow pages. */
-CellImage makeCell(PageSink &sink, const std::string &key, const std::string &data) {
-  CellImage cell;
+/* Appends the cell of an entry to CELLS, spilling the payload beyond 236
+** bytes into freshly allocated overflow pages. */
+void addCell(PageSink &sink, CellList &cells, std::string_view key, std::string_view data) {
   size_t total = key.size() + data.size();
   size_t local = std::min(total, kMaxLocalPayload);
   size_t size = total > kMaxLocalPayload ? kMaxCellSize : (kCellHeaderSize + total + 3) & ~size_t(3);
-  cell.bytes.assign(size, '\0');
-  unsigned char *c = reinterpret_cast<unsigned char *>(cell.bytes.data());
+  size_t start = cells.bytes.size();
+  cells.offsets.push_back(uint32_t(start));
+  cells.sizes.push_back(uint16_t(size));
+  cells.bytes.append(size, '\0');
+  unsigned char *c = reinterpret_cast<unsigned char *>(cells.bytes.data()) + start;
   sink.order.put16(c + 4, uint32_t(key.size()) & 0xffff);
   c[8] = uint8_t(key.size() >> 16);
   c[9] = uint8_t(data.size() >> 16);
   sink.order.put16(c + 10, uint32_t(data.size()) & 0xffff);
-  auto byteAt = [&](size_t i) { return i < key.size() ? key[i] : data[i - key.size()]; };
   size_t n = std::min(local, key.size());
   std::memcpy(c + kCellHeaderSize, key.data(), n);
   if (local > n) std::memcpy(c + kCellHeaderSize + n, data.data(), local - n);
-  if (total <= kMaxLocalPayload) return cell;
+  if (total <= kMaxLocalPayload) return;
 
-  unsigned char *link = c + kCellHeaderSize + kMaxLocalPayload;
+  size_t linkOffset = start + kCellHeaderSize + kMaxLocalPayload;   /* within cells.bytes */
+  uint32_t previousPage = 0;
   size_t done = local;
   while (done < total) {
     uint32_t number = sink.allocate();
-    sink.order.put32(link, number);
+    if (previousPage == 0) {
+      sink.order.put32(reinterpret_cast<unsigned char *>(cells.bytes.data()) + linkOffset, number);
+    } else {
+      sink.order.put32(sink.page(previousPage), number);
+    }
     unsigned char *o = sink.page(number);
     size_t chunk = std::min(total - done, kOverflowPayload);
-    if (done < key.size() || done + chunk > key.size()) {
-      for (size_t i = 0; i < chunk; i++) o[4 + i] = byteAt(done + i);
-    } else {
-      std::memcpy(o + 4, data.data() + (done - key.size()), chunk);
+    for (size_t i = 0; i < chunk;) {
+      size_t at = done + i;
+      if (at < key.size()) {
+        size_t m = std::min(chunk - i, key.size() - at);
+        std::memcpy(o + 4 + i, key.data() + at, m);
+        i += m;
+      } else {
+        std::memcpy(o + 4 + i, data.data() + (at - key.size()), chunk - i);
+        i = chunk;
+      }
     }
     done += chunk;
-    link = o;   /* the next-page number sits at offset 0 */
+    previousPage = number;
   }
-  return cell;
 }
 
-/* Writes CELLS[from, to) onto page NUMBER in order, chaining them and
-** covering the rest with one free block.  LEFT gives each cell's left
-** child (empty on leaves); RIGHT is the right child. */
-void fillPage(PageSink &sink, uint32_t number, const std::vector<CellImage> &cells,
+/* Writes the cells MEMBERS of CELLS onto page NUMBER in order, chaining
+** them and covering the rest with one free block.  LEFT gives each cell's
+** left child (empty on leaves); RIGHT is the right child. */
+void fillPage(PageSink &sink, uint32_t number, const CellList &cells,
               const std::vector<size_t> &members, const std::vector<uint32_t> &left,
               uint32_t right) {
   unsigned char *p = sink.page(number);
@@ -98,10 +118,10 @@ void fillPage(PageSink &sink, uint32_t number, const std::vector<CellImage> &cel
   size_t offset = kPageHeaderSize;
   sink.order.put16(p + 4, members.empty() ? 0 : uint32_t(offset));
   for (size_t i = 0; i < members.size(); i++) {
-    const std::string &bytes = cells[members[i]].bytes;
-    std::memcpy(p + offset, bytes.data(), bytes.size());
+    size_t size = cells.size(members[i]);
+    std::memcpy(p + offset, cells.data(members[i]), size);
     if (!left.empty()) sink.order.put32(p + offset, left[i]);
-    size_t next = offset + bytes.size();
+    size_t next = offset + size;
     sink.order.put16(p + offset + 6, i + 1 < members.size() ? uint32_t(next) : 0);
     offset = next;
   }
@@ -117,13 +137,13 @@ void fillPage(PageSink &sink, uint32_t number, const std::vector<CellImage> &cel
 /* Splits the entries ITEMS (indices into CELLS) into pages: each page takes
 ** items while they fit; the item that does not fit is promoted.  Fills
 ** GROUPS (items per page) and PROMOTED (one per page boundary). */
-void groupIntoPages(const std::vector<CellImage> &cells, const std::vector<size_t> &items,
+void groupIntoPages(const CellList &cells, const std::vector<size_t> &items,
                     std::vector<std::vector<size_t>> &groups, std::vector<size_t> &promoted) {
   groups.assign(1, {});
   promoted.clear();
   size_t used = 0;
   for (size_t k = 0; k < items.size(); k++) {
-    size_t size = cells[items[k]].bytes.size();
+    size_t size = cells.size(items[k]);
     if (used + size <= kUsableSpace) {
       groups.back().push_back(items[k]);
       used += size;
@@ -143,8 +163,8 @@ void groupIntoPages(const std::vector<CellImage> &cells, const std::vector<size_
 }
 
 /* Bulk-loads a b-tree from CELLS (sorted by key) with its root at ROOT. */
-void buildTree(PageSink &sink, uint32_t root, const std::vector<CellImage> &cells) {
-  std::vector<size_t> items(cells.size());
+void buildTree(PageSink &sink, uint32_t root, const CellList &cells) {
+  std::vector<size_t> items(cells.count());
   for (size_t i = 0; i < items.size(); i++) items[i] = i;
   std::vector<std::vector<size_t>> groups;
   std::vector<size_t> promoted;
@@ -327,8 +347,9 @@ Status buildTableTrees(PageSink &sink, const SchemaObject &table, const std::vec
   }
   size_t columns = table.parsed ? table.table.columns.size() : 0;
   int nullColumn = table.parsed ? table.table.rowidColumn : -1;
-  std::vector<CellImage> cells;
-  cells.reserve(ordered.size());
+  CellList cells;
+  cells.offsets.reserve(ordered.size());
+  cells.sizes.reserve(ordered.size());
   std::string record;
   std::vector<Cell> padded;
   for (size_t i = 0; i < ordered.size(); i++) {
@@ -349,7 +370,7 @@ Status buildTableTrees(PageSink &sink, const SchemaObject &table, const std::vec
     if (record.size() > kMaxRecordSize) {
       return Status::failure(kTooBig, "too much data for one table row");
     }
-    cells.push_back(makeCell(sink, rowidKey(row.rowid), record));
+    addCell(sink, cells, rowidKey(row.rowid), record);
   }
   buildTree(sink, table.root, cells);
 
@@ -380,9 +401,8 @@ Status buildTableTrees(PageSink &sink, const SchemaObject &table, const std::vec
         }
       }
     }
-    std::vector<CellImage> indexCells;
-    indexCells.reserve(keys.size());
-    for (const std::string &key : keys) indexCells.push_back(makeCell(sink, key, std::string()));
+    CellList indexCells;
+    for (const std::string &key : keys) addCell(sink, indexCells, key, std::string_view());
     buildTree(sink, index->root, indexCells);
   }
   return Status::success();
@@ -424,11 +444,11 @@ Status buildImage(const Image &image, const Image *previous, std::string &bytes)
   sink.allocate();   /* page 2: the root of sqlite_master */
   uint32_t lastRoot = 2;
   for (const SchemaObject &o : objects) lastRoot = std::max(lastRoot, o.root);
-  while (sink.pages.size() < lastRoot) sink.allocate();
+  while (sink.pageCount() < lastRoot) sink.allocate();
 
   /* sqlite_master with the new root pages. */
   std::vector<MasterEntry> master = image.master;
-  std::vector<CellImage> masterCells;
+  CellList masterCells;
   std::string record;
   for (size_t i = 0; i < master.size(); i++) {
     master[i].rootpage = int32_t(objects[i].root);
@@ -441,7 +461,7 @@ Status buildImage(const Image &image, const Image *previous, std::string &bytes)
     if (!status.ok()) return status;
     encodeRecord(fields, -1, record);
     if (record.size() > kMaxRecordSize) return Status::failure(kTooBig, "too much data for one table row");
-    masterCells.push_back(makeCell(sink, rowidKey(e.rowid), record));
+    addCell(sink, masterCells, rowidKey(e.rowid), record);
   }
   buildTree(sink, 2, masterCells);
 
@@ -459,7 +479,7 @@ Status buildImage(const Image &image, const Image *previous, std::string &bytes)
   }
   /* Indices whose definition could not be resolved get an empty tree. */
   for (const SchemaObject &o : objects) {
-    if (isType(*o.entry, "index") && !(o.owner && o.parsed)) buildTree(sink, o.root, {});
+    if (isType(*o.entry, "index") && !(o.owner && o.parsed)) buildTree(sink, o.root, CellList());
   }
 
   uint32_t cookie = image.schemaCookie;
@@ -485,9 +505,7 @@ Status buildImage(const Image &image, const Image *previous, std::string &bytes)
   putMeta(8, image.unusedMeta[2]);
   putMeta(9, image.unusedMeta[3]);
 
-  bytes.clear();
-  bytes.reserve(sink.pages.size() * kPageSize);
-  for (const std::string &page : sink.pages) bytes += page;
+  bytes = std::move(sink.file);
   return Status::success();
 }
 

@@ -183,4 +183,60 @@ TEST(Writer, CookieAdvancesOnlyWithSchemaChanges) {
   EXPECT_EQ(after.defaultTempStore, 2);
 }
 
+/* Little-endian helpers for patching a written file. */
+uint32_t get32(const std::string &b, size_t at) {
+  return uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
+}
+void put32(std::string &b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; i++) b[at + i] = char(v >> (8 * i));
+}
+
+/* Cycles and references to pages used elsewhere are damage, found at once. */
+TEST(Reader, CyclesAndSharedPagesAreMalformed) {
+  s2::Image image;
+  image.master = {entry(1, "table", "t", "t", "CREATE TABLE t(a)")};
+  for (int i = 1; i <= 400; i++) image.tables["t"].push_back({i, {std::string(40, 'r')}});
+  image.tables["t"].push_back({1000, {std::string(3000, 'o')}});
+  std::string good;
+  ASSERT_TRUE(s2::buildImage(image, nullptr, good).ok());
+  s2::Image back;
+  ASSERT_TRUE(s2::readImage(good, back).ok());
+
+  /* The table root (page 3) is interior: point its right child at itself. */
+  std::string bytes = good;
+  ASSERT_NE(get32(bytes, 2 * 1024), 0u);
+  put32(bytes, 2 * 1024, 3);
+  EXPECT_EQ(s2::readImage(bytes, back).code, s2::kCorrupt);
+
+  /* The big row's overflow chain: the first page links to itself. */
+  uint32_t firstOverflow = 4;   /* allocated right after the roots */
+  bytes = good;
+  ASSERT_NE(get32(bytes, (firstOverflow - 1) * 1024), 0u);
+  put32(bytes, (firstOverflow - 1) * 1024, firstOverflow);
+  EXPECT_EQ(s2::readImage(bytes, back).code, s2::kCorrupt);
+  /* ... or leads beyond the end of the file. */
+  put32(bytes, (firstOverflow - 1) * 1024, 99999);
+  EXPECT_EQ(s2::readImage(bytes, back).code, s2::kCorrupt);
+
+  /* A freelist trunk appended to the file is fine; one naming itself as
+  ** its successor, or naming a b-tree page, is not. */
+  bytes = good + std::string(1024, '\0');
+  uint32_t trunk = uint32_t(bytes.size() / 1024);
+  put32(bytes, 52, trunk);
+  put32(bytes, 56, 1);
+  EXPECT_TRUE(s2::readImage(bytes, back).ok());
+  put32(bytes, (trunk - 1) * 1024, trunk);
+  EXPECT_EQ(s2::readImage(bytes, back).code, s2::kCorrupt);
+  put32(bytes, (trunk - 1) * 1024, 0);
+  put32(bytes, (trunk - 1) * 1024 + 4, 1);
+  put32(bytes, (trunk - 1) * 1024 + 8, 3);
+  EXPECT_EQ(s2::readImage(bytes, back).code, s2::kCorrupt);
+
+  /* A cell whose size runs past the end of its page. */
+  bytes = good;
+  size_t leaf = size_t(get32(good, 2 * 1024 + 8) - 1) * 1024;   /* left child of the root's first cell */
+  bytes[leaf + 8 + 9] = char(0x7f);
+  EXPECT_EQ(s2::readImage(bytes, back).code, s2::kCorrupt);
+}
+
 }  // namespace
