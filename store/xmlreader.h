@@ -9,6 +9,7 @@
 #ifndef XMLREADER_H
 #define XMLREADER_H
 
+#include "xb_parameterxml.h"
 #include "xb_string.h"
 
 #include <cstdint>
@@ -16,7 +17,7 @@
 #include <ctime>
 #include <vector>
 
-class XmlReader
+class XmlReader : public XB_XmlSource
 {
 public:
     enum ItemKind {
@@ -44,7 +45,7 @@ public:
     static constexpr size_t MaxCommentChunk = 256;
 
     XmlReader();
-    ~XmlReader();
+    ~XmlReader() override;
 
     XmlReader(const XmlReader &) = delete;
     XmlReader &operator=(const XmlReader &) = delete;
@@ -59,22 +60,22 @@ public:
 
     ItemKind NextItem();
     ItemKind Item() const { return m_item; }
-    const XB_String &TagName() const { return m_tagName; }
+    const XB_String &TagName() const override { return m_tagName; }
     bool IsStartTag() const { return m_item == ItemStartTag; }
     bool IsEndTag() const { return m_item == ItemEndTag; }
     bool IsEndTag(const char *name) const;
     bool TagNameIs(const char *name) const;
-    bool HasContent() const { return m_hasContent; }
+    bool HasContent() const override { return m_hasContent; }
     bool AtEnd() const { return m_item == ItemEndOfInput; }
     const XB_String &Text() const { return m_text; }
     const XB_String &CommentText() const { return m_text; }
 
     bool NextTextItem(XB_String &item);
     bool FindElement(const char *name);
-    bool NextChildElement(const char *parent);
+    bool NextChildElement(const char *parent) override;
     bool FindChildElement(const char *name, const char *parent);
-    bool SkipElement(const char *name);
-    XB_String ReadText();
+    bool SkipElement(const char *name) override;
+    XB_String ReadText() override;
     bool ElementText(XB_String &text);
 
     int AttrCount() const { return static_cast<int>(m_attrs.size()); }

@@ -10,13 +10,14 @@
 #define XMLWRITER_H
 
 #include "safefilewriter.h"
+#include "xb_parameterxml.h"
 #include "xb_string.h"
 
 #include <cstdint>
 #include <ctime>
 #include <vector>
 
-class XmlWriter : public SafeFileWriter
+class XmlWriter : public SafeFileWriter, public XB_XmlTarget
 {
 public:
     static constexpr int DefaultLineWidth = 88;
@@ -32,9 +33,9 @@ public:
     int Column() const { return m_column; }
     size_t Depth() const { return m_open.size(); }
 
-    bool BeginElement(const char *name, bool hasContent = true);
+    bool BeginElement(const char *name, bool hasContent = true) override;
     void EndStartTag();
-    void EndElement(const char *name = nullptr);
+    void EndElement(const char *name = nullptr) override;
 
     void WriteAttr(const char *name, const char *text);
     void WriteAttrInt(const char *name, int32_t value);
@@ -45,8 +46,8 @@ public:
     void WriteAttrInt64Hex(const char *name, uint64_t value);
     void WriteAttrDate(const char *name, time_t date);
 
-    void WriteText(const char *text);
-    void WriteQuotedText(const char *text);
+    void WriteText(const char *text) override;
+    void WriteQuotedText(const char *text) override;
     void WriteInt(int32_t value);
     void WriteHex(uint32_t value);
     void WriteColour(uint32_t value);

@@ -17,6 +17,9 @@
 #include "xb_string.h"
 #include "xb_value.h"
 
+class XB_XmlTarget;
+class XB_XmlSource;
+
 class XB_Parameter {
  public:
   XB_Parameter() = default;
@@ -42,6 +45,12 @@ class XB_Parameter {
   virtual XB_String GetLabel() const;
   /* Called after the value was changed through SetValue; does nothing here. */
   virtual void OnChanged();
+  /* Writes the parameter as one element named by its key; false once the
+  ** target failed (defined in xb_parameterxml.cpp). */
+  virtual bool Write(XB_XmlTarget& target) const;
+  /* Sets the value from the text of the element the source has just
+  ** reached; false when the element has no text. */
+  virtual bool Read(XB_XmlSource& source);
 
  protected:
   XB_Parameter(const XB_Parameter&) = default;
