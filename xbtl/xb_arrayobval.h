@@ -67,9 +67,9 @@ class XB_ArrayObVal {
 
   /* The object at INDEX, or the nearest one (logged) when INDEX is outside. */
   T& operator[](int index) { return Element(index); }
-  const T& operator[](int index) const { return const_cast<XB_ArrayObVal*>(this)->Element(index); }
+  const T& operator[](int index) const { return Element(index); }
   T& Last() { return Element(Count() - 1); }
-  const T& Last() const { return const_cast<XB_ArrayObVal*>(this)->Element(Count() - 1); }
+  const T& Last() const { return Element(Count() - 1); }
 
   /* The index of the first object equal to VALUE, or -1. */
   int Find(const T& value) const {
@@ -110,7 +110,8 @@ class XB_ArrayObVal {
     for (const auto& item : other.m_items) m_items.push_back(std::make_unique<T>(*item));
   }
   /* The checked object; the array's own spare default object when empty. */
-  T& Element(int index) {
+  T& Element(int index) { return const_cast<T&>(std::as_const(*this).Element(index)); }
+  const T& Element(int index) const {
     int at = XB_ArrayCheckIndex(index, Count(), "XB_ArrayObVal<T>");
     if (at >= 0) return *m_items[static_cast<size_t>(at)];
     if (!m_spare) {
@@ -122,7 +123,7 @@ class XB_ArrayObVal {
   }
 
   std::vector<std::unique_ptr<T>> m_items;
-  std::unique_ptr<T> m_spare;
+  mutable std::unique_ptr<T> m_spare;
 };
 
 #endif /* XB_ARRAYOBVAL_H */

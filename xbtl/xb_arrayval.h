@@ -11,12 +11,17 @@
 
 #include <algorithm>
 #include <memory>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "xb_arrayimp.h"
 
 template <class T>
 class XB_ArrayVal {
+  /* std::vector<bool> hands out proxies, not references to its elements. */
+  static_assert(!std::is_same_v<T, bool>, "use XB_ArrayVal<char> for flags");
+
  public:
   XB_ArrayVal() = default;
   XB_ArrayVal(const XB_ArrayVal& other) : m_items(other.m_items) {}
@@ -58,9 +63,9 @@ class XB_ArrayVal {
 
   /* The element at INDEX, or the nearest one (logged) when INDEX is outside. */
   T& operator[](int index) { return Element(index); }
-  const T& operator[](int index) const { return const_cast<XB_ArrayVal*>(this)->Element(index); }
+  const T& operator[](int index) const { return Element(index); }
   T& Last() { return Element(Count() - 1); }
-  const T& Last() const { return const_cast<XB_ArrayVal*>(this)->Element(Count() - 1); }
+  const T& Last() const { return Element(Count() - 1); }
 
   /* The index of the first element equal to VALUE, or -1. */
   int Find(const T& value) const {
@@ -77,7 +82,8 @@ class XB_ArrayVal {
 
  private:
   /* The checked element; the array's own spare default value when empty. */
-  T& Element(int index) {
+  T& Element(int index) { return const_cast<T&>(std::as_const(*this).Element(index)); }
+  const T& Element(int index) const {
     int at = XB_ArrayCheckIndex(index, Count(), "XB_ArrayVal<T>");
     if (at >= 0) return m_items[static_cast<size_t>(at)];
     if (!m_spare) {
@@ -89,7 +95,7 @@ class XB_ArrayVal {
   }
 
   std::vector<T> m_items;
-  std::unique_ptr<T> m_spare;
+  mutable std::unique_ptr<T> m_spare;
 };
 
 #include "xb_arrayptr.h"
