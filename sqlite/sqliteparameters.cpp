@@ -76,7 +76,14 @@ bool SQLiteParameters::IsNullAt(int index) const {
   member->GetValue(value);
   if (value.IsNone()) return true;
   if (!WasStoredNull(member->Name().View())) return false;
-  return value.IsText() && value.AsText().IsEmpty();
+  if (!value.IsText()) return false;
+  /* Blanks alone are no value: statements trim them away, and a key line
+  ** gives its text back with blanks around it. */
+  for (char c : value.AsText().View()) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (u != ' ' && u > 13) return false;
+  }
+  return true;
 }
 
 void SQLiteParameters::SetRowId(std::string_view id, std::string_view name) {

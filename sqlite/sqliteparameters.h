@@ -46,8 +46,8 @@ class SQLiteParameters : public XB_ParameterSetAuto {
   /* Returns true when the column KEY held SQL NULL when the row was read. */
   bool WasStoredNull(std::string_view key) const;
   /* Returns true when member INDEX stands for SQL NULL: it held NULL when
-  ** read and still has no value of its own (the empty text or no value), or
-  ** it has no value at all. */
+  ** read and still has no text of its own (empty or blanks only), or it has
+  ** no value at all. */
   bool IsNullAt(int index) const;
   /* Forgets every NULL mark. */
   void ClearStoredNulls() { m_nullKeys.clear(); }

@@ -86,7 +86,7 @@ TEST(RowStatements, RowsWithoutUsableKeysArePickedOutByRowidOrRefused) {
 
   /* A key that was NULL when read cannot pick out the row. */
   auto keyed = ParseCreateTable("CREATE TABLE k(code UNIQUE, v)", TD_ALL);
-  SQLiteParameters keyedRow = MakeRow(*keyed, {"", "x"});
+  SQLiteParameters keyedRow = MakeRow(*keyed, {"  ", "x"});
   keyedRow.SetStoredNull("code", true);
   EXPECT_EQ(BuildUpdate(keyedRow), "");
   keyedRow.SetRowId("-3", "rowid");
