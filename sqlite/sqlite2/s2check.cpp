@@ -431,8 +431,12 @@ bool AddPrimaryKey(TableDef& table, const std::vector<int>& columns,
 bool ParseCreateTable(const std::string& sql, TableDef& table, std::string& error) {
   TokenCursor cur(Tokenize(sql));
   if (!cur.TakeKeyword("create")) { error = "CREATE expected"; return false; }
-  if (!cur.TakeKeyword("temp")) cur.TakeKeyword("temporary");
+  if (cur.AtKeyword("temp") || cur.AtKeyword("temporary")) {
+    error = "a temporary table is never stored in the file";
+    return false;
+  }
   if (!cur.TakeKeyword("table")) { error = "TABLE expected"; return false; }
+  if (cur.AtKeyword("if")) { error = "IF NOT EXISTS is not 2.x grammar"; return false; }
   if (!cur.TakeQualifiedName(table.name)) { error = "table name expected"; return false; }
   if (!cur.TakePunct('(')) { error = "column list expected"; return false; }
 
@@ -481,6 +485,9 @@ bool ParseCreateTable(const std::string& sql, TableDef& table, std::string& erro
         if (!AddPrimaryKey(table, {index}, compactTypes, primarySeen, error)) return false;
       } else if (cur.TakeKeyword("unique")) {
         table.autoIndices.push_back({"", {index}, true});
+      } else if (cur.AtKeyword("autoincrement")) {
+        error = "AUTOINCREMENT is not 2.x grammar";
+        return false;
       } else if (cur.TakeKeyword("collate")) {
         std::string collation;
         if (!cur.TakeName(collation)) { error = "collation name expected"; return false; }
@@ -511,6 +518,7 @@ bool ParseCreateTable(const std::string& sql, TableDef& table, std::string& erro
     }
   }
   if (table.columns.empty()) { error = "no columns"; return false; }
+  if (cur.Peek().kind != TokenKind::End) { error = "text after the column list"; return false; }
   for (size_t k = 0; k < table.autoIndices.size(); k++) {
     table.autoIndices[k].name = "(" + table.name + " autoindex " + std::to_string(k + 1) + ")";
   }
@@ -526,12 +534,15 @@ bool ParseCreateIndex(const std::string& sql,
   if (!cur.TakeKeyword("create")) { error = "CREATE expected"; return false; }
   index.unique = cur.TakeKeyword("unique");
   if (!cur.TakeKeyword("index")) { error = "INDEX expected"; return false; }
+  if (cur.AtKeyword("if")) { error = "IF NOT EXISTS is not 2.x grammar"; return false; }
   if (!cur.TakeQualifiedName(index.name)) { error = "index name expected"; return false; }
   if (!cur.TakeKeyword("on")) { error = "ON expected"; return false; }
   if (!cur.TakeQualifiedName(tableName)) { error = "table name expected"; return false; }
   const TableDef* table = tableForName(tableName);
   if (!table) { error = "no earlier table named " + tableName; return false; }
-  return ParseColumnList(cur, *table, index.columns, error);
+  if (!ParseColumnList(cur, *table, index.columns, error)) return false;
+  if (cur.Peek().kind != TokenKind::End) { error = "text after the column list"; return false; }
+  return true;
 }
 
 /* Parses the head of CREATE [TEMP] VIEW|TRIGGER name.  Returns false with
@@ -539,8 +550,12 @@ bool ParseCreateIndex(const std::string& sql,
 bool ParseCreateNamed(const std::string& sql, const char* kind, std::string& name, std::string& error) {
   TokenCursor cur(Tokenize(sql));
   if (!cur.TakeKeyword("create")) { error = "CREATE expected"; return false; }
-  if (!cur.TakeKeyword("temp")) cur.TakeKeyword("temporary");
+  if (cur.AtKeyword("temp") || cur.AtKeyword("temporary")) {
+    error = "a temporary object is never stored in the file";
+    return false;
+  }
   if (!cur.TakeKeyword(kind)) { error = std::string(kind) + " expected"; return false; }
+  if (cur.AtKeyword("if")) { error = "IF NOT EXISTS is not 2.x grammar"; return false; }
   if (!cur.TakeQualifiedName(name)) { error = "name expected"; return false; }
   return true;
 }

@@ -201,6 +201,34 @@ TEST(CheckDamage, PageLayoutFaults) {
   EXPECT_TRUE(Mentions(s2::CheckBytes(nul), "0x00"));
 }
 
+/* Returns B with its first OLD_TEXT replaced by NEW_TEXT padded with spaces
+** to the same length (so no record changes size). */
+std::string Replaced(std::string b, const std::string& oldText, std::string newText) {
+  size_t at = b.find(oldText);
+  EXPECT_NE(at, std::string::npos) << oldText;
+  if (at == std::string::npos || newText.size() > oldText.size()) return b;
+  newText.resize(oldText.size(), ' ');
+  return b.replace(at, oldText.size(), newText);
+}
+
+/* Statements the 2.x grammar has no rule for must never reach the file:
+** 2.x would skip such a row silently and lose the object. */
+TEST(CheckDamage, SchemaTextOutsideTheGrammar) {
+  std::string good = Fixture("small_table");
+  const std::string create = "CREATE TABLE fruit(name TEXT, color TEXT, weight INTEGER)";
+  EXPECT_TRUE(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w)")).empty())
+      << "the padding itself is harmless";
+  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE IF NOT EXISTS fruit(n, c, w)")),
+                       "IF NOT EXISTS"));
+  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w) WITHOUT ROWID")),
+                       "text after the column list"));
+  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c PRIMARY KEY AUTOINCREMENT, w)")),
+                       "AUTOINCREMENT"));
+  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TEMP TABLE fruit(n, c, w)")), "temporary"));
+  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, n)")), "duplicate column"));
+  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c)")), "2 columns"));
+}
+
 TEST(CheckDamage, IndexContentFaults) {
   std::string good = Fixture("indices");
   /* The index entry of one e-mail address changes: the row lacks its
