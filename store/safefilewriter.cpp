@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 /* Returns the offset just past the last path separator of PATH, or 0. */
@@ -98,6 +99,7 @@ bool SafeFileWriter::OpenOutput()
                 m_out = fopen(temp.c_str(), "w");
                 if (m_out) {
                     m_temp = temp;
+                    KeepTargetMode();
                     return true;
                 }
             }
@@ -105,6 +107,15 @@ bool SafeFileWriter::OpenOutput()
     }
     m_out = fopen(m_target.c_str(), "w");
     return m_out != nullptr;
+}
+
+/* Gives the temporary file the permission bits of an existing target, so
+** that replacing the target does not change who may read it. */
+void SafeFileWriter::KeepTargetMode()
+{
+    struct stat target;
+    if (stat(m_target.c_str(), &target) == 0 && S_ISREG(target.st_mode))
+        fchmod(fileno(m_out), target.st_mode & 07777);
 }
 
 /* Writes LENGTH bytes of DATA.  Returns false, and turns every later write

@@ -41,6 +41,7 @@ protected:
 
 private:
     bool OpenOutput();
+    void KeepTargetMode();
     bool FinishOutput();
     void Discard();
 

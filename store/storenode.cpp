@@ -20,6 +20,7 @@ static bool IsBlank(unsigned char c)
     return c == ' ' || c <= 13;
 }
 
+/* Returns true for the ASCII letters a-z and A-Z. */
 static bool IsAsciiLetter(unsigned char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
@@ -53,6 +54,7 @@ static XB_String DoubleText(double value)
     return result;
 }
 
+/* Makes an empty node; destroying a node destroys its subtree. */
 StoreNode::StoreNode() = default;
 
 StoreNode::~StoreNode() = default;
@@ -353,7 +355,8 @@ int32_t StoreNode::IntegerOf(XB_Value &value)
 }
 
 /* Reads the content of the element ELEMENTNAME, whose start tag the reader
-** has just delivered, into this node: comments, text items as values,
+** has just delivered (an empty-element tag has none), into this node:
+** comments, text items as values,
 ** child elements as child nodes (merged into existing ones).  Ends at the
 ** element's end tag or at the end of input; end tags of other names are
 ** passed over.  Nesting is followed with an explicit stack and bounded by
@@ -368,6 +371,8 @@ bool StoreNode::ReadElement(XmlReader &reader, const char *elementName)
         bool valuesStarted;
         bool commentStarted;
     };
+    if (reader.IsStartTag() && reader.TagNameIs(elementName) && !reader.HasContent())
+        return true;
     std::vector<Frame> open;
     open.push_back({this, XB_String(elementName), false, false});
     XB_String item;
@@ -460,22 +465,25 @@ bool StoreNode::WriteNode(XmlWriter &writer, const StoreNode &node, const char *
     return true;
 }
 
-/* Settings access by path, for settings-bound parameters. */
+/* Returns the boolean at PATH below this node (see GetBool). */
 bool StoreNode::ReadBool(const char *path, bool defaultValue)
 {
     return Path(path)->GetBool(defaultValue);
 }
 
+/* Returns the integer at PATH below this node (see GetInt). */
 int32_t StoreNode::ReadInt(const char *path, int32_t defaultValue)
 {
     return Path(path)->GetInt(defaultValue);
 }
 
+/* Stores the boolean VALUE at PATH below this node. */
 void StoreNode::WriteBool(const char *path, bool value)
 {
     Path(path)->SetBool(value);
 }
 
+/* Stores the integer VALUE at PATH below this node. */
 void StoreNode::WriteInt(const char *path, int32_t value)
 {
     Path(path)->SetInt(value);

@@ -19,11 +19,13 @@ static bool IsBlank(unsigned char c)
     return c == ' ' || c <= 13;
 }
 
+/* Returns true for the ASCII letters a-z and A-Z. */
 static bool IsAsciiLetter(unsigned char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+/* Returns true for the decimal digits. */
 static bool IsDigit(unsigned char c)
 {
     return c >= '0' && c <= '9';
@@ -74,11 +76,13 @@ static long ClampedNumber(const char *text, long low, long high)
     return value < low ? low : (value > high ? high : value);
 }
 
+/* Makes a closed reader that skips comments. */
 XmlReader::XmlReader()
 {
     ResetState();
 }
 
+/* Closes the file. */
 XmlReader::~XmlReader()
 {
     Close();

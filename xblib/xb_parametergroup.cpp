@@ -80,9 +80,11 @@ class XB_SettingsParameter : public XB_ParameterPlain {
 
 }  // namespace
 
+/* Makes an empty group named NAME bound to SETTINGS. */
 XB_ParameterGroup::XB_ParameterGroup(std::string_view name, XB_SettingsAccess* settings)
     : XB_ParameterSetAuto(name), m_settings(settings) {}
 
+/* Returns a new group sharing this group's members. */
 XB_Parameter* XB_ParameterGroup::Clone() const {
   return new XB_ParameterGroup(*this);
 }
@@ -96,14 +98,17 @@ XB_Parameter* XB_ParameterGroup::AddBound(const char* path, const char* label, u
   return Add(new XB_SettingsParameter(key, label, type, m_settings, path ? path : "", defaultValue));
 }
 
+/* Adds a PT_BOOL parameter bound to PATH; returns it. */
 XB_Parameter* XB_ParameterGroup::AddBool(const char* path, const char* label, bool defaultValue) {
   return AddBound(path, label, PT_BOOL, defaultValue ? 1 : 0);
 }
 
+/* Adds a PT_INT parameter bound to PATH; returns it. */
 XB_Parameter* XB_ParameterGroup::AddInt(const char* path, const char* label, int32_t defaultValue) {
   return AddBound(path, label, PT_INT, defaultValue);
 }
 
+/* Appends a copy of GROUP sharing its members; returns the copy. */
 XB_Parameter* XB_ParameterGroup::AddGroup(const XB_ParameterGroup& group) {
   return Add(new XB_ParameterGroup(group));
 }

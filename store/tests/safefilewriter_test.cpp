@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 TEST(SafeFileWriter, TemporaryFileSitsBesideTheTarget)
 {
@@ -20,6 +21,7 @@ TEST(SafeFileWriter, TemporaryFileSitsBesideTheTarget)
     w.EnableSafeSave();
     ASSERT_TRUE(w.SetFileName(dir.File("dorvex.xml").c_str()));
     WriteFileBytes(dir.File("dorvex.xml"), "old");
+    chmod(dir.File("dorvex.xml").c_str(), 0640);
     ASSERT_TRUE(w.Open());
     EXPECT_EQ(w.TempFileName(), dir.File("dorvex.~bw"));
     w.BeginElement("a");
@@ -28,6 +30,9 @@ TEST(SafeFileWriter, TemporaryFileSitsBesideTheTarget)
     ASSERT_TRUE(w.Close());
     EXPECT_NE(ReadFileBytes(dir.File("dorvex.xml")).find("<a> 1</a>"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir.File("dorvex.~bw")));
+    struct stat replaced;
+    ASSERT_EQ(stat(dir.File("dorvex.xml").c_str(), &replaced), 0);
+    EXPECT_EQ(replaced.st_mode & 0777, 0640u) << "the new file keeps the old one's permissions";
 }
 
 TEST(SafeFileWriter, TargetsWithoutExtensionAreWrittenDirectly)
