@@ -259,6 +259,10 @@ class File {
   /* The schema cookie of the file as last loaded or stored. */
   uint32_t schemaCookie() const { return cookie_; }
 
+  /* The sqlite_master rows of the file as last loaded or stored, with the
+  ** root pages it holds (store() assigns fresh ones). */
+  const std::vector<MasterEntry> &schema() const { return loadedSchema_.master; }
+
  private:
   Status readAll(std::string &bytes);
   Status ensureRead(bool &tookLock);

@@ -360,6 +360,10 @@ Status buildTableTrees(PageSink &sink, const SchemaObject &table, const std::vec
     }
     Status status = checkValues(name, row);
     if (!status.ok()) return status;
+    if (columns != 0 && row.cells.size() > columns) {
+      return Status::failure(kInternal, "table " + name + ": row " + std::to_string(row.rowid) +
+                                            " has more values than the table has columns");
+    }
     if (columns != 0 && row.cells.size() != columns) {
       padded = row.cells;
       padded.resize(columns);

@@ -5,6 +5,7 @@
 ** the trap of a second descriptor dropping the process's locks).
 */
 #include "s2file.h"
+#include "s2journal.h"
 
 #include <gtest/gtest.h>
 
@@ -301,6 +302,40 @@ TEST_F(Journal, FormatTwoJournal) {
     j += original_.substr((page - 1) * 1024, 1024);
   }
   writeFile(db_ + "-journal", j);
+  s2::Image image;
+  ASSERT_TRUE(openAndLoad(image).ok());
+  EXPECT_EQ(readFile(db_), original_);
+}
+
+/* Our own journal, cut short at each step of a write, restores the old
+** content: before its record count is written nothing is played back and
+** the database is still untouched; after it, the saved pages come back. */
+TEST_F(Journal, OwnJournalUndoesAnInterruptedWrite) {
+  s2::Image bigger = tableImage(600, "longer row text ");
+  std::string fresh;
+  ASSERT_TRUE(s2::buildImage(bigger, nullptr, fresh).ok());
+  ASSERT_GT(fresh.size(), original_.size());
+  uint32_t pages = uint32_t(original_.size() / 1024);
+  std::vector<s2::JournalRecord> records;
+  for (uint32_t p = 1; p <= pages; p++) records.push_back({p, original_.data() + (p - 1) * 1024});
+
+  for (size_t written : {size_t(0), size_t(1024), original_.size() / 2, fresh.size()}) {
+    ASSERT_TRUE(s2::writeJournal(db_ + "-journal", pages, records).ok());
+    std::string half = fresh.substr(0, written);
+    if (half.size() < original_.size()) half += original_.substr(half.size());
+    writeFile(db_, half);
+    s2::Image image;
+    ASSERT_TRUE(openAndLoad(image).ok());
+    EXPECT_EQ(readFile(db_), original_) << written;
+    EXPECT_FALSE(exists(db_ + "-journal"));
+  }
+  /* A journal whose record count was never written restores nothing, but
+  ** still cuts the file back to its original length. */
+  ASSERT_TRUE(s2::writeJournal(db_ + "-journal", pages, records).ok());
+  std::string journal = readFile(db_ + "-journal");
+  journal.replace(8, 4, std::string(4, '\0'));
+  writeFile(db_ + "-journal", journal);
+  writeFile(db_, original_ + std::string(3072, 'x'));
   s2::Image image;
   ASSERT_TRUE(openAndLoad(image).ok());
   EXPECT_EQ(readFile(db_), original_);
