@@ -1,14 +1,93 @@
 /*
-** The row commands of Rimbal.  The dialogs that insert and edit rows are
-** not part of this build yet; until they are, the commands say so and end
-** with exit code 1.
+** The row commands of Rimbal: insert one row, edit one row, or step
+** through a table row by row, each in a generated dialog.  They run in
+** RimbalRows with the toolkit started; the caller has already checked
+** that the name is a table.
 */
 #include "rowcommands.h"
 
+#include "paramsdialog.h"
+#include "sqliterowdialog.h"
+#include "sqliterowio.h"
+#include "xb_tabledef.h"
+
 #include <cstdio>
 
-/* Runs the row command.  Returns the exit code. */
-int RunRowCommand(const RimbalOptions& options, XB_SQLiteDB& db) {
-  std::fputs("Error: The row dialogs are not available in this build.\n", stderr);
-  return 1;
+/* Exit codes of the row commands. */
+enum {
+  ROW_EXIT_OK = 0,
+  ROW_EXIT_NO_TABLE = 4
+};
+
+/* Writes "Error: <what> failed." and then the engine's message. */
+static void ReportWriteFailure(const char *what, const SQLiteRowIO &rowIO,
+                               const XB_SQLiteDB &db)
+{
+  const char *message = rowIO.LastError(db);
+  std::fprintf(stderr, "Error: %s failed.\n", what);
+  std::fprintf(stderr, "SQLITE: %s\n", message ? message : "");
+}
+
+/*
+** Insert: an empty row with each column's default in the dialog; OK adds
+** it, the engine assigning the key columns.  Returns the exit code.
+*/
+static int InsertRowCommand(XB_SQLiteDB &db, SQLiteRowIO &rowIO,
+                            const RimbalOptions &options)
+{
+  SQLiteParameters row = rowIO.InitRow(db, options.table, TD_ALL);
+  ParamsDialog dialog(row, XB_String());
+  if( dialog.DoModal()!=1 ) return ROW_EXIT_OK;
+  if( !rowIO.InsertRow(db, row, 0) ) ReportWriteFailure("INSERT", rowIO, db);
+  return ROW_EXIT_OK;
+}
+
+/*
+** Edit one row: the row the where-part selects (the first row without
+** one) in the dialog; OK writes it back, picked out by its key columns or
+** its rowid.  Returns the exit code.
+*/
+static int EditRowCommand(XB_SQLiteDB &db, SQLiteRowIO &rowIO,
+                          const RimbalOptions &options)
+{
+  SQLiteParameters row = rowIO.LoadRow(db, options.table, options.statement);
+  ParamsDialog dialog(row, XB_String());
+  if( dialog.DoModal()!=1 ) return ROW_EXIT_OK;
+  if( !rowIO.UpdateRow(db, row, 0) ) ReportWriteFailure("UPDATE", rowIO, db);
+  return ROW_EXIT_OK;
+}
+
+/*
+** Edit row-wise: the row-wise editor over the whole table.  A table whose
+** rows cannot be told apart (no rowid and not exactly one key column) is
+** refused before any dialog opens.  Returns the exit code.
+*/
+static int EditRowsCommand(XB_SQLiteDB &db, SQLiteRowIO &rowIO,
+                           const RimbalOptions &options)
+{
+  SQLiteParameters row = rowIO.LoadRow(db, options.table, options.statement);
+  SQLiteRowDialog dialog(db, row, XB_String(options.table), XB_String(),
+                         XB_String());
+  if( !dialog.IsReady() ){
+    std::fprintf(stderr, "Error: %s\n", dialog.ErrorText().c_str());
+    return ROW_EXIT_NO_TABLE;
+  }
+  dialog.DoModal();
+  return ROW_EXIT_OK;
+}
+
+/*
+** Runs the row command of options on db.  The row service lives for the
+** whole command, and every row set made from it goes before it.  Returns
+** the exit code.
+*/
+int RunRowCommand(const RimbalOptions &options, XB_SQLiteDB &db)
+{
+  SQLiteRowIO rowIO;
+  switch( options.command ){
+    case RC_INSERT_ROW: return InsertRowCommand(db, rowIO, options);
+    case RC_EDIT_ROW: return EditRowCommand(db, rowIO, options);
+    case RC_EDIT_ROWS: return EditRowsCommand(db, rowIO, options);
+    default: return ROW_EXIT_OK;
+  }
 }

@@ -1,0 +1,71 @@
+/*
+** SQLiteRowDialog: the row-wise table editor.  A parameter dialog whose
+** lines show one table row at a time; "<<" and ">>" save the row shown
+** (only when the user changed it) and step to the previous or next row,
+** ">>" past the last row of a table with an INTEGER PRIMARY KEY appends a
+** new row, and "OK" saves and ends.  The stepping itself lives in the
+** plain class SQLiteRowCursor.
+*/
+#ifndef SQLITEROWDIALOG_H
+#define SQLITEROWDIALOG_H
+
+#include "paramsdialog.h"
+#include "sqliterowcursor.h"
+
+class XB_SQLiteDB;
+class SQLiteParameters;
+
+class SQLiteRowDialog : public ParamsDialog {
+  Q_OBJECT
+public:
+  /*
+  ** An editor over the rows of table on db, restricted by the condition
+  ** where and ordered by orderBy when they are not empty.  The row set set
+  ** of that table defines the lines and receives the last row's values on
+  ** OK.
+  */
+  SQLiteRowDialog(XB_SQLiteDB &db, SQLiteParameters &set,
+                  const XB_String &table, const XB_String &where,
+                  const XB_String &orderBy, QWidget *parent = nullptr);
+
+  /*
+  ** True when the rows can be told apart (one key column, or the rowid);
+  ** otherwise ErrorText() says why and DoModal must not be called.
+  */
+  bool IsReady() const { return ready_; }
+  /* Why the editor cannot run, or the last failed save. */
+  const XB_String &ErrorText() const { return cursor_.ErrorText(); }
+  /* The stepping state, for callers that want to look at it. */
+  const SQLiteRowCursor &Cursor() const { return cursor_; }
+
+  /*
+  ** Loads the current row into the lines, or saves the lines into it.
+  ** Then updates the buttons and the title.  Returns false when a save
+  ** failed; the row shown stays and the user is told.
+  */
+  bool DataExchange(bool save);
+
+protected:
+  void LoadValues() override;
+  void OnOk() override;
+  void PlaceButtons(const ParamsDialogLayout &layout, int width,
+                    int height) override;
+
+private:
+  /* Saves, steps back one row and shows it. */
+  void OnPrevious();
+  /* Saves, steps forward (appending at the end when possible), shows it. */
+  void OnNext();
+  /* Enables the step buttons and sets the title "[i/n]". */
+  void UpdateState();
+  /* Tells the user that the row shown could not be saved. */
+  void ReportSaveFailure();
+
+  SQLiteRowCursor cursor_;
+  XB_String baseTitle_;
+  QPushButton *previousButton_ = nullptr;
+  QPushButton *nextButton_ = nullptr;
+  bool ready_ = false;
+};
+
+#endif
