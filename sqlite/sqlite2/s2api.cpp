@@ -47,6 +47,18 @@ int report(char **errmsg, int code, const std::string &message) {
   return code;
 }
 
+/* Returns a view of TEXT that holds at least its first statement, without
+** measuring the whole text: a long script is compiled one statement at a
+** time, and measuring all of it each time would cost its length squared. */
+std::string_view firstStatementText(const char *text) {
+  size_t window = strnlen(text, 4096);
+  for (;;) {
+    std::string_view view(text, window);
+    if (text[window] == '\0' || s2::firstStatementLength(view) < window) return view;
+    window += strnlen(text + window, window);
+  }
+}
+
 /* Releases a connection whose close was put off and whose last statement
 ** is gone. */
 void closeIfDone(sqlite *db) {
@@ -144,7 +156,7 @@ int sqlite_compile(sqlite *db, const char *zSql, const char **pzTail, sqlite_vm 
   if (!zSql) return SQLITE_OK;
   std::unique_ptr<s2::Program> program;
   size_t consumed = 0;
-  s2::Status st = db->database->compile(zSql, &consumed, program);
+  s2::Status st = db->database->compile(firstStatementText(zSql), &consumed, program);
   if (pzTail) *pzTail = zSql + consumed;
   if (!st.ok()) return report(pzErrmsg, st.code, st.message);
   if (!program) return SQLITE_OK;

@@ -13,6 +13,7 @@
 #endif
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -20,11 +21,23 @@ namespace s2 {
 
 namespace {
 
-/* Called by SQLite 3 before every row change: notes the changed table. */
-void rowChanged(void *arg, sqlite3 *, int, const char *database, const char *table, sqlite3_int64,
-                sqlite3_int64) {
-  auto *changed = static_cast<std::set<std::string> *>(arg);
-  if (database && table && std::string_view(database) == "main") changed->insert(lowerAscii(table));
+/* Most changed rows of one table that are kept count of; past that the
+** table is read whole when it is written. */
+constexpr size_t kMaxTrackedRows = 4096;
+
+/* Called by SQLite 3 before every row change: notes the changed rows. */
+void rowChanged(void *arg, sqlite3 *, int op, const char *database, const char *table,
+                sqlite3_int64 oldRowid, sqlite3_int64 newRowid) {
+  auto *changes = static_cast<std::map<std::string, RowChanges> *>(arg);
+  if (!database || !table || std::string_view(database) != "main") return;
+  RowChanges &c = (*changes)[lowerAscii(table)];
+  if (c.whole) return;
+  if (op != SQLITE_INSERT) c.rowids.insert(oldRowid);
+  if (op != SQLITE_DELETE) c.rowids.insert(newRowid);
+  if (c.rowids.size() > kMaxTrackedRows) {
+    c.whole = true;
+    c.rowids.clear();
+  }
 }
 
 /* Sleeps for the Nth wait of a busy retry (2.x's schedule); returns the
@@ -66,7 +79,7 @@ Status Database::open(const std::string &path) {
     return Status::failure(kNoMem, "out of memory");
   }
   if (registerFunctions(db_, &hooks_) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
-  sqlite3_preupdate_hook(db_, rowChanged, &dirtyTables_);
+  sqlite3_preupdate_hook(db_, rowChanged, &rowChanges_);
   /* Result columns are named by the expression as written, as in 2.x. */
   Status st = exec("PRAGMA short_column_names=OFF");
   if (st.ok()) st = exec("CREATE TABLE temp.xb_master(type TEXT, name TEXT, tbl_name TEXT, rootpage TEXT "
@@ -135,6 +148,7 @@ Status Database::clearWorkingCopy() {
                          reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
   }
   sqlite3_finalize(stmt);
+  guardedTables_.clear();
   Status st = exec("DELETE FROM temp.xb_master");
   for (const auto &[type, name] : objects) {
     if (!st.ok()) break;
@@ -184,7 +198,7 @@ Status Database::loadWorkingCopy(const Image &image) {
     if (!st.ok()) break;
     auto rows = image.tables.find(e.name);
     if (rows != image.tables.end()) st = fillTable(*info, rows->second);
-    if (st.ok()) st = addRowidGuards(*info);
+    if (st.ok()) st = guardRowids(*info);
   }
   for (const MasterEntry &e : image.master) {
     if (!st.ok()) break;
@@ -214,6 +228,7 @@ Status Database::loadWorkingCopy(const Image &image) {
     if (st.code == kConstraint) st = Status::failure(kCorrupt, "database disk image is malformed");
   }
   dirtyTables_.clear();
+  rowChanges_.clear();
   schemaChanged_ = false;
   rootsKnown_ = false;
   ++generation_;
@@ -284,29 +299,28 @@ Status Database::fillTable(const TableInfo &info, const std::vector<Row> &rows) 
   return st;
 }
 
-Status Database::addRowidGuards(const TableInfo &info) {
-  /* SQLite 3 has 64-bit rowids; 2.x has 32-bit ones and, once the
-  ** largest is taken, chooses free ones at random.  These triggers refuse
-  ** a rowid outside 32 bits and move an automatic one that SQLite 3
-  ** numbered past the end. */
-  const std::string t = "main." + quoteIdentifier(info.def.name);
+Status Database::guardRowids(const TableInfo &info) {
+  /* SQLite 3 numbers a new row max+1 even past 2147483647, where 2.x
+  ** chooses a free rowid at random.  Once a table's largest rowid reaches
+  ** that value it gets a trigger that moves such a row to a free rowid.
+  ** (Rowids outside 32 bits given explicitly are refused when the table
+  ** is written.) */
+  std::string key = lowerAscii(info.def.name);
+  if (!info.inFile || guardedTables_.count(key)) return Status::success();
+  const std::string t = quoteIdentifier(info.def.name);
   const std::string &r = info.rowidName;
-  const std::string range = " NOT BETWEEN -2147483648 AND 2147483647";
-  const std::string fail = std::string(" BEGIN SELECT ") + kFailFunction +
-                           "(20, 'datatype mismatch'); END";
-  std::string base = "xb_guard_" + std::to_string(++guardCounter_);
-  Status st = exec("CREATE TEMP TRIGGER " + base + "_i BEFORE INSERT ON " + t + " WHEN new." + r +
-                   range + fail);
-  if (st.ok()) {
-    st = exec("CREATE TEMP TRIGGER " + base + "_u BEFORE UPDATE ON " + t + " WHEN new." + r +
-              range + fail);
-  }
-  if (st.ok()) {
-    st = exec("CREATE TEMP TRIGGER " + base + "_n AFTER INSERT ON " + t + " WHEN new." + r +
-              " > 2147483647 BEGIN UPDATE " + quoteIdentifier(info.def.name) + " SET " + r + " = " + kNewRowidFunction + "(" +
-              quoteLiteral(info.def.name) + ", " + quoteLiteral(r) + ", new." + r + ") WHERE " +
-              r + " = new." + r + "; END");
-  }
+  sqlite3_stmt *stmt = nullptr;
+  std::string sql = "SELECT max(" + r + ") FROM main." + t;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+  sqlite3_int64 largest = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
+  sqlite3_finalize(stmt);
+  if (largest < INT32_MAX) return Status::success();
+  std::string name = "xb_rowid_" + std::to_string(++guardCounter_);
+  Status st = exec("CREATE TEMP TRIGGER " + name + " AFTER INSERT ON main." + t + " WHEN new." + r +
+                   " = 2147483648 BEGIN UPDATE " + t + " SET " + r + " = " + kNewRowidFunction + "(" +
+                   quoteLiteral(info.def.name) + ", " + quoteLiteral(r) + ", new." + r + ") WHERE " +
+                   r + " = new." + r + "; END");
+  if (st.ok()) guardedTables_.insert(key);
   return st;
 }
 
@@ -334,64 +348,115 @@ Status Database::readMaster(std::vector<MasterEntry> &master) {
   return rc == SQLITE_DONE ? Status::success() : sqliteFailure(rc);
 }
 
-Status Database::readTable(const TableInfo &info, std::vector<Row> &rows) {
-  const TableDef &def = info.def;
+std::string Database::selectRowsSql(const TableInfo &info) const {
   std::string sql = "SELECT " + info.rowidName;
-  for (const ColumnDef &c : def.columns) sql += ", " + quoteIdentifier(c.name);
-  sql += " FROM main." + quoteIdentifier(def.name) + " ORDER BY " + info.rowidName;
+  for (const ColumnDef &c : info.def.columns) sql += ", " + quoteIdentifier(c.name);
+  return sql + " FROM main." + quoteIdentifier(info.def.name);
+}
+
+Status Database::rowFromStatement(sqlite3_stmt *stmt, const TableDef &def, Row &row) const {
+  sqlite3_int64 rowid = sqlite3_column_int64(stmt, 0);
+  if (rowid < INT32_MIN || rowid > INT32_MAX) return Status::failure(kMismatch, "datatype mismatch");
+  row.rowid = int32_t(rowid);
+  row.cells.clear();
+  row.cells.reserve(def.columns.size());
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    /* As the file layer reads it: the rowid alias shows the rowid (the
+    ** record itself keeps NULL there). */
+    row.cells.push_back(int(i) == def.rowidColumn ? Cell(std::to_string(rowid))
+                                                  : columnCell(stmt, int(i) + 1));
+  }
+  return Status::success();
+}
+
+Status Database::readTable(const TableInfo &info, std::vector<Row> &rows) {
+  std::string sql = selectRowsSql(info) + " ORDER BY " + info.rowidName;
   sqlite3_stmt *stmt = nullptr;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     return sqliteFailure(SQLITE_ERROR);
   }
   rows.clear();
+  Status st;
   int rc;
-  while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+  while (st.ok() && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     Row row;
-    sqlite3_int64 rowid = sqlite3_column_int64(stmt, 0);
-    if (rowid < INT32_MIN || rowid > INT32_MAX) {
-      sqlite3_finalize(stmt);
-      return Status::failure(kMismatch, "datatype mismatch");
-    }
-    row.rowid = int32_t(rowid);
-    row.cells.reserve(def.columns.size());
-    for (size_t i = 0; i < def.columns.size(); ++i) {
-      /* As the file layer reads it: the rowid alias shows the rowid (the
-      ** record itself keeps NULL there). */
-      row.cells.push_back(int(i) == def.rowidColumn ? Cell(std::to_string(rowid))
-                                                    : columnCell(stmt, int(i) + 1));
-    }
+    st = rowFromStatement(stmt, info.def, row);
     rows.push_back(std::move(row));
   }
+  if (st.ok() && rc != SQLITE_DONE) st = sqliteFailure(rc);
   sqlite3_finalize(stmt);
-  return rc == SQLITE_DONE ? Status::success() : sqliteFailure(rc);
+  return st;
+}
+
+Status Database::patchTable(const TableInfo &info, const RowChanges &changes, std::vector<Row> &rows) {
+  std::string sql = selectRowsSql(info) + " WHERE " + info.rowidName + " = ?";
+  sqlite3_stmt *stmt = nullptr;
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+    return sqliteFailure(SQLITE_ERROR);
+  }
+  Status st;
+  for (int64_t rowid : changes.rowids) {
+    if (!st.ok()) break;
+    auto at = std::lower_bound(rows.begin(), rows.end(), rowid,
+                               [](const Row &r, int64_t id) { return r.rowid < id; });
+    bool present = at != rows.end() && at->rowid == rowid;
+    sqlite3_bind_int64(stmt, 1, rowid);
+    int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
+      Row row;
+      st = rowFromStatement(stmt, info.def, row);
+      if (present) {
+        *at = std::move(row);
+      } else {
+        rows.insert(at, std::move(row));
+      }
+    } else if (rc == SQLITE_DONE) {
+      if (present) rows.erase(at);
+    } else {
+      st = sqliteFailure(rc);
+    }
+    sqlite3_reset(stmt);
+  }
+  sqlite3_finalize(stmt);
+  return st;
 }
 
 Status Database::writeBack() {
   if (!hasFile_) {
     dirtyTables_.clear();
+    rowChanges_.clear();
     schemaChanged_ = false;
     return Status::success();
   }
-  if (dirtyTables_.empty() && !schemaChanged_) return Status::success();
+  if (dirtyTables_.empty() && rowChanges_.empty() && !schemaChanged_) return Status::success();
   Image next;
   next.schemaCookie = image_.schemaCookie;
   next.fileFormat = 4;
   next.bigEndian = image_.bigEndian;
   Status st = readMaster(next.master);
   /* Unchanged tables are moved over from the current image and moved back
-  ** if the write fails. */
-  std::vector<std::string> borrowed;
+  ** if the write fails; tables with a few changed rows are patched, and
+  ** forgotten if the write fails, so that the next write reads them whole. */
+  std::vector<std::string> borrowed, patched;
   for (const MasterEntry &e : next.master) {
     if (!st.ok()) break;
     if (e.type != "table" || next.tables.count(e.name)) continue;
+    std::string key = lowerAscii(e.name);
     auto old = image_.tables.find(e.name);
+    auto changed = rowChanges_.find(key);
     const TableInfo *info = table(e.name);
-    bool dirty = dirtyTables_.count(lowerAscii(e.name)) > 0;
-    if (info && (dirty || old == image_.tables.end())) {
+    bool whole = dirtyTables_.count(key) > 0 || old == image_.tables.end() ||
+                 (changed != rowChanges_.end() && changed->second.whole);
+    if (info && whole) {
       st = readTable(*info, next.tables[e.name]);
     } else if (old != image_.tables.end()) {
       next.tables[e.name] = std::move(old->second);
-      borrowed.push_back(e.name);
+      if (info && changed != rowChanges_.end()) {
+        patched.push_back(e.name);
+        st = patchTable(*info, changed->second, next.tables[e.name]);
+      } else {
+        borrowed.push_back(e.name);
+      }
     } else {
       next.tables[e.name];
     }
@@ -399,6 +464,7 @@ Status Database::writeBack() {
   if (st.ok()) st = file_.store(next);
   if (!st.ok()) {
     for (const std::string &name : borrowed) image_.tables[name] = std::move(next.tables[name]);
+    for (const std::string &name : patched) image_.tables.erase(name);
     return st;
   }
   /* Our writer gives root pages by schema order alone, so they only move
@@ -407,6 +473,7 @@ Status Database::writeBack() {
   bool rootsMoved = schemaChanged_ || !rootsKnown_;
   image_ = std::move(next);
   dirtyTables_.clear();
+  rowChanges_.clear();
   schemaChanged_ = false;
   return rootsMoved ? updateRootPages() : Status::success();
 }
@@ -460,7 +527,11 @@ void Database::releaseLock() {
 }
 
 void Database::forgetUncommitted() {
+  /* Rowid triggers made since the transaction began are gone; tables get
+  ** them again when they need them. */
+  guardedTables_.clear();
   dirtyTables_.clear();
+  rowChanges_.clear();
   schemaChanged_ = false;
   invalidateSchema();
 }
@@ -656,7 +727,6 @@ StepResult Database::stepStatement(Program &p) {
   }
   if (rc == SQLITE_DONE) {
     if (p.statement.kind == StatementKind::Change) {
-      markDirty(p.statement.name);
       changes_ = sqlite3_changes(db_);
       /* 2.x empties a table without counting its rows. */
       bool wholeTable = isWord(p.statement.tokens[0], "delete") &&
@@ -665,8 +735,14 @@ StepResult Database::stepStatement(Program &p) {
       if (isInsert(p.statement)) {
         sqlite3_int64 rowid = sqlite3_last_insert_rowid(db_);
         if (rowid == movedFrom_ && movedFrom_ != 0) rowid = movedTo_;
-        lastInsertRowid_ = int(rowid);
+        pendingInsertRowid_ = rowid;
       }
+      Status st;
+      for (const auto &[name, changed] : rowChanges_) {
+        const TableInfo *info = table(name);
+        if (info && st.ok()) st = guardRowids(*info);
+      }
+      return finish(p, st);
     }
     return finish(p, Status::success());
   }
@@ -686,6 +762,8 @@ StepResult Database::finish(Program &p, Status status) {
     --activePrograms_;
     releaseLock();
   }
+  if (status.ok() && pendingInsertRowid_ != 0) lastInsertRowid_ = int(pendingInsertRowid_);
+  pendingInsertRowid_ = 0;
   movedFrom_ = movedTo_ = 0;
   p.result = status;
   p.state = status.ok() ? Program::State::Done : Program::State::Failed;

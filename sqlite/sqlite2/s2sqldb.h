@@ -33,6 +33,13 @@ struct TableInfo {
   bool inFile = true;      /* a table of the file (not TEMP) */
 };
 
+/* The rows of one table changed since the file was last written, by
+** rowid, or "whole" when too many changed to keep count. */
+struct RowChanges {
+  std::set<int64_t> rowids;
+  bool whole = false;
+};
+
 /* One compiled statement and its progress. */
 struct Program {
   enum class State { Ready, Running, Done, Failed };
@@ -97,8 +104,11 @@ class Database {
   Status clearWorkingCopy();
   Status createTableInCopy(const TableDef &def, const std::string &schema);
   Status fillTable(const TableInfo &info, const std::vector<Row> &rows);
-  Status addRowidGuards(const TableInfo &info);
+  Status guardRowids(const TableInfo &info);
   Status readTable(const TableInfo &info, std::vector<Row> &rows);
+  Status patchTable(const TableInfo &info, const RowChanges &changes, std::vector<Row> &rows);
+  std::string selectRowsSql(const TableInfo &info) const;
+  Status rowFromStatement(sqlite3_stmt *stmt, const TableDef &def, Row &row) const;
   Status readMaster(std::vector<MasterEntry> &master);
   Status writeBack();
   Status updateRootPages();
@@ -149,11 +159,15 @@ class Database {
   bool inTransaction_ = false;
   int activePrograms_ = 0;
   bool schemaChanged_ = false;
-  std::set<std::string> dirtyTables_;          /* lower-case names */
+  bool rootsKnown_ = false;         /* root pages shown are those of our own writer */
+  std::set<std::string> dirtyTables_;          /* tables to read whole (lower-case) */
+  std::map<std::string, RowChanges> rowChanges_;  /* changed rows (lower-case) */
   std::map<std::string, TableInfo> tables_;    /* lower-case name -> table */
   std::map<std::string, TableDef> tempTables_; /* lower-case name -> TEMP table */
   bool tablesValid_ = false;
   int guardCounter_ = 0;
+  std::set<std::string> guardedTables_;      /* tables with the rowid trigger */
+  int64_t pendingInsertRowid_ = 0;           /* of the INSERT just run */
   FunctionHooks hooks_;
   int64_t movedFrom_ = 0, movedTo_ = 0;
   int lastInsertRowid_ = 0;

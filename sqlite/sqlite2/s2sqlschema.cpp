@@ -331,8 +331,7 @@ Status Database::createTable(Program &p) {
     for (const IndexDef &index : def.autoIndices) {
       if (st.ok()) st = addMasterRow("index", index.name, def.name, Cell());
     }
-    const TableInfo *info = table(def.name);
-    if (st.ok() && info) st = addRowidGuards(*info);
+    guardedTables_.erase(lowerAscii(def.name));
     markDirty(def.name);
   }
   if (st.ok() && !select.empty()) {
@@ -412,6 +411,7 @@ Status Database::dropObject(Program &p) {
   }
   if (type == "table" || type == "view") {
     dirtyTables_.erase(lowerAscii(e.name));
+    guardedTables_.erase(lowerAscii(e.name));
     return deleteMasterRows("tbl_name", e.name);
   }
   return deleteMasterRows("name", e.name);

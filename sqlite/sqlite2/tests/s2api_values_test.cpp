@@ -151,6 +151,45 @@ TEST(S2ApiValues, IntegerPrimaryKeyIsTheRowidAndRowidsStayIn32Bits) {
   sqlite_close(db);
 }
 
+/* Returns the rows of table T as SELECT shows them and as the file holds
+** them, each as rowid followed by the values. */
+std::pair<std::vector<std::vector<Cell>>, std::vector<std::vector<Cell>>> shownAndStored(
+    sqlite *db, const std::string &path, const std::string &t) {
+  std::vector<std::vector<Cell>> shown = query(db, "SELECT rowid, * FROM " + t + " ORDER BY rowid").rows;
+  std::vector<std::vector<Cell>> stored;
+  for (const s2::Row &row : storedRows(storedImage(path), t)) {
+    std::vector<Cell> line{std::to_string(row.rowid)};
+    line.insert(line.end(), row.cells.begin(), row.cells.end());
+    stored.push_back(std::move(line));
+  }
+  return {shown, stored};
+}
+
+TEST(S2ApiValues, RowChangesOfEveryKindReachTheFile) {
+  std::string path = freshPath("row-changes");
+  sqlite *db = openDb(path);
+  std::string fill = "BEGIN; CREATE TABLE t(k UNIQUE, v); CREATE TABLE big(v);";
+  for (int i = 1; i <= 20; ++i) fill += "INSERT INTO t VALUES(" + std::to_string(i) + ", 'v');";
+  for (int i = 0; i < 5000; ++i) fill += "INSERT INTO big VALUES(" + std::to_string(i) + ");";
+  ASSERT_EQ(run(db, fill + "COMMIT").code, SQLITE_OK);
+  for (const char *change : {"UPDATE t SET rowid = rowid + 100 WHERE rowid < 5",
+                             "DELETE FROM t WHERE rowid % 3 = 0",
+                             "INSERT OR REPLACE INTO t VALUES('7.0', 'replaced')",
+                             "REPLACE INTO t(rowid, k, v) VALUES(8, 'eight', 'again')",
+                             "UPDATE t SET v = k || v WHERE k > 15",
+                             "DELETE FROM t WHERE k = 2"}) {
+    ASSERT_EQ(run(db, change).code, SQLITE_OK) << change;
+    auto [shown, stored] = shownAndStored(db, path, "t");
+    EXPECT_EQ(shown, stored) << change;
+  }
+  ASSERT_EQ(run(db, "BEGIN; UPDATE big SET v = v + 1; DELETE FROM big WHERE v > 4990; COMMIT").code, SQLITE_OK);
+  auto [shown, stored] = shownAndStored(db, path, "big");
+  EXPECT_EQ(shown, stored);
+  EXPECT_EQ(stored.size(), 4990u);
+  sqlite_close(db);
+  EXPECT_TRUE(s2::CheckFile(path).empty());
+}
+
 TEST(S2ApiValues, ValuesA2xFileCannotHoldAreRefusedBeforeWriting) {
   std::string path = freshPath("refused-values");
   sqlite *db = openDb(path);
