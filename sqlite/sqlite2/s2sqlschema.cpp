@@ -78,6 +78,30 @@ bool pragmaTrue(const std::string &value) {
   return v == "on" || v == "yes" || v == "true" || (!v.empty() && v != "0" && std::isdigit((unsigned char)v[0]));
 }
 
+/* Returns the refusal of a view or trigger text that uses SQL the 2.x
+** grammar lacks (window functions, common table expressions, upserts,
+** RETURNING, NULLS FIRST/LAST, the -> operators): 2.8.17 would drop such
+** an object silently when it loads the file. */
+Status checkStoredGrammar(const Statement &s) {
+  const auto &t = s.tokens;
+  for (size_t i = 0; i < t.size(); ++i) {
+    bool refused = isWord(t[i], "over") || isWord(t[i], "window") || isWord(t[i], "filter") ||
+                   isWord(t[i], "returning");
+    if (isWord(t[i], "nulls") && i + 1 < t.size() && (isWord(t[i + 1], "first") || isWord(t[i + 1], "last")))
+      refused = true;
+    if (isWord(t[i], "with") && i > 0 &&
+        (isWord(t[i - 1], "as") || isWord(t[i - 1], "begin") || t[i - 1].text == "(" ||
+         t[i - 1].kind == TokenKind::Semicolon)) {
+      refused = true;
+    }
+    if (isWord(t[i], "do") && i > 0 && isWord(t[i - 1], "conflict")) refused = true;
+    if (t[i].text == "-" && i + 1 < t.size() && t[i + 1].text == ">" && t[i + 1].offset == t[i].offset + 1)
+      refused = true;
+    if (refused) return Status::failure(kError, syntaxErrorNear(t[i]));
+  }
+  return Status::success();
+}
+
 }  // namespace
 
 /* ------------------------------------------------------------------------
@@ -243,7 +267,7 @@ Status Database::checkSchemaStatement(const Statement &s) {
         return Status::failure(kError, "table " + name + " already exists");
       }
       if (findMaster(name, "index", e)) return Status::failure(kError, "there is already an index named " + name);
-      if (s.kind == StatementKind::CreateView) return Status::success();
+      if (s.kind == StatementKind::CreateView) return checkStoredGrammar(s);
       std::string text, select;
       Status st = createTableText(s, text, select);
       if (!st.ok()) return st;
@@ -271,6 +295,8 @@ Status Database::checkSchemaStatement(const Statement &s) {
       return Status::success();
     }
     case StatementKind::CreateTrigger: {
+      Status grammar = checkStoredGrammar(s);
+      if (!grammar.ok()) return grammar;
       if (findMaster(name, "trigger", e)) return Status::failure(kError, "trigger " + name + " already exists");
       size_t on = findWord(s.tokens, afterObjectName(s.tokens), "on");
       std::string target = on + 1 < s.tokens.size() ? unquoteName(s.tokens[on + 1]) : "";

@@ -96,6 +96,10 @@ TEST(S2ApiSchema, StatementsWithout2xGrammarAreRefusedAndNothingIsWritten) {
       {"DROP TABLE IF EXISTS t", "near \"IF\": syntax error"},
       {"CREATE INDEX IF NOT EXISTS i ON t(a)", "near \"IF\": syntax error"},
       {"SAVEPOINT s", "near \"SAVEPOINT\": syntax error"},
+      {"CREATE VIEW w AS SELECT a, row_number() OVER (ORDER BY a) FROM t", "near \"OVER\": syntax error"},
+      {"CREATE VIEW w AS WITH c AS (SELECT a FROM t) SELECT * FROM c", "near \"WITH\": syntax error"},
+      {"CREATE TRIGGER g AFTER INSERT ON t BEGIN INSERT INTO t VALUES(1) ON CONFLICT DO NOTHING; END",
+       "near \"DO\": syntax error"},
       {"SELECT $x", "unrecognized token: \"$\""}};
   for (const auto &[sql, message] : refused) {
     Result r = run(db, sql);
