@@ -146,27 +146,6 @@ TEST(ParamLines, ExchangeKeepsUntouchedValues)
   EXPECT_EQ(form.Value("note"), XB_Value("x"));
 }
 
-/* The check box reads "true", "1" and other non-zero numbers as ticked,
-** and "false", "0" and the empty text as clear. */
-TEST(ParamLines, CheckLineReadsIntegers)
-{
-  Form form;
-  form.Add("flag", PT_BOOL, XB_Value());
-  RecordingControls controls;
-  ParamLines lines(&controls);
-  lines.Create(ParamRect{0, 0, 340, 400}, form.set);
-  ParamLine *line = lines.FindLine("flag");
-  RecordingControls::Control *box = controls.Find("flag", C::CONTROL_CHECK);
-  for(const char *on : {"true", "TRUE", "1", "7"}){
-    line->SetText(on);
-    EXPECT_TRUE(box->checked) << on;
-  }
-  for(const char *off : {"false", "0", "", "abc"}){
-    line->SetText(off);
-    EXPECT_FALSE(box->checked) << off;
-  }
-}
-
 /* The date form reads the digits at the places of YYYY-MM-DD and writes
 ** that form back; the time form reads and writes HH:MM:SS, so a time comes
 ** back as it went in once the user changes it. */

@@ -1,8 +1,8 @@
 /*
 ** Tests of the row-wise editor's stepping logic without a display: how
-** rows are identified, the row condition, change detection, appending
-** with large rowids, and a failed write, on generation-3 databases made
-** in the test (the dialogs' tests cover both generations).
+** rows are identified, the row condition, change detection, a failed
+** write and the first row of an empty table, on generation-3 databases
+** made in the test (the dialogs' tests cover both generations).
 */
 #include "paramlines.h"
 #include "recordingcontrols.h"
@@ -114,23 +114,6 @@ TEST_F(CursorTest, RowDiffers)
   edited = stored;
   edited.SetValueByKey("z", XB_Value("x"));
   EXPECT_TRUE(SQLiteRowCursor::RowDiffers(stored, edited));
-}
-
-/* Appending takes the full 64-bit id of the new row, so the cursor goes
-** on to edit that row and not one whose id has the same low 32 bits. */
-TEST_F(CursorTest, AppendKeepsLargeRowid)
-{
-  ASSERT_TRUE(db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n TEXT);"
-                        "INSERT INTO t VALUES(705032705, 'low');"
-                        "INSERT INTO t VALUES(5000000000, 'high');"));
-  SQLiteParameters set = rowIO_.LoadRow(*db_, "t", "");
-  SQLiteRowCursor cursor(*db_, set, "t");
-  ASSERT_TRUE(cursor.Start("", ""));
-  ASSERT_TRUE(cursor.Next());
-  ASSERT_TRUE(cursor.Next());
-  EXPECT_EQ(cursor.Count(), 3);
-  EXPECT_EQ(cursor.Condition(), "rowid=5000000001");
-  EXPECT_FALSE(cursor.CanGoForward() && !cursor.CanAppend());
 }
 
 /* Saving writes only changed rows; a failed write is reported with the
