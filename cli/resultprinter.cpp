@@ -49,7 +49,9 @@ void WriteSeparated(const XB_SQLiteResult& result, char separator, OutputBuffer&
   for (int row = 0; row < result.Rows(); ++row) {
     for (int c = 0; c < columns; ++c) {
       if (c) out.Put(separator);
-      out.Write(result.Get(c, row));
+      size_t length;
+      const char* value = result.Get(c, row, length);
+      if (value) out.Write(value, length);
     }
     out.Put('\n');
   }

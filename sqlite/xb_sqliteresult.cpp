@@ -4,6 +4,8 @@
 */
 #include "xb_sqliteresult.h"
 
+#include <sys/mman.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -23,69 +25,91 @@ void XB_SQLite2Table::Free() {
   cells = nullptr;
 }
 
-/* Returns the text block and the offsets to the heap. */
-void XB_SQLiteBlockTable::Free() {
-  std::free(text);
-  std::free(offsets);
-  text = nullptr;
-  offsets = nullptr;
-  textUsed = textCapacity = cellCount = offsetCapacity = 0;
+/* Returns the cell at INDEX and its length. */
+const char* XB_SQLite2Table::Cell(size_t index, size_t& length) const {
+  const char* value = cells[index];
+  length = value ? std::strlen(value) : 0;
+  return value;
 }
 
-/* Makes room for one more offset and EXTRATEXT more bytes of text.  Returns
-** false when that is impossible; nothing is lost then.  The arrays grow by
-** half their size, and realloc of large blocks remaps pages instead of
-** copying, so filling stays linear and touches only the memory it uses. */
-bool XB_SQLiteBlockTable::Reserve(size_t extraText) {
-  if (cellCount == offsetCapacity) {
-    size_t wanted = offsetCapacity < 1024 ? 1024 : offsetCapacity + offsetCapacity / 2;
-    void* grown = std::realloc(offsets, wanted * sizeof(uint32_t));
-    if (!grown) return false;
-    offsets = static_cast<uint32_t*>(grown);
-    offsetCapacity = wanted;
+namespace {
+
+/* The largest text block: end offsets are 32 bits. */
+const size_t kTextLimit = 0xFFFFFFFFu;
+
+/* Grows BLOCK to CAPACITY bytes.  Returns false, BLOCK untouched, when
+** memory runs out.  Large blocks are marked for huge pages: a block of
+** hundreds of megabytes filled page by page spends much of its time in page
+** faults otherwise.  realloc of such blocks remaps pages instead of copying
+** them, so growing stays linear and touches only the memory in use. */
+template <class T>
+bool Grow(T*& block, size_t capacity) {
+  void* grown = std::realloc(block, capacity);
+  if (!grown) return false;
+  block = static_cast<T*>(grown);
+  const size_t hugePage = 2u << 20;
+  if (capacity >= 4 * hugePage) {
+    auto first = (reinterpret_cast<uintptr_t>(grown) + hugePage - 1) & ~(hugePage - 1);
+    auto last = (reinterpret_cast<uintptr_t>(grown) + capacity) & ~(hugePage - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
   }
-  if (extraText > kNullCell - 1 - textUsed) return false;
+  return true;
+}
+
+}  // namespace
+
+/* Returns the text block, the offsets and the NULL map to the heap. */
+void XB_SQLiteBlockTable::Free() {
+  std::free(text);
+  std::free(ends);
+  std::free(nulls);
+  text = nullptr;
+  ends = nullptr;
+  nulls = nullptr;
+  textUsed = textCapacity = cellCount = cellCapacity = 0;
+}
+
+/* Makes room for one more cell with EXTRATEXT bytes of text.  Returns false
+** when that is impossible; nothing is lost then. */
+bool XB_SQLiteBlockTable::Reserve(size_t extraText) {
+  if (cellCount == cellCapacity) {
+    size_t wanted = cellCapacity < 1024 ? 1024 : cellCapacity + cellCapacity / 2;
+    wanted = (wanted + 7) & ~size_t(7);
+    if (!Grow(ends, wanted * sizeof(uint32_t))) return false;
+    if (!Grow(nulls, wanted / 8)) return false;
+    std::memset(nulls + cellCapacity / 8, 0, (wanted - cellCapacity) / 8);
+    cellCapacity = wanted;
+  }
+  if (extraText > kTextLimit - textUsed) return false;
   size_t needed = textUsed + extraText;
   if (needed <= textCapacity) return true;
   size_t wanted = textCapacity < 65536 ? 65536 : textCapacity + textCapacity / 2;
   if (wanted < needed) wanted = needed;
-  if (wanted > kNullCell - 1) wanted = kNullCell - 1;
-  void* grown = std::realloc(text, wanted);
-  if (!grown) return false;
-  text = static_cast<char*>(grown);
+  if (wanted > kTextLimit) wanted = kTextLimit;
+  if (!Grow(text, wanted)) return false;
   textCapacity = wanted;
   return true;
 }
 
 /* Appends one cell (null for SQL NULL).  Returns false when it does not fit. */
 bool XB_SQLiteBlockTable::Append(const char* value, size_t length) {
-  size_t extra = value ? length + 1 : 0;
-  if (!Reserve(extra)) return false;
-  if (!value) {
-    offsets[cellCount++] = kNullCell;
-    return true;
-  }
+  if (!value) length = 0;
+  if (!Reserve(length + 1)) return false;
   if (length) std::memcpy(text + textUsed, value, length);
   text[textUsed + length] = '\0';
-  offsets[cellCount++] = static_cast<uint32_t>(textUsed);
-  textUsed += extra;
+  textUsed += length + 1;
+  if (!value) nulls[cellCount >> 3] |= static_cast<unsigned char>(1u << (cellCount & 7));
+  ends[cellCount++] = static_cast<uint32_t>(textUsed);
   return true;
 }
 
-/* Gives back the unused tails of both arrays. */
+/* Gives back the unused tails of the arrays. */
 void XB_SQLiteBlockTable::Shrink() {
-  if (textUsed && textUsed < textCapacity) {
-    if (void* shrunk = std::realloc(text, textUsed)) {
-      text = static_cast<char*>(shrunk);
-      textCapacity = textUsed;
-    }
-  }
-  if (cellCount && cellCount < offsetCapacity) {
-    if (void* shrunk = std::realloc(offsets, cellCount * sizeof(uint32_t))) {
-      offsets = static_cast<uint32_t*>(shrunk);
-      offsetCapacity = cellCount;
-    }
-  }
+  if (textUsed && textUsed < textCapacity && Grow(text, textUsed)) textCapacity = textUsed;
+  size_t cells = (cellCount + 7) & ~size_t(7);
+  if (!cells || cells >= cellCapacity || !Grow(ends, cells * sizeof(uint32_t))) return;
+  cellCapacity = cells;  // a NULL map left larger does no harm
+  Grow(nulls, cells / 8);
 }
 
 /* Makes a second holder of the same cells. */
@@ -138,6 +162,16 @@ void XB_SQLiteResult::Set(XB_SQLiteTable* holder, int cols, int rows) {
   table = holder;
   columnCount = cols;
   rowCount = rows;
+}
+
+/* Returns the value at column COL of data row ROW with its length, or null
+** (length 0) outside the result and for SQL NULL. */
+const char* XB_SQLiteResult::Get(int col, int row, size_t& length) const {
+  length = 0;
+  if (!table || row < 0 || row >= rowCount || col < 0 || col >= columnCount) return nullptr;
+  size_t index = (static_cast<size_t>(row) + 1) * static_cast<size_t>(columnCount) +
+                 static_cast<size_t>(col);
+  return table->Cell(index, length);
 }
 
 /* Returns the value at column COL of data row ROW, or null outside the

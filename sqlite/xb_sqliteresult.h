@@ -34,6 +34,9 @@ public:
   ** an SQL NULL.  The index must lie inside the table. */
   virtual const char* Cell(size_t index) const = 0;
 
+  /* As Cell, and sets LENGTH to the cell's length (0 for SQL NULL). */
+  virtual const char* Cell(size_t index, size_t& length) const = 0;
+
   /* Adds one holder of the table. */
   void AddRef() { ++refCount; }
 
@@ -56,23 +59,34 @@ public:
   explicit XB_SQLite2Table(char** engineArray) : cells(engineArray) {}
   void Free() override;
   const char* Cell(size_t index) const override { return cells[index]; }
+  const char* Cell(size_t index, size_t& length) const override;
 
 private:
   char** cells;
 };
 
 /*
-** Holder of cells copied into one text block: every cell is NUL-terminated
-** inside the block and found through a 32-bit offset, so a cell costs four
-** bytes beyond its text.  Filled by appending cells in flat order.
+** Holder of cells copied into one text block.  Every cell takes its text and
+** a NUL there, and a 32-bit end offset (where the next cell begins); SQL
+** NULL is one bit of a separate map.  So a cell costs about five bytes
+** beyond its text, and its length is known without scanning it.
 */
 class XB_SQLiteBlockTable final : public XB_SQLiteTable {
 public:
   XB_SQLiteBlockTable() = default;
   void Free() override;
   const char* Cell(size_t index) const override {
-    uint32_t offset = offsets[index];
-    return offset == kNullCell ? nullptr : text + offset;
+    if (IsNull(index)) return nullptr;
+    return text + Start(index);
+  }
+  const char* Cell(size_t index, size_t& length) const override {
+    if (IsNull(index)) {
+      length = 0;
+      return nullptr;
+    }
+    size_t start = Start(index);
+    length = ends[index] - start - 1;
+    return text + start;
   }
 
   /* Appends one cell (null for SQL NULL) of the given length.  Returns false
@@ -87,15 +101,17 @@ public:
   void Shrink();
 
 private:
-  static constexpr uint32_t kNullCell = 0xFFFFFFFFu;
+  bool IsNull(size_t index) const { return (nulls[index >> 3] >> (index & 7)) & 1; }
+  size_t Start(size_t index) const { return index ? ends[index - 1] : 0; }
   bool Reserve(size_t extraText);
 
   char* text = nullptr;
   size_t textUsed = 0;
   size_t textCapacity = 0;
-  uint32_t* offsets = nullptr;
+  uint32_t* ends = nullptr;
+  unsigned char* nulls = nullptr;
   size_t cellCount = 0;
-  size_t offsetCapacity = 0;
+  size_t cellCapacity = 0;
 };
 
 /*
@@ -132,6 +148,9 @@ public:
   /* Returns the value of data row ROW and column COL, or null when either is
   ** outside the result or the value is SQL NULL. */
   const char* Get(int col, int row) const;
+
+  /* As Get, and sets LENGTH to the value's length (0 when there is none). */
+  const char* Get(int col, int row, size_t& length) const;
 
 private:
   int columnCount = 0;

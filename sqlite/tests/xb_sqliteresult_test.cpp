@@ -18,6 +18,10 @@ public:
   explicit CountingTable(int* frees) : frees(frees) {}
   void Free() override { ++*frees; }
   const char* Cell(size_t index) const override { return index % 2 ? "odd" : nullptr; }
+  const char* Cell(size_t index, size_t& length) const override {
+    length = index % 2 ? 3 : 0;
+    return Cell(index);
+  }
 
 private:
   int* frees;
@@ -42,6 +46,11 @@ TEST(SQLiteResult, GetStaysInsideTheTable) {
   EXPECT_STREQ(result.Get(0, 0), "1");
   EXPECT_EQ(result.Get(1, 0), nullptr);   // SQL NULL
   EXPECT_STREQ(result.Get(1, 1), "");     // empty text is not NULL
+  size_t length = 99;
+  EXPECT_EQ(result.Get(1, 0, length), nullptr);
+  EXPECT_EQ(length, 0u);
+  EXPECT_STREQ(result.Get(0, 1, length), "2");
+  EXPECT_EQ(length, 1u);
   EXPECT_EQ(result.Get(result.Cols(), 0), nullptr);
   EXPECT_EQ(result.Get(0, result.Rows()), nullptr);
   EXPECT_EQ(result.Get(-1, 0), nullptr);
@@ -63,7 +72,11 @@ TEST(SQLiteResult, BlockKeepsEveryByteOfLargeTables) {
   table->Shrink();
   XB_SQLiteResult result;
   result.Set(table, 5, cells / 5 - 1);
-  EXPECT_EQ(std::string(result.Cell(7)), big);
+  EXPECT_TRUE(std::string(result.Cell(7)) == big);
+  size_t length = 0;
+  const char* value = result.Get(2, 0, length);
+  EXPECT_TRUE(std::string(value, length) == big);
+  EXPECT_EQ(result.Get(3, 0, length), nullptr);
   EXPECT_EQ(result.Cell(8), nullptr);
   EXPECT_STREQ(result.Get(4, result.Rows() - 1), "49999");
 }
