@@ -24,6 +24,7 @@ void SQLiteParameters::CopyFrom(const SQLiteParameters& other) {
   m_info = other.m_info;
   m_definition = other.m_definition;
   m_nullKeys = other.m_nullKeys;
+  m_readTexts = other.m_readTexts;
   m_rowId = other.m_rowId;
   m_rowIdName = other.m_rowIdName;
   for (const XB_ParamHandle& member : other.m_members) {
@@ -42,6 +43,7 @@ void SQLiteParameters::Clear() {
   m_definition = nullptr;
   m_info = nullptr;
   m_nullKeys.clear();
+  m_readTexts.clear();
   m_rowId.Clear();
   m_rowIdName.Clear();
 }
@@ -89,4 +91,22 @@ bool SQLiteParameters::IsNullAt(int index) const {
 void SQLiteParameters::SetRowId(std::string_view id, std::string_view name) {
   m_rowId = id;
   m_rowIdName = id.empty() ? std::string_view() : name;
+}
+
+void SQLiteParameters::SetReadText(std::string_view key, std::string_view text) {
+  XB_String normalized = XB_NormalizeKey(key);
+  for (auto& entry : m_readTexts) {
+    if (!XB_KeyEqual(entry.first.View(), normalized.View())) continue;
+    entry.second = text;
+    return;
+  }
+  m_readTexts.emplace_back(normalized, XB_String(text));
+}
+
+const XB_String* SQLiteParameters::ReadText(std::string_view key) const {
+  XB_String normalized = XB_NormalizeKey(key);
+  for (const auto& entry : m_readTexts) {
+    if (XB_KeyEqual(entry.first.View(), normalized.View())) return &entry.second;
+  }
+  return nullptr;
 }

@@ -6,8 +6,10 @@
 ** column.  Beyond the values the set remembers what a written row needs to
 ** stay true to the stored one: which columns were SQL NULL when the row was
 ** read (an unchanged NULL is written back as NULL, not as the empty text),
-** and the row's rowid when one was read with it (so a row of a table
-** without key columns can still be picked out on its own).
+** the values as read (so that a key picks out its row by the exact stored
+** text and an unchanged value is written back exactly as it was), and the
+** row's rowid when one was read with it (so a row of a table without key
+** columns can still be picked out on its own).
 ** Copying a row set copies its members (a deep copy), unlike the shared
 ** copy of a plain parameter set.
 */
@@ -15,6 +17,7 @@
 #define SQLITEPARAMETERS_H
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "xb_parameterinfo.h"
@@ -24,7 +27,8 @@ class SQLiteParameters : public XB_ParameterSetAuto {
  public:
   /* Makes an empty row set for the table TABLE (its name normalized). */
   explicit SQLiteParameters(std::string_view table = {});
-  /* Copies name, descriptor, members (as new members), NULL marks and rowid. */
+  /* Copies name, descriptor, members (as new members), NULL marks, the
+  ** values as read and the rowid. */
   SQLiteParameters(const SQLiteParameters& other);
   SQLiteParameters& operator=(const SQLiteParameters& other);
   SQLiteParameters(SQLiteParameters&& other) noexcept = default;
@@ -33,7 +37,8 @@ class SQLiteParameters : public XB_ParameterSetAuto {
 
   /* Returns a deep copy owned by the caller. */
   XB_Parameter* Clone() const override;
-  /* Releases the members and forgets the NULL marks and the rowid. */
+  /* Releases the members and forgets the NULL marks, the values as read
+  ** and the rowid. */
   void Clear() override;
 
   /* Returns the table definition the set was built from, or null. */
@@ -52,6 +57,14 @@ class SQLiteParameters : public XB_ParameterSetAuto {
   /* Forgets every NULL mark. */
   void ClearStoredNulls() { m_nullKeys.clear(); }
 
+  /* Records TEXT as the value the column KEY held when the row was read. */
+  void SetReadText(std::string_view key, std::string_view text);
+  /* Returns the value the column KEY held when the row was read, or null
+  ** when the row was not read (or had no such column). */
+  const XB_String* ReadText(std::string_view key) const;
+  /* Forgets the values as read. */
+  void ClearReadTexts() { m_readTexts.clear(); }
+
   /* Records the rowid read with the row and the name it was read under
   ** (rowid, _rowid_ or oid); an empty ID forgets it. */
   void SetRowId(std::string_view id, std::string_view name);
@@ -66,6 +79,7 @@ class SQLiteParameters : public XB_ParameterSetAuto {
 
   XB_ParameterInfoGroup* m_definition = nullptr;
   std::vector<XB_String> m_nullKeys;
+  std::vector<std::pair<XB_String, XB_String>> m_readTexts; /* key, value as read */
   XB_String m_rowId;
   XB_String m_rowIdName;
 };

@@ -113,11 +113,13 @@ bool SQLiteRowIO::ReadRow(SQLiteParameters& set, XB_SQLiteDB& db, std::string_vi
   }
   bool found = result.Rows() > 0;
   set.ClearStoredNulls();
+  set.ClearReadTexts();
   for (int i = 0; i < definition.Count(); i++) {
     const char* cell = result.Get(i, 0);
     XB_Parameter* member = set.FindOrCreate(definition.KeyAt(i).View());
     member->SetValue(XB_Value(cell ? cell : ""));
     set.SetStoredNull(member->Name().View(), found && !cell);
+    if (found && cell) set.SetReadText(member->Name().View(), cell);
   }
   const char* rowId = rowIdName && found ? result.Get(definition.Count(), 0) : nullptr;
   set.SetRowId(rowId ? rowId : "", rowIdName ? rowIdName : "");

@@ -23,12 +23,29 @@ bool IsKey(const XB_Parameter* member) {
   return member->GetInfo() && member->GetInfo()->GetType() == PT_KEY;
 }
 
-/* Returns member INDEX's value as a literal for an UPDATE: its display text
-** trimmed and quoted, or NULL when the member stands for SQL NULL. */
+/* Returns member INDEX's value as a literal for an UPDATE: NULL when the
+** member stands for SQL NULL, the text exactly as read when it is unchanged
+** (so blanks and line breaks of a stored value survive), otherwise its
+** display text trimmed, all quoted. */
 XB_String UpdateLiteral(const SQLiteParameters& set, int index) {
   if (set.IsNullAt(index)) return XB_String("NULL");
   XB_Value value;
-  set.Item(index)->GetValue(value);
+  XB_Parameter* member = set.Item(index);
+  member->GetValue(value);
+  const XB_String* read = set.ReadText(member->Name().View());
+  if (read && *read == value.AsText()) return XB_SqlQuote(read->View());
+  return XB_SqlQuote(TrimBlanks(value.AsText().View()));
+}
+
+/* Returns the literal a key condition compares member INDEX with: the key
+** exactly as read, so that " 7" never picks out the row of "7"; for a row
+** that was not read, the member's text trimmed. */
+XB_String KeyLiteral(const SQLiteParameters& set, int index) {
+  XB_Parameter* member = set.Item(index);
+  const XB_String* read = set.ReadText(member->Name().View());
+  if (read) return XB_SqlQuote(read->View());
+  XB_Value value;
+  member->GetValue(value);
   return XB_SqlQuote(TrimBlanks(value.AsText().View()));
 }
 
@@ -97,11 +114,9 @@ XB_String BuildRowCondition(const SQLiteParameters& set) {
       keysUsable = false;
       break;
     }
-    XB_Value value;
-    member->GetValue(value);
     XB_String term(member->Name());
     term += "==";
-    term += XB_SqlQuote(TrimBlanks(value.AsText().View()));
+    term += KeyLiteral(set, i);
     condition.AppendSeparated(" AND ", term.View());
   }
   if (keys > 0 && keysUsable) return condition;

@@ -7,7 +7,10 @@
 ** embedded single quotes doubled, whatever the column type; a value in
 ** double quotes could be taken by the engine for a column of that name.
 ** Key columns (type PT_KEY) form the WHERE clause of an UPDATE and are never
-** assigned; a column that was NULL and was not changed is written as NULL.
+** assigned.  Values are trimmed of blanks, except that a value still equal
+** to what was read is written back exactly as read and a key is compared
+** with its text as read; a column that was NULL and was not changed is
+** written as NULL.
 ** Members without a descriptor take no part in any statement.
 */
 #ifndef SQLITEROWSTATEMENTS_H

@@ -91,6 +91,8 @@ class RowIOBuilt : public ::testing::TestWithParam<int> {
         "INSERT INTO loose VALUES('same', 1)",
         "INSERT INTO loose VALUES('same', 1)",
         "INSERT INTO loose VALUES('other', NULL)",
+        "INSERT INTO code VALUES(' 7', 'spaced', 3)",
+        "INSERT INTO code VALUES('7', 'plain', 4)",
         "CREATE TABLE name(sql TEXT)",
         "COMMIT",
     };
@@ -149,6 +151,16 @@ TEST_P(RowIOBuilt, UniqueTextKeyPicksOutExactlyItsRow) {
   ASSERT_TRUE(rows_.UpdateRow(*db_, quoted, 0)) << rows_.LastError(*db_);
   EXPECT_EQ(Value(*db_, "SELECT descr FROM code WHERE code='B\"2'"), kTricky);
   EXPECT_EQ(Value(*db_, "SELECT count(*) FROM code WHERE code='B\"2' AND qty IS NULL"), "1");
+
+  /* A key with a blank in front is not the key without it, even when the
+  ** key's line gives its text back with blanks around it. */
+  SQLiteParameters spaced = rows_.LoadRow(*db_, "code", "code=' 7'");
+  ASSERT_EQ(Text(spaced, "descr"), "spaced");
+  spaced.SetValueByKey("code", XB_Value("  7  "));
+  spaced.SetValueByKey("descr", XB_Value("changed"));
+  ASSERT_TRUE(rows_.UpdateRow(*db_, spaced, 0)) << rows_.LastError(*db_);
+  EXPECT_EQ(Value(*db_, "SELECT descr FROM code WHERE code=' 7'"), "changed");
+  EXPECT_EQ(Value(*db_, "SELECT descr FROM code WHERE code='7'"), "plain");
 }
 
 TEST_P(RowIOBuilt, CompositeKeyChangesOneRow) {
@@ -278,6 +290,16 @@ TEST_F(RowIOFixture, RowsWithoutKeyKeepTheirNulls) {
   EXPECT_EQ(Value(*db_, "SELECT body FROM note WHERE oid=-5"), kTricky);
   EXPECT_EQ(Value(*db_, "SELECT count(*) FROM note WHERE oid=-5 AND prio IS NULL"), "1");
   EXPECT_EQ(Value(*db_, "SELECT body FROM note WHERE oid=1"), "note 1");
+}
+
+TEST_F(RowIOFixture, UnchangedValuesKeepTheirBlanksAndLineBreaks) {
+  OpenFixture("text_values.db");
+  std::string before = Value(*db_, "SELECT v FROM val WHERE label='trailing newline'");
+  ASSERT_EQ(before, "ends with a newline\n");
+  SQLiteParameters row = rows_.LoadRow(*db_, "val", "label='trailing newline'");
+  row.SetValueByKey("label", XB_Value(" relabelled "));
+  ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0)) << rows_.LastError(*db_);
+  EXPECT_EQ(Value(*db_, "SELECT v FROM val WHERE label='relabelled'"), before);
 }
 
 TEST_F(RowIOFixture, NullAndEmptyTextStayApart) {

@@ -92,3 +92,16 @@ TEST(RowStatements, RowsWithoutUsableKeysArePickedOutByRowidOrRefused) {
   keyedRow.SetRowId("-3", "rowid");
   EXPECT_EQ(BuildUpdate(keyedRow), "UPDATE k SET v='x' WHERE rowid==-3");
 }
+
+TEST(RowStatements, ValuesAsReadKeepTheirBlanksAndPickOutTheRow) {
+  auto def = ParseCreateTable("CREATE TABLE t(code TEXT UNIQUE, a, b)", TD_ALL);
+  SQLiteParameters row = MakeRow(*def, {"  7  ", " kept\n", " typed "});
+  row.SetReadText("code", " 7");
+  row.SetReadText("a", " kept\n");
+  row.SetReadText("b", "old");
+  EXPECT_EQ(BuildUpdate(row), "UPDATE t SET a=' kept\n', b='typed' WHERE code==' 7'");
+  SQLiteParameters copy(row);
+  EXPECT_EQ(BuildUpdate(copy), BuildUpdate(row));
+  copy.ClearReadTexts();
+  EXPECT_EQ(BuildUpdate(copy), "UPDATE t SET a='kept', b='typed' WHERE code=='7'");
+}
