@@ -4,8 +4,6 @@
 */
 #include "xb_sqliteresult.h"
 
-#include <sys/mman.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -38,21 +36,13 @@ namespace {
 const size_t kTextLimit = 0xFFFFFFFFu;
 
 /* Grows BLOCK to CAPACITY bytes.  Returns false, BLOCK untouched, when
-** memory runs out.  Large blocks are marked for huge pages: a block of
-** hundreds of megabytes filled page by page spends much of its time in page
-** faults otherwise.  realloc of such blocks remaps pages instead of copying
+** memory runs out.  realloc of large blocks remaps pages instead of copying
 ** them, so growing stays linear and touches only the memory in use. */
 template <class T>
 bool Grow(T*& block, size_t capacity) {
   void* grown = std::realloc(block, capacity);
   if (!grown) return false;
   block = static_cast<T*>(grown);
-  const size_t hugePage = 2u << 20;
-  if (capacity >= 4 * hugePage) {
-    auto first = (reinterpret_cast<uintptr_t>(grown) + hugePage - 1) & ~(hugePage - 1);
-    auto last = (reinterpret_cast<uintptr_t>(grown) + capacity) & ~(hugePage - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-  }
   return true;
 }
 
