@@ -198,6 +198,9 @@ TEST(RoundTripNew, FreshFileAndRefusedValues) {
   EXPECT_NE(Exec(db, "INSERT INTO rt_keep(id) VALUES(4294967296)"), "") << "rowid beyond 32 bits accepted";
   EXPECT_NE(Exec(db, "CREATE TABLE IF NOT EXISTS rt_more(a)"), "") << "2.x cannot load IF NOT EXISTS";
   EXPECT_NE(Exec(db, "INSERT INTO rt_keep(t) VALUES(x'610062')"), "") << "a value with a 0x00 byte accepted";
+  EXPECT_NE(Exec(db, "INSERT INTO rt_keep(t) VALUES(char(97, 0, 98))"), "") << "a value with a 0x00 byte accepted";
+  std::string huge(1048576, 'x');
+  EXPECT_NE(Exec(db, "INSERT INTO rt_keep(t) VALUES('" + huge + "')"), "") << "a row over the 2.x limit accepted";
   sqlite_close(db);
   EXPECT_TRUE(ReadBytes(path) == before) << "a refused statement changed the file";
 }
