@@ -680,7 +680,10 @@ StepResult Database::step(Program &p) {
     StatementKind kind = p.statement.kind;
     bool transaction = kind == StatementKind::Begin || kind == StatementKind::Commit ||
                        kind == StatementKind::Rollback;
-    Status st = acquireLock(p.writes || kind == StatementKind::Begin);
+    /* COMMIT and ROLLBACK work under the lock BEGIN took; BEGIN takes the
+    ** write lock at once, as 2.x does. */
+    bool lock = !transaction || (kind == StatementKind::Begin && !inTransaction_);
+    Status st = lock ? acquireLock(p.writes || kind == StatementKind::Begin) : Status::success();
     if (st.code == kBusy) return StepResult::Busy;
     if (!st.ok()) return finish(p, st);
     if (!transaction) st = ensureCurrent();
@@ -691,7 +694,7 @@ StepResult Database::step(Program &p) {
     p.state = Program::State::Running;
     if (transaction) {
       st = runTransactionStatement(p);
-      if (kind == StatementKind::Begin && !st.ok()) releaseLock();
+      if (lock && !st.ok()) releaseLock();
       return finish(p, st);
     }
     p.holdsLock = true;

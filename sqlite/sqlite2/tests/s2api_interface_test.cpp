@@ -213,6 +213,11 @@ TEST(S2ApiInterface, SecondConnectionSeesChangesAndLocks) {
   EXPECT_EQ(run(b, "INSERT INTO t VALUES('refused')").code, SQLITE_BUSY);
   ASSERT_EQ(run(a, "COMMIT").code, SQLITE_OK);
   EXPECT_EQ(column(b, "SELECT count(*) FROM t"), std::vector<Cell>{"3"});
+  /* A COMMIT or ROLLBACK outside a transaction leaves no lock behind. */
+  EXPECT_EQ(run(a, "COMMIT").code, SQLITE_ERROR);
+  EXPECT_EQ(run(a, "ROLLBACK").code, SQLITE_ERROR);
+  EXPECT_EQ(run(b, "UPDATE t SET v = v WHERE 0").code, SQLITE_OK);
+  EXPECT_EQ(run(b, "BEGIN; COMMIT").code, SQLITE_OK);
 
   /* An unfinished SELECT holds the read lock: writing elsewhere waits. */
   sqlite_vm *vm = nullptr;
