@@ -236,6 +236,19 @@ TEST_P(RowIOBuilt, DefinitionsComeFromTheCacheAndTheRightTable) {
   EXPECT_TRUE(none.Name().IsEmpty());
 }
 
+TEST_P(RowIOBuilt, StoredTextOfEachGenerationReachesTheParser) {
+  ASSERT_TRUE(db_->Exec("create table lower(a integer primary key, b)"));
+  XB_ParameterInfoGroup* lower = rows_.GetTableDefinition(*db_, "lower", TD_ALL);
+  /* Generation 3 stores the leading keywords in upper case, generation 2
+  ** keeps the text exactly as written. */
+  if (GetParam() == 3) {
+    ASSERT_NE(lower, nullptr);
+    EXPECT_EQ(lower->Count(), 2);
+  } else {
+    EXPECT_EQ(lower, nullptr);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothGenerations, RowIOBuilt, ::testing::Values(3, 2),
                          [](const auto& info) { return "Generation" + std::to_string(info.param); });
 
@@ -290,6 +303,19 @@ TEST_F(RowIOFixture, RowsWithoutKeyKeepTheirNulls) {
   EXPECT_EQ(Value(*db_, "SELECT body FROM note WHERE oid=-5"), kTricky);
   EXPECT_EQ(Value(*db_, "SELECT count(*) FROM note WHERE oid=-5 AND prio IS NULL"), "1");
   EXPECT_EQ(Value(*db_, "SELECT body FROM note WHERE oid=1"), "note 1");
+}
+
+TEST_F(RowIOFixture, DefinitionsOfStoredTexts) {
+  OpenFixture("table_defs.db");
+  XB_ParameterInfoGroup* defs = rows_.GetTableDefinition(*db_, "defs", TD_ALL);
+  ASSERT_NE(defs, nullptr);
+  ASSERT_EQ(defs->Count(), 11);
+  EXPECT_EQ(defs->KeyAt(1), "b");
+  EXPECT_EQ(defs->At(2)->GetType(), PT_REAL);
+  EXPECT_EQ(rows_.GetTableDefinition(*db_, "lower_case", TD_ALL), nullptr);
+  SQLiteParameters row = rows_.LoadRow(*db_, "defs", "d='given'");
+  EXPECT_EQ(Text(row, "a"), "42");
+  EXPECT_EQ(Text(row, "e"), "x'y");
 }
 
 TEST_F(RowIOFixture, UnchangedValuesKeepTheirBlanksAndLineBreaks) {
