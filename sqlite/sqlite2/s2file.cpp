@@ -425,12 +425,13 @@ Status File::writeInPlace(const std::string &fresh) {
 
   int fd = shared_->fd;
   bool good = true;
-  for (uint32_t page : changed) {
-    size_t offset = size_t(page - 1) * kPageSize;
-    if (!writeAll(fd, fresh.data() + offset, kPageSize, off_t(offset))) {
-      good = false;
-      break;
-    }
+  for (size_t i = 0; good && i < changed.size();) {
+    /* One write per run of consecutive changed pages. */
+    size_t run = 1;
+    while (i + run < changed.size() && changed[i + run] == changed[i] + run) run++;
+    size_t offset = size_t(changed[i] - 1) * kPageSize;
+    good = writeAll(fd, fresh.data() + offset, run * kPageSize, off_t(offset));
+    i += run;
   }
   if (good && loadedBytes_.size() != fresh.size()) good = ftruncate(fd, off_t(fresh.size())) == 0;
   good = good && fsync(fd) == 0;
