@@ -50,6 +50,7 @@ std::mutex &registryMutex() {
   return mutex;
 }
 
+/* Returns the files this process has open, by device and inode. */
 std::map<std::pair<dev_t, ino_t>, std::weak_ptr<SharedFile>> &registry() {
   static std::map<std::pair<dev_t, ino_t>, std::weak_ptr<SharedFile>> files;
   return files;
@@ -103,6 +104,7 @@ bool writeAll(int fd, const char *bytes, size_t n, off_t offset) {
   return true;
 }
 
+/* Returns true if something exists at PATH. */
 bool fileExists(const std::string &path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;

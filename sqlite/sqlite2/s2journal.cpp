@@ -110,6 +110,7 @@ bool playBack(int dbFd, int jfd, off_t size) {
 
 }  // namespace
 
+/* Returns the directory part of PATH. */
 std::string directoryOf(const std::string &path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -117,6 +118,7 @@ std::string directoryOf(const std::string &path) {
   return path.substr(0, slash);
 }
 
+/* Syncs directory DIR; failures are ignored (not every file system can). */
 void syncDirectory(const std::string &dir) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;

@@ -147,6 +147,7 @@ class TreeReader {
     return true;
   }
 
+  /* Walks the subtree at page NUMBER in key order; false when damaged. */
   bool walkPage(uint32_t number, int depth, bool isRoot) {
     if (depth > 40 || !claim(number)) return false;
     const unsigned char *p = page(number);
@@ -234,6 +235,8 @@ struct RowCollector {
   bool first = true;
   int32_t lastRowid = 0;
 
+  /* Decodes one table entry into a Row; false when it is damaged or out
+  ** of order. */
   static bool visit(void *context, std::string_view key, std::string_view data) {
     auto *self = static_cast<RowCollector *>(context);
     if (key.size() != 4) return false;

@@ -60,6 +60,7 @@ class Lexer {
   }
 
  private:
+  /* Moves past white space and comments. */
   void skipBlanks() {
     while (pos_ < sql_.size()) {
       unsigned char c = sql_[pos_];
@@ -77,6 +78,7 @@ class Lexer {
     }
   }
 
+  /* Moves past a quoted token; false if its closing quote is missing. */
   bool scanQuoted(char quote) {
     pos_++;
     while (pos_ < sql_.size()) {
@@ -93,6 +95,7 @@ class Lexer {
     return false;
   }
 
+  /* Moves past digits, a fraction and an exponent. */
   void scanNumber() {
     while (pos_ < sql_.size() && isDigit(sql_[pos_])) pos_++;
     if (pos_ < sql_.size() && sql_[pos_] == '.') {
@@ -137,6 +140,7 @@ class Parser {
     return tok_.kind == TokenKind::Word && sameName(text(tok_), word);
   }
 
+  /* True if the current token is the punctuation character C. */
   bool isPunct(char c) const {
     return tok_.kind == TokenKind::Punct && sql_[tok_.start] == c;
   }
@@ -148,24 +152,28 @@ class Parser {
     return true;
   }
 
+  /* Consumes punctuation C; returns false (and records an error) if absent. */
   bool expectPunct(char c) {
     if (!isPunct(c)) return fail(std::string("expected \"") + c + "\"");
     advance();
     return true;
   }
 
+  /* Consumes keyword WORD if present; returns whether it was. */
   bool acceptWord(const char *word) {
     if (!isWord(word)) return false;
     advance();
     return true;
   }
 
+  /* Consumes punctuation C if present; returns whether it was. */
   bool acceptPunct(char c) {
     if (!isPunct(c)) return false;
     advance();
     return true;
   }
 
+  /* Records the first error (with the token it occurred at); returns false. */
   bool fail(std::string message) {
     if (error.empty()) {
       if (atEnd()) {
@@ -232,6 +240,7 @@ class Parser {
   Token tok_;
 };
 
+/* True if the current token starts a column constraint. */
 bool isConstraintWord(const Parser &p) {
   for (const char *w : kConstraintWords) {
     if (p.isWord(w)) return true;

@@ -48,11 +48,14 @@ class PageSink {
   ByteOrder order;
   std::string file;   /* page k at offset (k-1)*1024 */
 
+  /* Appends a zeroed page and returns its number. */
   uint32_t allocate() {
     file.append(kPageSize, '\0');
     return uint32_t(file.size() / kPageSize);
   }
+  /* Returns the number of pages so far. */
   uint32_t pageCount() const { return uint32_t(file.size() / kPageSize); }
+  /* Returns the bytes of page NUMBER (valid until the next allocate). */
   unsigned char *page(uint32_t number) {
     return reinterpret_cast<unsigned char *>(file.data()) + size_t(number - 1) * kPageSize;
   }
@@ -271,7 +274,7 @@ Status analyseSchema(const Image &image, std::vector<SchemaObject> &objects) {
     o.owner = owner;
     if (!e.sql || e.sql->empty()) {
       for (const IndexDef &auto_ : owner->table.autoIndices) {
-        if (auto_.name == e.name) {
+        if (sameName(auto_.name, e.name)) {
           o.index = auto_;
           o.parsed = true;
         }
@@ -294,7 +297,8 @@ Status analyseSchema(const Image &image, std::vector<SchemaObject> &objects) {
     for (const IndexDef &auto_ : o.table.autoIndices) {
       bool found = false;
       for (const SchemaObject &other : objects) {
-        if (other.owner == &o && isType(*other.entry, "index") && other.entry->name == auto_.name) {
+        if (other.owner == &o && isType(*other.entry, "index") &&
+            sameName(other.entry->name, auto_.name)) {
           found = true;
         }
       }
