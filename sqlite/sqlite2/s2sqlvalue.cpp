@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -153,6 +154,22 @@ void substrFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
   if (start > len) start = len;
   if (start + count > len) count = len - start;
   sqlite3_result_text(ctx, cell->data() + start, int(count), SQLITE_TRANSIENT);
+}
+
+/* round(x [, digits]): x rounded as the C library prints it with
+** "%.*f", so that halfway cases go the way 2.x's do. */
+void roundFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL ||
+      (argc == 2 && sqlite3_value_type(argv[1]) == SQLITE_NULL)) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  int digits = argc == 2 ? sqlite3_value_int(argv[1]) : 0;
+  if (digits < 0) digits = 0;
+  if (digits > 30) digits = 30;
+  char buf[512];
+  std::snprintf(buf, sizeof buf, "%.*f", digits, sqlite3_value_double(argv[0]));
+  sqlite3_result_double(ctx, std::strtod(buf, nullptr));
 }
 
 /* sqlite_version(): the version of the 2.x library we stand in for. */
@@ -312,6 +329,8 @@ int registerFunctions(sqlite3 *db, FunctionHooks *hooks) {
   if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "length", 1, pure, nullptr, lengthFunction, nullptr, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "substr", 2, pure, nullptr, substrFunction, nullptr, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "substr", 3, pure, nullptr, substrFunction, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "round", 1, pure, nullptr, roundFunction, nullptr, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "round", 2, pure, nullptr, roundFunction, nullptr, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "sqlite_version", 0, pure, nullptr, versionFunction, nullptr, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "like", 2, pure, nullptr, patternFunction, nullptr, nullptr);
   static int globTag = 1;
