@@ -116,14 +116,6 @@ void ParamEditLine::SetText(const XB_String &text)
 }
 
 /*
-** Returns the edit field's text as a text value.
-*/
-XB_Value ParamEditLine::GetValue() const
-{
-  return ParamLine::GetValue();
-}
-
-/*
 ** True when the edit field no longer holds the loaded text.
 */
 bool ParamEditLine::HasChanged() const

@@ -82,7 +82,6 @@ public:
   using ParamLine::ParamLine;
   bool Create(unsigned style) override;
   void SetText(const XB_String &text) override;
-  XB_Value GetValue() const override;
   bool HasChanged() const override;
 
 protected:

@@ -7,7 +7,6 @@
 #include "xb_parametersetauto.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
