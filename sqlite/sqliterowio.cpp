@@ -12,17 +12,6 @@
 
 namespace {
 
-bool IsBlank(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return u == ' ' || u <= 13;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 /* Returns the default value of a column of parameter type TYPE. */
 XB_Value DefaultValue(uint32_t type) {
   switch (type) {
@@ -98,7 +87,7 @@ bool SQLiteRowIO::ReadRow(SQLiteParameters& set, XB_SQLiteDB& db, std::string_vi
   ** still be written back on its own. */
   const char* rowIdName = entry.hasRowid ? RowIdName(definition) : nullptr;
   XB_String sql = BuildSelect(definition, rowIdName ? rowIdName : "");
-  std::string_view where = TrimBlanks(wherePart);
+  std::string_view where = XB_TrimBlanks(wherePart);
   if (where.empty()) {
     sql += " LIMIT 1";
   } else {

@@ -3,20 +3,10 @@
 */
 #include "sqliterowstatements.h"
 
+#include "xb_keytext.h"
 #include "xb_value.h"
 
 namespace {
-
-bool IsBlank(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return u == ' ' || u <= 13;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 /* Returns true when MEMBER is a key column. */
 bool IsKey(const XB_Parameter* member) {
@@ -34,7 +24,7 @@ XB_String UpdateLiteral(const SQLiteParameters& set, int index) {
   member->GetValue(value);
   const XB_String* read = set.ReadText(member->Name().View());
   if (read && *read == value.AsText()) return XB_SqlQuote(read->View());
-  return XB_SqlQuote(TrimBlanks(value.AsText().View()));
+  return XB_SqlQuote(XB_TrimBlanks(value.AsText().View()));
 }
 
 /* Returns the literal a key condition compares member INDEX with: the key
@@ -46,7 +36,7 @@ XB_String KeyLiteral(const SQLiteParameters& set, int index) {
   if (read) return XB_SqlQuote(read->View());
   XB_Value value;
   member->GetValue(value);
-  return XB_SqlQuote(TrimBlanks(value.AsText().View()));
+  return XB_SqlQuote(XB_TrimBlanks(value.AsText().View()));
 }
 
 /* As UpdateLiteral, but a value typed in double quotes loses them: the
@@ -55,7 +45,7 @@ XB_String InsertLiteral(const SQLiteParameters& set, int index) {
   if (set.IsNullAt(index)) return XB_String("NULL");
   XB_Value value;
   set.Item(index)->GetValue(value);
-  std::string_view text = TrimBlanks(value.AsText().View());
+  std::string_view text = XB_TrimBlanks(value.AsText().View());
   if (!text.empty() && text.front() == '"') {
     text.remove_prefix(1);
     size_t last = text.rfind('"');

@@ -18,18 +18,6 @@
 
 namespace {
 
-/* A blank is a space or a byte 0 to 13; bytes 0x80 and above never are. */
-bool IsBlank(char c) {
-  signed char s = static_cast<signed char>(c);
-  return s == ' ' || (s >= 0 && s <= 13);
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 /* Returns the character that closes a quote opened by C, or 0 when C opens none. */
 char QuoteCloser(char c) {
   switch (c) {
@@ -88,7 +76,7 @@ std::string WithoutLiterals(std::string_view item) {
 ** "(", "," or the end. */
 size_t WordLength(std::string_view text) {
   size_t n = 0;
-  while (n < text.size() && !IsBlank(text[n]) && text[n] != '(' && text[n] != ',') n++;
+  while (n < text.size() && !XB_IsBlank(text[n]) && text[n] != '(' && text[n] != ',') n++;
   return n;
 }
 
@@ -130,7 +118,7 @@ std::string_view NextItem(std::string_view& text, bool& closed) {
 ** split at commas, each piece reduced to its first word (so "a DESC" and
 ** "b COLLATE NOCASE" name a and b). */
 std::vector<std::string_view> ConstraintColumns(std::string_view text) {
-  text = Trim(text);
+  text = XB_TrimBlanks(text);
   if (!text.empty() && text.front() == '(') {
     text.remove_prefix(1);
     int depth = 0;
@@ -140,15 +128,15 @@ std::vector<std::string_view> ConstraintColumns(std::string_view text) {
       if (text[end] == ')' && --depth < 0) break;
       end++;
     }
-    text = Trim(text.substr(0, end));
+    text = XB_TrimBlanks(text.substr(0, end));
   }
   std::vector<std::string_view> names;
   while (!text.empty()) {
     size_t comma = text.find(',');
-    std::string_view piece = Trim(text.substr(0, comma));
+    std::string_view piece = XB_TrimBlanks(text.substr(0, comma));
     text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
     size_t n = 0;
-    while (n < piece.size() && !IsBlank(piece[n])) n++;
+    while (n < piece.size() && !XB_IsBlank(piece[n])) n++;
     if (n > 0) names.push_back(piece.substr(0, n));
   }
   return names;
@@ -203,12 +191,12 @@ void AddColumn(XB_ParameterInfoGroup& group, std::string_view name, std::string_
 
 /* Handles one item of the column list: a table constraint or a column. */
 void ParseItem(XB_ParameterInfoGroup& group, std::string_view item, uint8_t flags) {
-  item = Trim(item);
+  item = XB_TrimBlanks(item);
   std::string_view name = item.substr(0, WordLength(item));
   if (WordIs(name, "CONSTRAINT")) {
     /* A named constraint: drop "CONSTRAINT name" and read what follows. */
-    std::string_view rest = Trim(item.substr(name.size()));
-    rest = Trim(rest.substr(WordLength(rest)));
+    std::string_view rest = XB_TrimBlanks(item.substr(name.size()));
+    rest = XB_TrimBlanks(rest.substr(WordLength(rest)));
     name = rest.substr(0, WordLength(rest));
     item = rest;
   }
@@ -219,7 +207,7 @@ void ParseItem(XB_ParameterInfoGroup& group, std::string_view item, uint8_t flag
     return;
   }
   if (WordIs(name, "PRIMARY")) {
-    std::string_view rest = Trim(item.substr(name.size()));
+    std::string_view rest = XB_TrimBlanks(item.substr(name.size()));
     size_t word = WordLength(rest);
     if (WordIs(rest.substr(0, word), "KEY")) rest.remove_prefix(word);
     ApplyConstraint(group, TD_PRIMARY, rest, flags);
@@ -234,17 +222,17 @@ std::unique_ptr<XB_ParameterInfoGroup> ParseCreateTable(std::string_view text, u
   static constexpr std::string_view kStart = "CREATE TABLE";
   if (text.substr(0, kStart.size()) != kStart) return nullptr;
   std::string cleaned = WithoutComments(text.substr(kStart.size()));
-  std::string_view rest = Trim(cleaned);
+  std::string_view rest = XB_TrimBlanks(cleaned);
   size_t nameLength = 0;
-  while (nameLength < rest.size() && !IsBlank(rest[nameLength]) && rest[nameLength] != '(') {
+  while (nameLength < rest.size() && !XB_IsBlank(rest[nameLength]) && rest[nameLength] != '(') {
     nameLength++;
   }
   auto group = std::make_unique<XB_ParameterInfoGroup>(rest.substr(0, nameLength));
-  rest = Trim(rest.substr(nameLength));
+  rest = XB_TrimBlanks(rest.substr(nameLength));
   if (rest.empty() || rest.front() != '(') return group;
-  rest = Trim(rest.substr(1));
+  rest = XB_TrimBlanks(rest.substr(1));
   while (!rest.empty() && rest.front() != ')') {
-    rest = Trim(rest);
+    rest = XB_TrimBlanks(rest);
     bool closed = false;
     std::string_view item = NextItem(rest, closed);
     ParseItem(*group, item, flags);

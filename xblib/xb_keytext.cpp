@@ -104,3 +104,9 @@ int XB_KeyCompare(std::string_view a, std::string_view b) {
 bool XB_KeyEqual(std::string_view a, std::string_view b) {
   return a.size() == b.size() && XB_KeyCompare(a, b) == 0;
 }
+
+std::string_view XB_TrimBlanks(std::string_view text) {
+  while (!text.empty() && XB_IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && XB_IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}

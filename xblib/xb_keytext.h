@@ -3,7 +3,7 @@
 ** key normalization that turns a column, table or parameter name into a
 ** key, the table-name form of it that drops bracketed parts first, and the
 ** loose "contains, ignoring case" test used to recognise type words in a
-** column definition.  All of them work on 8-bit Latin-1 text.
+** column definition, and the blanks that statements and values trim.  All of them work on 8-bit Latin-1 text.
 */
 #ifndef XB_KEYTEXT_H
 #define XB_KEYTEXT_H
@@ -28,6 +28,16 @@ XB_String XB_TableKey(std::string_view name);
 ** that, after folding accented a, e and c and treating "*", "?", "-" and "_"
 ** as spaces in both (so "primary_key" contains "PRIMARY KEY"). */
 bool XB_ContainsLoosely(std::string_view text, std::string_view what);
+
+/* Returns true for a blank: a space or a byte 0 to 13 (never a byte of
+** 0x80 and above, whatever the sign of char). */
+inline bool XB_IsBlank(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return u == ' ' || u <= 13;
+}
+
+/* Returns TEXT without the blanks at both ends. */
+std::string_view XB_TrimBlanks(std::string_view text);
 
 /* Returns true when A and B are equal ignoring ASCII letter case. */
 bool XB_KeyEqual(std::string_view a, std::string_view b);

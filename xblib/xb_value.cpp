@@ -8,20 +8,17 @@
 #include <cmath>
 #include <cstdint>
 
+#include "xb_keytext.h"
+
 /* The kind bit that marks a cached display text on the non-text kinds. */
 static constexpr uint16_t kCachedText = 0x80;
-
-static bool IsBlank(char c) {
-  unsigned char u = static_cast<unsigned char>(c);
-  return u == ' ' || u <= 13;
-}
 
 static bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 /* Returns TEXT without its leading blanks (space and bytes 0 to 13). */
 static std::string_view SkipBlanks(std::string_view text) {
   size_t at = 0;
-  while (at < text.size() && IsBlank(text[at])) at++;
+  while (at < text.size() && XB_IsBlank(text[at])) at++;
   return text.substr(at);
 }
 
@@ -169,7 +166,7 @@ static bool IsDecimalText(std::string_view text) {
   text = SkipBlanks(text);
   if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
   for (char c : text) {
-    if (!IsBlank(c) && !(c >= '0' && c <= '9')) return false;
+    if (!XB_IsBlank(c) && !(c >= '0' && c <= '9')) return false;
   }
   return true;
 }
