@@ -447,4 +447,21 @@ Status File::writeInPlace(const std::string &fresh) {
   return Status::success();
 }
 
+/* Reports whether PATH holds a 2.x database, playing back a hot journal. */
+Status probeFile(const std::string &path, bool *generation2) {
+  *generation2 = false;
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return Status::success();
+  File file;
+  Status status = file.open(path);
+  if (!status.ok()) return status;
+  status = file.lockRead();
+  if (!status.ok()) return status;
+  char head[kMagicSize];
+  ssize_t got = pread(file.shared_->fd, head, sizeof head, 0);
+  file.unlock();
+  *generation2 = got == ssize_t(sizeof head) && std::memcmp(head, kMagic, kMagicSize) == 0;
+  return Status::success();
+}
+
 }  // namespace s2

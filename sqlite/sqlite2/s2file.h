@@ -264,6 +264,8 @@ class File {
   const std::vector<MasterEntry> &schema() const { return loadedSchema_.master; }
 
  private:
+  friend Status probeFile(const std::string &path, bool *generation2);
+
   Status readAll(std::string &bytes);
   Status ensureRead(bool &tookLock);
   void restoreLevel(LockLevel before);
@@ -280,6 +282,15 @@ class File {
   bool verifiedUnderLock_ = false;  /* loadedBytes_ checked while the lock held */
   uint32_t cookie_ = 0;
 };
+
+/* Finds out whether the existing file PATH is a 2.x database (it begins
+** with the 2.x identification text) and, if a 2.x hot journal lies beside
+** it, rolls that back first under the 2.x locks.  Another engine opening
+** the file first would delete such a journal unplayed and leave the file
+** half-written, so call this before handing a file to anything else.
+** Creates nothing; a missing file gives *generation2 = false.  Uses the
+** process's shared descriptor, so locks held by other connections stay. */
+Status probeFile(const std::string &path, bool *generation2);
 
 /* ------------------------------------------------------------------------
 ** Whole-file conversions without a file (used by File, tools and tests)

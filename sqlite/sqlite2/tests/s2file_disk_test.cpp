@@ -235,6 +235,23 @@ TEST_F(Journal, HotJournalRestoresTheFileByteForByte) {
   EXPECT_EQ(image.tables["t"].size(), 300u);
 }
 
+TEST_F(Journal, ProbeRecognisesFilesAndRecovers) {
+  writeFile(db_, damaged());
+  writeFile(db_ + "-journal", journal3({2, 3, 4}, 3));
+  bool generation2 = false;
+  ASSERT_TRUE(s2::probeFile(db_, &generation2).ok());
+  EXPECT_TRUE(generation2);
+  EXPECT_EQ(readFile(db_), original_);
+  EXPECT_FALSE(exists(db_ + "-journal"));
+
+  writeFile(db_, "SQLite format 3" + std::string(2000, '\0'));
+  ASSERT_TRUE(s2::probeFile(db_, &generation2).ok());
+  EXPECT_FALSE(generation2);
+  ASSERT_TRUE(s2::probeFile(dir_ + "/missing.db", &generation2).ok());
+  EXPECT_FALSE(generation2);
+  EXPECT_FALSE(exists(dir_ + "/missing.db"));
+}
+
 TEST_F(Journal, RecordCountFromSizeAndEarlyStops) {
   /* nRec = 0xFFFFFFFF: count from the file size. */
   writeFile(db_, damaged());
