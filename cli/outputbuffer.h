@@ -35,6 +35,19 @@ public:
     buffer[used++] = c;
   }
 
+  /* Returns room for LENGTH bytes (at most Capacity()) at the end of the
+  ** buffer, for the caller to fill and then Commit. */
+  char* Claim(size_t length) {
+    if (length > kCapacity - used) Flush();
+    return buffer.get() + used;
+  }
+
+  /* Adds LENGTH bytes written into the room Claim returned. */
+  void Commit(size_t length) { used += length; }
+
+  /* The most one Claim can ask for. */
+  static constexpr size_t Capacity() { return kCapacity; }
+
   /* Appends COUNT copies of C. */
   void Repeat(char c, size_t count);
 

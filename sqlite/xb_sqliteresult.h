@@ -37,6 +37,16 @@ public:
   /* As Cell, and sets LENGTH to the cell's length (0 for SQL NULL). */
   virtual const char* Cell(size_t index, size_t& length) const = 0;
 
+  /* For holders that keep all cells in one block, each cell followed by one
+  ** terminator byte: returns the block and sets ENDS to the array of offsets
+  ** just past each cell's terminator (cell i begins at ENDS[i-1], cell 0 at
+  ** 0; an SQL NULL is an empty cell there).  Other holders return null.
+  ** Lets whole results be printed by copying large runs of text. */
+  virtual const char* Block(const uint32_t*& ends) const {
+    ends = nullptr;
+    return nullptr;
+  }
+
   /* Adds one holder of the table. */
   void AddRef() { ++refCount; }
 
@@ -87,6 +97,11 @@ public:
     size_t start = Start(index);
     length = ends[index] - start - 1;
     return text + start;
+  }
+
+  const char* Block(const uint32_t*& endOffsets) const override {
+    endOffsets = ends;
+    return text;
   }
 
   /* Appends one cell (null for SQL NULL) of the given length.  Returns false
@@ -151,6 +166,13 @@ public:
 
   /* As Get, and sets LENGTH to the value's length (0 when there is none). */
   const char* Get(int col, int row, size_t& length) const;
+
+  /* The cell block of the holder, as XB_SQLiteTable::Block; null when the
+  ** result is empty or its holder keeps its cells otherwise. */
+  const char* Block(const uint32_t*& ends) const {
+    ends = nullptr;
+    return table ? table->Block(ends) : nullptr;
+  }
 
 private:
   int columnCount = 0;

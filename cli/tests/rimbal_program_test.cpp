@@ -275,6 +275,22 @@ TEST_F(RimbalProgram, SeparatedForms) {
   Outcome none = Rimbal({"--query-tab", db, "SELECT * FROM t WHERE 0"});
   EXPECT_EQ(none.exitCode, 0);
   EXPECT_EQ(none.out, "");
+
+  // Outputs far larger than any write buffer, with a single cell of more
+  // than a megabyte among many small ones, come out whole.
+  Outcome large = Rimbal({"--query-csv", db,
+                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                          "WHERE i < 3000) SELECT i, CASE WHEN i = 1500 THEN hex(zeroblob(700000)) "
+                          "ELSE printf('%0500d', i) END, NULL FROM n"});
+  std::string expected;
+  for (int i = 1; i <= 3000; ++i) {
+    std::string number = std::to_string(i);
+    expected += number + "," +
+                (i == 1500 ? std::string(1400000, '0') : std::string(500 - number.size(), '0') + number) +
+                ",\n";
+  }
+  EXPECT_EQ(large.exitCode, 0);
+  EXPECT_TRUE(large.out == expected) << large.out.size() << " bytes instead of " << expected.size();
 }
 
 TEST_F(RimbalProgram, TextTableLimitsColumnsAndCutsCells) {
