@@ -72,6 +72,15 @@ TEST(S2ApiInterface, TransactionsWriteOnlyAtCommit) {
   ASSERT_EQ(run(db, "END TRANSACTION").code, SQLITE_OK);
   EXPECT_EQ(storedRows(storedImage(path), "t").size(), 2u);
   EXPECT_TRUE(s2::CheckFile(path).empty());
+
+  /* Closing inside a transaction rolls it back. */
+  std::string committed = fileBytes(path);
+  ASSERT_EQ(run(db, "BEGIN; DELETE FROM t").code, SQLITE_OK);
+  sqlite_close(db);
+  EXPECT_EQ(fileBytes(path), committed);
+  db = openDb(path);
+  EXPECT_EQ(column(db, "SELECT count(*) FROM t"), std::vector<Cell>{"2"});
+  EXPECT_EQ(run(db, "DELETE FROM t").code, SQLITE_OK);
   sqlite_close(db);
 }
 
