@@ -61,26 +61,6 @@ TEST(SQLiteResult, GetStaysInsideTheTable) {
   EXPECT_EQ(result.Get(0, 0), nullptr);
 }
 
-TEST(SQLiteResult, BlockKeepsEveryByteOfLargeTables) {
-  auto* table = new XB_SQLiteBlockTable;
-  std::string big(100000, 'x');
-  const int cells = 50000;
-  for (int i = 0; i < cells; ++i) {
-    std::string text = i == 7 ? big : std::to_string(i);
-    ASSERT_TRUE(table->Append(i % 5 == 3 ? nullptr : text.c_str(), text.size()));
-  }
-  table->Shrink();
-  XB_SQLiteResult result;
-  result.Set(table, 5, cells / 5 - 1);
-  EXPECT_TRUE(std::string(result.Cell(7)) == big);
-  size_t length = 0;
-  const char* value = result.Get(2, 0, length);
-  EXPECT_TRUE(std::string(value, length) == big);
-  EXPECT_EQ(result.Get(3, 0, length), nullptr);
-  EXPECT_EQ(result.Cell(8), nullptr);
-  EXPECT_STREQ(result.Get(4, result.Rows() - 1), "49999");
-}
-
 TEST(SQLiteResult, MemoryGoesBackOnceWhenTheLastHolderLetsGo) {
   int frees = 0;
   {
