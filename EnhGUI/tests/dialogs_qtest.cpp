@@ -4,6 +4,7 @@
 ** row-wise editor are opened, typed into and ended with their buttons,
 ** and the database is checked afterwards.
 */
+#include "paramsdialog.h"
 #include "rowcommands.h"
 #include "sqliterowdialog.h"
 #include "sqliterowio.h"
@@ -300,6 +301,33 @@ private slots:
     });
     QCOMPARE(code, 0);
     QCOMPARE(Value(*db, "SELECT group_concat(v||w, ',') FROM n"), QByteArray("rs,rS"));
+  }
+
+  /* The dialog opens a quarter of the screen wide with room for every
+  ** line, and a resize moves the buttons and widens the lines. */
+  void geometryFollowsResize()
+  {
+    auto db = MakeDb(3, "CREATE TABLE p(id INTEGER PRIMARY KEY, name TEXT);");
+    QVERIFY(db);
+    SQLiteRowIO rowIO;
+    SQLiteParameters row = rowIO.InitRow(*db, "p", TD_ALL);
+    ParamsDialog dialog(row, XB_String());
+    WhenModal([](QWidget *d){
+      ParamsDialogLayout layout(ParamsDialog::CurrentMetrics(d), 2);
+      QCOMPARE(d->width(), layout.ClientWidth());
+      QCOMPARE(d->height(), layout.ClientHeight());
+      d->resize(600, 400);
+      auto *ok = d->findChild<QPushButton *>("ok");
+      auto *cancel = d->findChild<QPushButton *>("cancel");
+      ParamRect okPlace = layout.ButtonRect(0, 600, 400);
+      ParamRect cancelPlace = layout.ButtonRect(3, 600, 400);
+      QTRY_COMPARE(ok->geometry(), QRect(okPlace.left, okPlace.top,
+                                         okPlace.Width(), okPlace.Height()));
+      QCOMPARE(cancel->geometry().right() + 1, cancelPlace.right);
+      QCOMPARE(Edit(d, "name")->geometry().right() + 1, 600 - 10);
+      Press(d, "ok");
+    });
+    QCOMPARE(dialog.DoModal(), 1);
   }
 
   /* A table whose rows cannot be told apart is refused before any dialog. */
