@@ -669,9 +669,11 @@ class FileChecker {
   std::vector<std::string> Run();
 
  private:
+  /* Returns the first byte of page PGNO (1 .. pageCount_). */
   const unsigned char* Page(uint32_t pgno) const {
     return reinterpret_cast<const unsigned char*>(bytes_.data()) + static_cast<size_t>(pgno - 1) * kPageSize;
   }
+  /* Return the 16- and 32-bit values at P in the file's byte order. */
   uint32_t Get16(const unsigned char* p) const {
     return bigEndian_ ? (p[0] << 8) | p[1] : p[0] | (p[1] << 8);
   }
