@@ -653,6 +653,11 @@ struct IndexInfo {
   std::vector<IndexKey> keys;
 };
 
+/* The header fields of one cell and where it sits on its page. */
+struct CellInfo {
+  uint32_t offset, leftChild, keySize, dataSize;
+};
+
 /* What a tree walk is for: its name in messages and what to do per entry. */
 struct TreeWalk {
   std::string name;
@@ -696,6 +701,9 @@ class FileChecker {
   void CheckUnusedPages();
   void WalkTree(uint32_t root, TreeWalk& walk);
   void WalkPage(uint32_t pgno, bool isRoot, int depth, TreeWalk& walk);
+  bool ReadCellList(const unsigned char* p, uint32_t first, const std::string& where,
+                    std::vector<CellInfo>& cells, unsigned char* cover);
+  bool ReadFreeList(const unsigned char* p, uint32_t first, const std::string& where, unsigned char* cover);
   bool ReadPayload(uint32_t pgno, const unsigned char* cell, uint32_t keySize, uint32_t dataSize,
                    const std::string& tree, std::string& payload);
   void CheckTableEntry(const std::string& tree, const std::string& key, const std::string& data,
@@ -811,6 +819,61 @@ bool FileChecker::ReadPayload(uint32_t pgno, const unsigned char* cell, uint32_t
   return true;
 }
 
+/* Follows the cell list of page P from FIRST, adding each cell to CELLS and
+** counting the bytes it covers in COVER.  Returns false (and reports) when
+** the list is damaged. */
+bool FileChecker::ReadCellList(const unsigned char* p, uint32_t first, const std::string& where,
+                               std::vector<CellInfo>& cells, unsigned char* cover) {
+  for (uint32_t off = first; off != 0;) {
+    if (off < 8 || off > 1008 || off % 4 != 0) {
+      Problem(where + ": cell offset " + std::to_string(off) + " out of range");
+      return false;
+    }
+    if (cells.size() >= kPageSize / 12) {
+      Problem(where + ": cell list runs in a circle");
+      return false;
+    }
+    const unsigned char* c = p + off;
+    CellInfo info{off, Get32(c), Get16(c + 4) | (uint32_t(c[8]) << 16), (uint32_t(c[9]) << 16) | Get16(c + 10)};
+    uint64_t payload = uint64_t(info.keySize) + info.dataSize;
+    uint32_t size = payload <= kLocalMax ? 12 + ((static_cast<uint32_t>(payload) + 3) & ~3u) : 252;
+    if (off + size > kPageSize) {
+      Problem(where + ": cell at " + std::to_string(off) + " extends beyond the page");
+      return false;
+    }
+    for (uint32_t i = off; i < off + size; i++) cover[i]++;
+    cells.push_back(info);
+    off = Get16(c + 6);
+  }
+  return true;
+}
+
+/* Follows the free block list of page P from FIRST, counting the bytes each
+** block covers in COVER.  Returns false (and reports) when it is damaged. */
+bool FileChecker::ReadFreeList(const unsigned char* p, uint32_t first, const std::string& where,
+                               unsigned char* cover) {
+  uint32_t previous = 0;
+  for (uint32_t off = first; off != 0;) {
+    if (off < 8 || off > 1020 || off % 4 != 0) {
+      Problem(where + ": free block offset " + std::to_string(off) + " out of range");
+      return false;
+    }
+    if (off <= previous) {
+      Problem(where + ": free blocks not in increasing order");
+      return false;
+    }
+    uint32_t size = Get16(p + off);
+    if (size < 4 || size % 4 != 0 || off + size > kPageSize) {
+      Problem(where + ": free block at " + std::to_string(off) + " has bad size " + std::to_string(size));
+      return false;
+    }
+    for (uint32_t i = off; i < off + size; i++) cover[i]++;
+    previous = off;
+    off = Get16(p + off + 2);
+  }
+  return true;
+}
+
 /* Checks one b-tree page and, through recursion, its subtrees. */
 void FileChecker::WalkPage(uint32_t pgno, bool isRoot, int depth, TreeWalk& walk) {
   std::string where = walk.name + ", page " + std::to_string(pgno);
@@ -828,59 +891,11 @@ void FileChecker::WalkPage(uint32_t pgno, bool isRoot, int depth, TreeWalk& walk
     return;
   }
 
-  struct CellInfo {
-    uint32_t offset, leftChild, keySize, dataSize;
-  };
   std::vector<CellInfo> cells;
   unsigned char cover[kPageSize] = {};
-  bool damaged = false;
-  for (uint32_t off = firstCell; off != 0;) {
-    if (off < 8 || off > 1008 || off % 4 != 0) {
-      Problem(where + ": cell offset " + std::to_string(off) + " out of range");
-      damaged = true;
-      break;
-    }
-    if (cells.size() >= kPageSize / 12) {
-      Problem(where + ": cell list runs in a circle");
-      damaged = true;
-      break;
-    }
-    const unsigned char* c = p + off;
-    CellInfo info{off, Get32(c), Get16(c + 4) | (uint32_t(c[8]) << 16), (uint32_t(c[9]) << 16) | Get16(c + 10)};
-    uint64_t payload = uint64_t(info.keySize) + info.dataSize;
-    uint32_t size = payload <= kLocalMax ? 12 + ((static_cast<uint32_t>(payload) + 3) & ~3u) : 252;
-    if (off + size > kPageSize) {
-      Problem(where + ": cell at " + std::to_string(off) + " extends beyond the page");
-      damaged = true;
-      break;
-    }
-    for (uint32_t i = off; i < off + size; i++) cover[i]++;
-    cells.push_back(info);
-    off = Get16(c + 6);
-  }
-  uint32_t previous = 0;
-  for (uint32_t off = firstFree; off != 0;) {
-    if (off < 8 || off > 1020 || off % 4 != 0) {
-      Problem(where + ": free block offset " + std::to_string(off) + " out of range");
-      damaged = true;
-      break;
-    }
-    if (off <= previous) {
-      Problem(where + ": free blocks not in increasing order");
-      damaged = true;
-      break;
-    }
-    uint32_t size = Get16(p + off);
-    if (size < 4 || size % 4 != 0 || off + size > kPageSize) {
-      Problem(where + ": free block at " + std::to_string(off) + " has bad size " + std::to_string(size));
-      damaged = true;
-      break;
-    }
-    for (uint32_t i = off; i < off + size; i++) cover[i]++;
-    previous = off;
-    off = Get16(p + off + 2);
-  }
-  if (!damaged) {
+  bool intact = ReadCellList(p, firstCell, where, cells, cover);
+  intact = ReadFreeList(p, firstFree, where, cover) && intact;
+  if (intact) {
     for (uint32_t i = 8; i < kPageSize; i++) {
       if (cover[i] != 1) {
         Problem(where + ": byte " + std::to_string(i) + (cover[i] ? " used by two cells or free blocks"
