@@ -159,6 +159,8 @@ Status Database::clearWorkingCopy() {
 }
 
 Status Database::loadWorkingCopy(const Image &image) {
+  /* Loading changes nothing that would have to be written back. */
+  sqlite3_preupdate_hook(db_, nullptr, nullptr);
   Status st = exec("BEGIN");
   if (!st.ok()) return st;
   sqlite3_stmt *insert = nullptr;
@@ -227,6 +229,7 @@ Status Database::loadWorkingCopy(const Image &image) {
     exec("ROLLBACK");
     if (st.code == kConstraint) st = Status::failure(kCorrupt, "database disk image is malformed");
   }
+  sqlite3_preupdate_hook(db_, rowChanged, &rowChanges_);
   dirtyTables_.clear();
   rowChanges_.clear();
   schemaChanged_ = false;
@@ -601,29 +604,41 @@ Status Database::compile(std::string_view sql, size_t *consumed,
   if (consumed) *consumed = used;
   if (statement.kind == StatementKind::Empty) return Status::success();
   if (statement.kind == StatementKind::Invalid) return Status::failure(kError, statement.error);
-  Status st = ensureCurrent();
+  Status st = ensureLoaded();
   if (!st.ok()) return st;
   auto p = std::make_unique<Program>();
   p->statement = std::move(statement);
-  switch (p->statement.kind) {
+  /* Compiled against the working copy as it is; the first step checks the
+  ** file under its lock and compiles again if another program changed it.
+  ** Only a statement that fails here is worth checking the file for now. */
+  st = checkProgram(*p);
+  if (!st.ok() && st.code != kBusy) {
+    int before = generation_;
+    Status current = ensureCurrent();
+    if (!current.ok()) return current;
+    if (generation_ != before) st = checkProgram(*p);
+  }
+  if (!st.ok()) return st;
+  program = std::move(p);
+  return st;
+}
+
+Status Database::checkProgram(Program &p) {
+  switch (p.statement.kind) {
     case StatementKind::Query:
     case StatementKind::Change:
-      st = prepareProgram(*p);
-      break;
+      return prepareProgram(p);
     case StatementKind::Pragma:
     case StatementKind::Vacuum:
     case StatementKind::Begin:
     case StatementKind::Commit:
     case StatementKind::Rollback:
-      break;
+      return Status::success();
     default:
-      st = checkSchemaStatement(p->statement);
-      p->writes = !p->statement.temporary;
-      break;
+      p.writes = !p.statement.temporary;
+      p.generation = generation_;
+      return checkSchemaStatement(p.statement);
   }
-  if (!st.ok()) return st;
-  program = std::move(p);
-  return st;
 }
 
 Status Database::prepareProgram(Program &p) {
@@ -724,8 +739,8 @@ StepResult Database::stepStatement(Program &p) {
   int rc = sqlite3_step(p.stmt);
   if (rc == SQLITE_ROW) {
     int n = sqlite3_column_count(p.stmt);
-    p.current.clear();
-    for (int i = 0; i < n; ++i) p.current.push_back(columnCell(p.stmt, i));
+    p.current.resize(size_t(n));
+    for (int i = 0; i < n; ++i) assignColumnCell(p.stmt, i, p.current[size_t(i)]);
     return StepResult::Row;
   }
   if (rc == SQLITE_DONE) {

@@ -122,6 +122,7 @@ class Database {
   void forgetUncommitted();
 
   /* statements */
+  Status checkProgram(Program &program);
   Status prepareProgram(Program &program);
   Status runAction(Program &program);
   StepResult stepStatement(Program &program);

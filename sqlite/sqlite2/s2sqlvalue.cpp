@@ -319,6 +319,23 @@ Cell columnCell(sqlite3_stmt *stmt, int col) {
   }
 }
 
+void assignColumnCell(sqlite3_stmt *stmt, int col, Cell &cell) {
+  int type = sqlite3_column_type(stmt, col);
+  if (type == SQLITE_NULL) {
+    cell.reset();
+    return;
+  }
+  if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) {
+    cell = columnCell(stmt, col);
+    return;
+  }
+  const void *p = type == SQLITE_BLOB ? sqlite3_column_blob(stmt, col)
+                                      : (const void *)sqlite3_column_text(stmt, col);
+  int n = sqlite3_column_bytes(stmt, col);
+  if (!cell) cell.emplace();
+  cell->assign(p ? static_cast<const char *>(p) : "", p ? size_t(n) : 0);
+}
+
 int registerFunctions(sqlite3 *db, FunctionHooks *hooks) {
   const int flags = SQLITE_UTF8;
   const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC;

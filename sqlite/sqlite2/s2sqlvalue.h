@@ -48,6 +48,10 @@ std::string formatReal(double value);
 ** in decimal, reals as formatReal, text and blobs as their bytes. */
 Cell columnCell(sqlite3_stmt *stmt, int col);
 
+/* Stores the 2.x text of column COL of STMT's current row in CELL, reusing
+** CELL's buffer. */
+void assignColumnCell(sqlite3_stmt *stmt, int col, Cell &cell);
+
 /* Returns the 2.x text of VALUE, as columnCell does. */
 Cell valueCell(sqlite3_value *value);
 
