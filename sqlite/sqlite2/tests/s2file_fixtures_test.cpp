@@ -226,7 +226,7 @@ TEST_P(Fixture, DamagedCopiesNeverCrash) {
   std::string name = GetParam();
   const std::string original = readFile(fixturePath(name, ".db"));
   std::mt19937 random(12345);
-  for (int round = 0; round < 150; round++) {
+  for (int round = 0; round < 80; round++) {
     std::string bytes = original;
     int changes = 1 + int(random() % 8);
     for (int c = 0; c < changes; c++) {
