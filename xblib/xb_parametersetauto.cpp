@@ -102,11 +102,15 @@ void XB_ParameterSetAuto::SetValueByKey(std::string_view key, const XB_Value& va
 
 XB_Parameter* XB_ParameterSetAuto::Add(XB_Parameter* param) {
   if (!param) return nullptr;
+  /* A member handed in again must not get a second, separate use count. */
+  for (const XB_ParamHandle& member : m_members) {
+    if (member.Get() == param) return param;
+  }
   AddHandle(XB_ParamHandle(param));
   return param;
 }
 
-void XB_ParameterSetAuto::AddHandle(const XB_ParamHandle& handle) {
+void XB_ParameterSetAuto::AddHandle(XB_ParamHandle handle) {
   if (!handle) return;
   std::string_view key = handle->Name().View();
   if (MapFind(key) >= 0) Remove(key);

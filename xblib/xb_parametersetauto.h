@@ -59,7 +59,8 @@ class XB_ParameterSetAuto : public XB_Parameter {
   void GetValueByKey(XB_Value& out, std::string_view key);
   void SetValueByKey(std::string_view key, const XB_Value& value);
   /* Appends PARAM, taking ownership; a member with the same key is removed
-  ** first.  Returns PARAM (null when PARAM is null). */
+  ** first, and a PARAM that is already a member stays as it is.  Returns
+  ** PARAM (null when PARAM is null). */
   virtual XB_Parameter* Add(XB_Parameter* param);
   /* Removes the member with KEY; returns false when there is none. */
   bool Remove(std::string_view key);
@@ -71,7 +72,7 @@ class XB_ParameterSetAuto : public XB_Parameter {
  protected:
   /* Appends HANDLE (shared with its other holders), removing an existing
   ** member with the same key first. */
-  void AddHandle(const XB_ParamHandle& handle);
+  void AddHandle(XB_ParamHandle handle);
   /* Returns the map position where KEY is or would be. */
   size_t MapPosition(std::string_view key) const;
   /* Returns the map position of KEY, or -1. */

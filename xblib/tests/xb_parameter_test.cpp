@@ -92,6 +92,8 @@ TEST(XBParameterSetAuto, CopiesShareMembersUntilTheLastSetLetsGo) {
   EXPECT_EQ(deleted, 0);
   EXPECT_TRUE(copy.Remove("b"));
   EXPECT_EQ(deleted, 1);
+  copy.Add(copy.Item(0));
+  EXPECT_EQ(copy.Count(), 1);
   copy.Clear();
   EXPECT_EQ(deleted, 2);
   EXPECT_EQ(copy.Count(), 0);
