@@ -36,6 +36,13 @@ int numericCollate(void *, int n1, const void *p1, int n2, const void *p2) {
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
+/* Collation of text-class sorting: byte order, shorter first on a tie. */
+int textCollate(void *, int n1, const void *p1, int n2, const void *p2) {
+  int c = std::memcmp(p1, p2, size_t(n1 < n2 ? n1 : n2));
+  if (c != 0) return c < 0 ? -1 : 1;
+  return n1 < n2 ? -1 : (n1 > n2 ? 1 : 0);
+}
+
 /* Returns the bytes of a text or blob value. */
 std::string_view valueBytes(sqlite3_value *v) {
   const void *p = sqlite3_value_type(v) == SQLITE_BLOB ? sqlite3_value_blob(v)
@@ -340,6 +347,9 @@ int registerFunctions(sqlite3 *db, FunctionHooks *hooks) {
   const int flags = SQLITE_UTF8;
   const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   int rc = sqlite3_create_collation(db, kNumericCollation, SQLITE_UTF8, nullptr, numericCollate);
+  /* 2.x sorts "ORDER BY x COLLATE NUMERIC" and "COLLATE TEXT" by class. */
+  if (rc == SQLITE_OK) rc = sqlite3_create_collation(db, "NUMERIC", SQLITE_UTF8, nullptr, numericCollate);
+  if (rc == SQLITE_OK) rc = sqlite3_create_collation(db, "TEXT", SQLITE_UTF8, nullptr, textCollate);
   if (rc == SQLITE_OK) rc = sqlite3_create_function(db, kStoreFunction, 1, pure, nullptr, storeFunction, nullptr, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_create_function(db, kFailFunction, 2, flags, nullptr, failFunction, nullptr, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_create_function(db, kNewRowidFunction, 3, flags, hooks, newRowidFunction, nullptr, nullptr);

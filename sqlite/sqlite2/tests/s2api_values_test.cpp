@@ -64,6 +64,10 @@ TEST(S2ApiValues, SortingAndComparisonFollowTheColumnClass) {
             (std::vector<Cell>{"", " 5", "Z", "abc"}));
   EXPECT_EQ(column(db, "SELECT t FROM s ORDER BY t"),
             (std::vector<Cell>{std::nullopt, "", " 5", "-2.5", "10", "1e1", "9", "Z", "abc"}));
+  EXPECT_EQ(column(db, "SELECT n FROM s ORDER BY n COLLATE TEXT"),
+            (std::vector<Cell>{std::nullopt, "", " 5", "-2.5", "10", "1e1", "9", "Z", "abc"}));
+  EXPECT_EQ(column(db, "SELECT t FROM s WHERE t > '' ORDER BY t COLLATE NUMERIC DESC LIMIT 3"),
+            (std::vector<Cell>{"abc", "Z", " 5"}));
   /* COLLATE with any name but a text one makes the column numeric. */
   EXPECT_EQ(column(db, "SELECT c FROM s WHERE c < 10 ORDER BY c"), (std::vector<Cell>{"-2.5", "9"}));
   EXPECT_EQ(column(db, "SELECT n FROM s WHERE n = '10.0' ORDER BY rowid"), (std::vector<Cell>{"10", "1e1"}));
