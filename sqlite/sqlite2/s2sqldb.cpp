@@ -196,7 +196,7 @@ Status Database::loadWorkingCopy(const Image &image) {
     if (e.type != "table") continue;
     const TableInfo *info = table(e.name);
     if (!info) continue;
-    st = createTableInCopy(info->def, "main");
+    st = createTableInCopy(info->def, "main", e.sql ? *e.sql : std::string());
     if (!st.ok()) break;
     auto rows = image.tables.find(e.name);
     if (rows != image.tables.end()) st = fillTable(*info, rows->second);
@@ -238,27 +238,48 @@ Status Database::loadWorkingCopy(const Image &image) {
   return st;
 }
 
-Status Database::createTableInCopy(const TableDef &def, const std::string &schema) {
+Status Database::createTableInCopy(const TableDef &def, const std::string &schema,
+                                   std::string_view sql) {
+  /* Conflict clauses of the constraints, matched to the automatic indices
+  ** (a PRIMARY KEY that is the rowid alias has none); left out when they
+  ** cannot be matched. */
+  ConflictClauses clauses = conflictClauses(sql);
+  std::string rowidClause;
+  std::vector<std::string> indexClauses;
+  for (size_t k = 0; k < clauses.keys.size(); ++k) {
+    if (clauses.keyIsPrimary[k] && def.rowidColumn >= 0) {
+      rowidClause = clauses.keys[k];
+    } else {
+      indexClauses.push_back(clauses.keys[k]);
+    }
+  }
+  if (indexClauses.size() != def.autoIndices.size()) indexClauses.assign(def.autoIndices.size(), "");
+  if (clauses.notNull.size() != def.columns.size()) clauses.notNull.assign(def.columns.size(), "");
+  auto onConflict = [](const std::string &resolution) {
+    return resolution.empty() ? std::string() : " ON CONFLICT " + resolution;
+  };
+
   bool allNumeric = image_.fileFormat < 4;
   std::string ddl = "CREATE TABLE " + schema + "." + quoteIdentifier(def.name) + "(";
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef &c = def.columns[i];
     ddl += (i ? ", " : "") + quoteIdentifier(c.name);
     if (int(i) == def.rowidColumn) {
-      ddl += " INTEGER PRIMARY KEY";
+      ddl += " INTEGER PRIMARY KEY" + onConflict(rowidClause);
       continue;
     }
     bool numeric = allNumeric || c.cls == ColumnClass::Numeric;
     ddl += " TEXT COLLATE " + std::string(numeric ? kNumericCollation : "BINARY");
-    if (c.notNull) ddl += " NOT NULL";
+    if (c.notNull) ddl += " NOT NULL" + onConflict(clauses.notNull[i]);
     if (c.hasDefault) ddl += " DEFAULT " + (c.defaultValue ? quoteLiteral(*c.defaultValue) : "NULL");
   }
-  for (const IndexDef &index : def.autoIndices) {
+  for (size_t k = 0; k < def.autoIndices.size(); ++k) {
+    const IndexDef &index = def.autoIndices[k];
     ddl += ", UNIQUE(";
     for (size_t i = 0; i < index.columns.size(); ++i) {
       ddl += (i ? "," : "") + quoteIdentifier(def.columns[index.columns[i]].name);
     }
-    ddl += ")";
+    ddl += ")" + onConflict(indexClauses[k]);
   }
   return exec(ddl + ")");
 }

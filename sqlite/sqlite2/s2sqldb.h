@@ -102,7 +102,7 @@ class Database {
   Status ensureCurrent();
   Status loadWorkingCopy(const Image &image);
   Status clearWorkingCopy();
-  Status createTableInCopy(const TableDef &def, const std::string &schema);
+  Status createTableInCopy(const TableDef &def, const std::string &schema, std::string_view sql);
   Status fillTable(const TableInfo &info, const std::vector<Row> &rows);
   Status guardRowids(const TableInfo &info);
   Status readTable(const TableInfo &info, std::vector<Row> &rows);

@@ -405,6 +405,58 @@ bool plainTransactionStatement(const Statement &s) {
 
 }  // namespace
 
+ConflictClauses conflictClauses(std::string_view sql) {
+  ConflictClauses out;
+  std::vector<Token> t = significantTokens(sql);
+  size_t i = 0;
+  while (i < t.size() && !isOperator(t[i], "(")) ++i;
+  int depth = 0;
+  bool itemStart = false;
+  enum { None, Key, NotNull } target = None;
+  for (; i < t.size(); ++i) {
+    if (isOperator(t[i], "(")) {
+      if (++depth == 1) itemStart = true;
+      continue;
+    }
+    if (isOperator(t[i], ")")) {
+      if (--depth == 0) break;
+      continue;
+    }
+    if (depth != 1) continue;
+    if (isOperator(t[i], ",")) {
+      itemStart = true;
+      target = None;
+      continue;
+    }
+    if (itemStart) {
+      itemStart = false;
+      bool tableConstraint = isWord(t[i], "constraint") || isWord(t[i], "primary") ||
+                             isWord(t[i], "unique") || isWord(t[i], "check") || isWord(t[i], "foreign");
+      if (!tableConstraint) {
+        out.notNull.emplace_back();
+        continue;
+      }
+    }
+    if (isWord(t[i], "primary") || isWord(t[i], "unique")) {
+      out.keys.emplace_back();
+      out.keyIsPrimary.push_back(isWord(t[i], "primary"));
+      target = Key;
+    } else if (isWord(t[i], "not") && i + 1 < t.size() && isWord(t[i + 1], "null")) {
+      target = out.notNull.empty() ? None : NotNull;
+      ++i;
+    } else if (isWord(t[i], "null") || isWord(t[i], "check") || isWord(t[i], "default") ||
+               isWord(t[i], "collate") || isWord(t[i], "references") || isWord(t[i], "constraint")) {
+      target = None;
+    } else if (isWord(t[i], "on") && i + 2 < t.size() && isWord(t[i + 1], "conflict")) {
+      std::string resolution = lowerAscii(t[i + 2].text);
+      if (target == Key) out.keys.back() = resolution;
+      if (target == NotNull) out.notNull.back() = resolution;
+      i += 2;
+    }
+  }
+  return out;
+}
+
 std::string syntaxErrorNear(const Token &token) {
   if (token.kind == TokenKind::Illegal) return "unrecognized token: \"" + std::string(token.text) + "\"";
   return "near \"" + std::string(token.text) + "\": syntax error";

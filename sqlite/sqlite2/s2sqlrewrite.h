@@ -96,6 +96,18 @@ std::string translateForWorkingCopy(std::string_view text,
 std::string originalColumnName(const std::string &name, std::string_view original,
                                const std::vector<Replacement> &replaced);
 
+/* The ON CONFLICT clauses of a CREATE TABLE text: one entry for each
+** PRIMARY KEY or UNIQUE constraint in the order they are written and one
+** for each column's NOT NULL; an entry is empty where no clause is given. */
+struct ConflictClauses {
+  std::vector<std::string> keys;
+  std::vector<bool> keyIsPrimary;
+  std::vector<std::string> notNull;
+};
+
+/* Returns the conflict clauses of the CREATE TABLE text SQL. */
+ConflictClauses conflictClauses(std::string_view sql);
+
 /* Returns the "near "X": syntax error" message for TOKEN. */
 std::string syntaxErrorNear(const Token &token);
 

@@ -347,7 +347,7 @@ Status Database::createTable(Program &p) {
   std::string error;
   if (!parseCreateTable(text, def, &error)) return Status::failure(kError, parseErrorMessage(error));
   std::string schema = s.temporary ? "temp" : "main";
-  st = createTableInCopy(def, schema);
+  st = createTableInCopy(def, schema, text);
   if (!st.ok()) return st;
   if (s.temporary) {
     tempTables_[lowerAscii(def.name)] = def;

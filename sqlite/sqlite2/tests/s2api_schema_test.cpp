@@ -69,6 +69,26 @@ TEST(S2ApiSchema, MasterShowsStatementsAsWrittenAndAutomaticIndices) {
   EXPECT_TRUE(s2::CheckFile(path).empty());
 }
 
+TEST(S2ApiSchema, ConflictClausesOfTheTableApplyAfterReopening) {
+  std::string path = freshPath("conflict-clauses");
+  sqlite *db = openDb(path);
+  ASSERT_EQ(run(db, "CREATE TABLE c(id INTEGER PRIMARY KEY ON CONFLICT REPLACE, "
+                    "k UNIQUE ON CONFLICT IGNORE, n NOT NULL ON CONFLICT REPLACE DEFAULT 'dflt', m, "
+                    "UNIQUE(m) ON CONFLICT REPLACE)")
+                .code,
+            SQLITE_OK);
+  sqlite_close(db);
+  db = openDb(path);
+  for (const char *insert : {"INSERT INTO c VALUES(1, 'a', 'x', 'm1')", "INSERT INTO c VALUES(1, 'b', NULL, 'm2')",
+                             "INSERT INTO c VALUES(2, 'b', 'y', 'm3')", "INSERT INTO c VALUES(4, 'c', 'w', 'm5')"}) {
+    EXPECT_EQ(run(db, insert).code, SQLITE_OK) << insert;
+  }
+  EXPECT_EQ(query(db, "SELECT * FROM c").rows, (Rows{{"1", "b", "dflt", "m2"}, {"4", "c", "w", "m5"}}));
+  EXPECT_EQ(run(db, "INSERT INTO c VALUES(5, 'd', 'v', 'm2')").code, SQLITE_OK);
+  EXPECT_EQ(column(db, "SELECT id FROM c"), (std::vector<Cell>{"4", "5"}));
+  sqlite_close(db);
+}
+
 TEST(S2ApiSchema, CreateTableAsSelectStoresTheGeneratedStatement) {
   sqlite *db = openDb(freshPath("create-as"));
   ASSERT_EQ(run(db, "CREATE TABLE defs(a INTEGER, b TEXT, c REAL, d);"
