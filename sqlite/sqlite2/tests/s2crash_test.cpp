@@ -13,15 +13,40 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstring>
+
 #include <chrono>
+#include <functional>
 #include <random>
 #include <thread>
 
 #include "s2check.h"
 #include "s2expect.h"
+
+/* Crash points for the writer process.  When crashAtFsync is N > 0, the
+** N-th fsync() of the process ends it at once (the data written before it
+** may or may not be on disk, as after a power cut); when crashAtJournalDelete
+** is set, deleting a "-journal" file ends it just before the commit point.
+** Both replace the C library's functions for the whole test program and
+** otherwise pass the call on. */
+static std::atomic<int> crashAtFsync{0};
+static std::atomic<bool> crashAtJournalDelete{false};
+
+extern "C" int fsync(int fd) {
+  if (crashAtFsync > 0 && --crashAtFsync == 0) _exit(9);
+  return static_cast<int>(syscall(SYS_fsync, fd));
+}
+
+extern "C" int unlink(const char* path) {
+  size_t n = std::strlen(path);
+  if (crashAtJournalDelete && n > 8 && std::strcmp(path + n - 8, "-journal") == 0) _exit(9);
+  return static_cast<int>(syscall(SYS_unlink, path));
+}
 
 namespace {
 
@@ -142,6 +167,64 @@ TEST(CrashRecovery, DISABLED_KilledWriterLeavesOldOrNewContent) {
     ASSERT_TRUE(problems.empty()) << "after kill " << kill << ": " << problems.front();
     EXPECT_FALSE(std::filesystem::exists(path + "-journal")) << "hot journal left after opening";
   }
+}
+
+/* Writes generation FROM to a fresh file at PATH, then lets a child write
+** generation TO and end at the crash point set by CRASH (run in the child).
+** Returns after checking that opening the file finds generation FROM whole. */
+void CrashOnce(const std::string& path, long from, long to, const std::function<void()>& crash) {
+  std::filesystem::remove(path);
+  sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(Exec(db, "CREATE TABLE t(k INTEGER PRIMARY KEY, v TEXT, w); CREATE INDEX tv ON t(v);"), "");
+  ASSERT_EQ(Exec(db, GenerationSql(from)), "");
+  sqlite_close(db);
+
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    sqlite* writer = sqlite_open(path.c_str(), 0, nullptr);
+    if (!writer) _exit(2);
+    crash();
+    sqlite_exec(writer, GenerationSql(to).c_str(), nullptr, nullptr, nullptr);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9) << "the writer did not reach the crash point";
+  ASSERT_TRUE(std::filesystem::exists(path + "-journal")) << "no journal before the commit point";
+  EXPECT_EQ(ReadGeneration(path), from) << "the interrupted transaction was not rolled back";
+  std::vector<std::string> problems = s2::CheckFile(path);
+  EXPECT_TRUE(problems.empty()) << problems.front();
+  EXPECT_FALSE(std::filesystem::exists(path + "-journal")) << "hot journal left after opening";
+}
+
+/* A writer that dies at any fsync or just before deleting its journal has
+** not committed: the next opener plays the journal back to the old content.
+** Here the new content is larger than the old. */
+TEST(CrashRecovery, EveryCrashPointOfAGrowingWriteRollsBack) {
+  TempDir dir;
+  std::string path = dir.path() + "/points.db";
+  for (int n = 1; n <= 2; n++) {
+    SCOPED_TRACE("fsync " + std::to_string(n));
+    CrashOnce(path, 2, 3, [n] { crashAtFsync = n; });
+  }
+  SCOPED_TRACE("journal delete");
+  CrashOnce(path, 2, 3, [] { crashAtJournalDelete = true; });
+}
+
+/* The same when the new content is smaller: the pages the write cuts off
+** the end of the file must come back too.  Disabled while the writer
+** leaves those pages out of the journal. */
+TEST(CrashRecovery, DISABLED_EveryCrashPointOfAShrinkingWriteRollsBack) {
+  TempDir dir;
+  std::string path = dir.path() + "/points.db";
+  for (int n = 1; n <= 2; n++) {
+    SCOPED_TRACE("fsync " + std::to_string(n));
+    CrashOnce(path, 3, 4, [n] { crashAtFsync = n; });
+  }
+  SCOPED_TRACE("journal delete");
+  CrashOnce(path, 3, 4, [] { crashAtJournalDelete = true; });
 }
 
 }  // namespace
