@@ -29,7 +29,11 @@ int main(int argc, char** argv) {
     std::fputs("Error: RimbalRows is started by Rimbal for its row commands.\n", stderr);
     return 1;
   }
-  QApplication application(argc, argv);
+  // Only the program name reaches the toolkit: a where-part such as
+  // "-reverse" must not be taken for one of its own options.
+  int toolkitArgc = 1;
+  char* toolkitArgv[] = {argv[0], nullptr};
+  QApplication application(toolkitArgc, toolkitArgv);
   std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewAuto(options.file.c_str()));
   if (!db) {
     std::fprintf(stderr, "Error: Failed to open database %s.\n", options.file.c_str());

@@ -11,13 +11,22 @@
 #include <cstring>
 #include <vector>
 
-/* Returns true when one of the variables that name a display is set. */
+/* Returns true when VARIABLE is set to a non-empty text. */
+static bool IsSet(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value && value[0];
+}
+
+/* Returns true when the windowing toolkit will find a display: the platform
+** it is told to use needs the matching display variable (an X11 or Wayland
+** platform without one would abort the toolkit), any other platform such as
+** offscreen needs none, and with no platform named either display will do. */
 bool RowDialogsHaveDisplay() {
-  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(name);
-    if (value && value[0]) return true;
-  }
-  return false;
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (!platform || !platform[0]) return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
+  if (std::strncmp(platform, "xcb", 3) == 0) return IsSet("DISPLAY");
+  if (std::strncmp(platform, "wayland", 7) == 0) return IsSet("WAYLAND_DISPLAY");
+  return true;
 }
 
 /* Returns the path of RimbalRows beside the running program ("" when the

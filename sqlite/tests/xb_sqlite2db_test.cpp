@@ -2,7 +2,10 @@
 ** Tests of the generation-2 connection on copies of the 2.x fixture files
 ** and on files it makes itself.
 */
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -83,6 +86,39 @@ TEST(SQLite2Connection, NewByVersionMakesA2xFile) {
   XB_String out;
   EXPECT_TRUE(db->QueryValue(out, "SELECT x FROM sql"));
   EXPECT_EQ(out, "it's");
+}
+
+/* Returns true when another process finds a lock on the file at PATH. */
+bool LockedForOthers(const std::string& path) {
+  pid_t child = fork();
+  if (child == 0) {
+    int fd = open(path.c_str(), O_RDONLY);
+    struct flock probe = {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    if (fd < 0 || fcntl(fd, F_GETLK, &probe) != 0) _exit(2);
+    _exit(probe.l_type == F_UNLCK ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+}
+
+TEST(SQLite2Connection, DetectingTheGenerationKeepsTheLocksOfAnOpenTransaction) {
+  XB_SQLiteTestDir dir;
+  std::string path = dir.Fixture("small_table.db");
+  XB_SQLite2DB writer(path.c_str());
+  ASSERT_TRUE(writer.Exec("BEGIN; UPDATE fruit SET weight=1 WHERE name='apple'"));
+  ASSERT_TRUE(LockedForOthers(path));
+
+  // Another connection of this process looks at the same file and goes away.
+  EXPECT_TRUE(XB_SQLiteDB::IsGeneration2File(path.c_str()));
+  EXPECT_TRUE(LockedForOthers(path)) << "probing dropped the transaction's locks";
+  delete XB_SQLiteDB::NewAuto(path.c_str());
+  EXPECT_TRUE(LockedForOthers(path)) << "closing a descriptor dropped the transaction's locks";
+
+  ASSERT_TRUE(writer.Exec("COMMIT"));
+  EXPECT_FALSE(LockedForOthers(path));
 }
 
 }  // namespace
