@@ -304,14 +304,18 @@ bool isIndexEntry(const MasterEntry &e) { return sameName(e.type, "index"); }
 
 }  // namespace
 
-/* Reads a whole file image.  Files shorter than a page are empty. */
+/* Reads a whole file image.  An empty file, and a file shorter than a page
+** that begins with the identification text, are empty databases; any other
+** content without that text is no database, however short, so that nothing
+** of it is ever overwritten. */
 Status readImage(std::string_view bytes, Image &image) {
   image = Image();
-  if (bytes.size() < kPageSize) return Status::success();
+  if (bytes.empty()) return Status::success();
   const unsigned char *p = reinterpret_cast<const unsigned char *>(bytes.data());
-  if (std::memcmp(p, kMagic, kMagicSize) != 0) {
+  if (bytes.size() < kMagicSize || std::memcmp(p, kMagic, kMagicSize) != 0) {
     return Status::failure(kNotADb, "file is encrypted or is not a database");
   }
+  if (bytes.size() < kPageSize) return Status::success();
   ByteOrder order;
   order.bigEndian = nativeBigEndian();
   if (order.get32(p + kOffMark) != kByteOrderMark) {

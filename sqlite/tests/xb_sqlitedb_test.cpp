@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <memory>
 #include <string>
 
@@ -78,7 +80,9 @@ TEST(SQLiteFactories, Generation2FilesNeverReachTheNewerEngine) {
   ASSERT_NE(direct.LastError(), nullptr);
   Connection byVersion(XB_SQLiteDB::NewByVersion(path.c_str(), 3));
   EXPECT_FALSE(byVersion->IsOpen());
-  EXPECT_EQ(XB_SQLiteTestDir::Read(journal), "journal content");
+  // Only the older engine looked at the journal, under its own rule: one too
+  // short for a journal header is deleted and the database left as it is.
+  EXPECT_FALSE(std::filesystem::exists(journal));
   EXPECT_EQ(XB_SQLiteTestDir::Read(path), body);
 
   // NewAuto hands such a file to the older engine only (which may then

@@ -96,6 +96,9 @@ TEST_F(Disk, OpenCreatesMissingFilesAndRefusesOthers) {
   EXPECT_EQ(missing.open(dir_).code, s2::kCantOpen);
 }
 
+/* The identification text with its closing NUL. */
+const char kMagicPrefix[] = "** This file contains an SQLite 2.1 database **";
+
 TEST_F(Disk, ForeignFilesAreRefusedAndNeverWritten) {
   std::string foreign = "SQLite format 3" + std::string(2000, '\x01');
   writeFile(db_, foreign);
@@ -108,9 +111,18 @@ TEST_F(Disk, ForeignFilesAreRefusedAndNeverWritten) {
   EXPECT_EQ(file.store(tableImage(1)).code, s2::kMisuse);
   EXPECT_EQ(readFile(db_), foreign);
 
-  /* Under one page nothing is checked: an empty database, overwritten by
-  ** the first write. */
-  writeFile(db_, "garbage");
+  /* However short: a few bytes of text are no database either. */
+  for (std::string shortText : {std::string("garbage"), std::string(47, '*'),
+                                std::string(kMagicPrefix, 20)}) {
+    writeFile(db_, shortText);
+    EXPECT_EQ(file.load(image).code, s2::kNotADb) << shortText;
+    EXPECT_EQ(file.store(tableImage(2)).code, s2::kMisuse);
+    EXPECT_EQ(readFile(db_), shortText);
+  }
+
+  /* The identification text on a file shorter than a page: an empty
+  ** database, which the first write fills. */
+  writeFile(db_, std::string(kMagicPrefix, 48));
   ASSERT_TRUE(file.load(image).ok());
   ASSERT_TRUE(file.store(tableImage(2)).ok());
   s2::Image back;
