@@ -422,6 +422,11 @@ Status File::writeInPlace(const std::string &fresh) {
     changed.push_back(page);
     if (existed) records.push_back({page, loadedBytes_.data() + offset});
   }
+  /* Pages cut off by a shrinking write are journaled too: a rollback must
+  ** bring back their content, not just the old length. */
+  for (uint32_t page = newPages + 1; page <= originalPages; page++) {
+    records.push_back({page, loadedBytes_.data() + size_t(page - 1) * kPageSize});
+  }
   Status status = writeJournal(journalPath_, originalPages, records);
   if (!status.ok()) return status;
 

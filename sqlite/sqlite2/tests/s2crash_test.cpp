@@ -118,7 +118,7 @@ bool WaitForByte(int fd) {
 /* Disabled while the writer leaves the pages a shrinking write truncates
 ** out of the journal: a kill after the truncation and before the journal
 ** is deleted makes the playback restore those pages as zeros. */
-TEST(CrashRecovery, DISABLED_KilledWriterLeavesOldOrNewContent) {
+TEST(CrashRecovery, KilledWriterLeavesOldOrNewContent) {
   TempDir dir;
   std::string path = dir.path() + "/crash.db";
   {
@@ -216,7 +216,7 @@ TEST(CrashRecovery, EveryCrashPointOfAGrowingWriteRollsBack) {
 /* The same when the new content is smaller: the pages the write cuts off
 ** the end of the file must come back too.  Disabled while the writer
 ** leaves those pages out of the journal. */
-TEST(CrashRecovery, DISABLED_EveryCrashPointOfAShrinkingWriteRollsBack) {
+TEST(CrashRecovery, EveryCrashPointOfAShrinkingWriteRollsBack) {
   TempDir dir;
   std::string path = dir.path() + "/points.db";
   for (int n = 1; n <= 2; n++) {
