@@ -396,8 +396,9 @@ Status File::store(const Image &image) {
   }
   status = writeInPlace(fresh);
   if (status.ok()) {
+    /* Only the schema rows are remembered: the root pages just assigned. */
     Image schema;
-    Status reread = readImage(fresh, schema);
+    Status reread = readSchema(fresh, schema);
     if (reread.ok()) remember(std::move(fresh), schema);
     verifiedUnderLock_ = true;
   }

@@ -299,6 +299,10 @@ Status probeFile(const std::string &path, bool *generation2);
 /* Reads database BYTES into IMAGE. */
 Status readImage(std::string_view bytes, Image &image);
 
+/* Reads only the header values and the sqlite_master rows of BYTES into
+** IMAGE (no table rows, no check of the other trees). */
+Status readSchema(std::string_view bytes, Image &image);
+
 /* Builds the bytes of a format 4 file in native byte order holding IMAGE.
 ** PREVIOUS (may be null) is the image of the file being replaced: its schema
 ** rows decide whether the schema cookie advances; the meta values other

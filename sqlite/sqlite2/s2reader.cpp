@@ -308,7 +308,7 @@ bool isIndexEntry(const MasterEntry &e) { return sameName(e.type, "index"); }
 ** that begins with the identification text, are empty databases; any other
 ** content without that text is no database, however short, so that nothing
 ** of it is ever overwritten. */
-Status readImage(std::string_view bytes, Image &image) {
+static Status readFile(std::string_view bytes, Image &image, bool withRows) {
   image = Image();
   if (bytes.empty()) return Status::success();
   const unsigned char *p = reinterpret_cast<const unsigned char *>(bytes.data());
@@ -344,6 +344,7 @@ Status readImage(std::string_view bytes, Image &image) {
   Status status = readMaster(reader, image);
   if (!status.ok()) return status;
   if (image.fileFormat == 1) orderFormatOneSchema(image);
+  if (!withRows) return Status::success();
 
   for (const MasterEntry &entry : image.master) {
     if (isIndexEntry(entry)) {
@@ -371,6 +372,15 @@ Status readImage(std::string_view bytes, Image &image) {
     return Status::failure(kCorrupt, kMalformed);
   }
   return Status::success();
+}
+
+Status readImage(std::string_view bytes, Image &image) {
+  return readFile(bytes, image, true);
+}
+
+/* Reads the header and sqlite_master of database BYTES into IMAGE. */
+Status readSchema(std::string_view bytes, Image &image) {
+  return readFile(bytes, image, false);
 }
 
 }  // namespace s2

@@ -326,6 +326,23 @@ int findColumn(const TableDef &table, std::string_view name) {
   return -1;
 }
 
+/* Finds the columns of a constraint over NAMES (empty: the column just
+** defined) in TABLE; returns false, with the parser's error set, when a
+** name is no column of the table. */
+bool constraintColumns(Parser &p, const TableDef &table, const std::vector<std::string> &names,
+                       std::vector<int> &columns) {
+  if (names.empty()) {
+    columns.push_back(int(table.columns.size()) - 1);
+    return true;
+  }
+  for (const std::string &n : names) {
+    int c = findColumn(table, n);
+    if (c < 0) return p.fail("table " + table.name + " has no column named " + n);
+    columns.push_back(c);
+  }
+  return true;
+}
+
 /* Applies a PRIMARY KEY over NAMES (empty: the last column) to TABLE. */
 bool addPrimaryKey(Parser &p, TableDef &table, bool &hasPrimaryKey,
                    const std::vector<std::string> &names) {
@@ -334,15 +351,7 @@ bool addPrimaryKey(Parser &p, TableDef &table, bool &hasPrimaryKey,
   }
   hasPrimaryKey = true;
   std::vector<int> columns;
-  if (names.empty()) {
-    columns.push_back(int(table.columns.size()) - 1);
-  } else {
-    for (const std::string &n : names) {
-      int c = findColumn(table, n);
-      if (c < 0) return p.fail("table " + table.name + " has no column named " + n);
-      columns.push_back(c);
-    }
-  }
+  if (!constraintColumns(p, table, names, columns)) return false;
   if (columns.size() == 1 && sameName(table.columns[columns[0]].declaredType, "INTEGER")) {
     table.rowidColumn = columns[0];
     return true;
@@ -354,15 +363,7 @@ bool addPrimaryKey(Parser &p, TableDef &table, bool &hasPrimaryKey,
 /* Applies a UNIQUE over NAMES (empty: the last column) to TABLE. */
 bool addUnique(Parser &p, TableDef &table, const std::vector<std::string> &names) {
   std::vector<int> columns;
-  if (names.empty()) {
-    columns.push_back(int(table.columns.size()) - 1);
-  } else {
-    for (const std::string &n : names) {
-      int c = findColumn(table, n);
-      if (c < 0) return p.fail("table " + table.name + " has no column named " + n);
-      columns.push_back(c);
-    }
-  }
+  if (!constraintColumns(p, table, names, columns)) return false;
   addAutoIndex(table, std::move(columns));
   return true;
 }
