@@ -24,20 +24,20 @@ struct ParamDateTime {
   int minute = 0;
   int second = 0;
   /* True when all six fields agree. */
-  bool operator==(const ParamDateTime &other) const = default;
+  bool operator==(const ParamDateTime& other) const = default;
 };
 
 class ParamControls {
-public:
+ public:
   /* The kinds of control a dialog line is made of. */
   enum Kind {
-    CONTROL_LABEL,      /* static text with a sunken edge, vertically centred */
-    CONTROL_EDIT,       /* one-line edit field, style bits below */
-    CONTROL_DISPLAY,    /* read-only right-aligned text */
-    CONTROL_CHECK,      /* check box with its text left of the box */
-    CONTROL_BUTTON,     /* push button */
-    CONTROL_DATE,       /* date picker in date form */
-    CONTROL_TIME        /* date picker in time form */
+    CONTROL_LABEL,   /* static text with a sunken edge, vertically centred */
+    CONTROL_EDIT,    /* one-line edit field, style bits below */
+    CONTROL_DISPLAY, /* read-only right-aligned text */
+    CONTROL_CHECK,   /* check box with its text left of the box */
+    CONTROL_BUTTON,  /* push button */
+    CONTROL_DATE,    /* date picker in date form */
+    CONTROL_TIME     /* date picker in time form */
   };
 
   /* Style bits of an edit control; they combine. */
@@ -50,8 +50,8 @@ public:
 
   /* Notifications a control sends to its dialog. */
   enum Event {
-    EVENT_CHANGED,      /* the user changed the control's value */
-    EVENT_PRESSED       /* a push button was pressed */
+    EVENT_CHANGED, /* the user changed the control's value */
+    EVENT_PRESSED  /* a push button was pressed */
   };
 
   virtual ~ParamControls() = default;
@@ -62,13 +62,13 @@ public:
   ** accessibility find controls by it).  Returns a handle above 0, or 0
   ** when the control could not be made.
   */
-  virtual int Create(Kind kind, unsigned style, int id, const XB_String &name) = 0;
+  virtual int Create(Kind kind, unsigned style, int id, const XB_String& name) = 0;
   /* Destroys a control; an unknown handle is ignored. */
   virtual void Destroy(int control) = 0;
   /* Moves a control to a rectangle of its parent. */
-  virtual void Move(int control, const ParamRect &where) = 0;
+  virtual void Move(int control, const ParamRect& where) = 0;
   /* Sets a control's text (a check box's text is its caption). */
-  virtual void SetText(int control, const XB_String &text) = 0;
+  virtual void SetText(int control, const XB_String& text) = 0;
   /* Returns a control's text; empty for an unknown handle. */
   virtual XB_String GetText(int control) const = 0;
   /* Ticks or clears a check box. */
@@ -79,7 +79,7 @@ public:
   ** Sets a date picker.  Returns false, leaving the picker as it was,
   ** when the value is not a valid date (date form) or time (time form).
   */
-  virtual bool SetDateTime(int control, const ParamDateTime &when) = 0;
+  virtual bool SetDateTime(int control, const ParamDateTime& when) = 0;
   /* Returns a date picker's value. */
   virtual ParamDateTime GetDateTime(int control) const = 0;
   /*
@@ -87,7 +87,7 @@ public:
   ** Returns true and the chosen folder in path, or false when the user
   ** cancelled.
   */
-  virtual bool BrowseFolder(const XB_String &title, XB_String &path) = 0;
+  virtual bool BrowseFolder(const XB_String& title, XB_String& path) = 0;
 };
 
 #endif

@@ -19,25 +19,25 @@
 #include "xb_value.h"
 
 class ParamLine {
-public:
+ public:
   /*
   ** A line serving the parameter key, drawing its controls through
   ** controls, with the given control identifier (0xFFFF for lines
   ** without input).
   */
-  ParamLine(ParamControls *controls, const XB_String &key, int id);
+  ParamLine(ParamControls* controls, const XB_String& key, int id);
   virtual ~ParamLine();
-  ParamLine(const ParamLine &) = delete;
-  ParamLine &operator=(const ParamLine &) = delete;
+  ParamLine(const ParamLine&) = delete;
+  ParamLine& operator=(const ParamLine&) = delete;
 
   /* Chooses how the line divides its width (ParamLineLayout::Mode). */
   virtual void SetMode(int mode);
   /* Creates the line's controls; returns false when one could not be made. */
   virtual bool Create(unsigned style) = 0;
   /* Sets the label's text. */
-  virtual void SetLabel(const XB_String &text);
+  virtual void SetLabel(const XB_String& text);
   /* Shows a value's display text in the input control. */
-  virtual void SetText(const XB_String &text);
+  virtual void SetText(const XB_String& text);
   /* Returns the value the input control holds now. */
   virtual XB_Value GetValue() const;
   /* Reacts to a notification of one of the line's controls. */
@@ -48,22 +48,22 @@ public:
   */
   virtual bool HasChanged() const;
   /* Moves the line's controls into a line rectangle. */
-  virtual void Move(const ParamRect &line, int labelWidth);
+  virtual void Move(const ParamRect& line, int labelWidth);
 
   /* The parameter key the line serves. */
-  const XB_String &Key() const { return key_; }
+  const XB_String& Key() const { return key_; }
   /* The line's control identifier. */
   int Id() const { return id_; }
   /* The layout mode. */
   int Mode() const { return mode_; }
   /* Where the line put its controls at the last Move. */
-  const ParamLinePlaces &Places() const { return places_; }
+  const ParamLinePlaces& Places() const { return places_; }
 
-protected:
+ protected:
   /* Creates the label control; returns false on failure. */
   bool CreateLabel();
 
-  ParamControls *controls_;
+  ParamControls* controls_;
   XB_String key_;
   int id_;
   int mode_ = ParamLineLayout::MODE_NARROW;
@@ -78,13 +78,13 @@ protected:
 ** passwords (centred, mode 2).
 */
 class ParamEditLine : public ParamLine {
-public:
+ public:
   using ParamLine::ParamLine;
   bool Create(unsigned style) override;
-  void SetText(const XB_String &text) override;
+  void SetText(const XB_String& text) override;
   bool HasChanged() const override;
 
-protected:
+ protected:
   XB_String loadedText_;
 };
 
@@ -92,14 +92,14 @@ protected:
 ** Edit field with a "..." button that opens the folder browser.
 */
 class ParamFolderLine : public ParamEditLine {
-public:
+ public:
   using ParamEditLine::ParamEditLine;
   ~ParamFolderLine() override;
   bool Create(unsigned style) override;
   void OnChange(ParamControls::Event event) override;
-  void Move(const ParamRect &line, int labelWidth) override;
+  void Move(const ParamRect& line, int labelWidth) override;
 
-private:
+ private:
   int button_ = 0;
 };
 
@@ -108,10 +108,10 @@ private:
 ** side and gives back the value without them.
 */
 class ParamDisplayLine : public ParamLine {
-public:
+ public:
   using ParamLine::ParamLine;
   bool Create(unsigned style) override;
-  void SetText(const XB_String &text) override;
+  void SetText(const XB_String& text) override;
   XB_Value GetValue() const override;
   bool HasChanged() const override;
 };
@@ -120,29 +120,29 @@ public:
 ** A label over the whole line; carries no value.
 */
 class ParamHeadingLine : public ParamLine {
-public:
+ public:
   using ParamLine::ParamLine;
   bool Create(unsigned style) override;
-  void SetText(const XB_String &text) override;
+  void SetText(const XB_String& text) override;
   XB_Value GetValue() const override;
   bool HasChanged() const override;
-  void Move(const ParamRect &line, int labelWidth) override;
+  void Move(const ParamRect& line, int labelWidth) override;
 };
 
 /*
 ** A check box over the whole line, its caption left of the box.
 */
 class ParamCheckLine : public ParamLine {
-public:
+ public:
   using ParamLine::ParamLine;
   bool Create(unsigned style) override;
-  void SetLabel(const XB_String &text) override;
-  void SetText(const XB_String &text) override;
+  void SetLabel(const XB_String& text) override;
+  void SetText(const XB_String& text) override;
   XB_Value GetValue() const override;
   bool HasChanged() const override;
-  void Move(const ParamRect &line, int labelWidth) override;
+  void Move(const ParamRect& line, int labelWidth) override;
 
-private:
+ private:
   bool loadedCheck_ = false;
 };
 
@@ -150,11 +150,10 @@ private:
 ** A date picker in date form ("YYYY-MM-DD") or in time form ("HH:MM:SS").
 */
 class ParamDateLine : public ParamLine {
-public:
-  ParamDateLine(ParamControls *controls, const XB_String &key, int id,
-                bool timeForm);
+ public:
+  ParamDateLine(ParamControls* controls, const XB_String& key, int id, bool timeForm);
   bool Create(unsigned style) override;
-  void SetText(const XB_String &text) override;
+  void SetText(const XB_String& text) override;
   XB_Value GetValue() const override;
   bool HasChanged() const override;
 
@@ -164,11 +163,11 @@ public:
   ** Reads a date or time text by the positions of its fields in
   ** "YYYY-MM-DD" or "HH:MM:SS"; missing digits read as 0.
   */
-  static ParamDateTime ParseText(const XB_String &text, bool timeForm);
+  static ParamDateTime ParseText(const XB_String& text, bool timeForm);
   /* The text form of a picker value. */
-  static XB_String FormatText(const ParamDateTime &when, bool timeForm);
+  static XB_String FormatText(const ParamDateTime& when, bool timeForm);
 
-private:
+ private:
   bool timeForm_;
   ParamDateTime shown_;
 };

@@ -8,22 +8,19 @@
 ** at its top.  The label width is a third of the usable width minus one
 ** spacing.  Returns false when nothing of the area remains.
 */
-bool ParamLineLayout::Begin(const ParamRect &area)
-{
-  ParamRect inner{area.left + kSpacing, area.top + kSpacing,
-                  area.right - kSpacing, area.bottom - kSpacing};
-  current_ = ParamRect{inner.left, inner.top, inner.right,
-                       inner.top + kControlHeight};
+bool ParamLineLayout::Begin(const ParamRect& area) {
+  ParamRect inner{area.left + kSpacing, area.top + kSpacing, area.right - kSpacing,
+                  area.bottom - kSpacing};
+  current_ = ParamRect{inner.left, inner.top, inner.right, inner.top + kControlHeight};
   labelWidth_ = (inner.Width() - kSpacing) / 3;
-  if( labelWidth_ < 0 ) labelWidth_ = 0;
+  if (labelWidth_ < 0) labelWidth_ = 0;
   return inner.Width() > 0 && inner.Height() > 0;
 }
 
 /*
 ** Moves the current line one line height down.
 */
-void ParamLineLayout::Advance()
-{
+void ParamLineLayout::Advance() {
   current_.top += kLineHeight;
   current_.bottom += kLineHeight;
 }
@@ -34,20 +31,18 @@ void ParamLineLayout::Advance()
 ** input one label width at the right; MODE_WIDE is the other way round;
 ** MODE_SPLIT divides at the middle with 5 pixels free on either side.
 */
-ParamLinePlaces ParamLineLayout::Split(Mode mode, const ParamRect &line,
-                                       int labelWidth)
-{
+ParamLinePlaces ParamLineLayout::Split(Mode mode, const ParamRect& line, int labelWidth) {
   ParamLinePlaces places;
   places.label = line;
   places.input = line;
-  switch( mode ){
+  switch (mode) {
     case MODE_NARROW:
-      places.label.right = line.left + 2*labelWidth;
+      places.label.right = line.left + 2 * labelWidth;
       places.input.left = line.right - labelWidth;
       break;
     case MODE_WIDE:
       places.label.right = line.left + labelWidth;
-      places.input.left = line.right - 2*labelWidth;
+      places.input.left = line.right - 2 * labelWidth;
       break;
     case MODE_SPLIT: {
       int middle = (line.left + line.right) / 2;

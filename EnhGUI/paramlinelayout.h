@@ -10,7 +10,7 @@
 #include "paramrect.h"
 
 class ParamLineLayout {
-public:
+ public:
   /* Pixels between the lines' area and the window's edges. */
   static constexpr int kSpacing = 10;
   /* Vertical distance from one line to the next. */
@@ -22,19 +22,19 @@ public:
 
   /* How a line divides its width between label and input. */
   enum Mode {
-    MODE_SPLIT = 0,     /* halves, 5 pixels kept free on each side of the middle */
-    MODE_NARROW = 1,    /* label two thirds, input one third */
-    MODE_WIDE = 2       /* label one third, input two thirds */
+    MODE_SPLIT = 0,  /* halves, 5 pixels kept free on each side of the middle */
+    MODE_NARROW = 1, /* label two thirds, input one third */
+    MODE_WIDE = 2    /* label one third, input two thirds */
   };
 
   /*
   ** Starts a layout in the given rectangle.  Returns false, leaving no
   ** usable layout, when the rectangle is too small to hold one line.
   */
-  bool Begin(const ParamRect &area);
+  bool Begin(const ParamRect& area);
 
   /* The rectangle the next line takes. */
-  const ParamRect &CurrentLine() const { return current_; }
+  const ParamRect& CurrentLine() const { return current_; }
   /* Width of a label in the current layout. */
   int LabelWidth() const { return labelWidth_; }
   /* Moves the current line rectangle down by one line. */
@@ -44,9 +44,9 @@ public:
   ** Splits a line rectangle between label and input according to a mode,
   ** with the given label width.  Returns the two places (no button).
   */
-  static ParamLinePlaces Split(Mode mode, const ParamRect &line, int labelWidth);
+  static ParamLinePlaces Split(Mode mode, const ParamRect& line, int labelWidth);
 
-private:
+ private:
   ParamRect current_;
   int labelWidth_ = 0;
 };

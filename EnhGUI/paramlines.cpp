@@ -21,23 +21,19 @@ enum {
 /*
 ** Lines drawn through controls; no line exists yet.
 */
-ParamLines::ParamLines(ParamControls *controls) : controls_(controls)
-{
-}
+ParamLines::ParamLines(ParamControls* controls) : controls_(controls) {}
 
 /*
 ** Deletes the lines and with them their controls.
 */
-ParamLines::~ParamLines()
-{
+ParamLines::~ParamLines() {
   Clear();
 }
 
 /*
 ** Deletes every line.
 */
-void ParamLines::Clear()
-{
+void ParamLines::Clear() {
   lines_.clear();
 }
 
@@ -45,8 +41,7 @@ void ParamLines::Clear()
 ** Starts the layout in rect and resets the identifiers.  Returns whether
 ** the rectangle leaves room for lines.
 */
-bool ParamLines::Begin(const ParamRect &rect)
-{
+bool ParamLines::Begin(const ParamRect& rect) {
   nextId_ = kFirstId;
   return layout_.Begin(rect);
 }
@@ -55,12 +50,11 @@ bool ParamLines::Begin(const ParamRect &rect)
 ** Begins the layout and adds the line of every member's descriptor.
 ** Returns whether Begin succeeded, whatever the single lines did.
 */
-bool ParamLines::Create(const ParamRect &rect, XB_ParameterSetAuto &set)
-{
+bool ParamLines::Create(const ParamRect& rect, XB_ParameterSetAuto& set) {
   bool started = Begin(rect);
-  for(int i = 0; i<set.Count(); i++){
-    XB_Parameter *member = set.Item(i);
-    if( member && member->GetInfo() ) AddLine(member->GetInfo());
+  for (int i = 0; i < set.Count(); i++) {
+    XB_Parameter* member = set.Item(i);
+    if (member && member->GetInfo()) AddLine(member->GetInfo());
   }
   return started;
 }
@@ -70,15 +64,13 @@ bool ParamLines::Create(const ParamRect &rect, XB_ParameterSetAuto &set)
 ** null for a type that gets no line.  Only lines with an input control
 ** take an identifier.
 */
-std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type,
-                                                const XB_String &key,
-                                                unsigned &style)
-{
+std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type, const XB_String& key,
+                                                unsigned& style) {
   using C = ParamControls;
   std::unique_ptr<ParamLine> line;
   int mode = ParamLineLayout::MODE_NARROW;
   style = 0;
-  switch( type ){
+  switch (type) {
     case PT_INT:
       line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
       style = C::EDIT_NUMBER | C::EDIT_RIGHT;
@@ -114,28 +106,25 @@ std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type,
       break;
     case PT_DATE:
     case PT_TIME:
-      line = std::make_unique<ParamDateLine>(controls_, key, nextId_,
-                                             type==PT_TIME);
+      line = std::make_unique<ParamDateLine>(controls_, key, nextId_, type == PT_TIME);
       break;
     default:
       return nullptr;
   }
   line->SetMode(mode);
-  if( line->Id()!=kNoId ) nextId_++;
+  if (line->Id() != kNoId) nextId_++;
   return line;
 }
 
 /*
 ** Adds the line for a descriptor, see paramlines.h.
 */
-bool ParamLines::AddLine(const XB_ParameterInfo *info)
-{
-  if( info==nullptr ) return false;
+bool ParamLines::AddLine(const XB_ParameterInfo* info) {
+  if (info == nullptr) return false;
   unsigned style = 0;
-  std::unique_ptr<ParamLine> line = MakeLine(info->GetType(), info->Key(),
-                                             style);
-  if( !line ) return true;
-  if( !line->Create(style) ) return false;
+  std::unique_ptr<ParamLine> line = MakeLine(info->GetType(), info->Key(), style);
+  if (!line) return true;
+  if (!line->Create(style)) return false;
   Place(line.release(), info->Label());
   return true;
 }
@@ -143,12 +132,11 @@ bool ParamLines::AddLine(const XB_ParameterInfo *info)
 /*
 ** Adds a wide edit line with its own key, label and initial text.
 */
-bool ParamLines::AddEditLine(const XB_String &key, const XB_String &label,
-                             const XB_String &text, unsigned style)
-{
+bool ParamLines::AddEditLine(const XB_String& key, const XB_String& label, const XB_String& text,
+                             unsigned style) {
   auto line = std::make_unique<ParamEditLine>(controls_, key, nextId_++);
   line->SetMode(ParamLineLayout::MODE_WIDE);
-  if( !line->Create(style) ) return false;
+  if (!line->Create(style)) return false;
   line->SetText(text);
   Place(line.release(), label);
   return true;
@@ -159,8 +147,7 @@ bool ParamLines::AddEditLine(const XB_String &key, const XB_String &label,
 ** them again), moves it to the
 ** current line rectangle, takes ownership and advances the layout.
 */
-void ParamLines::Place(ParamLine *line, const XB_String &label)
-{
+void ParamLines::Place(ParamLine* line, const XB_String& label) {
   XB_String padded(" ");
   padded += label;
   padded += " ";
@@ -173,10 +160,9 @@ void ParamLines::Place(ParamLine *line, const XB_String &label)
 /*
 ** Moves every line to its place in a new rectangle, keeping identifiers.
 */
-void ParamLines::Relayout(const ParamRect &rect)
-{
+void ParamLines::Relayout(const ParamRect& rect) {
   layout_.Begin(rect);
-  for(auto &line : lines_){
+  for (auto& line : lines_) {
     line->Move(layout_.CurrentLine(), layout_.LabelWidth());
     layout_.Advance();
   }
@@ -186,11 +172,10 @@ void ParamLines::Relayout(const ParamRect &rect)
 ** Loads every line from its member's display text (a member without a
 ** value shows as empty), or saves the value of every changed line.
 */
-bool ParamLines::Exchange(bool save, XB_ParameterSetAuto &set)
-{
-  for(auto &line : lines_){
-    if( save ){
-      if( line->HasChanged() ) set.SetValueByKey(line->Key(), line->GetValue());
+bool ParamLines::Exchange(bool save, XB_ParameterSetAuto& set) {
+  for (auto& line : lines_) {
+    if (save) {
+      if (line->HasChanged()) set.SetValueByKey(line->Key(), line->GetValue());
       continue;
     }
     XB_Value value;
@@ -203,11 +188,10 @@ bool ParamLines::Exchange(bool save, XB_ParameterSetAuto &set)
 /*
 ** Hands a notification to the line with the identifier.
 */
-void ParamLines::Notify(int id, ParamControls::Event event)
-{
-  if( id==kNoId ) return;
-  for(auto &line : lines_){
-    if( line->Id()==id ){
+void ParamLines::Notify(int id, ParamControls::Event event) {
+  if (id == kNoId) return;
+  for (auto& line : lines_) {
+    if (line->Id() == id) {
       line->OnChange(event);
       return;
     }
@@ -217,19 +201,17 @@ void ParamLines::Notify(int id, ParamControls::Event event)
 /*
 ** Returns the line at index, or null.
 */
-ParamLine *ParamLines::Line(int index) const
-{
-  if( index<0 || index>=Count() ) return nullptr;
+ParamLine* ParamLines::Line(int index) const {
+  if (index < 0 || index >= Count()) return nullptr;
   return lines_[static_cast<size_t>(index)].get();
 }
 
 /*
 ** Returns the line serving key, or null.
 */
-ParamLine *ParamLines::FindLine(const XB_String &key) const
-{
-  for(auto &line : lines_){
-    if( line->Key()==key ) return line.get();
+ParamLine* ParamLines::FindLine(const XB_String& key) const {
+  for (auto& line : lines_) {
+    if (line->Key() == key) return line.get();
   }
   return nullptr;
 }

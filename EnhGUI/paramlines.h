@@ -19,47 +19,47 @@ class XB_ParameterInfo;
 class XB_ParameterSetAuto;
 
 class ParamLines {
-public:
+ public:
   /* Identifier of the first line that has an input control. */
   static constexpr int kFirstId = 0x2000;
   /* Identifier of lines without input control. */
   static constexpr int kNoId = 0xFFFF;
 
   /* Lines drawn through controls (the parent window's operations). */
-  explicit ParamLines(ParamControls *controls);
+  explicit ParamLines(ParamControls* controls);
   virtual ~ParamLines();
-  ParamLines(const ParamLines &) = delete;
-  ParamLines &operator=(const ParamLines &) = delete;
+  ParamLines(const ParamLines&) = delete;
+  ParamLines& operator=(const ParamLines&) = delete;
 
   /*
   ** Moves values between the lines and set: loading shows every line's
   ** member value; saving hands back the value of every line the user
   ** changed since loading (a missing member is created).  Returns true.
   */
-  virtual bool Exchange(bool save, XB_ParameterSetAuto &set);
+  virtual bool Exchange(bool save, XB_ParameterSetAuto& set);
   /*
   ** Starts a layout in rect and adds a line for every member of set that
   ** has a descriptor.  Returns whether the layout could start.
   */
-  virtual bool Create(const ParamRect &rect, XB_ParameterSetAuto &set);
+  virtual bool Create(const ParamRect& rect, XB_ParameterSetAuto& set);
   /* Deletes all lines and their controls. */
   virtual void Clear();
   /* Starts a layout in rect; identifiers start again at kFirstId. */
-  virtual bool Begin(const ParamRect &rect);
+  virtual bool Begin(const ParamRect& rect);
   /*
   ** Adds the line for a descriptor.  Returns false when there is no
   ** descriptor or a control could not be made; a type without line kind
   ** adds nothing and returns true.
   */
-  virtual bool AddLine(const XB_ParameterInfo *info);
+  virtual bool AddLine(const XB_ParameterInfo* info);
   /* Adds an edit line with the given key, label, text and edit style. */
-  virtual bool AddEditLine(const XB_String &key, const XB_String &label,
-                           const XB_String &text, unsigned style);
+  virtual bool AddEditLine(const XB_String& key, const XB_String& label, const XB_String& text,
+                           unsigned style);
   /* Labels a line, moves it to the current line and appends it. */
-  virtual void Place(ParamLine *line, const XB_String &label);
+  virtual void Place(ParamLine* line, const XB_String& label);
 
   /* Lays the existing lines out again in rect (after a resize). */
-  void Relayout(const ParamRect &rect);
+  void Relayout(const ParamRect& rect);
   /*
   ** Passes a control's notification to the line it belongs to; unknown
   ** identifiers are ignored.
@@ -69,18 +69,17 @@ public:
   /* Number of lines. */
   int Count() const { return static_cast<int>(lines_.size()); }
   /* Line at index, or null outside the list. */
-  ParamLine *Line(int index) const;
+  ParamLine* Line(int index) const;
   /* Line serving key, or null. */
-  ParamLine *FindLine(const XB_String &key) const;
+  ParamLine* FindLine(const XB_String& key) const;
   /* The layout of the lines. */
-  const ParamLineLayout &Layout() const { return layout_; }
+  const ParamLineLayout& Layout() const { return layout_; }
 
-private:
+ private:
   /* Makes the line kind for a type; null for types without line. */
-  std::unique_ptr<ParamLine> MakeLine(unsigned type, const XB_String &key,
-                                      unsigned &style);
+  std::unique_ptr<ParamLine> MakeLine(unsigned type, const XB_String& key, unsigned& style);
 
-  ParamControls *controls_;
+  ParamControls* controls_;
   int nextId_ = kFirstId;
   ParamLineLayout layout_;
   std::vector<std::unique_ptr<ParamLine>> lines_;

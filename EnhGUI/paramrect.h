@@ -21,7 +21,7 @@ struct ParamRect {
   /* Height of the rectangle in pixels. */
   int Height() const { return bottom - top; }
   /* True when all four edges agree. */
-  bool operator==(const ParamRect &other) const = default;
+  bool operator==(const ParamRect& other) const = default;
 };
 
 /*

@@ -14,54 +14,44 @@
 /*
 ** A dialog for set with OK and Cancel.
 */
-ParamsDialog::ParamsDialog(XB_ParameterSetAuto &set, const XB_String &title,
-                           QWidget *parent)
-  : ParamsDialog(set, title, true, false, parent)
-{
-}
+ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, QWidget* parent)
+    : ParamsDialog(set, title, true, false, parent) {}
 
 /*
 ** A dialog for set with the given buttons and line area; see the header.
 */
-ParamsDialog::ParamsDialog(XB_ParameterSetAuto &set, const XB_String &title,
-                           bool withCancel, bool narrowLines, QWidget *parent)
-  : QDialog(parent), set_(set), controls_(this), lines_(&controls_),
-    narrowLines_(narrowLines)
-{
+ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, bool withCancel,
+                           bool narrowLines, QWidget* parent)
+    : QDialog(parent), set_(set), controls_(this), lines_(&controls_), narrowLines_(narrowLines) {
   XB_String caption = title;
-  if( caption.IsEmpty() ) caption = set.Name();
-  if( caption.IsEmpty() ) caption = "Dialog";
-  setWindowTitle(QString::fromLatin1(caption.Data(),
-                                     static_cast<qsizetype>(caption.Length())));
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                 | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+  if (caption.IsEmpty()) caption = set.Name();
+  if (caption.IsEmpty()) caption = "Dialog";
+  setWindowTitle(QString::fromLatin1(caption.Data(), static_cast<qsizetype>(caption.Length())));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setSizeGripEnabled(true);
-  controls_.SetNotifier([this](int id, ParamControls::Event event){
-    lines_.Notify(id, event);
-  });
+  controls_.SetNotifier([this](int id, ParamControls::Event event) { lines_.Notify(id, event); });
   okButton_ = MakeButton("OK", "ok");
   okButton_->setDefault(true);
-  connect(okButton_, &QPushButton::clicked, this, [this]{ OnOk(); });
-  if( withCancel ){
+  connect(okButton_, &QPushButton::clicked, this, [this] { OnOk(); });
+  if (withCancel) {
     cancelButton_ = MakeButton("Cancel", "cancel");
-    connect(cancelButton_, &QPushButton::clicked, this, [this]{ done(2); });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { done(2); });
   }
 }
 
 /*
 ** The lines go before the controls they draw through.
 */
-ParamsDialog::~ParamsDialog()
-{
+ParamsDialog::~ParamsDialog() {
   lines_.Clear();
 }
 
 /*
 ** Returns a visible tab-stop push button in the default font.
 */
-QPushButton *ParamsDialog::MakeButton(const char *text, const char *name)
-{
-  auto *button = new QPushButton(QString::fromLatin1(text), this);
+QPushButton* ParamsDialog::MakeButton(const char* text, const char* name) {
+  auto* button = new QPushButton(QString::fromLatin1(text), this);
   button->setObjectName(QString::fromLatin1(name));
   button->setFocusPolicy(Qt::StrongFocus);
   button->setAutoDefault(false);
@@ -73,22 +63,18 @@ QPushButton *ParamsDialog::MakeButton(const char *text, const char *name)
 ** Reads the measures of the layout from the style and the screen, see
 ** the header.
 */
-ParamMetrics ParamsDialog::CurrentMetrics(const QWidget *widget)
-{
+ParamMetrics ParamsDialog::CurrentMetrics(const QWidget* widget) {
   ParamMetrics metrics;
-  QStyle *style = widget ? widget->style() : QApplication::style();
-  int frame = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr,
-                                 widget);
+  QStyle* style = widget ? widget->style() : QApplication::style();
+  int frame = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, widget);
   int title = style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, widget);
   metrics.frameWidth = frame;
   metrics.frameHeight = frame;
-  metrics.minWindowHeight = title + 2*frame;
-  metrics.iconHeight = style->pixelMetric(QStyle::PM_LargeIconSize, nullptr,
-                                          widget);
-  metrics.scrollArrowHeight = style->pixelMetric(QStyle::PM_ScrollBarExtent,
-                                                 nullptr, widget);
-  QScreen *screen = widget ? widget->screen() : QGuiApplication::primaryScreen();
-  if( screen ){
+  metrics.minWindowHeight = title + 2 * frame;
+  metrics.iconHeight = style->pixelMetric(QStyle::PM_LargeIconSize, nullptr, widget);
+  metrics.scrollArrowHeight = style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, widget);
+  QScreen* screen = widget ? widget->screen() : QGuiApplication::primaryScreen();
+  if (screen) {
     QRect area = screen->availableGeometry();
     metrics.maximizedWidth = area.width();
     metrics.maximizedHeight = area.height();
@@ -100,15 +86,14 @@ ParamMetrics ParamsDialog::CurrentMetrics(const QWidget *widget)
 ** Sizes the window for the set's members, centres it in the screen's
 ** available area and creates the lines.
 */
-void ParamsDialog::Prepare()
-{
+void ParamsDialog::Prepare() {
   ParamMetrics metrics = CurrentMetrics(this);
   ParamsDialogLayout layout(metrics, set_.Count());
   ParamRect window = layout.WindowRect();
   int width = layout.ClientWidth();
   int height = layout.ClientHeight();
   QPoint origin;
-  if( QScreen *screen = this->screen() ) origin = screen->availableGeometry().topLeft();
+  if (QScreen* screen = this->screen()) origin = screen->availableGeometry().topLeft();
   resize(width, height);
   move(origin.x() + window.left, origin.y() + window.top);
   lines_.Clear();
@@ -120,16 +105,14 @@ void ParamsDialog::Prepare()
 /*
 ** Shows the set's values in the lines.
 */
-void ParamsDialog::LoadValues()
-{
+void ParamsDialog::LoadValues() {
   lines_.Exchange(false, set_);
 }
 
 /*
 ** Saves the lines into the set and ends the dialog as confirmed.
 */
-void ParamsDialog::OnOk()
-{
+void ParamsDialog::OnOk() {
   lines_.Exchange(true, set_);
   done(1);
 }
@@ -137,11 +120,9 @@ void ParamsDialog::OnOk()
 /*
 ** OK over the left quarter of the strip, Cancel over the right quarter.
 */
-void ParamsDialog::PlaceButtons(const ParamsDialogLayout &layout, int width,
-                                int height)
-{
-  auto place = [&](QPushButton *button, int quarter){
-    if( button==nullptr ) return;
+void ParamsDialog::PlaceButtons(const ParamsDialogLayout& layout, int width, int height) {
+  auto place = [&](QPushButton* button, int quarter) {
+    if (button == nullptr) return;
     ParamRect r = layout.ButtonRect(quarter, width, height);
     button->setGeometry(r.left, r.top, r.Width(), r.Height());
   };
@@ -152,8 +133,7 @@ void ParamsDialog::PlaceButtons(const ParamsDialogLayout &layout, int width,
 /*
 ** Lays lines and buttons out again for the current client size.
 */
-void ParamsDialog::ApplyLayout()
-{
+void ParamsDialog::ApplyLayout() {
   ParamsDialogLayout layout(CurrentMetrics(this), set_.Count());
   lines_.Relayout(layout.LinesRect(width(), height(), narrowLines_));
   PlaceButtons(layout, width(), height());
@@ -162,20 +142,18 @@ void ParamsDialog::ApplyLayout()
 /*
 ** Follows a change of the window size.
 */
-void ParamsDialog::resizeEvent(QResizeEvent *event)
-{
+void ParamsDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  if( prepared_ ) ApplyLayout();
+  if (prepared_) ApplyLayout();
 }
 
 /*
 ** Runs the dialog; see the header.
 */
-int ParamsDialog::DoModal()
-{
+int ParamsDialog::DoModal() {
   Prepare();
   LoadValues();
   int code = exec();
   hide();
-  return code==1 ? 1 : 0;
+  return code == 1 ? 1 : 0;
 }

@@ -19,13 +19,12 @@ class XB_ParameterSetAuto;
 
 class ParamsDialog : public QDialog {
   Q_OBJECT
-public:
+ public:
   /*
   ** A dialog for set.  The title is title, else the set's name, else
   ** "Dialog".  The dialog has no owner window unless parent is given.
   */
-  ParamsDialog(XB_ParameterSetAuto &set, const XB_String &title,
-               QWidget *parent = nullptr);
+  ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, QWidget* parent = nullptr);
   ~ParamsDialog() override;
 
   /*
@@ -35,9 +34,9 @@ public:
   virtual int DoModal();
 
   /* The lines of the dialog (empty until DoModal or Prepare). */
-  ParamLines &Lines() { return lines_; }
+  ParamLines& Lines() { return lines_; }
   /* The controls behind the lines. */
-  QtParamControls &Controls() { return controls_; }
+  QtParamControls& Controls() { return controls_; }
 
   /*
   ** The measures the layout needs, from the widget's style and screen:
@@ -46,13 +45,13 @@ public:
   ** the style's large icon, a scroll arrow is the scroll bar's extent, and
   ** the maximised area is the screen's available geometry.
   */
-  static ParamMetrics CurrentMetrics(const QWidget *widget);
+  static ParamMetrics CurrentMetrics(const QWidget* widget);
 
-protected:
+ protected:
   /* Constructor for derived dialogs: withCancel selects the Cancel button,
   ** narrowLines keeps the margin free left and right of the lines. */
-  ParamsDialog(XB_ParameterSetAuto &set, const XB_String &title,
-               bool withCancel, bool narrowLines, QWidget *parent);
+  ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, bool withCancel, bool narrowLines,
+               QWidget* parent);
 
   /* Sizes and centres the window and creates the lines (no values yet). */
   void Prepare();
@@ -61,20 +60,19 @@ protected:
   /* Handles OK: saves the lines into the set and ends with 1. */
   virtual void OnOk();
   /* Places the buttons in a client area of the given size. */
-  virtual void PlaceButtons(const ParamsDialogLayout &layout, int width,
-                            int height);
+  virtual void PlaceButtons(const ParamsDialogLayout& layout, int width, int height);
   /* Makes a visible push button with the given text and name. */
-  QPushButton *MakeButton(const char *text, const char *name);
+  QPushButton* MakeButton(const char* text, const char* name);
 
-  void resizeEvent(QResizeEvent *event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
-  XB_ParameterSetAuto &set_;
+  XB_ParameterSetAuto& set_;
   QtParamControls controls_;
   ParamLines lines_;
-  QPushButton *okButton_ = nullptr;
-  QPushButton *cancelButton_ = nullptr;
+  QPushButton* okButton_ = nullptr;
+  QPushButton* cancelButton_ = nullptr;
 
-private:
+ private:
   /* Places lines and buttons for the current client size. */
   void ApplyLayout();
 

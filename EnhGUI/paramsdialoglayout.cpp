@@ -11,17 +11,13 @@
 /*
 ** Remembers the metrics and the number of lines the dialog shows.
 */
-ParamsDialogLayout::ParamsDialogLayout(const ParamMetrics &metrics,
-                                       int lineCount)
-  : metrics_(metrics), lineCount_(std::max(lineCount, 0))
-{
-}
+ParamsDialogLayout::ParamsDialogLayout(const ParamMetrics& metrics, int lineCount)
+    : metrics_(metrics), lineCount_(std::max(lineCount, 0)) {}
 
 /*
 ** Returns the margin, the larger of the two frame measures.
 */
-int ParamsDialogLayout::Margin() const
-{
+int ParamsDialogLayout::Margin() const {
   return std::max(metrics_.frameWidth, metrics_.frameHeight);
 }
 
@@ -30,20 +26,17 @@ int ParamsDialogLayout::Margin() const
 ** button strip and three margins, but never less than a window with an
 ** icon and four scroll arrows needs.
 */
-int ParamsDialogLayout::ClientHeight() const
-{
+int ParamsDialogLayout::ClientHeight() const {
   const int line = ParamLineLayout::kLineHeight;
-  int minimum = metrics_.minWindowHeight + metrics_.iconHeight
-              + 4*metrics_.scrollArrowHeight;
-  int content = line + 3*Margin() + line*lineCount_;
+  int minimum = metrics_.minWindowHeight + metrics_.iconHeight + 4 * metrics_.scrollArrowHeight;
+  int content = line + 3 * Margin() + line * lineCount_;
   return std::max(minimum, content);
 }
 
 /*
 ** Returns the client width, a quarter of the maximised area.
 */
-int ParamsDialogLayout::ClientWidth() const
-{
+int ParamsDialogLayout::ClientWidth() const {
   return metrics_.maximizedWidth / 4;
 }
 
@@ -51,11 +44,9 @@ int ParamsDialogLayout::ClientWidth() const
 ** Returns the window rectangle: the client height plus one frame and a
 ** caption of one line height, centred in the maximised area.
 */
-ParamRect ParamsDialogLayout::WindowRect() const
-{
+ParamRect ParamsDialogLayout::WindowRect() const {
   int width = ClientWidth();
-  int height = ClientHeight() + metrics_.frameHeight
-             + ParamLineLayout::kLineHeight;
+  int height = ClientHeight() + metrics_.frameHeight + ParamLineLayout::kLineHeight;
   int left = (metrics_.maximizedWidth - width) / 2;
   int top = (metrics_.maximizedHeight - height) / 2;
   return ParamRect{left, top, left + width, top + height};
@@ -65,9 +56,7 @@ ParamRect ParamsDialogLayout::WindowRect() const
 ** Returns the rectangle the lines are laid out in: the client area less
 ** the button strip and its margin at the bottom.
 */
-ParamRect ParamsDialogLayout::LinesRect(int clientWidth, int clientHeight,
-                                        bool narrowed) const
-{
+ParamRect ParamsDialogLayout::LinesRect(int clientWidth, int clientHeight, bool narrowed) const {
   int inset = narrowed ? Margin() : 0;
   int bottom = clientHeight - (Margin() + ParamLineLayout::kLineHeight);
   return ParamRect{inset, 0, clientWidth - inset, bottom};
@@ -77,18 +66,15 @@ ParamRect ParamsDialogLayout::LinesRect(int clientWidth, int clientHeight,
 ** Returns one quarter of the button strip; quarters outside 0 to 3 are
 ** clamped.
 */
-ParamRect ParamsDialogLayout::ButtonRect(int quarter, int clientWidth,
-                                         int clientHeight) const
-{
+ParamRect ParamsDialogLayout::ButtonRect(int quarter, int clientWidth, int clientHeight) const {
   quarter = std::clamp(quarter, 0, 3);
   int left = Margin();
   int right = clientWidth - Margin();
   int bottom = clientHeight - Margin();
   int top = bottom - ParamLineLayout::kLineHeight;
   int quarterWidth = (right - left) / 4;
-  if( quarter==3 ){
+  if (quarter == 3) {
     return ParamRect{right - quarterWidth, top, right, bottom};
   }
-  return ParamRect{left + quarter*quarterWidth, top,
-                   left + (quarter + 1)*quarterWidth, bottom};
+  return ParamRect{left + quarter * quarterWidth, top, left + (quarter + 1) * quarterWidth, bottom};
 }

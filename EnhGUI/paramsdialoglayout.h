@@ -17,19 +17,19 @@
 ** from.
 */
 struct ParamMetrics {
-  int frameWidth = 4;        /* width of a sizing frame */
-  int frameHeight = 4;       /* height of a sizing frame */
-  int minWindowHeight = 36;  /* smallest height of a window */
-  int iconHeight = 32;       /* height of a large icon */
-  int scrollArrowHeight = 17;/* height of the arrow of a vertical scroll bar */
-  int maximizedWidth = 1024; /* width of the maximised window area */
-  int maximizedHeight = 768; /* height of the maximised window area */
+  int frameWidth = 4;         /* width of a sizing frame */
+  int frameHeight = 4;        /* height of a sizing frame */
+  int minWindowHeight = 36;   /* smallest height of a window */
+  int iconHeight = 32;        /* height of a large icon */
+  int scrollArrowHeight = 17; /* height of the arrow of a vertical scroll bar */
+  int maximizedWidth = 1024;  /* width of the maximised window area */
+  int maximizedHeight = 768;  /* height of the maximised window area */
 };
 
 class ParamsDialogLayout {
-public:
+ public:
   /* Builds the layout for a dialog of lineCount lines. */
-  ParamsDialogLayout(const ParamMetrics &metrics, int lineCount);
+  ParamsDialogLayout(const ParamMetrics& metrics, int lineCount);
 
   /* Margin around the button strip: the larger frame measure. */
   int Margin() const;
@@ -53,7 +53,7 @@ public:
   */
   ParamRect ButtonRect(int quarter, int clientWidth, int clientHeight) const;
 
-private:
+ private:
   ParamMetrics metrics_;
   int lineCount_;
 };

@@ -21,14 +21,12 @@
 #include <QTimeEdit>
 
 /* Latin-1 text of an XB_String as a QString. */
-static QString ToQString(const XB_String &text)
-{
+static QString ToQString(const XB_String& text) {
   return QString::fromLatin1(text.Data(), static_cast<qsizetype>(text.Length()));
 }
 
 /* A QString as Latin-1 text; characters outside Latin-1 become "?". */
-static XB_String FromQString(const QString &text)
-{
+static XB_String FromQString(const QString& text) {
   QByteArray bytes = text.toLatin1();
   return XB_String(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
@@ -36,96 +34,88 @@ static XB_String FromQString(const QString &text)
 /*
 ** Controls made as children of parent.
 */
-QtParamControls::QtParamControls(QWidget *parent) : parent_(parent)
-{
-}
+QtParamControls::QtParamControls(QWidget* parent) : parent_(parent) {}
 
 /*
 ** Destroys every control still alive.
 */
-QtParamControls::~QtParamControls()
-{
-  for(auto &widget : widgets_) delete widget.data();
+QtParamControls::~QtParamControls() {
+  for (auto& widget : widgets_) delete widget.data();
 }
 
 /*
 ** Returns the widget of a handle, or null for an unknown or destroyed one.
 */
-QWidget *QtParamControls::Widget(int control) const
-{
-  if( control<1 || static_cast<size_t>(control)>widgets_.size() ) return nullptr;
+QWidget* QtParamControls::Widget(int control) const {
+  if (control < 1 || static_cast<size_t>(control) > widgets_.size()) return nullptr;
   return widgets_[static_cast<size_t>(control) - 1].data();
 }
 
 /*
 ** Sends a notification to the receiver, if there is one.
 */
-void QtParamControls::Send(int id, ParamControls::Event event)
-{
-  if( notifier_ ) notifier_(id, event);
+void QtParamControls::Send(int id, ParamControls::Event event) {
+  if (notifier_) notifier_(id, event);
 }
 
 /*
 ** Makes the widget of a control kind with its style; null for an unknown
 ** kind.
 */
-QWidget *QtParamControls::MakeWidget(Kind kind, unsigned style, int id)
-{
-  switch( kind ){
+QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
+  switch (kind) {
     case CONTROL_LABEL:
     case CONTROL_DISPLAY: {
-      auto *label = new QLabel(parent_);
+      auto* label = new QLabel(parent_);
       label->setTextFormat(Qt::PlainText);
       label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-      label->setAlignment(Qt::AlignVCenter | (kind==CONTROL_DISPLAY
-                                              ? Qt::AlignRight : Qt::AlignLeft));
-      if( kind==CONTROL_DISPLAY ){
+      label->setAlignment(Qt::AlignVCenter |
+                          (kind == CONTROL_DISPLAY ? Qt::AlignRight : Qt::AlignLeft));
+      if (kind == CONTROL_DISPLAY) {
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
       }
       return label;
     }
     case CONTROL_EDIT: {
-      auto *edit = new QLineEdit(parent_);
+      auto* edit = new QLineEdit(parent_);
       Qt::Alignment align = Qt::AlignLeft;
-      if( style & EDIT_CENTER ) align = Qt::AlignHCenter;
-      if( style & EDIT_RIGHT ) align = Qt::AlignRight;
+      if (style & EDIT_CENTER) align = Qt::AlignHCenter;
+      if (style & EDIT_RIGHT) align = Qt::AlignRight;
       edit->setAlignment(align | Qt::AlignVCenter);
-      if( style & EDIT_PASSWORD ) edit->setEchoMode(QLineEdit::Password);
-      if( style & EDIT_NUMBER ){
+      if (style & EDIT_PASSWORD) edit->setEchoMode(QLineEdit::Password);
+      if (style & EDIT_NUMBER) {
         /* Digits only, with a leading minus so negative numbers can be kept. */
-        edit->setValidator(new QRegularExpressionValidator(
-            QRegularExpression(QStringLiteral("-?[0-9]*")), edit));
+        edit->setValidator(
+            new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]*")), edit));
       }
       connect(edit, &QLineEdit::textEdited, this,
-              [this, id](const QString &){ Send(id, EVENT_CHANGED); });
+              [this, id](const QString&) { Send(id, EVENT_CHANGED); });
       return edit;
     }
     case CONTROL_CHECK: {
-      auto *box = new QCheckBox(parent_);
+      auto* box = new QCheckBox(parent_);
       box->setLayoutDirection(Qt::RightToLeft);
-      connect(box, &QCheckBox::clicked, this,
-              [this, id](bool){ Send(id, EVENT_CHANGED); });
+      connect(box, &QCheckBox::clicked, this, [this, id](bool) { Send(id, EVENT_CHANGED); });
       return box;
     }
     case CONTROL_BUTTON: {
-      auto *button = new QPushButton(parent_);
-      connect(button, &QPushButton::clicked, this,
-              [this, id](bool){ Send(id, EVENT_PRESSED); });
+      auto* button = new QPushButton(parent_);
+      connect(button, &QPushButton::clicked, this, [this, id](bool) { Send(id, EVENT_PRESSED); });
       return button;
     }
     case CONTROL_DATE:
     case CONTROL_TIME: {
-      QDateTimeEdit *picker;
-      if( kind==CONTROL_DATE ){
+      QDateTimeEdit* picker;
+      if (kind == CONTROL_DATE) {
         picker = new QDateEdit(parent_);
         picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-      }else{
+      } else {
         picker = new QTimeEdit(parent_);
         picker->setDisplayFormat(QStringLiteral("HH:mm:ss"));
       }
       picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       connect(picker, &QDateTimeEdit::dateTimeChanged, this,
-              [this, id](const QDateTime &){ Send(id, EVENT_CHANGED); });
+              [this, id](const QDateTime&) { Send(id, EVENT_CHANGED); });
       return picker;
     }
   }
@@ -137,15 +127,13 @@ QWidget *QtParamControls::MakeWidget(Kind kind, unsigned style, int id)
 ** get a suffix), 100 x 20 pixels at the origin and visible.  Returns its
 ** handle, or 0 without a parent or for an unknown kind.
 */
-int QtParamControls::Create(Kind kind, unsigned style, int id,
-                            const XB_String &name)
-{
-  if( parent_.isNull() ) return 0;
-  QWidget *widget = MakeWidget(kind, style, id);
-  if( widget==nullptr ) return 0;
+int QtParamControls::Create(Kind kind, unsigned style, int id, const XB_String& name) {
+  if (parent_.isNull()) return 0;
+  QWidget* widget = MakeWidget(kind, style, id);
+  if (widget == nullptr) return 0;
   QString objectName = ToQString(name);
-  if( kind==CONTROL_LABEL ) objectName += QStringLiteral("_label");
-  if( kind==CONTROL_BUTTON ) objectName += QStringLiteral("_button");
+  if (kind == CONTROL_LABEL) objectName += QStringLiteral("_label");
+  if (kind == CONTROL_BUTTON) objectName += QStringLiteral("_button");
   widget->setObjectName(objectName);
   widget->setGeometry(0, 0, 100, 20);
   widget->show();
@@ -156,10 +144,9 @@ int QtParamControls::Create(Kind kind, unsigned style, int id,
 /*
 ** Destroys a control; its handle stays unused.
 */
-void QtParamControls::Destroy(int control)
-{
-  QWidget *widget = Widget(control);
-  if( widget==nullptr ) return;
+void QtParamControls::Destroy(int control) {
+  QWidget* widget = Widget(control);
+  if (widget == nullptr) return;
   widgets_[static_cast<size_t>(control) - 1] = nullptr;
   delete widget;
 }
@@ -167,51 +154,48 @@ void QtParamControls::Destroy(int control)
 /*
 ** Moves a control to a rectangle of the parent.
 */
-void QtParamControls::Move(int control, const ParamRect &where)
-{
-  QWidget *widget = Widget(control);
-  if( widget ) widget->setGeometry(where.left, where.top, where.Width(),
-                                   where.Height());
+void QtParamControls::Move(int control, const ParamRect& where) {
+  QWidget* widget = Widget(control);
+  if (widget) widget->setGeometry(where.left, where.top, where.Width(), where.Height());
 }
 
 /*
 ** Sets the text of a label, value text, edit, check box or button.
 */
-void QtParamControls::SetText(int control, const XB_String &text)
-{
-  QWidget *widget = Widget(control);
+void QtParamControls::SetText(int control, const XB_String& text) {
+  QWidget* widget = Widget(control);
   QString value = ToQString(text);
-  if( auto *label = qobject_cast<QLabel *>(widget) ) label->setText(value);
-  else if( auto *edit = qobject_cast<QLineEdit *>(widget) ) edit->setText(value);
-  else if( auto *button = qobject_cast<QAbstractButton *>(widget) ) button->setText(value);
+  if (auto* label = qobject_cast<QLabel*>(widget))
+    label->setText(value);
+  else if (auto* edit = qobject_cast<QLineEdit*>(widget))
+    edit->setText(value);
+  else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+    button->setText(value);
 }
 
 /*
 ** Returns the text of a label, value text, edit, check box or button.
 */
-XB_String QtParamControls::GetText(int control) const
-{
-  QWidget *widget = Widget(control);
-  if( auto *label = qobject_cast<QLabel *>(widget) ) return FromQString(label->text());
-  if( auto *edit = qobject_cast<QLineEdit *>(widget) ) return FromQString(edit->text());
-  if( auto *button = qobject_cast<QAbstractButton *>(widget) ) return FromQString(button->text());
+XB_String QtParamControls::GetText(int control) const {
+  QWidget* widget = Widget(control);
+  if (auto* label = qobject_cast<QLabel*>(widget)) return FromQString(label->text());
+  if (auto* edit = qobject_cast<QLineEdit*>(widget)) return FromQString(edit->text());
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return FromQString(button->text());
   return XB_String();
 }
 
 /*
 ** Ticks or clears a check box.
 */
-void QtParamControls::SetCheck(int control, bool checked)
-{
-  if( auto *box = qobject_cast<QCheckBox *>(Widget(control)) ) box->setChecked(checked);
+void QtParamControls::SetCheck(int control, bool checked) {
+  if (auto* box = qobject_cast<QCheckBox*>(Widget(control))) box->setChecked(checked);
 }
 
 /*
 ** Returns whether a check box is ticked.
 */
-bool QtParamControls::GetCheck(int control) const
-{
-  auto *box = qobject_cast<QCheckBox *>(Widget(control));
+bool QtParamControls::GetCheck(int control) const {
+  auto* box = qobject_cast<QCheckBox*>(Widget(control));
   return box && box->isChecked();
 }
 
@@ -219,19 +203,18 @@ bool QtParamControls::GetCheck(int control) const
 ** Sets a date picker to the date or a time picker to the time of day.
 ** Returns false, leaving the picker alone, for an invalid value.
 */
-bool QtParamControls::SetDateTime(int control, const ParamDateTime &when)
-{
-  QWidget *widget = Widget(control);
-  if( auto *time = qobject_cast<QTimeEdit *>(widget) ){
+bool QtParamControls::SetDateTime(int control, const ParamDateTime& when) {
+  QWidget* widget = Widget(control);
+  if (auto* time = qobject_cast<QTimeEdit*>(widget)) {
     QTime value(when.hour, when.minute, when.second);
-    if( !value.isValid() ) return false;
+    if (!value.isValid()) return false;
     time->setTime(value);
     return true;
   }
-  if( auto *date = qobject_cast<QDateEdit *>(widget) ){
+  if (auto* date = qobject_cast<QDateEdit*>(widget)) {
     QDate value(when.year, when.month, when.day);
-    if( !value.isValid() || value<date->minimumDate()
-        || value>date->maximumDate() ) return false;
+    if (!value.isValid() || value < date->minimumDate() || value > date->maximumDate())
+      return false;
     date->setDate(value);
     return true;
   }
@@ -242,16 +225,15 @@ bool QtParamControls::SetDateTime(int control, const ParamDateTime &when)
 ** Returns the value of a picker: a date picker's date with the time
 ** fields 0, a time picker's time with the date fields at their defaults.
 */
-ParamDateTime QtParamControls::GetDateTime(int control) const
-{
+ParamDateTime QtParamControls::GetDateTime(int control) const {
   ParamDateTime when;
-  QWidget *widget = Widget(control);
-  if( auto *time = qobject_cast<QTimeEdit *>(widget) ){
+  QWidget* widget = Widget(control);
+  if (auto* time = qobject_cast<QTimeEdit*>(widget)) {
     QTime value = time->time();
     when.hour = value.hour();
     when.minute = value.minute();
     when.second = value.second();
-  }else if( auto *date = qobject_cast<QDateEdit *>(widget) ){
+  } else if (auto* date = qobject_cast<QDateEdit*>(widget)) {
     QDate value = date->date();
     when.year = value.year();
     when.month = value.month();
@@ -264,13 +246,10 @@ ParamDateTime QtParamControls::GetDateTime(int control) const
 ** Shows the folder browser titled title, starting at path.  File names
 ** are converted with the system's file-name encoding, not as Latin-1 text.
 */
-bool QtParamControls::BrowseFolder(const XB_String &title, XB_String &path)
-{
-  QString start = QFile::decodeName(QByteArray(path.Data(),
-                                               static_cast<qsizetype>(path.Length())));
-  QString chosen = QFileDialog::getExistingDirectory(parent_, ToQString(title),
-                                                     start);
-  if( chosen.isEmpty() ) return false;
+bool QtParamControls::BrowseFolder(const XB_String& title, XB_String& path) {
+  QString start = QFile::decodeName(QByteArray(path.Data(), static_cast<qsizetype>(path.Length())));
+  QString chosen = QFileDialog::getExistingDirectory(parent_, ToQString(title), start);
+  if (chosen.isEmpty()) return false;
   QByteArray bytes = QFile::encodeName(chosen);
   path = XB_String(bytes.constData(), static_cast<size_t>(bytes.size()));
   return true;

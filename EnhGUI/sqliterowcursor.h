@@ -25,20 +25,19 @@ class ParamLines;
 class XB_SQLiteDB;
 
 class SQLiteRowCursor {
-public:
+ public:
   /* How the rows are identified. */
   enum KeyMode {
-    KEY_NONE,      /* not started, or the rows cannot be told apart */
-    KEY_ROWID,     /* by the rowid (or its other names _rowid_, oid) */
-    KEY_COLUMN     /* by the single key column */
+    KEY_NONE,  /* not started, or the rows cannot be told apart */
+    KEY_ROWID, /* by the rowid (or its other names _rowid_, oid) */
+    KEY_COLUMN /* by the single key column */
   };
 
   /*
   ** A cursor over the rows of table on db; set is the row set that
   ** defines the dialog's lines.  Nothing is read until Start.
   */
-  SQLiteRowCursor(XB_SQLiteDB &db, const SQLiteParameters &set,
-                  const XB_String &table);
+  SQLiteRowCursor(XB_SQLiteDB& db, const SQLiteParameters& set, const XB_String& table);
 
   /*
   ** Reads the table's definition and the identities of its rows,
@@ -46,7 +45,7 @@ public:
   ** are not empty.  Returns false, with ErrorText() saying why, when the
   ** rows cannot be identified or the query fails.
   */
-  bool Start(const XB_String &where, const XB_String &orderBy);
+  bool Start(const XB_String& where, const XB_String& orderBy);
 
   /* How rows are identified. */
   KeyMode Mode() const { return mode_; }
@@ -64,19 +63,19 @@ public:
   /* The condition that picks out the current row; empty without rows. */
   XB_String Condition() const;
   /* Why Start or the last Save or Next failed. */
-  const XB_String &ErrorText() const { return error_; }
+  const XB_String& ErrorText() const { return error_; }
 
   /*
   ** Shows the current row in lines (the defaults of an empty row when the
   ** table has no rows).  Returns false when the row could not be read.
   */
-  bool Load(ParamLines &lines);
+  bool Load(ParamLines& lines);
   /*
   ** Writes the lines' values to the current row when they differ from the
   ** stored row; with no rows yet a changed form is added as a new row.
   ** Returns false, with ErrorText(), when the write failed.
   */
-  bool Save(ParamLines &lines);
+  bool Save(ParamLines& lines);
   /* Steps back one row; returns false at the first row. */
   bool Previous();
   /*
@@ -92,19 +91,18 @@ public:
   ** other kind by its integer reading, and a NULL differs from any value
   ** (also from the empty text).
   */
-  static bool RowDiffers(const SQLiteParameters &stored,
-                         const SQLiteParameters &edited);
+  static bool RowDiffers(const SQLiteParameters& stored, const SQLiteParameters& edited);
 
-private:
+ private:
   /* Chooses how rows are identified; false when they cannot be. */
-  bool ChooseKey(const XB_String &tableSql);
+  bool ChooseKey(const XB_String& tableSql);
   /* Inserts row and makes it the current one. */
-  bool AppendRow(const SQLiteParameters &row);
+  bool AppendRow(const SQLiteParameters& row);
   /* Notes the row service's last message as the error. */
-  void NoteRowError(const char *what);
+  void NoteRowError(const char* what);
 
-  XB_SQLiteDB &db_;
-  const SQLiteParameters &set_;
+  XB_SQLiteDB& db_;
+  const SQLiteParameters& set_;
   XB_String table_;
   SQLiteRowIO rowIO_;
   KeyMode mode_ = KEY_NONE;

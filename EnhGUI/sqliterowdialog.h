@@ -17,16 +17,15 @@ class SQLiteParameters;
 
 class SQLiteRowDialog : public ParamsDialog {
   Q_OBJECT
-public:
+ public:
   /*
   ** An editor over the rows of table on db, restricted by the condition
   ** where and ordered by orderBy when they are not empty.  The row set set
   ** of that table defines the lines and receives the last row's values on
   ** OK.
   */
-  SQLiteRowDialog(XB_SQLiteDB &db, SQLiteParameters &set,
-                  const XB_String &table, const XB_String &where,
-                  const XB_String &orderBy, QWidget *parent = nullptr);
+  SQLiteRowDialog(XB_SQLiteDB& db, SQLiteParameters& set, const XB_String& table,
+                  const XB_String& where, const XB_String& orderBy, QWidget* parent = nullptr);
 
   /*
   ** True when the rows can be told apart (one key column, or the rowid);
@@ -34,9 +33,9 @@ public:
   */
   bool IsReady() const { return ready_; }
   /* Why the editor cannot run, or the last failed save. */
-  const XB_String &ErrorText() const { return cursor_.ErrorText(); }
+  const XB_String& ErrorText() const { return cursor_.ErrorText(); }
   /* The stepping state, for callers that want to look at it. */
-  const SQLiteRowCursor &Cursor() const { return cursor_; }
+  const SQLiteRowCursor& Cursor() const { return cursor_; }
 
   /*
   ** Loads the current row into the lines, or saves the lines into it.
@@ -45,13 +44,12 @@ public:
   */
   bool DataExchange(bool save);
 
-protected:
+ protected:
   void LoadValues() override;
   void OnOk() override;
-  void PlaceButtons(const ParamsDialogLayout &layout, int width,
-                    int height) override;
+  void PlaceButtons(const ParamsDialogLayout& layout, int width, int height) override;
 
-private:
+ private:
   /* Saves, steps back one row and shows it. */
   void OnPrevious();
   /* Saves, steps forward (appending at the end when possible), shows it. */
@@ -63,8 +61,8 @@ private:
 
   SQLiteRowCursor cursor_;
   XB_String baseTitle_;
-  QPushButton *previousButton_ = nullptr;
-  QPushButton *nextButton_ = nullptr;
+  QPushButton* previousButton_ = nullptr;
+  QPushButton* nextButton_ = nullptr;
   bool ready_ = false;
 };
 

@@ -35,7 +35,7 @@ const int kRows = 1000000;
 /* Wall time and peak resident memory of one program run. */
 struct Measure {
   double seconds = 0;
-  double cpuSeconds = 0;  /* user + system: steadier than wall time on a busy machine */
+  double cpuSeconds = 0; /* user + system: steadier than wall time on a busy machine */
   long peakKiB = 0;
   int exitCode = -1;
 };
@@ -121,9 +121,10 @@ void MakeBigDatabase(const std::string& path) {
   unlink(partial.c_str());
   sqlite3* db = nullptr;
   sqlite3_open(partial.c_str(), &db);
-  MustExec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
-               "CREATE TABLE item(id INTEGER PRIMARY KEY, code TEXT, qty INTEGER, price REAL,"
-               " note TEXT); BEGIN");
+  MustExec(db,
+           "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+           "CREATE TABLE item(id INTEGER PRIMARY KEY, code TEXT, qty INTEGER, price REAL,"
+           " note TEXT); BEGIN");
   sqlite3_stmt* insert = nullptr;
   sqlite3_prepare_v2(db, "INSERT INTO item VALUES(?, ?, ?, ?, ?)", -1, &insert, nullptr);
   const char* words[] = {"red", "green", "blue", "amber", "violet", "grey", "white", "black"};
@@ -156,17 +157,18 @@ void MakeSmallDatabase(const std::string& path) {
   unlink(path.c_str());
   sqlite3* db = nullptr;
   sqlite3_open(path.c_str(), &db);
-  MustExec(db, "CREATE TABLE t(a, b); INSERT INTO t VALUES(1, 'one'); INSERT INTO t VALUES(2, 'two');");
+  MustExec(db,
+           "CREATE TABLE t(a, b); INSERT INTO t VALUES(1, 'one'); INSERT INTO t VALUES(2, 'two');");
   sqlite3_close(db);
 }
 
 /* Prints one comparison line. */
 void Report(const char* what, const Measure& rimbal, const Measure& shell, long long printed) {
-  std::printf("%-28s Rimbal %6.3f s (cpu %6.3f) %7ld KiB | sqlite3 %6.3f s (cpu %6.3f) %7ld KiB"
-              " | ratio wall %.2f cpu %.2f",
-              what, rimbal.seconds, rimbal.cpuSeconds, rimbal.peakKiB, shell.seconds,
-              shell.cpuSeconds, shell.peakKiB, rimbal.seconds / shell.seconds,
-              rimbal.cpuSeconds / shell.cpuSeconds);
+  std::printf(
+      "%-28s Rimbal %6.3f s (cpu %6.3f) %7ld KiB | sqlite3 %6.3f s (cpu %6.3f) %7ld KiB"
+      " | ratio wall %.2f cpu %.2f",
+      what, rimbal.seconds, rimbal.cpuSeconds, rimbal.peakKiB, shell.seconds, shell.cpuSeconds,
+      shell.peakKiB, rimbal.seconds / shell.seconds, rimbal.cpuSeconds / shell.cpuSeconds);
   if (printed > 0) std::printf(" | peak/printed %.2f", rimbal.peakKiB * 1024.0 / printed);
   std::printf("\n");
 }
@@ -199,7 +201,8 @@ int main(int argc, char** argv) {
     Measure s = Median({shell, "-separator", form.separator, big, all}, theirs, runs);
     printed = FileSize(ours);
     if (!SameContent(ours, theirs)) {
-      std::fprintf(stderr, "%s: outputs differ (%s, %s)\n", form.option, ours.c_str(), theirs.c_str());
+      std::fprintf(stderr, "%s: outputs differ (%s, %s)\n", form.option, ours.c_str(),
+                   theirs.c_str());
       return 1;
     }
     Report(form.name, r, s, printed);
@@ -212,7 +215,9 @@ int main(int argc, char** argv) {
   Measure one = Median({rimbal, "--query-one", small, "SELECT count(*) FROM t"}, ours, runs * 10);
   Measure oneShell = Median({shell, small, "SELECT count(*) FROM t"}, theirs, runs * 10);
   Report("--query-one (small file)", one, oneShell, 0);
-  std::printf("printed data: %lld bytes; peak memory of a run includes the few MiB of the\n"
-              "launching process (the sqlite3 figures are that floor).\n", printed);
+  std::printf(
+      "printed data: %lld bytes; peak memory of a run includes the few MiB of the\n"
+      "launching process (the sqlite3 figures are that floor).\n",
+      printed);
   return 0;
 }

@@ -28,9 +28,9 @@ constexpr int kRows = 50000;
 /* The data set: row K has an integer, a text, a real, a short text and a
 ** number-looking text, about 60 bytes per row. */
 std::string InsertSql(int k) {
-  return "INSERT INTO t VALUES(" + std::to_string(k) + ", 'name " + std::to_string(k * 7919 % 100000) +
-         " of the row', " + std::to_string(k) + ".25, 'c" + std::to_string(k % 97) + "', '" +
-         std::to_string(k * 31 % 1000) + "')";
+  return "INSERT INTO t VALUES(" + std::to_string(k) + ", 'name " +
+         std::to_string(k * 7919 % 100000) + " of the row', " + std::to_string(k) + ".25, 'c" +
+         std::to_string(k % 97) + "', '" + std::to_string(k * 31 % 1000) + "')";
 }
 
 const char kCreate[] = "CREATE TABLE t(id INTEGER, name TEXT, price REAL, code TEXT, qty)";
@@ -53,7 +53,8 @@ struct Files {
       std::exit(1);
     }
     sqlite_close(db2);
-    for (const std::string& problem : s2::CheckFile(s2)) std::fprintf(stderr, "2.x file: %s\n", problem.c_str());
+    for (const std::string& problem : s2::CheckFile(s2))
+      std::fprintf(stderr, "2.x file: %s\n", problem.c_str());
     sqlite3* db3 = nullptr;
     if (sqlite3_open(s3.c_str(), &db3) != SQLITE_OK ||
         sqlite3_exec(db3, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -109,7 +110,8 @@ void BM_UpdateOne_S2(benchmark::State& state) {
   long n = 0;
   for (auto _ : state) {
     std::string sql = "UPDATE t SET qty = '" + std::to_string(++n) + "' WHERE id = 25000";
-    if (sqlite_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) state.SkipWithError("update failed");
+    if (sqlite_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+      state.SkipWithError("update failed");
   }
   sqlite_close(db);
 }
@@ -120,7 +122,8 @@ void BM_UpdateOne_S3(benchmark::State& state) {
   long n = 0;
   for (auto _ : state) {
     std::string sql = "UPDATE t SET qty = '" + std::to_string(++n) + "' WHERE id = 25000";
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) state.SkipWithError("update failed");
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+      state.SkipWithError("update failed");
   }
   sqlite3_close(db);
 }

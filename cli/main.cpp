@@ -4,4 +4,6 @@
 #include "rimbal.h"
 
 /* Runs Rimbal and ends with its exit code. */
-int main(int argc, char** argv) { return RunRimbal(argc, argv); }
+int main(int argc, char** argv) {
+  return RunRimbal(argc, argv);
+}

@@ -9,7 +9,9 @@
 OutputBuffer::OutputBuffer(FILE* out) : stream(out), buffer(new char[kCapacity]) {}
 
 /* Hands what is left to the stream. */
-OutputBuffer::~OutputBuffer() { Flush(); }
+OutputBuffer::~OutputBuffer() {
+  Flush();
+}
 
 /* Appends a text that does not fit the free space: the buffer goes out
 ** first, and a text as large as the buffer goes to the stream directly. */

@@ -12,7 +12,7 @@
 #include <memory>
 
 class OutputBuffer {
-public:
+ public:
   /* Buffers output for STREAM; a null stream swallows everything. */
   explicit OutputBuffer(FILE* stream);
   OutputBuffer(const OutputBuffer&) = delete;
@@ -58,7 +58,7 @@ public:
   ** when the stream reported a write error at any time. */
   bool Flush();
 
-private:
+ private:
   static constexpr size_t kCapacity = 1 << 20;
   void WriteLarge(const char* text, size_t length);
 

@@ -40,7 +40,6 @@ void WriteTableRow(const XB_SQLiteResult& result, int row, int shown, const XB_S
   out.Put('\n');
 }
 
-
 /* Writes the data rows of RESULT, whose cells lie in one block with ENDS,
 ** as separated lines: runs of cells are copied whole and each cell's
 ** terminator becomes the separator or, after the last column, a newline. */

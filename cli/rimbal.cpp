@@ -62,8 +62,8 @@ int RunStatement(const RimbalOptions& options) {
   if (options.command == RC_EXEC) {
     db.reset(XB_SQLiteDB::NewAuto(options.file.c_str()));
   } else {
-    db.reset(XB_SQLiteDB::NewByVersion(options.file.c_str(),
-                                       options.command == RC_CREATE2 ? 2 : 3));
+    db.reset(
+        XB_SQLiteDB::NewByVersion(options.file.c_str(), options.command == RC_CREATE2 ? 2 : 3));
   }
   // A connection that could not open its file must not count as created.
   if (!db || !db->IsOpen()) return OpenFailed(options.file);
@@ -127,7 +127,9 @@ void WriteBanner(FILE* stream) {
 }
 
 /* Writes the usage text. */
-void WriteUsage(FILE* stream) { std::fputs(kUsage, stream); }
+void WriteUsage(FILE* stream) {
+  std::fputs(kUsage, stream);
+}
 
 /* Runs Rimbal on the command line.  Returns the exit code. */
 int RunRimbal(int argc, char** argv) {

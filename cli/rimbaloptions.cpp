@@ -15,13 +15,26 @@ struct OptionEntry {
 };
 
 const OptionEntry kOptions[] = {
-    {"--create", RC_CREATE3},     {"--create3", RC_CREATE3},     {"-c3", RC_CREATE3},
-    {"--create2", RC_CREATE2},    {"-c2", RC_CREATE2},           {"--exec", RC_EXEC},
-    {"-r", RC_EXEC},              {"--query-one", RC_QUERY_ONE}, {"-q", RC_QUERY_ONE},
-    {"--query-tab", RC_QUERY_TAB}, {"--query-csv", RC_QUERY_CSV}, {"--query", RC_QUERY_TABLE},
-    {"--query-table", RC_QUERY_TABLE}, {"--edit-row", RC_EDIT_ROW}, {"-er", RC_EDIT_ROW},
-    {"--edit-rows", RC_EDIT_ROWS}, {"-et", RC_EDIT_ROWS},         {"--insert-row", RC_INSERT_ROW},
-    {"--add-row", RC_INSERT_ROW}, {"-ar", RC_INSERT_ROW},
+    {"--create", RC_CREATE3},
+    {"--create3", RC_CREATE3},
+    {"-c3", RC_CREATE3},
+    {"--create2", RC_CREATE2},
+    {"-c2", RC_CREATE2},
+    {"--exec", RC_EXEC},
+    {"-r", RC_EXEC},
+    {"--query-one", RC_QUERY_ONE},
+    {"-q", RC_QUERY_ONE},
+    {"--query-tab", RC_QUERY_TAB},
+    {"--query-csv", RC_QUERY_CSV},
+    {"--query", RC_QUERY_TABLE},
+    {"--query-table", RC_QUERY_TABLE},
+    {"--edit-row", RC_EDIT_ROW},
+    {"-er", RC_EDIT_ROW},
+    {"--edit-rows", RC_EDIT_ROWS},
+    {"-et", RC_EDIT_ROWS},
+    {"--insert-row", RC_INSERT_ROW},
+    {"--add-row", RC_INSERT_ROW},
+    {"-ar", RC_INSERT_ROW},
 };
 
 /* True for the characters that trimming removes: space and codes 1 to 13. */

@@ -32,7 +32,7 @@ enum RimbalCommand {
 ** positional, whatever it begins with.
 */
 class RimbalOptions {
-public:
+ public:
   /* Parses the arguments after the program name. */
   void Parse(const std::vector<std::string>& arguments);
 

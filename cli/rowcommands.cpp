@@ -14,16 +14,11 @@
 #include <cstdio>
 
 /* Exit codes of the row commands. */
-enum {
-  ROW_EXIT_OK = 0,
-  ROW_EXIT_NO_TABLE = 4
-};
+enum { ROW_EXIT_OK = 0, ROW_EXIT_NO_TABLE = 4 };
 
 /* Writes "Error: <what> failed." and then the engine's message. */
-static void ReportWriteFailure(const char *what, const SQLiteRowIO &rowIO,
-                               const XB_SQLiteDB &db)
-{
-  const char *message = rowIO.LastError(db);
+static void ReportWriteFailure(const char* what, const SQLiteRowIO& rowIO, const XB_SQLiteDB& db) {
+  const char* message = rowIO.LastError(db);
   std::fprintf(stderr, "Error: %s failed.\n", what);
   std::fprintf(stderr, "SQLITE: %s\n", message ? message : "");
 }
@@ -32,13 +27,11 @@ static void ReportWriteFailure(const char *what, const SQLiteRowIO &rowIO,
 ** Insert: an empty row with each column's default in the dialog; OK adds
 ** it, the engine assigning the key columns.  Returns the exit code.
 */
-static int InsertRowCommand(XB_SQLiteDB &db, SQLiteRowIO &rowIO,
-                            const RimbalOptions &options)
-{
+static int InsertRowCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOptions& options) {
   SQLiteParameters row = rowIO.InitRow(db, options.table, TD_ALL);
   ParamsDialog dialog(row, XB_String());
-  if( dialog.DoModal()!=1 ) return ROW_EXIT_OK;
-  if( !rowIO.InsertRow(db, row, 0) ) ReportWriteFailure("INSERT", rowIO, db);
+  if (dialog.DoModal() != 1) return ROW_EXIT_OK;
+  if (!rowIO.InsertRow(db, row, 0)) ReportWriteFailure("INSERT", rowIO, db);
   return ROW_EXIT_OK;
 }
 
@@ -47,13 +40,11 @@ static int InsertRowCommand(XB_SQLiteDB &db, SQLiteRowIO &rowIO,
 ** one) in the dialog; OK writes it back, picked out by its key columns or
 ** its rowid.  Returns the exit code.
 */
-static int EditRowCommand(XB_SQLiteDB &db, SQLiteRowIO &rowIO,
-                          const RimbalOptions &options)
-{
+static int EditRowCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOptions& options) {
   SQLiteParameters row = rowIO.LoadRow(db, options.table, options.statement);
   ParamsDialog dialog(row, XB_String());
-  if( dialog.DoModal()!=1 ) return ROW_EXIT_OK;
-  if( !rowIO.UpdateRow(db, row, 0) ) ReportWriteFailure("UPDATE", rowIO, db);
+  if (dialog.DoModal() != 1) return ROW_EXIT_OK;
+  if (!rowIO.UpdateRow(db, row, 0)) ReportWriteFailure("UPDATE", rowIO, db);
   return ROW_EXIT_OK;
 }
 
@@ -62,13 +53,10 @@ static int EditRowCommand(XB_SQLiteDB &db, SQLiteRowIO &rowIO,
 ** rows cannot be told apart (no rowid and not exactly one key column) is
 ** refused before any dialog opens.  Returns the exit code.
 */
-static int EditRowsCommand(XB_SQLiteDB &db, SQLiteRowIO &rowIO,
-                           const RimbalOptions &options)
-{
+static int EditRowsCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOptions& options) {
   SQLiteParameters row = rowIO.LoadRow(db, options.table, options.statement);
-  SQLiteRowDialog dialog(db, row, XB_String(options.table), XB_String(),
-                         XB_String());
-  if( !dialog.IsReady() ){
+  SQLiteRowDialog dialog(db, row, XB_String(options.table), XB_String(), XB_String());
+  if (!dialog.IsReady()) {
     std::fprintf(stderr, "Error: %s\n", dialog.ErrorText().c_str());
     return ROW_EXIT_NO_TABLE;
   }
@@ -81,13 +69,16 @@ static int EditRowsCommand(XB_SQLiteDB &db, SQLiteRowIO &rowIO,
 ** whole command, and every row set made from it goes before it.  Returns
 ** the exit code.
 */
-int RunRowCommand(const RimbalOptions &options, XB_SQLiteDB &db)
-{
+int RunRowCommand(const RimbalOptions& options, XB_SQLiteDB& db) {
   SQLiteRowIO rowIO;
-  switch( options.command ){
-    case RC_INSERT_ROW: return InsertRowCommand(db, rowIO, options);
-    case RC_EDIT_ROW: return EditRowCommand(db, rowIO, options);
-    case RC_EDIT_ROWS: return EditRowsCommand(db, rowIO, options);
-    default: return ROW_EXIT_OK;
+  switch (options.command) {
+    case RC_INSERT_ROW:
+      return InsertRowCommand(db, rowIO, options);
+    case RC_EDIT_ROW:
+      return EditRowCommand(db, rowIO, options);
+    case RC_EDIT_ROWS:
+      return EditRowsCommand(db, rowIO, options);
+    default:
+      return ROW_EXIT_OK;
   }
 }

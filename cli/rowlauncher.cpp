@@ -45,7 +45,7 @@ std::string RowProgramPath() {
 int LaunchRowCommand(const RimbalOptions& options) {
   std::string program = RowProgramPath();
   std::string command = std::to_string(static_cast<int>(options.command));
-  const char* argv[] = {program.c_str(), command.c_str(), options.file.c_str(),
+  const char* argv[] = {program.c_str(),       command.c_str(),           options.file.c_str(),
                         options.table.c_str(), options.statement.c_str(), nullptr};
   std::fflush(stdout);
   std::fflush(stderr);

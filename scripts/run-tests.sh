@@ -7,6 +7,7 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$here"
 bash scripts/setup.sh
+bash scripts/check-format.sh
 
 jobs="$(nproc)"
 export QT_QPA_PLATFORM=offscreen

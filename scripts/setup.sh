@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libsqlite3-dev sqlite3 libcurl4-openssl-dev
   dbus dbus-x11 python3
+  clang-format ccache
 )
 
 missing=()

@@ -36,7 +36,9 @@ void SQLiteParameters::CopyFrom(const SQLiteParameters& other) {
   }
 }
 
-XB_Parameter* SQLiteParameters::Clone() const { return new SQLiteParameters(*this); }
+XB_Parameter* SQLiteParameters::Clone() const {
+  return new SQLiteParameters(*this);
+}
 
 void SQLiteParameters::Clear() {
   XB_ParameterSetAuto::Clear();

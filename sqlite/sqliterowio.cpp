@@ -15,10 +15,14 @@ namespace {
 /* Returns the default value of a column of parameter type TYPE. */
 XB_Value DefaultValue(uint32_t type) {
   switch (type) {
-    case PT_INT: return XB_Value(static_cast<int32_t>(0));
-    case PT_BOOL: return XB_Value(false);
-    case PT_REAL: return XB_Value(0.0);
-    default: return XB_Value("");
+    case PT_INT:
+      return XB_Value(static_cast<int32_t>(0));
+    case PT_BOOL:
+      return XB_Value(false);
+    case PT_REAL:
+      return XB_Value(0.0);
+    default:
+      return XB_Value("");
   }
 }
 

@@ -35,8 +35,7 @@ class SQLiteRowIO {
 
   /* Returns the cached definition of TABLE for FLAGS, parsing it on first
   ** use; null when TABLE has no CREATE TABLE text.  The cache owns it. */
-  XB_ParameterInfoGroup* GetTableDefinition(XB_SQLiteDB& db, std::string_view table,
-                                            uint8_t flags);
+  XB_ParameterInfoGroup* GetTableDefinition(XB_SQLiteDB& db, std::string_view table, uint8_t flags);
 
   /* Returns a row set for TABLE with one member per column of the
   ** definition for FLAGS, each holding its type's default; an unnamed empty
@@ -74,7 +73,7 @@ class SQLiteRowIO {
   /* What the cache keeps per table and flags. */
   struct CachedDefinition {
     std::unique_ptr<XB_ParameterInfoGroup> definition; /* null: no CREATE TABLE */
-    bool hasRowid = false;                              /* not WITHOUT ROWID */
+    bool hasRowid = false;                             /* not WITHOUT ROWID */
   };
 
   /* Returns the cache entry of TABLE for FLAGS, filling it on first use. */

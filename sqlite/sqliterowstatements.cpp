@@ -181,18 +181,27 @@ XB_String BuildKeyList(const XB_ParameterSetAuto& set) {
   return list;
 }
 
-int CountKeys(const XB_ParameterSetAuto& set) { return static_cast<int>(GetKeyNames(set).size()); }
+int CountKeys(const XB_ParameterSetAuto& set) {
+  return static_cast<int>(GetKeyNames(set).size());
+}
 
 /* Returns the type word BuildCreateTable writes after a column of TYPE. */
 static const char* TypeWord(uint32_t type) {
   switch (type) {
-    case PT_INT: return " INTEGER";
-    case PT_REAL: return " REAL";
-    case PT_DATE: return " DATE";
-    case PT_TIME: return " TIME";
-    case PT_DATETIME: return " DATETIME";
-    case PT_KEY: return " UNIQUE";
-    default: return "";
+    case PT_INT:
+      return " INTEGER";
+    case PT_REAL:
+      return " REAL";
+    case PT_DATE:
+      return " DATE";
+    case PT_TIME:
+      return " TIME";
+    case PT_DATETIME:
+      return " DATETIME";
+    case PT_KEY:
+      return " UNIQUE";
+    default:
+      return "";
   }
 }
 

@@ -15,15 +15,21 @@ const int kStepRow = 100;
 const int kStepDone = 101;
 
 /* Returns the engine handle of DB. */
-sqlite* Handle(void* engineHandle) { return static_cast<sqlite*>(engineHandle); }
+sqlite* Handle(void* engineHandle) {
+  return static_cast<sqlite*>(engineHandle);
+}
 
 }  // namespace
 
 /* Stores PATH and opens or creates the database there. */
-XB_SQLite2DB::XB_SQLite2DB(const char* path) : XB_SQLiteDB(path) { OpenOrCreate(); }
+XB_SQLite2DB::XB_SQLite2DB(const char* path) : XB_SQLiteDB(path) {
+  OpenOrCreate();
+}
 
 /* Closes the handle. */
-XB_SQLite2DB::~XB_SQLite2DB() { XB_SQLite2DB::Close(); }
+XB_SQLite2DB::~XB_SQLite2DB() {
+  XB_SQLite2DB::Close();
+}
 
 /* Opens the stored path with file mode 0.  Returns true when a handle is
 ** present afterwards. */
@@ -137,4 +143,6 @@ int32_t XB_SQLite2DB::LastInsertRowId() {
 }
 
 /* Returns the last inserted row id; this generation's ids fit 32 bits. */
-int64_t XB_SQLite2DB::LastInsertRowId64() { return LastInsertRowId(); }
+int64_t XB_SQLite2DB::LastInsertRowId64() {
+  return LastInsertRowId();
+}

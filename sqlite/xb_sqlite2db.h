@@ -8,7 +8,7 @@
 #include "xb_sqlitedb.h"
 
 class XB_SQLite2DB : public XB_SQLiteDB {
-public:
+ public:
   /* Stores PATH and opens it, making a new database when no file is there.
   ** The connection stays closed when that fails. */
   explicit XB_SQLite2DB(const char* path);

@@ -17,7 +17,9 @@ const char kIncompatibleQueries[] =
     "sqlite3_get_table() called with two or more incompatible queries";
 
 /* Returns the engine handle of DB. */
-sqlite3* Handle(void* engineHandle) { return static_cast<sqlite3*>(engineHandle); }
+sqlite3* Handle(void* engineHandle) {
+  return static_cast<sqlite3*>(engineHandle);
+}
 
 /* Appends the cells of the current row of STMT (or its column names when
 ** NAMES is set) to TABLE.  Returns false when memory runs out. */
@@ -41,10 +43,14 @@ bool AppendRow(XB_SQLiteBlockTable* table, sqlite3_stmt* stmt, int columns, bool
 }  // namespace
 
 /* Stores PATH and opens or creates the database there. */
-XB_SQLite3DB::XB_SQLite3DB(const char* path) : XB_SQLiteDB(path) { OpenOrCreate(); }
+XB_SQLite3DB::XB_SQLite3DB(const char* path) : XB_SQLiteDB(path) {
+  OpenOrCreate();
+}
 
 /* Closes the handle. */
-XB_SQLite3DB::~XB_SQLite3DB() { XB_SQLite3DB::Close(); }
+XB_SQLite3DB::~XB_SQLite3DB() {
+  XB_SQLite3DB::Close();
+}
 
 /* Opens the stored path.  Returns true when a handle is present. */
 bool XB_SQLite3DB::Open() {

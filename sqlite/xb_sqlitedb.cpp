@@ -57,7 +57,9 @@ XB_SQLiteDB::XB_SQLiteDB(const char* path) {
 }
 
 /* The base has no handle of its own to close; implementations override. */
-bool XB_SQLiteDB::Close() { return false; }
+bool XB_SQLiteDB::Close() {
+  return false;
+}
 
 /* Opens the stored path, making a new database when no file is there.
 ** Returns true when the connection is open afterwards. */
@@ -77,7 +79,9 @@ void XB_SQLiteDB::SetLastError(const char* text) {
 }
 
 /* Forgets the last error. */
-void XB_SQLiteDB::ClearLastError() { SetLastError(nullptr); }
+void XB_SQLiteDB::ClearLastError() {
+  SetLastError(nullptr);
+}
 
 /* Returns true when the stored path may go to an engine; otherwise sets
 ** the last error and logs the reason.  An empty name would give a private
@@ -160,7 +164,8 @@ bool XB_SQLiteDB::IsGeneration2File(const char* path) {
   char head[sizeof kGeneration2Header - 1];
   ssize_t got = ::read(fd, head, sizeof head);
   ::close(fd);
-  return got == static_cast<ssize_t>(sizeof head) && std::memcmp(head, kGeneration2Header, sizeof head) == 0;
+  return got == static_cast<ssize_t>(sizeof head) &&
+         std::memcmp(head, kGeneration2Header, sizeof head) == 0;
 }
 
 /* Returns a connection of the generation the file at PATH has, or null. */

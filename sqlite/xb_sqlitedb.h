@@ -33,7 +33,7 @@
 #include "xb_string.h"
 
 class XB_SQLiteDB {
-public:
+ public:
   /* Size of the path buffer, terminating NUL included.  A longer path is
   ** refused, never cut: a cut path names a different file. */
   static constexpr size_t kPathCapacity = 260;
@@ -143,7 +143,7 @@ public:
   ** 3 otherwise, without probing it (it may be closed).  Owned by the caller. */
   static XB_SQLiteDB* NewByVersion(const char* path, int version);
 
-protected:
+ protected:
   /* Stores PATH (or refuses it when it does not fit); the handle is closed. */
   explicit XB_SQLiteDB(const char* path);
   XB_SQLiteDB();
@@ -166,7 +166,7 @@ protected:
   char filePath[kPathCapacity] = {};
   void* engineHandle = nullptr;
 
-private:
+ private:
   bool pathRefused = false;
   bool hasLastError = false;
   std::string lastError;

@@ -136,7 +136,9 @@ XB_SQLiteResult& XB_SQLiteResult::operator=(XB_SQLiteResult&& other) noexcept {
 }
 
 /* Lets go of the cells. */
-XB_SQLiteResult::~XB_SQLiteResult() { Reset(); }
+XB_SQLiteResult::~XB_SQLiteResult() {
+  Reset();
+}
 
 /* Lets go of the cells and sets both counts to 0. */
 void XB_SQLiteResult::Reset() {
@@ -159,8 +161,8 @@ void XB_SQLiteResult::Set(XB_SQLiteTable* holder, int cols, int rows) {
 const char* XB_SQLiteResult::Get(int col, int row, size_t& length) const {
   length = 0;
   if (!table || row < 0 || row >= rowCount || col < 0 || col >= columnCount) return nullptr;
-  size_t index = (static_cast<size_t>(row) + 1) * static_cast<size_t>(columnCount) +
-                 static_cast<size_t>(col);
+  size_t index =
+      (static_cast<size_t>(row) + 1) * static_cast<size_t>(columnCount) + static_cast<size_t>(col);
   return table->Cell(index, length);
 }
 
@@ -168,7 +170,7 @@ const char* XB_SQLiteResult::Get(int col, int row, size_t& length) const {
 ** result and for SQL NULL. */
 const char* XB_SQLiteResult::Get(int col, int row) const {
   if (!table || row < 0 || row >= rowCount || col < 0 || col >= columnCount) return nullptr;
-  size_t index = (static_cast<size_t>(row) + 1) * static_cast<size_t>(columnCount) +
-                 static_cast<size_t>(col);
+  size_t index =
+      (static_cast<size_t>(row) + 1) * static_cast<size_t>(columnCount) + static_cast<size_t>(col);
   return table->Cell(index);
 }

@@ -21,7 +21,7 @@
 ** zero calls Free and deletes the holder.
 */
 class XB_SQLiteTable {
-public:
+ public:
   XB_SQLiteTable() = default;
   XB_SQLiteTable(const XB_SQLiteTable&) = delete;
   XB_SQLiteTable& operator=(const XB_SQLiteTable&) = delete;
@@ -53,10 +53,10 @@ public:
   /* Drops one holder; the last one frees the cells and deletes the table. */
   void Release();
 
-protected:
+ protected:
   virtual ~XB_SQLiteTable() = default;
 
-private:
+ private:
   int refCount = 1;
 };
 
@@ -65,13 +65,13 @@ private:
 ** to sqlite_free_table.
 */
 class XB_SQLite2Table final : public XB_SQLiteTable {
-public:
+ public:
   explicit XB_SQLite2Table(char** engineArray) : cells(engineArray) {}
   void Free() override;
   const char* Cell(size_t index) const override { return cells[index]; }
   const char* Cell(size_t index, size_t& length) const override;
 
-private:
+ private:
   char** cells;
 };
 
@@ -82,7 +82,7 @@ private:
 ** beyond its text, and its length is known without scanning it.
 */
 class XB_SQLiteBlockTable final : public XB_SQLiteTable {
-public:
+ public:
   XB_SQLiteBlockTable() = default;
   void Free() override;
   const char* Cell(size_t index) const override {
@@ -115,7 +115,7 @@ public:
   /* Gives back the slack of the growing arrays once filling is complete. */
   void Shrink();
 
-private:
+ private:
   bool IsNull(size_t index) const { return (nulls[index >> 3] >> (index & 7)) & 1; }
   size_t Start(size_t index) const { return index ? ends[index - 1] : 0; }
   bool Reserve(size_t extraText);
@@ -135,7 +135,7 @@ private:
 ** a failed query leaves it empty.  Copies share the holder.
 */
 class XB_SQLiteResult {
-public:
+ public:
   XB_SQLiteResult() = default;
   XB_SQLiteResult(const XB_SQLiteResult& other);
   XB_SQLiteResult(XB_SQLiteResult&& other) noexcept;
@@ -174,7 +174,7 @@ public:
     return table ? table->Block(ends) : nullptr;
   }
 
-private:
+ private:
   int columnCount = 0;
   int rowCount = 0;
   XB_SQLiteTable* table = nullptr;

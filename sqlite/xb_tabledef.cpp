@@ -21,11 +21,16 @@ namespace {
 /* Returns the character that closes a quote opened by C, or 0 when C opens none. */
 char QuoteCloser(char c) {
   switch (c) {
-    case '\'': return '\'';
-    case '"': return '"';
-    case '`': return '`';
-    case '[': return ']';
-    default: return 0;
+    case '\'':
+      return '\'';
+    case '"':
+      return '"';
+    case '`':
+      return '`';
+    case '[':
+      return ']';
+    default:
+      return 0;
   }
 }
 
@@ -80,7 +85,9 @@ size_t WordLength(std::string_view text) {
   return n;
 }
 
-bool WordIs(std::string_view word, const char* what) { return XB_KeyEqual(word, what); }
+bool WordIs(std::string_view word, const char* what) {
+  return XB_KeyEqual(word, what);
+}
 
 /* Splits the next item off TEXT at a top-level comma.  Returns the item and
 ** sets CLOSED when the closing parenthesis of the column list ended it (the

@@ -13,43 +13,42 @@
 #include <cstdio>
 #include <string>
 
-class SafeFileWriter
-{
-public:
-    /* Longest file name kept; a longer name is refused, never cut. */
-    static constexpr size_t MaxPathLength = 259;
+class SafeFileWriter {
+ public:
+  /* Longest file name kept; a longer name is refused, never cut. */
+  static constexpr size_t MaxPathLength = 259;
 
-    SafeFileWriter();
-    virtual ~SafeFileWriter();
+  SafeFileWriter();
+  virtual ~SafeFileWriter();
 
-    SafeFileWriter(const SafeFileWriter &) = delete;
-    SafeFileWriter &operator=(const SafeFileWriter &) = delete;
+  SafeFileWriter(const SafeFileWriter&) = delete;
+  SafeFileWriter& operator=(const SafeFileWriter&) = delete;
 
-    bool SetFileName(const char *path);
-    void EnableSafeSave(bool on = true);
+  bool SetFileName(const char* path);
+  void EnableSafeSave(bool on = true);
 
-    virtual bool Open();
-    virtual bool Close();
+  virtual bool Open();
+  virtual bool Close();
 
-    bool IsOpen() const { return m_out != nullptr; }
-    bool Failed() const { return m_failed; }
-    const std::string &FileName() const { return m_target; }
-    const std::string &TempFileName() const { return m_temp; }
+  bool IsOpen() const { return m_out != nullptr; }
+  bool Failed() const { return m_failed; }
+  const std::string& FileName() const { return m_target; }
+  const std::string& TempFileName() const { return m_temp; }
 
-protected:
-    bool WriteBytes(const char *data, size_t length);
+ protected:
+  bool WriteBytes(const char* data, size_t length);
 
-private:
-    bool OpenOutput();
-    void KeepTargetMode();
-    bool FinishOutput();
-    void Discard();
+ private:
+  bool OpenOutput();
+  void KeepTargetMode();
+  bool FinishOutput();
+  void Discard();
 
-    FILE *m_out = nullptr;
-    std::string m_target;
-    std::string m_temp;
-    bool m_safeSave = false;
-    bool m_failed = false;
+  FILE* m_out = nullptr;
+  std::string m_target;
+  std::string m_temp;
+  bool m_safeSave = false;
+  bool m_failed = false;
 };
 
 #endif

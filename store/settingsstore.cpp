@@ -18,56 +18,46 @@ SettingsStore::~SettingsStore() = default;
 
 /* Binds the store to PATH.  Returns false, leaving no file bound, when the
 ** path is empty or longer than the writer can take. */
-bool SettingsStore::SetFileName(const char *path)
-{
-    m_fileName.Clear();
-    if (!path || !*path || strlen(path) > SafeFileWriter::MaxPathLength)
-        return false;
-    m_fileName = path;
-    return true;
+bool SettingsStore::SetFileName(const char* path) {
+  m_fileName.Clear();
+  if (!path || !*path || strlen(path) > SafeFileWriter::MaxPathLength) return false;
+  m_fileName = path;
+  return true;
 }
 
 /* Returns the next item that is not a comment. */
-static XmlReader::ItemKind NextNonComment(XmlReader &reader)
-{
-    XmlReader::ItemKind kind;
-    do
-        kind = reader.NextItem();
-    while (kind == XmlReader::ItemComment);
-    return kind;
+static XmlReader::ItemKind NextNonComment(XmlReader& reader) {
+  XmlReader::ItemKind kind;
+  do kind = reader.NextItem();
+  while (kind == XmlReader::ItemComment);
+  return kind;
 }
 
 /* Merges the settings file into the tree.  With ROOTNAME given, the
 ** document element must have that name (ignoring case).  Returns true when
 ** the file was read; false leaves the tree as it was. */
-bool SettingsStore::Load(const char *rootName)
-{
-    XmlReader reader;
-    reader.SetSkipComments(!m_keepComments);
-    if (!reader.Open(m_fileName.c_str()) || !reader.ReadHeader())
-        return false;
-    if (rootName && *rootName) {
-        if (NextNonComment(reader) != XmlReader::ItemStartTag || !reader.TagNameIs(rootName))
-            return false;
-        reader.ReadHeader();
-    }
-    if (NextNonComment(reader) != XmlReader::ItemStartTag)
-        return false;
-    XB_String rootTag = reader.TagName();
-    if (reader.HasContent())
-        ReadElement(reader, rootTag.c_str());
-    return true;
+bool SettingsStore::Load(const char* rootName) {
+  XmlReader reader;
+  reader.SetSkipComments(!m_keepComments);
+  if (!reader.Open(m_fileName.c_str()) || !reader.ReadHeader()) return false;
+  if (rootName && *rootName) {
+    if (NextNonComment(reader) != XmlReader::ItemStartTag || !reader.TagNameIs(rootName))
+      return false;
+    reader.ReadHeader();
+  }
+  if (NextNonComment(reader) != XmlReader::ItemStartTag) return false;
+  XB_String rootTag = reader.TagName();
+  if (reader.HasContent()) ReadElement(reader, rootTag.c_str());
+  return true;
 }
 
 /* Writes the whole tree to the settings file through a temporary file.
 ** Returns true only when the new file is complete and has replaced the old
 ** one; otherwise the old file is untouched. */
-bool SettingsStore::Save()
-{
-    XmlWriter writer;
-    writer.EnableSafeSave(true);
-    if (!writer.SetFileName(m_fileName.c_str()) || !writer.Open())
-        return false;
-    WriteNode(writer, *this, "");
-    return writer.Close();
+bool SettingsStore::Save() {
+  XmlWriter writer;
+  writer.EnableSafeSave(true);
+  if (!writer.SetFileName(m_fileName.c_str()) || !writer.Open()) return false;
+  WriteNode(writer, *this, "");
+  return writer.Close();
 }

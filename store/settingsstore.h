@@ -9,23 +9,22 @@
 
 #include "storenode.h"
 
-class SettingsStore : public StoreNode
-{
-public:
-    SettingsStore();
-    ~SettingsStore() override;
+class SettingsStore : public StoreNode {
+ public:
+  SettingsStore();
+  ~SettingsStore() override;
 
-    bool SetFileName(const char *path);
-    const XB_String &FileName() const { return m_fileName; }
-    void SetKeepComments(bool on) { m_keepComments = on; }
-    bool KeepComments() const { return m_keepComments; }
+  bool SetFileName(const char* path);
+  const XB_String& FileName() const { return m_fileName; }
+  void SetKeepComments(bool on) { m_keepComments = on; }
+  bool KeepComments() const { return m_keepComments; }
 
-    bool Load(const char *rootName = nullptr);
-    bool Save();
+  bool Load(const char* rootName = nullptr);
+  bool Save();
 
-private:
-    XB_String m_fileName;
-    bool m_keepComments = false;
+ private:
+  XB_String m_fileName;
+  bool m_keepComments = false;
 };
 
 #endif

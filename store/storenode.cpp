@@ -15,43 +15,36 @@
 #include <cstring>
 
 /* Returns true for the bytes skipped in front of a value: space and 0-13. */
-static bool IsBlank(unsigned char c)
-{
-    return c == ' ' || c <= 13;
+static bool IsBlank(unsigned char c) {
+  return c == ' ' || c <= 13;
 }
 
 /* Returns true for the ASCII letters a-z and A-Z. */
-static bool IsAsciiLetter(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+static bool IsAsciiLetter(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 /* Compares names ignoring ASCII letter case; an absent name is empty. */
-static int CompareNames(const XB_String &a, const char *b)
-{
-    return a.CompareNoCase(b ? b : "");
+static int CompareNames(const XB_String& a, const char* b) {
+  return a.CompareNoCase(b ? b : "");
 }
 
 /* Returns the shortest decimal text that reads back as VALUE; it always
 ** holds a "." so that the text rules read it as a double again. */
-static XB_String DoubleText(double value)
-{
-    if (!std::isfinite(value))
-        return XB_String(value != value ? "0.0" : (value > 0 ? "1.0e308" : "-1.0e308"));
-    char text[64];
-    for (int precision = 1; precision <= 17; ++precision) {
-        snprintf(text, sizeof text, "%.*g", precision, value);
-        if (strtod(text, nullptr) == value)
-            break;
-    }
-    XB_String result(text);
-    if (result.Find('.') >= 0)
-        return result;
-    ptrdiff_t exponent = result.Find('e');
-    if (exponent < 0)
-        return result.Append(".0");
-    result.Insert(static_cast<size_t>(exponent), ".0");
-    return result;
+static XB_String DoubleText(double value) {
+  if (!std::isfinite(value))
+    return XB_String(value != value ? "0.0" : (value > 0 ? "1.0e308" : "-1.0e308"));
+  char text[64];
+  for (int precision = 1; precision <= 17; ++precision) {
+    snprintf(text, sizeof text, "%.*g", precision, value);
+    if (strtod(text, nullptr) == value) break;
+  }
+  XB_String result(text);
+  if (result.Find('.') >= 0) return result;
+  ptrdiff_t exponent = result.Find('e');
+  if (exponent < 0) return result.Append(".0");
+  result.Insert(static_cast<size_t>(exponent), ".0");
+  return result;
 }
 
 /* Makes an empty node; destroying a node destroys its subtree. */
@@ -61,195 +54,166 @@ StoreNode::~StoreNode() = default;
 
 /* Returns the index where NAME is or would be inserted; *FOUND tells which.
 ** New names usually come in order, so the last entry is tried first. */
-size_t StoreNode::LowerBound(const char *name, bool *found) const
-{
-    *found = false;
-    size_t count = m_children.size();
-    if (count == 0)
-        return 0;
-    int last = CompareNames(m_children[count - 1].name, name);
-    if (last < 0)
-        return count;
-    if (last == 0) {
-        *found = true;
-        return count - 1;
-    }
-    int first = CompareNames(m_children[0].name, name);
-    if (first >= 0) {
-        *found = first == 0;
-        return 0;
-    }
-    size_t low = 1, high = count - 1;
-    while (low < high) {
-        size_t mid = low + (high - low) / 2;
-        if (CompareNames(m_children[mid].name, name) < 0)
-            low = mid + 1;
-        else
-            high = mid;
-    }
-    *found = CompareNames(m_children[low].name, name) == 0;
-    return low;
+size_t StoreNode::LowerBound(const char* name, bool* found) const {
+  *found = false;
+  size_t count = m_children.size();
+  if (count == 0) return 0;
+  int last = CompareNames(m_children[count - 1].name, name);
+  if (last < 0) return count;
+  if (last == 0) {
+    *found = true;
+    return count - 1;
+  }
+  int first = CompareNames(m_children[0].name, name);
+  if (first >= 0) {
+    *found = first == 0;
+    return 0;
+  }
+  size_t low = 1, high = count - 1;
+  while (low < high) {
+    size_t mid = low + (high - low) / 2;
+    if (CompareNames(m_children[mid].name, name) < 0)
+      low = mid + 1;
+    else
+      high = mid;
+  }
+  *found = CompareNames(m_children[low].name, name) == 0;
+  return low;
 }
 
 /* Returns the child named NAME (ignoring case), creating an empty one in
 ** its sorted place when there is none.  The first spelling used is kept. */
-StoreNode *StoreNode::Child(const char *name)
-{
-    bool found = false;
-    size_t at = LowerBound(name, &found);
-    if (found)
-        return m_children[at].node.get();
-    Entry entry{XB_String(name), std::make_unique<StoreNode>()};
-    StoreNode *child = entry.node.get();
-    m_children.insert(m_children.begin() + static_cast<ptrdiff_t>(at), std::move(entry));
-    return child;
+StoreNode* StoreNode::Child(const char* name) {
+  bool found = false;
+  size_t at = LowerBound(name, &found);
+  if (found) return m_children[at].node.get();
+  Entry entry{XB_String(name), std::make_unique<StoreNode>()};
+  StoreNode* child = entry.node.get();
+  m_children.insert(m_children.begin() + static_cast<ptrdiff_t>(at), std::move(entry));
+  return child;
 }
 
 /* Returns the child named NAME (ignoring case), or null. */
-StoreNode *StoreNode::FindChild(const char *name) const
-{
-    bool found = false;
-    size_t at = LowerBound(name, &found);
-    return found ? m_children[at].node.get() : nullptr;
+StoreNode* StoreNode::FindChild(const char* name) const {
+  bool found = false;
+  size_t at = LowerBound(name, &found);
+  return found ? m_children[at].node.get() : nullptr;
 }
 
 /* Removes the child named NAME with its subtree.  Returns false when there
 ** is none. */
-bool StoreNode::RemoveChild(const char *name)
-{
-    bool found = false;
-    size_t at = LowerBound(name, &found);
-    if (!found)
-        return false;
-    m_children.erase(m_children.begin() + static_cast<ptrdiff_t>(at));
-    return true;
+bool StoreNode::RemoveChild(const char* name) {
+  bool found = false;
+  size_t at = LowerBound(name, &found);
+  if (!found) return false;
+  m_children.erase(m_children.begin() + static_cast<ptrdiff_t>(at));
+  return true;
 }
 
 /* Resolves a "/"-separated PATH from this node, creating every missing node
 ** on the way.  An absent or empty path gives this node.  Empty segments (a
 ** leading, doubled or trailing "/") are passed over, so that no nameless
 ** node is created, which could not be written to a file. */
-StoreNode *StoreNode::Path(const char *path)
-{
-    StoreNode *node = this;
-    const char *p = path ? path : "";
-    while (*p) {
-        const char *slash = strchr(p, '/');
-        size_t length = slash ? static_cast<size_t>(slash - p) : strlen(p);
-        if (length > 0)
-            node = node->Child(XB_String(p, length).c_str());
-        if (!slash)
-            break;
-        p = slash + 1;
-    }
-    return node;
+StoreNode* StoreNode::Path(const char* path) {
+  StoreNode* node = this;
+  const char* p = path ? path : "";
+  while (*p) {
+    const char* slash = strchr(p, '/');
+    size_t length = slash ? static_cast<size_t>(slash - p) : strlen(p);
+    if (length > 0) node = node->Child(XB_String(p, length).c_str());
+    if (!slash) break;
+    p = slash + 1;
+  }
+  return node;
 }
 
 /* Returns the name of child I in sorted order (the last one when I is out
 ** of range, the empty text when there are none). */
-const XB_String &StoreNode::ChildName(int i) const
-{
-    static const XB_String none;
-    if (m_children.empty())
-        return none;
-    size_t at = i < 0 ? 0 : (static_cast<size_t>(i) >= m_children.size() ? m_children.size() - 1 : static_cast<size_t>(i));
-    return m_children[at].name;
+const XB_String& StoreNode::ChildName(int i) const {
+  static const XB_String none;
+  if (m_children.empty()) return none;
+  size_t at = i < 0 ? 0
+                    : (static_cast<size_t>(i) >= m_children.size() ? m_children.size() - 1
+                                                                   : static_cast<size_t>(i));
+  return m_children[at].name;
 }
 
 /* Returns child I in sorted order, or null when I is out of range. */
-StoreNode *StoreNode::ChildAt(int i) const
-{
-    if (i < 0 || static_cast<size_t>(i) >= m_children.size())
-        return nullptr;
-    return m_children[static_cast<size_t>(i)].node.get();
+StoreNode* StoreNode::ChildAt(int i) const {
+  if (i < 0 || static_cast<size_t>(i) >= m_children.size()) return nullptr;
+  return m_children[static_cast<size_t>(i)].node.get();
 }
 
 /* Returns true when this node or any node below it has a value, that is,
 ** when writing it would write anything. */
-bool StoreNode::HoldsValues() const
-{
-    std::vector<const StoreNode *> pending{this};
-    while (!pending.empty()) {
-        const StoreNode *node = pending.back();
-        pending.pop_back();
-        if (!node->m_values.IsEmpty())
-            return true;
-        for (const Entry &entry : node->m_children)
-            pending.push_back(entry.node.get());
-    }
-    return false;
+bool StoreNode::HoldsValues() const {
+  std::vector<const StoreNode*> pending{this};
+  while (!pending.empty()) {
+    const StoreNode* node = pending.back();
+    pending.pop_back();
+    if (!node->m_values.IsEmpty()) return true;
+    for (const Entry& entry : node->m_children) pending.push_back(entry.node.get());
+  }
+  return false;
 }
 
 /* Removes every child, value and the comment. */
-void StoreNode::Clear()
-{
-    m_children.clear();
-    m_values.Clear();
-    m_comment.Clear();
+void StoreNode::Clear() {
+  m_children.clear();
+  m_values.Clear();
+  m_comment.Clear();
 }
 
 /* Returns the first value, or null when the node has none. */
-XB_Value *StoreNode::FirstValue()
-{
-    return m_values.IsEmpty() ? nullptr : &m_values[0];
+XB_Value* StoreNode::FirstValue() {
+  return m_values.IsEmpty() ? nullptr : &m_values[0];
 }
 
 /* Returns the first value, adding an empty one when there is none. */
-XB_Value &StoreNode::EnsureFirstValue()
-{
-    if (m_values.IsEmpty())
-        m_values.Add(XB_Value());
-    return m_values[0];
+XB_Value& StoreNode::EnsureFirstValue() {
+  if (m_values.IsEmpty()) m_values.Add(XB_Value());
+  return m_values[0];
 }
 
 /* Returns whether the first value reads as an integer above 0; a node
 ** without value stores DEFAULTVALUE as a boolean first. */
-bool StoreNode::GetBool(bool defaultValue)
-{
-    if (m_values.IsEmpty())
-        m_values.Add(XB_Value(defaultValue));
-    return IntegerOf(m_values[0]) > 0;
+bool StoreNode::GetBool(bool defaultValue) {
+  if (m_values.IsEmpty()) m_values.Add(XB_Value(defaultValue));
+  return IntegerOf(m_values[0]) > 0;
 }
 
 /* Returns the integer reading of the first value; a node without value
 ** stores DEFAULTVALUE as an integer and returns it. */
-int32_t StoreNode::GetInt(int32_t defaultValue)
-{
-    if (m_values.IsEmpty()) {
-        m_values.Add(XB_Value(defaultValue));
-        return defaultValue;
-    }
-    return IntegerOf(m_values[0]);
+int32_t StoreNode::GetInt(int32_t defaultValue) {
+  if (m_values.IsEmpty()) {
+    m_values.Add(XB_Value(defaultValue));
+    return defaultValue;
+  }
+  return IntegerOf(m_values[0]);
 }
 
 /* As GetInt(DEFAULTVALUE), but a stored value is clamped to
 ** MINIMUM..MAXIMUM; a newly stored default is returned as it is. */
-int32_t StoreNode::GetInt(int32_t defaultValue, int32_t minimum, int32_t maximum)
-{
-    if (m_values.IsEmpty())
-        return GetInt(defaultValue);
-    int32_t value = IntegerOf(m_values[0]);
-    if (value < minimum)
-        return minimum;
-    return value > maximum ? maximum : value;
+int32_t StoreNode::GetInt(int32_t defaultValue, int32_t minimum, int32_t maximum) {
+  if (m_values.IsEmpty()) return GetInt(defaultValue);
+  int32_t value = IntegerOf(m_values[0]);
+  if (value < minimum) return minimum;
+  return value > maximum ? maximum : value;
 }
 
 /* Makes the first value the integer VALUE. */
-void StoreNode::SetInt(int32_t value)
-{
-    EnsureFirstValue() = XB_Value(value);
+void StoreNode::SetInt(int32_t value) {
+  EnsureFirstValue() = XB_Value(value);
 }
 
 /* Makes the first value the boolean VALUE. */
-void StoreNode::SetBool(bool value)
-{
-    EnsureFirstValue() = XB_Value(value);
+void StoreNode::SetBool(bool value) {
+  EnsureFirstValue() = XB_Value(value);
 }
 
 /* Makes the first value the one TEXT describes (see ParseValue). */
-void StoreNode::SetText(const char *text)
-{
-    EnsureFirstValue() = ParseValue(text);
+void StoreNode::SetText(const char* text) {
+  EnsureFirstValue() = ParseValue(text);
 }
 
 /* Returns the typed value that a setting's TEXT describes.  After leading
@@ -257,59 +221,50 @@ void StoreNode::SetText(const char *text)
 ** closing quote dropped), "#" a colour, exactly "true"/"false" a boolean,
 ** ".." a range, "." a double, a leading letter a plain text, anything else
 ** an integer. */
-XB_Value StoreNode::ParseValue(const char *text)
-{
-    const char *p = text ? text : "";
-    while (*p && IsBlank(static_cast<unsigned char>(*p)))
-        ++p;
-    if (*p == '"') {
-        XB_String body(p + 1);
-        if (body.Find('"') >= 0)
-            body.Truncate(body.Length() - 1);
-        return XB_Value(body);
-    }
-    if (*p == '#')
-        return XB_Value::FromNumber(VK_HASH, XB_String::ParseInt(p));
-    if (strcmp(p, "true") == 0)
-        return XB_Value(true);
-    if (strcmp(p, "false") == 0)
-        return XB_Value(false);
-    if (const char *dots = strstr(p, "..")) {
-        return XB_Value::Range(static_cast<int16_t>(XB_String::ParseInt(p)),
-                               static_cast<int16_t>(XB_String::ParseInt(dots + 2)));
-    }
-    if (strchr(p, '.'))
-        return XB_Value(strtod(p, nullptr));
-    if (IsAsciiLetter(static_cast<unsigned char>(*p)))
-        return XB_Value(p);
-    return XB_Value(XB_String::ParseInt(p));
+XB_Value StoreNode::ParseValue(const char* text) {
+  const char* p = text ? text : "";
+  while (*p && IsBlank(static_cast<unsigned char>(*p))) ++p;
+  if (*p == '"') {
+    XB_String body(p + 1);
+    if (body.Find('"') >= 0) body.Truncate(body.Length() - 1);
+    return XB_Value(body);
+  }
+  if (*p == '#') return XB_Value::FromNumber(VK_HASH, XB_String::ParseInt(p));
+  if (strcmp(p, "true") == 0) return XB_Value(true);
+  if (strcmp(p, "false") == 0) return XB_Value(false);
+  if (const char* dots = strstr(p, "..")) {
+    return XB_Value::Range(static_cast<int16_t>(XB_String::ParseInt(p)),
+                           static_cast<int16_t>(XB_String::ParseInt(dots + 2)));
+  }
+  if (strchr(p, '.')) return XB_Value(strtod(p, nullptr));
+  if (IsAsciiLetter(static_cast<unsigned char>(*p))) return XB_Value(p);
+  return XB_Value(XB_String::ParseInt(p));
 }
 
 /* Returns the text a value is written as: "true"/"false", "0x" or "#" with
 ** upper-case hex, decimal, "low..high", a decimal fraction; a text value is
 ** returned as it is (the writer quotes it). */
-XB_String StoreNode::ValueText(const XB_Value &value)
-{
-    char text[32];
-    switch (value.Kind()) {
+XB_String StoreNode::ValueText(const XB_Value& value) {
+  char text[32];
+  switch (value.Kind()) {
     case VK_BOOL:
-        return XB_String(value.Number() ? "true" : "false");
+      return XB_String(value.Number() ? "true" : "false");
     case VK_HEX:
-        snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value.Number()));
-        return XB_String(text);
+      snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value.Number()));
+      return XB_String(text);
     case VK_HASH:
-        snprintf(text, sizeof text, "#%X", static_cast<unsigned>(value.Number()));
-        return XB_String(text);
+      snprintf(text, sizeof text, "#%X", static_cast<unsigned>(value.Number()));
+      return XB_String(text);
     case VK_RANGE:
-        return XB_String::Formatted("%d..%d", static_cast<int32_t>(value.RangeFirst()),
-                                    static_cast<int32_t>(value.RangeSecond()));
+      return XB_String::Formatted("%d..%d", static_cast<int32_t>(value.RangeFirst()),
+                                  static_cast<int32_t>(value.RangeSecond()));
     case VK_REAL:
-        return DoubleText(value.Real());
+      return DoubleText(value.Real());
     case VK_TEXT:
-        return value.AsText();
+      return value.AsText();
     default:
-        return XB_String::Formatted("%d", value.Number());
-    }
+      return XB_String::Formatted("%d", value.Number());
+  }
 }
 
 /* Returns the integer reading of VALUE: the number of the integer kinds, 0
@@ -317,41 +272,37 @@ XB_String StoreNode::ValueText(const XB_Value &value)
 ** for "true"/"false" (any case; the value becomes a boolean), the number of
 ** a text of digits and blanks, the hex number after a leading "#" (the value
 ** becomes a colour), 0 otherwise. */
-int32_t StoreNode::IntegerOf(XB_Value &value)
-{
-    switch (value.Kind()) {
+int32_t StoreNode::IntegerOf(XB_Value& value) {
+  switch (value.Kind()) {
     case VK_NONE:
     case VK_RANGE:
-        return 0;
+      return 0;
     case VK_REAL: {
-        double real = value.Real();
-        double rounded = real > 0 ? real + 0.5 : real - 0.5;
-        if (!(rounded > INT32_MIN))
-            return INT32_MIN;
-        if (!(rounded < INT32_MAX))
-            return INT32_MAX;
-        return static_cast<int32_t>(rounded);
+      double real = value.Real();
+      double rounded = real > 0 ? real + 0.5 : real - 0.5;
+      if (!(rounded > INT32_MIN)) return INT32_MIN;
+      if (!(rounded < INT32_MAX)) return INT32_MAX;
+      return static_cast<int32_t>(rounded);
     }
     case VK_TEXT: {
-        XB_String text = value.AsText();
-        if (text.CompareNoCase("true") == 0 || text.CompareNoCase("false") == 0) {
-            value = XB_Value(text.CompareNoCase("true") == 0);
-            return value.Number();
-        }
-        if (text.BeginsWith("#")) {
-            value = XB_Value::FromNumber(VK_HASH, XB_String::ParseInt(text.View()));
-            return value.Number();
-        }
-        for (size_t i = 0; i < text.Length(); ++i) {
-            unsigned char c = static_cast<unsigned char>(text[i]);
-            if (!(c >= '0' && c <= '9') && !IsBlank(c))
-                return 0;
-        }
-        return XB_String::ParseInt(text.View());
+      XB_String text = value.AsText();
+      if (text.CompareNoCase("true") == 0 || text.CompareNoCase("false") == 0) {
+        value = XB_Value(text.CompareNoCase("true") == 0);
+        return value.Number();
+      }
+      if (text.BeginsWith("#")) {
+        value = XB_Value::FromNumber(VK_HASH, XB_String::ParseInt(text.View()));
+        return value.Number();
+      }
+      for (size_t i = 0; i < text.Length(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!(c >= '0' && c <= '9') && !IsBlank(c)) return 0;
+      }
+      return XB_String::ParseInt(text.View());
     }
     default:
-        return value.Number();
-    }
+      return value.Number();
+  }
 }
 
 /* Reads the content of the element ELEMENTNAME, whose start tag the reader
@@ -362,129 +313,107 @@ int32_t StoreNode::IntegerOf(XB_Value &value)
 ** passed over.  Nesting is followed with an explicit stack and bounded by
 ** MaxNesting, so a deeply nested file cannot exhaust the call stack.
 ** Returns true. */
-bool StoreNode::ReadElement(XmlReader &reader, const char *elementName)
-{
-    struct Frame
-    {
-        StoreNode *node;
-        XB_String name;
-        bool valuesStarted;
-        bool commentStarted;
-    };
-    if (reader.IsStartTag() && reader.TagNameIs(elementName) && !reader.HasContent())
+bool StoreNode::ReadElement(XmlReader& reader, const char* elementName) {
+  struct Frame {
+    StoreNode* node;
+    XB_String name;
+    bool valuesStarted;
+    bool commentStarted;
+  };
+  if (reader.IsStartTag() && reader.TagNameIs(elementName) && !reader.HasContent()) return true;
+  std::vector<Frame> open;
+  open.push_back({this, XB_String(elementName), false, false});
+  XB_String item;
+  while (!open.empty()) {
+    Frame& frame = open.back();
+    switch (reader.NextItem()) {
+      case XmlReader::ItemEndOfInput:
         return true;
-    std::vector<Frame> open;
-    open.push_back({this, XB_String(elementName), false, false});
-    XB_String item;
-    while (!open.empty()) {
-        Frame &frame = open.back();
-        switch (reader.NextItem()) {
-        case XmlReader::ItemEndOfInput:
-            return true;
-        case XmlReader::ItemComment:
-            if (!frame.commentStarted)
-                frame.node->m_comment.Clear();
-            frame.commentStarted = true;
-            frame.node->m_comment += reader.CommentText();
-            break;
-        case XmlReader::ItemText:
-            while (reader.NextTextItem(item)) {
-                if (!frame.valuesStarted)
-                    frame.node->m_values.Clear();
-                frame.valuesStarted = true;
-                frame.node->m_values.Add(ParseValue(item.c_str()));
-            }
-            break;
-        case XmlReader::ItemStartTag: {
-            /* An empty-element tag names a child without content.  Nesting
+      case XmlReader::ItemComment:
+        if (!frame.commentStarted) frame.node->m_comment.Clear();
+        frame.commentStarted = true;
+        frame.node->m_comment += reader.CommentText();
+        break;
+      case XmlReader::ItemText:
+        while (reader.NextTextItem(item)) {
+          if (!frame.valuesStarted) frame.node->m_values.Clear();
+          frame.valuesStarted = true;
+          frame.node->m_values.Add(ParseValue(item.c_str()));
+        }
+        break;
+      case XmlReader::ItemStartTag: {
+        /* An empty-element tag names a child without content.  Nesting
             ** is bounded so that writing and freeing the tree stay shallow;
             ** the text of deeper elements goes to the deepest node kept. */
-            if (open.size() > MaxNesting)
-                break;
-            StoreNode *child = frame.node->Child(reader.TagName().c_str());
-            if (reader.HasContent())
-                open.push_back({child, reader.TagName(), false, false});
-            break;
-        }
-        case XmlReader::ItemEndTag:
-            if (reader.IsEndTag(frame.name.c_str()))
-                open.pop_back();
-            break;
-        default:
-            break;
-        }
+        if (open.size() > MaxNesting) break;
+        StoreNode* child = frame.node->Child(reader.TagName().c_str());
+        if (reader.HasContent()) open.push_back({child, reader.TagName(), false, false});
+        break;
+      }
+      case XmlReader::ItemEndTag:
+        if (reader.IsEndTag(frame.name.c_str())) open.pop_back();
+        break;
+      default:
+        break;
     }
-    return true;
+  }
+  return true;
 }
 
 /* Writes NODE's values: texts quoted, everything else in its text form. */
-static void WriteValues(XmlWriter &writer, const StoreNode &node)
-{
-    for (int i = 0; i < node.ValueCount(); ++i) {
-        const XB_Value &value = node.Value(i);
-        if (value.IsNone())
-            continue;
-        if (value.IsText())
-            writer.WriteQuotedText(value.AsText().c_str());
-        else
-            writer.WriteText(StoreNode::ValueText(value).c_str());
-    }
+static void WriteValues(XmlWriter& writer, const StoreNode& node) {
+  for (int i = 0; i < node.ValueCount(); ++i) {
+    const XB_Value& value = node.Value(i);
+    if (value.IsNone()) continue;
+    if (value.IsText())
+      writer.WriteQuotedText(value.AsText().c_str());
+    else
+      writer.WriteText(StoreNode::ValueText(value).c_str());
+  }
 }
 
 /* Writes NODE as an element named NAME ("null" when absent; a node with
 ** children and an empty name is the document element "xbstore", a node with
 ** values only and an empty name writes just its values).  A node without
 ** any value in its subtree writes nothing.  Returns true. */
-bool StoreNode::WriteNode(XmlWriter &writer, const StoreNode &node, const char *name)
-{
-    if (!node.HoldsValues())
-        return true;
-    XB_String tag(name ? name : "null");
-    XB_String comment = node.m_comment;
-    comment.Trim();
-    if (!node.m_children.empty()) {
-        if (tag.IsEmpty())
-            tag = "xbstore";
-        writer.BeginElement(tag.c_str(), true);
-        writer.EndStartTag();
-        if (!comment.IsEmpty())
-            writer.WriteComment(comment.c_str());
-        WriteValues(writer, node);
-        for (const Entry &entry : node.m_children)
-            WriteNode(writer, *entry.node, entry.name.c_str());
-        writer.EndElement(tag.c_str());
-        return true;
-    }
-    if (!tag.IsEmpty())
-        writer.BeginElement(tag.c_str(), true);
-    if (!comment.IsEmpty())
-        writer.WriteComment(comment.c_str());
+bool StoreNode::WriteNode(XmlWriter& writer, const StoreNode& node, const char* name) {
+  if (!node.HoldsValues()) return true;
+  XB_String tag(name ? name : "null");
+  XB_String comment = node.m_comment;
+  comment.Trim();
+  if (!node.m_children.empty()) {
+    if (tag.IsEmpty()) tag = "xbstore";
+    writer.BeginElement(tag.c_str(), true);
+    writer.EndStartTag();
+    if (!comment.IsEmpty()) writer.WriteComment(comment.c_str());
     WriteValues(writer, node);
-    if (!tag.IsEmpty())
-        writer.EndElement(tag.c_str());
+    for (const Entry& entry : node.m_children) WriteNode(writer, *entry.node, entry.name.c_str());
+    writer.EndElement(tag.c_str());
     return true;
+  }
+  if (!tag.IsEmpty()) writer.BeginElement(tag.c_str(), true);
+  if (!comment.IsEmpty()) writer.WriteComment(comment.c_str());
+  WriteValues(writer, node);
+  if (!tag.IsEmpty()) writer.EndElement(tag.c_str());
+  return true;
 }
 
 /* Returns the boolean at PATH below this node (see GetBool). */
-bool StoreNode::ReadBool(const char *path, bool defaultValue)
-{
-    return Path(path)->GetBool(defaultValue);
+bool StoreNode::ReadBool(const char* path, bool defaultValue) {
+  return Path(path)->GetBool(defaultValue);
 }
 
 /* Returns the integer at PATH below this node (see GetInt). */
-int32_t StoreNode::ReadInt(const char *path, int32_t defaultValue)
-{
-    return Path(path)->GetInt(defaultValue);
+int32_t StoreNode::ReadInt(const char* path, int32_t defaultValue) {
+  return Path(path)->GetInt(defaultValue);
 }
 
 /* Stores the boolean VALUE at PATH below this node. */
-void StoreNode::WriteBool(const char *path, bool value)
-{
-    Path(path)->SetBool(value);
+void StoreNode::WriteBool(const char* path, bool value) {
+  Path(path)->SetBool(value);
 }
 
 /* Stores the integer VALUE at PATH below this node. */
-void StoreNode::WriteInt(const char *path, int32_t value)
-{
-    Path(path)->SetInt(value);
+void StoreNode::WriteInt(const char* path, int32_t value) {
+  Path(path)->SetInt(value);
 }

@@ -21,72 +21,70 @@
 class XmlReader;
 class XmlWriter;
 
-class StoreNode : public XB_SettingsAccess
-{
-public:
-    /* Deepest nesting read from a file; deeper elements are passed over. */
-    static constexpr size_t MaxNesting = 256;
+class StoreNode : public XB_SettingsAccess {
+ public:
+  /* Deepest nesting read from a file; deeper elements are passed over. */
+  static constexpr size_t MaxNesting = 256;
 
-    StoreNode();
-    ~StoreNode() override;
+  StoreNode();
+  ~StoreNode() override;
 
-    StoreNode(const StoreNode &) = delete;
-    StoreNode &operator=(const StoreNode &) = delete;
+  StoreNode(const StoreNode&) = delete;
+  StoreNode& operator=(const StoreNode&) = delete;
 
-    StoreNode *Child(const char *name);
-    StoreNode *FindChild(const char *name) const;
-    StoreNode *Path(const char *path);
+  StoreNode* Child(const char* name);
+  StoreNode* FindChild(const char* name) const;
+  StoreNode* Path(const char* path);
 
-    bool GetBool(bool defaultValue);
-    int32_t GetInt(int32_t defaultValue);
-    int32_t GetInt(int32_t defaultValue, int32_t minimum, int32_t maximum);
-    void SetInt(int32_t value);
-    void SetBool(bool value);
-    void SetText(const char *text);
+  bool GetBool(bool defaultValue);
+  int32_t GetInt(int32_t defaultValue);
+  int32_t GetInt(int32_t defaultValue, int32_t minimum, int32_t maximum);
+  void SetInt(int32_t value);
+  void SetBool(bool value);
+  void SetText(const char* text);
 
-    XB_Value *FirstValue();
-    int ValueCount() const { return m_values.Count(); }
-    XB_Value &Value(int i) { return m_values[i]; }
-    const XB_Value &Value(int i) const { return m_values[i]; }
-    void AddValue(const XB_Value &value) { m_values.Add(value); }
-    void ClearValues() { m_values.Clear(); }
+  XB_Value* FirstValue();
+  int ValueCount() const { return m_values.Count(); }
+  XB_Value& Value(int i) { return m_values[i]; }
+  const XB_Value& Value(int i) const { return m_values[i]; }
+  void AddValue(const XB_Value& value) { m_values.Add(value); }
+  void ClearValues() { m_values.Clear(); }
 
-    int ChildCount() const { return static_cast<int>(m_children.size()); }
-    const XB_String &ChildName(int i) const;
-    StoreNode *ChildAt(int i) const;
-    bool RemoveChild(const char *name);
+  int ChildCount() const { return static_cast<int>(m_children.size()); }
+  const XB_String& ChildName(int i) const;
+  StoreNode* ChildAt(int i) const;
+  bool RemoveChild(const char* name);
 
-    bool IsEmpty() const { return m_children.empty() && m_values.IsEmpty(); }
-    bool HoldsValues() const;
-    void Clear();
-    const XB_String &Comment() const { return m_comment; }
-    void SetComment(const char *text) { m_comment = text; }
+  bool IsEmpty() const { return m_children.empty() && m_values.IsEmpty(); }
+  bool HoldsValues() const;
+  void Clear();
+  const XB_String& Comment() const { return m_comment; }
+  void SetComment(const char* text) { m_comment = text; }
 
-    bool ReadElement(XmlReader &reader, const char *elementName);
-    static bool WriteNode(XmlWriter &writer, const StoreNode &node, const char *name);
+  bool ReadElement(XmlReader& reader, const char* elementName);
+  static bool WriteNode(XmlWriter& writer, const StoreNode& node, const char* name);
 
-    static XB_Value ParseValue(const char *text);
-    static XB_String ValueText(const XB_Value &value);
-    static int32_t IntegerOf(XB_Value &value);
+  static XB_Value ParseValue(const char* text);
+  static XB_String ValueText(const XB_Value& value);
+  static int32_t IntegerOf(XB_Value& value);
 
-    bool ReadBool(const char *path, bool defaultValue) override;
-    int32_t ReadInt(const char *path, int32_t defaultValue) override;
-    void WriteBool(const char *path, bool value) override;
-    void WriteInt(const char *path, int32_t value) override;
+  bool ReadBool(const char* path, bool defaultValue) override;
+  int32_t ReadInt(const char* path, int32_t defaultValue) override;
+  void WriteBool(const char* path, bool value) override;
+  void WriteInt(const char* path, int32_t value) override;
 
-private:
-    struct Entry
-    {
-        XB_String name;
-        std::unique_ptr<StoreNode> node;
-    };
+ private:
+  struct Entry {
+    XB_String name;
+    std::unique_ptr<StoreNode> node;
+  };
 
-    size_t LowerBound(const char *name, bool *found) const;
-    XB_Value &EnsureFirstValue();
+  size_t LowerBound(const char* name, bool* found) const;
+  XB_Value& EnsureFirstValue();
 
-    std::vector<Entry> m_children;
-    XB_ArrayObVal<XB_Value> m_values;
-    XB_String m_comment;
+  std::vector<Entry> m_children;
+  XB_ArrayObVal<XB_Value> m_values;
+  XB_String m_comment;
 };
 
 #endif

@@ -10,16 +10,31 @@
 /* Returns C with the Latin-1 letters á à â ã, é è ê and ç folded to a, e, c. */
 static char FoldAccent(char c) {
   switch (static_cast<unsigned char>(c)) {
-    case 0xE1: case 0xE0: case 0xE2: case 0xE3: return 'a';
-    case 0xE9: case 0xE8: case 0xEA: return 'e';
-    case 0xE7: return 'c';
-    default: return c;
+    case 0xE1:
+    case 0xE0:
+    case 0xE2:
+    case 0xE3:
+      return 'a';
+    case 0xE9:
+    case 0xE8:
+    case 0xEA:
+      return 'e';
+    case 0xE7:
+      return 'c';
+    default:
+      return c;
   }
 }
 
-static bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-static bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-static char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+static bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+static bool IsAsciiDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+static char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 /* Returns true for the characters a key keeps as they are. */
 static bool IsKeyChar(char c) {

@@ -95,7 +95,8 @@ XB_Parameter* XB_ParameterGroup::AddBound(const char* path, const char* label, u
                                           int32_t defaultValue) {
   XB_String key(path);
   key.ReplaceAll("/", "-");
-  return Add(new XB_SettingsParameter(key, label, type, m_settings, path ? path : "", defaultValue));
+  return Add(
+      new XB_SettingsParameter(key, label, type, m_settings, path ? path : "", defaultValue));
 }
 
 /* Adds a PT_BOOL parameter bound to PATH; returns it. */

@@ -6,8 +6,8 @@
 
 #include "xb_keytext.h"
 
-XB_ParameterInfo::XB_ParameterInfo(std::string_view name, const char* label,
-                                   const char* comment, uint32_t type)
+XB_ParameterInfo::XB_ParameterInfo(std::string_view name, const char* label, const char* comment,
+                                   uint32_t type)
     : m_key(XB_NormalizeKey(name)),
       m_label(label ? XB_String(label) : XB_String(name)),
       m_comment(comment),

@@ -13,9 +13,13 @@ XB_ParameterPlain::XB_ParameterPlain(std::string_view name, const XB_Value& valu
   if (info) SetInfo(info);
 }
 
-XB_Parameter* XB_ParameterPlain::Clone() const { return new XB_ParameterPlain(*this); }
+XB_Parameter* XB_ParameterPlain::Clone() const {
+  return new XB_ParameterPlain(*this);
+}
 
-void XB_ParameterPlain::SetName(std::string_view text) { m_key = XB_NormalizeKey(text); }
+void XB_ParameterPlain::SetName(std::string_view text) {
+  m_key = XB_NormalizeKey(text);
+}
 
 void XB_ParameterPlain::SetInfo(XB_ParameterInfo* info) {
   assert(!info || XB_KeyEqual(info->Key().View(), m_key.View()));

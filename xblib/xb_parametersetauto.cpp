@@ -7,8 +7,7 @@
 #include "xb_keytext.h"
 #include "xb_parameterplain.h"
 
-XB_ParameterSetAuto::XB_ParameterSetAuto(std::string_view name)
-    : m_name(XB_NormalizeKey(name)) {}
+XB_ParameterSetAuto::XB_ParameterSetAuto(std::string_view name) : m_name(XB_NormalizeKey(name)) {}
 
 XB_ParameterSetAuto::XB_ParameterSetAuto(const XB_ParameterSetAuto& other)
     : XB_Parameter(other),
@@ -28,7 +27,9 @@ XB_ParameterSetAuto& XB_ParameterSetAuto::operator=(const XB_ParameterSetAuto& o
 
 XB_ParameterSetAuto::~XB_ParameterSetAuto() = default;
 
-XB_Parameter* XB_ParameterSetAuto::Clone() const { return new XB_ParameterSetAuto(*this); }
+XB_Parameter* XB_ParameterSetAuto::Clone() const {
+  return new XB_ParameterSetAuto(*this);
+}
 
 XB_Value& XB_ParameterSetAuto::ValueRef() {
   m_noValue = XB_Value();
@@ -37,7 +38,9 @@ XB_Value& XB_ParameterSetAuto::ValueRef() {
 
 void XB_ParameterSetAuto::SetValue(const XB_Value&) {}
 
-void XB_ParameterSetAuto::SetName(std::string_view text) { m_name = XB_NormalizeKey(text); }
+void XB_ParameterSetAuto::SetName(std::string_view text) {
+  m_name = XB_NormalizeKey(text);
+}
 
 const XB_String& XB_ParameterSetAuto::KeyAt(int index) const {
   static const XB_String empty;

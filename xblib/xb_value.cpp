@@ -13,7 +13,9 @@
 /* The kind bit that marks a cached display text on the non-text kinds. */
 static constexpr uint16_t kCachedText = 0x80;
 
-static bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+static bool IsAsciiLetter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 /* Returns TEXT without its leading blanks (space and bytes 0 to 13). */
 static std::string_view SkipBlanks(std::string_view text) {
@@ -28,10 +30,14 @@ static int32_t ParseHexDigits(std::string_view text) {
   for (size_t i = 0; i < text.size() && i < 8; i++) {
     char c = text[i];
     uint32_t digit;
-    if (c >= '0' && c <= '9') digit = static_cast<uint32_t>(c - '0');
-    else if (c >= 'a' && c <= 'f') digit = static_cast<uint32_t>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F') digit = static_cast<uint32_t>(c - 'A' + 10);
-    else break;
+    if (c >= '0' && c <= '9')
+      digit = static_cast<uint32_t>(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      digit = static_cast<uint32_t>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F')
+      digit = static_cast<uint32_t>(c - 'A' + 10);
+    else
+      break;
     value = value * 16 + digit;
   }
   return static_cast<int32_t>(value);
@@ -59,7 +65,8 @@ XB_Value XB_Value::FromNumber(uint16_t kind, int32_t number) {
 }
 
 XB_Value XB_Value::Range(int16_t first, int16_t second) {
-  uint32_t packed = static_cast<uint16_t>(first) | (static_cast<uint32_t>(static_cast<uint16_t>(second)) << 16);
+  uint32_t packed =
+      static_cast<uint16_t>(first) | (static_cast<uint32_t>(static_cast<uint16_t>(second)) << 16);
   return FromNumber(VK_RANGE, static_cast<int32_t>(packed));
 }
 
@@ -106,16 +113,22 @@ uint16_t XB_Value::Kind() const {
 
 XB_String XB_Value::MakeDisplayText() const {
   switch (Kind()) {
-    case VK_REAL: return XB_String::Formatted("%.3f", m_real);
-    case VK_HASH: return XB_String::Formatted("#%X", static_cast<uint32_t>(m_number));
-    case VK_BOOL: return XB_String(m_number ? "true" : "false");
+    case VK_REAL:
+      return XB_String::Formatted("%.3f", m_real);
+    case VK_HASH:
+      return XB_String::Formatted("#%X", static_cast<uint32_t>(m_number));
+    case VK_BOOL:
+      return XB_String(m_number ? "true" : "false");
     case VK_DATETIME:
       if (m_number <= 0) return XB_String();
       return XB_String::Formatted("%t", m_number);
-    case VK_RANGE: return XB_String::Formatted("%d..%d", RangeFirst(), RangeSecond());
+    case VK_RANGE:
+      return XB_String::Formatted("%d..%d", RangeFirst(), RangeSecond());
     case VK_INT:
-    case VK_HEX: return XB_String::Formatted("%d", m_number);
-    default: return XB_String("(null)");
+    case VK_HEX:
+      return XB_String::Formatted("%d", m_number);
+    default:
+      return XB_String("(null)");
   }
 }
 
@@ -138,15 +151,18 @@ XB_String XB_Value::StoredText(bool hexInt) const {
       out += '"';
       return out;
     }
-    case VK_HEX: return XB_String::Formatted("0x%X", static_cast<uint32_t>(m_number));
+    case VK_HEX:
+      return XB_String::Formatted("0x%X", static_cast<uint32_t>(m_number));
     case VK_INT:
       if (hexInt) return XB_String::Formatted("0x%X", static_cast<uint32_t>(m_number));
       return XB_String::Formatted("%d", m_number);
     case VK_DATETIME:
       if (m_number == 0) return XB_String("(null)");
       return AsText();
-    case VK_NONE: return XB_String();
-    default: return AsText();
+    case VK_NONE:
+      return XB_String();
+    default:
+      return AsText();
   }
 }
 
@@ -173,10 +189,14 @@ static bool IsDecimalText(std::string_view text) {
 
 int32_t XB_Value::IntValue() const {
   switch (Kind()) {
-    case VK_NONE: return 0;
-    case VK_REAL: return RoundReal(m_real);
-    case VK_TEXT: break;
-    default: return m_number;
+    case VK_NONE:
+      return 0;
+    case VK_REAL:
+      return RoundReal(m_real);
+    case VK_TEXT:
+      break;
+    default:
+      return m_number;
   }
   std::string_view text = SkipBlanks(m_text.View());
   XB_String lower(text);
@@ -205,9 +225,13 @@ int32_t XB_Value::AsInt() {
 bool operator==(const XB_Value& a, const XB_Value& b) {
   if (a.Kind() != b.Kind()) return false;
   switch (a.Kind()) {
-    case VK_NONE: return true;
-    case VK_TEXT: return a.m_text == b.m_text;
-    case VK_REAL: return a.m_real == b.m_real;
-    default: return a.m_number == b.m_number;
+    case VK_NONE:
+      return true;
+    case VK_TEXT:
+      return a.m_text == b.m_text;
+    case VK_REAL:
+      return a.m_real == b.m_real;
+    default:
+      return a.m_number == b.m_number;
   }
 }

@@ -17,7 +17,8 @@ class XB_ArrayPtr {
   explicit XB_ArrayPtr(bool ownsItems = false) : m_owns(ownsItems) {}
   /* A copy shares the pointers and therefore never owns them. */
   XB_ArrayPtr(const XB_ArrayPtr& other) : m_items(other.m_items), m_owns(false) {}
-  XB_ArrayPtr(XB_ArrayPtr&& other) noexcept : m_items(std::move(other.m_items)), m_owns(other.m_owns) {
+  XB_ArrayPtr(XB_ArrayPtr&& other) noexcept
+      : m_items(std::move(other.m_items)), m_owns(other.m_owns) {
     other.m_items.clear();
   }
   XB_ArrayPtr& operator=(const XB_ArrayPtr& other) {

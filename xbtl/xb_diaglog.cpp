@@ -35,7 +35,8 @@ void XB_DiagLog::Queue(int level, const XB_String& line) {
 XB_String XB_DiagLog::OldName(std::string_view path) {
   size_t slash = path.find_last_of("/\\");
   size_t dot = path.rfind('.');
-  bool hasExtension = dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash + 1);
+  bool hasExtension =
+      dot != std::string_view::npos && (slash == std::string_view::npos || dot > slash + 1);
   XB_String name;
   if (!hasExtension) {
     name.Append(path).Append("-old");

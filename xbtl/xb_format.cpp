@@ -60,7 +60,8 @@ unsigned long long Magnitude(const XB_FormatArg& arg, bool& negative) {
 /* An integer argument as a signed 64-bit value (large unsigned values saturate). */
 long long SignedValue(const XB_FormatArg& arg) {
   if (arg.kind == XB_FormatArg::K_INT) return arg.i;
-  return arg.u > static_cast<unsigned long long>(INT64_MAX) ? INT64_MAX : static_cast<long long>(arg.u);
+  return arg.u > static_cast<unsigned long long>(INT64_MAX) ? INT64_MAX
+                                                            : static_cast<long long>(arg.u);
 }
 
 /* The bits of an integer argument as an unsigned value of its own width. */
@@ -110,7 +111,8 @@ void AppendHex(XB_String& out, const XB_FormatArg& arg, const Directive& d) {
     value >>= 4;
   } while (value);
   size_t length = static_cast<size_t>(end - first);
-  if (d.width > 0 && static_cast<size_t>(d.width) > length) out.AppendRepeated('0', static_cast<size_t>(d.width) - length);
+  if (d.width > 0 && static_cast<size_t>(d.width) > length)
+    out.AppendRepeated('0', static_cast<size_t>(d.width) - length);
   out.Append(first, length);
 }
 
@@ -319,7 +321,8 @@ void Formatter::Run() {
     }
     if (*p == '.') {
       d.precision = 0;
-      for (p++; *p >= '0' && *p <= '9'; p++) d.precision = std::min(kMaxWidth, d.precision * 10 + (*p - '0'));
+      for (p++; *p >= '0' && *p <= '9'; p++)
+        d.precision = std::min(kMaxWidth, d.precision * 10 + (*p - '0'));
     }
     if (!*p) break;
     char letter = *p++;

@@ -24,10 +24,14 @@ void XB_SetLogSink(XB_LogSink sink, void* context) {
 }
 
 /* Turns the standard-error copy on or off. */
-void XB_SetLogTrace(bool enabled) { g_trace = enabled; }
+void XB_SetLogTrace(bool enabled) {
+  g_trace = enabled;
+}
 
 /* The installed sink, or null. */
-XB_LogSink XB_GetLogSink() { return g_sink; }
+XB_LogSink XB_GetLogSink() {
+  return g_sink;
+}
 
 /*
 ** The standard-error line of TEXT: for "L_ rest" the rest, two spaces, a
@@ -61,7 +65,9 @@ void XB_Log(const char* text) {
 }
 
 /* Logs the text of TEXT. */
-void XB_Log(const XB_String& text) { XB_Log(text.c_str()); }
+void XB_Log(const XB_String& text) {
+  XB_Log(text.c_str());
+}
 
 /* Formats FORMAT with A and B (absent ones print "(null)") and logs it. */
 void XB_LogF(const char* format, const char* a, const char* b) {

@@ -29,8 +29,8 @@ struct XB_FormatArg {
   enum Kind : unsigned char { K_NONE, K_INT, K_UINT, K_CHAR, K_DOUBLE, K_TEXT };
 
   Kind kind = K_NONE;
-  unsigned char bits = 0;     /* width of an integer argument: 8, 16, 32, 64 */
-  bool isNull = false;        /* K_TEXT from an absent (null) const char* */
+  unsigned char bits = 0; /* width of an integer argument: 8, 16, 32, 64 */
+  bool isNull = false;    /* K_TEXT from an absent (null) const char* */
   union {
     long long i;
     unsigned long long u;
@@ -41,12 +41,22 @@ struct XB_FormatArg {
 
   XB_FormatArg() : i(0) {}
   XB_FormatArg(const char* s);
-  XB_FormatArg(std::nullptr_t) : i(0) { kind = K_TEXT; isNull = true; text = ""; }
+  XB_FormatArg(std::nullptr_t) : i(0) {
+    kind = K_TEXT;
+    isNull = true;
+    text = "";
+  }
   XB_FormatArg(const std::string& s) : i(0) { SetText(s.data(), s.size()); }
   XB_FormatArg(std::string_view s) : i(0) { SetText(s.data(), s.size()); }
   XB_FormatArg(const XB_String& s);
-  XB_FormatArg(char c) : i(static_cast<unsigned char>(c)) { kind = K_CHAR; bits = 8; }
-  XB_FormatArg(bool b) : i(b ? 1 : 0) { kind = K_INT; bits = 8; }
+  XB_FormatArg(char c) : i(static_cast<unsigned char>(c)) {
+    kind = K_CHAR;
+    bits = 8;
+  }
+  XB_FormatArg(bool b) : i(b ? 1 : 0) {
+    kind = K_INT;
+    bits = 8;
+  }
   XB_FormatArg(double v) : d(v) { kind = K_DOUBLE; }
   XB_FormatArg(float v) : d(v) { kind = K_DOUBLE; }
   /* Pointers other than texts have no directive; refusing them at compile
@@ -55,9 +65,9 @@ struct XB_FormatArg {
   XB_FormatArg(const T*) = delete;
 
   /* Every other integer type, and enumerations through their underlying type. */
-  template <class T,
-            std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool> &&
-                                 !std::is_same_v<T, char>, int> = 0>
+  template <class T, std::enable_if_t<std::is_integral_v<T> && !std::is_same_v<T, bool> &&
+                                          !std::is_same_v<T, char>,
+                                      int> = 0>
   XB_FormatArg(T v) : i(0) {
     bits = static_cast<unsigned char>(sizeof(T) * 8);
     if constexpr (std::is_signed_v<T>) {
@@ -72,7 +82,11 @@ struct XB_FormatArg {
   XB_FormatArg(T v) : XB_FormatArg(static_cast<std::underlying_type_t<T>>(v)) {}
 
  private:
-  void SetText(const char* p, size_t n) { kind = K_TEXT; text = p; textLength = n; }
+  void SetText(const char* p, size_t n) {
+    kind = K_TEXT;
+    text = p;
+    textLength = n;
+  }
 };
 
 class XB_String {
@@ -108,16 +122,31 @@ class XB_String {
   XB_String& Assign(const char* text);
   XB_String& Assign(const char* text, size_t length);
   XB_String& Assign(std::string_view text);
-  void Clear() { m_text.clear(); m_error = false; }
+  void Clear() {
+    m_text.clear();
+    m_error = false;
+  }
   void Reserve(size_t capacity) { m_text.reserve(capacity); }
 
   /* Appending; an absent text appends nothing. */
   XB_String& Append(const char* text);
   XB_String& Append(const char* text, size_t length);
-  XB_String& Append(std::string_view text) { m_text.append(text); return *this; }
-  XB_String& Append(const XB_String& text) { m_text.append(text.m_text); return *this; }
-  XB_String& Append(char c) { m_text.push_back(c); return *this; }
-  XB_String& AppendRepeated(char c, size_t count) { m_text.append(count, c); return *this; }
+  XB_String& Append(std::string_view text) {
+    m_text.append(text);
+    return *this;
+  }
+  XB_String& Append(const XB_String& text) {
+    m_text.append(text.m_text);
+    return *this;
+  }
+  XB_String& Append(char c) {
+    m_text.push_back(c);
+    return *this;
+  }
+  XB_String& AppendRepeated(char c, size_t count) {
+    m_text.append(count, c);
+    return *this;
+  }
   XB_String& operator+=(std::string_view text) { return Append(text); }
   XB_String& operator+=(const char* text) { return Append(text); }
   XB_String& operator+=(const XB_String& text) { return Append(text); }
@@ -136,8 +165,8 @@ class XB_String {
   XB_String& Erase(size_t pos, size_t count);
   XB_String& Insert(size_t pos, std::string_view text);
   XB_String& Insert(size_t pos, const char* text) { return Insert(pos, XB_TextOrEmpty(text)); }
-  XB_String& MakeUpper();   /* ASCII letters only */
-  XB_String& MakeLower();   /* ASCII letters only */
+  XB_String& MakeUpper(); /* ASCII letters only */
+  XB_String& MakeLower(); /* ASCII letters only */
   /* Replaces every occurrence of FROM by TO; returns the number replaced. */
   size_t ReplaceAll(std::string_view from, std::string_view to);
   size_t ReplaceAll(const char* from, const char* to) {
@@ -161,7 +190,9 @@ class XB_String {
   bool EqualsNoCase(const char* other) const { return CompareNoCase(other) == 0; }
   friend bool operator==(const XB_String& a, const XB_String& b) { return a.m_text == b.m_text; }
   friend bool operator==(const XB_String& a, std::string_view b) { return a.View() == b; }
-  friend bool operator==(const XB_String& a, const char* b) { return a.View() == std::string_view(b ? b : ""); }
+  friend bool operator==(const XB_String& a, const char* b) {
+    return a.View() == std::string_view(b ? b : "");
+  }
   friend bool operator<(const XB_String& a, const XB_String& b) { return a.m_text < b.m_text; }
 
   /* Searching: positions, or -1 when not found. */
@@ -174,13 +205,17 @@ class XB_String {
   bool BeginsWithNoCase(std::string_view prefix) const;
   bool EndsWith(std::string_view suffix) const;
   /* An absent (null) text is the empty text here too. */
-  ptrdiff_t Find(const char* what, size_t from = 0) const { return Find(XB_TextOrEmpty(what), from); }
+  ptrdiff_t Find(const char* what, size_t from = 0) const {
+    return Find(XB_TextOrEmpty(what), from);
+  }
   ptrdiff_t FindNoCase(const char* what, size_t from = 0) const {
     return FindNoCase(XB_TextOrEmpty(what), from);
   }
   bool Contains(const char* what) const { return Find(what) >= 0; }
   bool BeginsWith(const char* prefix) const { return BeginsWith(XB_TextOrEmpty(prefix)); }
-  bool BeginsWithNoCase(const char* prefix) const { return BeginsWithNoCase(XB_TextOrEmpty(prefix)); }
+  bool BeginsWithNoCase(const char* prefix) const {
+    return BeginsWithNoCase(XB_TextOrEmpty(prefix));
+  }
   bool EndsWith(const char* suffix) const { return EndsWith(XB_TextOrEmpty(suffix)); }
 
   /* Error state: the string reads "XB_String ERROR" until it is reassigned. */
@@ -239,7 +274,9 @@ inline XB_FormatArg::XB_FormatArg(const char* s) : i(0) {
   SetText(s, std::char_traits<char>::length(s));
 }
 
-inline XB_FormatArg::XB_FormatArg(const XB_String& s) : i(0) { SetText(s.Data(), s.Length()); }
+inline XB_FormatArg::XB_FormatArg(const XB_String& s) : i(0) {
+  SetText(s.Data(), s.Length());
+}
 
 /* TEXT, or the empty text for an absent (null) one. */
 inline std::string_view XB_TextOrEmpty(const char* text) {

@@ -54,7 +54,8 @@ const EntityLookup& Entities() {
 
 /* Appends VALUE zero-padded to two digits. */
 void AppendTwoDigits(XB_String& out, int value) {
-  out.Append(static_cast<char>('0' + (value / 10) % 10)).Append(static_cast<char>('0' + value % 10));
+  out.Append(static_cast<char>('0' + (value / 10) % 10))
+      .Append(static_cast<char>('0' + value % 10));
 }
 
 /* Appends VALUE space-padded to two characters, as "%2d" does. */
@@ -315,7 +316,9 @@ XB_String XB_TimeStamp(int64_t xbTime) {
 }
 
 /* Appends VALUE in decimal with "." between groups of three digits. */
-void XB_AppendGrouped(XB_String& out, int64_t value) { out.AppendFormat("%D", value); }
+void XB_AppendGrouped(XB_String& out, int64_t value) {
+  out.AppendFormat("%D", value);
+}
 
 /* The converted text as a new string. */
 XB_String XB_Grouped(int64_t value) {
@@ -362,4 +365,6 @@ XB_String XB_TransferRate(uint32_t bytesPerSecond) {
 }
 
 /* The share text of PERCENT. */
-XB_String XB_Share(double percent) { return XB_String::Formatted("%.1f%% ", percent); }
+XB_String XB_Share(double percent) {
+  return XB_String::Formatted("%.1f%% ", percent);
+}

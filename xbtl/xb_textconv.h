@@ -19,27 +19,37 @@ constexpr int XB_QUOTE_BACKSLASH = 1;
 
 /* "&" "<" ">" become "&amp;" "&lt;" "&gt;"; nothing else changes. */
 XB_String XB_XmlEscape(std::string_view text);
-inline XB_String XB_XmlEscape(const char* text) { return XB_XmlEscape(XB_TextOrEmpty(text)); }
+inline XB_String XB_XmlEscape(const char* text) {
+  return XB_XmlEscape(XB_TextOrEmpty(text));
+}
 void XB_AppendXmlEscape(XB_String& out, std::string_view text);
 
 /* The HTML entity table, with quotes in QUOTESTYLE (XB_QUOTE_ENTITY or XB_QUOTE_BACKSLASH). */
 XB_String XB_HtmlEscape(std::string_view text, int quoteStyle = XB_QUOTE_ENTITY);
-inline XB_String XB_HtmlEscape(const char* text, int quoteStyle = XB_QUOTE_ENTITY) { return XB_HtmlEscape(XB_TextOrEmpty(text), quoteStyle); }
+inline XB_String XB_HtmlEscape(const char* text, int quoteStyle = XB_QUOTE_ENTITY) {
+  return XB_HtmlEscape(XB_TextOrEmpty(text), quoteStyle);
+}
 void XB_AppendHtmlEscape(XB_String& out, std::string_view text, int quoteStyle = XB_QUOTE_ENTITY);
 
 /* Backslash, quotes, newline and tab escaped with a backslash. */
 XB_String XB_CEscape(std::string_view text);
-inline XB_String XB_CEscape(const char* text) { return XB_CEscape(XB_TextOrEmpty(text)); }
+inline XB_String XB_CEscape(const char* text) {
+  return XB_CEscape(XB_TextOrEmpty(text));
+}
 void XB_AppendCEscape(XB_String& out, std::string_view text);
 
 /* URL escaping: letters, digits and _ . - / : kept, "\" made "/", the rest %XX. */
 XB_String XB_UrlEscape(std::string_view text);
-inline XB_String XB_UrlEscape(const char* text) { return XB_UrlEscape(XB_TextOrEmpty(text)); }
+inline XB_String XB_UrlEscape(const char* text) {
+  return XB_UrlEscape(XB_TextOrEmpty(text));
+}
 void XB_AppendUrlEscape(XB_String& out, std::string_view text);
 
 /* A non-empty text in double quotes with inner double quotes doubled; empty gives nothing. */
 XB_String XB_Quote(std::string_view text);
-inline XB_String XB_Quote(const char* text) { return XB_Quote(XB_TextOrEmpty(text)); }
+inline XB_String XB_Quote(const char* text) {
+  return XB_Quote(XB_TextOrEmpty(text));
+}
 void XB_AppendQuote(XB_String& out, std::string_view text);
 
 /* A duration such as "59s", "1m 0s", "2h 5m", "3d 4h", "14w 1d", "99w", "7y 12d". */

@@ -16,8 +16,12 @@ constexpr int64_t XB_TIME_OFFSET = 1009839600;
 int64_t XB_TimeNow();
 
 /* Conversions between the two scales. */
-constexpr int64_t XB_TimeFromUnix(int64_t unixTime) { return unixTime - XB_TIME_OFFSET; }
-constexpr int64_t XB_TimeToUnix(int64_t xbTime) { return xbTime + XB_TIME_OFFSET; }
+constexpr int64_t XB_TimeFromUnix(int64_t unixTime) {
+  return unixTime - XB_TIME_OFFSET;
+}
+constexpr int64_t XB_TimeToUnix(int64_t xbTime) {
+  return xbTime + XB_TIME_OFFSET;
+}
 
 /* The local calendar fields of Unix time UNIXTIME; false when it cannot be converted. */
 bool XB_LocalTime(int64_t unixTime, struct tm& fields);

@@ -10,8 +10,7 @@
 
 /* A layout starts 10 pixels inside its area with a label width of a third
 ** of the usable width less the spacing, and steps 24 pixels per line. */
-TEST(ParamLineLayout, BeginAndAdvance)
-{
+TEST(ParamLineLayout, BeginAndAdvance) {
   ParamLineLayout layout;
   ASSERT_TRUE(layout.Begin(ParamRect{0, 0, 330, 200}));
   EXPECT_EQ(layout.CurrentLine(), (ParamRect{10, 10, 320, 30}));
@@ -27,8 +26,7 @@ TEST(ParamLineLayout, BeginAndAdvance)
 /* Each mode divides a line differently: narrow gives the label two label
 ** widths and the input one, wide the other way round, split keeps 5
 ** pixels free on both sides of the middle. */
-TEST(ParamLineLayout, SplitModes)
-{
+TEST(ParamLineLayout, SplitModes) {
   ParamRect line{10, 10, 310, 30};
   ParamLinePlaces narrow = ParamLineLayout::Split(ParamLineLayout::MODE_NARROW, line, 90);
   EXPECT_EQ(narrow.label, (ParamRect{10, 10, 190, 30}));
@@ -43,8 +41,7 @@ TEST(ParamLineLayout, SplitModes)
   EXPECT_EQ(split.input, (ParamRect{165, 10, 310, 30}));
 }
 
-static ParamMetrics SampleMetrics()
-{
+static ParamMetrics SampleMetrics() {
   ParamMetrics m;
   m.frameWidth = 4;
   m.frameHeight = 6;
@@ -59,29 +56,27 @@ static ParamMetrics SampleMetrics()
 /* The client height is the content height for many lines and the
 ** minimum height for few; the width is a quarter of the screen; the
 ** window is centred with one frame and a caption added. */
-TEST(ParamsDialogLayout, WindowSize)
-{
+TEST(ParamsDialogLayout, WindowSize) {
   ParamsDialogLayout many(SampleMetrics(), 30);
   EXPECT_EQ(many.Margin(), 6);
-  EXPECT_EQ(many.ClientHeight(), 24 + 3*6 + 720);
+  EXPECT_EQ(many.ClientHeight(), 24 + 3 * 6 + 720);
   EXPECT_EQ(many.ClientWidth(), 400);
   ParamRect window = many.WindowRect();
   EXPECT_EQ(window.Width(), 400);
-  EXPECT_EQ(window.Height(), 24 + 3*6 + 720 + 6 + 24);
+  EXPECT_EQ(window.Height(), 24 + 3 * 6 + 720 + 6 + 24);
   EXPECT_EQ(window.left, 600);
   EXPECT_EQ(window.top, (1000 - window.Height()) / 2);
 
   ParamsDialogLayout few(SampleMetrics(), 1);
-  EXPECT_EQ(few.ClientHeight(), 38 + 32 + 4*16);
+  EXPECT_EQ(few.ClientHeight(), 38 + 32 + 4 * 16);
   ParamsDialogLayout none(SampleMetrics(), -3);
-  EXPECT_EQ(none.ClientHeight(), 38 + 32 + 4*16);
+  EXPECT_EQ(none.ClientHeight(), 38 + 32 + 4 * 16);
 }
 
 /* The lines end above the button strip; the strip is one line high, one
 ** margin above the bottom, inset by the margin; OK and Cancel take its
 ** outer quarters and the row editor's buttons the inner ones. */
-TEST(ParamsDialogLayout, LinesAndButtons)
-{
+TEST(ParamsDialogLayout, LinesAndButtons) {
   ParamsDialogLayout layout(SampleMetrics(), 5);
   EXPECT_EQ(layout.LinesRect(400, 300, false), (ParamRect{0, 0, 400, 270}));
   EXPECT_EQ(layout.LinesRect(400, 300, true), (ParamRect{6, 0, 394, 270}));

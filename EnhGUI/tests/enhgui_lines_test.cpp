@@ -22,12 +22,12 @@ struct Form {
   XB_ParameterSetAuto set{"things"};
 
   /* Adds a member of a type with a value. */
-  void Add(const char *name, uint32_t type, const XB_Value &value) {
-    XB_ParameterInfo *info = definition.Add(name, name, "test", type);
+  void Add(const char* name, uint32_t type, const XB_Value& value) {
+    XB_ParameterInfo* info = definition.Add(name, name, "test", type);
     set.Add(new XB_ParameterPlain(name, value, info));
   }
   /* The value of member key. */
-  XB_Value Value(const char *key) {
+  XB_Value Value(const char* key) {
     XB_Value v;
     set.GetValueByKey(v, key);
     return v;
@@ -35,8 +35,7 @@ struct Form {
 };
 
 /* The usual mix of a table row: every type the table parser produces. */
-void FillRow(Form &form)
-{
+void FillRow(Form& form) {
   form.Add("id", PT_KEY, XB_Value("17"));
   form.Add("count", PT_INT, XB_Value(int32_t(4)));
   form.Add("name", PT_TEXT, XB_Value("Smith"));
@@ -52,8 +51,7 @@ void FillRow(Form &form)
 /* Each type gets its line kind, control and style; key lines take no
 ** identifier so the input lines after them keep theirs; a date-time has
 ** no line at all. */
-TEST(ParamLines, LineKindsAndIdentifiers)
-{
+TEST(ParamLines, LineKindsAndIdentifiers) {
   Form form;
   FillRow(form);
   RecordingControls controls;
@@ -87,8 +85,7 @@ TEST(ParamLines, LineKindsAndIdentifiers)
 
 /* Lines follow each other 24 pixels apart; numbers put the input in the
 ** right third, texts in the right two thirds, a check box spans the line. */
-TEST(ParamLines, Placement)
-{
+TEST(ParamLines, Placement) {
   Form form;
   FillRow(form);
   RecordingControls controls;
@@ -110,11 +107,10 @@ TEST(ParamLines, Placement)
 /* Loading shows every value's display text; saving hands back only what
 ** the user changed, so untouched members keep their kind and value, a NULL
 ** stays NULL and a date-time without line is left alone. */
-TEST(ParamLines, ExchangeKeepsUntouchedValues)
-{
+TEST(ParamLines, ExchangeKeepsUntouchedValues) {
   Form form;
   FillRow(form);
-  form.Add("note", PT_TEXT, XB_Value());      /* a NULL column */
+  form.Add("note", PT_TEXT, XB_Value()); /* a NULL column */
   RecordingControls controls;
   ParamLines lines(&controls);
   lines.Create(ParamRect{0, 0, 340, 400}, form.set);
@@ -149,8 +145,7 @@ TEST(ParamLines, ExchangeKeepsUntouchedValues)
 /* The date form reads the digits at the places of YYYY-MM-DD and writes
 ** that form back; the time form reads and writes HH:MM:SS, so a time comes
 ** back as it went in once the user changes it. */
-TEST(ParamLines, DateAndTimeForms)
-{
+TEST(ParamLines, DateAndTimeForms) {
   Form form;
   form.Add("born", PT_DATE, XB_Value("2024-02-29"));
   form.Add("at", PT_TIME, XB_Value("07:08"));
@@ -159,8 +154,8 @@ TEST(ParamLines, DateAndTimeForms)
   lines.Create(ParamRect{0, 0, 340, 400}, form.set);
   lines.Exchange(false, form.set);
 
-  RecordingControls::Control *date = controls.Find("born", C::CONTROL_DATE);
-  RecordingControls::Control *time = controls.Find("at", C::CONTROL_TIME);
+  RecordingControls::Control* date = controls.Find("born", C::CONTROL_DATE);
+  RecordingControls::Control* time = controls.Find("at", C::CONTROL_TIME);
   EXPECT_EQ(date->when.year, 2024);
   EXPECT_EQ(date->when.month, 2);
   EXPECT_EQ(date->when.day, 29);
@@ -175,17 +170,16 @@ TEST(ParamLines, DateAndTimeForms)
   EXPECT_EQ(form.Value("at"), XB_Value("07:08:09"));
 
   ParamDateTime odd = ParamDateLine::ParseText("99-1-5", false);
-  EXPECT_EQ(odd.year, 99);    /* "99-1": digits up to the "-" */
+  EXPECT_EQ(odd.year, 99); /* "99-1": digits up to the "-" */
   EXPECT_EQ(odd.month, 5);
-  EXPECT_EQ(odd.day, 0);      /* nothing at the day's place */
+  EXPECT_EQ(odd.day, 0); /* nothing at the day's place */
   ParamDateTime t = ParamDateLine::ParseText(" 23:59:58 ", true);
   EXPECT_EQ(ParamDateLine::FormatText(t, true), "23:59:58");
 }
 
 /* A date the picker cannot show leaves the picker as it was and is handed
 ** back unchanged unless the user picks another date. */
-TEST(ParamLines, UnshowableDateIsKept)
-{
+TEST(ParamLines, UnshowableDateIsKept) {
   Form form;
   form.Add("born", PT_DATE, XB_Value("soon"));
   form.Add("at", PT_TIME, XB_Value("25:61"));
@@ -206,8 +200,7 @@ TEST(ParamLines, UnshowableDateIsKept)
 ** line's "..." opens the browser at the current text and takes the chosen
 ** folder; a cancelled browser changes nothing.  The button ends at the
 ** line's right edge, 2 pixels right of the shortened edit. */
-TEST(ParamLines, FolderLine)
-{
+TEST(ParamLines, FolderLine) {
   Form form;
   form.Add("id", PT_KEY, XB_Value("1"));
   form.Add("dir", 6, XB_Value("/tmp"));
@@ -215,10 +208,10 @@ TEST(ParamLines, FolderLine)
   ParamLines lines(&controls);
   lines.Create(ParamRect{0, 0, 340, 400}, form.set);
   lines.Exchange(false, form.set);
-  ParamLine *line = lines.FindLine("dir");
+  ParamLine* line = lines.FindLine("dir");
   ASSERT_EQ(line->Id(), 0x2000);
-  RecordingControls::Control *edit = controls.Find("dir", C::CONTROL_EDIT);
-  RecordingControls::Control *button = controls.Find("dir", C::CONTROL_BUTTON);
+  RecordingControls::Control* edit = controls.Find("dir", C::CONTROL_EDIT);
+  RecordingControls::Control* button = controls.Find("dir", C::CONTROL_BUTTON);
   EXPECT_EQ(button->text, "...");
   EXPECT_EQ(edit->rect.right, 310);
   EXPECT_EQ(button->rect, (ParamRect{312, 34, 330, 54}));
@@ -227,7 +220,7 @@ TEST(ParamLines, FolderLine)
   EXPECT_EQ(controls.browseStart, "/tmp");
   EXPECT_EQ(edit->text, "/tmp");
   controls.browseAnswer = "/var/lib";
-  lines.Notify(0x2001, C::EVENT_PRESSED);        /* no such line */
+  lines.Notify(0x2001, C::EVENT_PRESSED); /* no such line */
   lines.Notify(ParamLines::kNoId, C::EVENT_PRESSED);
   EXPECT_EQ(edit->text, "/tmp");
   lines.Notify(0x2000, C::EVENT_PRESSED);
@@ -238,13 +231,12 @@ TEST(ParamLines, FolderLine)
 
 /* A line whose control cannot be made is dropped with its controls and
 ** reported; a missing descriptor is refused; other lines still work. */
-TEST(ParamLines, FailedControlDropsLine)
-{
+TEST(ParamLines, FailedControlDropsLine) {
   Form form;
   form.Add("a", PT_TEXT, XB_Value("1"));
   form.Add("b", PT_TEXT, XB_Value("2"));
   RecordingControls controls;
-  controls.failAfter = 3;          /* a's label and edit, b's label */
+  controls.failAfter = 3; /* a's label and edit, b's label */
   ParamLines lines(&controls);
   EXPECT_TRUE(lines.Create(ParamRect{0, 0, 340, 400}, form.set));
   EXPECT_EQ(lines.Count(), 1);

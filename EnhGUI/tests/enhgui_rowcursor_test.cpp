@@ -21,7 +21,7 @@ namespace {
 
 /* A fresh generation-3 database in a temporary file. */
 class CursorTest : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     char name[] = "/tmp/rowcursorXXXXXX";
     int fd = mkstemp(name);
@@ -35,9 +35,9 @@ protected:
     db_.reset();
     std::remove(path_.c_str());
   }
-  std::string Value(const char *sql) {
+  std::string Value(const char* sql) {
     XB_String out;
-    if( !db_->QueryValue(out, "%s", sql) ) return "<none>";
+    if (!db_->QueryValue(out, "%s", sql)) return "<none>";
     return out.c_str();
   }
 
@@ -51,13 +51,13 @@ protected:
 /* The rowid is used wherever the table has one, under a name no column
 ** takes; a table without rowid needs exactly one key column, whose values
 ** are quoted as string literals. */
-TEST_F(CursorTest, ChoosesRowIdentity)
-{
-  ASSERT_TRUE(db_->Exec("CREATE TABLE a(rowid TEXT, name TEXT);"
-                        "INSERT INTO a VALUES('x', 'y');"
-                        "CREATE TABLE w(code TEXT PRIMARY KEY, v) WITHOUT ROWID;"
-                        "INSERT INTO w VALUES('it''s', 1);"
-                        "CREATE TABLE w2(a, b, PRIMARY KEY(a, b)) WITHOUT ROWID;"));
+TEST_F(CursorTest, ChoosesRowIdentity) {
+  ASSERT_TRUE(
+      db_->Exec("CREATE TABLE a(rowid TEXT, name TEXT);"
+                "INSERT INTO a VALUES('x', 'y');"
+                "CREATE TABLE w(code TEXT PRIMARY KEY, v) WITHOUT ROWID;"
+                "INSERT INTO w VALUES('it''s', 1);"
+                "CREATE TABLE w2(a, b, PRIMARY KEY(a, b)) WITHOUT ROWID;"));
   SQLiteParameters setA = rowIO_.LoadRow(*db_, "a", "");
   SQLiteRowCursor a(*db_, setA, "a");
   ASSERT_TRUE(a.Start("", ""));
@@ -80,11 +80,11 @@ TEST_F(CursorTest, ChoosesRowIdentity)
 }
 
 /* Where and order restrict and sort the rows stepped through. */
-TEST_F(CursorTest, WhereAndOrder)
-{
-  ASSERT_TRUE(db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n);"
-                        "INSERT INTO t VALUES(1, 5); INSERT INTO t VALUES(2, 9);"
-                        "INSERT INTO t VALUES(3, 7);"));
+TEST_F(CursorTest, WhereAndOrder) {
+  ASSERT_TRUE(
+      db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n);"
+                "INSERT INTO t VALUES(1, 5); INSERT INTO t VALUES(2, 9);"
+                "INSERT INTO t VALUES(3, 7);"));
   SQLiteParameters set = rowIO_.LoadRow(*db_, "t", "");
   SQLiteRowCursor cursor(*db_, set, "t");
   ASSERT_TRUE(cursor.Start("n > 5", "n DESC"));
@@ -97,10 +97,10 @@ TEST_F(CursorTest, WhereAndOrder)
 
 /* Texts compare by their bytes, reals by number, NULL differs from the
 ** empty text. */
-TEST_F(CursorTest, RowDiffers)
-{
-  ASSERT_TRUE(db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, s TEXT, r REAL, z TEXT);"
-                        "INSERT INTO t VALUES(1, 'a ', 1.5, NULL);"));
+TEST_F(CursorTest, RowDiffers) {
+  ASSERT_TRUE(
+      db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, s TEXT, r REAL, z TEXT);"
+                "INSERT INTO t VALUES(1, 'a ', 1.5, NULL);"));
   SQLiteParameters stored = rowIO_.LoadRow(*db_, "t", "");
   SQLiteParameters edited = stored;
   EXPECT_FALSE(SQLiteRowCursor::RowDiffers(stored, edited));
@@ -118,13 +118,13 @@ TEST_F(CursorTest, RowDiffers)
 
 /* Saving writes only changed rows; a failed write is reported with the
 ** engine's message and leaves the row as stored. */
-TEST_F(CursorTest, SaveWritesChangesAndReportsFailure)
-{
-  ASSERT_TRUE(db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n TEXT CHECK(n<>'bad'));"
-                        "CREATE TABLE writes(id);"
-                        "CREATE TRIGGER w AFTER UPDATE ON t BEGIN"
-                        " INSERT INTO writes VALUES(new.id); END;"
-                        "INSERT INTO t VALUES(1, 'one');"));
+TEST_F(CursorTest, SaveWritesChangesAndReportsFailure) {
+  ASSERT_TRUE(
+      db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n TEXT CHECK(n<>'bad'));"
+                "CREATE TABLE writes(id);"
+                "CREATE TRIGGER w AFTER UPDATE ON t BEGIN"
+                " INSERT INTO writes VALUES(new.id); END;"
+                "INSERT INTO t VALUES(1, 'one');"));
   SQLiteParameters set = rowIO_.LoadRow(*db_, "t", "");
   SQLiteRowCursor cursor(*db_, set, "t");
   ASSERT_TRUE(cursor.Start("", ""));
@@ -149,8 +149,7 @@ TEST_F(CursorTest, SaveWritesChangesAndReportsFailure)
 
 /* An empty table shows an empty form; a form the user filled in is added
 ** as the first row. */
-TEST_F(CursorTest, EmptyTableTakesFirstRow)
-{
+TEST_F(CursorTest, EmptyTableTakesFirstRow) {
   ASSERT_TRUE(db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n TEXT);"));
   SQLiteParameters set = rowIO_.InitRow(*db_, "t", TD_ALL);
   SQLiteRowCursor cursor(*db_, set, "t");

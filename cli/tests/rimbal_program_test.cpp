@@ -63,7 +63,7 @@ std::string Pad(const std::string& text, size_t width) {
 }
 
 class RimbalProgram : public ::testing::Test {
-protected:
+ protected:
   void SetUp() override {
     char pattern[] = "/tmp/rimbal-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -81,7 +81,7 @@ protected:
   /* Runs Rimbal with ARGS and the environment of the test minus every
   ** display variable, plus EXTRAENV.  Returns what it left behind. */
   Outcome Rimbal(const std::vector<std::string>& args,
-             const std::vector<std::string>& extraEnv = {}) const {
+                 const std::vector<std::string>& extraEnv = {}) const {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
       std::string entry(*e);
@@ -103,8 +103,10 @@ protected:
     std::string errPath = Path("stderr.txt");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     pid_t pid = 0;
     Outcome run;
@@ -190,13 +192,15 @@ TEST_F(RimbalProgram, StatementPiecesAreJoinedAndTrimmed) {
   Outcome failed = Rimbal({"--exec", db, "\t INSERT", "INTO", "nowhere", "VALUES(1)\n"});
   EXPECT_EQ(failed.exitCode, 10);
   EXPECT_EQ(failed.out, "");
-  EXPECT_EQ(failed.err, kBanner + "Error: Execution of INSERT INTO nowhere VALUES(1) failed.\n"
-                                  "SQLITE: no such table: nowhere\n");
+  EXPECT_EQ(failed.err, kBanner +
+                            "Error: Execution of INSERT INTO nowhere VALUES(1) failed.\n"
+                            "SQLITE: no such table: nowhere\n");
 }
 
 TEST_F(RimbalProgram, PercentSignsReachTheEngineUnchanged) {
-  std::string db = MakeDatabase("t.db", "CREATE TABLE t(a); INSERT INTO t VALUES('100%d');"
-                                        "INSERT INTO t VALUES('50%s%n');");
+  std::string db = MakeDatabase("t.db",
+                                "CREATE TABLE t(a); INSERT INTO t VALUES('100%d');"
+                                "INSERT INTO t VALUES('50%s%n');");
   Outcome like = Rimbal({"-q", db, "SELECT count(*) FROM t WHERE a LIKE '%\\%d' ESCAPE '\\'"});
   EXPECT_EQ(like.out, "1\n");
   Outcome values = Rimbal({"--query-tab", db, "SELECT a, '%x' FROM t"});
@@ -213,14 +217,16 @@ TEST_F(RimbalProgram, CreateAndExec) {
   Outcome probe = Rimbal({"-q", fresh, "SELECT sqlite_version() > '3'"});
   EXPECT_EQ(probe.out, "1\n");
 
-  Outcome create = Rimbal({"--create", Path("c3.db"), "CREATE TABLE t (a); INSERT INTO t VALUES(7)"});
+  Outcome create =
+      Rimbal({"--create", Path("c3.db"), "CREATE TABLE t (a); INSERT INTO t VALUES(7)"});
   EXPECT_EQ(create.exitCode, 0);
   EXPECT_EQ(ReadFile(Path("c3.db")).substr(0, 15), "SQLite format 3");
 
   // A database that cannot be made is an open failure, not a success.
   Outcome nowhere = Rimbal({"--create", Path("missing/dir/x.db")});
   EXPECT_EQ(nowhere.exitCode, 3);
-  EXPECT_EQ(nowhere.err, kBanner + "Error: Failed to open database " + Path("missing/dir/x.db") + ".\n");
+  EXPECT_EQ(nowhere.err,
+            kBanner + "Error: Failed to open database " + Path("missing/dir/x.db") + ".\n");
 }
 
 TEST_F(RimbalProgram, CreateGeneration2) {
@@ -257,10 +263,10 @@ TEST_F(RimbalProgram, QueryOneWritesOnlyTheValue) {
 }
 
 TEST_F(RimbalProgram, SeparatedForms) {
-  std::string db = MakeDatabase(
-      "t.db",
-      "CREATE TABLE t(a, b, c, d, e, f, g, h);"
-      "INSERT INTO t VALUES(1, 'x,y', 'tab\there', NULL, '', 'abcdefghijklmnopqrstuvwxyz1234', 7, 8);");
+  std::string db = MakeDatabase("t.db",
+                                "CREATE TABLE t(a, b, c, d, e, f, g, h);"
+                                "INSERT INTO t VALUES(1, 'x,y', 'tab\there', NULL, '', "
+                                "'abcdefghijklmnopqrstuvwxyz1234', 7, 8);");
   Outcome tab = Rimbal({"--query-tab", db, "SELECT * FROM t"});
   EXPECT_EQ(tab.exitCode, 0);
   EXPECT_EQ(tab.out, "1\tx,y\ttab\there\t\t\tabcdefghijklmnopqrstuvwxyz1234\t7\t8\n");
@@ -282,27 +288,28 @@ TEST_F(RimbalProgram, SeparatedForms) {
   std::string expected;
   for (int i = 1; i <= 3000; ++i) {
     std::string number = std::to_string(i);
-    expected += number + "," +
-                (i == 1500 ? std::string(1400000, '0') : std::string(500 - number.size(), '0') + number) +
-                ",\n";
+    expected +=
+        number + "," +
+        (i == 1500 ? std::string(1400000, '0') : std::string(500 - number.size(), '0') + number) +
+        ",\n";
   }
   EXPECT_EQ(large.exitCode, 0);
   EXPECT_TRUE(large.out == expected) << large.out.size() << " bytes instead of " << expected.size();
 }
 
 TEST_F(RimbalProgram, TextTableLimitsColumnsAndCutsCells) {
-  std::string db = MakeDatabase(
-      "t.db",
-      "CREATE TABLE t(a, b, c, d, e, a_very_long_column_name, g, h);"
-      "INSERT INTO t VALUES(1, NULL, '', 'abcdefghijklmnopqrstuvwxyz1234', "
-      "'exactly15chars.', '%d', 7, 8);");
+  std::string db =
+      MakeDatabase("t.db",
+                   "CREATE TABLE t(a, b, c, d, e, a_very_long_column_name, g, h);"
+                   "INSERT INTO t VALUES(1, NULL, '', 'abcdefghijklmnopqrstuvwxyz1234', "
+                   "'exactly15chars.', '%d', 7, 8);");
   Outcome table = Rimbal({"--query-table", db, "SELECT * FROM t"});
   EXPECT_EQ(table.exitCode, 0);
   std::string dashes(15, '-');
   std::string header = Pad("a", 15) + "|" + Pad("b", 15) + "|" + Pad("c", 15) + "|" + Pad("d", 15) +
                        "|" + Pad("e", 15) + "|a_very_long_column_name\n";
-  std::string rule = dashes + "+" + dashes + "+" + dashes + "+" + dashes + "+" + dashes + "+" +
-                     dashes + "\n";
+  std::string rule =
+      dashes + "+" + dashes + "+" + dashes + "+" + dashes + "+" + dashes + "+" + dashes + "\n";
   std::string row = Pad("1", 16) + Pad("", 16) + Pad("", 16) + "abcdefghijklm.. " +
                     "exactly15chars. " + Pad("%d", 16) + "\n";
   EXPECT_EQ(table.out, header + rule + row + "\n");

@@ -25,24 +25,24 @@ struct sqlite {
 
 /* A compiled statement and the arrays sqlite_step hands out. */
 struct sqlite_vm {
-  sqlite *owner = nullptr;
+  sqlite* owner = nullptr;
   std::unique_ptr<s2::Program> program;
-  bool finished = false;   /* SQLITE_DONE or an error was returned */
-  std::vector<const char *> values;
-  std::vector<const char *> names;
+  bool finished = false; /* SQLITE_DONE or an error was returned */
+  std::vector<const char*> values;
+  std::vector<const char*> names;
 };
 
 namespace {
 
 /* Returns a malloc()ed copy of TEXT, or NULL when memory is short. */
-char *copyText(const std::string &text) {
-  char *p = static_cast<char *>(std::malloc(text.size() + 1));
+char* copyText(const std::string& text) {
+  char* p = static_cast<char*>(std::malloc(text.size() + 1));
   if (p) std::memcpy(p, text.c_str(), text.size() + 1);
   return p;
 }
 
 /* Stores MESSAGE in *ERRMSG (when given) and returns CODE. */
-int report(char **errmsg, int code, const std::string &message) {
+int report(char** errmsg, int code, const std::string& message) {
   if (errmsg) *errmsg = code == SQLITE_OK || message.empty() ? nullptr : copyText(message);
   return code;
 }
@@ -50,7 +50,7 @@ int report(char **errmsg, int code, const std::string &message) {
 /* Returns a view of TEXT that holds at least its first statement, without
 ** measuring the whole text: a long script is compiled one statement at a
 ** time, and measuring all of it each time would cost its length squared. */
-std::string_view firstStatementText(const char *text) {
+std::string_view firstStatementText(const char* text) {
   size_t window = strnlen(text, 4096);
   for (;;) {
     std::string_view view(text, window);
@@ -61,30 +61,30 @@ std::string_view firstStatementText(const char *text) {
 
 /* Releases a connection whose close was put off and whose last statement
 ** is gone. */
-void closeIfDone(sqlite *db) {
+void closeIfDone(sqlite* db) {
   if (db->closePending && db->liveMachines == 0) delete db;
 }
 
 /* Points VM's names array at the program's column names and types. */
-void fillNames(sqlite_vm *vm) {
-  const s2::Program &p = *vm->program;
+void fillNames(sqlite_vm* vm) {
+  const s2::Program& p = *vm->program;
   vm->names.clear();
-  for (const std::string &n : p.names) vm->names.push_back(n.c_str());
-  for (const s2::Cell &t : p.types) vm->names.push_back(t ? t->c_str() : nullptr);
+  for (const std::string& n : p.names) vm->names.push_back(n.c_str());
+  for (const s2::Cell& t : p.types) vm->names.push_back(t ? t->c_str() : nullptr);
   vm->names.push_back(nullptr);
 }
 
 /* Points VM's values array at the current row. */
-void fillValues(sqlite_vm *vm) {
-  const s2::Program &p = *vm->program;
+void fillValues(sqlite_vm* vm) {
+  const s2::Program& p = *vm->program;
   vm->values.clear();
-  for (const s2::Cell &c : p.current) vm->values.push_back(c ? c->c_str() : nullptr);
+  for (const s2::Cell& c : p.current) vm->values.push_back(c ? c->c_str() : nullptr);
   vm->values.push_back(nullptr);
 }
 
 /* Result collector of sqlite_get_table: the flat array being built. */
 struct TableCollector {
-  std::vector<char *> cells;
+  std::vector<char*> cells;
   int columns = 0;
   int rows = 0;
   bool namesStored = false;
@@ -93,15 +93,15 @@ struct TableCollector {
 };
 
 /* Frees every string of CELLS. */
-void freeCells(std::vector<char *> &cells) {
-  for (char *c : cells) std::free(c);
+void freeCells(std::vector<char*>& cells) {
+  for (char* c : cells) std::free(c);
   cells.clear();
 }
 
 /* sqlite_exec callback of sqlite_get_table: appends one row (and the
 ** names row before the first). */
-int collectRow(void *arg, int ncol, char **values, char **names) {
-  auto *t = static_cast<TableCollector *>(arg);
+int collectRow(void* arg, int ncol, char** values, char** names) {
+  auto* t = static_cast<TableCollector*>(arg);
   if (!t->namesStored) {
     t->columns = ncol;
     for (int i = 0; i < ncol; ++i) t->cells.push_back(names[i] ? copyText(names[i]) : nullptr);
@@ -121,7 +121,7 @@ int collectRow(void *arg, int ncol, char **values, char **names) {
 
 extern "C" {
 
-sqlite *sqlite_open(const char *filename, int mode, char **errmsg) {
+sqlite* sqlite_open(const char* filename, int mode, char** errmsg) {
   (void)mode;
   if (errmsg) *errmsg = nullptr;
   std::unique_ptr<sqlite> db(new (std::nothrow) sqlite);
@@ -138,7 +138,7 @@ sqlite *sqlite_open(const char *filename, int mode, char **errmsg) {
   return db.release();
 }
 
-void sqlite_close(sqlite *db) {
+void sqlite_close(sqlite* db) {
   if (!db) return;
   if (db->liveMachines > 0) {
     db->closePending = true;
@@ -147,12 +147,13 @@ void sqlite_close(sqlite *db) {
   delete db;
 }
 
-int sqlite_compile(sqlite *db, const char *zSql, const char **pzTail, sqlite_vm **ppVm,
-                   char **pzErrmsg) {
+int sqlite_compile(sqlite* db, const char* zSql, const char** pzTail, sqlite_vm** ppVm,
+                   char** pzErrmsg) {
   if (ppVm) *ppVm = nullptr;
   if (pzErrmsg) *pzErrmsg = nullptr;
   if (pzTail) *pzTail = zSql;
-  if (!db || db->closePending || !ppVm) return report(pzErrmsg, SQLITE_MISUSE, "library routine called out of sequence");
+  if (!db || db->closePending || !ppVm)
+    return report(pzErrmsg, SQLITE_MISUSE, "library routine called out of sequence");
   if (!zSql) return SQLITE_OK;
   std::unique_ptr<s2::Program> program;
   size_t consumed = 0;
@@ -160,7 +161,7 @@ int sqlite_compile(sqlite *db, const char *zSql, const char **pzTail, sqlite_vm 
   if (pzTail) *pzTail = zSql + consumed;
   if (!st.ok()) return report(pzErrmsg, st.code, st.message);
   if (!program) return SQLITE_OK;
-  auto *vm = new (std::nothrow) sqlite_vm;
+  auto* vm = new (std::nothrow) sqlite_vm;
   if (!vm) return report(pzErrmsg, SQLITE_NOMEM, "out of memory");
   vm->owner = db;
   vm->program = std::move(program);
@@ -169,7 +170,7 @@ int sqlite_compile(sqlite *db, const char *zSql, const char **pzTail, sqlite_vm 
   return SQLITE_OK;
 }
 
-int sqlite_step(sqlite_vm *vm, int *pN, const char ***pazValue, const char ***pazColName) {
+int sqlite_step(sqlite_vm* vm, int* pN, const char*** pazValue, const char*** pazColName) {
   if (pN) *pN = 0;
   if (pazValue) *pazValue = nullptr;
   if (pazColName) *pazColName = nullptr;
@@ -192,10 +193,10 @@ int sqlite_step(sqlite_vm *vm, int *pN, const char ***pazValue, const char ***pa
   return SQLITE_ROW;
 }
 
-int sqlite_finalize(sqlite_vm *vm, char **pzErrMsg) {
+int sqlite_finalize(sqlite_vm* vm, char** pzErrMsg) {
   if (pzErrMsg) *pzErrMsg = nullptr;
   if (!vm) return SQLITE_OK;
-  sqlite *db = vm->owner;
+  sqlite* db = vm->owner;
   s2::Status st = db->database->finalize(*vm->program);
   int code = db->closePending
                  ? report(pzErrMsg, SQLITE_MISUSE, "library routine called out of sequence")
@@ -207,21 +208,21 @@ int sqlite_finalize(sqlite_vm *vm, char **pzErrMsg) {
   return code;
 }
 
-int sqlite_exec(sqlite *db, const char *sql, sqlite_callback xCallback, void *pArg,
-                char **errmsg) {
+int sqlite_exec(sqlite* db, const char* sql, sqlite_callback xCallback, void* pArg, char** errmsg) {
   if (errmsg) *errmsg = nullptr;
-  if (!db || db->closePending) return report(errmsg, SQLITE_MISUSE, "library routine called out of sequence");
-  const char *rest = sql ? sql : "";
+  if (!db || db->closePending)
+    return report(errmsg, SQLITE_MISUSE, "library routine called out of sequence");
+  const char* rest = sql ? sql : "";
   while (*rest) {
-    sqlite_vm *vm = nullptr;
-    const char *tail = rest;
+    sqlite_vm* vm = nullptr;
+    const char* tail = rest;
     int rc = sqlite_compile(db, rest, &tail, &vm, errmsg);
     if (rc != SQLITE_OK) return rc;
     rest = tail;
     if (!vm) continue;
     int ncol = 0;
-    const char **values = nullptr;
-    const char **names = nullptr;
+    const char** values = nullptr;
+    const char** names = nullptr;
     bool sawRow = false;
     for (;;) {
       rc = sqlite_step(vm, &ncol, &values, &names);
@@ -231,13 +232,15 @@ int sqlite_exec(sqlite *db, const char *sql, sqlite_callback xCallback, void *pA
       }
       if (rc != SQLITE_ROW) break;
       sawRow = true;
-      if (xCallback && xCallback(pArg, ncol, const_cast<char **>(values), const_cast<char **>(names))) {
+      if (xCallback &&
+          xCallback(pArg, ncol, const_cast<char**>(values), const_cast<char**>(names))) {
         sqlite_finalize(vm, nullptr);
         return SQLITE_ABORT;
       }
     }
-    if (rc == SQLITE_DONE && !sawRow && xCallback && db->database->emptyResultCallbacks() && ncol > 0) {
-      if (xCallback(pArg, ncol, nullptr, const_cast<char **>(names))) {
+    if (rc == SQLITE_DONE && !sawRow && xCallback && db->database->emptyResultCallbacks() &&
+        ncol > 0) {
+      if (xCallback(pArg, ncol, nullptr, const_cast<char**>(names))) {
         sqlite_finalize(vm, nullptr);
         return SQLITE_ABORT;
       }
@@ -248,8 +251,8 @@ int sqlite_exec(sqlite *db, const char *sql, sqlite_callback xCallback, void *pA
   return SQLITE_OK;
 }
 
-int sqlite_get_table(sqlite *db, const char *sql, char ***pazResult, int *pnRow, int *pnColumn,
-                     char **pzErrmsg) {
+int sqlite_get_table(sqlite* db, const char* sql, char*** pazResult, int* pnRow, int* pnColumn,
+                     char** pzErrmsg) {
   if (pazResult) *pazResult = nullptr;
   if (pnRow) *pnRow = 0;
   if (pnColumn) *pnColumn = 0;
@@ -271,12 +274,12 @@ int sqlite_get_table(sqlite *db, const char *sql, char ***pazResult, int *pnRow,
   /* The array's hidden first element holds its length, so that
   ** sqlite_free_table() needs nothing else. */
   size_t count = collector.cells.size();
-  auto **array = static_cast<char **>(std::malloc((count + 1) * sizeof(char *)));
+  auto** array = static_cast<char**>(std::malloc((count + 1) * sizeof(char*)));
   if (!array) {
     freeCells(collector.cells);
     return report(pzErrmsg, SQLITE_NOMEM, "out of memory");
   }
-  array[0] = reinterpret_cast<char *>(static_cast<uintptr_t>(count + 1));
+  array[0] = reinterpret_cast<char*>(static_cast<uintptr_t>(count + 1));
   for (size_t i = 0; i < count; ++i) array[i + 1] = collector.cells[i];
   *pazResult = array + 1;
   if (pnRow) *pnRow = collector.rows;
@@ -284,59 +287,97 @@ int sqlite_get_table(sqlite *db, const char *sql, char ***pazResult, int *pnRow,
   return SQLITE_OK;
 }
 
-void sqlite_free_table(char **result) {
+void sqlite_free_table(char** result) {
   if (!result) return;
-  char **array = result - 1;
+  char** array = result - 1;
   size_t count = static_cast<size_t>(reinterpret_cast<uintptr_t>(array[0]));
   for (size_t i = 1; i < count; ++i) std::free(array[i]);
   std::free(array);
 }
 
-int sqlite_last_insert_rowid(sqlite *db) { return db ? db->database->lastInsertRowid() : 0; }
+int sqlite_last_insert_rowid(sqlite* db) {
+  return db ? db->database->lastInsertRowid() : 0;
+}
 
-int sqlite_changes(sqlite *db) { return db ? db->database->changes() : 0; }
+int sqlite_changes(sqlite* db) {
+  return db ? db->database->changes() : 0;
+}
 
-void sqlite_busy_timeout(sqlite *db, int ms) {
+void sqlite_busy_timeout(sqlite* db, int ms) {
   if (db) db->database->setBusyTimeout(ms > 0 ? ms : 0);
 }
 
-void sqlite_freemem(void *p) { std::free(p); }
+void sqlite_freemem(void* p) {
+  std::free(p);
+}
 
-const char *sqlite_error_string(int code) {
+const char* sqlite_error_string(int code) {
   switch (code) {
-    case SQLITE_OK: return "not an error";
-    case SQLITE_ERROR: return "SQL logic error or missing database";
-    case SQLITE_INTERNAL: return "internal SQLite implementation flaw";
-    case SQLITE_PERM: return "access permission denied";
-    case SQLITE_ABORT: return "callback requested query abort";
-    case SQLITE_BUSY: return "database is locked";
-    case SQLITE_LOCKED: return "database table is locked";
-    case SQLITE_NOMEM: return "out of memory";
-    case SQLITE_READONLY: return "attempt to write a readonly database";
-    case SQLITE_INTERRUPT: return "interrupted";
-    case SQLITE_IOERR: return "disk I/O error";
-    case SQLITE_CORRUPT: return "database disk image is malformed";
-    case SQLITE_NOTFOUND: return "table or record not found";
-    case SQLITE_FULL: return "database is full";
-    case SQLITE_CANTOPEN: return "unable to open database file";
-    case SQLITE_PROTOCOL: return "database locking protocol failure";
-    case SQLITE_EMPTY: return "table contains no data";
-    case SQLITE_SCHEMA: return "database schema has changed";
-    case SQLITE_TOOBIG: return "too much data for one table row";
-    case SQLITE_CONSTRAINT: return "constraint failed";
-    case SQLITE_MISMATCH: return "datatype mismatch";
-    case SQLITE_MISUSE: return "library routine called out of sequence";
-    case SQLITE_NOLFS: return "kernel lacks large file support";
-    case SQLITE_AUTH: return "authorization denied";
-    case SQLITE_FORMAT: return "auxiliary database format error";
-    case SQLITE_RANGE: return "bind index out of range";
-    case SQLITE_NOTADB: return "file is encrypted or is not a database";
-    default: return "unknown error";
+    case SQLITE_OK:
+      return "not an error";
+    case SQLITE_ERROR:
+      return "SQL logic error or missing database";
+    case SQLITE_INTERNAL:
+      return "internal SQLite implementation flaw";
+    case SQLITE_PERM:
+      return "access permission denied";
+    case SQLITE_ABORT:
+      return "callback requested query abort";
+    case SQLITE_BUSY:
+      return "database is locked";
+    case SQLITE_LOCKED:
+      return "database table is locked";
+    case SQLITE_NOMEM:
+      return "out of memory";
+    case SQLITE_READONLY:
+      return "attempt to write a readonly database";
+    case SQLITE_INTERRUPT:
+      return "interrupted";
+    case SQLITE_IOERR:
+      return "disk I/O error";
+    case SQLITE_CORRUPT:
+      return "database disk image is malformed";
+    case SQLITE_NOTFOUND:
+      return "table or record not found";
+    case SQLITE_FULL:
+      return "database is full";
+    case SQLITE_CANTOPEN:
+      return "unable to open database file";
+    case SQLITE_PROTOCOL:
+      return "database locking protocol failure";
+    case SQLITE_EMPTY:
+      return "table contains no data";
+    case SQLITE_SCHEMA:
+      return "database schema has changed";
+    case SQLITE_TOOBIG:
+      return "too much data for one table row";
+    case SQLITE_CONSTRAINT:
+      return "constraint failed";
+    case SQLITE_MISMATCH:
+      return "datatype mismatch";
+    case SQLITE_MISUSE:
+      return "library routine called out of sequence";
+    case SQLITE_NOLFS:
+      return "kernel lacks large file support";
+    case SQLITE_AUTH:
+      return "authorization denied";
+    case SQLITE_FORMAT:
+      return "auxiliary database format error";
+    case SQLITE_RANGE:
+      return "bind index out of range";
+    case SQLITE_NOTADB:
+      return "file is encrypted or is not a database";
+    default:
+      return "unknown error";
   }
 }
 
-const char *sqlite_libversion(void) { return SQLITE_VERSION; }
+const char* sqlite_libversion(void) {
+  return SQLITE_VERSION;
+}
 
-const char *sqlite_libencoding(void) { return "iso8859"; }
+const char* sqlite_libencoding(void) {
+  return "iso8859";
+}
 
 }  // extern "C"

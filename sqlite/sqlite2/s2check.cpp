@@ -27,7 +27,9 @@ namespace s2 {
 namespace check {
 
 /* Returns true when C is an ASCII decimal digit. */
-static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+static bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 bool LooksLikeNumber(std::string_view text) {
   size_t i = 0;
@@ -83,18 +85,29 @@ double TextToNumber(std::string_view text) {
       i++;
     }
     long double scale = 1.0;
-    while (exponent >= 64) { scale *= 1.0e+64; exponent -= 64; }
-    while (exponent >= 16) { scale *= 1.0e+16; exponent -= 16; }
-    while (exponent >= 4) { scale *= 1.0e+4; exponent -= 4; }
-    while (exponent >= 1) { scale *= 1.0e+1; exponent -= 1; }
+    while (exponent >= 64) {
+      scale *= 1.0e+64;
+      exponent -= 64;
+    }
+    while (exponent >= 16) {
+      scale *= 1.0e+16;
+      exponent -= 16;
+    }
+    while (exponent >= 4) {
+      scale *= 1.0e+4;
+      exponent -= 4;
+    }
+    while (exponent >= 1) {
+      scale *= 1.0e+1;
+      exponent -= 1;
+    }
     v = negativeExponent ? v / scale : v * scale;
   }
   return static_cast<double>(negative ? -v : v);
 }
 
 std::string SortableNumber(double r) {
-  static const char kDigits[] =
-      "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz|~";
+  static const char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz|~";
   std::string out;
   bool negative = r < 0.0;
   if (negative) {
@@ -107,15 +120,39 @@ std::string SortableNumber(double r) {
   if (r == 0.0) {
     e = -1024;
   } else if (r < std::ldexp(1.0, -7)) {
-    while (r < std::ldexp(1.0, -385) && e > -961) { r *= std::ldexp(1.0, 384); e -= 64; }
-    while (r < std::ldexp(1.0, -97) && e > -1009) { r *= std::ldexp(1.0, 96); e -= 16; }
-    while (r < std::ldexp(1.0, -25) && e > -1021) { r *= std::ldexp(1.0, 24); e -= 4; }
-    while (r < std::ldexp(1.0, -7) && e > -1024) { r *= 64.0; e -= 1; }
+    while (r < std::ldexp(1.0, -385) && e > -961) {
+      r *= std::ldexp(1.0, 384);
+      e -= 64;
+    }
+    while (r < std::ldexp(1.0, -97) && e > -1009) {
+      r *= std::ldexp(1.0, 96);
+      e -= 16;
+    }
+    while (r < std::ldexp(1.0, -25) && e > -1021) {
+      r *= std::ldexp(1.0, 24);
+      e -= 4;
+    }
+    while (r < std::ldexp(1.0, -7) && e > -1024) {
+      r *= 64.0;
+      e -= 1;
+    }
   } else if (r >= 0.5) {
-    while (r >= std::ldexp(1.0, 377) && e < 960) { r /= std::ldexp(1.0, 384); e += 64; }
-    while (r >= std::ldexp(1.0, 89) && e < 1008) { r /= std::ldexp(1.0, 96); e += 16; }
-    while (r >= std::ldexp(1.0, 17) && e < 1020) { r /= std::ldexp(1.0, 24); e += 4; }
-    while (r >= 0.5 && e < 1023) { r /= 64.0; e += 1; }
+    while (r >= std::ldexp(1.0, 377) && e < 960) {
+      r /= std::ldexp(1.0, 384);
+      e += 64;
+    }
+    while (r >= std::ldexp(1.0, 89) && e < 1008) {
+      r /= std::ldexp(1.0, 96);
+      e += 16;
+    }
+    while (r >= std::ldexp(1.0, 17) && e < 1020) {
+      r /= std::ldexp(1.0, 24);
+      e += 4;
+    }
+    while (r >= 0.5 && e < 1023) {
+      r /= 64.0;
+      e += 1;
+    }
   }
   if (negative) {
     e = -e;
@@ -152,7 +189,8 @@ std::string IndexKeyField(const std::optional<std::string>& value, bool numericC
 ** three ignoring ASCII case. */
 static bool PatternAt(std::string_view z, size_t i, const char* pattern) {
   if (i + 4 > z.size()) return false;
-  if ((static_cast<unsigned char>(z[i]) | 0x60) != static_cast<unsigned char>(pattern[0])) return false;
+  if ((static_cast<unsigned char>(z[i]) | 0x60) != static_cast<unsigned char>(pattern[0]))
+    return false;
   for (int k = 1; k < 4; k++) {
     unsigned char c = static_cast<unsigned char>(z[i + k]);
     if (c >= 'A' && c <= 'Z') c += 32;
@@ -208,7 +246,7 @@ enum class TokenKind { End, Id, Quoted, Number, Punct };
 
 struct Token {
   TokenKind kind = TokenKind::End;
-  std::string text;   /* the name without its quotes for Id and Quoted */
+  std::string text; /* the name without its quotes for Id and Quoted */
   size_t begin = 0;
   size_t end = 0;
 };
@@ -226,7 +264,10 @@ std::vector<Token> Tokenize(std::string_view sql) {
   size_t n = sql.size();
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(sql[i]);
-    if (std::isspace(c)) { i++; continue; }
+    if (std::isspace(c)) {
+      i++;
+      continue;
+    }
     if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
       while (i < n && sql[i] != '\n') i++;
       continue;
@@ -243,7 +284,11 @@ std::vector<Token> Tokenize(std::string_view sql) {
       i++;
       while (i < n) {
         if (sql[i] == static_cast<char>(c)) {
-          if (i + 1 < n && sql[i + 1] == static_cast<char>(c)) { t.text += sql[i]; i += 2; continue; }
+          if (i + 1 < n && sql[i + 1] == static_cast<char>(c)) {
+            t.text += sql[i];
+            i += 2;
+            continue;
+          }
           i++;
           break;
         }
@@ -255,7 +300,8 @@ std::vector<Token> Tokenize(std::string_view sql) {
       size_t stop = close == std::string_view::npos ? n : close;
       t.text = std::string(sql.substr(i + 1, stop - i - 1));
       i = stop == n ? n : stop + 1;
-    } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
+    } else if (std::isdigit(c) ||
+               (c == '.' && i + 1 < n && std::isdigit(static_cast<unsigned char>(sql[i + 1])))) {
       t.kind = TokenKind::Number;
       while (i < n && (IsIdChar(static_cast<unsigned char>(sql[i])) || sql[i] == '.')) i++;
       t.text = std::string(sql.substr(t.begin, i - t.begin));
@@ -373,8 +419,8 @@ struct IndexDef {
 struct TableDef {
   std::string name;
   std::vector<ColumnDef> columns;
-  int rowidColumn = -1;                /* the INTEGER PRIMARY KEY, if any */
-  std::vector<IndexDef> autoIndices;   /* in the order the constraints appear */
+  int rowidColumn = -1;              /* the INTEGER PRIMARY KEY, if any */
+  std::vector<IndexDef> autoIndices; /* in the order the constraints appear */
 };
 
 /* Returns the position of column NAME in TABLE, or -1. */
@@ -390,15 +436,27 @@ int FindColumn(const TableDef& table, const std::string& name) {
 ** with ERROR set when the list is malformed or names an unknown column. */
 bool ParseColumnList(TokenCursor& cur, const TableDef& table, std::vector<int>& columns,
                      std::string& error) {
-  if (!cur.TakePunct('(')) { error = "column list expected"; return false; }
+  if (!cur.TakePunct('(')) {
+    error = "column list expected";
+    return false;
+  }
   for (;;) {
     std::string name;
-    if (!cur.TakeName(name)) { error = "column name expected"; return false; }
+    if (!cur.TakeName(name)) {
+      error = "column name expected";
+      return false;
+    }
     int column = FindColumn(table, name);
-    if (column < 0) { error = "no column named " + name; return false; }
+    if (column < 0) {
+      error = "no column named " + name;
+      return false;
+    }
     columns.push_back(column);
     while (!cur.AtPunct(',') && !cur.AtPunct(')')) {
-      if (cur.Peek().kind == TokenKind::End) { error = "unterminated column list"; return false; }
+      if (cur.Peek().kind == TokenKind::End) {
+        error = "unterminated column list";
+        return false;
+      }
       cur.Next();
     }
     if (cur.TakePunct(')')) return true;
@@ -416,7 +474,10 @@ bool IsIntegerType(const std::string& compactType) {
 ** already has a primary key. */
 bool AddPrimaryKey(TableDef& table, const std::vector<int>& columns,
                    const std::vector<std::string>& compactTypes, bool& seen, std::string& error) {
-  if (seen) { error = "more than one primary key"; return false; }
+  if (seen) {
+    error = "more than one primary key";
+    return false;
+  }
   seen = true;
   if (columns.size() == 1 && IsIntegerType(compactTypes[columns[0]])) {
     table.rowidColumn = columns[0];
@@ -430,19 +491,36 @@ bool AddPrimaryKey(TableDef& table, const std::vector<int>& columns,
 ** when the text is not a CREATE TABLE the checker understands. */
 bool ParseCreateTable(const std::string& sql, TableDef& table, std::string& error) {
   TokenCursor cur(Tokenize(sql));
-  if (!cur.TakeKeyword("create")) { error = "CREATE expected"; return false; }
+  if (!cur.TakeKeyword("create")) {
+    error = "CREATE expected";
+    return false;
+  }
   if (cur.AtKeyword("temp") || cur.AtKeyword("temporary")) {
     error = "a temporary table is never stored in the file";
     return false;
   }
-  if (!cur.TakeKeyword("table")) { error = "TABLE expected"; return false; }
-  if (cur.AtKeyword("if")) { error = "IF NOT EXISTS is not 2.x grammar"; return false; }
-  if (!cur.TakeQualifiedName(table.name)) { error = "table name expected"; return false; }
-  if (!cur.TakePunct('(')) { error = "column list expected"; return false; }
+  if (!cur.TakeKeyword("table")) {
+    error = "TABLE expected";
+    return false;
+  }
+  if (cur.AtKeyword("if")) {
+    error = "IF NOT EXISTS is not 2.x grammar";
+    return false;
+  }
+  if (!cur.TakeQualifiedName(table.name)) {
+    error = "table name expected";
+    return false;
+  }
+  if (!cur.TakePunct('(')) {
+    error = "column list expected";
+    return false;
+  }
 
-  static const std::set<std::string> kTableConstraint = {"constraint", "primary", "unique", "check", "foreign"};
-  static const std::set<std::string> kColumnConstraint = {
-      "constraint", "primary", "not", "null", "unique", "check", "references", "default", "collate"};
+  static const std::set<std::string> kTableConstraint = {"constraint", "primary", "unique", "check",
+                                                         "foreign"};
+  static const std::set<std::string> kColumnConstraint = {"constraint", "primary", "not",
+                                                          "null",       "unique",  "check",
+                                                          "references", "default", "collate"};
   std::vector<std::string> compactTypes;
   bool primarySeen = false;
   bool constraintsStarted = false;
@@ -455,8 +533,14 @@ bool ParseCreateTable(const std::string& sql, TableDef& table, std::string& erro
       break;
     }
     ColumnDef column;
-    if (!cur.TakeName(column.name)) { error = "column name expected"; return false; }
-    if (!names.insert(Lower(column.name)).second) { error = "duplicate column name " + column.name; return false; }
+    if (!cur.TakeName(column.name)) {
+      error = "column name expected";
+      return false;
+    }
+    if (!names.insert(Lower(column.name)).second) {
+      error = "duplicate column name " + column.name;
+      return false;
+    }
     size_t typeBegin = cur.Peek().begin;
     size_t typeEnd = typeBegin;
     while ((cur.Peek().kind == TokenKind::Id && !kColumnConstraint.count(Lower(cur.Peek().text))) ||
@@ -464,7 +548,10 @@ bool ParseCreateTable(const std::string& sql, TableDef& table, std::string& erro
       typeEnd = cur.Next().end;
     }
     if (typeEnd > typeBegin && cur.AtPunct('(')) {
-      if (!cur.SkipGroup()) { error = "unterminated type"; return false; }
+      if (!cur.SkipGroup()) {
+        error = "unterminated type";
+        return false;
+      }
       typeEnd = cur.LastEnd();
     }
     std::string compactType;
@@ -477,11 +564,20 @@ bool ParseCreateTable(const std::string& sql, TableDef& table, std::string& erro
     compactTypes.push_back(compactType);
 
     while (!cur.AtPunct(',') && !cur.AtPunct(')')) {
-      if (cur.Peek().kind == TokenKind::End) { error = "unterminated column list"; return false; }
+      if (cur.Peek().kind == TokenKind::End) {
+        error = "unterminated column list";
+        return false;
+      }
       if (cur.AtPunct('(')) {
-        if (!cur.SkipGroup()) { error = "unterminated group"; return false; }
+        if (!cur.SkipGroup()) {
+          error = "unterminated group";
+          return false;
+        }
       } else if (cur.TakeKeyword("primary")) {
-        if (!cur.TakeKeyword("key")) { error = "KEY expected"; return false; }
+        if (!cur.TakeKeyword("key")) {
+          error = "KEY expected";
+          return false;
+        }
         if (!AddPrimaryKey(table, {index}, compactTypes, primarySeen, error)) return false;
       } else if (cur.TakeKeyword("unique")) {
         table.autoIndices.push_back({"", {index}, true});
@@ -490,7 +586,10 @@ bool ParseCreateTable(const std::string& sql, TableDef& table, std::string& erro
         return false;
       } else if (cur.TakeKeyword("collate")) {
         std::string collation;
-        if (!cur.TakeName(collation)) { error = "collation name expected"; return false; }
+        if (!cur.TakeName(collation)) {
+          error = "collation name expected";
+          return false;
+        }
         table.columns[index].numeric = !check::IsTextClass(collation);
       } else {
         cur.Next();
@@ -501,10 +600,16 @@ bool ParseCreateTable(const std::string& sql, TableDef& table, std::string& erro
   }
 
   while (constraintsStarted && !cur.TakePunct(')')) {
-    if (cur.Peek().kind == TokenKind::End) { error = "unterminated constraint list"; return false; }
+    if (cur.Peek().kind == TokenKind::End) {
+      error = "unterminated constraint list";
+      return false;
+    }
     if (cur.TakeKeyword("primary")) {
       std::vector<int> columns;
-      if (!cur.TakeKeyword("key")) { error = "KEY expected"; return false; }
+      if (!cur.TakeKeyword("key")) {
+        error = "KEY expected";
+        return false;
+      }
       if (!ParseColumnList(cur, table, columns, error)) return false;
       if (!AddPrimaryKey(table, columns, compactTypes, primarySeen, error)) return false;
     } else if (cur.TakeKeyword("unique")) {
@@ -512,13 +617,22 @@ bool ParseCreateTable(const std::string& sql, TableDef& table, std::string& erro
       if (!ParseColumnList(cur, table, columns, error)) return false;
       table.autoIndices.push_back({"", columns, true});
     } else if (cur.AtPunct('(')) {
-      if (!cur.SkipGroup()) { error = "unterminated group"; return false; }
+      if (!cur.SkipGroup()) {
+        error = "unterminated group";
+        return false;
+      }
     } else {
       cur.Next();
     }
   }
-  if (table.columns.empty()) { error = "no columns"; return false; }
-  if (cur.Peek().kind != TokenKind::End) { error = "text after the column list"; return false; }
+  if (table.columns.empty()) {
+    error = "no columns";
+    return false;
+  }
+  if (cur.Peek().kind != TokenKind::End) {
+    error = "text after the column list";
+    return false;
+  }
   for (size_t k = 0; k < table.autoIndices.size(); k++) {
     table.autoIndices[k].name = "(" + table.name + " autoindex " + std::to_string(k + 1) + ")";
   }
@@ -531,32 +645,69 @@ bool ParseCreateIndex(const std::string& sql,
                       const std::function<const TableDef*(const std::string&)>& tableForName,
                       IndexDef& index, std::string& tableName, std::string& error) {
   TokenCursor cur(Tokenize(sql));
-  if (!cur.TakeKeyword("create")) { error = "CREATE expected"; return false; }
+  if (!cur.TakeKeyword("create")) {
+    error = "CREATE expected";
+    return false;
+  }
   index.unique = cur.TakeKeyword("unique");
-  if (!cur.TakeKeyword("index")) { error = "INDEX expected"; return false; }
-  if (cur.AtKeyword("if")) { error = "IF NOT EXISTS is not 2.x grammar"; return false; }
-  if (!cur.TakeQualifiedName(index.name)) { error = "index name expected"; return false; }
-  if (!cur.TakeKeyword("on")) { error = "ON expected"; return false; }
-  if (!cur.TakeQualifiedName(tableName)) { error = "table name expected"; return false; }
+  if (!cur.TakeKeyword("index")) {
+    error = "INDEX expected";
+    return false;
+  }
+  if (cur.AtKeyword("if")) {
+    error = "IF NOT EXISTS is not 2.x grammar";
+    return false;
+  }
+  if (!cur.TakeQualifiedName(index.name)) {
+    error = "index name expected";
+    return false;
+  }
+  if (!cur.TakeKeyword("on")) {
+    error = "ON expected";
+    return false;
+  }
+  if (!cur.TakeQualifiedName(tableName)) {
+    error = "table name expected";
+    return false;
+  }
   const TableDef* table = tableForName(tableName);
-  if (!table) { error = "no earlier table named " + tableName; return false; }
+  if (!table) {
+    error = "no earlier table named " + tableName;
+    return false;
+  }
   if (!ParseColumnList(cur, *table, index.columns, error)) return false;
-  if (cur.Peek().kind != TokenKind::End) { error = "text after the column list"; return false; }
+  if (cur.Peek().kind != TokenKind::End) {
+    error = "text after the column list";
+    return false;
+  }
   return true;
 }
 
 /* Parses the head of CREATE [TEMP] VIEW|TRIGGER name.  Returns false with
 ** ERROR set when the text does not start that way. */
-bool ParseCreateNamed(const std::string& sql, const char* kind, std::string& name, std::string& error) {
+bool ParseCreateNamed(const std::string& sql, const char* kind, std::string& name,
+                      std::string& error) {
   TokenCursor cur(Tokenize(sql));
-  if (!cur.TakeKeyword("create")) { error = "CREATE expected"; return false; }
+  if (!cur.TakeKeyword("create")) {
+    error = "CREATE expected";
+    return false;
+  }
   if (cur.AtKeyword("temp") || cur.AtKeyword("temporary")) {
     error = "a temporary object is never stored in the file";
     return false;
   }
-  if (!cur.TakeKeyword(kind)) { error = std::string(kind) + " expected"; return false; }
-  if (cur.AtKeyword("if")) { error = "IF NOT EXISTS is not 2.x grammar"; return false; }
-  if (!cur.TakeQualifiedName(name)) { error = "name expected"; return false; }
+  if (!cur.TakeKeyword(kind)) {
+    error = std::string(kind) + " expected";
+    return false;
+  }
+  if (cur.AtKeyword("if")) {
+    error = "IF NOT EXISTS is not 2.x grammar";
+    return false;
+  }
+  if (!cur.TakeQualifiedName(name)) {
+    error = "name expected";
+    return false;
+  }
   return true;
 }
 
@@ -576,7 +727,10 @@ bool ParseRecord(const std::string& data, std::vector<Cell>& fields, std::string
     for (size_t k = 0; k < width; k++) v |= static_cast<size_t>(p[i * width + k]) << (8 * k);
     return v;
   };
-  if (length < width) { error = "record shorter than its header"; return false; }
+  if (length < width) {
+    error = "record shorter than its header";
+    return false;
+  }
   size_t headerEnd = offsetAt(0);
   if (headerEnd % width != 0 || headerEnd < 2 * width || headerEnd > length) {
     error = "bad record header size " + std::to_string(headerEnd);
@@ -594,7 +748,10 @@ bool ParseRecord(const std::string& data, std::vector<Cell>& fields, std::string
       fields.emplace_back(std::nullopt);
       continue;
     }
-    if (data[end - 1] != '\0') { error = "field " + std::to_string(i) + " lacks its 0x00"; return false; }
+    if (data[end - 1] != '\0') {
+      error = "field " + std::to_string(i) + " lacks its 0x00";
+      return false;
+    }
     std::string value = data.substr(begin, end - begin - 1);
     if (value.find('\0') != std::string::npos) {
       error = "field " + std::to_string(i) + " contains a 0x00 byte";
@@ -602,7 +759,10 @@ bool ParseRecord(const std::string& data, std::vector<Cell>& fields, std::string
     }
     fields.emplace_back(std::move(value));
   }
-  if (offsetAt(count) != length) { error = "last offset is not the record length"; return false; }
+  if (offsetAt(count) != length) {
+    error = "last offset is not the record length";
+    return false;
+  }
   return true;
 }
 
@@ -647,7 +807,7 @@ struct TableInfo {
 
 struct IndexInfo {
   IndexDef def;
-  std::string table;   /* lower-case key into the table map */
+  std::string table; /* lower-case key into the table map */
   bool parsed = false;
   uint32_t root = 0;
   std::vector<IndexKey> keys;
@@ -676,7 +836,8 @@ class FileChecker {
  private:
   /* Returns the first byte of page PGNO (1 .. pageCount_). */
   const unsigned char* Page(uint32_t pgno) const {
-    return reinterpret_cast<const unsigned char*>(bytes_.data()) + static_cast<size_t>(pgno - 1) * kPageSize;
+    return reinterpret_cast<const unsigned char*>(bytes_.data()) +
+           static_cast<size_t>(pgno - 1) * kPageSize;
   }
   /* Return the 16- and 32-bit values at P in the file's byte order. */
   uint32_t Get16(const unsigned char* p) const {
@@ -692,7 +853,8 @@ class FileChecker {
   bool CheckHeader();
   void CheckMaster();
   void AnalyseMasterRow(const Row& row);
-  void AnalyseTableRow(const Row& row, const std::string& name, uint32_t root, const std::string& sql);
+  void AnalyseTableRow(const Row& row, const std::string& name, uint32_t root,
+                       const std::string& sql);
   void AnalyseIndexRow(const Row& row, const std::string& name, const std::string& tblName,
                        uint32_t root, const Cell& sql);
   void CheckTables();
@@ -703,7 +865,8 @@ class FileChecker {
   void WalkPage(uint32_t pgno, bool isRoot, int depth, TreeWalk& walk);
   bool ReadCellList(const unsigned char* p, uint32_t first, const std::string& where,
                     std::vector<CellInfo>& cells, unsigned char* cover);
-  bool ReadFreeList(const unsigned char* p, uint32_t first, const std::string& where, unsigned char* cover);
+  bool ReadFreeList(const unsigned char* p, uint32_t first, const std::string& where,
+                    unsigned char* cover);
   bool ReadPayload(uint32_t pgno, const unsigned char* cell, uint32_t keySize, uint32_t dataSize,
                    const std::string& tree, std::string& payload);
   void CheckTableEntry(const std::string& tree, const std::string& key, const std::string& data,
@@ -717,13 +880,13 @@ class FileChecker {
   std::vector<std::string> problems_;
   bool truncated_ = false;
   std::vector<Row> masterRows_;
-  std::map<std::string, TableInfo> tables_;          /* by lower-case name */
+  std::map<std::string, TableInfo> tables_; /* by lower-case name */
   std::vector<std::string> tableOrder_;
   std::vector<IndexInfo> indices_;
-  std::set<std::string> objectNames_;                /* tables, views, indices */
+  std::set<std::string> objectNames_; /* tables, views, indices */
   std::set<std::string> triggerNames_;
   std::set<std::string> viewNames_;
-  std::vector<std::pair<std::string, uint32_t>> unparsedTrees_;  /* "table"/"index", root */
+  std::vector<std::pair<std::string, uint32_t>> unparsedTrees_; /* "table"/"index", root */
 };
 
 void FileChecker::Problem(const std::string& text) {
@@ -796,14 +959,16 @@ bool FileChecker::ReadPayload(uint32_t pgno, const unsigned char* cell, uint32_t
   uint64_t needed = (total - kLocalMax + kOverflowBytes - 1) / kOverflowBytes;
   std::string where = tree + ", page " + std::to_string(pgno);
   if (needed > pageCount_) {
-    Problem(where + ": payload of " + std::to_string(total) + " bytes needs more pages than the file has");
+    Problem(where + ": payload of " + std::to_string(total) +
+            " bytes needs more pages than the file has");
     return false;
   }
   uint32_t next = Get32(cell + 12 + kLocalMax);
   uint64_t remaining = total - kLocalMax;
   for (uint64_t i = 0; i < needed; i++) {
     if (next == 0) {
-      Problem(where + ": overflow chain shorter than its payload of " + std::to_string(total) + " bytes");
+      Problem(where + ": overflow chain shorter than its payload of " + std::to_string(total) +
+              " bytes");
       return false;
     }
     if (!UsePage(next, tree + " overflow")) return false;
@@ -814,7 +979,8 @@ bool FileChecker::ReadPayload(uint32_t pgno, const unsigned char* cell, uint32_t
     next = Get32(q);
   }
   if (next != 0) {
-    Problem(where + ": overflow chain longer than its payload of " + std::to_string(total) + " bytes");
+    Problem(where + ": overflow chain longer than its payload of " + std::to_string(total) +
+            " bytes");
   }
   return true;
 }
@@ -834,7 +1000,8 @@ bool FileChecker::ReadCellList(const unsigned char* p, uint32_t first, const std
       return false;
     }
     const unsigned char* c = p + off;
-    CellInfo info{off, Get32(c), Get16(c + 4) | (uint32_t(c[8]) << 16), (uint32_t(c[9]) << 16) | Get16(c + 10)};
+    CellInfo info{off, Get32(c), Get16(c + 4) | (uint32_t(c[8]) << 16),
+                  (uint32_t(c[9]) << 16) | Get16(c + 10)};
     uint64_t payload = uint64_t(info.keySize) + info.dataSize;
     uint32_t size = payload <= kLocalMax ? 12 + ((static_cast<uint32_t>(payload) + 3) & ~3u) : 252;
     if (off + size > kPageSize) {
@@ -864,7 +1031,8 @@ bool FileChecker::ReadFreeList(const unsigned char* p, uint32_t first, const std
     }
     uint32_t size = Get16(p + off);
     if (size < 4 || size % 4 != 0 || off + size > kPageSize) {
-      Problem(where + ": free block at " + std::to_string(off) + " has bad size " + std::to_string(size));
+      Problem(where + ": free block at " + std::to_string(off) + " has bad size " +
+              std::to_string(size));
       return false;
     }
     for (uint32_t i = off; i < off + size; i++) cover[i]++;
@@ -898,8 +1066,9 @@ void FileChecker::WalkPage(uint32_t pgno, bool isRoot, int depth, TreeWalk& walk
   if (intact) {
     for (uint32_t i = 8; i < kPageSize; i++) {
       if (cover[i] != 1) {
-        Problem(where + ": byte " + std::to_string(i) + (cover[i] ? " used by two cells or free blocks"
-                                                              : " belongs to no cell or free block"));
+        Problem(
+            where + ": byte " + std::to_string(i) +
+            (cover[i] ? " used by two cells or free blocks" : " belongs to no cell or free block"));
         break;
       }
     }
@@ -910,18 +1079,21 @@ void FileChecker::WalkPage(uint32_t pgno, bool isRoot, int depth, TreeWalk& walk
   if (cells.empty() && interior) Problem(where + ": interior page without cells");
   for (const CellInfo& cell : cells) {
     if ((cell.leftChild != 0) != interior) {
-      Problem(where + ": cell at " + std::to_string(cell.offset) + " has a left child that does not fit the page kind");
+      Problem(where + ": cell at " + std::to_string(cell.offset) +
+              " has a left child that does not fit the page kind");
       return;
     }
   }
   if (!interior) {
     if (walk.leafDepth < 0) walk.leafDepth = depth;
-    if (walk.leafDepth != depth) Problem(where + ": leaf at a different depth than the other leaves");
+    if (walk.leafDepth != depth)
+      Problem(where + ": leaf at a different depth than the other leaves");
   }
   for (const CellInfo& cell : cells) {
     if (interior) WalkPage(cell.leftChild, false, depth + 1, walk);
     std::string payload;
-    if (!ReadPayload(pgno, p + cell.offset, cell.keySize, cell.dataSize, walk.name, payload)) continue;
+    if (!ReadPayload(pgno, p + cell.offset, cell.keySize, cell.dataSize, walk.name, payload))
+      continue;
     std::string key = payload.substr(0, cell.keySize);
     std::string data = payload.substr(cell.keySize);
     if (walk.lastKey && !(*walk.lastKey < key)) Problem(where + ": Key is out of order");
@@ -934,8 +1106,9 @@ void FileChecker::WalkPage(uint32_t pgno, bool isRoot, int depth, TreeWalk& walk
 /* Checks one entry of a table tree: a 4-byte rowid key and a record with
 ** COLUMN_COUNT fields (any count when it is negative).  Adds the row to ROWS
 ** when given. */
-void FileChecker::CheckTableEntry(const std::string& tree, const std::string& key, const std::string& data,
-                                  int columnCount, int rowidColumn, std::vector<Row>* rows) {
+void FileChecker::CheckTableEntry(const std::string& tree, const std::string& key,
+                                  const std::string& data, int columnCount, int rowidColumn,
+                                  std::vector<Row>* rows) {
   if (key.size() != 4) {
     Problem(tree + ": key of " + std::to_string(key.size()) + " bytes is not a 32-bit rowid");
     return;
@@ -951,8 +1124,8 @@ void FileChecker::CheckTableEntry(const std::string& tree, const std::string& ke
   }
   if (row.fields.empty()) row.fields.resize(columnCount < 0 ? 0 : columnCount);
   if (columnCount >= 0 && row.fields.size() != static_cast<size_t>(columnCount)) {
-    Problem(where + ": record has " + std::to_string(row.fields.size()) + " fields, the table has " +
-            std::to_string(columnCount) + " columns");
+    Problem(where + ": record has " + std::to_string(row.fields.size()) +
+            " fields, the table has " + std::to_string(columnCount) + " columns");
     return;
   }
   if (rowidColumn >= 0 && row.fields[rowidColumn]) {
@@ -973,7 +1146,8 @@ void FileChecker::CheckMaster() {
   for (const Row& row : masterRows_) AnalyseMasterRow(row);
   for (const std::string& name : tableOrder_) {
     for (const std::string& missing : tables_[name].unclaimedAuto) {
-      Problem("sqlite_master: automatic index " + missing + " of table " + tables_[name].def.name + " is missing");
+      Problem("sqlite_master: automatic index " + missing + " of table " + tables_[name].def.name +
+              " is missing");
     }
   }
 }
@@ -1013,7 +1187,8 @@ void FileChecker::AnalyseMasterRow(const Row& row) {
     return;
   }
   bool hasPages = *type == "table" || *type == "index";
-  if (hasPages && root < 3) Problem(where + ": root page " + std::to_string(root) + " is not usable");
+  if (hasPages && root < 3)
+    Problem(where + ": root page " + std::to_string(root) + " is not usable");
   if (!hasPages && root != 0) Problem(where + ": a " + *type + " must have root page 0");
   if (*type == "table") {
     AnalyseTableRow(row, *name, root, sql.value_or(""));
@@ -1023,20 +1198,24 @@ void FileChecker::AnalyseMasterRow(const Row& row) {
     std::string parsedName;
     std::string error;
     if (!sql || !ParseCreateNamed(*sql, type->c_str(), parsedName, error)) {
-      Problem(where + ": sql of " + *type + " " + *name + " does not parse: " + (sql ? error : "NULL"));
+      Problem(where + ": sql of " + *type + " " + *name +
+              " does not parse: " + (sql ? error : "NULL"));
     } else if (parsedName != *name) {
       Problem(where + ": sql defines " + parsedName + ", the row names " + *name);
     }
     std::string key = Lower(*name);
     if (*type == "view") {
-      if (*tblName != *name) Problem(where + ": tbl_name of view " + *name + " differs from its name");
+      if (*tblName != *name)
+        Problem(where + ": tbl_name of view " + *name + " differs from its name");
       if (!objectNames_.insert(key).second) Problem(where + ": name " + *name + " is used twice");
       viewNames_.insert(key);
     } else {
-      if (!triggerNames_.insert(key).second) Problem(where + ": trigger name " + *name + " is used twice");
+      if (!triggerNames_.insert(key).second)
+        Problem(where + ": trigger name " + *name + " is used twice");
       std::string target = Lower(*tblName);
       if (!tables_.count(target) && !viewNames_.count(target)) {
-        Problem(where + ": trigger " + *name + " comes before its table " + *tblName + " or has none");
+        Problem(where + ": trigger " + *name + " comes before its table " + *tblName +
+                " or has none");
       }
     }
   } else {
@@ -1045,7 +1224,8 @@ void FileChecker::AnalyseMasterRow(const Row& row) {
 }
 
 /* Records a table row of sqlite_master after checking its definition. */
-void FileChecker::AnalyseTableRow(const Row& row, const std::string& name, uint32_t root, const std::string& sql) {
+void FileChecker::AnalyseTableRow(const Row& row, const std::string& name, uint32_t root,
+                                  const std::string& sql) {
   std::string where = "sqlite_master row " + std::to_string(row.rowid);
   const Cell& tblName = row.fields[2];
   if (*tblName != name) Problem(where + ": tbl_name of table " + name + " differs from its name");
@@ -1071,19 +1251,21 @@ void FileChecker::AnalyseTableRow(const Row& row, const std::string& name, uint3
 }
 
 /* Records an index row of sqlite_master after checking its definition. */
-void FileChecker::AnalyseIndexRow(const Row& row, const std::string& name, const std::string& tblName,
-                                  uint32_t root, const Cell& sql) {
+void FileChecker::AnalyseIndexRow(const Row& row, const std::string& name,
+                                  const std::string& tblName, uint32_t root, const Cell& sql) {
   std::string where = "sqlite_master row " + std::to_string(row.rowid);
   IndexInfo index;
   index.root = root;
   index.table = Lower(tblName);
-  if (!objectNames_.insert(Lower(name)).second) Problem(where + ": name " + name + " is used twice");
+  if (!objectNames_.insert(Lower(name)).second)
+    Problem(where + ": name " + name + " is used twice");
   auto table = tables_.find(index.table);
   if (table == tables_.end()) {
     Problem(where + ": index " + name + " comes before its table " + tblName + " or has none");
   } else if (!sql || sql->empty()) {
     if (table->second.unclaimedAuto.erase(name) == 0) {
-      Problem(where + ": automatic index " + name + " is not one that table " + tblName + " defines");
+      Problem(where + ": automatic index " + name + " is not one that table " + tblName +
+              " defines");
     } else {
       for (const IndexDef& def : table->second.def.autoIndices) {
         if (def.name == name) index.def = def;
@@ -1136,7 +1318,8 @@ void FileChecker::CheckTables() {
     walk.name = "index " + index.def.name;
     size_t fieldCount = index.def.columns.size();
     walk.visit = [&, fieldCount](const std::string& key, const std::string& data) {
-      if (!data.empty()) Problem(walk.name + ": entry with " + std::to_string(data.size()) + " data bytes");
+      if (!data.empty())
+        Problem(walk.name + ": entry with " + std::to_string(data.size()) + " data bytes");
       IndexKey entry{key, false};
       size_t pos = 0;
       for (size_t f = 0; f < fieldCount; f++) {
@@ -1178,7 +1361,8 @@ void FileChecker::CheckIndexContent(const IndexInfo& index) {
       if (!a.hasNull && a.bytes.size() == b.bytes.size() &&
           a.bytes.compare(0, a.bytes.size() - 4, b.bytes, 0, b.bytes.size() - 4) == 0) {
         Problem("unique index " + name + " holds the same value for rowids " +
-                std::to_string(RowidOfKey(std::string_view(a.bytes).substr(a.bytes.size() - 4))) + " and " +
+                std::to_string(RowidOfKey(std::string_view(a.bytes).substr(a.bytes.size() - 4))) +
+                " and " +
                 std::to_string(RowidOfKey(std::string_view(b.bytes).substr(b.bytes.size() - 4))));
       }
     }
@@ -1203,12 +1387,15 @@ void FileChecker::CheckIndexContent(const IndexInfo& index) {
   for (const IndexKey& k : index.keys) actual.push_back(k.bytes);
   std::sort(actual.begin(), actual.end());
   std::vector<std::string> missing;
-  std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(), std::back_inserter(missing));
+  std::set_difference(expected.begin(), expected.end(), actual.begin(), actual.end(),
+                      std::back_inserter(missing));
   std::vector<std::string> extra;
-  std::set_difference(actual.begin(), actual.end(), expected.begin(), expected.end(), std::back_inserter(extra));
+  std::set_difference(actual.begin(), actual.end(), expected.begin(), expected.end(),
+                      std::back_inserter(extra));
   for (size_t i = 0; i < missing.size() && i < 5; i++) {
     std::string_view k = missing[i];
-    Problem("rowid " + std::to_string(RowidOfKey(k.substr(k.size() - 4))) + " missing from index " + name);
+    Problem("rowid " + std::to_string(RowidOfKey(k.substr(k.size() - 4))) + " missing from index " +
+            name);
   }
   for (size_t i = 0; i < extra.size() && i < 5; i++) {
     std::string_view k = extra[i];
@@ -1230,7 +1417,8 @@ void FileChecker::CheckFreelist() {
     const unsigned char* p = Page(trunk);
     uint32_t leaves = Get32(p + 4);
     if (leaves > kMaxTrunkLeaves) {
-      Problem("freelist trunk page " + std::to_string(trunk) + " claims " + std::to_string(leaves) + " leaves");
+      Problem("freelist trunk page " + std::to_string(trunk) + " claims " + std::to_string(leaves) +
+              " leaves");
       break;
     }
     for (uint32_t i = 0; i < leaves; i++) {
@@ -1239,7 +1427,8 @@ void FileChecker::CheckFreelist() {
     trunk = Get32(p);
   }
   if (counted != expectedCount) {
-    Problem("freelist holds " + std::to_string(counted) + " pages, page 1 says " + std::to_string(expectedCount));
+    Problem("freelist holds " + std::to_string(counted) + " pages, page 1 says " +
+            std::to_string(expectedCount));
   }
 }
 

@@ -28,10 +28,10 @@ struct SharedFile {
   ino_t inode = 0;
   int fd = -1;
   bool readOnly = false;
-  int posixLevel = 0;          /* 0 none, 1 F_RDLCK, 2 F_WRLCK held by the process */
-  int holders = 0;             /* connections holding a read or write lock */
-  const File *writer = nullptr;
-  std::vector<int> spareFds;   /* descriptors that must stay open until the end */
+  int posixLevel = 0; /* 0 none, 1 F_RDLCK, 2 F_WRLCK held by the process */
+  int holders = 0;    /* connections holding a read or write lock */
+  const File* writer = nullptr;
+  std::vector<int> spareFds; /* descriptors that must stay open until the end */
 
   ~SharedFile() {
     for (int fd_ : spareFds) ::close(fd_);
@@ -45,13 +45,13 @@ const char kLockedMessage[] = "database is locked";
 
 /* The registry of shared descriptors; its mutex also guards every
 ** SharedFile's lock bookkeeping. */
-std::mutex &registryMutex() {
+std::mutex& registryMutex() {
   static std::mutex mutex;
   return mutex;
 }
 
 /* Returns the files this process has open, by device and inode. */
-std::map<std::pair<dev_t, ino_t>, std::weak_ptr<SharedFile>> &registry() {
+std::map<std::pair<dev_t, ino_t>, std::weak_ptr<SharedFile>>& registry() {
   static std::map<std::pair<dev_t, ino_t>, std::weak_ptr<SharedFile>> files;
   return files;
 }
@@ -64,7 +64,7 @@ std::shared_ptr<SharedFile> findShared(dev_t device, ino_t inode) {
 }
 
 /* Sets the process's whole-file lock to TYPE (F_RDLCK, F_WRLCK, F_UNLCK). */
-Status setPosixLock(SharedFile &file, short type) {
+Status setPosixLock(SharedFile& file, short type) {
   struct flock lock {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;
@@ -83,7 +83,7 @@ Status setPosixLock(SharedFile &file, short type) {
 }
 
 /* Returns PATH made absolute against the working directory. */
-std::string absolutePath(const std::string &path) {
+std::string absolutePath(const std::string& path) {
   if (!path.empty() && path[0] == '/') return path;
   std::string cwd(4096, '\0');
   if (!getcwd(cwd.data(), cwd.size())) return path;
@@ -92,7 +92,7 @@ std::string absolutePath(const std::string &path) {
 }
 
 /* Writes all of BYTES at OFFSET of FD. */
-bool writeAll(int fd, const char *bytes, size_t n, off_t offset) {
+bool writeAll(int fd, const char* bytes, size_t n, off_t offset) {
   while (n > 0) {
     ssize_t put = pwrite(fd, bytes, n, offset);
     if (put < 0 && errno == EINTR) continue;
@@ -105,7 +105,7 @@ bool writeAll(int fd, const char *bytes, size_t n, off_t offset) {
 }
 
 /* Returns true if something exists at PATH. */
-bool fileExists(const std::string &path) {
+bool fileExists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
 }
@@ -114,12 +114,16 @@ bool fileExists(const std::string &path) {
 
 File::File() = default;
 
-File::~File() { close(); }
+File::~File() {
+  close();
+}
 
-bool File::readOnly() const { return shared_ && shared_->readOnly; }
+bool File::readOnly() const {
+  return shared_ && shared_->readOnly;
+}
 
 /* Opens or creates PATH, sharing the descriptor of a file already open. */
-Status File::open(const std::string &path) {
+Status File::open(const std::string& path) {
   close();
   Status cantOpen = Status::failure(kCantOpen, "unable to open database: " + path);
   if (path.empty()) return cantOpen;
@@ -184,7 +188,7 @@ Status File::lockRead() {
   if (!shared_) return Status::failure(kMisuse, "library routine called out of sequence");
   if (level_ != LockLevel::None) return Status::success();
   std::lock_guard<std::mutex> guard(registryMutex());
-  SharedFile &file = *shared_;
+  SharedFile& file = *shared_;
   if (file.writer) return Status::failure(kBusy, kLockedMessage);
   if (file.posixLevel == 0) {
     Status status = setPosixLock(file, F_RDLCK);
@@ -220,7 +224,7 @@ Status File::lockWrite() {
   Status status = lockRead();
   if (!status.ok()) return status;
   std::lock_guard<std::mutex> guard(registryMutex());
-  SharedFile &file = *shared_;
+  SharedFile& file = *shared_;
   if (file.readOnly) return Status::failure(kReadOnly, "attempt to write a readonly database");
   if (file.holders > 1) return Status::failure(kBusy, kLockedMessage);
   status = setPosixLock(file, F_WRLCK);
@@ -235,7 +239,7 @@ Status File::lockWrite() {
 void File::unlock() {
   if (!shared_ || level_ == LockLevel::None) return;
   std::lock_guard<std::mutex> guard(registryMutex());
-  SharedFile &file = *shared_;
+  SharedFile& file = *shared_;
   if (file.writer == this) file.writer = nullptr;
   file.holders--;
   if (file.holders == 0) {
@@ -250,7 +254,7 @@ void File::unlock() {
 }
 
 /* Takes the read lock unless a lock is held; TOOKLOCK tells which. */
-Status File::ensureRead(bool &tookLock) {
+Status File::ensureRead(bool& tookLock) {
   tookLock = false;
   if (level_ != LockLevel::None) return Status::success();
   Status status = lockRead();
@@ -267,7 +271,7 @@ void File::restoreLevel(LockLevel before) {
   }
   /* Back from write to read: keep holding the read lock. */
   std::lock_guard<std::mutex> guard(registryMutex());
-  SharedFile &file = *shared_;
+  SharedFile& file = *shared_;
   if (file.writer == this) file.writer = nullptr;
   if (file.posixLevel == 2) {
     setPosixLock(file, F_RDLCK);
@@ -277,7 +281,7 @@ void File::restoreLevel(LockLevel before) {
 }
 
 /* Reads the whole file into BYTES. */
-Status File::readAll(std::string &bytes) {
+Status File::readAll(std::string& bytes) {
   struct stat st;
   if (fstat(shared_->fd, &st) != 0) return Status::failure(kIoErr, "disk I/O error");
   bytes.resize(size_t(st.st_size));
@@ -294,7 +298,7 @@ Status File::readAll(std::string &bytes) {
 }
 
 /* Makes BYTES (already read into IMAGE) the loaded state. */
-void File::remember(std::string &&bytes, const Image &image) {
+void File::remember(std::string&& bytes, const Image& image) {
   loadedBytes_ = std::move(bytes);
   loadedSchema_ = Image();
   loadedSchema_.master = image.master;
@@ -305,7 +309,7 @@ void File::remember(std::string &&bytes, const Image &image) {
 }
 
 /* Reads the whole file into IMAGE. */
-Status File::load(Image &image) {
+Status File::load(Image& image) {
   if (!shared_) return Status::failure(kMisuse, "library routine called out of sequence");
   LockLevel before = level_;
   bool took = false;
@@ -325,8 +329,9 @@ Status File::load(Image &image) {
 }
 
 /* Reports whether the file differs from what was loaded or stored. */
-Status File::changedSinceLoad(bool *changed) {
-  if (!shared_ || !loaded_) return Status::failure(kMisuse, "library routine called out of sequence");
+Status File::changedSinceLoad(bool* changed) {
+  if (!shared_ || !loaded_)
+    return Status::failure(kMisuse, "library routine called out of sequence");
   if (verifiedUnderLock_ && level_ != LockLevel::None) {
     *changed = false;
     return Status::success();
@@ -343,9 +348,10 @@ Status File::changedSinceLoad(bool *changed) {
 }
 
 /* Reloads IMAGE when the file changed since it was loaded or stored. */
-Status File::refresh(Image &image, bool *reloaded) {
+Status File::refresh(Image& image, bool* reloaded) {
   if (reloaded) *reloaded = false;
-  if (!shared_ || !loaded_) return Status::failure(kMisuse, "library routine called out of sequence");
+  if (!shared_ || !loaded_)
+    return Status::failure(kMisuse, "library routine called out of sequence");
   if (verifiedUnderLock_ && level_ != LockLevel::None) return Status::success();
   LockLevel before = level_;
   bool took = false;
@@ -368,8 +374,9 @@ Status File::refresh(Image &image, bool *reloaded) {
 }
 
 /* Writes IMAGE back in place under the write lock and a journal. */
-Status File::store(const Image &image) {
-  if (!shared_ || !loaded_) return Status::failure(kMisuse, "library routine called out of sequence");
+Status File::store(const Image& image) {
+  if (!shared_ || !loaded_)
+    return Status::failure(kMisuse, "library routine called out of sequence");
   if (image.master.empty() && loadedBytes_.size() < kPageSize) return Status::success();
   std::string fresh;
   Status status = buildImage(image, &loadedSchema_, fresh);
@@ -386,8 +393,9 @@ Status File::store(const Image &image) {
     std::string current;
     status = readAll(current);
     if (status.ok() && current != loadedBytes_) {
-      status = Status::failure(kError, "database file was changed by another program; "
-                                      "nothing was written");
+      status = Status::failure(kError,
+                               "database file was changed by another program; "
+                               "nothing was written");
     }
     if (!status.ok()) {
       restoreLevel(before);
@@ -408,7 +416,7 @@ Status File::store(const Image &image) {
 
 /* Replaces the loaded bytes with FRESH on disk: journal the pages that
 ** change, write them, sync, delete the journal.  The write lock is held. */
-Status File::writeInPlace(const std::string &fresh) {
+Status File::writeInPlace(const std::string& fresh) {
   if (fresh == loadedBytes_) return Status::success();
   uint32_t originalPages = uint32_t(loadedBytes_.size() / kPageSize);
   uint32_t newPages = uint32_t(fresh.size() / kPageSize);
@@ -417,7 +425,8 @@ Status File::writeInPlace(const std::string &fresh) {
   for (uint32_t page = 1; page <= newPages; page++) {
     size_t offset = size_t(page - 1) * kPageSize;
     bool existed = page <= originalPages;
-    if (existed && std::memcmp(fresh.data() + offset, loadedBytes_.data() + offset, kPageSize) == 0) {
+    if (existed &&
+        std::memcmp(fresh.data() + offset, loadedBytes_.data() + offset, kPageSize) == 0) {
       continue;
     }
     changed.push_back(page);
@@ -454,7 +463,7 @@ Status File::writeInPlace(const std::string &fresh) {
 }
 
 /* Reports whether PATH holds a 2.x database, playing back a hot journal. */
-Status probeFile(const std::string &path, bool *generation2) {
+Status probeFile(const std::string& path, bool* generation2) {
   *generation2 = false;
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return Status::success();

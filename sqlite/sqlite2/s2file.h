@@ -79,12 +79,12 @@ enum class ColumnClass { Numeric, Text };
 
 /* One column of a CREATE TABLE. */
 struct ColumnDef {
-  std::string name;          /* quotes removed */
-  std::string declaredType;  /* as written, white space removed; empty if none */
+  std::string name;         /* quotes removed */
+  std::string declaredType; /* as written, white space removed; empty if none */
   ColumnClass cls = ColumnClass::Numeric;
   bool notNull = false;
   bool hasDefault = false;
-  Cell defaultValue;         /* text as 2.x inserts it; NULL for DEFAULT NULL */
+  Cell defaultValue; /* text as 2.x inserts it; NULL for DEFAULT NULL */
 };
 
 /* One index over a table: its columns as positions in the table's column
@@ -98,11 +98,11 @@ struct IndexDef {
 
 /* A parsed CREATE TABLE. */
 struct TableDef {
-  std::string name;                /* quotes removed */
-  bool temporary = false;          /* CREATE TEMP TABLE (never stored in a file) */
+  std::string name;       /* quotes removed */
+  bool temporary = false; /* CREATE TEMP TABLE (never stored in a file) */
   std::vector<ColumnDef> columns;
-  int rowidColumn = -1;            /* INTEGER PRIMARY KEY column, or -1 */
-  std::vector<IndexDef> autoIndices;  /* "(t autoindex N)", in 2.x order */
+  int rowidColumn = -1;              /* INTEGER PRIMARY KEY column, or -1 */
+  std::vector<IndexDef> autoIndices; /* "(t autoindex N)", in 2.x order */
 };
 
 /* A parsed CREATE INDEX: column names as written (quotes removed). */
@@ -115,17 +115,17 @@ struct IndexStatement {
 
 /* Parses a CREATE TABLE text as 2.8.17 does.  Returns false and sets *error
 ** (if given) when the text is no CREATE TABLE 2.8.17 would accept. */
-bool parseCreateTable(std::string_view sql, TableDef &out, std::string *error = nullptr);
+bool parseCreateTable(std::string_view sql, TableDef& out, std::string* error = nullptr);
 
 /* Parses a CREATE [UNIQUE] INDEX text.  Returns false and sets *error (if
 ** given) when the text is no CREATE INDEX. */
-bool parseCreateIndex(std::string_view sql, IndexStatement &out, std::string *error = nullptr);
+bool parseCreateIndex(std::string_view sql, IndexStatement& out, std::string* error = nullptr);
 
 /* Resolves a parsed CREATE INDEX against its table: fills out.columns with
 ** column positions (names are matched case-insensitively).  Returns false
 ** and sets *error when a column does not exist. */
-bool resolveIndex(const IndexStatement &stmt, const TableDef &table, IndexDef &out,
-                  std::string *error = nullptr);
+bool resolveIndex(const IndexStatement& stmt, const TableDef& table, IndexDef& out,
+                  std::string* error = nullptr);
 
 /* Returns the class 2.8.17 gives a type or collation name: Text if it
 ** contains blob, clob, char or text (its exact substring test), else Numeric. */
@@ -147,7 +147,7 @@ bool looksLikeNumber(std::string_view text);
 ** conversion with long double intermediates).  Stops at the first byte
 ** that cannot continue a number; *consumed (if given) receives how many
 ** bytes were used. */
-double textToNumber(std::string_view text, size_t *consumed = nullptr);
+double textToNumber(std::string_view text, size_t* consumed = nullptr);
 
 /* Returns the sortable text of a number: at most 13 characters whose byte
 ** order equals numeric order. */
@@ -156,7 +156,7 @@ std::string numberToSortableText(double value);
 /* Compares two values as 2.x does in a column of class CLS: NULL first;
 ** Text: byte order; Numeric: number-looking values by value before all other
 ** texts, which compare in byte order.  Returns <0, 0 or >0. */
-int compareValues(const Cell &a, const Cell &b, ColumnClass cls);
+int compareValues(const Cell& a, const Cell& b, ColumnClass cls);
 
 /* Same as compareValues for two non-NULL byte strings. */
 int compareText(std::string_view a, std::string_view b, ColumnClass cls);
@@ -167,12 +167,12 @@ std::string rowidKey(int32_t rowid);
 /* Appends the index key field of VALUE in a column of class CLS: "a" for
 ** NULL, "b" + sortable text for a number-looking value in a numeric column,
 ** otherwise "c" + the bytes; each followed by one 0x00. */
-void appendIndexField(std::string &key, const Cell &value, ColumnClass cls);
+void appendIndexField(std::string& key, const Cell& value, ColumnClass cls);
 
 /* Returns the whole index key of ROW for INDEX over TABLE: one field per
 ** indexed column (the rowid alias contributes the rowid as a number) and
 ** the row's rowid key. */
-std::string indexKey(const IndexDef &index, const TableDef &table, const Row &row);
+std::string indexKey(const IndexDef& index, const TableDef& table, const Row& row);
 
 /* ------------------------------------------------------------------------
 ** Files
@@ -181,7 +181,7 @@ std::string indexKey(const IndexDef &index, const TableDef &table, const Row &ro
 /* The lock a connection holds on its database file. */
 enum class LockLevel { None, Read, Write };
 
-struct SharedFile;  /* the one descriptor of a file in this process */
+struct SharedFile; /* the one descriptor of a file in this process */
 
 /*
 ** One connection to one database file.  Several File objects of this
@@ -202,21 +202,21 @@ class File {
  public:
   File();
   ~File();
-  File(const File &) = delete;
-  File &operator=(const File &) = delete;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
 
   /* Opens PATH read-write (read-only where writing is not permitted),
   ** creating an empty file when it does not exist.  Reads nothing yet.
   ** Returns kCantOpen "unable to open database: PATH" on failure. */
-  Status open(const std::string &path);
+  Status open(const std::string& path);
 
   /* Releases this connection's locks and its share of the descriptor. */
   void close();
 
   bool isOpen() const { return shared_ != nullptr; }
   bool readOnly() const;
-  const std::string &path() const { return path_; }
-  const std::string &journalPath() const { return journalPath_; }
+  const std::string& path() const { return path_; }
+  const std::string& journalPath() const { return journalPath_; }
 
   /* Takes the read lock (playing back a hot journal first, as 2.x does).
   ** Returns kBusy "database is locked" when another process or connection
@@ -236,16 +236,16 @@ class File {
   /* Reads the whole file into IMAGE and remembers its bytes.  A file
   ** shorter than one page is an empty database.  Errors: kNotADb, kError
   ** ("unsupported file format"), kCorrupt, kBusy, kIoErr. */
-  Status load(Image &image);
+  Status load(Image& image);
 
   /* Checks whether the file still holds exactly what was last loaded or
   ** stored; if not, reloads it into IMAGE and sets *reloaded (else clears
   ** it).  IMAGE is left untouched when nothing changed. */
-  Status refresh(Image &image, bool *reloaded);
+  Status refresh(Image& image, bool* reloaded);
 
   /* Returns true (in *changed) when the file no longer holds what was last
   ** loaded or stored.  Takes the read lock for the check if none is held. */
-  Status changedSinceLoad(bool *changed);
+  Status changedSinceLoad(bool* changed);
 
   /* Writes IMAGE back as a format 4 file in native byte order, in place,
   ** under the write lock and a rollback journal.  Fails without writing
@@ -254,32 +254,32 @@ class File {
   ** kError), or when a lock cannot be had (kBusy).  Writing an unchanged
   ** image again leaves the file byte-identical.  The schema cookie is
   ** advanced when the schema rows (root pages included) change. */
-  Status store(const Image &image);
+  Status store(const Image& image);
 
   /* The schema cookie of the file as last loaded or stored. */
   uint32_t schemaCookie() const { return cookie_; }
 
   /* The sqlite_master rows of the file as last loaded or stored, with the
   ** root pages it holds (store() assigns fresh ones). */
-  const std::vector<MasterEntry> &schema() const { return loadedSchema_.master; }
+  const std::vector<MasterEntry>& schema() const { return loadedSchema_.master; }
 
  private:
-  friend Status probeFile(const std::string &path, bool *generation2);
+  friend Status probeFile(const std::string& path, bool* generation2);
 
-  Status readAll(std::string &bytes);
-  Status ensureRead(bool &tookLock);
+  Status readAll(std::string& bytes);
+  Status ensureRead(bool& tookLock);
   void restoreLevel(LockLevel before);
-  void remember(std::string &&bytes, const Image &image);
-  Status writeInPlace(const std::string &fresh);
+  void remember(std::string&& bytes, const Image& image);
+  Status writeInPlace(const std::string& fresh);
 
   std::shared_ptr<SharedFile> shared_;
   std::string path_;
   std::string journalPath_;
   LockLevel level_ = LockLevel::None;
-  std::string loadedBytes_;   /* the file as last loaded or stored */
-  Image loadedSchema_;        /* its schema rows and meta values (no rows) */
+  std::string loadedBytes_; /* the file as last loaded or stored */
+  Image loadedSchema_;      /* its schema rows and meta values (no rows) */
   bool loaded_ = false;
-  bool verifiedUnderLock_ = false;  /* loadedBytes_ checked while the lock held */
+  bool verifiedUnderLock_ = false; /* loadedBytes_ checked while the lock held */
   uint32_t cookie_ = 0;
 };
 
@@ -290,24 +290,24 @@ class File {
 ** half-written, so call this before handing a file to anything else.
 ** Creates nothing; a missing file gives *generation2 = false.  Uses the
 ** process's shared descriptor, so locks held by other connections stay. */
-Status probeFile(const std::string &path, bool *generation2);
+Status probeFile(const std::string& path, bool* generation2);
 
 /* ------------------------------------------------------------------------
 ** Whole-file conversions without a file (used by File, tools and tests)
 */
 
 /* Reads database BYTES into IMAGE. */
-Status readImage(std::string_view bytes, Image &image);
+Status readImage(std::string_view bytes, Image& image);
 
 /* Reads only the header values and the sqlite_master rows of BYTES into
 ** IMAGE (no table rows, no check of the other trees). */
-Status readSchema(std::string_view bytes, Image &image);
+Status readSchema(std::string_view bytes, Image& image);
 
 /* Builds the bytes of a format 4 file in native byte order holding IMAGE.
 ** PREVIOUS (may be null) is the image of the file being replaced: its schema
 ** rows decide whether the schema cookie advances; the meta values other
 ** than cookie and format are taken from IMAGE. */
-Status buildImage(const Image &image, const Image *previous, std::string &bytes);
+Status buildImage(const Image& image, const Image* previous, std::string& bytes);
 
 }  // namespace s2
 

@@ -17,12 +17,12 @@ namespace s2 {
 constexpr size_t kPageSize = 1024;
 constexpr size_t kPageHeaderSize = 8;
 constexpr size_t kCellHeaderSize = 12;
-constexpr size_t kUsableSpace = kPageSize - kPageHeaderSize;     /* 1016 */
+constexpr size_t kUsableSpace = kPageSize - kPageHeaderSize; /* 1016 */
 constexpr size_t kMaxLocalPayload = 236;
-constexpr size_t kOverflowPayload = kPageSize - 4;                /* 1020 */
-constexpr size_t kMaxCellSize = kCellHeaderSize + kMaxLocalPayload + 4;  /* 252 */
+constexpr size_t kOverflowPayload = kPageSize - 4;                      /* 1020 */
+constexpr size_t kMaxCellSize = kCellHeaderSize + kMaxLocalPayload + 4; /* 252 */
 constexpr size_t kMaxRecordSize = 1048576;
-constexpr size_t kMaxTrunkLeaves = (kPageSize - 8) / 4;           /* 254 */
+constexpr size_t kMaxTrunkLeaves = (kPageSize - 8) / 4; /* 254 */
 constexpr uint32_t kByteOrderMark = 0xDAE37528u;
 constexpr uint32_t kCurrentFormat = 4;
 
@@ -35,32 +35,40 @@ static_assert(kMagicSize == 48, "identification text is 48 bytes");
 constexpr size_t kOffMark = 48;
 constexpr size_t kOffFreeHead = 52;
 constexpr size_t kOffFreeCount = 56;
-constexpr size_t kOffMeta = 60;   /* meta value k (1..9) at kOffMeta + 4*(k-1) */
+constexpr size_t kOffMeta = 60; /* meta value k (1..9) at kOffMeta + 4*(k-1) */
 
 /* Reads and writes 16/32-bit integers in one byte order. */
 struct ByteOrder {
   bool bigEndian = false;
 
-  uint32_t get32(const unsigned char *p) const {
+  uint32_t get32(const unsigned char* p) const {
     if (bigEndian) return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
     return uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
   }
-  uint32_t get16(const unsigned char *p) const {
+  uint32_t get16(const unsigned char* p) const {
     if (bigEndian) return uint32_t(p[0]) << 8 | p[1];
     return uint32_t(p[1]) << 8 | p[0];
   }
-  void put32(unsigned char *p, uint32_t v) const {
+  void put32(unsigned char* p, uint32_t v) const {
     if (bigEndian) {
-      p[0] = v >> 24; p[1] = v >> 16; p[2] = v >> 8; p[3] = v;
+      p[0] = v >> 24;
+      p[1] = v >> 16;
+      p[2] = v >> 8;
+      p[3] = v;
     } else {
-      p[0] = v; p[1] = v >> 8; p[2] = v >> 16; p[3] = v >> 24;
+      p[0] = v;
+      p[1] = v >> 8;
+      p[2] = v >> 16;
+      p[3] = v >> 24;
     }
   }
-  void put16(unsigned char *p, uint32_t v) const {
+  void put16(unsigned char* p, uint32_t v) const {
     if (bigEndian) {
-      p[0] = v >> 8; p[1] = v;
+      p[0] = v >> 8;
+      p[1] = v;
     } else {
-      p[0] = v; p[1] = v >> 8;
+      p[0] = v;
+      p[1] = v >> 8;
     }
   }
 };
@@ -74,12 +82,15 @@ inline bool nativeBigEndian() {
 }
 
 /* Reads a big-endian 32-bit value (journals, rowid keys). */
-inline uint32_t getBE32(const unsigned char *p) {
+inline uint32_t getBE32(const unsigned char* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
-inline void putBE32(unsigned char *p, uint32_t v) {
-  p[0] = v >> 24; p[1] = v >> 16; p[2] = v >> 8; p[3] = v;
+inline void putBE32(unsigned char* p, uint32_t v) {
+  p[0] = v >> 24;
+  p[1] = v >> 16;
+  p[2] = v >> 8;
+  p[3] = v;
 }
 
 }  // namespace s2

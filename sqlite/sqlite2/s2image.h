@@ -33,11 +33,11 @@ struct Row {
 ** file; when an Image is written the file layer assigns fresh root pages. */
 struct MasterEntry {
   int32_t rowid = 0;
-  std::string type;     /* "table", "index", "view" or "trigger" */
+  std::string type; /* "table", "index", "view" or "trigger" */
   std::string name;
   std::string tbl_name;
   int32_t rootpage = 0;
-  Cell sql;             /* NULL for automatic indices */
+  Cell sql; /* NULL for automatic indices */
 };
 
 /* A whole database: schema rows in rowid order and the rows of every table,
@@ -46,13 +46,13 @@ struct MasterEntry {
 struct Image {
   std::vector<MasterEntry> master;
   std::map<std::string, std::vector<Row>> tables;
-  uint32_t schemaCookie = 0;   /* meta value 1 of the file */
-  uint32_t fileFormat = 4;     /* meta value 2 of the file: 1 .. 4 */
-  bool bigEndian = false;      /* byte order of the file that was read */
-  int32_t defaultCacheSize = 0;    /* meta value 3 (PRAGMA default_cache_size) */
-  int32_t defaultSafetyLevel = 0;  /* meta value 4 (PRAGMA default_synchronous) */
-  int32_t defaultTempStore = 0;    /* meta value 6 (PRAGMA default_temp_store) */
-  uint32_t unusedMeta[4] = {};     /* meta values 5, 7, 8 and 9, kept as found */
+  uint32_t schemaCookie = 0;      /* meta value 1 of the file */
+  uint32_t fileFormat = 4;        /* meta value 2 of the file: 1 .. 4 */
+  bool bigEndian = false;         /* byte order of the file that was read */
+  int32_t defaultCacheSize = 0;   /* meta value 3 (PRAGMA default_cache_size) */
+  int32_t defaultSafetyLevel = 0; /* meta value 4 (PRAGMA default_synchronous) */
+  int32_t defaultTempStore = 0;   /* meta value 6 (PRAGMA default_temp_store) */
+  uint32_t unusedMeta[4] = {};    /* meta values 5, 7, 8 and 9, kept as found */
 };
 
 }  // namespace s2

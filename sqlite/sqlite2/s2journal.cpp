@@ -24,8 +24,8 @@ const unsigned char kJournalMagic[3][8] = {
 };
 
 /* Reads exactly N bytes at OFFSET; false on a short read or error. */
-bool readAt(int fd, void *buffer, size_t n, off_t offset) {
-  char *p = static_cast<char *>(buffer);
+bool readAt(int fd, void* buffer, size_t n, off_t offset) {
+  char* p = static_cast<char*>(buffer);
   while (n > 0) {
     ssize_t got = pread(fd, p, n, offset);
     if (got < 0 && errno == EINTR) continue;
@@ -38,8 +38,8 @@ bool readAt(int fd, void *buffer, size_t n, off_t offset) {
 }
 
 /* Writes exactly N bytes at OFFSET; false on error. */
-bool writeAt(int fd, const void *buffer, size_t n, off_t offset) {
-  const char *p = static_cast<const char *>(buffer);
+bool writeAt(int fd, const void* buffer, size_t n, off_t offset) {
+  const char* p = static_cast<const char*>(buffer);
   while (n > 0) {
     ssize_t put = pwrite(fd, p, n, offset);
     if (put < 0 && errno == EINTR) continue;
@@ -52,7 +52,7 @@ bool writeAt(int fd, const void *buffer, size_t n, off_t offset) {
 }
 
 /* Reads a journal integer: native order in format 1, big-endian later. */
-uint32_t journalInt(const unsigned char *p, int format) {
+uint32_t journalInt(const unsigned char* p, int format) {
   if (format == 1) {
     ByteOrder native;
     native.bigEndian = nativeBigEndian();
@@ -111,7 +111,7 @@ bool playBack(int dbFd, int jfd, off_t size) {
 }  // namespace
 
 /* Returns the directory part of PATH. */
-std::string directoryOf(const std::string &path) {
+std::string directoryOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
@@ -119,7 +119,7 @@ std::string directoryOf(const std::string &path) {
 }
 
 /* Syncs directory DIR; failures are ignored (not every file system can). */
-void syncDirectory(const std::string &dir) {
+void syncDirectory(const std::string& dir) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   fsync(fd);
@@ -127,7 +127,7 @@ void syncDirectory(const std::string &dir) {
 }
 
 /* Plays back and removes a hot journal. */
-Status playBackJournal(int dbFd, const std::string &journalPath) {
+Status playBackJournal(int dbFd, const std::string& journalPath) {
   int jfd = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (jfd < 0) return Status::failure(kBusy, "database is locked");
   struct stat st;
@@ -141,8 +141,8 @@ Status playBackJournal(int dbFd, const std::string &journalPath) {
 }
 
 /* Writes a complete format 3 journal. */
-Status writeJournal(const std::string &journalPath, uint32_t originalPages,
-                    const std::vector<JournalRecord> &records) {
+Status writeJournal(const std::string& journalPath, uint32_t originalPages,
+                    const std::vector<JournalRecord>& records) {
   int fd = ::open(journalPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd < 0) return Status::failure(kCantOpen, "unable to open database file");
   std::random_device device;
@@ -150,19 +150,19 @@ Status writeJournal(const std::string &journalPath, uint32_t originalPages,
   std::string buffer;
   buffer.reserve(20 + records.size() * 1032);
   unsigned char word[4];
-  buffer.append(reinterpret_cast<const char *>(kJournalMagic[2]), 8);
+  buffer.append(reinterpret_cast<const char*>(kJournalMagic[2]), 8);
   putBE32(word, 0);
-  buffer.append(reinterpret_cast<const char *>(word), 4);
+  buffer.append(reinterpret_cast<const char*>(word), 4);
   putBE32(word, checkInit);
-  buffer.append(reinterpret_cast<const char *>(word), 4);
+  buffer.append(reinterpret_cast<const char*>(word), 4);
   putBE32(word, originalPages);
-  buffer.append(reinterpret_cast<const char *>(word), 4);
-  for (const JournalRecord &r : records) {
+  buffer.append(reinterpret_cast<const char*>(word), 4);
+  for (const JournalRecord& r : records) {
     putBE32(word, r.page);
-    buffer.append(reinterpret_cast<const char *>(word), 4);
+    buffer.append(reinterpret_cast<const char*>(word), 4);
     buffer.append(r.original, kPageSize);
     putBE32(word, checkInit + r.page);
-    buffer.append(reinterpret_cast<const char *>(word), 4);
+    buffer.append(reinterpret_cast<const char*>(word), 4);
   }
   bool good = writeAt(fd, buffer.data(), buffer.size(), 0) && fsync(fd) == 0;
   putBE32(word, uint32_t(records.size()));

@@ -17,12 +17,12 @@ namespace s2 {
 /* Plays back the journal at JOURNALPATH onto the database descriptor DBFD
 ** and deletes it.  A journal that cannot be opened leaves everything as it
 ** is and returns kBusy; a damaged journal is deleted and returns kCorrupt. */
-Status playBackJournal(int dbFd, const std::string &journalPath);
+Status playBackJournal(int dbFd, const std::string& journalPath);
 
 /* One page to save in a journal: its number and original 1024 bytes. */
 struct JournalRecord {
   uint32_t page;
-  const char *original;
+  const char* original;
 };
 
 /* Creates the journal (exclusively), writes the header and RECORDS in the
@@ -30,14 +30,14 @@ struct JournalRecord {
 ** sync again, sync the directory.  Returns kCantOpen when the journal
 ** cannot be created, kIoErr on a write or sync failure (the partial
 ** journal is then removed). */
-Status writeJournal(const std::string &journalPath, uint32_t originalPages,
-                    const std::vector<JournalRecord> &records);
+Status writeJournal(const std::string& journalPath, uint32_t originalPages,
+                    const std::vector<JournalRecord>& records);
 
 /* Returns the directory part of PATH ("." when there is none). */
-std::string directoryOf(const std::string &path);
+std::string directoryOf(const std::string& path);
 
 /* Syncs the directory DIR so that created or removed names are durable. */
-void syncDirectory(const std::string &dir);
+void syncDirectory(const std::string& dir);
 
 }  // namespace s2
 

@@ -24,15 +24,15 @@ struct CellRef {
   uint32_t leftChild = 0;
   uint32_t keySize = 0;
   uint32_t dataSize = 0;
-  const unsigned char *local = nullptr;  /* first local payload byte */
-  uint32_t overflowPage = 0;             /* 0 when the payload is all local */
+  const unsigned char* local = nullptr; /* first local payload byte */
+  uint32_t overflowPage = 0;            /* 0 when the payload is all local */
 };
 
 /* Walks the b-trees of one file, keeping track of the pages already used. */
 class TreeReader {
  public:
   TreeReader(std::string_view bytes, ByteOrder order)
-      : data_(reinterpret_cast<const unsigned char *>(bytes.data())),
+      : data_(reinterpret_cast<const unsigned char*>(bytes.data())),
         pageCount_(uint32_t(bytes.size() / kPageSize)),
         order_(order),
         used_(pageCount_ + 1, 0) {
@@ -40,11 +40,11 @@ class TreeReader {
   }
 
   /* Called for every entry in key order with its key and data bytes. */
-  using Visitor = bool (*)(void *context, std::string_view key, std::string_view data);
+  using Visitor = bool (*)(void* context, std::string_view key, std::string_view data);
 
   /* Walks the tree rooted at ROOT; with WANTPAYLOAD each entry is assembled
   ** and handed to VISIT.  Returns false when the tree is damaged. */
-  bool walk(uint32_t root, bool wantPayload, Visitor visit, void *context) {
+  bool walk(uint32_t root, bool wantPayload, Visitor visit, void* context) {
     wantPayload_ = wantPayload;
     visit_ = visit;
     context_ = context;
@@ -57,7 +57,7 @@ class TreeReader {
     uint32_t trunk = head;
     while (trunk != 0) {
       if (!claim(trunk)) return false;
-      const unsigned char *p = page(trunk);
+      const unsigned char* p = page(trunk);
       uint32_t leaves = order_.get32(p + 4);
       if (leaves > kMaxTrunkLeaves) return false;
       for (uint32_t i = 0; i < leaves; i++) {
@@ -70,7 +70,9 @@ class TreeReader {
   }
 
  private:
-  const unsigned char *page(uint32_t number) const { return data_ + size_t(number - 1) * kPageSize; }
+  const unsigned char* page(uint32_t number) const {
+    return data_ + size_t(number - 1) * kPageSize;
+  }
 
   /* Marks a page as used; false if it is out of range or already used. */
   bool claim(uint32_t number) {
@@ -81,7 +83,7 @@ class TreeReader {
 
   /* Reads the cells of a page in list order, checking what 2.8.17 checks
   ** when it loads a page.  Returns false when the page is damaged. */
-  bool readCells(const unsigned char *p, std::vector<CellRef> &cells) {
+  bool readCells(const unsigned char* p, std::vector<CellRef>& cells) {
     uint32_t firstCell = order_.get16(p + 4);
     uint32_t firstFree = order_.get16(p + 6);
     size_t cellBytes = 0;
@@ -89,7 +91,7 @@ class TreeReader {
     while (offset != 0) {
       if (offset < kPageHeaderSize || offset > kPageSize - 16 || offset % 4 != 0) return false;
       if (cells.size() >= kUsableSpace / kCellHeaderSize) return false;
-      const unsigned char *c = p + offset;
+      const unsigned char* c = p + offset;
       CellRef cell;
       cell.leftChild = order_.get32(c);
       cell.keySize = order_.get16(c + 4) | uint32_t(c[8]) << 16;
@@ -120,27 +122,27 @@ class TreeReader {
       previous = offset;
       offset = order_.get16(p + offset + 2);
     }
-    if (firstCell == 0 && firstFree == 0) return true;  /* an all-zero empty page */
+    if (firstCell == 0 && firstFree == 0) return true; /* an all-zero empty page */
     return cellBytes + freeBytes == kUsableSpace;
   }
 
   /* Assembles the payload of CELL (local part and overflow chain).  With
   ** ASSEMBLE false the chain is only checked. */
-  bool payload(const CellRef &cell, bool assemble, std::string &out) {
+  bool payload(const CellRef& cell, bool assemble, std::string& out) {
     size_t total = size_t(cell.keySize) + cell.dataSize;
     size_t local = std::min(total, kMaxLocalPayload);
     if (assemble) {
       out.clear();
       out.reserve(total);
-      out.append(reinterpret_cast<const char *>(cell.local), local);
+      out.append(reinterpret_cast<const char*>(cell.local), local);
     }
     size_t remaining = total - local;
     uint32_t next = cell.overflowPage;
     while (remaining > 0) {
       if (!claim(next)) return false;
-      const unsigned char *o = page(next);
+      const unsigned char* o = page(next);
       size_t n = std::min(remaining, kOverflowPayload);
-      if (assemble) out.append(reinterpret_cast<const char *>(o + 4), n);
+      if (assemble) out.append(reinterpret_cast<const char*>(o + 4), n);
       remaining -= n;
       next = order_.get32(o);
     }
@@ -150,7 +152,7 @@ class TreeReader {
   /* Walks the subtree at page NUMBER in key order; false when damaged. */
   bool walkPage(uint32_t number, int depth, bool isRoot) {
     if (depth > 40 || !claim(number)) return false;
-    const unsigned char *p = page(number);
+    const unsigned char* p = page(number);
     std::vector<CellRef> cells;
     if (!readCells(p, cells)) return false;
     uint32_t rightChild = order_.get32(p);
@@ -160,16 +162,17 @@ class TreeReader {
       if (leafDepth_ < 0) leafDepth_ = depth;
       if (leafDepth_ != depth) return false;
     }
-    for (const CellRef &cell : cells) {
+    for (const CellRef& cell : cells) {
       if ((cell.leftChild != 0) != interior) return false;
       if (interior && !walkPage(cell.leftChild, depth + 1, false)) return false;
-      std::string_view entry(reinterpret_cast<const char *>(cell.local),
+      std::string_view entry(reinterpret_cast<const char*>(cell.local),
                              size_t(cell.keySize) + cell.dataSize);
       if (cell.overflowPage != 0 || entry.size() > kMaxLocalPayload) {
         if (!payload(cell, wantPayload_, assembled_)) return false;
         entry = assembled_;
       }
-      if (wantPayload_ && !visit_(context_, entry.substr(0, cell.keySize), entry.substr(cell.keySize))) {
+      if (wantPayload_ &&
+          !visit_(context_, entry.substr(0, cell.keySize), entry.substr(cell.keySize))) {
         return false;
       }
     }
@@ -177,25 +180,25 @@ class TreeReader {
     return true;
   }
 
-  const unsigned char *data_;
+  const unsigned char* data_;
   uint32_t pageCount_;
   ByteOrder order_;
   std::vector<unsigned char> used_;
   bool wantPayload_ = false;
   Visitor visit_ = nullptr;
-  void *context_ = nullptr;
+  void* context_ = nullptr;
   int leafDepth_ = -1;
-  std::string assembled_;   /* payload of the current overflowing cell */
+  std::string assembled_; /* payload of the current overflowing cell */
 };
 
 /* Decodes a record into its fields (empty span: NULL; else the text up to
 ** its terminating 0x00).  Returns false when the offsets are impossible. */
-bool decodeRecord(std::string_view data, std::vector<Cell> &fields) {
+bool decodeRecord(std::string_view data, std::vector<Cell>& fields) {
   fields.clear();
   size_t length = data.size();
   if (length == 0) return true;
   size_t width = length < 256 ? 1 : length < 65536 ? 2 : 3;
-  const unsigned char *d = reinterpret_cast<const unsigned char *>(data.data());
+  const unsigned char* d = reinterpret_cast<const unsigned char*>(data.data());
   auto offsetAt = [&](size_t i) {
     size_t v = 0;
     for (size_t b = 0; b < width; b++) v |= size_t(d[i * width + b]) << (8 * b);
@@ -213,9 +216,9 @@ bool decodeRecord(std::string_view data, std::vector<Cell> &fields) {
       fields.emplace_back();
       continue;
     }
-    const char *text = data.data() + start;
-    const void *nul = std::memchr(text, 0, end - start);
-    size_t n = nul ? size_t(static_cast<const char *>(nul) - text) : end - start;
+    const char* text = data.data() + start;
+    const void* nul = std::memchr(text, 0, end - start);
+    size_t n = nul ? size_t(static_cast<const char*>(nul) - text) : end - start;
     fields.emplace_back(std::in_place, text, n);
   }
   return true;
@@ -223,22 +226,22 @@ bool decodeRecord(std::string_view data, std::vector<Cell> &fields) {
 
 /* Returns the rowid of a 4-byte table key. */
 int32_t rowidOfKey(std::string_view key) {
-  uint32_t v = getBE32(reinterpret_cast<const unsigned char *>(key.data()));
+  uint32_t v = getBE32(reinterpret_cast<const unsigned char*>(key.data()));
   return int32_t(v ^ 0x80000000u);
 }
 
 /* Collects the rows of one table b-tree in key order. */
 struct RowCollector {
-  std::vector<Row> *rows;
-  size_t columnCount;      /* declared columns; 0 when the SQL did not parse */
+  std::vector<Row>* rows;
+  size_t columnCount; /* declared columns; 0 when the SQL did not parse */
   int rowidColumn;
   bool first = true;
   int32_t lastRowid = 0;
 
   /* Decodes one table entry into a Row; false when it is damaged or out
   ** of order. */
-  static bool visit(void *context, std::string_view key, std::string_view data) {
-    auto *self = static_cast<RowCollector *>(context);
+  static bool visit(void* context, std::string_view key, std::string_view data) {
+    auto* self = static_cast<RowCollector*>(context);
     if (key.size() != 4) return false;
     Row row;
     row.rowid = rowidOfKey(key);
@@ -256,27 +259,27 @@ struct RowCollector {
 };
 
 /* Returns the page number 2.x reads from a rootpage text (atoi). */
-int32_t rootPageOf(const Cell &text) {
+int32_t rootPageOf(const Cell& text) {
   if (!text) return 0;
   return int32_t(std::strtol(text->c_str(), nullptr, 10));
 }
 
 /* Reads the rows of sqlite_master into IMAGE.master. */
-Status readMaster(TreeReader &reader, Image &image) {
+Status readMaster(TreeReader& reader, Image& image) {
   std::vector<Row> rows;
   RowCollector collector{&rows, 0, -1};
   if (!reader.walk(2, true, RowCollector::visit, &collector)) {
     return Status::failure(kCorrupt, kMalformed);
   }
-  for (Row &row : rows) {
+  for (Row& row : rows) {
     row.cells.resize(5);
     if (!row.cells[0] || !row.cells[3]) {
       return Status::failure(kCorrupt, "malformed database schema");
     }
     char kind = (*row.cells[0])[0] | 0x20;
     if (row.cells[0]->empty() || (kind != 't' && kind != 'i' && kind != 'v')) {
-      return Status::failure(kCorrupt, "malformed database schema: unknown object type \"" +
-                                           *row.cells[0] + "\"");
+      return Status::failure(
+          kCorrupt, "malformed database schema: unknown object type \"" + *row.cells[0] + "\"");
     }
     MasterEntry entry;
     entry.rowid = row.rowid;
@@ -292,15 +295,19 @@ Status readMaster(TreeReader &reader, Image &image) {
 
 /* Format 1 numbered schema rows at random; 2.x processes its tables
 ** first, so the rows are put in that order and numbered afresh. */
-void orderFormatOneSchema(Image &image) {
+void orderFormatOneSchema(Image& image) {
   std::stable_partition(image.master.begin(), image.master.end(),
-                        [](const MasterEntry &e) { return (e.type[0] | 0x20) == 't'; });
+                        [](const MasterEntry& e) { return (e.type[0] | 0x20) == 't'; });
   int32_t rowid = 1;
-  for (MasterEntry &e : image.master) e.rowid = rowid++;
+  for (MasterEntry& e : image.master) e.rowid = rowid++;
 }
 
-bool isTableEntry(const MasterEntry &e) { return sameName(e.type, "table"); }
-bool isIndexEntry(const MasterEntry &e) { return sameName(e.type, "index"); }
+bool isTableEntry(const MasterEntry& e) {
+  return sameName(e.type, "table");
+}
+bool isIndexEntry(const MasterEntry& e) {
+  return sameName(e.type, "index");
+}
 
 }  // namespace
 
@@ -308,10 +315,10 @@ bool isIndexEntry(const MasterEntry &e) { return sameName(e.type, "index"); }
 ** that begins with the identification text, are empty databases; any other
 ** content without that text is no database, however short, so that nothing
 ** of it is ever overwritten. */
-static Status readFile(std::string_view bytes, Image &image, bool withRows) {
+static Status readFile(std::string_view bytes, Image& image, bool withRows) {
   image = Image();
   if (bytes.empty()) return Status::success();
-  const unsigned char *p = reinterpret_cast<const unsigned char *>(bytes.data());
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
   if (bytes.size() < kMagicSize || std::memcmp(p, kMagic, kMagicSize) != 0) {
     return Status::failure(kNotADb, "file is encrypted or is not a database");
   }
@@ -346,7 +353,7 @@ static Status readFile(std::string_view bytes, Image &image, bool withRows) {
   if (image.fileFormat == 1) orderFormatOneSchema(image);
   if (!withRows) return Status::success();
 
-  for (const MasterEntry &entry : image.master) {
+  for (const MasterEntry& entry : image.master) {
     if (isIndexEntry(entry)) {
       if (!reader.walk(uint32_t(entry.rootpage), false, nullptr, nullptr)) {
         return Status::failure(kCorrupt, kMalformed);
@@ -354,7 +361,8 @@ static Status readFile(std::string_view bytes, Image &image, bool withRows) {
       continue;
     }
     if (!isTableEntry(entry)) continue;
-    if (image.tables.count(entry.name)) return Status::failure(kCorrupt, "malformed database schema");
+    if (image.tables.count(entry.name))
+      return Status::failure(kCorrupt, "malformed database schema");
     TableDef def;
     size_t columnCount = 0;
     int rowidColumn = -1;
@@ -362,7 +370,7 @@ static Status readFile(std::string_view bytes, Image &image, bool withRows) {
       columnCount = def.columns.size();
       rowidColumn = def.rowidColumn;
     }
-    std::vector<Row> &rows = image.tables[entry.name];
+    std::vector<Row>& rows = image.tables[entry.name];
     RowCollector collector{&rows, columnCount, rowidColumn};
     if (!reader.walk(uint32_t(entry.rootpage), true, RowCollector::visit, &collector)) {
       return Status::failure(kCorrupt, kMalformed);
@@ -374,12 +382,12 @@ static Status readFile(std::string_view bytes, Image &image, bool withRows) {
   return Status::success();
 }
 
-Status readImage(std::string_view bytes, Image &image) {
+Status readImage(std::string_view bytes, Image& image) {
   return readFile(bytes, image, true);
 }
 
 /* Reads the header and sqlite_master of database BYTES into IMAGE. */
-Status readSchema(std::string_view bytes, Image &image) {
+Status readSchema(std::string_view bytes, Image& image) {
   return readFile(bytes, image, false);
 }
 

@@ -22,10 +22,18 @@ struct Token {
   size_t length = 0;
 };
 
-bool isSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
-bool isIdStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool isIdChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
-bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool isSpace(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+bool isIdStart(unsigned char c) {
+  return std::isalpha(c) || c == '_' || c >= 0x80;
+}
+bool isIdChar(unsigned char c) {
+  return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
+}
+bool isDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
 
 /* Splits an SQL text into tokens, skipping white space and comments. */
 class Lexer {
@@ -118,8 +126,8 @@ class Lexer {
 };
 
 /* Words that end a column's type because they start a constraint. */
-const char *const kConstraintWords[] = {"CONSTRAINT", "PRIMARY", "NOT",        "NULL",
-                                        "UNIQUE",     "CHECK",   "DEFAULT",    "COLLATE",
+const char* const kConstraintWords[] = {"CONSTRAINT", "PRIMARY",    "NOT",     "NULL",
+                                        "UNIQUE",     "CHECK",      "DEFAULT", "COLLATE",
                                         "REFERENCES", "DEFERRABLE", "ON"};
 
 /* A recursive-descent reader over the tokens of one statement. */
@@ -130,23 +138,21 @@ class Parser {
   std::string error;
 
   bool atEnd() const { return tok_.kind == TokenKind::End; }
-  const Token &token() const { return tok_; }
-  std::string_view text(const Token &t) const { return sql_.substr(t.start, t.length); }
+  const Token& token() const { return tok_; }
+  std::string_view text(const Token& t) const { return sql_.substr(t.start, t.length); }
 
   void advance() { tok_ = lexer_.next(); }
 
   /* True if the current token is the (unquoted) keyword WORD. */
-  bool isWord(const char *word) const {
+  bool isWord(const char* word) const {
     return tok_.kind == TokenKind::Word && sameName(text(tok_), word);
   }
 
   /* True if the current token is the punctuation character C. */
-  bool isPunct(char c) const {
-    return tok_.kind == TokenKind::Punct && sql_[tok_.start] == c;
-  }
+  bool isPunct(char c) const { return tok_.kind == TokenKind::Punct && sql_[tok_.start] == c; }
 
   /* Consumes keyword WORD; returns false (and records an error) if absent. */
-  bool expectWord(const char *word) {
+  bool expectWord(const char* word) {
     if (!isWord(word)) return fail(std::string("expected ") + word);
     advance();
     return true;
@@ -160,7 +166,7 @@ class Parser {
   }
 
   /* Consumes keyword WORD if present; returns whether it was. */
-  bool acceptWord(const char *word) {
+  bool acceptWord(const char* word) {
     if (!isWord(word)) return false;
     advance();
     return true;
@@ -192,7 +198,7 @@ class Parser {
   }
 
   /* Reads a name and returns it with its quotes removed. */
-  bool name(std::string &out) {
+  bool name(std::string& out) {
     if (!atName()) return fail("syntax error");
     out = dequote(text(tok_));
     advance();
@@ -241,15 +247,15 @@ class Parser {
 };
 
 /* True if the current token starts a column constraint. */
-bool isConstraintWord(const Parser &p) {
-  for (const char *w : kConstraintWords) {
+bool isConstraintWord(const Parser& p) {
+  for (const char* w : kConstraintWords) {
     if (p.isWord(w)) return true;
   }
   return false;
 }
 
 /* Skips "ON CONFLICT resolution" if present. */
-bool skipConflictClause(Parser &p) {
+bool skipConflictClause(Parser& p) {
   if (!p.isWord("ON")) return true;
   p.advance();
   if (!p.expectWord("CONFLICT")) return false;
@@ -259,7 +265,7 @@ bool skipConflictClause(Parser &p) {
 }
 
 /* Reads "( name [ASC|DESC], ... )" into NAMES. */
-bool readNameList(Parser &p, std::vector<std::string> &names) {
+bool readNameList(Parser& p, std::vector<std::string>& names) {
   if (!p.expectPunct('(')) return false;
   for (;;) {
     std::string n;
@@ -272,7 +278,7 @@ bool readNameList(Parser &p, std::vector<std::string> &names) {
 }
 
 /* Skips "[NOT] DEFERRABLE [INITIALLY DEFERRED|IMMEDIATE]" if present. */
-void skipDeferrable(Parser &p) {
+void skipDeferrable(Parser& p) {
   if (!p.acceptWord("DEFERRABLE")) return;
   if (p.acceptWord("INITIALLY")) {
     if (!p.acceptWord("DEFERRED")) p.acceptWord("IMMEDIATE");
@@ -281,7 +287,7 @@ void skipDeferrable(Parser &p) {
 
 /* Skips "REFERENCES name [(cols)] [MATCH x | ON event action]..." after the
 ** word REFERENCES was consumed. */
-bool skipReferences(Parser &p) {
+bool skipReferences(Parser& p) {
   std::string table;
   if (!p.name(table)) return false;
   if (p.isPunct('(')) {
@@ -309,9 +315,10 @@ bool skipReferences(Parser &p) {
 }
 
 /* Adds an automatic index over COLUMNS (positions) to TABLE. */
-void addAutoIndex(TableDef &table, std::vector<int> columns) {
+void addAutoIndex(TableDef& table, std::vector<int> columns) {
   IndexDef index;
-  index.name = "(" + table.name + " autoindex " + std::to_string(table.autoIndices.size() + 1) + ")";
+  index.name =
+      "(" + table.name + " autoindex " + std::to_string(table.autoIndices.size() + 1) + ")";
   index.tableName = table.name;
   index.columns = std::move(columns);
   index.unique = true;
@@ -319,7 +326,7 @@ void addAutoIndex(TableDef &table, std::vector<int> columns) {
 }
 
 /* Returns the position of the column named NAME in TABLE, or -1. */
-int findColumn(const TableDef &table, std::string_view name) {
+int findColumn(const TableDef& table, std::string_view name) {
   for (size_t i = 0; i < table.columns.size(); i++) {
     if (sameName(table.columns[i].name, name)) return int(i);
   }
@@ -329,13 +336,13 @@ int findColumn(const TableDef &table, std::string_view name) {
 /* Finds the columns of a constraint over NAMES (empty: the column just
 ** defined) in TABLE; returns false, with the parser's error set, when a
 ** name is no column of the table. */
-bool constraintColumns(Parser &p, const TableDef &table, const std::vector<std::string> &names,
-                       std::vector<int> &columns) {
+bool constraintColumns(Parser& p, const TableDef& table, const std::vector<std::string>& names,
+                       std::vector<int>& columns) {
   if (names.empty()) {
     columns.push_back(int(table.columns.size()) - 1);
     return true;
   }
-  for (const std::string &n : names) {
+  for (const std::string& n : names) {
     int c = findColumn(table, n);
     if (c < 0) return p.fail("table " + table.name + " has no column named " + n);
     columns.push_back(c);
@@ -344,8 +351,8 @@ bool constraintColumns(Parser &p, const TableDef &table, const std::vector<std::
 }
 
 /* Applies a PRIMARY KEY over NAMES (empty: the last column) to TABLE. */
-bool addPrimaryKey(Parser &p, TableDef &table, bool &hasPrimaryKey,
-                   const std::vector<std::string> &names) {
+bool addPrimaryKey(Parser& p, TableDef& table, bool& hasPrimaryKey,
+                   const std::vector<std::string>& names) {
   if (hasPrimaryKey) {
     return p.fail("table \"" + table.name + "\" has more than one primary key");
   }
@@ -361,7 +368,7 @@ bool addPrimaryKey(Parser &p, TableDef &table, bool &hasPrimaryKey,
 }
 
 /* Applies a UNIQUE over NAMES (empty: the last column) to TABLE. */
-bool addUnique(Parser &p, TableDef &table, const std::vector<std::string> &names) {
+bool addUnique(Parser& p, TableDef& table, const std::vector<std::string>& names) {
   std::vector<int> columns;
   if (!constraintColumns(p, table, names, columns)) return false;
   addAutoIndex(table, std::move(columns));
@@ -369,14 +376,14 @@ bool addUnique(Parser &p, TableDef &table, const std::vector<std::string> &names
 }
 
 /* Reads the value of a DEFAULT clause into COLUMN. */
-bool readDefault(Parser &p, ColumnDef &column) {
+bool readDefault(Parser& p, ColumnDef& column) {
   bool minus = false;
   if (p.acceptPunct('-')) {
     minus = true;
   } else {
     p.acceptPunct('+');
   }
-  const Token &t = p.token();
+  const Token& t = p.token();
   if (!minus && p.isWord("NULL")) {
     p.advance();
     column.hasDefault = true;
@@ -394,7 +401,7 @@ bool readDefault(Parser &p, ColumnDef &column) {
 }
 
 /* Reads the constraints of the column just added to TABLE. */
-bool readColumnConstraints(Parser &p, TableDef &table, bool &hasPrimaryKey) {
+bool readColumnConstraints(Parser& p, TableDef& table, bool& hasPrimaryKey) {
   for (;;) {
     if (p.acceptWord("CONSTRAINT")) {
       std::string n;
@@ -442,7 +449,7 @@ bool readColumnConstraints(Parser &p, TableDef &table, bool &hasPrimaryKey) {
 }
 
 /* Reads one column definition and appends it to TABLE. */
-bool readColumn(Parser &p, std::string_view sql, TableDef &table, bool &hasPrimaryKey) {
+bool readColumn(Parser& p, std::string_view sql, TableDef& table, bool& hasPrimaryKey) {
   ColumnDef column;
   if (!p.name(column.name)) return false;
   if (findColumn(table, column.name) >= 0) {
@@ -476,13 +483,13 @@ bool readColumn(Parser &p, std::string_view sql, TableDef &table, bool &hasPrima
 }
 
 /* True if the current token starts a table constraint. */
-bool atTableConstraint(const Parser &p) {
-  return p.isWord("CONSTRAINT") || p.isWord("PRIMARY") || p.isWord("UNIQUE") ||
-         p.isWord("CHECK") || p.isWord("FOREIGN");
+bool atTableConstraint(const Parser& p) {
+  return p.isWord("CONSTRAINT") || p.isWord("PRIMARY") || p.isWord("UNIQUE") || p.isWord("CHECK") ||
+         p.isWord("FOREIGN");
 }
 
 /* Reads one table constraint into TABLE. */
-bool readTableConstraint(Parser &p, TableDef &table, bool &hasPrimaryKey) {
+bool readTableConstraint(Parser& p, TableDef& table, bool& hasPrimaryKey) {
   if (p.acceptWord("CONSTRAINT")) {
     std::string n;
     if (!p.name(n)) return false;
@@ -515,7 +522,7 @@ bool readTableConstraint(Parser &p, TableDef &table, bool &hasPrimaryKey) {
 }
 
 /* Accepts the end of a statement: nothing, or semicolons. */
-bool expectStatementEnd(Parser &p) {
+bool expectStatementEnd(Parser& p) {
   while (p.acceptPunct(';')) {
   }
   if (!p.atEnd()) return p.fail("syntax error");
@@ -539,10 +546,10 @@ bool sameName(std::string_view a, std::string_view b) {
 /* Returns Text if TYPENAME contains blob, clob, char or text, tested as
 ** 2.8.17 tests it (first letter OR 0x60, the other three case-blind). */
 ColumnClass classOfTypeName(std::string_view typeName) {
-  static const char *const patterns[] = {"blob", "clob", "char", "text"};
+  static const char* const patterns[] = {"blob", "clob", "char", "text"};
   for (size_t i = 0; i + 3 < typeName.size(); i++) {
     unsigned char first = (unsigned char)typeName[i] | 0x60;
-    for (const char *pattern : patterns) {
+    for (const char* pattern : patterns) {
       if (first != (unsigned char)pattern[0]) continue;
       if (sameName(typeName.substr(i + 1, 3), pattern + 1)) return ColumnClass::Text;
     }
@@ -551,7 +558,7 @@ ColumnClass classOfTypeName(std::string_view typeName) {
 }
 
 /* Parses CREATE [TEMP] TABLE name(columns [, constraints]). */
-bool parseCreateTable(std::string_view sql, TableDef &out, std::string *error) {
+bool parseCreateTable(std::string_view sql, TableDef& out, std::string* error) {
   out = TableDef();
   Parser p(sql);
   bool hasPrimaryKey = false;
@@ -578,7 +585,7 @@ bool parseCreateTable(std::string_view sql, TableDef &out, std::string *error) {
 }
 
 /* Parses CREATE [UNIQUE] INDEX name ON [db.]table(columns) [ON CONFLICT x]. */
-bool parseCreateIndex(std::string_view sql, IndexStatement &out, std::string *error) {
+bool parseCreateIndex(std::string_view sql, IndexStatement& out, std::string* error) {
   out = IndexStatement();
   Parser p(sql);
   bool good = [&] {
@@ -600,13 +607,13 @@ bool parseCreateIndex(std::string_view sql, IndexStatement &out, std::string *er
 }
 
 /* Maps the column names of STMT onto positions in TABLE. */
-bool resolveIndex(const IndexStatement &stmt, const TableDef &table, IndexDef &out,
-                  std::string *error) {
+bool resolveIndex(const IndexStatement& stmt, const TableDef& table, IndexDef& out,
+                  std::string* error) {
   out = IndexDef();
   out.name = stmt.name;
   out.tableName = table.name;
   out.unique = stmt.unique;
-  for (const std::string &n : stmt.columnNames) {
+  for (const std::string& n : stmt.columnNames) {
     int c = findColumn(table, n);
     if (c < 0) {
       if (error) *error = "table " + table.name + " has no column named " + n;

@@ -26,11 +26,11 @@ namespace {
 constexpr size_t kMaxTrackedRows = 4096;
 
 /* Called by SQLite 3 before every row change: notes the changed rows. */
-void rowChanged(void *arg, sqlite3 *, int op, const char *database, const char *table,
+void rowChanged(void* arg, sqlite3*, int op, const char* database, const char* table,
                 sqlite3_int64 oldRowid, sqlite3_int64 newRowid) {
-  auto *changes = static_cast<std::map<std::string, RowChanges> *>(arg);
+  auto* changes = static_cast<std::map<std::string, RowChanges>*>(arg);
   if (!database || !table || std::string_view(database) != "main") return;
-  RowChanges &c = (*changes)[lowerAscii(table)];
+  RowChanges& c = (*changes)[lowerAscii(table)];
   if (c.whole) return;
   if (op != SQLITE_INSERT) c.rowids.insert(oldRowid);
   if (op != SQLITE_DELETE) c.rowids.insert(newRowid);
@@ -51,14 +51,14 @@ int busyWait(int n) {
 
 /* Returns the index of the first token that is the word WORD, or the
 ** token count. */
-size_t findWordIndex(const std::vector<Token> &tokens, std::string_view word) {
+size_t findWordIndex(const std::vector<Token>& tokens, std::string_view word) {
   for (size_t i = 0; i < tokens.size(); ++i) {
     if (isWord(tokens[i], word)) return i;
   }
   return tokens.size();
 }
 
-bool isInsert(const Statement &s) {
+bool isInsert(const Statement& s) {
   return !s.tokens.empty() && (isWord(s.tokens[0], "insert") || isWord(s.tokens[0], "replace"));
 }
 
@@ -71,9 +71,11 @@ Database::Database() {
   };
 }
 
-Database::~Database() { close(); }
+Database::~Database() {
+  close();
+}
 
-Status Database::open(const std::string &path) {
+Status Database::open(const std::string& path) {
   if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
       SQLITE_OK) {
     return Status::failure(kNoMem, "out of memory");
@@ -82,8 +84,11 @@ Status Database::open(const std::string &path) {
   sqlite3_preupdate_hook(db_, rowChanged, &rowChanges_);
   /* Result columns are named by the expression as written, as in 2.x. */
   Status st = exec("PRAGMA short_column_names=OFF");
-  if (st.ok()) st = exec("CREATE TABLE temp.xb_master(type TEXT, name TEXT, tbl_name TEXT, rootpage TEXT "
-                   "COLLATE " + std::string(kNumericCollation) + ", sql TEXT)");
+  if (st.ok())
+    st = exec(
+        "CREATE TABLE temp.xb_master(type TEXT, name TEXT, tbl_name TEXT, rootpage TEXT "
+        "COLLATE " +
+        std::string(kNumericCollation) + ", sql TEXT)");
   if (!st.ok()) return st;
   if (path.empty() || path == ":memory:") {
     loaded_ = true;
@@ -139,18 +144,20 @@ Status Database::ensureCurrent() {
 
 Status Database::clearWorkingCopy() {
   std::vector<std::pair<std::string, std::string>> objects;
-  sqlite3_stmt *stmt = nullptr;
-  const char *sql = "SELECT type, name FROM main.sqlite_master WHERE type IN ('table','view') "
-                    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'";
-  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+  sqlite3_stmt* stmt = nullptr;
+  const char* sql =
+      "SELECT type, name FROM main.sqlite_master WHERE type IN ('table','view') "
+      "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'";
+  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK)
+    return sqliteFailure(SQLITE_ERROR);
   while (sqlite3_step(stmt) == SQLITE_ROW) {
-    objects.emplace_back(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)),
-                         reinterpret_cast<const char *>(sqlite3_column_text(stmt, 1)));
+    objects.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
+                         reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
   }
   sqlite3_finalize(stmt);
   guardedTables_.clear();
   Status st = exec("DELETE FROM temp.xb_master");
-  for (const auto &[type, name] : objects) {
+  for (const auto& [type, name] : objects) {
     if (!st.ok()) break;
     st = exec((type == "view" ? "DROP VIEW main." : "DROP TABLE main.") + quoteIdentifier(name));
   }
@@ -158,18 +165,19 @@ Status Database::clearWorkingCopy() {
   return st;
 }
 
-Status Database::loadWorkingCopy(const Image &image) {
+Status Database::loadWorkingCopy(const Image& image) {
   /* Loading changes nothing that would have to be written back. */
   sqlite3_preupdate_hook(db_, nullptr, nullptr);
   Status st = exec("BEGIN");
   if (!st.ok()) return st;
-  sqlite3_stmt *insert = nullptr;
-  const char *sql = "INSERT INTO temp.xb_master(rowid, type, name, tbl_name, rootpage, sql) "
-                    "VALUES(?,?,?,?,?,?)";
+  sqlite3_stmt* insert = nullptr;
+  const char* sql =
+      "INSERT INTO temp.xb_master(rowid, type, name, tbl_name, rootpage, sql) "
+      "VALUES(?,?,?,?,?,?)";
   if (sqlite3_prepare_v2(db_, sql, -1, &insert, nullptr) != SQLITE_OK) {
     st = sqliteFailure(SQLITE_ERROR);
   }
-  for (const MasterEntry &e : image.master) {
+  for (const MasterEntry& e : image.master) {
     if (!st.ok()) break;
     std::string root = std::to_string(e.rootpage);
     sqlite3_bind_int64(insert, 1, e.rowid);
@@ -191,10 +199,10 @@ Status Database::loadWorkingCopy(const Image &image) {
   /* Tables and their rows first, then the indices, then views and
   ** triggers, so that no trigger fires while rows are loaded.  An object
   ** whose statement cannot be used is skipped, as 2.x skips it. */
-  for (const MasterEntry &e : image.master) {
+  for (const MasterEntry& e : image.master) {
     if (!st.ok()) break;
     if (e.type != "table") continue;
-    const TableInfo *info = table(e.name);
+    const TableInfo* info = table(e.name);
     if (!info) continue;
     st = createTableInCopy(info->def, "main", e.sql ? *e.sql : std::string());
     if (!st.ok()) break;
@@ -202,23 +210,24 @@ Status Database::loadWorkingCopy(const Image &image) {
     if (rows != image.tables.end()) st = fillTable(*info, rows->second);
     if (st.ok()) st = guardRowids(*info);
   }
-  for (const MasterEntry &e : image.master) {
+  for (const MasterEntry& e : image.master) {
     if (!st.ok()) break;
     if (e.type != "index" || !e.sql || e.sql->empty()) continue;
     IndexStatement index;
     if (!parseCreateIndex(*e.sql, index)) continue;
-    const TableInfo *info = table(index.tableName);
+    const TableInfo* info = table(index.tableName);
     IndexDef resolved;
     if (!info || !resolveIndex(index, info->def, resolved)) continue;
-    std::string ddl = std::string(index.unique ? "CREATE UNIQUE INDEX main." : "CREATE INDEX main.") +
-                      quoteIdentifier(index.name) + " ON " + quoteIdentifier(info->def.name) + "(";
+    std::string ddl =
+        std::string(index.unique ? "CREATE UNIQUE INDEX main." : "CREATE INDEX main.") +
+        quoteIdentifier(index.name) + " ON " + quoteIdentifier(info->def.name) + "(";
     for (size_t i = 0; i < index.columnNames.size(); ++i) {
       ddl += (i ? "," : "") + quoteIdentifier(index.columnNames[i]);
     }
     st = exec(ddl + ")");
   }
-  for (const char *kind : {"view", "trigger"}) {
-    for (const MasterEntry &e : image.master) {
+  for (const char* kind : {"view", "trigger"}) {
+    for (const MasterEntry& e : image.master) {
       if (!st.ok()) break;
       if (e.type != kind || !e.sql) continue;
       exec(translateForWorkingCopy(*e.sql));
@@ -238,7 +247,7 @@ Status Database::loadWorkingCopy(const Image &image) {
   return st;
 }
 
-Status Database::createTableInCopy(const TableDef &def, const std::string &schema,
+Status Database::createTableInCopy(const TableDef& def, const std::string& schema,
                                    std::string_view sql) {
   /* Conflict clauses of the constraints, matched to the automatic indices
   ** (a PRIMARY KEY that is the rowid alias has none); left out when they
@@ -253,16 +262,17 @@ Status Database::createTableInCopy(const TableDef &def, const std::string &schem
       indexClauses.push_back(clauses.keys[k]);
     }
   }
-  if (indexClauses.size() != def.autoIndices.size()) indexClauses.assign(def.autoIndices.size(), "");
+  if (indexClauses.size() != def.autoIndices.size())
+    indexClauses.assign(def.autoIndices.size(), "");
   if (clauses.notNull.size() != def.columns.size()) clauses.notNull.assign(def.columns.size(), "");
-  auto onConflict = [](const std::string &resolution) {
+  auto onConflict = [](const std::string& resolution) {
     return resolution.empty() ? std::string() : " ON CONFLICT " + resolution;
   };
 
   bool allNumeric = image_.fileFormat < 4;
   std::string ddl = "CREATE TABLE " + schema + "." + quoteIdentifier(def.name) + "(";
   for (size_t i = 0; i < def.columns.size(); ++i) {
-    const ColumnDef &c = def.columns[i];
+    const ColumnDef& c = def.columns[i];
     ddl += (i ? ", " : "") + quoteIdentifier(c.name);
     if (int(i) == def.rowidColumn) {
       ddl += " INTEGER PRIMARY KEY" + onConflict(rowidClause);
@@ -271,10 +281,11 @@ Status Database::createTableInCopy(const TableDef &def, const std::string &schem
     bool numeric = allNumeric || c.cls == ColumnClass::Numeric;
     ddl += " TEXT COLLATE " + std::string(numeric ? kNumericCollation : "BINARY");
     if (c.notNull) ddl += " NOT NULL" + onConflict(clauses.notNull[i]);
-    if (c.hasDefault) ddl += " DEFAULT " + (c.defaultValue ? quoteLiteral(*c.defaultValue) : "NULL");
+    if (c.hasDefault)
+      ddl += " DEFAULT " + (c.defaultValue ? quoteLiteral(*c.defaultValue) : "NULL");
   }
   for (size_t k = 0; k < def.autoIndices.size(); ++k) {
-    const IndexDef &index = def.autoIndices[k];
+    const IndexDef& index = def.autoIndices[k];
     ddl += ", UNIQUE(";
     for (size_t i = 0; i < index.columns.size(); ++i) {
       ddl += (i ? "," : "") + quoteIdentifier(def.columns[index.columns[i]].name);
@@ -284,27 +295,27 @@ Status Database::createTableInCopy(const TableDef &def, const std::string &schem
   return exec(ddl + ")");
 }
 
-Status Database::fillTable(const TableInfo &info, const std::vector<Row> &rows) {
-  const TableDef &def = info.def;
+Status Database::fillTable(const TableInfo& info, const std::vector<Row>& rows) {
+  const TableDef& def = info.def;
   std::string columns = info.rowidName, params = "?";
   for (size_t i = 0; i < def.columns.size(); ++i) {
     if (int(i) == def.rowidColumn) continue;
     columns += ", " + quoteIdentifier(def.columns[i].name);
     params += ",?";
   }
-  std::string sql = "INSERT INTO main." + quoteIdentifier(def.name) + "(" + columns + ") VALUES(" +
-                    params + ")";
-  sqlite3_stmt *insert = nullptr;
+  std::string sql =
+      "INSERT INTO main." + quoteIdentifier(def.name) + "(" + columns + ") VALUES(" + params + ")";
+  sqlite3_stmt* insert = nullptr;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert, nullptr) != SQLITE_OK) {
     return sqliteFailure(SQLITE_ERROR);
   }
   Status st;
-  for (const Row &row : rows) {
+  for (const Row& row : rows) {
     sqlite3_bind_int64(insert, 1, row.rowid);
     int param = 2;
     for (size_t i = 0; i < def.columns.size(); ++i) {
       if (int(i) == def.rowidColumn) continue;
-      const Cell *cell = i < row.cells.size() ? &row.cells[i] : nullptr;
+      const Cell* cell = i < row.cells.size() ? &row.cells[i] : nullptr;
       if (cell && *cell) {
         sqlite3_bind_text(insert, param, (*cell)->data(), int((*cell)->size()), SQLITE_STATIC);
       } else {
@@ -323,7 +334,7 @@ Status Database::fillTable(const TableInfo &info, const std::vector<Row> &rows) 
   return st;
 }
 
-Status Database::guardRowids(const TableInfo &info) {
+Status Database::guardRowids(const TableInfo& info) {
   /* SQLite 3 numbers a new row max+1 even past 2147483647, where 2.x
   ** chooses a free rowid at random.  Once a table's largest rowid reaches
   ** that value it gets a trigger that moves such a row to a free rowid.
@@ -332,18 +343,19 @@ Status Database::guardRowids(const TableInfo &info) {
   std::string key = lowerAscii(info.def.name);
   if (!info.inFile || guardedTables_.count(key)) return Status::success();
   const std::string t = quoteIdentifier(info.def.name);
-  const std::string &r = info.rowidName;
-  sqlite3_stmt *stmt = nullptr;
+  const std::string& r = info.rowidName;
+  sqlite3_stmt* stmt = nullptr;
   std::string sql = "SELECT max(" + r + ") FROM main." + t;
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+    return sqliteFailure(SQLITE_ERROR);
   sqlite3_int64 largest = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
   sqlite3_finalize(stmt);
   if (largest < INT32_MAX) return Status::success();
   std::string name = "xb_rowid_" + std::to_string(++guardCounter_);
   Status st = exec("CREATE TEMP TRIGGER " + name + " AFTER INSERT ON main." + t + " WHEN new." + r +
-                   " = 2147483648 BEGIN UPDATE " + t + " SET " + r + " = " + kNewRowidFunction + "(" +
-                   quoteLiteral(info.def.name) + ", " + quoteLiteral(r) + ", new." + r + ") WHERE " +
-                   r + " = new." + r + "; END");
+                   " = 2147483648 BEGIN UPDATE " + t + " SET " + r + " = " + kNewRowidFunction +
+                   "(" + quoteLiteral(info.def.name) + ", " + quoteLiteral(r) + ", new." + r +
+                   ") WHERE " + r + " = new." + r + "; END");
   if (st.ok()) guardedTables_.insert(key);
   return st;
 }
@@ -352,11 +364,13 @@ Status Database::guardRowids(const TableInfo &info) {
 ** Building an Image of the working copy and writing it back
 */
 
-Status Database::readMaster(std::vector<MasterEntry> &master) {
-  sqlite3_stmt *stmt = nullptr;
-  const char *sql = "SELECT rowid, type, name, tbl_name, rootpage, sql FROM temp.xb_master "
-                    "ORDER BY rowid";
-  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+Status Database::readMaster(std::vector<MasterEntry>& master) {
+  sqlite3_stmt* stmt = nullptr;
+  const char* sql =
+      "SELECT rowid, type, name, tbl_name, rootpage, sql FROM temp.xb_master "
+      "ORDER BY rowid";
+  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK)
+    return sqliteFailure(SQLITE_ERROR);
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
     MasterEntry e;
@@ -372,15 +386,16 @@ Status Database::readMaster(std::vector<MasterEntry> &master) {
   return rc == SQLITE_DONE ? Status::success() : sqliteFailure(rc);
 }
 
-std::string Database::selectRowsSql(const TableInfo &info) const {
+std::string Database::selectRowsSql(const TableInfo& info) const {
   std::string sql = "SELECT " + info.rowidName;
-  for (const ColumnDef &c : info.def.columns) sql += ", " + quoteIdentifier(c.name);
+  for (const ColumnDef& c : info.def.columns) sql += ", " + quoteIdentifier(c.name);
   return sql + " FROM main." + quoteIdentifier(info.def.name);
 }
 
-Status Database::rowFromStatement(sqlite3_stmt *stmt, const TableDef &def, Row &row) const {
+Status Database::rowFromStatement(sqlite3_stmt* stmt, const TableDef& def, Row& row) const {
   sqlite3_int64 rowid = sqlite3_column_int64(stmt, 0);
-  if (rowid < INT32_MIN || rowid > INT32_MAX) return Status::failure(kMismatch, "datatype mismatch");
+  if (rowid < INT32_MIN || rowid > INT32_MAX)
+    return Status::failure(kMismatch, "datatype mismatch");
   row.rowid = int32_t(rowid);
   row.cells.clear();
   row.cells.reserve(def.columns.size());
@@ -393,9 +408,9 @@ Status Database::rowFromStatement(sqlite3_stmt *stmt, const TableDef &def, Row &
   return Status::success();
 }
 
-Status Database::readTable(const TableInfo &info, std::vector<Row> &rows) {
+Status Database::readTable(const TableInfo& info, std::vector<Row>& rows) {
   std::string sql = selectRowsSql(info) + " ORDER BY " + info.rowidName;
-  sqlite3_stmt *stmt = nullptr;
+  sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     return sqliteFailure(SQLITE_ERROR);
   }
@@ -412,9 +427,10 @@ Status Database::readTable(const TableInfo &info, std::vector<Row> &rows) {
   return st;
 }
 
-Status Database::patchTable(const TableInfo &info, const RowChanges &changes, std::vector<Row> &rows) {
+Status Database::patchTable(const TableInfo& info, const RowChanges& changes,
+                            std::vector<Row>& rows) {
   std::string sql = selectRowsSql(info) + " WHERE " + info.rowidName + " = ?";
-  sqlite3_stmt *stmt = nullptr;
+  sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     return sqliteFailure(SQLITE_ERROR);
   }
@@ -422,7 +438,7 @@ Status Database::patchTable(const TableInfo &info, const RowChanges &changes, st
   for (int64_t rowid : changes.rowids) {
     if (!st.ok()) break;
     auto at = std::lower_bound(rows.begin(), rows.end(), rowid,
-                               [](const Row &r, int64_t id) { return r.rowid < id; });
+                               [](const Row& r, int64_t id) { return r.rowid < id; });
     bool present = at != rows.end() && at->rowid == rowid;
     sqlite3_bind_int64(stmt, 1, rowid);
     int rc = sqlite3_step(stmt);
@@ -462,13 +478,13 @@ Status Database::writeBack() {
   ** if the write fails; tables with a few changed rows are patched, and
   ** forgotten if the write fails, so that the next write reads them whole. */
   std::vector<std::string> borrowed, patched;
-  for (const MasterEntry &e : next.master) {
+  for (const MasterEntry& e : next.master) {
     if (!st.ok()) break;
     if (e.type != "table" || next.tables.count(e.name)) continue;
     std::string key = lowerAscii(e.name);
     auto old = image_.tables.find(e.name);
     auto changed = rowChanges_.find(key);
-    const TableInfo *info = table(e.name);
+    const TableInfo* info = table(e.name);
     bool whole = dirtyTables_.count(key) > 0 || old == image_.tables.end() ||
                  (changed != rowChanges_.end() && changed->second.whole);
     if (info && whole) {
@@ -487,8 +503,8 @@ Status Database::writeBack() {
   }
   if (st.ok()) st = file_.store(next);
   if (!st.ok()) {
-    for (const std::string &name : borrowed) image_.tables[name] = std::move(next.tables[name]);
-    for (const std::string &name : patched) image_.tables.erase(name);
+    for (const std::string& name : borrowed) image_.tables[name] = std::move(next.tables[name]);
+    for (const std::string& name : patched) image_.tables.erase(name);
     return st;
   }
   /* Our writer gives root pages by schema order alone, so they only move
@@ -508,10 +524,11 @@ Status Database::updateRootPages() {
   Image written;
   Status st = file_.load(written);
   if (!st.ok()) return st;
-  sqlite3_stmt *stmt = nullptr;
-  const char *sql = "UPDATE temp.xb_master SET rootpage = ? WHERE rowid = ?";
-  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
-  for (const MasterEntry &e : written.master) {
+  sqlite3_stmt* stmt = nullptr;
+  const char* sql = "UPDATE temp.xb_master SET rootpage = ? WHERE rowid = ?";
+  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK)
+    return sqliteFailure(SQLITE_ERROR);
+  for (const MasterEntry& e : written.master) {
     std::string root = std::to_string(e.rootpage);
     sqlite3_bind_text(stmt, 1, root.data(), int(root.size()), SQLITE_TRANSIENT);
     sqlite3_bind_int64(stmt, 2, e.rowid);
@@ -560,13 +577,13 @@ void Database::forgetUncommitted() {
   invalidateSchema();
 }
 
-Status Database::beginOwnTransaction(Program &program) {
+Status Database::beginOwnTransaction(Program& program) {
   Status st = exec("BEGIN");
   if (st.ok()) program.ownTransaction = true;
   return st;
 }
 
-Status Database::endOwnTransaction(Program &program, Status status) {
+Status Database::endOwnTransaction(Program& program, Status status) {
   program.ownTransaction = false;
   if (status.ok()) status = writeBack();
   if (status.ok()) status = exec("COMMIT");
@@ -577,17 +594,19 @@ Status Database::endOwnTransaction(Program &program, Status status) {
   return status;
 }
 
-Status Database::runTransactionStatement(Program &program) {
+Status Database::runTransactionStatement(Program& program) {
   switch (program.statement.kind) {
     case StatementKind::Begin: {
-      if (inTransaction_) return Status::failure(kError, "cannot start a transaction within a transaction");
+      if (inTransaction_)
+        return Status::failure(kError, "cannot start a transaction within a transaction");
       Status st = ensureCurrent();
       if (st.ok()) st = exec("BEGIN");
       if (st.ok()) inTransaction_ = true;
       return st;
     }
     case StatementKind::Commit: {
-      if (!inTransaction_) return Status::failure(kError, "cannot commit - no transaction is active");
+      if (!inTransaction_)
+        return Status::failure(kError, "cannot commit - no transaction is active");
       Status st = writeBack();
       if (!st.ok()) return st;
       st = exec("COMMIT");
@@ -597,7 +616,8 @@ Status Database::runTransactionStatement(Program &program) {
       return st;
     }
     default: {
-      if (!inTransaction_) return Status::failure(kError, "cannot rollback - no transaction is active");
+      if (!inTransaction_)
+        return Status::failure(kError, "cannot rollback - no transaction is active");
       exec("ROLLBACK");
       inTransaction_ = false;
       forgetUncommitted();
@@ -611,8 +631,8 @@ Status Database::runTransactionStatement(Program &program) {
 ** Compiling and running statements
 */
 
-Status Database::compile(std::string_view sql, size_t *consumed,
-                         std::unique_ptr<Program> &program) {
+Status Database::compile(std::string_view sql, size_t* consumed,
+                         std::unique_ptr<Program>& program) {
   program.reset();
   size_t used = 0;
   Statement statement;
@@ -644,7 +664,7 @@ Status Database::compile(std::string_view sql, size_t *consumed,
   return st;
 }
 
-Status Database::checkProgram(Program &p) {
+Status Database::checkProgram(Program& p) {
   switch (p.statement.kind) {
     case StatementKind::Query:
     case StatementKind::Change:
@@ -662,16 +682,18 @@ Status Database::checkProgram(Program &p) {
   }
 }
 
-Status Database::prepareProgram(Program &p) {
+Status Database::prepareProgram(Program& p) {
   if (p.stmt) {
     sqlite3_finalize(p.stmt);
     p.stmt = nullptr;
   }
-  if (p.statement.kind == StatementKind::Change && lowerAscii(p.statement.name) == "sqlite_master") {
+  if (p.statement.kind == StatementKind::Change &&
+      lowerAscii(p.statement.name) == "sqlite_master") {
     return Status::failure(kError, "table sqlite_master may not be modified");
   }
   p.translated = translateForWorkingCopy(p.statement.text, &p.replaced);
-  int rc = sqlite3_prepare_v2(db_, p.translated.c_str(), int(p.translated.size()), &p.stmt, nullptr);
+  int rc =
+      sqlite3_prepare_v2(db_, p.translated.c_str(), int(p.translated.size()), &p.stmt, nullptr);
   if (rc != SQLITE_OK) {
     Status st = mapError(rc, p.statement);
     sqlite3_finalize(p.stmt);
@@ -684,23 +706,23 @@ Status Database::prepareProgram(Program &p) {
   return Status::success();
 }
 
-void Database::describeColumns(Program &p) {
+void Database::describeColumns(Program& p) {
   int n = sqlite3_column_count(p.stmt);
   p.names.clear();
   p.types.clear();
   for (int i = 0; i < n; ++i) {
-    const char *name = sqlite3_column_name(p.stmt, i);
+    const char* name = sqlite3_column_name(p.stmt, i);
     p.names.push_back(originalColumnName(name ? name : "", p.statement.text, p.replaced));
-    const char *database = sqlite3_column_database_name(p.stmt, i);
-    const char *tableName = sqlite3_column_table_name(p.stmt, i);
-    const char *origin = sqlite3_column_origin_name(p.stmt, i);
+    const char* database = sqlite3_column_database_name(p.stmt, i);
+    const char* tableName = sqlite3_column_table_name(p.stmt, i);
+    const char* origin = sqlite3_column_origin_name(p.stmt, i);
     Cell type = std::string("NUMERIC");
     if (database && tableName && origin && std::string_view(database) == "main") {
-      const TableInfo *info = table(tableName);
+      const TableInfo* info = table(tableName);
       type = std::string("INTEGER");
       for (size_t c = 0; info && c < info->def.columns.size(); ++c) {
         if (!sameName(info->def.columns[c].name, origin)) continue;
-        const std::string &declared = info->def.columns[c].declaredType;
+        const std::string& declared = info->def.columns[c].declaredType;
         type = declared.empty() ? Cell() : Cell(declared);
       }
     } else if (database && tableName && origin && std::string_view(tableName) == "xb_master") {
@@ -710,8 +732,9 @@ void Database::describeColumns(Program &p) {
   }
 }
 
-StepResult Database::step(Program &p) {
-  if (p.state == Program::State::Done || p.state == Program::State::Failed) return StepResult::Error;
+StepResult Database::step(Program& p) {
+  if (p.state == Program::State::Done || p.state == Program::State::Failed)
+    return StepResult::Error;
   if (p.state == Program::State::Ready) {
     StatementKind kind = p.statement.kind;
     bool transaction = kind == StatementKind::Begin || kind == StatementKind::Commit ||
@@ -756,7 +779,7 @@ StepResult Database::step(Program &p) {
   return finish(p, Status::success());
 }
 
-StepResult Database::stepStatement(Program &p) {
+StepResult Database::stepStatement(Program& p) {
   int rc = sqlite3_step(p.stmt);
   if (rc == SQLITE_ROW) {
     int n = sqlite3_column_count(p.stmt);
@@ -777,8 +800,8 @@ StepResult Database::stepStatement(Program &p) {
         pendingInsertRowid_ = rowid;
       }
       Status st;
-      for (const auto &[name, changed] : rowChanges_) {
-        const TableInfo *info = table(name);
+      for (const auto& [name, changed] : rowChanges_) {
+        const TableInfo* info = table(name);
         if (info && st.ok()) st = guardRowids(*info);
       }
       return finish(p, st);
@@ -788,7 +811,7 @@ StepResult Database::stepStatement(Program &p) {
   return finish(p, mapError(rc, p.statement));
 }
 
-StepResult Database::finish(Program &p, Status status) {
+StepResult Database::finish(Program& p, Status status) {
   if (p.stmt) sqlite3_reset(p.stmt);
   if (p.ownTransaction) status = endOwnTransaction(p, status);
   if (inTransaction_ && sqlite3_get_autocommit(db_)) {
@@ -809,7 +832,7 @@ StepResult Database::finish(Program &p, Status status) {
   return status.ok() ? StepResult::Done : StepResult::Error;
 }
 
-Status Database::finalize(Program &p) {
+Status Database::finalize(Program& p) {
   if (p.state == Program::State::Running) finish(p, Status::success());
   if (p.stmt) {
     sqlite3_finalize(p.stmt);
@@ -818,7 +841,7 @@ Status Database::finalize(Program &p) {
   return p.result;
 }
 
-Status Database::runAction(Program &p) {
+Status Database::runAction(Program& p) {
   switch (p.statement.kind) {
     case StatementKind::CreateTable:
       return createTable(p);
@@ -846,8 +869,8 @@ Status Database::runAction(Program &p) {
 ** SQLite 3 helpers
 */
 
-Status Database::exec(const std::string &sql) {
-  char *message = nullptr;
+Status Database::exec(const std::string& sql) {
+  char* message = nullptr;
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
   if (rc == SQLITE_OK) return Status::success();
   std::string text = message ? message : sqlite3_errstr(rc);
@@ -861,7 +884,7 @@ Status Database::sqliteFailure(int rc) const {
   return Status::failure(code, sqlite3_errmsg(db_));
 }
 
-Status Database::mapError(int rc, const Statement &statement) const {
+Status Database::mapError(int rc, const Statement& statement) const {
   int code = sqlite3_errcode(db_) & 0xff;
   if (code == SQLITE_OK) code = rc & 0xff;
   std::string message = sqlite3_errmsg(db_);
@@ -876,22 +899,24 @@ Status Database::mapError(int rc, const Statement &statement) const {
     size_t pos = 0;
     while (pos <= list.size()) {
       size_t comma = list.find(", ", pos);
-      std::string item = list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
+      std::string item =
+          list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos);
       size_t dot = item.find('.');
       columns.push_back(dot == std::string::npos ? item : item.substr(dot + 1));
       if (comma == std::string::npos) break;
       pos = comma + 2;
     }
-    const TableInfo *info = nullptr;
+    const TableInfo* info = nullptr;
     size_t dot = list.find('.');
-    if (dot != std::string::npos) info = const_cast<Database *>(this)->table(list.substr(0, dot));
+    if (dot != std::string::npos) info = const_cast<Database*>(this)->table(list.substr(0, dot));
     if (columns.size() == 1 && info && info->def.rowidColumn >= 0 &&
         sameName(info->def.columns[info->def.rowidColumn].name, columns[0])) {
       return Status::failure(kConstraint, "PRIMARY KEY must be unique");
     }
-    if (columns.size() == 1) return Status::failure(kConstraint, "column " + columns[0] + " is not unique");
+    if (columns.size() == 1)
+      return Status::failure(kConstraint, "column " + columns[0] + " is not unique");
     std::string joined;
-    for (const std::string &c : columns) joined += (joined.empty() ? "" : ", ") + c;
+    for (const std::string& c : columns) joined += (joined.empty() ? "" : ", ") + c;
     return Status::failure(kConstraint, "columns " + joined + " are not unique");
   }
   if (message.rfind(notNull, 0) == 0) {

@@ -29,8 +29,8 @@ namespace s2 {
 /* What the working copy knows about one of its tables. */
 struct TableInfo {
   TableDef def;
-  std::string rowidName;   /* expression naming the rowid in SQL */
-  bool inFile = true;      /* a table of the file (not TEMP) */
+  std::string rowidName; /* expression naming the rowid in SQL */
+  bool inFile = true;    /* a table of the file (not TEMP) */
 };
 
 /* The rows of one table changed since the file was last written, by
@@ -45,21 +45,21 @@ struct Program {
   enum class State { Ready, Running, Done, Failed };
 
   Statement statement;
-  std::string translated;        /* the text SQLite 3 runs */
-  std::vector<Replacement> replaced;  /* what the translation replaced */
-  sqlite3_stmt *stmt = nullptr;  /* for queries and row changes */
-  int generation = 0;            /* working-copy generation stmt was made for */
-  bool writes = false;           /* may change the file's content */
+  std::string translated;            /* the text SQLite 3 runs */
+  std::vector<Replacement> replaced; /* what the translation replaced */
+  sqlite3_stmt* stmt = nullptr;      /* for queries and row changes */
+  int generation = 0;                /* working-copy generation stmt was made for */
+  bool writes = false;               /* may change the file's content */
   State state = State::Ready;
   bool holdsLock = false;
-  bool ownTransaction = false;   /* wrapped in a transaction of its own */
+  bool ownTransaction = false; /* wrapped in a transaction of its own */
   Status result;
 
   std::vector<std::string> names;
   std::vector<Cell> types;
-  std::vector<std::vector<Cell>> rows;  /* rows made by the engine itself */
+  std::vector<std::vector<Cell>> rows; /* rows made by the engine itself */
   size_t nextRow = 0;
-  std::vector<Cell> current;            /* the row just stepped to */
+  std::vector<Cell> current; /* the row just stepped to */
 };
 
 /* The outcome of one step of a Program. */
@@ -69,27 +69,27 @@ class Database {
  public:
   Database();
   ~Database();
-  Database(const Database &) = delete;
-  Database &operator=(const Database &) = delete;
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
 
   /* Opens PATH (":memory:" or "" for a private database without a file)
   ** and loads it.  A file locked by another program opens; it is loaded
   ** at the first statement.  Returns the 2.x code and message. */
-  Status open(const std::string &path);
+  Status open(const std::string& path);
 
   /* Rolls back an open transaction and releases the file. */
   void close();
 
   /* Compiles the first statement of SQL into PROGRAM; *CONSUMED gets the
   ** length of the statement.  PROGRAM is null when SQL holds no statement. */
-  Status compile(std::string_view sql, size_t *consumed, std::unique_ptr<Program> &program);
+  Status compile(std::string_view sql, size_t* consumed, std::unique_ptr<Program>& program);
 
   /* Runs PROGRAM to its next row (in program->current) or to its end. */
-  StepResult step(Program &program);
+  StepResult step(Program& program);
 
   /* Ends PROGRAM early if it is still running and releases it.  Returns
   ** the program's result. */
-  Status finalize(Program &program);
+  Status finalize(Program& program);
 
   int lastInsertRowid() const { return lastInsertRowid_; }
   int changes() const { return changes_; }
@@ -100,75 +100,75 @@ class Database {
   /* loading and writing back */
   Status ensureLoaded();
   Status ensureCurrent();
-  Status loadWorkingCopy(const Image &image);
+  Status loadWorkingCopy(const Image& image);
   Status clearWorkingCopy();
-  Status createTableInCopy(const TableDef &def, const std::string &schema, std::string_view sql);
-  Status fillTable(const TableInfo &info, const std::vector<Row> &rows);
-  Status guardRowids(const TableInfo &info);
-  Status readTable(const TableInfo &info, std::vector<Row> &rows);
-  Status patchTable(const TableInfo &info, const RowChanges &changes, std::vector<Row> &rows);
-  std::string selectRowsSql(const TableInfo &info) const;
-  Status rowFromStatement(sqlite3_stmt *stmt, const TableDef &def, Row &row) const;
-  Status readMaster(std::vector<MasterEntry> &master);
+  Status createTableInCopy(const TableDef& def, const std::string& schema, std::string_view sql);
+  Status fillTable(const TableInfo& info, const std::vector<Row>& rows);
+  Status guardRowids(const TableInfo& info);
+  Status readTable(const TableInfo& info, std::vector<Row>& rows);
+  Status patchTable(const TableInfo& info, const RowChanges& changes, std::vector<Row>& rows);
+  std::string selectRowsSql(const TableInfo& info) const;
+  Status rowFromStatement(sqlite3_stmt* stmt, const TableDef& def, Row& row) const;
+  Status readMaster(std::vector<MasterEntry>& master);
   Status writeBack();
   Status updateRootPages();
 
   /* locks and transactions */
   Status acquireLock(bool write);
   void releaseLock();
-  Status beginOwnTransaction(Program &program);
-  Status endOwnTransaction(Program &program, Status status);
-  Status runTransactionStatement(Program &program);
+  Status beginOwnTransaction(Program& program);
+  Status endOwnTransaction(Program& program, Status status);
+  Status runTransactionStatement(Program& program);
   void forgetUncommitted();
 
   /* statements */
-  Status checkProgram(Program &program);
-  Status prepareProgram(Program &program);
-  Status runAction(Program &program);
-  StepResult stepStatement(Program &program);
-  StepResult finish(Program &program, Status status);
-  void describeColumns(Program &program);
-  Status mapError(int rc, const Statement &statement) const;
+  Status checkProgram(Program& program);
+  Status prepareProgram(Program& program);
+  Status runAction(Program& program);
+  StepResult stepStatement(Program& program);
+  StepResult finish(Program& program, Status status);
+  void describeColumns(Program& program);
+  Status mapError(int rc, const Statement& statement) const;
 
   /* schema (s2sqlschema.cpp) */
-  Status checkSchemaStatement(const Statement &statement);
-  Status createTable(Program &program);
-  Status createIndex(Program &program);
-  Status createViewOrTrigger(Program &program);
-  Status dropObject(Program &program);
-  Status pragma(Program &program);
-  Status addMasterRow(const std::string &type, const std::string &name,
-                      const std::string &tableName, const Cell &sql);
-  bool findMaster(const std::string &name, std::string_view types, MasterEntry &out);
-  Status deleteMasterRows(const std::string &column, const std::string &name);
-  bool tempObjectExists(const std::string &type, const std::string &name);
-  Status createTableText(const Statement &statement, std::string &text, std::string &select);
-  const TableInfo *table(const std::string &name);
+  Status checkSchemaStatement(const Statement& statement);
+  Status createTable(Program& program);
+  Status createIndex(Program& program);
+  Status createViewOrTrigger(Program& program);
+  Status dropObject(Program& program);
+  Status pragma(Program& program);
+  Status addMasterRow(const std::string& type, const std::string& name,
+                      const std::string& tableName, const Cell& sql);
+  bool findMaster(const std::string& name, std::string_view types, MasterEntry& out);
+  Status deleteMasterRows(const std::string& column, const std::string& name);
+  bool tempObjectExists(const std::string& type, const std::string& name);
+  Status createTableText(const Statement& statement, std::string& text, std::string& select);
+  const TableInfo* table(const std::string& name);
   void invalidateSchema();
-  void markDirty(const std::string &table);
+  void markDirty(const std::string& table);
 
   /* SQLite 3 helpers */
-  Status exec(const std::string &sql);
+  Status exec(const std::string& sql);
   Status sqliteFailure(int rc) const;
 
-  sqlite3 *db_ = nullptr;
+  sqlite3* db_ = nullptr;
   File file_;
   bool hasFile_ = false;
   bool loaded_ = false;
-  Image image_;                     /* the file's content as last loaded or written */
+  Image image_; /* the file's content as last loaded or written */
   int generation_ = 0;
   bool inTransaction_ = false;
   int activePrograms_ = 0;
   bool schemaChanged_ = false;
-  bool rootsKnown_ = false;         /* root pages shown are those of our own writer */
-  std::set<std::string> dirtyTables_;          /* tables to read whole (lower-case) */
-  std::map<std::string, RowChanges> rowChanges_;  /* changed rows (lower-case) */
-  std::map<std::string, TableInfo> tables_;    /* lower-case name -> table */
-  std::map<std::string, TableDef> tempTables_; /* lower-case name -> TEMP table */
+  bool rootsKnown_ = false;                      /* root pages shown are those of our own writer */
+  std::set<std::string> dirtyTables_;            /* tables to read whole (lower-case) */
+  std::map<std::string, RowChanges> rowChanges_; /* changed rows (lower-case) */
+  std::map<std::string, TableInfo> tables_;      /* lower-case name -> table */
+  std::map<std::string, TableDef> tempTables_;   /* lower-case name -> TEMP table */
   bool tablesValid_ = false;
   int guardCounter_ = 0;
-  std::set<std::string> guardedTables_;      /* tables with the rowid trigger */
-  int64_t pendingInsertRowid_ = 0;           /* of the INSERT just run */
+  std::set<std::string> guardedTables_; /* tables with the rowid trigger */
+  int64_t pendingInsertRowid_ = 0;      /* of the INSERT just run */
   FunctionHooks hooks_;
   int64_t movedFrom_ = 0, movedTo_ = 0;
   int lastInsertRowid_ = 0;

@@ -13,7 +13,7 @@
 
 namespace s2 {
 
-const char *const kMasterTable = "temp.xb_master";
+const char* const kMasterTable = "temp.xb_master";
 
 namespace {
 
@@ -24,13 +24,13 @@ struct Edit {
   std::string text;
 };
 
-bool isOperator(const Token &t, std::string_view op) {
+bool isOperator(const Token& t, std::string_view op) {
   return t.kind == TokenKind::Operator && t.text == op;
 }
 
 /* Returns true when T can end an operand, so that a following "-" is the
 ** binary minus. */
-bool endsOperand(const Token &t) {
+bool endsOperand(const Token& t) {
   switch (t.kind) {
     case TokenKind::Quoted:
     case TokenKind::String:
@@ -57,12 +57,12 @@ bool numberNeedsQuoting(std::string_view text, bool negative) {
 }
 
 /* Adds the edits that turn number literals into string literals. */
-void quoteNumbers(const std::vector<Token> &tokens, std::vector<Edit> &edits) {
+void quoteNumbers(const std::vector<Token>& tokens, std::vector<Edit>& edits) {
   for (size_t i = 0; i < tokens.size(); ++i) {
-    const Token &t = tokens[i];
+    const Token& t = tokens[i];
     if (t.kind != TokenKind::Number) continue;
-    bool negative = i > 0 && isOperator(tokens[i - 1], "-") &&
-                    (i < 2 || !endsOperand(tokens[i - 2]));
+    bool negative =
+        i > 0 && isOperator(tokens[i - 1], "-") && (i < 2 || !endsOperand(tokens[i - 2]));
     if (!numberNeedsQuoting(t.text, negative)) continue;
     size_t begin = negative ? tokens[i - 1].offset : t.offset;
     std::string spelling = negative ? "-" + std::string(t.text) : std::string(t.text);
@@ -71,9 +71,9 @@ void quoteNumbers(const std::vector<Token> &tokens, std::vector<Edit> &edits) {
 }
 
 /* Adds the edits that make sqlite_master name the 2.x schema rows. */
-void redirectMaster(const std::vector<Token> &tokens, std::vector<Edit> &edits) {
+void redirectMaster(const std::vector<Token>& tokens, std::vector<Edit>& edits) {
   for (size_t i = 0; i < tokens.size(); ++i) {
-    const Token &t = tokens[i];
+    const Token& t = tokens[i];
     if (t.kind != TokenKind::Word && t.kind != TokenKind::Quoted) continue;
     if (lowerAscii(unquoteName(t)) != "sqlite_master") continue;
     if (i > 0 && isOperator(tokens[i - 1], ".")) {
@@ -86,7 +86,7 @@ void redirectMaster(const std::vector<Token> &tokens, std::vector<Edit> &edits) 
 }
 
 /* Adds the edits that wrap tokens [first, last] in the store function. */
-void wrap(const std::vector<Token> &tokens, size_t first, size_t last, std::vector<Edit> &edits) {
+void wrap(const std::vector<Token>& tokens, size_t first, size_t last, std::vector<Edit>& edits) {
   if (first > last || last >= tokens.size()) return;
   edits.push_back({tokens[first].offset, tokens[first].offset, std::string(kStoreFunction) + "("});
   size_t end = tokens[last].offset + tokens[last].length;
@@ -99,7 +99,7 @@ struct Depth {
   int cases = 0;
   /* Updates the depth for token T; returns false when T closes a
   ** parenthesis that was opened before the scan began. */
-  bool step(const Token &t) {
+  bool step(const Token& t) {
     if (isOperator(t, "(")) ++parens;
     if (isOperator(t, ")")) {
       if (parens == 0) return false;
@@ -113,9 +113,9 @@ struct Depth {
 };
 
 /* Returns true when T ends a list of expressions at the top level. */
-bool endsList(const Token &t, std::initializer_list<const char *> words) {
+bool endsList(const Token& t, std::initializer_list<const char*> words) {
   if (t.kind == TokenKind::Semicolon) return true;
-  for (const char *w : words) {
+  for (const char* w : words) {
     if (isWord(t, w)) return true;
   }
   return false;
@@ -123,7 +123,7 @@ bool endsList(const Token &t, std::initializer_list<const char *> words) {
 
 /* Wraps the value of each "col = expr" item of the SET list starting at
 ** token I.  Returns the index after the list. */
-size_t wrapSetList(const std::vector<Token> &tokens, size_t i, std::vector<Edit> &edits) {
+size_t wrapSetList(const std::vector<Token>& tokens, size_t i, std::vector<Edit>& edits) {
   Depth depth;
   size_t itemStart = i;
   for (; i <= tokens.size(); ++i) {
@@ -152,7 +152,7 @@ size_t wrapSetList(const std::vector<Token> &tokens, size_t i, std::vector<Edit>
 
 /* Wraps each item of the parenthesised VALUES row that opens at token I
 ** (the "(").  Returns the index after the closing ")". */
-size_t wrapValueRow(const std::vector<Token> &tokens, size_t i, std::vector<Edit> &edits) {
+size_t wrapValueRow(const std::vector<Token>& tokens, size_t i, std::vector<Edit>& edits) {
   Depth depth;
   size_t itemStart = ++i;
   for (; i < tokens.size(); ++i) {
@@ -169,14 +169,13 @@ size_t wrapValueRow(const std::vector<Token> &tokens, size_t i, std::vector<Edit
 
 /* Wraps one result column [first, last] of a SELECT, leaving * and
 ** t.* alone and keeping an alias outside the wrapped expression. */
-void wrapResultColumn(const std::vector<Token> &tokens, size_t first, size_t last,
-                      std::vector<Edit> &edits) {
+void wrapResultColumn(const std::vector<Token>& tokens, size_t first, size_t last,
+                      std::vector<Edit>& edits) {
   if (first > last) return;
-  if (isOperator(tokens[last], "*") &&
-      (first == last || isOperator(tokens[last - 1], "."))) {
+  if (isOperator(tokens[last], "*") && (first == last || isOperator(tokens[last - 1], "."))) {
     return;
   }
-  const Token &tail = tokens[last];
+  const Token& tail = tokens[last];
   bool nameLike = tail.kind == TokenKind::Quoted || tail.kind == TokenKind::String ||
                   (tail.kind == TokenKind::Word && !isKeyword(tail.text));
   if (last > first && nameLike && isWord(tokens[last - 1], "as")) {
@@ -190,7 +189,7 @@ void wrapResultColumn(const std::vector<Token> &tokens, size_t first, size_t las
 
 /* Wraps the result columns of the SELECT (and its compound arms) whose
 ** SELECT keyword is token I.  Returns the index after the select. */
-size_t wrapSelect(const std::vector<Token> &tokens, size_t i, std::vector<Edit> &edits) {
+size_t wrapSelect(const std::vector<Token>& tokens, size_t i, std::vector<Edit>& edits) {
   while (i < tokens.size() && isWord(tokens[i], "select")) {
     ++i;
     if (i < tokens.size() && (isWord(tokens[i], "distinct") || isWord(tokens[i], "all"))) ++i;
@@ -198,7 +197,7 @@ size_t wrapSelect(const std::vector<Token> &tokens, size_t i, std::vector<Edit> 
     size_t itemStart = i;
     bool inColumns = true;
     for (; i < tokens.size(); ++i) {
-      const Token &t = tokens[i];
+      const Token& t = tokens[i];
       if (!depth.top()) {
         depth.step(t);
         continue;
@@ -228,7 +227,7 @@ size_t wrapSelect(const std::vector<Token> &tokens, size_t i, std::vector<Edit> 
 }
 
 /* Returns the index after a possibly qualified name at token I. */
-size_t skipName(const std::vector<Token> &tokens, size_t i) {
+size_t skipName(const std::vector<Token>& tokens, size_t i) {
   if (i >= tokens.size()) return i;
   ++i;
   if (i + 1 < tokens.size() && isOperator(tokens[i], ".")) i += 2;
@@ -237,7 +236,7 @@ size_t skipName(const std::vector<Token> &tokens, size_t i) {
 
 /* Adds the edits that wrap the values of every INSERT and UPDATE in the
 ** token list (a trigger body holds several). */
-void wrapStoredValues(const std::vector<Token> &tokens, std::vector<Edit> &edits) {
+void wrapStoredValues(const std::vector<Token>& tokens, std::vector<Edit>& edits) {
   for (size_t i = 0; i < tokens.size(); ++i) {
     if (isWord(tokens[i], "update")) {
       size_t k = i + 1;
@@ -274,14 +273,14 @@ void wrapStoredValues(const std::vector<Token> &tokens, std::vector<Edit> &edits
 
 /* Returns TEXT with EDITS applied. */
 std::string applyEdits(std::string_view text, std::vector<Edit> edits) {
-  std::stable_sort(edits.begin(), edits.end(), [](const Edit &a, const Edit &b) {
+  std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
     return a.begin < b.begin || (a.begin == b.begin && a.end < b.end);
   });
   std::string out;
   out.reserve(text.size() + 32 * edits.size());
   size_t pos = 0;
-  for (const Edit &e : edits) {
-    if (e.begin < pos) continue;  /* overlapping edit: the first one wins */
+  for (const Edit& e : edits) {
+    if (e.begin < pos) continue; /* overlapping edit: the first one wins */
     out.append(text.substr(pos, e.begin - pos));
     out += e.text;
     pos = e.end;
@@ -291,9 +290,9 @@ std::string applyEdits(std::string_view text, std::vector<Edit> edits) {
 }
 
 /* Returns the name at token I (quotes removed) or an empty string. */
-std::string nameAt(const std::vector<Token> &tokens, size_t i) {
+std::string nameAt(const std::vector<Token>& tokens, size_t i) {
   if (i >= tokens.size()) return {};
-  const Token &t = tokens[i];
+  const Token& t = tokens[i];
   if (t.kind != TokenKind::Word && t.kind != TokenKind::Quoted && t.kind != TokenKind::String)
     return {};
   if (i + 2 < tokens.size() && isOperator(tokens[i + 1], ".")) return unquoteName(tokens[i + 2]);
@@ -301,8 +300,8 @@ std::string nameAt(const std::vector<Token> &tokens, size_t i) {
 }
 
 /* Sorts a statement that starts with CREATE. */
-void classifyCreate(Statement &s) {
-  const auto &t = s.tokens;
+void classifyCreate(Statement& s) {
+  const auto& t = s.tokens;
   size_t i = 1;
   bool unique = false;
   if (i < t.size() && (isWord(t[i], "temp") || isWord(t[i], "temporary"))) {
@@ -340,8 +339,8 @@ void classifyCreate(Statement &s) {
 }
 
 /* Sorts a statement that starts with DROP. */
-void classifyDrop(Statement &s) {
-  const auto &t = s.tokens;
+void classifyDrop(Statement& s) {
+  const auto& t = s.tokens;
   if (t.size() < 3) {
     s.kind = StatementKind::Invalid;
     s.error = syntaxErrorNear(t.back());
@@ -375,8 +374,8 @@ void classifyDrop(Statement &s) {
 }
 
 /* Sorts INSERT, REPLACE, UPDATE and DELETE and finds the changed table. */
-void classifyChange(Statement &s) {
-  const auto &t = s.tokens;
+void classifyChange(Statement& s) {
+  const auto& t = s.tokens;
   s.kind = StatementKind::Change;
   size_t i = 1;
   if (i + 1 < t.size() && isWord(t[i], "or")) i += 2;
@@ -387,12 +386,12 @@ void classifyChange(Statement &s) {
 }
 
 /* Returns true when the transaction statement S is "WORD [TRANSACTION [name]]". */
-bool plainTransactionStatement(const Statement &s) {
+bool plainTransactionStatement(const Statement& s) {
   size_t i = 1;
   if (i < s.tokens.size() && isWord(s.tokens[i], "transaction")) {
     ++i;
-    if (i < s.tokens.size() && (s.tokens[i].kind == TokenKind::Word ||
-                                s.tokens[i].kind == TokenKind::Quoted)) {
+    if (i < s.tokens.size() &&
+        (s.tokens[i].kind == TokenKind::Word || s.tokens[i].kind == TokenKind::Quoted)) {
       if (!isWord(s.tokens[i], "on")) ++i;
     }
   }
@@ -431,7 +430,8 @@ ConflictClauses conflictClauses(std::string_view sql) {
     if (itemStart) {
       itemStart = false;
       bool tableConstraint = isWord(t[i], "constraint") || isWord(t[i], "primary") ||
-                             isWord(t[i], "unique") || isWord(t[i], "check") || isWord(t[i], "foreign");
+                             isWord(t[i], "unique") || isWord(t[i], "check") ||
+                             isWord(t[i], "foreign");
       if (!tableConstraint) {
         out.notNull.emplace_back();
         continue;
@@ -445,7 +445,8 @@ ConflictClauses conflictClauses(std::string_view sql) {
       target = out.notNull.empty() ? None : NotNull;
       ++i;
     } else if (isWord(t[i], "null") || isWord(t[i], "check") || isWord(t[i], "default") ||
-               isWord(t[i], "collate") || isWord(t[i], "references") || isWord(t[i], "constraint")) {
+               isWord(t[i], "collate") || isWord(t[i], "references") ||
+               isWord(t[i], "constraint")) {
       target = None;
     } else if (isWord(t[i], "on") && i + 2 < t.size() && isWord(t[i + 1], "conflict")) {
       std::string resolution = lowerAscii(t[i + 2].text);
@@ -457,8 +458,9 @@ ConflictClauses conflictClauses(std::string_view sql) {
   return out;
 }
 
-std::string syntaxErrorNear(const Token &token) {
-  if (token.kind == TokenKind::Illegal) return "unrecognized token: \"" + std::string(token.text) + "\"";
+std::string syntaxErrorNear(const Token& token) {
+  if (token.kind == TokenKind::Illegal)
+    return "unrecognized token: \"" + std::string(token.text) + "\"";
   return "near \"" + std::string(token.text) + "\": syntax error";
 }
 
@@ -471,14 +473,14 @@ Statement classifyStatement(std::string_view text) {
   size_t end = all.back().offset + all.back().length;
   s.text = std::string(text.substr(begin, end - begin));
   s.tokens = significantTokens(s.text);
-  for (const Token &t : s.tokens) {
+  for (const Token& t : s.tokens) {
     if (t.kind == TokenKind::Illegal) {
       s.kind = StatementKind::Invalid;
       s.error = syntaxErrorNear(t);
       return s;
     }
   }
-  const Token &first = s.tokens.front();
+  const Token& first = s.tokens.front();
   if (isWord(first, "select") || isWord(first, "explain")) {
     s.kind = StatementKind::Query;
   } else if (isWord(first, "insert") || isWord(first, "replace") || isWord(first, "update") ||
@@ -512,7 +514,7 @@ Statement classifyStatement(std::string_view text) {
   return s;
 }
 
-std::string translateForWorkingCopy(std::string_view text, std::vector<Replacement> *replaced) {
+std::string translateForWorkingCopy(std::string_view text, std::vector<Replacement>* replaced) {
   std::vector<Token> tokens = significantTokens(text);
   std::vector<Edit> edits;
   wrapStoredValues(tokens, edits);
@@ -520,7 +522,7 @@ std::string translateForWorkingCopy(std::string_view text, std::vector<Replaceme
   redirectMaster(tokens, edits);
   if (replaced) {
     replaced->clear();
-    for (const Edit &e : edits) {
+    for (const Edit& e : edits) {
       if (e.begin == e.end) continue;
       replaced->push_back({e.text, std::string(text.substr(e.begin, e.end - e.begin))});
     }
@@ -528,11 +530,11 @@ std::string translateForWorkingCopy(std::string_view text, std::vector<Replaceme
   return applyEdits(text, std::move(edits));
 }
 
-std::string originalColumnName(const std::string &name, std::string_view original,
-                               const std::vector<Replacement> &replaced) {
+std::string originalColumnName(const std::string& name, std::string_view original,
+                               const std::vector<Replacement>& replaced) {
   if (replaced.empty() || original.find(name) != std::string_view::npos) return name;
   std::string out = name;
-  for (const Replacement &r : replaced) {
+  for (const Replacement& r : replaced) {
     size_t pos = 0;
     while ((pos = out.find(r.translated, pos)) != std::string::npos) {
       out.replace(pos, r.translated.size(), r.original);

@@ -21,12 +21,12 @@
 namespace s2 {
 
 /* Where the working copy keeps the 2.x schema rows. */
-extern const char *const kMasterTable;
+extern const char* const kMasterTable;
 
 enum class StatementKind {
-  Empty,          /* only white space and comments */
-  Query,          /* SELECT, EXPLAIN */
-  Change,         /* INSERT, REPLACE, UPDATE, DELETE */
+  Empty,  /* only white space and comments */
+  Query,  /* SELECT, EXPLAIN */
+  Change, /* INSERT, REPLACE, UPDATE, DELETE */
   CreateTable,
   CreateIndex,
   CreateView,
@@ -40,23 +40,23 @@ enum class StatementKind {
   Rollback,
   Pragma,
   Vacuum,
-  Invalid         /* refused; see Statement::error */
+  Invalid /* refused; see Statement::error */
 };
 
 /* One statement sorted into its kind.  The tokens point into text, so a
 ** copy or move tokenizes its own text again. */
 struct Statement {
   StatementKind kind = StatementKind::Empty;
-  std::string text;        /* from the first token to the last, no ';' */
-  std::vector<Token> tokens;  /* significant tokens of text */
-  bool temporary = false;  /* CREATE TEMP ... */
-  std::string name;        /* object created or dropped, or table changed */
-  std::string error;       /* for Invalid */
+  std::string text;          /* from the first token to the last, no ';' */
+  std::vector<Token> tokens; /* significant tokens of text */
+  bool temporary = false;    /* CREATE TEMP ... */
+  std::string name;          /* object created or dropped, or table changed */
+  std::string error;         /* for Invalid */
 
   Statement() = default;
-  Statement(const Statement &other) { *this = other; }
-  Statement(Statement &&other) { *this = std::move(other); }
-  Statement &operator=(const Statement &other) {
+  Statement(const Statement& other) { *this = other; }
+  Statement(Statement&& other) { *this = std::move(other); }
+  Statement& operator=(const Statement& other) {
     kind = other.kind;
     text = other.text;
     tokens = significantTokens(text);
@@ -65,7 +65,7 @@ struct Statement {
     error = other.error;
     return *this;
   }
-  Statement &operator=(Statement &&other) {
+  Statement& operator=(Statement&& other) {
     kind = other.kind;
     text = std::move(other.text);
     tokens = significantTokens(text);
@@ -89,12 +89,12 @@ struct Replacement {
 ** REPLACED (if given) receives the pieces replaced, so that names made
 ** from the translated text can be given their original spelling. */
 std::string translateForWorkingCopy(std::string_view text,
-                                    std::vector<Replacement> *replaced = nullptr);
+                                    std::vector<Replacement>* replaced = nullptr);
 
 /* Returns NAME (a result column name SQLite 3 made from translated text)
 ** with the replaced pieces spelled as in ORIGINAL. */
-std::string originalColumnName(const std::string &name, std::string_view original,
-                               const std::vector<Replacement> &replaced);
+std::string originalColumnName(const std::string& name, std::string_view original,
+                               const std::vector<Replacement>& replaced);
 
 /* The ON CONFLICT clauses of a CREATE TABLE text: one entry for each
 ** PRIMARY KEY or UNIQUE constraint in the order they are written and one
@@ -109,7 +109,7 @@ struct ConflictClauses {
 ConflictClauses conflictClauses(std::string_view sql);
 
 /* Returns the "near "X": syntax error" message for TOKEN. */
-std::string syntaxErrorNear(const Token &token);
+std::string syntaxErrorNear(const Token& token);
 
 }  // namespace s2
 

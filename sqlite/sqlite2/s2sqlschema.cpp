@@ -14,7 +14,7 @@ namespace s2 {
 namespace {
 
 /* Returns the 2.x message for a parse error of the schema parser. */
-std::string parseErrorMessage(const std::string &error) {
+std::string parseErrorMessage(const std::string& error) {
   if (error.rfind("near \"", 0) == 0) {
     size_t end = error.find("\": ");
     if (end != std::string::npos) {
@@ -28,7 +28,7 @@ std::string parseErrorMessage(const std::string &error) {
 
 /* Returns the index of the first token after position FROM that is the
 ** word WORD, or the token count. */
-size_t findWord(const std::vector<Token> &tokens, size_t from, std::string_view word) {
+size_t findWord(const std::vector<Token>& tokens, size_t from, std::string_view word) {
   for (size_t i = from; i < tokens.size(); ++i) {
     if (isWord(tokens[i], word)) return i;
   }
@@ -36,10 +36,11 @@ size_t findWord(const std::vector<Token> &tokens, size_t from, std::string_view 
 }
 
 /* Returns the index of the token after CREATE [TEMP] [UNIQUE] kind name. */
-size_t afterObjectName(const std::vector<Token> &tokens) {
+size_t afterObjectName(const std::vector<Token>& tokens) {
   size_t i = 2;
-  while (i < tokens.size() && (isWord(tokens[i - 1], "temp") || isWord(tokens[i - 1], "temporary") ||
-                               isWord(tokens[i - 1], "unique"))) {
+  while (i < tokens.size() &&
+         (isWord(tokens[i - 1], "temp") || isWord(tokens[i - 1], "temporary") ||
+          isWord(tokens[i - 1], "unique"))) {
     ++i;
   }
   ++i;
@@ -49,9 +50,9 @@ size_t afterObjectName(const std::vector<Token> &tokens) {
 
 /* Returns the text CREATE TABLE ... AS SELECT stores: the column names
 ** only, quoted where needed, one per line when they are long. */
-std::string generatedCreateTable(const std::string &name, const std::vector<std::string> &columns) {
+std::string generatedCreateTable(const std::string& name, const std::vector<std::string>& columns) {
   size_t length = generatedName(name).size();
-  for (const std::string &c : columns) length += generatedName(c).size();
+  for (const std::string& c : columns) length += generatedName(c).size();
   bool longForm = length >= 50;
   std::string text = "CREATE TABLE " + generatedName(name) + "(";
   for (size_t i = 0; i < columns.size(); ++i) {
@@ -62,32 +63,35 @@ std::string generatedCreateTable(const std::string &name, const std::vector<std:
 }
 
 /* Returns the value of a pragma: the text after "=" or inside "( )". */
-std::string pragmaArgument(const std::vector<Token> &tokens) {
+std::string pragmaArgument(const std::vector<Token>& tokens) {
   for (size_t i = 2; i < tokens.size(); ++i) {
     if (tokens[i].text == "=" || tokens[i].text == "(") continue;
     if (tokens[i].text == ")") break;
-    if (tokens[i].text == "-" && i + 1 < tokens.size()) return "-" + std::string(tokens[i + 1].text);
+    if (tokens[i].text == "-" && i + 1 < tokens.size())
+      return "-" + std::string(tokens[i + 1].text);
     return unquoteName(tokens[i]);
   }
   return {};
 }
 
 /* Returns true for the 2.x spellings of an "on" pragma value. */
-bool pragmaTrue(const std::string &value) {
+bool pragmaTrue(const std::string& value) {
   std::string v = lowerAscii(value);
-  return v == "on" || v == "yes" || v == "true" || (!v.empty() && v != "0" && std::isdigit((unsigned char)v[0]));
+  return v == "on" || v == "yes" || v == "true" ||
+         (!v.empty() && v != "0" && std::isdigit((unsigned char)v[0]));
 }
 
 /* Returns the refusal of a view or trigger text that uses SQL the 2.x
 ** grammar lacks (window functions, common table expressions, upserts,
 ** RETURNING, NULLS FIRST/LAST, the -> operators): 2.8.17 would drop such
 ** an object silently when it loads the file. */
-Status checkStoredGrammar(const Statement &s) {
-  const auto &t = s.tokens;
+Status checkStoredGrammar(const Statement& s) {
+  const auto& t = s.tokens;
   for (size_t i = 0; i < t.size(); ++i) {
     bool refused = isWord(t[i], "over") || isWord(t[i], "window") || isWord(t[i], "filter") ||
                    isWord(t[i], "returning");
-    if (isWord(t[i], "nulls") && i + 1 < t.size() && (isWord(t[i + 1], "first") || isWord(t[i + 1], "last")))
+    if (isWord(t[i], "nulls") && i + 1 < t.size() &&
+        (isWord(t[i + 1], "first") || isWord(t[i + 1], "last")))
       refused = true;
     if (isWord(t[i], "with") && i > 0 &&
         (isWord(t[i - 1], "as") || isWord(t[i - 1], "begin") || t[i - 1].text == "(" ||
@@ -95,7 +99,8 @@ Status checkStoredGrammar(const Statement &s) {
       refused = true;
     }
     if (isWord(t[i], "do") && i > 0 && isWord(t[i - 1], "conflict")) refused = true;
-    if (t[i].text == "-" && i + 1 < t.size() && t[i + 1].text == ">" && t[i + 1].offset == t[i].offset + 1)
+    if (t[i].text == "-" && i + 1 < t.size() && t[i + 1].text == ">" &&
+        t[i + 1].offset == t[i].offset + 1)
       refused = true;
     if (refused) return Status::failure(kError, syntaxErrorNear(t[i]));
   }
@@ -108,10 +113,11 @@ Status checkStoredGrammar(const Statement &s) {
 ** The schema rows and the table cache
 */
 
-bool Database::findMaster(const std::string &name, std::string_view types, MasterEntry &out) {
-  sqlite3_stmt *stmt = nullptr;
-  const char *sql = "SELECT rowid, type, name, tbl_name, sql FROM temp.xb_master "
-                    "WHERE lower(name) = lower(?1) ORDER BY rowid";
+bool Database::findMaster(const std::string& name, std::string_view types, MasterEntry& out) {
+  sqlite3_stmt* stmt = nullptr;
+  const char* sql =
+      "SELECT rowid, type, name, tbl_name, sql FROM temp.xb_master "
+      "WHERE lower(name) = lower(?1) ORDER BY rowid";
   if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) return false;
   sqlite3_bind_text(stmt, 1, name.data(), int(name.size()), SQLITE_STATIC);
   bool found = false;
@@ -129,12 +135,14 @@ bool Database::findMaster(const std::string &name, std::string_view types, Maste
   return found;
 }
 
-Status Database::addMasterRow(const std::string &type, const std::string &name,
-                              const std::string &tableName, const Cell &sql) {
-  sqlite3_stmt *stmt = nullptr;
-  const char *text = "INSERT INTO temp.xb_master(rowid, type, name, tbl_name, rootpage, sql) "
-                     "VALUES((SELECT coalesce(max(rowid), 0) + 1 FROM temp.xb_master), ?, ?, ?, '0', ?)";
-  if (sqlite3_prepare_v2(db_, text, -1, &stmt, nullptr) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+Status Database::addMasterRow(const std::string& type, const std::string& name,
+                              const std::string& tableName, const Cell& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  const char* text =
+      "INSERT INTO temp.xb_master(rowid, type, name, tbl_name, rootpage, sql) "
+      "VALUES((SELECT coalesce(max(rowid), 0) + 1 FROM temp.xb_master), ?, ?, ?, '0', ?)";
+  if (sqlite3_prepare_v2(db_, text, -1, &stmt, nullptr) != SQLITE_OK)
+    return sqliteFailure(SQLITE_ERROR);
   sqlite3_bind_text(stmt, 1, type.data(), int(type.size()), SQLITE_STATIC);
   sqlite3_bind_text(stmt, 2, name.data(), int(name.size()), SQLITE_STATIC);
   sqlite3_bind_text(stmt, 3, tableName.data(), int(tableName.size()), SQLITE_STATIC);
@@ -150,8 +158,8 @@ Status Database::addMasterRow(const std::string &type, const std::string &name,
   return rc == SQLITE_DONE ? Status::success() : sqliteFailure(rc);
 }
 
-Status Database::deleteMasterRows(const std::string &column, const std::string &name) {
-  sqlite3_stmt *stmt = nullptr;
+Status Database::deleteMasterRows(const std::string& column, const std::string& name) {
+  sqlite3_stmt* stmt = nullptr;
   std::string text = "DELETE FROM temp.xb_master WHERE lower(" + column + ") = lower(?)";
   if (sqlite3_prepare_v2(db_, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     return sqliteFailure(SQLITE_ERROR);
@@ -164,10 +172,11 @@ Status Database::deleteMasterRows(const std::string &column, const std::string &
   return rc == SQLITE_DONE ? Status::success() : sqliteFailure(rc);
 }
 
-bool Database::tempObjectExists(const std::string &type, const std::string &name) {
-  sqlite3_stmt *stmt = nullptr;
-  const char *sql = "SELECT 1 FROM temp.sqlite_master WHERE type = ?1 AND lower(name) = lower(?2) "
-                    "AND name NOT LIKE 'xb\\_%' ESCAPE '\\'";
+bool Database::tempObjectExists(const std::string& type, const std::string& name) {
+  sqlite3_stmt* stmt = nullptr;
+  const char* sql =
+      "SELECT 1 FROM temp.sqlite_master WHERE type = ?1 AND lower(name) = lower(?2) "
+      "AND name NOT LIKE 'xb\\_%' ESCAPE '\\'";
   if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) return false;
   sqlite3_bind_text(stmt, 1, type.data(), int(type.size()), SQLITE_STATIC);
   sqlite3_bind_text(stmt, 2, name.data(), int(name.size()), SQLITE_STATIC);
@@ -180,36 +189,38 @@ void Database::invalidateSchema() {
   tablesValid_ = false;
 }
 
-void Database::markDirty(const std::string &table) { dirtyTables_.insert(lowerAscii(table)); }
+void Database::markDirty(const std::string& table) {
+  dirtyTables_.insert(lowerAscii(table));
+}
 
-const TableInfo *Database::table(const std::string &name) {
+const TableInfo* Database::table(const std::string& name) {
   if (!tablesValid_) {
     tables_.clear();
     std::vector<MasterEntry> master;
     readMaster(master);
-    for (const MasterEntry &e : master) {
+    for (const MasterEntry& e : master) {
       if (e.type != "table" || !e.sql) continue;
       TableInfo info;
       if (!parseCreateTable(*e.sql, info.def)) continue;
       tables_[lowerAscii(e.name)] = std::move(info);
     }
-    for (const auto &[key, def] : tempTables_) {
+    for (const auto& [key, def] : tempTables_) {
       if (tables_.count(key)) continue;
       TableInfo info;
       info.def = def;
       info.inFile = false;
       tables_[key] = std::move(info);
     }
-    for (auto &[key, info] : tables_) {
-      const TableDef &def = info.def;
+    for (auto& [key, info] : tables_) {
+      const TableDef& def = info.def;
       if (def.rowidColumn >= 0) {
         info.rowidName = quoteIdentifier(def.columns[def.rowidColumn].name);
         continue;
       }
       info.rowidName = "rowid";
-      for (const char *candidate : {"rowid", "oid", "_rowid_"}) {
+      for (const char* candidate : {"rowid", "oid", "_rowid_"}) {
         bool taken = false;
-        for (const ColumnDef &c : def.columns) taken = taken || sameName(c.name, candidate);
+        for (const ColumnDef& c : def.columns) taken = taken || sameName(c.name, candidate);
         if (!taken) {
           info.rowidName = candidate;
           break;
@@ -226,18 +237,19 @@ const TableInfo *Database::table(const std::string &name) {
 ** Checks made when a schema statement is compiled
 */
 
-Status Database::createTableText(const Statement &s, std::string &text, std::string &select) {
+Status Database::createTableText(const Statement& s, std::string& text, std::string& select) {
   size_t after = afterObjectName(s.tokens);
   if (after >= s.tokens.size() || !isWord(s.tokens[after], "as")) {
     text = s.text;
     select.clear();
     return Status::success();
   }
-  if (after + 1 >= s.tokens.size()) return Status::failure(kError, syntaxErrorNear(s.tokens.back()));
+  if (after + 1 >= s.tokens.size())
+    return Status::failure(kError, syntaxErrorNear(s.tokens.back()));
   select = s.text.substr(s.tokens[after + 1].offset);
   std::vector<Replacement> replaced;
   std::string translated = translateForWorkingCopy(select, &replaced);
-  sqlite3_stmt *stmt = nullptr;
+  sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db_, translated.c_str(), -1, &stmt, nullptr);
   if (rc != SQLITE_OK) {
     Status st = mapError(rc, s);
@@ -246,7 +258,7 @@ Status Database::createTableText(const Statement &s, std::string &text, std::str
   }
   std::vector<std::string> columns;
   for (int i = 0; stmt && i < sqlite3_column_count(stmt); ++i) {
-    const char *n = sqlite3_column_name(stmt, i);
+    const char* n = sqlite3_column_name(stmt, i);
     columns.push_back(originalColumnName(n ? n : "", select, replaced));
   }
   sqlite3_finalize(stmt);
@@ -256,39 +268,45 @@ Status Database::createTableText(const Statement &s, std::string &text, std::str
   return Status::success();
 }
 
-Status Database::checkSchemaStatement(const Statement &s) {
+Status Database::checkSchemaStatement(const Statement& s) {
   MasterEntry e;
-  const std::string &name = s.name;
+  const std::string& name = s.name;
   bool isMaster = lowerAscii(name) == "sqlite_master";
   switch (s.kind) {
     case StatementKind::CreateTable:
     case StatementKind::CreateView: {
-      if (isMaster || findMaster(name, "table view", e) || (s.temporary && tempObjectExists("table", name))) {
+      if (isMaster || findMaster(name, "table view", e) ||
+          (s.temporary && tempObjectExists("table", name))) {
         return Status::failure(kError, "table " + name + " already exists");
       }
-      if (findMaster(name, "index", e)) return Status::failure(kError, "there is already an index named " + name);
+      if (findMaster(name, "index", e))
+        return Status::failure(kError, "there is already an index named " + name);
       if (s.kind == StatementKind::CreateView) return checkStoredGrammar(s);
       std::string text, select;
       Status st = createTableText(s, text, select);
       if (!st.ok()) return st;
       TableDef def;
       std::string error;
-      if (!parseCreateTable(text, def, &error)) return Status::failure(kError, parseErrorMessage(error));
+      if (!parseCreateTable(text, def, &error))
+        return Status::failure(kError, parseErrorMessage(error));
       return Status::success();
     }
     case StatementKind::CreateIndex: {
       IndexStatement index;
       std::string error;
-      if (!parseCreateIndex(s.text, index, &error)) return Status::failure(kError, parseErrorMessage(error));
-      if (findMaster(index.name, "index", e)) return Status::failure(kError, "index " + index.name + " already exists");
+      if (!parseCreateIndex(s.text, index, &error))
+        return Status::failure(kError, parseErrorMessage(error));
+      if (findMaster(index.name, "index", e))
+        return Status::failure(kError, "index " + index.name + " already exists");
       if (findMaster(index.name, "table view", e)) {
         return Status::failure(kError, "there is already a table named " + index.name);
       }
       if (lowerAscii(index.tableName) == "sqlite_master") {
         return Status::failure(kError, "table sqlite_master may not be indexed");
       }
-      if (findMaster(index.tableName, "view", e)) return Status::failure(kError, "views may not be indexed");
-      const TableInfo *info = table(index.tableName);
+      if (findMaster(index.tableName, "view", e))
+        return Status::failure(kError, "views may not be indexed");
+      const TableInfo* info = table(index.tableName);
       if (!info) return Status::failure(kError, "no such table: " + index.tableName);
       IndexDef resolved;
       if (!resolveIndex(index, info->def, resolved, &error)) return Status::failure(kError, error);
@@ -297,7 +315,8 @@ Status Database::checkSchemaStatement(const Statement &s) {
     case StatementKind::CreateTrigger: {
       Status grammar = checkStoredGrammar(s);
       if (!grammar.ok()) return grammar;
-      if (findMaster(name, "trigger", e)) return Status::failure(kError, "trigger " + name + " already exists");
+      if (findMaster(name, "trigger", e))
+        return Status::failure(kError, "trigger " + name + " already exists");
       size_t on = findWord(s.tokens, afterObjectName(s.tokens), "on");
       std::string target = on + 1 < s.tokens.size() ? unquoteName(s.tokens[on + 1]) : "";
       if (!findMaster(target, "table view", e) && !tempObjectExists("table", target) &&
@@ -309,24 +328,28 @@ Status Database::checkSchemaStatement(const Statement &s) {
     case StatementKind::DropTable:
       if (isMaster) return Status::failure(kError, "table sqlite_master may not be dropped");
       if (findMaster(name, "table", e) || tempObjectExists("table", name)) return Status::success();
-      if (findMaster(name, "view", e)) return Status::failure(kError, "use DROP VIEW to delete view " + name);
+      if (findMaster(name, "view", e))
+        return Status::failure(kError, "use DROP VIEW to delete view " + name);
       return Status::failure(kError, "no such table: " + name);
     case StatementKind::DropView:
       if (findMaster(name, "view", e) || tempObjectExists("view", name)) return Status::success();
-      if (findMaster(name, "table", e)) return Status::failure(kError, "use DROP TABLE to delete table " + name);
+      if (findMaster(name, "table", e))
+        return Status::failure(kError, "use DROP TABLE to delete table " + name);
       return Status::failure(kError, "no such view: " + name);
     case StatementKind::DropIndex:
       if (findMaster(name, "index", e)) {
         if (!e.sql || e.sql->empty()) {
-          return Status::failure(kError, "index associated with UNIQUE or PRIMARY KEY constraint "
-                                         "cannot be dropped");
+          return Status::failure(kError,
+                                 "index associated with UNIQUE or PRIMARY KEY constraint "
+                                 "cannot be dropped");
         }
         return Status::success();
       }
       if (tempObjectExists("index", name)) return Status::success();
       return Status::failure(kError, "no such index: " + name);
     case StatementKind::DropTrigger:
-      if (findMaster(name, "trigger", e) || tempObjectExists("trigger", name)) return Status::success();
+      if (findMaster(name, "trigger", e) || tempObjectExists("trigger", name))
+        return Status::success();
       return Status::failure(kError, "no such trigger: " + name);
     default:
       return Status::success();
@@ -337,15 +360,16 @@ Status Database::checkSchemaStatement(const Statement &s) {
 ** Running schema statements
 */
 
-Status Database::createTable(Program &p) {
-  const Statement &s = p.statement;
+Status Database::createTable(Program& p) {
+  const Statement& s = p.statement;
   Status st = checkSchemaStatement(s);
   std::string text, select;
   if (st.ok()) st = createTableText(s, text, select);
   if (!st.ok()) return st;
   TableDef def;
   std::string error;
-  if (!parseCreateTable(text, def, &error)) return Status::failure(kError, parseErrorMessage(error));
+  if (!parseCreateTable(text, def, &error))
+    return Status::failure(kError, parseErrorMessage(error));
   std::string schema = s.temporary ? "temp" : "main";
   st = createTableInCopy(def, schema, text);
   if (!st.ok()) return st;
@@ -354,7 +378,7 @@ Status Database::createTable(Program &p) {
     invalidateSchema();
   } else {
     st = addMasterRow("table", def.name, def.name, text);
-    for (const IndexDef &index : def.autoIndices) {
+    for (const IndexDef& index : def.autoIndices) {
       if (st.ok()) st = addMasterRow("index", index.name, def.name, Cell());
     }
     guardedTables_.erase(lowerAscii(def.name));
@@ -367,13 +391,13 @@ Status Database::createTable(Program &p) {
   return st;
 }
 
-Status Database::createIndex(Program &p) {
-  const Statement &s = p.statement;
+Status Database::createIndex(Program& p) {
+  const Statement& s = p.statement;
   Status st = checkSchemaStatement(s);
   if (!st.ok()) return st;
   IndexStatement index;
   parseCreateIndex(s.text, index);
-  const TableInfo *info = table(index.tableName);
+  const TableInfo* info = table(index.tableName);
   std::string schema = info->inFile ? "main." : "temp.";
   std::string ddl = std::string(index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") + schema +
                     quoteIdentifier(index.name) + " ON " + quoteIdentifier(info->def.name) + "(";
@@ -395,8 +419,8 @@ Status Database::createIndex(Program &p) {
   return addMasterRow("index", index.name, tableName, s.text.substr(0, close));
 }
 
-Status Database::createViewOrTrigger(Program &p) {
-  const Statement &s = p.statement;
+Status Database::createViewOrTrigger(Program& p) {
+  const Statement& s = p.statement;
   Status st = checkSchemaStatement(s);
   if (!st.ok()) return st;
   int rc = sqlite3_exec(db_, translateForWorkingCopy(s.text).c_str(), nullptr, nullptr, nullptr);
@@ -410,22 +434,25 @@ Status Database::createViewOrTrigger(Program &p) {
   return addMasterRow("trigger", s.name, tableName, s.text);
 }
 
-Status Database::dropObject(Program &p) {
-  const Statement &s = p.statement;
+Status Database::dropObject(Program& p) {
+  const Statement& s = p.statement;
   Status st = checkSchemaStatement(s);
   if (!st.ok()) return st;
-  static const std::pair<StatementKind, const char *> kinds[] = {
-      {StatementKind::DropTable, "table"}, {StatementKind::DropView, "view"},
-      {StatementKind::DropIndex, "index"}, {StatementKind::DropTrigger, "trigger"}};
+  static const std::pair<StatementKind, const char*> kinds[] = {
+      {StatementKind::DropTable, "table"},
+      {StatementKind::DropView, "view"},
+      {StatementKind::DropIndex, "index"},
+      {StatementKind::DropTrigger, "trigger"}};
   std::string type;
-  for (const auto &[kind, word] : kinds) {
+  for (const auto& [kind, word] : kinds) {
     if (kind == s.kind) type = word;
   }
   MasterEntry e;
   bool inFile = findMaster(s.name, type, e);
   std::string upper = type;
-  for (char &c : upper) c = char(std::toupper((unsigned char)c));
-  std::string target = inFile ? "main." + quoteIdentifier(e.name) : "temp." + quoteIdentifier(s.name);
+  for (char& c : upper) c = char(std::toupper((unsigned char)c));
+  std::string target =
+      inFile ? "main." + quoteIdentifier(e.name) : "temp." + quoteIdentifier(s.name);
   int rc = sqlite3_exec(db_, ("DROP " + upper + " " + target).c_str(), nullptr, nullptr, nullptr);
   /* An object whose statement SQLite 3 could not take exists only as a
   ** schema row; dropping it removes the row. */
@@ -447,13 +474,13 @@ Status Database::dropObject(Program &p) {
 ** Pragmas
 */
 
-Status Database::pragma(Program &p) {
-  const auto &tokens = p.statement.tokens;
+Status Database::pragma(Program& p) {
+  const auto& tokens = p.statement.tokens;
   if (tokens.size() < 2) return Status::failure(kError, syntaxErrorNear(tokens.back()));
   std::string name = lowerAscii(unquoteName(tokens[1]));
   std::string argument = pragmaArgument(tokens);
   auto row = [&](std::initializer_list<Cell> cells) { p.rows.emplace_back(cells); };
-  auto header = [&](std::initializer_list<const char *> names) {
+  auto header = [&](std::initializer_list<const char*> names) {
     p.names.assign(names.begin(), names.end());
     p.types.assign(p.names.size(), Cell());
   };
@@ -462,12 +489,12 @@ Status Database::pragma(Program &p) {
     return Status::success();
   }
   if (name == "table_info") {
-    const TableInfo *info = table(argument);
+    const TableInfo* info = table(argument);
     if (!info) return Status::success();
     header({"cid", "name", "type", "notnull", "dflt_value", "pk"});
-    const TableDef &def = info->def;
+    const TableDef& def = info->def;
     for (size_t i = 0; i < def.columns.size(); ++i) {
-      const ColumnDef &c = def.columns[i];
+      const ColumnDef& c = def.columns[i];
       bool key = int(i) == def.rowidColumn;
       row({std::to_string(i), c.name, c.declaredType, std::string(c.notNull ? "1" : "0"),
            c.hasDefault ? c.defaultValue : Cell(), std::string(key ? "1" : "0")});
@@ -475,13 +502,13 @@ Status Database::pragma(Program &p) {
     return Status::success();
   }
   if (name == "index_list") {
-    const TableInfo *info = table(argument);
+    const TableInfo* info = table(argument);
     if (!info) return Status::success();
     header({"seq", "name", "unique"});
     std::vector<MasterEntry> master;
     readMaster(master);
     int seq = 0;
-    for (const MasterEntry &e : master) {
+    for (const MasterEntry& e : master) {
       if (e.type != "index" || !sameName(e.tbl_name, info->def.name)) continue;
       IndexStatement index;
       bool unique = !e.sql || e.sql->empty() || (parseCreateIndex(*e.sql, index) && index.unique);
@@ -492,15 +519,16 @@ Status Database::pragma(Program &p) {
   if (name == "index_info") {
     MasterEntry e;
     if (!findMaster(argument, "index", e)) return Status::success();
-    const TableInfo *info = table(e.tbl_name);
+    const TableInfo* info = table(e.tbl_name);
     if (!info) return Status::success();
     std::vector<int> columns;
     if (e.sql && !e.sql->empty()) {
       IndexStatement index;
       IndexDef resolved;
-      if (parseCreateIndex(*e.sql, index) && resolveIndex(index, info->def, resolved)) columns = resolved.columns;
+      if (parseCreateIndex(*e.sql, index) && resolveIndex(index, info->def, resolved))
+        columns = resolved.columns;
     } else {
-      for (const IndexDef &index : info->def.autoIndices) {
+      for (const IndexDef& index : info->def.autoIndices) {
         if (index.name == e.name) columns = index.columns;
       }
     }
@@ -514,7 +542,7 @@ Status Database::pragma(Program &p) {
     /* The file was checked when it was read; what can still go wrong is
     ** the working copy, so let SQLite 3 check that. */
     header({"integrity_check"});
-    sqlite3_stmt *stmt = nullptr;
+    sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db_, "PRAGMA main.integrity_check", -1, &stmt, nullptr) != SQLITE_OK) {
       return sqliteFailure(SQLITE_ERROR);
     }

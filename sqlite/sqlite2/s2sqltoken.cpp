@@ -44,7 +44,9 @@ size_t quotedLength(std::string_view text, size_t pos, char close) {
 /* Returns the length of the number token at POS (which holds a digit). */
 size_t numberLength(std::string_view text, size_t pos) {
   size_t i = pos;
-  auto digits = [&]() { while (i < text.size() && std::isdigit((unsigned char)text[i])) ++i; };
+  auto digits = [&]() {
+    while (i < text.size() && std::isdigit((unsigned char)text[i])) ++i;
+  };
   digits();
   if (i + 1 < text.size() && text[i] == '.' && std::isdigit((unsigned char)text[i + 1])) {
     ++i;
@@ -101,8 +103,8 @@ Token scanToken(std::string_view text, size_t pos) {
   } else if (c == '?') {
     t.kind = TokenKind::Variable;
   } else if (std::string_view("(),.+-*/%&|~<>=!").find((char)c) != std::string_view::npos) {
-    static const std::array<std::string_view, 8> pairs = {"<=", ">=", "<>", "!=", "==",
-                                                          "<<", ">>", "||"};
+    static const std::array<std::string_view, 8> pairs = {
+        "<=", ">=", "<>", "!=", "==", "<<", ">>", "||"};
     std::string_view two = text.substr(pos, 2);
     bool isPair = std::find(pairs.begin(), pairs.end(), two) != pairs.end();
     n = isPair ? 2 : 1;
@@ -132,7 +134,7 @@ std::vector<Token> significantTokens(std::string_view text) {
   std::vector<Token> all = tokenize(text);
   std::vector<Token> out;
   out.reserve(all.size());
-  for (const Token &t : all) {
+  for (const Token& t : all) {
     if (t.kind != TokenKind::Space) out.push_back(t);
   }
   return out;
@@ -140,8 +142,8 @@ std::vector<Token> significantTokens(std::string_view text) {
 
 size_t firstStatementLength(std::string_view text) {
   size_t pos = 0;
-  int seen = 0;          /* significant tokens so far */
-  bool trigger = false;  /* CREATE [TEMP] TRIGGER */
+  int seen = 0;         /* significant tokens so far */
+  bool trigger = false; /* CREATE [TEMP] TRIGGER */
   bool inBody = false;
   int caseDepth = 0;
   while (pos < text.size()) {
@@ -168,7 +170,7 @@ size_t firstStatementLength(std::string_view text) {
   return text.size();
 }
 
-bool isWord(const Token &token, std::string_view word) {
+bool isWord(const Token& token, std::string_view word) {
   if (token.kind != TokenKind::Word || token.text.size() != word.size()) return false;
   for (size_t i = 0; i < word.size(); ++i) {
     if (std::tolower((unsigned char)token.text[i]) != std::tolower((unsigned char)word[i]))
@@ -178,27 +180,30 @@ bool isWord(const Token &token, std::string_view word) {
 }
 
 bool isKeyword(std::string_view word) {
-  static const char *const keywords[] = {
-      "abort", "after", "all", "and", "as", "asc", "attach", "before", "begin", "between",
-      "by", "cascade", "case", "check", "cluster", "collate", "commit", "conflict",
-      "constraint", "copy", "create", "cross", "database", "default", "deferrable",
-      "deferred", "delete", "delimiters", "desc", "detach", "distinct", "drop", "each",
-      "else", "end", "except", "explain", "fail", "for", "foreign", "from", "full", "glob",
-      "group", "having", "ignore", "immediate", "in", "index", "initially", "inner",
-      "insert", "instead", "intersect", "into", "is", "isnull", "join", "key", "left",
-      "like", "limit", "match", "natural", "not", "notnull", "null", "of", "offset", "on",
-      "or", "order", "outer", "pragma", "primary", "raise", "references", "replace",
-      "restrict", "right", "rollback", "row", "select", "set", "statement", "table",
-      "temp", "temporary", "then", "transaction", "trigger", "union", "unique", "update",
-      "using", "vacuum", "values", "view", "when", "where"};
+  static const char* const keywords[] = {
+      "abort",     "after",    "all",      "and",        "as",         "asc",         "attach",
+      "before",    "begin",    "between",  "by",         "cascade",    "case",        "check",
+      "cluster",   "collate",  "commit",   "conflict",   "constraint", "copy",        "create",
+      "cross",     "database", "default",  "deferrable", "deferred",   "delete",      "delimiters",
+      "desc",      "detach",   "distinct", "drop",       "each",       "else",        "end",
+      "except",    "explain",  "fail",     "for",        "foreign",    "from",        "full",
+      "glob",      "group",    "having",   "ignore",     "immediate",  "in",          "index",
+      "initially", "inner",    "insert",   "instead",    "intersect",  "into",        "is",
+      "isnull",    "join",     "key",      "left",       "like",       "limit",       "match",
+      "natural",   "not",      "notnull",  "null",       "of",         "offset",      "on",
+      "or",        "order",    "outer",    "pragma",     "primary",    "raise",       "references",
+      "replace",   "restrict", "right",    "rollback",   "row",        "select",      "set",
+      "statement", "table",    "temp",     "temporary",  "then",       "transaction", "trigger",
+      "union",     "unique",   "update",   "using",      "vacuum",     "values",      "view",
+      "when",      "where"};
   std::string lower = lowerAscii(word);
-  for (const char *k : keywords) {
+  for (const char* k : keywords) {
     if (lower == k) return true;
   }
   return false;
 }
 
-std::string unquoteName(const Token &token) {
+std::string unquoteName(const Token& token) {
   std::string_view t = token.text;
   if (token.kind != TokenKind::Quoted && token.kind != TokenKind::String) return std::string(t);
   char open = t.front();
@@ -241,7 +246,7 @@ std::string generatedName(std::string_view name) {
 
 std::string lowerAscii(std::string_view text) {
   std::string out(text);
-  for (char &c : out) {
+  for (char& c : out) {
     if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
   }
   return out;

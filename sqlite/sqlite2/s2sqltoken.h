@@ -17,21 +17,21 @@
 namespace s2 {
 
 enum class TokenKind {
-  Space,      /* white space or a comment */
-  Word,       /* a bare identifier or keyword */
-  Quoted,     /* "name", [name] or `name` */
-  String,     /* 'text' */
-  Number,     /* 12, 1.50, 1e3 */
-  Blob,       /* x'41' */
-  Variable,   /* ? */
+  Space,    /* white space or a comment */
+  Word,     /* a bare identifier or keyword */
+  Quoted,   /* "name", [name] or `name` */
+  String,   /* 'text' */
+  Number,   /* 12, 1.50, 1e3 */
+  Blob,     /* x'41' */
+  Variable, /* ? */
   Semicolon,
-  Operator,   /* any other punctuation, one or two characters */
-  Illegal     /* a character no statement may contain */
+  Operator, /* any other punctuation, one or two characters */
+  Illegal   /* a character no statement may contain */
 };
 
 struct Token {
   TokenKind kind = TokenKind::Space;
-  size_t offset = 0;  /* byte offset in the statement text */
+  size_t offset = 0; /* byte offset in the statement text */
   size_t length = 0;
   std::string_view text;
 };
@@ -50,14 +50,14 @@ size_t firstStatementLength(std::string_view text);
 
 /* Returns true when TOKEN is the bare word WORD, compared ignoring ASCII
 ** case. */
-bool isWord(const Token &token, std::string_view word);
+bool isWord(const Token& token, std::string_view word);
 
 /* Returns true when WORD is a keyword of the 2.x grammar. */
 bool isKeyword(std::string_view word);
 
 /* Returns the name a Word, Quoted or String token stands for: quotes
 ** removed and doubled quote characters made single. */
-std::string unquoteName(const Token &token);
+std::string unquoteName(const Token& token);
 
 /* Returns NAME as a double-quoted identifier for the SQLite 3 working copy. */
 std::string quoteIdentifier(std::string_view name);

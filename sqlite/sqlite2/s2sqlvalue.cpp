@@ -19,42 +19,44 @@
 
 namespace s2 {
 
-const char *const kNumericCollation = "XB_NUMERIC";
-const char *const kStoreFunction = "xb_store";
-const char *const kFailFunction = "xb_fail";
-const char *const kNewRowidFunction = "xb_newrowid";
+const char* const kNumericCollation = "XB_NUMERIC";
+const char* const kStoreFunction = "xb_store";
+const char* const kFailFunction = "xb_fail";
+const char* const kNewRowidFunction = "xb_newrowid";
 
 namespace {
 
-std::string decimal(int64_t v) { return std::to_string(v); }
+std::string decimal(int64_t v) {
+  return std::to_string(v);
+}
 
 /* Collation of numeric-class columns: 2.x numeric comparison. */
-int numericCollate(void *, int n1, const void *p1, int n2, const void *p2) {
-  std::string_view a(static_cast<const char *>(p1), size_t(n1));
-  std::string_view b(static_cast<const char *>(p2), size_t(n2));
+int numericCollate(void*, int n1, const void* p1, int n2, const void* p2) {
+  std::string_view a(static_cast<const char*>(p1), size_t(n1));
+  std::string_view b(static_cast<const char*>(p2), size_t(n2));
   int c = compareText(a, b, ColumnClass::Numeric);
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
 /* Collation of text-class sorting: byte order, shorter first on a tie. */
-int textCollate(void *, int n1, const void *p1, int n2, const void *p2) {
+int textCollate(void*, int n1, const void* p1, int n2, const void* p2) {
   int c = std::memcmp(p1, p2, size_t(n1 < n2 ? n1 : n2));
   if (c != 0) return c < 0 ? -1 : 1;
   return n1 < n2 ? -1 : (n1 > n2 ? 1 : 0);
 }
 
 /* Returns the bytes of a text or blob value. */
-std::string_view valueBytes(sqlite3_value *v) {
-  const void *p = sqlite3_value_type(v) == SQLITE_BLOB ? sqlite3_value_blob(v)
-                                                       : (const void *)sqlite3_value_text(v);
+std::string_view valueBytes(sqlite3_value* v) {
+  const void* p = sqlite3_value_type(v) == SQLITE_BLOB ? sqlite3_value_blob(v)
+                                                       : (const void*)sqlite3_value_text(v);
   int n = sqlite3_value_bytes(v);
   if (!p || n <= 0) return {};
-  return std::string_view(static_cast<const char *>(p), size_t(n));
+  return std::string_view(static_cast<const char*>(p), size_t(n));
 }
 
 /* xb_store(x): the text 2.x stores for x.  Refuses what a 2.x file cannot
 ** hold: a NUL byte inside a value, a value over the record limit. */
-void storeFunction(sqlite3_context *ctx, int, sqlite3_value **argv) {
+void storeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   Cell cell = valueCell(argv[0]);
   if (!cell) {
     sqlite3_result_null(ctx);
@@ -74,15 +76,15 @@ void storeFunction(sqlite3_context *ctx, int, sqlite3_value **argv) {
 }
 
 /* xb_fail(code, message): fails the statement. */
-void failFunction(sqlite3_context *ctx, int, sqlite3_value **argv) {
+void failFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   std::string message(valueBytes(argv[1]));
   sqlite3_result_error(ctx, message.c_str(), -1);
   sqlite3_result_error_code(ctx, sqlite3_value_int(argv[0]));
 }
 
 /* Returns true when ROWID is taken in TABLE (rowid expression ROWIDNAME). */
-bool rowidTaken(sqlite3 *db, const std::string &sql, int64_t rowid, bool &failed) {
-  sqlite3_stmt *stmt = nullptr;
+bool rowidTaken(sqlite3* db, const std::string& sql, int64_t rowid, bool& failed) {
+  sqlite3_stmt* stmt = nullptr;
   if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     failed = true;
     return true;
@@ -97,17 +99,18 @@ bool rowidTaken(sqlite3 *db, const std::string &sql, int64_t rowid, bool &failed
 /* xb_newrowid(table, rowidname, oldrowid): a free rowid chosen as 2.x
 ** does once the largest rowid is 2147483647: a few steps up from the last
 ** random choice, then random values, at most 1000 attempts. */
-void newRowidFunction(sqlite3_context *ctx, int, sqlite3_value **argv) {
-  auto *hooks = static_cast<FunctionHooks *>(sqlite3_user_data(ctx));
+void newRowidFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* hooks = static_cast<FunctionHooks*>(sqlite3_user_data(ctx));
   std::string table(valueBytes(argv[0]));
   std::string rowidName(valueBytes(argv[1]));
   std::string sql = "SELECT 1 FROM main." + quoteIdentifier(table) + " WHERE " + rowidName + "=?";
-  sqlite3 *db = sqlite3_context_db_handle(ctx);
+  sqlite3* db = sqlite3_context_db_handle(ctx);
   for (int attempt = 0; attempt < 1000; ++attempt) {
     int64_t candidate;
     if (attempt < 5) {
       candidate = hooks->lastRandomRowid + 1 + int64_t(hooks->random() % 256);
-      if (candidate > INT32_MAX || candidate < 1) candidate = 1 + int64_t(hooks->random() % 16777215);
+      if (candidate > INT32_MAX || candidate < 1)
+        candidate = 1 + int64_t(hooks->random() % 16777215);
     } else {
       candidate = int32_t(hooks->random());
     }
@@ -127,7 +130,7 @@ void newRowidFunction(sqlite3_context *ctx, int, sqlite3_value **argv) {
 
 /* length(x): the number of bytes of x's text (the iso8859 build counts
 ** bytes, not characters). */
-void lengthFunction(sqlite3_context *ctx, int, sqlite3_value **argv) {
+void lengthFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   Cell cell = valueCell(argv[0]);
   if (!cell) {
     sqlite3_result_null(ctx);
@@ -138,7 +141,7 @@ void lengthFunction(sqlite3_context *ctx, int, sqlite3_value **argv) {
 
 /* substr(x, start [, count]): bytes of x's text, positions from 1, a
 ** negative start counted from the end. */
-void substrFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+void substrFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   Cell cell = valueCell(argv[0]);
   if (!cell || sqlite3_value_type(argv[1]) == SQLITE_NULL ||
       (argc == 3 && sqlite3_value_type(argv[2]) == SQLITE_NULL)) {
@@ -165,7 +168,7 @@ void substrFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
 
 /* round(x [, digits]): x rounded as the C library prints it with
 ** "%.*f", so that halfway cases go the way 2.x's do. */
-void roundFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
+void roundFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL ||
       (argc == 2 && sqlite3_value_type(argv[1]) == SQLITE_NULL)) {
     sqlite3_result_null(ctx);
@@ -180,11 +183,13 @@ void roundFunction(sqlite3_context *ctx, int argc, sqlite3_value **argv) {
 }
 
 /* sqlite_version(): the version of the 2.x library we stand in for. */
-void versionFunction(sqlite3_context *ctx, int, sqlite3_value **) {
+void versionFunction(sqlite3_context* ctx, int, sqlite3_value**) {
   sqlite3_result_text(ctx, "2.8.17", -1, SQLITE_STATIC);
 }
 
-unsigned char foldAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
+unsigned char foldAscii(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+}
 
 /* Returns true when TEXT matches the LIKE pattern PATTERN: % any run, _
 ** any one byte, ASCII letters without regard to case. */
@@ -194,9 +199,8 @@ bool likeMatch(std::string_view pattern, std::string_view text) {
     if (p < pattern.size() && pattern[p] == '%') {
       starP = ++p;
       starT = t;
-    } else if (p < pattern.size() &&
-               (pattern[p] == '_' ||
-                foldAscii((unsigned char)pattern[p]) == foldAscii((unsigned char)text[t]))) {
+    } else if (p < pattern.size() && (pattern[p] == '_' || foldAscii((unsigned char)pattern[p]) ==
+                                                               foldAscii((unsigned char)text[t]))) {
       ++p;
       ++t;
     } else if (starP != std::string_view::npos) {
@@ -212,7 +216,7 @@ bool likeMatch(std::string_view pattern, std::string_view text) {
 
 /* Returns true when byte C is in the GLOB class that starts after the "["
 ** at *P; moves *P past the closing "]".  Sets *BAD for an unclosed class. */
-bool globClass(std::string_view pattern, size_t &p, unsigned char c, bool &bad) {
+bool globClass(std::string_view pattern, size_t& p, unsigned char c, bool& bad) {
   bool negate = false, found = false;
   if (p < pattern.size() && pattern[p] == '^') {
     negate = true;
@@ -271,7 +275,7 @@ bool globMatch(std::string_view pattern, std::string_view text) {
 }
 
 /* like(pattern, text) and glob(pattern, text) on bytes. */
-void patternFunction(sqlite3_context *ctx, int, sqlite3_value **argv) {
+void patternFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   Cell pattern = valueCell(argv[0]);
   Cell text = valueCell(argv[1]);
   if (!pattern || !text) {
@@ -292,7 +296,7 @@ std::string formatReal(double value) {
   return buf;
 }
 
-Cell valueCell(sqlite3_value *value) {
+Cell valueCell(sqlite3_value* value) {
   switch (sqlite3_value_type(value)) {
     case SQLITE_NULL:
       return std::nullopt;
@@ -305,7 +309,7 @@ Cell valueCell(sqlite3_value *value) {
   }
 }
 
-Cell columnCell(sqlite3_stmt *stmt, int col) {
+Cell columnCell(sqlite3_stmt* stmt, int col) {
   switch (sqlite3_column_type(stmt, col)) {
     case SQLITE_NULL:
       return std::nullopt;
@@ -314,19 +318,19 @@ Cell columnCell(sqlite3_stmt *stmt, int col) {
     case SQLITE_FLOAT:
       return formatReal(sqlite3_column_double(stmt, col));
     case SQLITE_BLOB: {
-      const void *p = sqlite3_column_blob(stmt, col);
+      const void* p = sqlite3_column_blob(stmt, col);
       int n = sqlite3_column_bytes(stmt, col);
-      return p ? std::string(static_cast<const char *>(p), size_t(n)) : std::string();
+      return p ? std::string(static_cast<const char*>(p), size_t(n)) : std::string();
     }
     default: {
-      const unsigned char *p = sqlite3_column_text(stmt, col);
+      const unsigned char* p = sqlite3_column_text(stmt, col);
       int n = sqlite3_column_bytes(stmt, col);
-      return p ? std::string(reinterpret_cast<const char *>(p), size_t(n)) : std::string();
+      return p ? std::string(reinterpret_cast<const char*>(p), size_t(n)) : std::string();
     }
   }
 }
 
-void assignColumnCell(sqlite3_stmt *stmt, int col, Cell &cell) {
+void assignColumnCell(sqlite3_stmt* stmt, int col, Cell& cell) {
   int type = sqlite3_column_type(stmt, col);
   if (type == SQLITE_NULL) {
     cell.reset();
@@ -336,32 +340,48 @@ void assignColumnCell(sqlite3_stmt *stmt, int col, Cell &cell) {
     cell = columnCell(stmt, col);
     return;
   }
-  const void *p = type == SQLITE_BLOB ? sqlite3_column_blob(stmt, col)
-                                      : (const void *)sqlite3_column_text(stmt, col);
+  const void* p = type == SQLITE_BLOB ? sqlite3_column_blob(stmt, col)
+                                      : (const void*)sqlite3_column_text(stmt, col);
   int n = sqlite3_column_bytes(stmt, col);
   if (!cell) cell.emplace();
-  cell->assign(p ? static_cast<const char *>(p) : "", p ? size_t(n) : 0);
+  cell->assign(p ? static_cast<const char*>(p) : "", p ? size_t(n) : 0);
 }
 
-int registerFunctions(sqlite3 *db, FunctionHooks *hooks) {
+int registerFunctions(sqlite3* db, FunctionHooks* hooks) {
   const int flags = SQLITE_UTF8;
   const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
   int rc = sqlite3_create_collation(db, kNumericCollation, SQLITE_UTF8, nullptr, numericCollate);
   /* 2.x sorts "ORDER BY x COLLATE NUMERIC" and "COLLATE TEXT" by class. */
-  if (rc == SQLITE_OK) rc = sqlite3_create_collation(db, "NUMERIC", SQLITE_UTF8, nullptr, numericCollate);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_collation(db, "NUMERIC", SQLITE_UTF8, nullptr, numericCollate);
   if (rc == SQLITE_OK) rc = sqlite3_create_collation(db, "TEXT", SQLITE_UTF8, nullptr, textCollate);
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, kStoreFunction, 1, pure, nullptr, storeFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, kFailFunction, 2, flags, nullptr, failFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, kNewRowidFunction, 3, flags, hooks, newRowidFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "length", 1, pure, nullptr, lengthFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "substr", 2, pure, nullptr, substrFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "substr", 3, pure, nullptr, substrFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "round", 1, pure, nullptr, roundFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "round", 2, pure, nullptr, roundFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "sqlite_version", 0, pure, nullptr, versionFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "like", 2, pure, nullptr, patternFunction, nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, kStoreFunction, 1, pure, nullptr, storeFunction, nullptr,
+                                 nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, kFailFunction, 2, flags, nullptr, failFunction, nullptr,
+                                 nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, kNewRowidFunction, 3, flags, hooks, newRowidFunction, nullptr,
+                                 nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "length", 1, pure, nullptr, lengthFunction, nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "substr", 2, pure, nullptr, substrFunction, nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "substr", 3, pure, nullptr, substrFunction, nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "round", 1, pure, nullptr, roundFunction, nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "round", 2, pure, nullptr, roundFunction, nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "sqlite_version", 0, pure, nullptr, versionFunction, nullptr,
+                                 nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "like", 2, pure, nullptr, patternFunction, nullptr, nullptr);
   static int globTag = 1;
-  if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "glob", 2, pure, &globTag, patternFunction, nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "glob", 2, pure, &globTag, patternFunction, nullptr, nullptr);
   return rc;
 }
 

@@ -23,18 +23,18 @@ struct sqlite3_value;
 namespace s2 {
 
 /* Name of the collation of numeric-class columns in the working copy. */
-extern const char *const kNumericCollation;
+extern const char* const kNumericCollation;
 
 /* Name of the SQL function that turns any value into its stored 2.x text. */
-extern const char *const kStoreFunction;
+extern const char* const kStoreFunction;
 
 /* Name of the SQL function that fails a statement with a 2.x code and text:
 ** xb_fail(code, message). */
-extern const char *const kFailFunction;
+extern const char* const kFailFunction;
 
 /* Name of the SQL function that picks a free rowid for a table by random
 ** probing: xb_newrowid(table). */
-extern const char *const kNewRowidFunction;
+extern const char* const kNewRowidFunction;
 
 /* Largest record 2.x stores (and largest single value we accept). */
 constexpr size_t kMaxRecordBytes = 1048576;
@@ -46,14 +46,14 @@ std::string formatReal(double value);
 
 /* Returns the 2.x text of column COL of the current row of STMT: integers
 ** in decimal, reals as formatReal, text and blobs as their bytes. */
-Cell columnCell(sqlite3_stmt *stmt, int col);
+Cell columnCell(sqlite3_stmt* stmt, int col);
 
 /* Stores the 2.x text of column COL of STMT's current row in CELL, reusing
 ** CELL's buffer. */
-void assignColumnCell(sqlite3_stmt *stmt, int col, Cell &cell);
+void assignColumnCell(sqlite3_stmt* stmt, int col, Cell& cell);
 
 /* Returns the 2.x text of VALUE, as columnCell does. */
-Cell valueCell(sqlite3_value *value);
+Cell valueCell(sqlite3_value* value);
 
 /* Per-connection state of the SQL functions: the rowid probe's random
 ** source and last choice, and the hook told which rowid a probe chose for
@@ -66,7 +66,7 @@ struct FunctionHooks {
 
 /* Registers the numeric collation and the SQL functions of the working
 ** copy on DB.  HOOKS must outlive DB.  Returns a SQLite 3 result code. */
-int registerFunctions(sqlite3 *db, FunctionHooks *hooks);
+int registerFunctions(sqlite3* db, FunctionHooks* hooks);
 
 }  // namespace s2
 

@@ -15,10 +15,11 @@ namespace s2 {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
-const char kSortDigits[] =
-    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz|~";
+const char kSortDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz|~";
 
 }  // namespace
 
@@ -44,7 +45,7 @@ bool looksLikeNumber(std::string_view text) {
 
 /* Returns the number read from the numeric prefix of TEXT, computed with
 ** long double intermediates exactly as 2.8.17 does. */
-double textToNumber(std::string_view text, size_t *consumed) {
+double textToNumber(std::string_view text, size_t* consumed) {
   size_t i = 0, n = text.size();
   bool negative = false;
   long double v = 0.0;
@@ -87,10 +88,22 @@ double textToNumber(std::string_view text, size_t *consumed) {
     int32_t exponent = int32_t(exponentBits);
     /* Once the scale is infinite further steps change nothing; stopping
     ** there keeps absurd exponents from looping for millions of steps. */
-    while (exponent >= 64 && !std::isinf(scale)) { scale *= 1.0e+64; exponent -= 64; }
-    while (exponent >= 16 && !std::isinf(scale)) { scale *= 1.0e+16; exponent -= 16; }
-    while (exponent >= 4 && !std::isinf(scale)) { scale *= 1.0e+4; exponent -= 4; }
-    while (exponent >= 1 && !std::isinf(scale)) { scale *= 1.0e+1; exponent -= 1; }
+    while (exponent >= 64 && !std::isinf(scale)) {
+      scale *= 1.0e+64;
+      exponent -= 64;
+    }
+    while (exponent >= 16 && !std::isinf(scale)) {
+      scale *= 1.0e+16;
+      exponent -= 16;
+    }
+    while (exponent >= 4 && !std::isinf(scale)) {
+      scale *= 1.0e+4;
+      exponent -= 4;
+    }
+    while (exponent >= 1 && !std::isinf(scale)) {
+      scale *= 1.0e+1;
+      exponent -= 1;
+    }
     if (negativeExponent) {
       v /= scale;
     } else {
@@ -103,9 +116,9 @@ double textToNumber(std::string_view text, size_t *consumed) {
 
 /* Returns the base-64 sortable text of VALUE (2.8.17's own steps). */
 std::string numberToSortableText(double r) {
-  static const double kUp64 = std::ldexp(1.0, 384);   /* 64^64 */
-  static const double kUp16 = std::ldexp(1.0, 96);    /* 64^16 */
-  static const double kUp4 = std::ldexp(1.0, 24);     /* 64^4 */
+  static const double kUp64 = std::ldexp(1.0, 384); /* 64^64 */
+  static const double kUp16 = std::ldexp(1.0, 96);  /* 64^16 */
+  static const double kUp4 = std::ldexp(1.0, 24);   /* 64^4 */
   std::string out;
   out.reserve(13);
   bool negative = false;
@@ -120,15 +133,39 @@ std::string numberToSortableText(double r) {
   if (r == 0.0) {
     exponent = -1024;
   } else if (r < (0.5 / 64.0)) {
-    while (r < 0.5 / kUp64 && exponent > -961) { r *= kUp64; exponent -= 64; }
-    while (r < 0.5 / kUp16 && exponent > -1009) { r *= kUp16; exponent -= 16; }
-    while (r < 0.5 / kUp4 && exponent > -1021) { r *= kUp4; exponent -= 4; }
-    while (r < 0.5 / 64.0 && exponent > -1024) { r *= 64.0; exponent -= 1; }
+    while (r < 0.5 / kUp64 && exponent > -961) {
+      r *= kUp64;
+      exponent -= 64;
+    }
+    while (r < 0.5 / kUp16 && exponent > -1009) {
+      r *= kUp16;
+      exponent -= 16;
+    }
+    while (r < 0.5 / kUp4 && exponent > -1021) {
+      r *= kUp4;
+      exponent -= 4;
+    }
+    while (r < 0.5 / 64.0 && exponent > -1024) {
+      r *= 64.0;
+      exponent -= 1;
+    }
   } else if (r >= 0.5) {
-    while (r >= 0.5 * (kUp64 / 64.0) && exponent < 960) { r /= kUp64; exponent += 64; }
-    while (r >= 0.5 * (kUp16 / 64.0) && exponent < 1008) { r /= kUp16; exponent += 16; }
-    while (r >= 0.5 * (kUp4 / 64.0) && exponent < 1020) { r /= kUp4; exponent += 4; }
-    while (r >= 0.5 && exponent < 1023) { r /= 64.0; exponent += 1; }
+    while (r >= 0.5 * (kUp64 / 64.0) && exponent < 960) {
+      r /= kUp64;
+      exponent += 64;
+    }
+    while (r >= 0.5 * (kUp16 / 64.0) && exponent < 1008) {
+      r /= kUp16;
+      exponent += 16;
+    }
+    while (r >= 0.5 * (kUp4 / 64.0) && exponent < 1020) {
+      r /= kUp4;
+      exponent += 4;
+    }
+    while (r >= 0.5 && exponent < 1023) {
+      r /= 64.0;
+      exponent += 1;
+    }
   }
   if (negative) {
     exponent = -exponent;
@@ -174,7 +211,7 @@ int compareText(std::string_view a, std::string_view b, ColumnClass cls) {
 }
 
 /* Returns <0, 0 or >0 comparing two values in class CLS; NULL is least. */
-int compareValues(const Cell &a, const Cell &b, ColumnClass cls) {
+int compareValues(const Cell& a, const Cell& b, ColumnClass cls) {
   if (!a) return b ? -1 : 0;
   if (!b) return 1;
   return compareText(*a, *b, cls);
@@ -192,7 +229,7 @@ std::string rowidKey(int32_t rowid) {
 }
 
 /* Appends the tagged key field of VALUE to KEY. */
-void appendIndexField(std::string &key, const Cell &value, ColumnClass cls) {
+void appendIndexField(std::string& key, const Cell& value, ColumnClass cls) {
   if (!value) {
     key.push_back('a');
   } else if (cls == ColumnClass::Numeric && looksLikeNumber(*value)) {
@@ -206,7 +243,7 @@ void appendIndexField(std::string &key, const Cell &value, ColumnClass cls) {
 }
 
 /* Returns the key of ROW in INDEX: its fields then the rowid key. */
-std::string indexKey(const IndexDef &index, const TableDef &table, const Row &row) {
+std::string indexKey(const IndexDef& index, const TableDef& table, const Row& row) {
   std::string key;
   for (int column : index.columns) {
     if (column == table.rowidColumn) {
@@ -218,8 +255,7 @@ std::string indexKey(const IndexDef &index, const TableDef &table, const Row &ro
     ColumnClass cls = ColumnClass::Numeric;
     if (column >= 0 && size_t(column) < table.columns.size()) cls = table.columns[column].cls;
     Cell none;
-    const Cell &value =
-        column >= 0 && size_t(column) < row.cells.size() ? row.cells[column] : none;
+    const Cell& value = column >= 0 && size_t(column) < row.cells.size() ? row.cells[column] : none;
     appendIndexField(key, value, cls);
   }
   key += rowidKey(row.rowid);

@@ -22,22 +22,22 @@ namespace {
 ** one after the other in one buffer. */
 struct CellList {
   std::string bytes;
-  std::vector<uint32_t> offsets;   /* start of each cell in bytes */
+  std::vector<uint32_t> offsets; /* start of each cell in bytes */
   std::vector<uint16_t> sizes;
 
   size_t count() const { return offsets.size(); }
   size_t size(size_t i) const { return sizes[i]; }
-  const char *data(size_t i) const { return bytes.data() + offsets[i]; }
+  const char* data(size_t i) const { return bytes.data() + offsets[i]; }
 };
 
 /* What the writer knows about one schema row. */
 struct SchemaObject {
-  const MasterEntry *entry = nullptr;
+  const MasterEntry* entry = nullptr;
   uint32_t root = 0;
   bool parsed = false;
-  TableDef table;          /* for tables */
-  IndexDef index;          /* for indices */
-  const SchemaObject *owner = nullptr;   /* the table of an index */
+  TableDef table;                      /* for tables */
+  IndexDef index;                      /* for indices */
+  const SchemaObject* owner = nullptr; /* the table of an index */
 };
 
 /* Collects the pages of the new file. */
@@ -46,7 +46,7 @@ class PageSink {
   explicit PageSink(ByteOrder order) : order(order) {}
 
   ByteOrder order;
-  std::string file;   /* page k at offset (k-1)*1024 */
+  std::string file; /* page k at offset (k-1)*1024 */
 
   /* Appends a zeroed page and returns its number. */
   uint32_t allocate() {
@@ -56,22 +56,23 @@ class PageSink {
   /* Returns the number of pages so far. */
   uint32_t pageCount() const { return uint32_t(file.size() / kPageSize); }
   /* Returns the bytes of page NUMBER (valid until the next allocate). */
-  unsigned char *page(uint32_t number) {
-    return reinterpret_cast<unsigned char *>(file.data()) + size_t(number - 1) * kPageSize;
+  unsigned char* page(uint32_t number) {
+    return reinterpret_cast<unsigned char*>(file.data()) + size_t(number - 1) * kPageSize;
   }
 };
 
 /* Appends the cell of an entry to CELLS, spilling the payload beyond 236
 ** bytes into freshly allocated overflow pages. */
-void addCell(PageSink &sink, CellList &cells, std::string_view key, std::string_view data) {
+void addCell(PageSink& sink, CellList& cells, std::string_view key, std::string_view data) {
   size_t total = key.size() + data.size();
   size_t local = std::min(total, kMaxLocalPayload);
-  size_t size = total > kMaxLocalPayload ? kMaxCellSize : (kCellHeaderSize + total + 3) & ~size_t(3);
+  size_t size =
+      total > kMaxLocalPayload ? kMaxCellSize : (kCellHeaderSize + total + 3) & ~size_t(3);
   size_t start = cells.bytes.size();
   cells.offsets.push_back(uint32_t(start));
   cells.sizes.push_back(uint16_t(size));
   cells.bytes.append(size, '\0');
-  unsigned char *c = reinterpret_cast<unsigned char *>(cells.bytes.data()) + start;
+  unsigned char* c = reinterpret_cast<unsigned char*>(cells.bytes.data()) + start;
   sink.order.put16(c + 4, uint32_t(key.size()) & 0xffff);
   c[8] = uint8_t(key.size() >> 16);
   c[9] = uint8_t(data.size() >> 16);
@@ -81,17 +82,17 @@ void addCell(PageSink &sink, CellList &cells, std::string_view key, std::string_
   if (local > n) std::memcpy(c + kCellHeaderSize + n, data.data(), local - n);
   if (total <= kMaxLocalPayload) return;
 
-  size_t linkOffset = start + kCellHeaderSize + kMaxLocalPayload;   /* within cells.bytes */
+  size_t linkOffset = start + kCellHeaderSize + kMaxLocalPayload; /* within cells.bytes */
   uint32_t previousPage = 0;
   size_t done = local;
   while (done < total) {
     uint32_t number = sink.allocate();
     if (previousPage == 0) {
-      sink.order.put32(reinterpret_cast<unsigned char *>(cells.bytes.data()) + linkOffset, number);
+      sink.order.put32(reinterpret_cast<unsigned char*>(cells.bytes.data()) + linkOffset, number);
     } else {
       sink.order.put32(sink.page(previousPage), number);
     }
-    unsigned char *o = sink.page(number);
+    unsigned char* o = sink.page(number);
     size_t chunk = std::min(total - done, kOverflowPayload);
     for (size_t i = 0; i < chunk;) {
       size_t at = done + i;
@@ -112,10 +113,10 @@ void addCell(PageSink &sink, CellList &cells, std::string_view key, std::string_
 /* Writes the cells MEMBERS of CELLS onto page NUMBER in order, chaining
 ** them and covering the rest with one free block.  LEFT gives each cell's
 ** left child (empty on leaves); RIGHT is the right child. */
-void fillPage(PageSink &sink, uint32_t number, const CellList &cells,
-              const std::vector<size_t> &members, const std::vector<uint32_t> &left,
+void fillPage(PageSink& sink, uint32_t number, const CellList& cells,
+              const std::vector<size_t>& members, const std::vector<uint32_t>& left,
               uint32_t right) {
-  unsigned char *p = sink.page(number);
+  unsigned char* p = sink.page(number);
   std::memset(p, 0, kPageSize);
   sink.order.put32(p, right);
   size_t offset = kPageHeaderSize;
@@ -140,8 +141,8 @@ void fillPage(PageSink &sink, uint32_t number, const CellList &cells,
 /* Splits the entries ITEMS (indices into CELLS) into pages: each page takes
 ** items while they fit; the item that does not fit is promoted.  Fills
 ** GROUPS (items per page) and PROMOTED (one per page boundary). */
-void groupIntoPages(const CellList &cells, const std::vector<size_t> &items,
-                    std::vector<std::vector<size_t>> &groups, std::vector<size_t> &promoted) {
+void groupIntoPages(const CellList& cells, const std::vector<size_t>& items,
+                    std::vector<std::vector<size_t>>& groups, std::vector<size_t>& promoted) {
   groups.assign(1, {});
   promoted.clear();
   size_t used = 0;
@@ -166,7 +167,7 @@ void groupIntoPages(const CellList &cells, const std::vector<size_t> &items,
 }
 
 /* Bulk-loads a b-tree from CELLS (sorted by key) with its root at ROOT. */
-void buildTree(PageSink &sink, uint32_t root, const CellList &cells) {
+void buildTree(PageSink& sink, uint32_t root, const CellList& cells) {
   std::vector<size_t> items(cells.count());
   for (size_t i = 0; i < items.size(); i++) items[i] = i;
   std::vector<std::vector<size_t>> groups;
@@ -177,7 +178,7 @@ void buildTree(PageSink &sink, uint32_t root, const CellList &cells) {
     return;
   }
   std::vector<uint32_t> children;
-  for (const auto &group : groups) {
+  for (const auto& group : groups) {
     uint32_t number = sink.allocate();
     fillPage(sink, number, cells, group, {}, 0);
     children.push_back(number);
@@ -190,7 +191,7 @@ void buildTree(PageSink &sink, uint32_t root, const CellList &cells) {
     std::vector<uint32_t> nextChildren;
     size_t child = 0;
     bool isRoot = upper.size() == 1;
-    for (const auto &group : upper) {
+    for (const auto& group : upper) {
       std::vector<uint32_t> left(group.begin(), group.end());
       for (size_t i = 0; i < group.size(); i++) left[i] = children[child++];
       uint32_t right = children[child++];
@@ -205,7 +206,7 @@ void buildTree(PageSink &sink, uint32_t root, const CellList &cells) {
 }
 
 /* Appends the record of FIELDS to OUT (offsets little-endian, width by size). */
-void encodeRecord(const std::vector<Cell> &fields, int nullColumn, std::string &out) {
+void encodeRecord(const std::vector<Cell>& fields, int nullColumn, std::string& out) {
   size_t dataBytes = 0;
   for (size_t i = 0; i < fields.size(); i++) {
     if (fields[i] && int(i) != nullColumn) dataBytes += fields[i]->size() + 1;
@@ -227,12 +228,14 @@ void encodeRecord(const std::vector<Cell> &fields, int nullColumn, std::string &
   putOffset(n, position);
 }
 
-bool isType(const MasterEntry &e, const char *type) { return sameName(e.type, type); }
+bool isType(const MasterEntry& e, const char* type) {
+  return sameName(e.type, type);
+}
 
 /* Finds the schema object named NAME of a type owning rows (table or view). */
-const SchemaObject *findOwner(const std::vector<SchemaObject> &objects, std::string_view name,
+const SchemaObject* findOwner(const std::vector<SchemaObject>& objects, std::string_view name,
                               bool tablesOnly) {
-  for (const SchemaObject &o : objects) {
+  for (const SchemaObject& o : objects) {
     bool candidate = isType(*o.entry, "table") || (!tablesOnly && isType(*o.entry, "view"));
     if (candidate && sameName(o.entry->name, name)) return &o;
   }
@@ -241,11 +244,11 @@ const SchemaObject *findOwner(const std::vector<SchemaObject> &objects, std::str
 
 /* Parses every schema row and checks the order 2.8.17 needs when it loads
 ** the schema (a table before its indices and triggers). */
-Status analyseSchema(const Image &image, std::vector<SchemaObject> &objects) {
+Status analyseSchema(const Image& image, std::vector<SchemaObject>& objects) {
   objects.clear();
   objects.reserve(image.master.size());
   for (size_t i = 0; i < image.master.size(); i++) {
-    const MasterEntry &e = image.master[i];
+    const MasterEntry& e = image.master[i];
     if (i > 0 && e.rowid <= image.master[i - 1].rowid) {
       return Status::failure(kInternal, "sqlite_master rows are not in rowid order");
     }
@@ -260,11 +263,11 @@ Status analyseSchema(const Image &image, std::vector<SchemaObject> &objects) {
     }
     objects.push_back(std::move(o));
   }
-  for (SchemaObject &o : objects) {
-    const MasterEntry &e = *o.entry;
+  for (SchemaObject& o : objects) {
+    const MasterEntry& e = *o.entry;
     bool isIndex = isType(e, "index");
     if (!isIndex && !isType(e, "trigger")) continue;
-    const SchemaObject *owner = findOwner(objects, e.tbl_name, isIndex);
+    const SchemaObject* owner = findOwner(objects, e.tbl_name, isIndex);
     if (!owner) continue;
     if (owner->entry->rowid > e.rowid) {
       return Status::failure(kInternal, "sqlite_master lists " + e.type + " " + e.name +
@@ -273,7 +276,7 @@ Status analyseSchema(const Image &image, std::vector<SchemaObject> &objects) {
     if (!isIndex || !owner->parsed) continue;
     o.owner = owner;
     if (!e.sql || e.sql->empty()) {
-      for (const IndexDef &auto_ : owner->table.autoIndices) {
+      for (const IndexDef& auto_ : owner->table.autoIndices) {
         if (sameName(auto_.name, e.name)) {
           o.index = auto_;
           o.parsed = true;
@@ -292,11 +295,11 @@ Status analyseSchema(const Image &image, std::vector<SchemaObject> &objects) {
   }
   /* Every automatic index a table defines needs its row, or 2.8.17 would
   ** load an index without pages. */
-  for (const SchemaObject &o : objects) {
+  for (const SchemaObject& o : objects) {
     if (!o.parsed || !isType(*o.entry, "table")) continue;
-    for (const IndexDef &auto_ : o.table.autoIndices) {
+    for (const IndexDef& auto_ : o.table.autoIndices) {
       bool found = false;
-      for (const SchemaObject &other : objects) {
+      for (const SchemaObject& other : objects) {
         if (other.owner == &o && isType(*other.entry, "index") &&
             sameName(other.entry->name, auto_.name)) {
           found = true;
@@ -310,12 +313,13 @@ Status analyseSchema(const Image &image, std::vector<SchemaObject> &objects) {
 
 /* Hands out root pages from 3 on in 2.8.17's creation order: the automatic
 ** indices of a table before the table, other indices in row order. */
-void assignRoots(std::vector<SchemaObject> &objects) {
+void assignRoots(std::vector<SchemaObject>& objects) {
   uint32_t next = 3;
-  for (SchemaObject &o : objects) {
+  for (SchemaObject& o : objects) {
     if (isType(*o.entry, "table")) {
-      for (SchemaObject &other : objects) {
-        if (other.owner == &o && other.root == 0 && (!other.entry->sql || other.entry->sql->empty())) {
+      for (SchemaObject& other : objects) {
+        if (other.owner == &o && other.root == 0 &&
+            (!other.entry->sql || other.entry->sql->empty())) {
           other.root = next++;
         }
       }
@@ -327,8 +331,8 @@ void assignRoots(std::vector<SchemaObject> &objects) {
 }
 
 /* Returns the error for a value 2.8.17 cannot store, or success. */
-Status checkValues(const std::string &table, const Row &row) {
-  for (const Cell &cell : row.cells) {
+Status checkValues(const std::string& table, const Row& row) {
+  for (const Cell& cell : row.cells) {
     if (cell && cell->find('\0') != std::string::npos) {
       return Status::failure(kMismatch, "table " + table + ": row " + std::to_string(row.rowid) +
                                             " holds a value with a NUL byte");
@@ -338,16 +342,16 @@ Status checkValues(const std::string &table, const Row &row) {
 }
 
 /* Builds the sorted cells of a table and of each of its indices. */
-Status buildTableTrees(PageSink &sink, const SchemaObject &table, const std::vector<Row> &rows,
-                       const std::vector<const SchemaObject *> &indices) {
-  const std::string &name = table.entry->name;
-  std::vector<const Row *> ordered;
+Status buildTableTrees(PageSink& sink, const SchemaObject& table, const std::vector<Row>& rows,
+                       const std::vector<const SchemaObject*>& indices) {
+  const std::string& name = table.entry->name;
+  std::vector<const Row*> ordered;
   ordered.reserve(rows.size());
-  for (const Row &row : rows) ordered.push_back(&row);
+  for (const Row& row : rows) ordered.push_back(&row);
   if (!std::is_sorted(ordered.begin(), ordered.end(),
-                      [](const Row *a, const Row *b) { return a->rowid < b->rowid; })) {
+                      [](const Row* a, const Row* b) { return a->rowid < b->rowid; })) {
     std::stable_sort(ordered.begin(), ordered.end(),
-                     [](const Row *a, const Row *b) { return a->rowid < b->rowid; });
+                     [](const Row* a, const Row* b) { return a->rowid < b->rowid; });
   }
   size_t columns = table.parsed ? table.table.columns.size() : 0;
   int nullColumn = table.parsed ? table.table.rowidColumn : -1;
@@ -357,10 +361,10 @@ Status buildTableTrees(PageSink &sink, const SchemaObject &table, const std::vec
   std::string record;
   std::vector<Cell> padded;
   for (size_t i = 0; i < ordered.size(); i++) {
-    const Row &row = *ordered[i];
+    const Row& row = *ordered[i];
     if (i > 0 && row.rowid == ordered[i - 1]->rowid) {
-      return Status::failure(kConstraint, "table " + name + ": rowid " + std::to_string(row.rowid) +
-                                              " is used twice");
+      return Status::failure(
+          kConstraint, "table " + name + ": rowid " + std::to_string(row.rowid) + " is used twice");
     }
     Status status = checkValues(name, row);
     if (!status.ok()) return status;
@@ -382,10 +386,10 @@ Status buildTableTrees(PageSink &sink, const SchemaObject &table, const std::vec
   }
   buildTree(sink, table.root, cells);
 
-  for (const SchemaObject *index : indices) {
+  for (const SchemaObject* index : indices) {
     std::vector<std::string> keys;
     keys.reserve(ordered.size());
-    for (const Row *row : ordered) {
+    for (const Row* row : ordered) {
       keys.push_back(indexKey(index->index, table.table, *row));
       if (keys.back().size() > kMaxRecordSize) {
         return Status::failure(kTooBig, "too much data for one table row");
@@ -404,13 +408,13 @@ Status buildTableTrees(PageSink &sink, const SchemaObject &table, const std::vec
           pos = a.find('\0', pos) + 1;
         }
         if (!hasNull) {
-          return Status::failure(kConstraint, "indexed columns are not unique (index " +
-                                                  index->entry->name + ")");
+          return Status::failure(
+              kConstraint, "indexed columns are not unique (index " + index->entry->name + ")");
         }
       }
     }
     CellList indexCells;
-    for (const std::string &key : keys) addCell(sink, indexCells, key, std::string_view());
+    for (const std::string& key : keys) addCell(sink, indexCells, key, std::string_view());
     buildTree(sink, index->root, indexCells);
   }
   return Status::success();
@@ -418,7 +422,7 @@ Status buildTableTrees(PageSink &sink, const SchemaObject &table, const std::vec
 
 /* Returns true when the schema rows of A and B are the same, root pages
 ** included. */
-bool sameSchema(const std::vector<MasterEntry> &a, const std::vector<MasterEntry> &b) {
+bool sameSchema(const std::vector<MasterEntry>& a, const std::vector<MasterEntry>& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); i++) {
     const MasterEntry &x = a[i], &y = b[i];
@@ -439,7 +443,7 @@ uint32_t cookieStep() {
 }  // namespace
 
 /* Builds the complete bytes of a format 4 file holding IMAGE. */
-Status buildImage(const Image &image, const Image *previous, std::string &bytes) {
+Status buildImage(const Image& image, const Image* previous, std::string& bytes) {
   std::vector<SchemaObject> objects;
   Status status = analyseSchema(image, objects);
   if (!status.ok()) return status;
@@ -448,10 +452,10 @@ Status buildImage(const Image &image, const Image *previous, std::string &bytes)
   ByteOrder order;
   order.bigEndian = nativeBigEndian();
   PageSink sink(order);
-  sink.allocate();   /* page 1: the header */
-  sink.allocate();   /* page 2: the root of sqlite_master */
+  sink.allocate(); /* page 1: the header */
+  sink.allocate(); /* page 2: the root of sqlite_master */
   uint32_t lastRoot = 2;
-  for (const SchemaObject &o : objects) lastRoot = std::max(lastRoot, o.root);
+  for (const SchemaObject& o : objects) lastRoot = std::max(lastRoot, o.root);
   while (sink.pageCount() < lastRoot) sink.allocate();
 
   /* sqlite_master with the new root pages. */
@@ -460,7 +464,7 @@ Status buildImage(const Image &image, const Image *previous, std::string &bytes)
   std::string record;
   for (size_t i = 0; i < master.size(); i++) {
     master[i].rootpage = int32_t(objects[i].root);
-    const MasterEntry &e = master[i];
+    const MasterEntry& e = master[i];
     std::vector<Cell> fields{e.type, e.name, e.tbl_name, std::to_string(e.rootpage), e.sql};
     Row row;
     row.rowid = e.rowid;
@@ -468,25 +472,26 @@ Status buildImage(const Image &image, const Image *previous, std::string &bytes)
     status = checkValues("sqlite_master", row);
     if (!status.ok()) return status;
     encodeRecord(fields, -1, record);
-    if (record.size() > kMaxRecordSize) return Status::failure(kTooBig, "too much data for one table row");
+    if (record.size() > kMaxRecordSize)
+      return Status::failure(kTooBig, "too much data for one table row");
     addCell(sink, masterCells, rowidKey(e.rowid), record);
   }
   buildTree(sink, 2, masterCells);
 
   static const std::vector<Row> kNoRows;
-  for (const SchemaObject &o : objects) {
+  for (const SchemaObject& o : objects) {
     if (!isType(*o.entry, "table")) continue;
     auto found = image.tables.find(o.entry->name);
-    const std::vector<Row> &rows = found == image.tables.end() ? kNoRows : found->second;
-    std::vector<const SchemaObject *> indices;
-    for (const SchemaObject &other : objects) {
+    const std::vector<Row>& rows = found == image.tables.end() ? kNoRows : found->second;
+    std::vector<const SchemaObject*> indices;
+    for (const SchemaObject& other : objects) {
       if (other.owner == &o && other.parsed) indices.push_back(&other);
     }
     status = buildTableTrees(sink, o, rows, indices);
     if (!status.ok()) return status;
   }
   /* Indices whose definition could not be resolved get an empty tree. */
-  for (const SchemaObject &o : objects) {
+  for (const SchemaObject& o : objects) {
     if (isType(*o.entry, "index") && !(o.owner && o.parsed)) buildTree(sink, o.root, CellList());
   }
 
@@ -499,7 +504,7 @@ Status buildImage(const Image &image, const Image *previous, std::string &bytes)
     cookie = cookieStep();
   }
 
-  unsigned char *header = sink.page(1);
+  unsigned char* header = sink.page(1);
   std::memcpy(header, kMagic, kMagicSize);
   order.put32(header + kOffMark, kByteOrderMark);
   auto putMeta = [&](int k, uint32_t v) { order.put32(header + kOffMeta + 4 * (k - 1), v); };

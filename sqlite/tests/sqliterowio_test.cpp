@@ -250,7 +250,9 @@ TEST_P(RowIOBuilt, StoredTextOfEachGenerationReachesTheParser) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothGenerations, RowIOBuilt, ::testing::Values(3, 2),
-                         [](const auto& info) { return "Generation" + std::to_string(info.param); });
+                         [](const auto& info) {
+                           return "Generation" + std::to_string(info.param);
+                         });
 
 /* The shared 2.x fixtures, written by the real 2.x engine. */
 class RowIOFixture : public ::testing::Test {
@@ -335,7 +337,9 @@ TEST_F(RowIOFixture, NullAndEmptyTextStayApart) {
   EXPECT_TRUE(row.WasStoredNull("t"));
   row.SetValueByKey("i", XB_Value("5"));
   ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM nulls WHERE rowid=2 AND i='5' AND r='' "
-                        "AND t IS NULL AND u=''"), "1");
+  EXPECT_EQ(Value(*db_,
+                  "SELECT count(*) FROM nulls WHERE rowid=2 AND i='5' AND r='' "
+                  "AND t IS NULL AND u=''"),
+            "1");
   EXPECT_EQ(Value(*db_, "SELECT count(*) FROM nulls WHERE i='5'"), "1");
 }

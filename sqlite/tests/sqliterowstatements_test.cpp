@@ -28,8 +28,10 @@ SQLiteParameters MakeRow(XB_ParameterInfoGroup& definition,
 }  // namespace
 
 TEST(RowStatements, SelectAndKeyFunctions) {
-  auto def = ParseCreateTable("CREATE TABLE items(id INTEGER PRIMARY KEY, name, price REAL, "
-                              "code TEXT UNIQUE)", TD_ALL);
+  auto def = ParseCreateTable(
+      "CREATE TABLE items(id INTEGER PRIMARY KEY, name, price REAL, "
+      "code TEXT UNIQUE)",
+      TD_ALL);
   EXPECT_EQ(BuildSelect(*def), "SELECT id, name, price, code FROM items");
   SQLiteParameters row = MakeRow(*def, {"1", "a", "2", "c"});
   EXPECT_EQ(BuildKeyList(row), "id, code");
@@ -41,8 +43,10 @@ TEST(RowStatements, SelectAndKeyFunctions) {
 }
 
 TEST(RowStatements, UpdateQuotesValuesAndUsesKeysOnlyInTheCondition) {
-  auto def = ParseCreateTable("CREATE TABLE t(id INTEGER PRIMARY KEY, name, price REAL, "
-                              "at DATETIME)", TD_ALL);
+  auto def = ParseCreateTable(
+      "CREATE TABLE t(id INTEGER PRIMARY KEY, name, price REAL, "
+      "at DATETIME)",
+      TD_ALL);
   SQLiteParameters row = MakeRow(*def, {" 7 ", "  O'Brien  ", "price", "\"2024\""});
   EXPECT_EQ(BuildUpdate(row),
             "UPDATE t SET name='O''Brien', price='price', at='\"2024\"' WHERE id=='7'");

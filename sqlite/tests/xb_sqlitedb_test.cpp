@@ -71,7 +71,8 @@ TEST(SQLiteFactories, Generation2FilesNeverReachTheNewerEngine) {
   XB_SQLiteTestDir dir;
   // A 2.x header followed by damage, with a hot journal beside it: the
   // generation-3 engine would delete that journal unplayed.
-  std::string body = std::string(kGeneration2Header) + std::string(1, '\0') + std::string(2000, 'z');
+  std::string body =
+      std::string(kGeneration2Header) + std::string(1, '\0') + std::string(2000, 'z');
   std::string path = dir.Write("old.db", body);
   std::string journal = dir.Write("old.db-journal", "journal content");
 
@@ -163,8 +164,9 @@ TEST(SQLite3Connection, QueryValueTakesTheFirstCellOnly) {
 TEST(SQLite3Connection, GetTableMatchesTheEnginesTable) {
   XB_SQLiteTestDir dir;
   XB_SQLite3DB db(dir.Path("x.db").c_str());
-  ASSERT_TRUE(db.Exec("CREATE TABLE t(id, txt); INSERT INTO t VALUES(1, 'a'); "
-                      "INSERT INTO t VALUES(2, NULL); INSERT INTO t VALUES(3, '');"));
+  ASSERT_TRUE(
+      db.Exec("CREATE TABLE t(id, txt); INSERT INTO t VALUES(1, 'a'); "
+              "INSERT INTO t VALUES(2, NULL); INSERT INTO t VALUES(3, '');"));
   XB_SQLiteResultGrid result;
   ASSERT_TRUE(db.GetTable(result, "SELECT id, txt AS label FROM t ORDER BY id"));
   EXPECT_EQ(result.Cols(), 2);

@@ -14,7 +14,7 @@ namespace {
 
 /* A holder that counts how often its memory is given back. */
 class CountingTable : public XB_SQLiteTable {
-public:
+ public:
   explicit CountingTable(int* frees) : frees(frees) {}
   void Free() override { ++*frees; }
   const char* Cell(size_t index) const override { return index % 2 ? "odd" : nullptr; }
@@ -23,7 +23,7 @@ public:
     return Cell(index);
   }
 
-private:
+ private:
   int* frees;
 };
 
@@ -44,8 +44,8 @@ TEST(SQLiteResult, GetStaysInsideTheTable) {
   EXPECT_STREQ(result.Cell(0), "id");
   EXPECT_STREQ(result.Cell(1), "name");
   EXPECT_STREQ(result.Get(0, 0), "1");
-  EXPECT_EQ(result.Get(1, 0), nullptr);   // SQL NULL
-  EXPECT_STREQ(result.Get(1, 1), "");     // empty text is not NULL
+  EXPECT_EQ(result.Get(1, 0), nullptr);  // SQL NULL
+  EXPECT_STREQ(result.Get(1, 1), "");    // empty text is not NULL
   size_t length = 99;
   EXPECT_EQ(result.Get(1, 0, length), nullptr);
   EXPECT_EQ(length, 0u);
@@ -81,7 +81,7 @@ TEST(SQLiteResult, MemoryGoesBackOnceWhenTheLastHolderLetsGo) {
     other.Set(new CountingTable(&frees), 1, 1);
     XB_SQLiteResult& alias = other;
     static_cast<XB_SQLiteResult&>(other) = alias;  // assigning to itself keeps the table
-    static_cast<XB_SQLiteResult&>(copy) = other;  // the shared first table goes now
+    static_cast<XB_SQLiteResult&>(copy) = other;   // the shared first table goes now
     EXPECT_EQ(frees, 2);
   }
   EXPECT_EQ(frees, 3);

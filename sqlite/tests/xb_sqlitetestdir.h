@@ -16,7 +16,7 @@
 #include "xb_log.h"
 
 class XB_SQLiteTestDir {
-public:
+ public:
   XB_SQLiteTestDir() {
     char pattern[] = "/tmp/xb-sqlite-test-XXXXXX";
     if (mkdtemp(pattern)) root = pattern;
@@ -65,7 +65,7 @@ public:
   std::string root;
   std::vector<std::string> log;
 
-private:
+ private:
   static void Collect(const char* text, void* context) {
     static_cast<XB_SQLiteTestDir*>(context)->log.emplace_back(text);
   }

@@ -40,7 +40,8 @@ TEST(ParseCreateTable, TypeWordsAndKeyMarking) {
   EXPECT_EQ(plainOnly->Count(), 5);
 
   EXPECT_EQ(Columns(*ParseCreateTable("CREATE TABLE t(x DOUBLE, y BIGINT, dt DATETIME, "
-                                      "updated TEXT, code varchar(3) UNIQUE)", TD_ALL)),
+                                      "updated TEXT, code varchar(3) UNIQUE)",
+                                      TD_ALL)),
             (Cols{"x:3", "y:3", "dt:14", "updated:12", "code:255"}));
   EXPECT_EQ(Columns(*ParseCreateTable("CREATE TABLE t(primary_key INTEGER)", TD_ALL)),
             (Cols{"primary_key:255"}));
@@ -79,9 +80,9 @@ TEST(ParseCreateTable, TableConstraints) {
 TEST(ParseCreateTable, NestingQuotesAndComments) {
   EXPECT_EQ(Columns(*ParseCreateTable("CREATE TABLE t(a NUMERIC(10,2), b)", TD_ALL)),
             (Cols{"a:3", "b:3"}));
-  EXPECT_EQ(Columns(*ParseCreateTable(
-                "CREATE TABLE t(a TEXT DEFAULT 'x,y', b CHECK(b <> ')'), "
-                "c TEXT DEFAULT 'primary key unique', d)", TD_ALL)),
+  EXPECT_EQ(Columns(*ParseCreateTable("CREATE TABLE t(a TEXT DEFAULT 'x,y', b CHECK(b <> ')'), "
+                                      "c TEXT DEFAULT 'primary key unique', d)",
+                                      TD_ALL)),
             (Cols{"a:3", "b:3", "c:3", "d:3"}));
   /* The stored text of a 2.x table keeps comments and line breaks. */
   const char* defs =

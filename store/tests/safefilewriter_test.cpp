@@ -14,97 +14,95 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-TEST(SafeFileWriter, TemporaryFileSitsBesideTheTarget)
-{
-    TempDir dir;
+TEST(SafeFileWriter, TemporaryFileSitsBesideTheTarget) {
+  TempDir dir;
+  XmlWriter w;
+  w.EnableSafeSave();
+  ASSERT_TRUE(w.SetFileName(dir.File("dorvex.xml").c_str()));
+  WriteFileBytes(dir.File("dorvex.xml"), "old");
+  chmod(dir.File("dorvex.xml").c_str(), 0640);
+  ASSERT_TRUE(w.Open());
+  EXPECT_EQ(w.TempFileName(), dir.File("dorvex.~bw"));
+  w.BeginElement("a");
+  w.WriteInt(1);
+  EXPECT_EQ(ReadFileBytes(dir.File("dorvex.xml")), "old") << "the target stays until Close";
+  ASSERT_TRUE(w.Close());
+  EXPECT_NE(ReadFileBytes(dir.File("dorvex.xml")).find("<a> 1</a>"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("dorvex.~bw")));
+  struct stat replaced;
+  ASSERT_EQ(stat(dir.File("dorvex.xml").c_str(), &replaced), 0);
+  EXPECT_EQ(replaced.st_mode & 0777, 0640u) << "the new file keeps the old one's permissions";
+}
+
+TEST(SafeFileWriter, TargetsWithoutExtensionAreWrittenDirectly) {
+  TempDir dir;
+  std::filesystem::create_directory(dir.File("v1.2"));
+  const std::string targets[] = {dir.File("settings"), dir.File("v1.2/settings"),
+                                 dir.File("x.~bw")};
+  for (const std::string& target : targets) {
+    SafeFileWriter w;
+    w.EnableSafeSave();
+    ASSERT_TRUE(w.SetFileName(target.c_str()));
+    ASSERT_TRUE(w.Open());
+    EXPECT_EQ(w.TempFileName(), "") << target;
+    EXPECT_TRUE(w.Close());
+    EXPECT_TRUE(std::filesystem::exists(target));
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("v1.~bw")))
+      << "a dot in a folder name is no extension";
+}
+
+TEST(SafeFileWriter, NamesAreRefusedNotCut) {
+  SafeFileWriter w;
+  EXPECT_FALSE(w.SetFileName(std::string(SafeFileWriter::MaxPathLength + 1, 'a').c_str()));
+  EXPECT_FALSE(w.Open());
+  EXPECT_FALSE(w.SetFileName(""));
+  EXPECT_FALSE(w.SetFileName(nullptr));
+  EXPECT_TRUE(w.SetFileName(std::string(SafeFileWriter::MaxPathLength, 'a').c_str()));
+
+  TempDir dir;
+  std::string name = dir.File("");
+  name += std::string(SafeFileWriter::MaxPathLength - name.size() - 2, 'b') + ".x";
+  ASSERT_TRUE(w.SetFileName(name.c_str()));
+  w.EnableSafeSave();
+  EXPECT_FALSE(w.Open()) << "the temporary name would be longer than the limit";
+}
+
+TEST(SafeFileWriter, FullDiskLeavesTheOldFileAndReportsFalse) {
+  TempDir dir;
+  std::string target = dir.File("dorvex.xml");
+  WriteFileBytes(target, "old settings");
+  std::string big(64 * 1024, 'z');
+
+  struct rlimit saved;
+  getrlimit(RLIMIT_FSIZE, &saved);
+  auto previous = signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool closed = true;
+  {
     XmlWriter w;
     w.EnableSafeSave();
-    ASSERT_TRUE(w.SetFileName(dir.File("dorvex.xml").c_str()));
-    WriteFileBytes(dir.File("dorvex.xml"), "old");
-    chmod(dir.File("dorvex.xml").c_str(), 0640);
-    ASSERT_TRUE(w.Open());
-    EXPECT_EQ(w.TempFileName(), dir.File("dorvex.~bw"));
-    w.BeginElement("a");
-    w.WriteInt(1);
-    EXPECT_EQ(ReadFileBytes(dir.File("dorvex.xml")), "old") << "the target stays until Close";
-    ASSERT_TRUE(w.Close());
-    EXPECT_NE(ReadFileBytes(dir.File("dorvex.xml")).find("<a> 1</a>"), std::string::npos);
-    EXPECT_FALSE(std::filesystem::exists(dir.File("dorvex.~bw")));
-    struct stat replaced;
-    ASSERT_EQ(stat(dir.File("dorvex.xml").c_str(), &replaced), 0);
-    EXPECT_EQ(replaced.st_mode & 0777, 0640u) << "the new file keeps the old one's permissions";
-}
-
-TEST(SafeFileWriter, TargetsWithoutExtensionAreWrittenDirectly)
-{
-    TempDir dir;
-    std::filesystem::create_directory(dir.File("v1.2"));
-    const std::string targets[] = {dir.File("settings"), dir.File("v1.2/settings"), dir.File("x.~bw")};
-    for (const std::string &target : targets) {
-        SafeFileWriter w;
-        w.EnableSafeSave();
-        ASSERT_TRUE(w.SetFileName(target.c_str()));
-        ASSERT_TRUE(w.Open());
-        EXPECT_EQ(w.TempFileName(), "") << target;
-        EXPECT_TRUE(w.Close());
-        EXPECT_TRUE(std::filesystem::exists(target));
+    w.SetFileName(target.c_str());
+    bool opened = w.Open();
+    for (int i = 0; opened && i < 4; ++i) {
+      w.BeginElement("data");
+      w.WriteQuotedText(big.c_str());
+      w.EndElement();
     }
-    EXPECT_FALSE(std::filesystem::exists(dir.File("v1.~bw"))) << "a dot in a folder name is no extension";
-}
+    closed = w.Close();
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_FALSE(closed);
+  EXPECT_EQ(ReadFileBytes(target), "old settings");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("dorvex.~bw")));
 
-TEST(SafeFileWriter, NamesAreRefusedNotCut)
-{
-    SafeFileWriter w;
-    EXPECT_FALSE(w.SetFileName(std::string(SafeFileWriter::MaxPathLength + 1, 'a').c_str()));
-    EXPECT_FALSE(w.Open());
-    EXPECT_FALSE(w.SetFileName(""));
-    EXPECT_FALSE(w.SetFileName(nullptr));
-    EXPECT_TRUE(w.SetFileName(std::string(SafeFileWriter::MaxPathLength, 'a').c_str()));
-
-    TempDir dir;
-    std::string name = dir.File("");
-    name += std::string(SafeFileWriter::MaxPathLength - name.size() - 2, 'b') + ".x";
-    ASSERT_TRUE(w.SetFileName(name.c_str()));
-    w.EnableSafeSave();
-    EXPECT_FALSE(w.Open()) << "the temporary name would be longer than the limit";
-}
-
-TEST(SafeFileWriter, FullDiskLeavesTheOldFileAndReportsFalse)
-{
-    TempDir dir;
-    std::string target = dir.File("dorvex.xml");
-    WriteFileBytes(target, "old settings");
-    std::string big(64 * 1024, 'z');
-
-    struct rlimit saved;
-    getrlimit(RLIMIT_FSIZE, &saved);
-    auto previous = signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    bool closed = true;
-    {
-        XmlWriter w;
-        w.EnableSafeSave();
-        w.SetFileName(target.c_str());
-        bool opened = w.Open();
-        for (int i = 0; opened && i < 4; ++i) {
-            w.BeginElement("data");
-            w.WriteQuotedText(big.c_str());
-            w.EndElement();
-        }
-        closed = w.Close();
-    }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, previous);
-    EXPECT_FALSE(closed);
-    EXPECT_EQ(ReadFileBytes(target), "old settings");
-    EXPECT_FALSE(std::filesystem::exists(dir.File("dorvex.~bw")));
-
-    XmlWriter onFull;
-    onFull.SetFileName("/dev/full");
-    ASSERT_TRUE(onFull.Open());
-    onFull.BeginElement("a");
-    onFull.WriteText(big.c_str());
-    EXPECT_FALSE(onFull.Close()) << "a write error is not reported as success";
+  XmlWriter onFull;
+  onFull.SetFileName("/dev/full");
+  ASSERT_TRUE(onFull.Open());
+  onFull.BeginElement("a");
+  onFull.WriteText(big.c_str());
+  EXPECT_FALSE(onFull.Close()) << "a write error is not reported as success";
 }

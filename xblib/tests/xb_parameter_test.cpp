@@ -17,8 +17,12 @@ TEST(XBKeyText, NormalizesNamesIntoKeys) {
   EXPECT_EQ(XB_NormalizeKey("  a  ::  b  "), "a_b");
   EXPECT_EQ(XB_NormalizeKey(".5x.y-z_w"), "x.y-z_w");
   EXPECT_EQ(XB_NormalizeKey("-x"), "-x");
-  EXPECT_EQ(XB_NormalizeKey("\xE9t\xE9 \xE7""a"), "ete_ca");
-  EXPECT_EQ(XB_NormalizeKey("Gr\xF6\xDF""e"), "Gr_e");
+  EXPECT_EQ(XB_NormalizeKey("\xE9t\xE9 \xE7"
+                            "a"),
+            "ete_ca");
+  EXPECT_EQ(XB_NormalizeKey("Gr\xF6\xDF"
+                            "e"),
+            "Gr_e");
   EXPECT_EQ(XB_NormalizeKey("123"), "");
   EXPECT_EQ(XB_NormalizeKey("\"price\""), "price");
 }

@@ -14,10 +14,10 @@ TEST(XBValueFromText, PicksTheKindByTheFirstMatchingRule) {
     int32_t number;
   };
   const Case cases[] = {
-      {"  42", VK_INT, 42},   {"0x1F", VK_INT, 31},  {"-7", VK_INT, -7},
-      {"#1F", VK_HASH, 31},   {"#ff00ff", VK_HASH, 0xFF00FF},
-      {"true", VK_BOOL, 1},   {"false", VK_BOOL, 0}, {"12abc", VK_INT, 12},
-      {"", VK_INT, 0},        {"\t\n+15", VK_INT, 15},
+      {"  42", VK_INT, 42},    {"0x1F", VK_INT, 31},           {"-7", VK_INT, -7},
+      {"#1F", VK_HASH, 31},    {"#ff00ff", VK_HASH, 0xFF00FF}, {"true", VK_BOOL, 1},
+      {"false", VK_BOOL, 0},   {"12abc", VK_INT, 12},          {"", VK_INT, 0},
+      {"\t\n+15", VK_INT, 15},
   };
   for (const Case& c : cases) {
     XB_Value v = XB_Value::FromText(c.text);
@@ -78,9 +78,14 @@ TEST(XBValueText, DisplayTextOfEachKind) {
 }
 
 TEST(XBValueText, StoredTextReadsBackAsTheSameValue) {
-  const XB_Value values[] = {XB_Value("x \"y\""), XB_Value(true),  XB_Value(false),
-                             XB_Value(-123),      XB_Value(0.5),   XB_Value::Range(3, 300),
-                             XB_Value::FromNumber(VK_HASH, 0x1234ABCD), XB_Value("")};
+  const XB_Value values[] = {XB_Value("x \"y\""),
+                             XB_Value(true),
+                             XB_Value(false),
+                             XB_Value(-123),
+                             XB_Value(0.5),
+                             XB_Value::Range(3, 300),
+                             XB_Value::FromNumber(VK_HASH, 0x1234ABCD),
+                             XB_Value("")};
   for (const XB_Value& v : values) {
     XB_Value back = XB_Value::FromText(v.StoredText().View());
     EXPECT_TRUE(back == v) << v.StoredText().c_str();

@@ -26,7 +26,7 @@ TEST(ArrayVal, OutsideIndexYieldsNearestAndIsLogged) {
 TEST(ArrayVal, EmptyAccessIsLoggedAndDoesNotTouchTheArray) {
   LogCapture log;
   XB_ArrayVal<int> a;
-  a[0] = 99;  /* goes to the spare value, not into the array */
+  a[0] = 99; /* goes to the spare value, not into the array */
   EXPECT_EQ(a.Count(), 0);
   EXPECT_EQ(a[0], 0);
   ASSERT_FALSE(log.texts.empty());

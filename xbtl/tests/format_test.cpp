@@ -59,7 +59,7 @@ TEST(FormatDouble, FixedPointRoundsHalfUp) {
   EXPECT_EQ(F("%.2f", 0.125), "0.13");
   EXPECT_EQ(F("%.0f", 0.5), "1");
   EXPECT_EQ(F("%.0f", 2.5), "3");
-  EXPECT_EQ(F("%.1f", 99.95), "100.0");  /* 99.95 is stored a hair above */
+  EXPECT_EQ(F("%.1f", 99.95), "100.0"); /* 99.95 is stored a hair above */
   /* 2.675 is stored a hair below, so it stays 2.67. */
   EXPECT_EQ(F("%.2f", 2.675), "2.67");
   EXPECT_EQ(F("%.2f", 9.999), "10.00");
@@ -67,7 +67,7 @@ TEST(FormatDouble, FixedPointRoundsHalfUp) {
   EXPECT_EQ(F("%.3f", -1.0005), "-1.000");
   EXPECT_EQ(F("%.2f", -0.001), "0.00");
   EXPECT_EQ(F("%.1f", 1e20), "100000000000000000000.0");
-  EXPECT_EQ(F("%.40f", 0.5).size(), 34u);  /* at most 32 decimals */
+  EXPECT_EQ(F("%.40f", 0.5).size(), 34u); /* at most 32 decimals */
   EXPECT_EQ(F("%.2f", 5), "5.00");
 }
 

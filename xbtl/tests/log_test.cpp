@@ -71,8 +71,8 @@ class DiagLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir = std::filesystem::temp_directory_path() /
-          ("xbtl_diaglog_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+          ("xbtl_diaglog_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+           "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
   }
@@ -105,7 +105,8 @@ TEST_F(DiagLogTest, AppendsToTheNamedFileAndMovesALargeOneAside) {
   log.Log(90, "%s", std::string(50, 'x'));
   log.Log(390, "after rotation");
   EXPECT_EQ(ReadAll(file), "after rotation\n");
-  EXPECT_EQ(ReadAll(dir / "net-old.log"), "queued before naming\nfirst 1\n" + std::string(50, 'x') + "\n");
+  EXPECT_EQ(ReadAll(dir / "net-old.log"),
+            "queued before naming\nfirst 1\n" + std::string(50, 'x') + "\n");
 }
 
 TEST_F(DiagLogTest, UnwritableFileKeepsTheLines) {

@@ -40,7 +40,10 @@ TEST(StringBasics, AppendSeparatedOnlyBetweenItems) {
 TEST(StringBasics, TrimRemovesSpaceAndControlCodesOneToThirteen) {
   XB_String s("\t\r\n \x01 word \x0b\x0d");
   EXPECT_EQ(s.Trim(), "word");
-  XB_String kept("\x0e" "x" "\x0e");
+  XB_String kept(
+      "\x0e"
+      "x"
+      "\x0e");
   EXPECT_EQ(kept.Trim().Length(), 3u);
   XB_String nul(std::string_view("\0x", 2));
   EXPECT_EQ(nul.Trim().Length(), 2u);

@@ -91,7 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (err) sqlite_freemem(err);
   if (!db) return 0;
   Query(db, "SELECT * FROM sqlite_master");
-  for (const std::string& table : Query(db, "SELECT name FROM sqlite_master WHERE type = 'table'")) {
+  for (const std::string& table :
+       Query(db, "SELECT name FROM sqlite_master WHERE type = 'table'")) {
     Query(db, "SELECT * FROM " + Quote(table.c_str()));
   }
   sqlite_close(db);

@@ -25,7 +25,7 @@ using Cell = std::optional<std::string>;
 
 /* Returns a path in the build tree for a test database, with no file or
 ** journal left from an earlier run. */
-inline std::string freshPath(const std::string &name) {
+inline std::string freshPath(const std::string& name) {
   std::filesystem::path dir = std::filesystem::path(XB_BINARY_DIR) / "s2api-tests";
   std::filesystem::create_directories(dir);
   std::filesystem::path p = dir / (name + ".db");
@@ -35,13 +35,13 @@ inline std::string freshPath(const std::string &name) {
 }
 
 /* Returns the bytes of the file at PATH (empty when it cannot be read). */
-inline std::string fileBytes(const std::string &path) {
+inline std::string fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 /* Reads the file at PATH with the file layer. */
-inline s2::Image storedImage(const std::string &path) {
+inline s2::Image storedImage(const std::string& path) {
   s2::Image image;
   s2::Status st = s2::readImage(fileBytes(path), image);
   EXPECT_TRUE(st.ok()) << st.message;
@@ -57,10 +57,10 @@ struct Result {
 };
 
 /* Runs SQL with sqlite_get_table and returns its rows as plain data. */
-inline Result query(sqlite *db, const std::string &sql) {
+inline Result query(sqlite* db, const std::string& sql) {
   Result r;
-  char **table = nullptr;
-  char *error = nullptr;
+  char** table = nullptr;
+  char* error = nullptr;
   int nrow = 0, ncol = 0;
   r.code = sqlite_get_table(db, sql.c_str(), &table, &nrow, &ncol, &error);
   if (error) r.error = error;
@@ -70,7 +70,7 @@ inline Result query(sqlite *db, const std::string &sql) {
   for (int i = 1; i <= nrow; ++i) {
     std::vector<Cell> row;
     for (int c = 0; c < ncol; ++c) {
-      const char *v = table[i * ncol + c];
+      const char* v = table[i * ncol + c];
       row.push_back(v ? Cell(v) : Cell());
     }
     r.rows.push_back(std::move(row));
@@ -80,9 +80,9 @@ inline Result query(sqlite *db, const std::string &sql) {
 }
 
 /* Runs SQL with sqlite_exec and no callback; returns code and message. */
-inline Result run(sqlite *db, const std::string &sql) {
+inline Result run(sqlite* db, const std::string& sql) {
   Result r;
-  char *error = nullptr;
+  char* error = nullptr;
   r.code = sqlite_exec(db, sql.c_str(), nullptr, nullptr, &error);
   if (error) r.error = error;
   sqlite_freemem(error);
@@ -91,25 +91,25 @@ inline Result run(sqlite *db, const std::string &sql) {
 
 /* Returns the single column of every row of SQL, failing the test on an
 ** error. */
-inline std::vector<Cell> column(sqlite *db, const std::string &sql) {
+inline std::vector<Cell> column(sqlite* db, const std::string& sql) {
   Result r = query(db, sql);
   EXPECT_EQ(r.code, SQLITE_OK) << sql << ": " << r.error;
   std::vector<Cell> out;
-  for (const auto &row : r.rows) out.push_back(row.empty() ? Cell() : row[0]);
+  for (const auto& row : r.rows) out.push_back(row.empty() ? Cell() : row[0]);
   return out;
 }
 
 /* Opens PATH, failing the test when that does not work. */
-inline sqlite *openDb(const std::string &path) {
-  char *error = nullptr;
-  sqlite *db = sqlite_open(path.c_str(), 0, &error);
+inline sqlite* openDb(const std::string& path) {
+  char* error = nullptr;
+  sqlite* db = sqlite_open(path.c_str(), 0, &error);
   EXPECT_NE(db, nullptr) << (error ? error : "");
   sqlite_freemem(error);
   return db;
 }
 
 /* Returns the rows of TABLE in IMAGE (none when it is missing). */
-inline std::vector<s2::Row> storedRows(const s2::Image &image, const std::string &table) {
+inline std::vector<s2::Row> storedRows(const s2::Image& image, const std::string& table) {
   auto it = image.tables.find(table);
   return it == image.tables.end() ? std::vector<s2::Row>() : it->second;
 }

@@ -18,8 +18,8 @@ using Rows = std::vector<std::vector<Cell>>;
 
 TEST(S2ApiInterface, OpenCreatesMissingFilesAndRefusesOthers) {
   std::string path = freshPath("open-new");
-  char *error = nullptr;
-  sqlite *db = sqlite_open(path.c_str(), 0, &error);
+  char* error = nullptr;
+  sqlite* db = sqlite_open(path.c_str(), 0, &error);
   ASSERT_NE(db, nullptr);
   EXPECT_EQ(error, nullptr);
   EXPECT_TRUE(std::filesystem::exists(path));
@@ -53,11 +53,12 @@ TEST(S2ApiInterface, OpenCreatesMissingFilesAndRefusesOthers) {
 
 TEST(S2ApiInterface, TransactionsWriteOnlyAtCommit) {
   std::string path = freshPath("transactions");
-  sqlite *db = openDb(path);
+  sqlite* db = openDb(path);
   ASSERT_EQ(run(db, "CREATE TABLE t(a)").code, SQLITE_OK);
   std::string before = fileBytes(path);
-  ASSERT_EQ(run(db, "BEGIN; INSERT INTO t VALUES(1); CREATE TABLE u(b); INSERT INTO u VALUES(2)").code,
-            SQLITE_OK);
+  ASSERT_EQ(
+      run(db, "BEGIN; INSERT INTO t VALUES(1); CREATE TABLE u(b); INSERT INTO u VALUES(2)").code,
+      SQLITE_OK);
   EXPECT_EQ(fileBytes(path), before);
   EXPECT_EQ(column(db, "SELECT count(*) FROM t"), std::vector<Cell>{"1"});
   ASSERT_EQ(run(db, "ROLLBACK").code, SQLITE_OK);
@@ -65,7 +66,8 @@ TEST(S2ApiInterface, TransactionsWriteOnlyAtCommit) {
   EXPECT_EQ(column(db, "SELECT count(*) FROM t"), std::vector<Cell>{"0"});
   EXPECT_EQ(run(db, "SELECT * FROM u").error, "no such table: u");
 
-  ASSERT_EQ(run(db, "BEGIN TRANSACTION; INSERT INTO t VALUES(1); INSERT INTO t VALUES(2)").code, SQLITE_OK);
+  ASSERT_EQ(run(db, "BEGIN TRANSACTION; INSERT INTO t VALUES(1); INSERT INTO t VALUES(2)").code,
+            SQLITE_OK);
   /* A failing statement inside the transaction undoes only itself. */
   EXPECT_NE(run(db, "INSERT INTO t VALUES(1, 2)").code, SQLITE_OK);
   EXPECT_EQ(fileBytes(path), before);
@@ -86,10 +88,11 @@ TEST(S2ApiInterface, TransactionsWriteOnlyAtCommit) {
 
 TEST(S2ApiInterface, EmptyingATableReachesTheFile) {
   std::string path = freshPath("delete-all");
-  sqlite *db = openDb(path);
-  ASSERT_EQ(run(db, "CREATE TABLE t(a); CREATE TABLE u(b); CREATE TABLE log(c);"
-                    "INSERT INTO t VALUES(1); INSERT INTO t VALUES(2); INSERT INTO log VALUES('x');"
-                    "CREATE TRIGGER clear AFTER INSERT ON u BEGIN DELETE FROM log; END")
+  sqlite* db = openDb(path);
+  ASSERT_EQ(run(db,
+                "CREATE TABLE t(a); CREATE TABLE u(b); CREATE TABLE log(c);"
+                "INSERT INTO t VALUES(1); INSERT INTO t VALUES(2); INSERT INTO log VALUES('x');"
+                "CREATE TRIGGER clear AFTER INSERT ON u BEGIN DELETE FROM log; END")
                 .code,
             SQLITE_OK);
   ASSERT_EQ(run(db, "DELETE FROM t").code, SQLITE_OK);
@@ -103,19 +106,21 @@ TEST(S2ApiInterface, EmptyingATableReachesTheFile) {
 }
 
 TEST(S2ApiInterface, CompileStepAndFinalize) {
-  sqlite *db = openDb(freshPath("vm"));
-  ASSERT_EQ(run(db, "CREATE TABLE t(a TEXT UNIQUE, b INTEGER); INSERT INTO t VALUES('x', NULL)").code, SQLITE_OK);
+  sqlite* db = openDb(freshPath("vm"));
+  ASSERT_EQ(
+      run(db, "CREATE TABLE t(a TEXT UNIQUE, b INTEGER); INSERT INTO t VALUES('x', NULL)").code,
+      SQLITE_OK);
 
-  const char *sql = "  SELECT a, b AS bee FROM t WHERE a = 'none' ; INSERT INTO t VALUES('x', 1)";
-  const char *tail = nullptr;
-  sqlite_vm *vm = nullptr;
-  char *error = nullptr;
+  const char* sql = "  SELECT a, b AS bee FROM t WHERE a = 'none' ; INSERT INTO t VALUES('x', 1)";
+  const char* tail = nullptr;
+  sqlite_vm* vm = nullptr;
+  char* error = nullptr;
   ASSERT_EQ(sqlite_compile(db, sql, &tail, &vm, &error), SQLITE_OK);
   ASSERT_NE(vm, nullptr);
   EXPECT_STREQ(tail, " INSERT INTO t VALUES('x', 1)");
   int ncol = -1;
-  const char **values = reinterpret_cast<const char **>(1);
-  const char **names = nullptr;
+  const char** values = reinterpret_cast<const char**>(1);
+  const char** names = nullptr;
   /* No rows: DONE at once, still with the column count and names. */
   EXPECT_EQ(sqlite_step(vm, &ncol, &values, &names), SQLITE_DONE);
   EXPECT_EQ(ncol, 2);
@@ -157,10 +162,12 @@ TEST(S2ApiInterface, CompileStepAndFinalize) {
 }
 
 TEST(S2ApiInterface, GetTableLayoutAndCallbacks) {
-  sqlite *db = openDb(freshPath("get-table"));
-  ASSERT_EQ(run(db, "CREATE TABLE t(a, b); INSERT INTO t VALUES(1, NULL); INSERT INTO t VALUES('', 'y')").code,
-            SQLITE_OK);
-  char **table = nullptr;
+  sqlite* db = openDb(freshPath("get-table"));
+  ASSERT_EQ(
+      run(db, "CREATE TABLE t(a, b); INSERT INTO t VALUES(1, NULL); INSERT INTO t VALUES('', 'y')")
+          .code,
+      SQLITE_OK);
+  char** table = nullptr;
   int nrow = -1, ncol = -1;
   ASSERT_EQ(sqlite_get_table(db, "SELECT * FROM t", &table, &nrow, &ncol, nullptr), SQLITE_OK);
   ASSERT_EQ(nrow, 2);
@@ -175,29 +182,32 @@ TEST(S2ApiInterface, GetTableLayoutAndCallbacks) {
 
   /* Zero rows: no names unless empty_result_callbacks is on, but an array
   ** that must be freed all the same. */
-  ASSERT_EQ(sqlite_get_table(db, "SELECT * FROM t WHERE 0", &table, &nrow, &ncol, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite_get_table(db, "SELECT * FROM t WHERE 0", &table, &nrow, &ncol, nullptr),
+            SQLITE_OK);
   EXPECT_NE(table, nullptr);
   EXPECT_EQ(nrow, 0);
   EXPECT_EQ(ncol, 0);
   sqlite_free_table(table);
   ASSERT_EQ(run(db, "PRAGMA empty_result_callbacks = ON").code, SQLITE_OK);
-  ASSERT_EQ(sqlite_get_table(db, "SELECT * FROM t WHERE 0", &table, &nrow, &ncol, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite_get_table(db, "SELECT * FROM t WHERE 0", &table, &nrow, &ncol, nullptr),
+            SQLITE_OK);
   EXPECT_EQ(nrow, 0);
   ASSERT_EQ(ncol, 2);
   EXPECT_STREQ(table[0], "a");
   sqlite_free_table(table);
   sqlite_free_table(nullptr);
 
-  char *error = nullptr;
-  EXPECT_EQ(sqlite_get_table(db, "SELECT a FROM t; SELECT a, b FROM t", &table, &nrow, &ncol, &error),
-            SQLITE_ERROR);
+  char* error = nullptr;
+  EXPECT_EQ(
+      sqlite_get_table(db, "SELECT a FROM t; SELECT a, b FROM t", &table, &nrow, &ncol, &error),
+      SQLITE_ERROR);
   EXPECT_EQ(table, nullptr);
   EXPECT_STREQ(error, "sqlite_get_table() called with two or more incompatible queries");
   sqlite_freemem(error);
 
   /* A callback that asks to stop ends the call with SQLITE_ABORT. */
   int calls = 0;
-  auto stop = [](void *arg, int, char **, char **) -> int { return ++*static_cast<int *>(arg) >= 1; };
+  auto stop = [](void* arg, int, char**, char**) -> int { return ++*static_cast<int*>(arg) >= 1; };
   EXPECT_EQ(sqlite_exec(db, "SELECT * FROM t", stop, &calls, &error), SQLITE_ABORT);
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(error, nullptr);
@@ -206,8 +216,8 @@ TEST(S2ApiInterface, GetTableLayoutAndCallbacks) {
 
 TEST(S2ApiInterface, SecondConnectionSeesChangesAndLocks) {
   std::string path = freshPath("two-connections");
-  sqlite *a = openDb(path);
-  sqlite *b = openDb(path);
+  sqlite* a = openDb(path);
+  sqlite* b = openDb(path);
   ASSERT_EQ(run(a, "CREATE TABLE t(v); INSERT INTO t VALUES('from a')").code, SQLITE_OK);
   EXPECT_EQ(column(b, "SELECT v FROM t"), std::vector<Cell>{"from a"});
   ASSERT_EQ(run(b, "INSERT INTO t VALUES('from b')").code, SQLITE_OK);
@@ -229,7 +239,7 @@ TEST(S2ApiInterface, SecondConnectionSeesChangesAndLocks) {
   EXPECT_EQ(run(b, "BEGIN; COMMIT").code, SQLITE_OK);
 
   /* An unfinished SELECT holds the read lock: writing elsewhere waits. */
-  sqlite_vm *vm = nullptr;
+  sqlite_vm* vm = nullptr;
   ASSERT_EQ(sqlite_compile(a, "SELECT v FROM t", nullptr, &vm, nullptr), SQLITE_OK);
   ASSERT_EQ(sqlite_step(vm, nullptr, nullptr, nullptr), SQLITE_ROW);
   EXPECT_EQ(run(b, "DELETE FROM t").code, SQLITE_BUSY);
@@ -242,9 +252,10 @@ TEST(S2ApiInterface, SecondConnectionSeesChangesAndLocks) {
 }
 
 TEST(S2ApiInterface, CloseWaitsForLiveMachines) {
-  sqlite *db = openDb(freshPath("close-later"));
-  ASSERT_EQ(run(db, "CREATE TABLE t(a); INSERT INTO t VALUES(1); INSERT INTO t VALUES(2)").code, SQLITE_OK);
-  sqlite_vm *vm = nullptr;
+  sqlite* db = openDb(freshPath("close-later"));
+  ASSERT_EQ(run(db, "CREATE TABLE t(a); INSERT INTO t VALUES(1); INSERT INTO t VALUES(2)").code,
+            SQLITE_OK);
+  sqlite_vm* vm = nullptr;
   ASSERT_EQ(sqlite_compile(db, "SELECT a FROM t", nullptr, &vm, nullptr), SQLITE_OK);
   ASSERT_EQ(sqlite_step(vm, nullptr, nullptr, nullptr), SQLITE_ROW);
   sqlite_close(db);

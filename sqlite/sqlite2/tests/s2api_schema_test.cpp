@@ -16,18 +16,22 @@ using Rows = std::vector<std::vector<Cell>>;
 
 TEST(S2ApiSchema, MasterShowsStatementsAsWrittenAndAutomaticIndices) {
   std::string path = freshPath("master");
-  sqlite *db = openDb(path);
-  const std::string table = "create   table \"My Tab\" ( a INT PRIMARY KEY, -- key\n b UNIQUE, c, d, UNIQUE(c,d) )";
+  sqlite* db = openDb(path);
+  const std::string table =
+      "create   table \"My Tab\" ( a INT PRIMARY KEY, -- key\n b UNIQUE, c, d, UNIQUE(c,d) )";
   ASSERT_EQ(run(db, table + ";").code, SQLITE_OK);
-  ASSERT_EQ(run(db, "CREATE TABLE p(id INTEGER PRIMARY KEY, v TEXT UNIQUE);"
-                    "CREATE VIEW vv AS SELECT a, b FROM \"My Tab\" WHERE a > 1;;"
-                    "CREATE TRIGGER tr AFTER INSERT ON p BEGIN UPDATE p SET v = upper(v) WHERE id = new.id; END;"
-                    "create index ip on p(v, id) ON CONFLICT REPLACE")
+  ASSERT_EQ(run(db,
+                "CREATE TABLE p(id INTEGER PRIMARY KEY, v TEXT UNIQUE);"
+                "CREATE VIEW vv AS SELECT a, b FROM \"My Tab\" WHERE a > 1;;"
+                "CREATE TRIGGER tr AFTER INSERT ON p BEGIN UPDATE p SET v = upper(v) WHERE id = "
+                "new.id; END;"
+                "create index ip on p(v, id) ON CONFLICT REPLACE")
                 .code,
             SQLITE_OK);
   Result master = query(db, "SELECT * FROM sqlite_master");
   ASSERT_EQ(master.code, SQLITE_OK) << master.error;
-  EXPECT_EQ(master.names, (std::vector<std::string>{"type", "name", "tbl_name", "rootpage", "sql"}));
+  EXPECT_EQ(master.names,
+            (std::vector<std::string>{"type", "name", "tbl_name", "rootpage", "sql"}));
   const Rows expected = {
       {"table", "My Tab", "My Tab", "6", table},
       {"index", "(My Tab autoindex 1)", "My Tab", "3", std::nullopt},
@@ -37,7 +41,8 @@ TEST(S2ApiSchema, MasterShowsStatementsAsWrittenAndAutomaticIndices) {
       {"index", "(p autoindex 1)", "p", "7", std::nullopt},
       {"view", "vv", "vv", "0", "CREATE VIEW vv AS SELECT a, b FROM \"My Tab\" WHERE a > 1"},
       {"trigger", "tr", "p", "0",
-       "CREATE TRIGGER tr AFTER INSERT ON p BEGIN UPDATE p SET v = upper(v) WHERE id = new.id; END"},
+       "CREATE TRIGGER tr AFTER INSERT ON p BEGIN UPDATE p SET v = upper(v) WHERE id = new.id; "
+       "END"},
       {"index", "ip", "p", "9", "create index ip on p(v, id)"}};
   EXPECT_EQ(master.rows, expected);
 
@@ -57,7 +62,8 @@ TEST(S2ApiSchema, MasterShowsStatementsAsWrittenAndAutomaticIndices) {
   EXPECT_EQ(column(db, "SELECT v FROM p"), std::vector<Cell>{"ABC"});
   EXPECT_EQ(column(db, "SELECT count(*) FROM main.sqlite_master WHERE sql IS NULL"),
             std::vector<Cell>{"4"});
-  EXPECT_EQ(column(db, "SELECT name FROM \"SQLITE_MASTER\" WHERE type = 'view'"), std::vector<Cell>{"vv"});
+  EXPECT_EQ(column(db, "SELECT name FROM \"SQLITE_MASTER\" WHERE type = 'view'"),
+            std::vector<Cell>{"vv"});
 
   /* DROP TABLE takes the table's indices and triggers with it. */
   ASSERT_EQ(run(db, "DROP TABLE p").code, SQLITE_OK);
@@ -71,29 +77,33 @@ TEST(S2ApiSchema, MasterShowsStatementsAsWrittenAndAutomaticIndices) {
 
 TEST(S2ApiSchema, ConflictClausesOfTheTableApplyAfterReopening) {
   std::string path = freshPath("conflict-clauses");
-  sqlite *db = openDb(path);
-  ASSERT_EQ(run(db, "CREATE TABLE c(id INTEGER PRIMARY KEY ON CONFLICT REPLACE, "
-                    "k UNIQUE ON CONFLICT IGNORE, n NOT NULL ON CONFLICT REPLACE DEFAULT 'dflt', m, "
-                    "UNIQUE(m) ON CONFLICT REPLACE)")
+  sqlite* db = openDb(path);
+  ASSERT_EQ(run(db,
+                "CREATE TABLE c(id INTEGER PRIMARY KEY ON CONFLICT REPLACE, "
+                "k UNIQUE ON CONFLICT IGNORE, n NOT NULL ON CONFLICT REPLACE DEFAULT 'dflt', m, "
+                "UNIQUE(m) ON CONFLICT REPLACE)")
                 .code,
             SQLITE_OK);
   sqlite_close(db);
   db = openDb(path);
-  for (const char *insert : {"INSERT INTO c VALUES(1, 'a', 'x', 'm1')", "INSERT INTO c VALUES(1, 'b', NULL, 'm2')",
-                             "INSERT INTO c VALUES(2, 'b', 'y', 'm3')", "INSERT INTO c VALUES(4, 'c', 'w', 'm5')"}) {
+  for (const char* insert :
+       {"INSERT INTO c VALUES(1, 'a', 'x', 'm1')", "INSERT INTO c VALUES(1, 'b', NULL, 'm2')",
+        "INSERT INTO c VALUES(2, 'b', 'y', 'm3')", "INSERT INTO c VALUES(4, 'c', 'w', 'm5')"}) {
     EXPECT_EQ(run(db, insert).code, SQLITE_OK) << insert;
   }
-  EXPECT_EQ(query(db, "SELECT * FROM c").rows, (Rows{{"1", "b", "dflt", "m2"}, {"4", "c", "w", "m5"}}));
+  EXPECT_EQ(query(db, "SELECT * FROM c").rows,
+            (Rows{{"1", "b", "dflt", "m2"}, {"4", "c", "w", "m5"}}));
   EXPECT_EQ(run(db, "INSERT INTO c VALUES(5, 'd', 'v', 'm2')").code, SQLITE_OK);
   EXPECT_EQ(column(db, "SELECT id FROM c"), (std::vector<Cell>{"4", "5"}));
   sqlite_close(db);
 }
 
 TEST(S2ApiSchema, CreateTableAsSelectStoresTheGeneratedStatement) {
-  sqlite *db = openDb(freshPath("create-as"));
-  ASSERT_EQ(run(db, "CREATE TABLE defs(a INTEGER, b TEXT, c REAL, d);"
-                    "INSERT INTO defs VALUES(1, 'x', 1.50, NULL);"
-                    "CREATE TABLE copy AS SELECT a, b AS \"b copy\", c + 1, d FROM defs")
+  sqlite* db = openDb(freshPath("create-as"));
+  ASSERT_EQ(run(db,
+                "CREATE TABLE defs(a INTEGER, b TEXT, c REAL, d);"
+                "INSERT INTO defs VALUES(1, 'x', 1.50, NULL);"
+                "CREATE TABLE copy AS SELECT a, b AS \"b copy\", c + 1, d FROM defs")
                 .code,
             SQLITE_OK);
   EXPECT_EQ(column(db, "SELECT sql FROM sqlite_master WHERE name = 'copy'"),
@@ -104,24 +114,28 @@ TEST(S2ApiSchema, CreateTableAsSelectStoresTheGeneratedStatement) {
 
 TEST(S2ApiSchema, StatementsWithout2xGrammarAreRefusedAndNothingIsWritten) {
   std::string path = freshPath("refused");
-  sqlite *db = openDb(path);
+  sqlite* db = openDb(path);
   ASSERT_EQ(run(db, "CREATE TABLE t(a)").code, SQLITE_OK);
   std::string before = fileBytes(path);
   const std::vector<std::pair<std::string, std::string>> refused = {
       {"ALTER TABLE t ADD COLUMN b", "near \"ALTER\": syntax error"},
       {"CREATE TABLE IF NOT EXISTS u(a)", "near \"IF\": syntax error"},
-      {"CREATE TABLE u(id INTEGER PRIMARY KEY AUTOINCREMENT)", "near \"AUTOINCREMENT\": syntax error"},
+      {"CREATE TABLE u(id INTEGER PRIMARY KEY AUTOINCREMENT)",
+       "near \"AUTOINCREMENT\": syntax error"},
       {"CREATE TABLE u(a) WITHOUT ROWID", "near \"WITHOUT\": syntax error"},
       {"CREATE VIRTUAL TABLE u USING fts5(a)", "near \"VIRTUAL\": syntax error"},
       {"DROP TABLE IF EXISTS t", "near \"IF\": syntax error"},
       {"CREATE INDEX IF NOT EXISTS i ON t(a)", "near \"IF\": syntax error"},
       {"SAVEPOINT s", "near \"SAVEPOINT\": syntax error"},
-      {"CREATE VIEW w AS SELECT a, row_number() OVER (ORDER BY a) FROM t", "near \"OVER\": syntax error"},
-      {"CREATE VIEW w AS WITH c AS (SELECT a FROM t) SELECT * FROM c", "near \"WITH\": syntax error"},
-      {"CREATE TRIGGER g AFTER INSERT ON t BEGIN INSERT INTO t VALUES(1) ON CONFLICT DO NOTHING; END",
+      {"CREATE VIEW w AS SELECT a, row_number() OVER (ORDER BY a) FROM t",
+       "near \"OVER\": syntax error"},
+      {"CREATE VIEW w AS WITH c AS (SELECT a FROM t) SELECT * FROM c",
+       "near \"WITH\": syntax error"},
+      {"CREATE TRIGGER g AFTER INSERT ON t BEGIN INSERT INTO t VALUES(1) ON CONFLICT DO NOTHING; "
+       "END",
        "near \"DO\": syntax error"},
       {"SELECT $x", "unrecognized token: \"$\""}};
-  for (const auto &[sql, message] : refused) {
+  for (const auto& [sql, message] : refused) {
     Result r = run(db, sql);
     EXPECT_EQ(r.code, SQLITE_ERROR) << sql;
     EXPECT_EQ(r.error, message) << sql;
@@ -132,8 +146,9 @@ TEST(S2ApiSchema, StatementsWithout2xGrammarAreRefusedAndNothingIsWritten) {
 }
 
 TEST(S2ApiSchema, ErrorsCarryThe2xTexts) {
-  sqlite *db = openDb(freshPath("errors"));
-  ASSERT_EQ(run(db, "CREATE TABLE t(a NOT NULL, b); CREATE VIEW v AS SELECT a FROM t").code, SQLITE_OK);
+  sqlite* db = openDb(freshPath("errors"));
+  ASSERT_EQ(run(db, "CREATE TABLE t(a NOT NULL, b); CREATE VIEW v AS SELECT a FROM t").code,
+            SQLITE_OK);
   const std::vector<std::tuple<std::string, int, std::string>> cases = {
       {"SELECT * FROM x", SQLITE_ERROR, "no such table: x"},
       {"SELECT y FROM t", SQLITE_ERROR, "no such column: y"},
@@ -154,7 +169,7 @@ TEST(S2ApiSchema, ErrorsCarryThe2xTexts) {
       {"ROLLBACK", SQLITE_ERROR, "cannot rollback - no transaction is active"},
       {"BEGIN; BEGIN", SQLITE_ERROR, "cannot start a transaction within a transaction"},
       {"SELECT nosuch(1)", SQLITE_ERROR, "no such function: nosuch"}};
-  for (const auto &[sql, code, message] : cases) {
+  for (const auto& [sql, code, message] : cases) {
     Result r = run(db, sql);
     EXPECT_EQ(r.code, code) << sql;
     EXPECT_EQ(r.error, message) << sql;
@@ -171,8 +186,9 @@ TEST(S2ApiSchema, FixtureWithViewsAndTriggersIsChangedAndStaysValid) {
   std::string path = freshPath("view-trigger");
   std::filesystem::copy_file(std::string(XB_SQLITE2_FIXTURES) + "/view_trigger.db", path,
                              std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::permissions(path, std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
-  sqlite *db = openDb(path);
+  std::filesystem::permissions(path, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add);
+  sqlite* db = openDb(path);
   std::vector<Cell> audits = column(db, "SELECT count(*) FROM audit");
   ASSERT_EQ(audits.size(), 1u);
   /* The AFTER UPDATE trigger writes an audit row; the INSTEAD OF trigger
@@ -181,7 +197,8 @@ TEST(S2ApiSchema, FixtureWithViewsAndTriggersIsChangedAndStaysValid) {
   ASSERT_EQ(run(db, "INSERT INTO rich(owner, balance) VALUES('zed', 500)").code, SQLITE_OK);
   EXPECT_EQ(column(db, "SELECT count(*) FROM audit"),
             std::vector<Cell>{std::to_string(std::stoi(*audits[0]) + 1)});
-  EXPECT_EQ(column(db, "SELECT balance FROM account WHERE owner = 'zed'"), std::vector<Cell>{"500"});
+  EXPECT_EQ(column(db, "SELECT balance FROM account WHERE owner = 'zed'"),
+            std::vector<Cell>{"500"});
   sqlite_close(db);
   EXPECT_TRUE(s2::CheckFile(path).empty());
   db = openDb(path);

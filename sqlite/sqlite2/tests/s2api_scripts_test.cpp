@@ -17,10 +17,10 @@ using namespace s2test;
 /* Adjusts the expected content where we deliberately differ from 2.x:
 ** integer arithmetic does not wrap at 32 bits (2147483647+1 is
 ** 2147483648, not -2147483648). */
-void applyKnownDifferences(const std::string &name, Content &expected) {
+void applyKnownDifferences(const std::string& name, Content& expected) {
   if (name != "numeric_text") return;
-  for (Object &o : expected.objects) {
-    for (Row &row : o.rows) {
+  for (Object& o : expected.objects) {
+    for (Row& row : o.rows) {
       if (row.values.empty() || row.values[0] != "expr 2147483647+1") continue;
       for (size_t c = 1; c < row.values.size(); ++c) row.values[c] = "2147483648";
     }
@@ -37,11 +37,12 @@ TEST_P(S2ApiScripts, BuildScriptGivesTheEngineContent) {
   ASSERT_TRUE(ParseExpect(ReadBytes(FixturePath(name, ".expect")), expected, error)) << error;
   applyKnownDifferences(name, expected);
 
-  sqlite *db = s2api::openDb(path);
+  sqlite* db = s2api::openDb(path);
   ASSERT_NE(db, nullptr);
-  char *message = nullptr;
+  char* message = nullptr;
   std::string sql = ReadBytes(FixturePath(name, ".sql"));
-  EXPECT_EQ(sqlite_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK) << (message ? message : "");
+  EXPECT_EQ(sqlite_exec(db, sql.c_str(), nullptr, nullptr, &message), SQLITE_OK)
+      << (message ? message : "");
   sqlite_freemem(message);
   Content actual;
   ASSERT_TRUE(ReadContent(db, actual, error)) << error;
@@ -57,6 +58,8 @@ TEST_P(S2ApiScripts, BuildScriptGivesTheEngineContent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, S2ApiScripts, ::testing::ValuesIn(FixtureNames()),
-                         [](const ::testing::TestParamInfo<std::string> &info) { return info.param; });
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                           return info.param;
+                         });
 
 }  // namespace

@@ -37,9 +37,11 @@ TEST(S2ApiTranslate, StoredValuesPassThroughTheStoreFunction) {
   using s2::translateForWorkingCopy;
   EXPECT_EQ(translateForWorkingCopy("INSERT INTO t(a, b) VALUES(1+1, f(x, y))"),
             "INSERT INTO t(a, b) VALUES(xb_store(1+1), xb_store(f(x, y)))");
-  EXPECT_EQ(translateForWorkingCopy("UPDATE OR IGNORE t SET a = a * 2, b = (SELECT 1, 2) WHERE c = 3"),
-            "UPDATE OR IGNORE t SET a = xb_store(a * 2), b = xb_store((SELECT 1, 2)) WHERE c = 3");
-  EXPECT_EQ(translateForWorkingCopy("INSERT INTO t SELECT *, u.*, a+1 AS n, b c FROM u UNION SELECT 1, 2, 3, 4 FROM v"),
+  EXPECT_EQ(
+      translateForWorkingCopy("UPDATE OR IGNORE t SET a = a * 2, b = (SELECT 1, 2) WHERE c = 3"),
+      "UPDATE OR IGNORE t SET a = xb_store(a * 2), b = xb_store((SELECT 1, 2)) WHERE c = 3");
+  EXPECT_EQ(translateForWorkingCopy(
+                "INSERT INTO t SELECT *, u.*, a+1 AS n, b c FROM u UNION SELECT 1, 2, 3, 4 FROM v"),
             "INSERT INTO t SELECT *, u.*, xb_store(a+1) AS n, xb_store(b) c FROM u "
             "UNION SELECT xb_store(1), xb_store(2), xb_store(3), xb_store(4) FROM v");
   EXPECT_EQ(translateForWorkingCopy("CREATE TRIGGER g AFTER UPDATE OF a ON t BEGIN "
@@ -51,7 +53,7 @@ TEST(S2ApiTranslate, StoredValuesPassThroughTheStoreFunction) {
 }
 
 TEST(S2ApiTranslate, ColumnNamesAreSpelledAsWritten) {
-  sqlite *db = openDb(":memory:");
+  sqlite* db = openDb(":memory:");
   Result r = query(db, "SELECT 1.50, 007 + 1, -0 AS z, 'x' || 1e3");
   ASSERT_EQ(r.code, SQLITE_OK) << r.error;
   EXPECT_EQ(r.names, (std::vector<std::string>{"1.50", "007 + 1", "z", "'x' || 1e3"}));
@@ -60,9 +62,10 @@ TEST(S2ApiTranslate, ColumnNamesAreSpelledAsWritten) {
 }
 
 TEST(S2ApiTranslate, StringFunctionsCountBytes) {
-  sqlite *db = openDb(":memory:");
+  sqlite* db = openDb(":memory:");
   /* Latin-1 bytes that are not valid UTF-8, among them 0x80..0xBF. */
-  ASSERT_EQ(run(db, "CREATE TABLE s(v TEXT); INSERT INTO s VALUES('K\xe4\xa4se\xb5')").code, SQLITE_OK);
+  ASSERT_EQ(run(db, "CREATE TABLE s(v TEXT); INSERT INTO s VALUES('K\xe4\xa4se\xb5')").code,
+            SQLITE_OK);
   EXPECT_EQ(column(db, "SELECT length(v) FROM s"), std::vector<Cell>{"6"});
   EXPECT_EQ(column(db, "SELECT substr(v, 2, 2) FROM s"), std::vector<Cell>{"\xe4\xa4"});
   EXPECT_EQ(column(db, "SELECT substr(v, -2, 2) FROM s"), std::vector<Cell>{"e\xb5"});

@@ -14,23 +14,22 @@ namespace {
 
 TEST(S2ApiValues, StoredTextKeepsSpellingAndComputedValuesTake2xForm) {
   std::string path = freshPath("spelling");
-  sqlite *db = openDb(path);
+  sqlite* db = openDb(path);
   ASSERT_EQ(run(db, "CREATE TABLE v(i INTEGER, t TEXT, u)").code, SQLITE_OK);
-  ASSERT_EQ(run(db, "INSERT INTO v VALUES(007, 1.50, 1e3);"
-                    "INSERT INTO v VALUES(-0, +5, 12345678901234567890);"
-                    "INSERT INTO v VALUES(- 1.50, '+5', -0.0);"
-                    "INSERT INTO v VALUES('', NULL, '\xe4\xf6\xfc\xdf \x80\xff');"
-                    "INSERT INTO v VALUES(1.5*2, 7/2.0, 0.1+0.2);"
-                    "INSERT INTO v VALUES(1e20*10, 7/2, 1/0)").code,
+  ASSERT_EQ(run(db,
+                "INSERT INTO v VALUES(007, 1.50, 1e3);"
+                "INSERT INTO v VALUES(-0, +5, 12345678901234567890);"
+                "INSERT INTO v VALUES(- 1.50, '+5', -0.0);"
+                "INSERT INTO v VALUES('', NULL, '\xe4\xf6\xfc\xdf \x80\xff');"
+                "INSERT INTO v VALUES(1.5*2, 7/2.0, 0.1+0.2);"
+                "INSERT INTO v VALUES(1e20*10, 7/2, 1/0)")
+                .code,
             SQLITE_OK);
   ASSERT_EQ(run(db, "UPDATE v SET u = i * 1 WHERE rowid = 1").code, SQLITE_OK);
   const std::vector<std::vector<Cell>> expected = {
-      {"007", "1.50", "7"},
-      {"-0", "5", "12345678901234567890"},
-      {"-1.50", "+5", "-0.0"},
-      {"", std::nullopt, "\xe4\xf6\xfc\xdf \x80\xff"},
-      {"3", "3.5", "0.3"},
-      {"1e+21", "3", std::nullopt}};
+      {"007", "1.50", "7"},    {"-0", "5", "12345678901234567890"},
+      {"-1.50", "+5", "-0.0"}, {"", std::nullopt, "\xe4\xf6\xfc\xdf \x80\xff"},
+      {"3", "3.5", "0.3"},     {"1e+21", "3", std::nullopt}};
   EXPECT_EQ(query(db, "SELECT * FROM v").rows, expected);
   sqlite_close(db);
 
@@ -48,9 +47,10 @@ TEST(S2ApiValues, StoredTextKeepsSpellingAndComputedValuesTake2xForm) {
 }
 
 TEST(S2ApiValues, SortingAndComparisonFollowTheColumnClass) {
-  sqlite *db = openDb(freshPath("classes"));
-  ASSERT_EQ(run(db, "CREATE TABLE s(n NUMERIC, t VARCHAR(10), c TEXT COLLATE NOCASE)").code, SQLITE_OK);
-  for (const char *v : {"'10'", "'9'", "'abc'", "'1e1'", "NULL", "'-2.5'", "'Z'", "' 5'", "''"}) {
+  sqlite* db = openDb(freshPath("classes"));
+  ASSERT_EQ(run(db, "CREATE TABLE s(n NUMERIC, t VARCHAR(10), c TEXT COLLATE NOCASE)").code,
+            SQLITE_OK);
+  for (const char* v : {"'10'", "'9'", "'abc'", "'1e1'", "NULL", "'-2.5'", "'Z'", "' 5'", "''"}) {
     std::string sql = std::string("INSERT INTO s VALUES(") + v + "," + v + "," + v + ")";
     ASSERT_EQ(run(db, sql).code, SQLITE_OK);
   }
@@ -59,7 +59,8 @@ TEST(S2ApiValues, SortingAndComparisonFollowTheColumnClass) {
   EXPECT_EQ(numeric[0], std::nullopt);
   EXPECT_EQ(numeric[1], "-2.5");
   EXPECT_EQ(numeric[2], "9");
-  EXPECT_TRUE((numeric[3] == "10" && numeric[4] == "1e1") || (numeric[3] == "1e1" && numeric[4] == "10"));
+  EXPECT_TRUE((numeric[3] == "10" && numeric[4] == "1e1") ||
+              (numeric[3] == "1e1" && numeric[4] == "10"));
   EXPECT_EQ(std::vector<Cell>(numeric.begin() + 5, numeric.end()),
             (std::vector<Cell>{"", " 5", "Z", "abc"}));
   EXPECT_EQ(column(db, "SELECT t FROM s ORDER BY t"),
@@ -69,8 +70,10 @@ TEST(S2ApiValues, SortingAndComparisonFollowTheColumnClass) {
   EXPECT_EQ(column(db, "SELECT t FROM s WHERE t > '' ORDER BY t COLLATE NUMERIC DESC LIMIT 3"),
             (std::vector<Cell>{"abc", "Z", " 5"}));
   /* COLLATE with any name but a text one makes the column numeric. */
-  EXPECT_EQ(column(db, "SELECT c FROM s WHERE c < 10 ORDER BY c"), (std::vector<Cell>{"-2.5", "9"}));
-  EXPECT_EQ(column(db, "SELECT n FROM s WHERE n = '10.0' ORDER BY rowid"), (std::vector<Cell>{"10", "1e1"}));
+  EXPECT_EQ(column(db, "SELECT c FROM s WHERE c < 10 ORDER BY c"),
+            (std::vector<Cell>{"-2.5", "9"}));
+  EXPECT_EQ(column(db, "SELECT n FROM s WHERE n = '10.0' ORDER BY rowid"),
+            (std::vector<Cell>{"10", "1e1"}));
   EXPECT_EQ(column(db, "SELECT t FROM s WHERE t = '10.0'"), std::vector<Cell>{});
   EXPECT_EQ(column(db, "SELECT count(DISTINCT n) FROM s"), std::vector<Cell>{"7"});
   EXPECT_EQ(column(db, "SELECT max(n) FROM s WHERE n < 'a'"), std::vector<Cell>{"Z"});
@@ -79,21 +82,25 @@ TEST(S2ApiValues, SortingAndComparisonFollowTheColumnClass) {
 
 TEST(S2ApiValues, UniqueComparesNumericColumnsByValue) {
   std::string path = freshPath("unique");
-  sqlite *db = openDb(path);
-  ASSERT_EQ(run(db, "CREATE TABLE n(v INTEGER UNIQUE);"
-                    "CREATE TABLE t(v TEXT UNIQUE);"
-                    "CREATE TABLE p(a, b, UNIQUE(a, b))").code,
+  sqlite* db = openDb(path);
+  ASSERT_EQ(run(db,
+                "CREATE TABLE n(v INTEGER UNIQUE);"
+                "CREATE TABLE t(v TEXT UNIQUE);"
+                "CREATE TABLE p(a, b, UNIQUE(a, b))")
+                .code,
             SQLITE_OK);
   EXPECT_EQ(run(db, "INSERT INTO n VALUES('007')").code, SQLITE_OK);
-  for (const char *dup : {"'7'", "7.0", "'+7'", "'7e0'"}) {
+  for (const char* dup : {"'7'", "7.0", "'+7'", "'7e0'"}) {
     Result r = run(db, std::string("INSERT INTO n VALUES(") + dup + ")");
     EXPECT_EQ(r.code, SQLITE_CONSTRAINT) << dup;
     EXPECT_EQ(r.error, "column v is not unique");
   }
   EXPECT_EQ(run(db, "INSERT INTO n VALUES(' 7')").code, SQLITE_OK);
   EXPECT_EQ(run(db, "INSERT INTO n VALUES(NULL); INSERT INTO n VALUES(NULL)").code, SQLITE_OK);
-  EXPECT_EQ(run(db, "INSERT INTO t VALUES('007'); INSERT INTO t VALUES('7'); "
-                    "INSERT INTO t VALUES('7.0')").code,
+  EXPECT_EQ(run(db,
+                "INSERT INTO t VALUES('007'); INSERT INTO t VALUES('7'); "
+                "INSERT INTO t VALUES('7.0')")
+                .code,
             SQLITE_OK);
   EXPECT_EQ(run(db, "INSERT INTO t VALUES('7')").error, "column v is not unique");
   EXPECT_EQ(run(db, "INSERT INTO p VALUES(1, 'x')").code, SQLITE_OK);
@@ -112,7 +119,7 @@ TEST(S2ApiValues, UniqueComparesNumericColumnsByValue) {
 
 TEST(S2ApiValues, IntegerPrimaryKeyIsTheRowidAndRowidsStayIn32Bits) {
   std::string path = freshPath("rowids");
-  sqlite *db = openDb(path);
+  sqlite* db = openDb(path);
   ASSERT_EQ(run(db, "CREATE TABLE p(name, id INTEGER PRIMARY KEY)").code, SQLITE_OK);
   ASSERT_EQ(run(db, "INSERT INTO p VALUES('seven', '007')").code, SQLITE_OK);
   EXPECT_EQ(sqlite_last_insert_rowid(db), 7);
@@ -127,7 +134,8 @@ TEST(S2ApiValues, IntegerPrimaryKeyIsTheRowidAndRowidsStayIn32Bits) {
 
   /* Automatic rowids: largest + 1, negative ones count. */
   ASSERT_EQ(run(db, "CREATE TABLE h(v)").code, SQLITE_OK);
-  ASSERT_EQ(run(db, "INSERT INTO h(rowid, v) VALUES(-3, 'a'); INSERT INTO h(v) VALUES('b')").code, SQLITE_OK);
+  ASSERT_EQ(run(db, "INSERT INTO h(rowid, v) VALUES(-3, 'a'); INSERT INTO h(v) VALUES('b')").code,
+            SQLITE_OK);
   EXPECT_EQ(sqlite_last_insert_rowid(db), -2);
   /* After the largest rowid is taken, a free one is chosen at random. */
   ASSERT_EQ(run(db, "INSERT INTO h(rowid, v) VALUES(2147483647, 'top')").code, SQLITE_OK);
@@ -158,10 +166,11 @@ TEST(S2ApiValues, IntegerPrimaryKeyIsTheRowidAndRowidsStayIn32Bits) {
 /* Returns the rows of table T as SELECT shows them and as the file holds
 ** them, each as rowid followed by the values. */
 std::pair<std::vector<std::vector<Cell>>, std::vector<std::vector<Cell>>> shownAndStored(
-    sqlite *db, const std::string &path, const std::string &t) {
-  std::vector<std::vector<Cell>> shown = query(db, "SELECT rowid, * FROM " + t + " ORDER BY rowid").rows;
+    sqlite* db, const std::string& path, const std::string& t) {
+  std::vector<std::vector<Cell>> shown =
+      query(db, "SELECT rowid, * FROM " + t + " ORDER BY rowid").rows;
   std::vector<std::vector<Cell>> stored;
-  for (const s2::Row &row : storedRows(storedImage(path), t)) {
+  for (const s2::Row& row : storedRows(storedImage(path), t)) {
     std::vector<Cell> line{std::to_string(row.rowid)};
     line.insert(line.end(), row.cells.begin(), row.cells.end());
     stored.push_back(std::move(line));
@@ -171,22 +180,22 @@ std::pair<std::vector<std::vector<Cell>>, std::vector<std::vector<Cell>>> shownA
 
 TEST(S2ApiValues, RowChangesOfEveryKindReachTheFile) {
   std::string path = freshPath("row-changes");
-  sqlite *db = openDb(path);
+  sqlite* db = openDb(path);
   std::string fill = "BEGIN; CREATE TABLE t(k UNIQUE, v); CREATE TABLE big(v);";
   for (int i = 1; i <= 20; ++i) fill += "INSERT INTO t VALUES(" + std::to_string(i) + ", 'v');";
   for (int i = 0; i < 5000; ++i) fill += "INSERT INTO big VALUES(" + std::to_string(i) + ");";
   ASSERT_EQ(run(db, fill + "COMMIT").code, SQLITE_OK);
-  for (const char *change : {"UPDATE t SET rowid = rowid + 100 WHERE rowid < 5",
-                             "DELETE FROM t WHERE rowid % 3 = 0",
-                             "INSERT OR REPLACE INTO t VALUES('7.0', 'replaced')",
-                             "REPLACE INTO t(rowid, k, v) VALUES(8, 'eight', 'again')",
-                             "UPDATE t SET v = k || v WHERE k > 15",
-                             "DELETE FROM t WHERE k = 2"}) {
+  for (const char* change :
+       {"UPDATE t SET rowid = rowid + 100 WHERE rowid < 5", "DELETE FROM t WHERE rowid % 3 = 0",
+        "INSERT OR REPLACE INTO t VALUES('7.0', 'replaced')",
+        "REPLACE INTO t(rowid, k, v) VALUES(8, 'eight', 'again')",
+        "UPDATE t SET v = k || v WHERE k > 15", "DELETE FROM t WHERE k = 2"}) {
     ASSERT_EQ(run(db, change).code, SQLITE_OK) << change;
     auto [shown, stored] = shownAndStored(db, path, "t");
     EXPECT_EQ(shown, stored) << change;
   }
-  ASSERT_EQ(run(db, "BEGIN; UPDATE big SET v = v + 1; DELETE FROM big WHERE v > 4990; COMMIT").code, SQLITE_OK);
+  ASSERT_EQ(run(db, "BEGIN; UPDATE big SET v = v + 1; DELETE FROM big WHERE v > 4990; COMMIT").code,
+            SQLITE_OK);
   auto [shown, stored] = shownAndStored(db, path, "big");
   EXPECT_EQ(shown, stored);
   EXPECT_EQ(stored.size(), 4990u);
@@ -196,7 +205,7 @@ TEST(S2ApiValues, RowChangesOfEveryKindReachTheFile) {
 
 TEST(S2ApiValues, ValuesA2xFileCannotHoldAreRefusedBeforeWriting) {
   std::string path = freshPath("refused-values");
-  sqlite *db = openDb(path);
+  sqlite* db = openDb(path);
   ASSERT_EQ(run(db, "CREATE TABLE r(v); INSERT INTO r VALUES('kept')").code, SQLITE_OK);
   std::string before = fileBytes(path);
   EXPECT_NE(run(db, "INSERT INTO r VALUES('a' || char(0) || 'b')").code, SQLITE_OK);
@@ -204,9 +213,10 @@ TEST(S2ApiValues, ValuesA2xFileCannotHoldAreRefusedBeforeWriting) {
   Result big = run(db, "INSERT INTO r VALUES(replace(hex(zeroblob(600000)), '0', 'a'))");
   EXPECT_EQ(big.code, SQLITE_TOOBIG);
   EXPECT_EQ(fileBytes(path), before);
-  Result row = run(db, "CREATE TABLE w(a, b); "
-                       "INSERT INTO w VALUES(replace(hex(zeroblob(300000)), '0', 'a'), "
-                       "replace(hex(zeroblob(300000)), '0', 'b'))");
+  Result row = run(db,
+                   "CREATE TABLE w(a, b); "
+                   "INSERT INTO w VALUES(replace(hex(zeroblob(300000)), '0', 'a'), "
+                   "replace(hex(zeroblob(300000)), '0', 'b'))");
   EXPECT_EQ(row.code, SQLITE_TOOBIG);
   EXPECT_EQ(column(db, "SELECT v FROM r"), std::vector<Cell>{"kept"});
   EXPECT_EQ(column(db, "SELECT count(*) FROM w"), std::vector<Cell>{"0"});

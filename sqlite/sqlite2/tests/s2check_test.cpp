@@ -62,21 +62,43 @@ void Put32(std::string& b, size_t at, uint32_t v) {
   Put16(b, at, v & 0xFFFF);
   Put16(b, at + 2, v >> 16);
 }
-size_t PageAt(uint32_t pgno) { return static_cast<size_t>(pgno - 1) * 1024; }
+size_t PageAt(uint32_t pgno) {
+  return static_cast<size_t>(pgno - 1) * 1024;
+}
 
 TEST(CheckKeyEncoding, NumberTextsMatchTheKeysTheEngineWrites) {
   struct Case {
     const char* text;
     const char* sortable;
   } cases[] = {
-      {"0", "000W"},        {"-0", "000W"},          {"00", "000W"},        {"1", "0G1X"},
-      {"1.0", "0G1X"},      {"+1", "0G1X"},          {"1e0", "0G1X"},       {"10", "0G1g"},
-      {"42", "0G2Wg"},      {"64", "0G2X"},          {"65", "0G2X1"},       {"1e3", "0G2le"},
-      {"1000000", "0G4Zq9"}, {"2147483647", "0G6X~~~~~"}, {"2147483648", "0G6Y"},
-      {"0.5", "0G1WW"},     {"3.25", "0G1ZG"},       {"0.1", "0G0cPcPcPcPc"}, {"0.001", "0F~a69Dql6g"},
-      {"-1", "-F~V"},       {"-7", "-F~P"},          {"-12", "-F~K"},       {"-0.5", "-F~VW"},
-      {"-0.001", "-G1RvsoBGvM1"}, {"-2147483648", "-FwU"}, {"1e100", "0Guaacj9PJ3W"},
-      {"-1e100", "-F8RRPIsciyX"}, {"1e400", "0~~~~~~~~~~~~"},
+      {"0", "000W"},
+      {"-0", "000W"},
+      {"00", "000W"},
+      {"1", "0G1X"},
+      {"1.0", "0G1X"},
+      {"+1", "0G1X"},
+      {"1e0", "0G1X"},
+      {"10", "0G1g"},
+      {"42", "0G2Wg"},
+      {"64", "0G2X"},
+      {"65", "0G2X1"},
+      {"1e3", "0G2le"},
+      {"1000000", "0G4Zq9"},
+      {"2147483647", "0G6X~~~~~"},
+      {"2147483648", "0G6Y"},
+      {"0.5", "0G1WW"},
+      {"3.25", "0G1ZG"},
+      {"0.1", "0G0cPcPcPcPc"},
+      {"0.001", "0F~a69Dql6g"},
+      {"-1", "-F~V"},
+      {"-7", "-F~P"},
+      {"-12", "-F~K"},
+      {"-0.5", "-F~VW"},
+      {"-0.001", "-G1RvsoBGvM1"},
+      {"-2147483648", "-FwU"},
+      {"1e100", "0Guaacj9PJ3W"},
+      {"-1e100", "-F8RRPIsciyX"},
+      {"1e400", "0~~~~~~~~~~~~"},
       /* the extended precision variant differs from plain doubles here */
       {"891.953913", "0G2jxz3EaSZi"},
   };
@@ -94,13 +116,16 @@ TEST(CheckKeyEncoding, FieldsFollowTheColumnClass) {
   EXPECT_EQ(IndexKeyField("42", true), "b0G2Wg\0"s);
   EXPECT_EQ(IndexKeyField("42", false), "c42\0"s);
   EXPECT_EQ(IndexKeyField("", true), "c\0"s);
-  for (const char* notNumber : {"", " 5", "5 ", "5.", ".5", "-.5", "1e", "0x10", "1,5", "-", "NaN", "Inf"}) {
+  for (const char* notNumber :
+       {"", " 5", "5 ", "5.", ".5", "-.5", "1e", "0x10", "1,5", "-", "NaN", "Inf"}) {
     EXPECT_FALSE(LooksLikeNumber(notNumber)) << notNumber;
   }
-  for (const char* text : {"TEXT", "VARCHAR ( 10 )", "CHARACTER", "BLOB", "NCHAR", "clob", "4EXT", "#HAR", "\"LOB"}) {
+  for (const char* text :
+       {"TEXT", "VARCHAR ( 10 )", "CHARACTER", "BLOB", "NCHAR", "clob", "4EXT", "#HAR", "\"LOB"}) {
     EXPECT_TRUE(IsTextClass(text)) << text;
   }
-  for (const char* numeric : {"", "INTEGER", "INT", "NUMERIC", "REAL", "DATE", "BOOLEAN", "STRING", "NOCASE"}) {
+  for (const char* numeric :
+       {"", "INTEGER", "INT", "NUMERIC", "REAL", "DATE", "BOOLEAN", "STRING", "NOCASE"}) {
     EXPECT_FALSE(IsTextClass(numeric)) << numeric;
   }
 }
@@ -218,15 +243,21 @@ TEST(CheckDamage, SchemaTextOutsideTheGrammar) {
   const std::string create = "CREATE TABLE fruit(name TEXT, color TEXT, weight INTEGER)";
   EXPECT_TRUE(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w)")).empty())
       << "the padding itself is harmless";
-  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE IF NOT EXISTS fruit(n, c, w)")),
-                       "IF NOT EXISTS"));
-  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w) WITHOUT ROWID")),
-                       "text after the column list"));
-  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c PRIMARY KEY AUTOINCREMENT, w)")),
+  EXPECT_TRUE(
+      Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE IF NOT EXISTS fruit(n, c, w)")),
+               "IF NOT EXISTS"));
+  EXPECT_TRUE(
+      Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w) WITHOUT ROWID")),
+               "text after the column list"));
+  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(
+                           good, create, "CREATE TABLE fruit(n, c PRIMARY KEY AUTOINCREMENT, w)")),
                        "AUTOINCREMENT"));
-  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TEMP TABLE fruit(n, c, w)")), "temporary"));
-  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, n)")), "duplicate column"));
-  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c)")), "2 columns"));
+  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TEMP TABLE fruit(n, c, w)")),
+                       "temporary"));
+  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, n)")),
+                       "duplicate column"));
+  EXPECT_TRUE(
+      Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c)")), "2 columns"));
 }
 
 TEST(CheckDamage, IndexContentFaults) {
@@ -255,7 +286,8 @@ TEST(CheckDamage, IndexContentFaults) {
   badName[autoName + 1] = 'd';
   problems = s2::CheckBytes(badName);
   EXPECT_TRUE(Mentions(problems, "is not one that table")) << Joined(problems);
-  EXPECT_TRUE(Mentions(problems, "(code autoindex 1) of table code is missing")) << Joined(problems);
+  EXPECT_TRUE(Mentions(problems, "(code autoindex 1) of table code is missing"))
+      << Joined(problems);
 }
 
 /* Returns the offset in B of the first overflow pointer of a cell on page
@@ -263,8 +295,9 @@ TEST(CheckDamage, IndexContentFaults) {
 size_t OverflowPointer(const std::string& b, uint32_t pgno, uint32_t minPages) {
   size_t page = PageAt(pgno);
   for (uint32_t off = Get16(b, page + 4); off != 0; off = Get16(b, page + off + 6)) {
-    uint32_t payload = Get16(b, page + off + 4) + (static_cast<unsigned char>(b[page + off + 8]) << 16) +
-                       Get16(b, page + off + 10) + (static_cast<unsigned char>(b[page + off + 9]) << 16);
+    uint32_t payload =
+        Get16(b, page + off + 4) + (static_cast<unsigned char>(b[page + off + 8]) << 16) +
+        Get16(b, page + off + 10) + (static_cast<unsigned char>(b[page + off + 9]) << 16);
     if (payload > 236 + 1020 * (minPages - 1)) return page + off + 12 + 236;
   }
   return 0;
@@ -282,7 +315,8 @@ TEST(CheckDamage, OverflowAndFreelistFaults) {
 
   std::string loop = good;
   Put32(loop, PageAt(firstOverflow), firstOverflow);
-  EXPECT_TRUE(Mentions(s2::CheckBytes(loop), "2nd reference to page " + std::to_string(firstOverflow)));
+  EXPECT_TRUE(
+      Mentions(s2::CheckBytes(loop), "2nd reference to page " + std::to_string(firstOverflow)));
 
   std::string shortChain = good;
   Put32(shortChain, PageAt(firstOverflow), 0);

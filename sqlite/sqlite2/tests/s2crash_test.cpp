@@ -53,14 +53,16 @@ namespace {
 using namespace s2test;
 
 /* Returns the number of rows of generation G. */
-int RowsOf(long g) { return 100 + 60 * static_cast<int>(g % 2); }
+int RowsOf(long g) {
+  return 100 + 60 * static_cast<int>(g % 2);
+}
 
 /* Returns the SQL of the transaction that writes generation G. */
 std::string GenerationSql(long g) {
   std::string sql = "BEGIN; DELETE FROM t;";
   for (int k = 1; k <= RowsOf(g); k++) {
-    sql += " INSERT INTO t VALUES(" + std::to_string(k) + ", 'g" + std::to_string(g) + "-" + std::to_string(k) +
-           "', " + std::to_string(g) + ");";
+    sql += " INSERT INTO t VALUES(" + std::to_string(k) + ", 'g" + std::to_string(g) + "-" +
+           std::to_string(k) + "', " + std::to_string(g) + ");";
   }
   return sql + " COMMIT;";
 }
@@ -85,8 +87,10 @@ long ReadGeneration(const std::string& path) {
   for (size_t i = 0; i < rows.rows.size(); i++) {
     const auto& r = rows.rows[i];
     std::string k = std::to_string(i + 1);
-    if (r[0] != Value(k) || r[1] != Value("g" + std::to_string(g) + "-" + k) || r[2] != Value(std::to_string(g))) {
-      ADD_FAILURE() << "row " << k << " does not belong to generation " << g << ": " << Escape(r[1]);
+    if (r[0] != Value(k) || r[1] != Value("g" + std::to_string(g) + "-" + k) ||
+        r[2] != Value(std::to_string(g))) {
+      ADD_FAILURE() << "row " << k << " does not belong to generation " << g << ": "
+                    << Escape(r[1]);
       return -1;
     }
   }
@@ -124,7 +128,8 @@ TEST(CrashRecovery, KilledWriterLeavesOldOrNewContent) {
   {
     sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
     ASSERT_NE(db, nullptr);
-    ASSERT_EQ(Exec(db, "CREATE TABLE t(k INTEGER PRIMARY KEY, v TEXT, w); CREATE INDEX tv ON t(v);"), "");
+    ASSERT_EQ(
+        Exec(db, "CREATE TABLE t(k INTEGER PRIMARY KEY, v TEXT, w); CREATE INDEX tv ON t(v);"), "");
     ASSERT_EQ(Exec(db, GenerationSql(0)), "");
     sqlite_close(db);
   }
@@ -138,7 +143,8 @@ TEST(CrashRecovery, KilledWriterLeavesOldOrNewContent) {
     sqlite_close(db);
   }
   long commitMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                          std::chrono::steady_clock::now() - start).count();
+                          std::chrono::steady_clock::now() - start)
+                          .count();
   std::mt19937 random(20261206);
   long generation = 0;
   for (int kill = 0; kill < 30; kill++) {
@@ -158,7 +164,8 @@ TEST(CrashRecovery, KilledWriterLeavesOldOrNewContent) {
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(committed) << "the writer did not commit within 20 seconds";
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself with status " << WEXITSTATUS(status);
+    ASSERT_TRUE(WIFSIGNALED(status))
+        << "the writer stopped by itself with status " << WEXITSTATUS(status);
 
     long found = ReadGeneration(path);
     ASSERT_GT(found, generation) << "a committed generation was lost";
@@ -176,7 +183,8 @@ void CrashOnce(const std::string& path, long from, long to, const std::function<
   std::filesystem::remove(path);
   sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
   ASSERT_NE(db, nullptr);
-  ASSERT_EQ(Exec(db, "CREATE TABLE t(k INTEGER PRIMARY KEY, v TEXT, w); CREATE INDEX tv ON t(v);"), "");
+  ASSERT_EQ(Exec(db, "CREATE TABLE t(k INTEGER PRIMARY KEY, v TEXT, w); CREATE INDEX tv ON t(v);"),
+            "");
   ASSERT_EQ(Exec(db, GenerationSql(from)), "");
   sqlite_close(db);
 
@@ -191,7 +199,8 @@ void CrashOnce(const std::string& path, long from, long to, const std::function<
   }
   int status = 0;
   waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9) << "the writer did not reach the crash point";
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 9)
+      << "the writer did not reach the crash point";
   ASSERT_TRUE(std::filesystem::exists(path + "-journal")) << "no journal before the commit point";
   EXPECT_EQ(ReadGeneration(path), from) << "the interrupted transaction was not rolled back";
   std::vector<std::string> problems = s2::CheckFile(path);

@@ -64,15 +64,20 @@ inline std::string Escape(const Value& v) {
   if (!v) return "\\N";
   std::string out;
   for (unsigned char c : *v) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\t') out += "\\t";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\t')
+      out += "\\t";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
     else if (c < 0x20) {
       char hex[8];
       std::snprintf(hex, sizeof hex, "\\x%02x", c);
       out += hex;
-    } else out += static_cast<char>(c);
+    } else
+      out += static_cast<char>(c);
   }
   return out;
 }
@@ -87,13 +92,17 @@ inline Value Unescape(const std::string& field) {
       continue;
     }
     char c = field[++i];
-    if (c == 't') out += '\t';
-    else if (c == 'n') out += '\n';
-    else if (c == 'r') out += '\r';
+    if (c == 't')
+      out += '\t';
+    else if (c == 'n')
+      out += '\n';
+    else if (c == 'r')
+      out += '\r';
     else if (c == 'x' && i + 2 < field.size()) {
       out += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16));
       i += 2;
-    } else out += c;
+    } else
+      out += c;
   }
   return out;
 }
@@ -120,28 +129,58 @@ inline bool ParseExpect(const std::string& bytes, Content& content, std::string&
     return !fields.empty() && fields[0] == label;
   };
   std::vector<std::string> f;
-  if (!item("objects", f) || f.size() != 2) { error = "objects line"; return false; }
+  if (!item("objects", f) || f.size() != 2) {
+    error = "objects line";
+    return false;
+  }
   int count = std::stoi(f[1]);
   for (int i = 0; i < count; i++) {
     Object o;
-    if (at >= lines.size() || !lines[at++].empty()) { error = "blank line expected"; return false; }
-    if (!item("type", f)) { error = "type"; return false; }
+    if (at >= lines.size() || !lines[at++].empty()) {
+      error = "blank line expected";
+      return false;
+    }
+    if (!item("type", f)) {
+      error = "type";
+      return false;
+    }
     o.type = *Unescape(f[1]);
-    if (!item("name", f)) { error = "name"; return false; }
+    if (!item("name", f)) {
+      error = "name";
+      return false;
+    }
     o.name = *Unescape(f[1]);
-    if (!item("tbl_name", f)) { error = "tbl_name"; return false; }
+    if (!item("tbl_name", f)) {
+      error = "tbl_name";
+      return false;
+    }
     o.tblName = *Unescape(f[1]);
-    if (!item("rootpage", f)) { error = "rootpage"; return false; }
+    if (!item("rootpage", f)) {
+      error = "rootpage";
+      return false;
+    }
     o.rootpage = *Unescape(f[1]);
-    if (!item("sql", f)) { error = "sql"; return false; }
+    if (!item("sql", f)) {
+      error = "sql";
+      return false;
+    }
     o.sql = Unescape(f[1]);
     if (o.type == "table") {
-      if (!item("columns", f)) { error = "columns"; return false; }
+      if (!item("columns", f)) {
+        error = "columns";
+        return false;
+      }
       for (size_t k = 1; k < f.size(); k++) o.columns.push_back(*Unescape(f[k]));
-      if (!item("rows", f)) { error = "rows"; return false; }
+      if (!item("rows", f)) {
+        error = "rows";
+        return false;
+      }
       int rows = std::stoi(f[1]);
       for (int r = 0; r < rows; r++) {
-        if (at >= lines.size()) { error = "row missing"; return false; }
+        if (at >= lines.size()) {
+          error = "row missing";
+          return false;
+        }
         std::vector<std::string> cells = Split(lines[at++], '\t');
         Row row;
         row.rowid = std::stoll(cells[0]);
@@ -232,9 +271,15 @@ inline std::string RowidName(const std::vector<std::string>& columns) {
 ** ERROR set when a query fails. */
 inline bool ReadContent(sqlite* db, Content& content, std::string& error) {
   Table master = GetTable(db, "SELECT * FROM sqlite_master");
-  if (master.rc != SQLITE_OK) { error = "sqlite_master: " + master.error; return false; }
+  if (master.rc != SQLITE_OK) {
+    error = "sqlite_master: " + master.error;
+    return false;
+  }
   for (const auto& r : master.rows) {
-    if (r.size() != 5 || !r[0] || !r[1] || !r[2] || !r[3]) { error = "sqlite_master row shape"; return false; }
+    if (r.size() != 5 || !r[0] || !r[1] || !r[2] || !r[3]) {
+      error = "sqlite_master row shape";
+      return false;
+    }
     Object o;
     o.type = *r[0];
     o.name = *r[1];
@@ -247,11 +292,17 @@ inline bool ReadContent(sqlite* db, Content& content, std::string& error) {
     if (o.type != "table") continue;
     /* Column names first, from a query that always yields a row. */
     Table probe = GetTable(db, "SELECT * FROM " + Quote(o.name) + " LIMIT 1");
-    if (probe.rc != SQLITE_OK) { error = o.name + ": " + probe.error; return false; }
+    if (probe.rc != SQLITE_OK) {
+      error = o.name + ": " + probe.error;
+      return false;
+    }
     o.columns = probe.names;
     std::string rowid = RowidName(o.columns);
     Table rows = GetTable(db, "SELECT " + rowid + ", * FROM " + Quote(o.name));
-    if (rows.rc != SQLITE_OK) { error = o.name + ": " + rows.error; return false; }
+    if (rows.rc != SQLITE_OK) {
+      error = o.name + ": " + rows.error;
+      return false;
+    }
     for (auto& r : rows.rows) {
       Row row;
       row.rowid = r[0] ? std::stoll(*r[0]) : 0;
@@ -268,7 +319,8 @@ inline bool ReadContent(sqlite* db, Content& content, std::string& error) {
 ** table without rows yields no names). */
 inline void ExpectSameContent(const Content& expected, const Content& actual, bool withRootpages,
                               const std::string& label) {
-  ASSERT_EQ(expected.objects.size(), actual.objects.size()) << label << ": number of sqlite_master entries";
+  ASSERT_EQ(expected.objects.size(), actual.objects.size())
+      << label << ": number of sqlite_master entries";
   for (size_t i = 0; i < expected.objects.size(); i++) {
     const Object& e = expected.objects[i];
     const Object& a = actual.objects[i];
@@ -303,13 +355,17 @@ inline void Swap32(std::string& b, size_t at) {
 }
 
 /* Swaps the 2 bytes at AT of B. */
-inline void Swap16(std::string& b, size_t at) { std::swap(b[at], b[at + 1]); }
+inline void Swap16(std::string& b, size_t at) {
+  std::swap(b[at], b[at + 1]);
+}
 
 /* Little-endian reads of the fixture bytes. */
 inline uint32_t Le16(const std::string& b, size_t at) {
   return static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8);
 }
-inline uint32_t Le32(const std::string& b, size_t at) { return Le16(b, at) | (Le16(b, at + 2) << 16); }
+inline uint32_t Le32(const std::string& b, size_t at) {
+  return Le16(b, at) | (Le16(b, at + 2) << 16);
+}
 
 /* Turns the b-tree page PGNO of a little-endian file into big-endian, with
 ** its overflow chains and subtrees. */
@@ -320,8 +376,8 @@ inline void SwapTreePage(std::string& b, uint32_t pgno) {
     size_t cell = page + off;
     uint32_t left = Le32(b, cell);
     uint32_t next = Le16(b, cell + 6);
-    uint32_t payload = Le16(b, cell + 4) + (static_cast<unsigned char>(b[cell + 8]) << 16) + Le16(b, cell + 10) +
-                       (static_cast<unsigned char>(b[cell + 9]) << 16);
+    uint32_t payload = Le16(b, cell + 4) + (static_cast<unsigned char>(b[cell + 8]) << 16) +
+                       Le16(b, cell + 10) + (static_cast<unsigned char>(b[cell + 9]) << 16);
     if (payload > 236) {
       for (uint32_t ovfl = Le32(b, cell + 12 + 236); ovfl != 0;) {
         size_t at = static_cast<size_t>(ovfl - 1) * 1024;
@@ -375,7 +431,8 @@ inline std::vector<std::string> FixtureNames() {
   for (const auto& entry : std::filesystem::directory_iterator(XB_SQLITE2_FIXTURES)) {
     if (entry.path().extension() != ".expect") continue;
     std::string stem = entry.path().stem().string();
-    if (std::filesystem::exists(std::string(XB_SQLITE2_FIXTURES) + "/" + stem + ".db")) names.push_back(stem);
+    if (std::filesystem::exists(std::string(XB_SQLITE2_FIXTURES) + "/" + stem + ".db"))
+      names.push_back(stem);
   }
   std::sort(names.begin(), names.end());
   return names;

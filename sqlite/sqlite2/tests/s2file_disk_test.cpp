@@ -18,19 +18,19 @@
 
 namespace {
 
-std::string readFile(const std::string &path) {
+std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
 }
 
-void writeFile(const std::string &path, const std::string &bytes) {
+void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
 }
 
-bool exists(const std::string &path) {
+bool exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
 }
@@ -49,7 +49,7 @@ class Disk : public ::testing::Test {
   }
 
   /* An image of one table with N rows. */
-  static s2::Image tableImage(int n, const std::string &prefix = "row") {
+  static s2::Image tableImage(int n, const std::string& prefix = "row") {
     s2::Image image;
     s2::MasterEntry e;
     e.rowid = 1;
@@ -64,7 +64,7 @@ class Disk : public ::testing::Test {
   }
 
   /* Writes IMAGE as the content of db_ through a File. */
-  void storeImage(const s2::Image &image) {
+  void storeImage(const s2::Image& image) {
     s2::File file;
     ASSERT_TRUE(file.open(db_).ok());
     s2::Image current;
@@ -112,8 +112,8 @@ TEST_F(Disk, ForeignFilesAreRefusedAndNeverWritten) {
   EXPECT_EQ(readFile(db_), foreign);
 
   /* However short: a few bytes of text are no database either. */
-  for (std::string shortText : {std::string("garbage"), std::string(47, '*'),
-                                std::string(kMagicPrefix, 20)}) {
+  for (std::string shortText :
+       {std::string("garbage"), std::string(47, '*'), std::string(kMagicPrefix, 20)}) {
     writeFile(db_, shortText);
     EXPECT_EQ(file.load(image).code, s2::kNotADb) << shortText;
     EXPECT_EQ(file.store(tableImage(2)).code, s2::kMisuse);
@@ -149,7 +149,7 @@ TEST_F(Disk, StoreWritesInPlaceAndOnlyWhatChanged) {
   EXPECT_FALSE(exists(db_ + "-journal"));
   struct stat after;
   ASSERT_EQ(stat(db_.c_str(), &after), 0);
-  EXPECT_EQ(after.st_ino, before.st_ino);   /* no new file renamed over it */
+  EXPECT_EQ(after.st_ino, before.st_ino); /* no new file renamed over it */
   size_t differing = 0;
   for (size_t p = 0; p < changed.size() / 1024; p++) {
     if (changed.compare(p * 1024, 1024, original, p * 1024, 1024) != 0) differing++;
@@ -198,7 +198,7 @@ class Journal : public Disk {
     ASSERT_GT(original_.size(), 4096u);
   }
 
-  static void put32(std::string &s, uint32_t v) {
+  static void put32(std::string& s, uint32_t v) {
     s.push_back(char(v >> 24));
     s.push_back(char(v >> 16));
     s.push_back(char(v >> 8));
@@ -206,7 +206,7 @@ class Journal : public Disk {
   }
 
   /* A format 3 journal saving PAGES of the original file. */
-  std::string journal3(const std::vector<uint32_t> &pages, uint32_t nRec, uint32_t checkInit = 77) {
+  std::string journal3(const std::vector<uint32_t>& pages, uint32_t nRec, uint32_t checkInit = 77) {
     std::string j("\xd9\xd5\x05\xf9\x20\xa1\x63\xd6", 8);
     put32(j, nRec);
     put32(j, checkInit);
@@ -226,7 +226,7 @@ class Journal : public Disk {
     return d + std::string(2048, '\x66');
   }
 
-  s2::Status openAndLoad(s2::Image &image) {
+  s2::Status openAndLoad(s2::Image& image) {
     s2::File file;
     s2::Status status = file.open(db_);
     if (status.ok()) status = file.load(image);
@@ -401,9 +401,9 @@ TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
   std::string before = readFile(db_);
 
   ASSERT_EQ(tell('r'), 'y');
-  EXPECT_TRUE(file.load(image).ok());          /* reading is allowed */
+  EXPECT_TRUE(file.load(image).ok()); /* reading is allowed */
   image.tables["t"][0].cells[1] = std::string("new");
-  s2::Status status = file.store(image);       /* writing is not */
+  s2::Status status = file.store(image); /* writing is not */
   EXPECT_EQ(status.code, s2::kBusy);
   EXPECT_EQ(status.message, "database is locked");
   EXPECT_EQ(readFile(db_), before);

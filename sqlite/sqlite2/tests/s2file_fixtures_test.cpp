@@ -14,46 +14,50 @@
 
 namespace {
 
-const char *const kFixtures[] = {"dropped_table", "freelist",     "freelist_vacuumed",
-                                 "indices",       "many_tables",  "multilevel",
-                                 "numeric_text",  "overflow",     "quoted_names",
-                                 "rowids",        "small_table",  "table_defs",
+const char* const kFixtures[] = {"dropped_table", "freelist",    "freelist_vacuumed", "indices",
+                                 "many_tables",   "multilevel",  "numeric_text",      "overflow",
+                                 "quoted_names",  "rowids",      "small_table",       "table_defs",
                                  "text_values",   "view_trigger"};
 
-std::string readFile(const std::string &path) {
+std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;
   out << in.rdbuf();
   return out.str();
 }
 
-std::string fixturePath(const std::string &name, const char *suffix) {
+std::string fixturePath(const std::string& name, const char* suffix) {
   return std::string(XB_SQLITE2_FIXTURES) + "/" + name + suffix;
 }
 
 /* Escapes a field the way the .expect files do. */
-std::string escape(const s2::Cell &cell) {
+std::string escape(const s2::Cell& cell) {
   if (!cell) return "\\N";
   std::string out;
   for (unsigned char c : *cell) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\t') out += "\\t";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\t')
+      out += "\\t";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
     else if (c < 0x20) {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\x%02x", c);
       out += buf;
-    } else out.push_back(char(c));
+    } else
+      out.push_back(char(c));
   }
   return out;
 }
 
 /* Renders IMAGE in the .expect form; WITHROOTS false blanks the root pages,
 ** which a different writer may legitimately choose otherwise. */
-std::string render(const s2::Image &image, bool withRoots) {
+std::string render(const s2::Image& image, bool withRoots) {
   std::string out = "objects\t" + std::to_string(image.master.size()) + "\n";
-  for (const s2::MasterEntry &e : image.master) {
+  for (const s2::MasterEntry& e : image.master) {
     out += "\ntype\t" + escape(e.type) + "\nname\t" + escape(e.name) + "\ntbl_name\t" +
            escape(e.tbl_name) + "\nrootpage\t" +
            (withRoots || e.rootpage == 0 ? std::to_string(e.rootpage) : std::string("*")) +
@@ -62,14 +66,14 @@ std::string render(const s2::Image &image, bool withRoots) {
     s2::TableDef def;
     EXPECT_TRUE(e.sql && s2::parseCreateTable(*e.sql, def)) << *e.sql;
     out += "columns";
-    for (const s2::ColumnDef &c : def.columns) out += "\t" + escape(c.name);
+    for (const s2::ColumnDef& c : def.columns) out += "\t" + escape(c.name);
     auto rows = image.tables.find(e.name);
     size_t count = rows == image.tables.end() ? 0 : rows->second.size();
     out += "\nrows\t" + std::to_string(count) + "\n";
     if (count == 0) continue;
-    for (const s2::Row &row : rows->second) {
+    for (const s2::Row& row : rows->second) {
       out += std::to_string(row.rowid);
-      for (const s2::Cell &cell : row.cells) out += "\t" + escape(cell);
+      for (const s2::Cell& cell : row.cells) out += "\t" + escape(cell);
       out += "\n";
     }
   }
@@ -77,7 +81,7 @@ std::string render(const s2::Image &image, bool withRoots) {
 }
 
 /* Rewrites the .expect text with blanked root pages. */
-std::string blankRoots(const std::string &expect) {
+std::string blankRoots(const std::string& expect) {
   std::istringstream in(expect);
   std::string line, out;
   while (std::getline(in, line)) {
@@ -92,13 +96,13 @@ std::string blankRoots(const std::string &expect) {
 ** freelist pages, found by walking the trees the reader reports. */
 class ByteSwapper {
  public:
-  explicit ByteSwapper(std::string &bytes) : b_(bytes) {}
+  explicit ByteSwapper(std::string& bytes) : b_(bytes) {}
 
-  void swapFile(const s2::Image &image) {
+  void swapFile(const s2::Image& image) {
     uint32_t trunk = get32(52);
     for (size_t off = 48; off < 96; off += 4) swap32(off);
     swapTree(2);
-    for (const s2::MasterEntry &e : image.master) {
+    for (const s2::MasterEntry& e : image.master) {
       if (e.rootpage > 0) swapTree(uint32_t(e.rootpage));
     }
     while (trunk) {
@@ -111,11 +115,11 @@ class ByteSwapper {
 
  private:
   uint32_t get32(size_t off) const {
-    const unsigned char *p = reinterpret_cast<const unsigned char *>(b_.data()) + off;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(b_.data()) + off;
     return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
   }
   uint32_t get16(size_t off) const {
-    const unsigned char *p = reinterpret_cast<const unsigned char *>(b_.data()) + off;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(b_.data()) + off;
     return p[0] | p[1] << 8;
   }
   void swap32(size_t off) {
@@ -134,8 +138,8 @@ class ByteSwapper {
     while (cell) {
       size_t c = base + cell;
       uint32_t left = get32(c), next = get16(c + 6);
-      uint32_t payload = (get16(c + 4) | uint8_t(b_[c + 8]) << 16) +
-                         (get16(c + 10) | uint8_t(b_[c + 9]) << 16);
+      uint32_t payload =
+          (get16(c + 4) | uint8_t(b_[c + 8]) << 16) + (get16(c + 10) | uint8_t(b_[c + 9]) << 16);
       swap32(c);
       swap16(c + 4);
       swap16(c + 6);
@@ -161,10 +165,10 @@ class ByteSwapper {
     if (right) swapTree(right);
   }
 
-  std::string &b_;
+  std::string& b_;
 };
 
-class Fixture : public ::testing::TestWithParam<const char *> {};
+class Fixture : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(Fixture, ReadsAsExpected) {
   std::string name = GetParam();

@@ -15,18 +15,18 @@ namespace {
 
 using s2::ColumnClass;
 
-std::string field(const char *text, ColumnClass cls = ColumnClass::Numeric) {
+std::string field(const char* text, ColumnClass cls = ColumnClass::Numeric) {
   std::string key;
   s2::appendIndexField(key, s2::Cell(text), cls);
   return key;
 }
 
 TEST(Numbers, LooksLikeNumber) {
-  for (const char *yes : {"0", "007", "-12", "+5", "3.25", "1e3", "1E+05", "-0", "1.5e-3"}) {
+  for (const char* yes : {"0", "007", "-12", "+5", "3.25", "1e3", "1E+05", "-0", "1.5e-3"}) {
     EXPECT_TRUE(s2::looksLikeNumber(yes)) << yes;
   }
-  for (const char *no : {"", " 5", "5 ", "5.", ".5", "-.5", "1e", "0x10", "1,5", "-", "NaN", "Inf",
-                         "1e+", "+"}) {
+  for (const char* no :
+       {"", " 5", "5 ", "5.", ".5", "-.5", "1e", "0x10", "1,5", "-", "NaN", "Inf", "1e+", "+"}) {
     EXPECT_FALSE(s2::looksLikeNumber(no)) << no;
   }
 }
@@ -48,22 +48,42 @@ TEST(Numbers, TextToNumberFollowsTheEngine) {
 
 TEST(Numbers, SortableTextsOfKnownKeys) {
   struct Case {
-    const char *text;
-    const char *key;
+    const char* text;
+    const char* key;
   } cases[] = {
-      {"0", "000W"},          {"-0", "000W"},           {"00", "000W"},
-      {"1", "0G1X"},          {"1.0", "0G1X"},          {"+1", "0G1X"},
-      {"1e0", "0G1X"},        {"2", "0G1Y"},            {"10", "0G1g"},
-      {"42", "0G2Wg"},        {"64", "0G2X"},           {"65", "0G2X1"},
-      {"100", "0G2Xa"},       {"1e3", "0G2le"},         {"1000000", "0G4Zq9"},
-      {"2147483647", "0G6X~~~~~"}, {"2147483648", "0G6Y"}, {"0.5", "0G1WW"},
-      {"3.25", "0G1ZG"},      {"0.1", "0G0cPcPcPcPc"},  {"0.001", "0F~a69Dql6g"},
-      {"-1", "-F~V"},         {"-7", "-F~P"},           {"-12", "-F~K"},
-      {"-0.5", "-F~VW"},      {"-0.001", "-G1RvsoBGvM1"}, {"-2147483648", "-FwU"},
-      {"1e100", "0Guaacj9PJ3W"}, {"-1e100", "-F8RRPIsciyX"}, {"1e400", "0~~~~~~~~~~~~"},
+      {"0", "000W"},
+      {"-0", "000W"},
+      {"00", "000W"},
+      {"1", "0G1X"},
+      {"1.0", "0G1X"},
+      {"+1", "0G1X"},
+      {"1e0", "0G1X"},
+      {"2", "0G1Y"},
+      {"10", "0G1g"},
+      {"42", "0G2Wg"},
+      {"64", "0G2X"},
+      {"65", "0G2X1"},
+      {"100", "0G2Xa"},
+      {"1e3", "0G2le"},
+      {"1000000", "0G4Zq9"},
+      {"2147483647", "0G6X~~~~~"},
+      {"2147483648", "0G6Y"},
+      {"0.5", "0G1WW"},
+      {"3.25", "0G1ZG"},
+      {"0.1", "0G0cPcPcPcPc"},
+      {"0.001", "0F~a69Dql6g"},
+      {"-1", "-F~V"},
+      {"-7", "-F~P"},
+      {"-12", "-F~K"},
+      {"-0.5", "-F~VW"},
+      {"-0.001", "-G1RvsoBGvM1"},
+      {"-2147483648", "-FwU"},
+      {"1e100", "0Guaacj9PJ3W"},
+      {"-1e100", "-F8RRPIsciyX"},
+      {"1e400", "0~~~~~~~~~~~~"},
       {"891.953913", "0G2jxz3EaSZi"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     EXPECT_EQ(s2::numberToSortableText(s2::textToNumber(c.text)), c.key) << c.text;
   }
   EXPECT_EQ(s2::numberToSortableText(-HUGE_VAL), "-01");
@@ -71,8 +91,8 @@ TEST(Numbers, SortableTextsOfKnownKeys) {
 }
 
 TEST(Numbers, SortableTextOrderFollowsNumericOrder) {
-  const double values[] = {-1e300, -1e10, -65, -64, -1.5, -1e-5, -5e-324, 0, 4.9e-324, 1e-300,
-                           1e-5,   0.5,   1,   63,  64,   65,    1e10,    1e300};
+  const double values[] = {-1e300, -1e10, -65, -64, -1.5, -1e-5, -5e-324, 0,    4.9e-324,
+                           1e-300, 1e-5,  0.5, 1,   63,   64,    65,      1e10, 1e300};
   for (size_t i = 1; i < sizeof values / sizeof values[0]; i++) {
     EXPECT_LT(s2::numberToSortableText(values[i - 1]), s2::numberToSortableText(values[i]))
         << values[i - 1] << " vs " << values[i];
@@ -119,10 +139,12 @@ TEST(Compare, NumericAndTextClasses) {
 }
 
 TEST(Schema, ColumnClassesFromTypesAndCollations) {
-  for (const char *text : {"TEXT", "VARCHAR(10)", "CHARACTER", "BLOB", "NCHAR", "clob", "4EXT", "#HAR"}) {
+  for (const char* text :
+       {"TEXT", "VARCHAR(10)", "CHARACTER", "BLOB", "NCHAR", "clob", "4EXT", "#HAR"}) {
     EXPECT_EQ(s2::classOfTypeName(text), ColumnClass::Text) << text;
   }
-  for (const char *num : {"INTEGER", "INT", "NUMERIC", "REAL", "DATE", "BOOLEAN", "STRING", "", "TEX"}) {
+  for (const char* num :
+       {"INTEGER", "INT", "NUMERIC", "REAL", "DATE", "BOOLEAN", "STRING", "", "TEX"}) {
     EXPECT_EQ(s2::classOfTypeName(num), ColumnClass::Numeric) << num;
   }
   s2::TableDef t;
@@ -153,7 +175,8 @@ TEST(Schema, RowidAliasAndAutomaticIndices) {
   EXPECT_EQ(t.autoIndices[2].name, "(My Tab autoindex 3)");
   EXPECT_EQ(t.autoIndices[2].columns, (std::vector<int>{2, 3}));
 
-  ASSERT_TRUE(s2::parseCreateTable("CREATE TABLE p(x, id integer PRIMARY KEY DESC, v TEXT UNIQUE)", t));
+  ASSERT_TRUE(
+      s2::parseCreateTable("CREATE TABLE p(x, id integer PRIMARY KEY DESC, v TEXT UNIQUE)", t));
   EXPECT_EQ(t.rowidColumn, 1);
   ASSERT_EQ(t.autoIndices.size(), 1u);
   EXPECT_EQ(t.autoIndices[0].name, "(p autoindex 1)");

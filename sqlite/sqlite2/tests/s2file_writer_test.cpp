@@ -10,8 +10,8 @@
 
 namespace {
 
-s2::MasterEntry entry(int32_t rowid, const char *type, const char *name, const char *table,
-                      const char *sql) {
+s2::MasterEntry entry(int32_t rowid, const char* type, const char* name, const char* table,
+                      const char* sql) {
   s2::MasterEntry e;
   e.rowid = rowid;
   e.type = type;
@@ -21,7 +21,7 @@ s2::MasterEntry entry(int32_t rowid, const char *type, const char *name, const c
   return e;
 }
 
-std::string pageOf(const std::string &bytes, int page) {
+std::string pageOf(const std::string& bytes, int page) {
   return bytes.substr(size_t(page - 1) * 1024, 1024);
 }
 
@@ -39,13 +39,17 @@ TEST(Writer, IndexPagesHoldTheEngineKeys) {
   ASSERT_EQ(bytes.size(), 5u * 1024);
 
   std::string table = pageOf(bytes, 3);
-  EXPECT_EQ(table.substr(24, 10), std::string("\x03\x06\x0a" "42\0abc\0", 10));
+  EXPECT_EQ(table.substr(24, 10), std::string("\x03\x06\x0a"
+                                              "42\0abc\0",
+                                              10));
 
   std::string numeric = pageOf(bytes, 4);
   /* Leaf, first cell at 8; -7 sorts before 42. */
   EXPECT_EQ(numeric.substr(0, 8), std::string("\0\0\0\0\x08\0\x38\0", 8));
-  EXPECT_EQ(numeric.substr(8, 22), std::string("\0\0\0\0\x0a\0\x20\0\0\0\0\0b-F~P\0\x80\0\0\x02", 22));
-  EXPECT_EQ(numeric.substr(32, 23), std::string("\0\0\0\0\x0b\0\0\0\0\0\0\0b0G2Wg\0\x80\0\0\x01", 23));
+  EXPECT_EQ(numeric.substr(8, 22),
+            std::string("\0\0\0\0\x0a\0\x20\0\0\0\0\0b-F~P\0\x80\0\0\x02", 22));
+  EXPECT_EQ(numeric.substr(32, 23),
+            std::string("\0\0\0\0\x0b\0\0\0\0\0\0\0b0G2Wg\0\x80\0\0\x01", 23));
   /* One free block covers the rest of the page. */
   EXPECT_EQ(numeric.substr(56, 4), std::string("\xc8\x03\0\0", 4));
 
@@ -56,7 +60,7 @@ TEST(Writer, IndexPagesHoldTheEngineKeys) {
   std::string header = pageOf(bytes, 1);
   EXPECT_EQ(header.substr(48, 4), "\x28\x75\xe3\xda");
   EXPECT_EQ(header.substr(64, 4), std::string("\x04\0\0\0", 4));
-  EXPECT_NE(header.substr(60, 4), std::string(4, '\0'));   /* a fresh cookie */
+  EXPECT_NE(header.substr(60, 4), std::string(4, '\0')); /* a fresh cookie */
 }
 
 /* Automatic index roots come before their table's, as 2.8.17 allocates. */
@@ -96,8 +100,10 @@ TEST(Writer, RefusesWhatTheEngineCannotLoad) {
   EXPECT_EQ(s2::buildImage(image, nullptr, bytes).code, s2::kConstraint);
 
   /* UNIQUE on a text column: equal texts collide, NULLs never do. */
-  image.tables["t"] = {{1, {s2::Cell(), std::string("7")}}, {2, {s2::Cell(), std::string("007")}},
-                       {3, {s2::Cell(), s2::Cell()}}, {4, {s2::Cell(), s2::Cell()}}};
+  image.tables["t"] = {{1, {s2::Cell(), std::string("7")}},
+                       {2, {s2::Cell(), std::string("007")}},
+                       {3, {s2::Cell(), s2::Cell()}},
+                       {4, {s2::Cell(), s2::Cell()}}};
   EXPECT_TRUE(s2::buildImage(image, nullptr, bytes).ok());
   image.tables["t"].push_back({5, {s2::Cell(), std::string("7")}});
   EXPECT_EQ(s2::buildImage(image, nullptr, bytes).code, s2::kConstraint);
@@ -153,10 +159,11 @@ TEST(Writer, CookieAdvancesOnlyWithSchemaChanges) {
 }
 
 /* Little-endian helpers for patching a written file. */
-uint32_t get32(const std::string &b, size_t at) {
-  return uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16 | uint32_t(uint8_t(b[at + 3])) << 24;
+uint32_t get32(const std::string& b, size_t at) {
+  return uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16 |
+         uint32_t(uint8_t(b[at + 3])) << 24;
 }
-void put32(std::string &b, size_t at, uint32_t v) {
+void put32(std::string& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; i++) b[at + i] = char(v >> (8 * i));
 }
 
@@ -181,7 +188,7 @@ TEST(Reader, CyclesAndSharedPagesAreMalformed) {
   EXPECT_EQ(s2::readImage(bytes, back).code, s2::kCorrupt);
 
   /* The big row's overflow chain: the first page links to itself. */
-  uint32_t firstOverflow = 4;   /* allocated right after the roots */
+  uint32_t firstOverflow = 4; /* allocated right after the roots */
   bytes = good;
   ASSERT_NE(get32(bytes, (firstOverflow - 1) * 1024), 0u);
   put32(bytes, (firstOverflow - 1) * 1024, firstOverflow);
@@ -206,7 +213,8 @@ TEST(Reader, CyclesAndSharedPagesAreMalformed) {
 
   /* A cell whose size runs past the end of its page. */
   bytes = good;
-  size_t leaf = size_t(get32(good, 2 * 1024 + 8) - 1) * 1024;   /* left child of the root's first cell */
+  size_t leaf =
+      size_t(get32(good, 2 * 1024 + 8) - 1) * 1024; /* left child of the root's first cell */
   bytes[leaf + 8 + 9] = char(0x7f);
   EXPECT_EQ(s2::readImage(bytes, back).code, s2::kCorrupt);
 }

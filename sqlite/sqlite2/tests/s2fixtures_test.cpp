@@ -83,7 +83,8 @@ bool NumericLess(const Value& a, const Value& b) {
 TEST(FixtureQueries, ColumnClassesDecideComparisonAndOrder) {
   Content expected;
   std::string error;
-  ASSERT_TRUE(ParseExpect(ReadBytes(FixturePath("numeric_text", ".expect")), expected, error)) << error;
+  ASSERT_TRUE(ParseExpect(ReadBytes(FixturePath("numeric_text", ".expect")), expected, error))
+      << error;
   const Object* num = nullptr;
   for (const Object& o : expected.objects) {
     if (o.name == "num") num = &o;
@@ -118,7 +119,8 @@ TEST(FixtureQueries, ColumnClassesDecideComparisonAndOrder) {
   ASSERT_EQ(sortedNumeric.rows.size(), num->rows.size());
   for (size_t k = 1; k < sortedNumeric.rows.size(); k++) {
     EXPECT_FALSE(NumericLess(sortedNumeric.rows[k][0], sortedNumeric.rows[k - 1][0]))
-        << Escape(sortedNumeric.rows[k - 1][0]) << " sorted before " << Escape(sortedNumeric.rows[k][0]);
+        << Escape(sortedNumeric.rows[k - 1][0]) << " sorted before "
+        << Escape(sortedNumeric.rows[k][0]);
   }
   ASSERT_EQ(sortedText.rc, SQLITE_OK) << sortedText.error;
   for (size_t k = 1; k < sortedText.rows.size(); k++) {

@@ -44,7 +44,8 @@ Object* PickTable(Content& content, size_t& column) {
   for (Object& o : content.objects) {
     if (o.type != "table" || o.rows.empty() || o.rows.back().rowid >= INT_MAX - 10) continue;
     bool triggered = false;
-    for (const Object& t : content.objects) triggered = triggered || (t.type == "trigger" && t.tblName == o.name);
+    for (const Object& t : content.objects)
+      triggered = triggered || (t.type == "trigger" && t.tblName == o.name);
     if (triggered) continue;
     for (size_t c = o.columns.size(); c-- > 0;) {
       if (!HoldsRowid(o, c)) {
@@ -66,11 +67,14 @@ void ChangeRows(sqlite* db, Object& table, size_t column) {
   ASSERT_FALSE(table.rows.empty());
   Row& first = table.rows.front();
   ASSERT_EQ(Exec(db, "UPDATE " + name + " SET " + col + " = 'rt-\xE4''x' WHERE " + rowid + " = " +
-                         std::to_string(first.rowid)), "");
+                         std::to_string(first.rowid)),
+            "");
   first.values[column] = "rt-\xE4'x";
 
   /* DELETE of the last row. */
-  ASSERT_EQ(Exec(db, "DELETE FROM " + name + " WHERE " + rowid + " = " + std::to_string(table.rows.back().rowid)), "");
+  ASSERT_EQ(Exec(db, "DELETE FROM " + name + " WHERE " + rowid + " = " +
+                         std::to_string(table.rows.back().rowid)),
+            "");
   table.rows.pop_back();
 
   /* INSERT of a full row; the new rowid is the largest plus one. */
@@ -78,7 +82,8 @@ void ChangeRows(sqlite* db, Object& table, size_t column) {
   added.rowid = table.rows.empty() ? 1 : table.rows.back().rowid + 1;
   std::string values;
   for (size_t c = 0; c < table.columns.size(); c++) {
-    Value v = HoldsRowid(table, c) ? Value(std::to_string(added.rowid)) : Value("rt-new-" + std::to_string(c));
+    Value v = HoldsRowid(table, c) ? Value(std::to_string(added.rowid))
+                                   : Value("rt-new-" + std::to_string(c));
     values += (c ? ", '" : "'") + *v + "'";
     added.values.push_back(v);
   }
@@ -100,12 +105,14 @@ void ChangeSchema(sqlite* db, Content& model) {
   const char* index = "CREATE INDEX rt_keep_n ON rt_keep(n)";
   Object table{"table", "rt_keep", "rt_keep", "", std::string(create), {"id", "n", "t"}, {}};
   /* Number-looking and other texts that must be stored as written. */
-  const Value texts[] = {"007", "1.50", "-0", "+5", "1e3", std::nullopt, "", "\xE4\xF6\xFC", " 5", "12345678901234567890"};
+  const Value texts[] = {"007",        "1.50", "-0",           "+5", "1e3",
+                         std::nullopt, "",     "\xE4\xF6\xFC", " 5", "12345678901234567890"};
   int rowid = 0;
   for (const Value& v : texts) {
     rowid++;
     std::string literal = v ? "'" + *v + "'" : "NULL";
-    ASSERT_EQ(Exec(db, "INSERT INTO rt_keep(n, t) VALUES(" + literal + ", " + literal + ")"), "") << literal;
+    ASSERT_EQ(Exec(db, "INSERT INTO rt_keep(n, t) VALUES(" + literal + ", " + literal + ")"), "")
+        << literal;
     table.rows.push_back({rowid, {std::to_string(rowid), v, v}});
   }
   ASSERT_EQ(Exec(db, index), "");
@@ -169,14 +176,18 @@ void RunRoundTrip(const std::string& name, bool bigEndian) {
 
   db = sqlite_open(path.c_str(), 0, nullptr);
   ASSERT_NE(db, nullptr);
-  EXPECT_EQ(Exec(db, "BEGIN; INSERT INTO rt_keep(n) VALUES(1); DELETE FROM rt_keep WHERE n = 1; COMMIT"), "");
+  EXPECT_EQ(
+      Exec(db, "BEGIN; INSERT INTO rt_keep(n) VALUES(1); DELETE FROM rt_keep WHERE n = 1; COMMIT"),
+      "");
   sqlite_close(db);
   EXPECT_TRUE(ReadBytes(path) == written) << "a transaction that changed nothing changed the file";
 }
 
 class RoundTrip : public ::testing::TestWithParam<std::string> {};
 
-TEST_P(RoundTrip, ChangedFileIsValidAndReadsBackAsChanged) { RunRoundTrip(GetParam(), false); }
+TEST_P(RoundTrip, ChangedFileIsValidAndReadsBackAsChanged) {
+  RunRoundTrip(GetParam(), false);
+}
 
 /* A big-endian file is changed as well (and written back valid). */
 TEST(RoundTripBigEndian, ChangedFileIsValidAndReadsBackAsChanged) {
@@ -210,12 +221,17 @@ TEST(RoundTripNew, FreshFileAndRefusedValues) {
   std::string before = ReadBytes(path);
   db = sqlite_open(path.c_str(), 0, nullptr);
   ASSERT_NE(db, nullptr);
-  EXPECT_NE(Exec(db, "INSERT INTO rt_keep(id) VALUES(4294967296)"), "") << "rowid beyond 32 bits accepted";
-  EXPECT_NE(Exec(db, "CREATE TABLE IF NOT EXISTS rt_more(a)"), "") << "2.x cannot load IF NOT EXISTS";
-  EXPECT_NE(Exec(db, "INSERT INTO rt_keep(t) VALUES(x'610062')"), "") << "a value with a 0x00 byte accepted";
-  EXPECT_NE(Exec(db, "INSERT INTO rt_keep(t) VALUES(char(97, 0, 98))"), "") << "a value with a 0x00 byte accepted";
+  EXPECT_NE(Exec(db, "INSERT INTO rt_keep(id) VALUES(4294967296)"), "")
+      << "rowid beyond 32 bits accepted";
+  EXPECT_NE(Exec(db, "CREATE TABLE IF NOT EXISTS rt_more(a)"), "")
+      << "2.x cannot load IF NOT EXISTS";
+  EXPECT_NE(Exec(db, "INSERT INTO rt_keep(t) VALUES(x'610062')"), "")
+      << "a value with a 0x00 byte accepted";
+  EXPECT_NE(Exec(db, "INSERT INTO rt_keep(t) VALUES(char(97, 0, 98))"), "")
+      << "a value with a 0x00 byte accepted";
   std::string huge(1048576, 'x');
-  EXPECT_NE(Exec(db, "INSERT INTO rt_keep(t) VALUES('" + huge + "')"), "") << "a row over the 2.x limit accepted";
+  EXPECT_NE(Exec(db, "INSERT INTO rt_keep(t) VALUES('" + huge + "')"), "")
+      << "a row over the 2.x limit accepted";
   sqlite_close(db);
   EXPECT_TRUE(ReadBytes(path) == before) << "a refused statement changed the file";
 }
@@ -239,11 +255,26 @@ TEST(RoundTripRandom, ManyChangesStayConsistent) {
   std::string path = dir.path() + "/random.db";
   sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
   ASSERT_NE(db, nullptr);
-  ASSERT_EQ(Exec(db, "CREATE TABLE r(id INTEGER PRIMARY KEY, n INTEGER, t TEXT, big);"
-                     "CREATE INDEX rn ON r(n); CREATE INDEX rtn ON r(t, n);"), "");
+  ASSERT_EQ(Exec(db,
+                 "CREATE TABLE r(id INTEGER PRIMARY KEY, n INTEGER, t TEXT, big);"
+                 "CREATE INDEX rn ON r(n); CREATE INDEX rtn ON r(t, n);"),
+            "");
   std::mt19937 random(4242);
-  const Value pool[] = {"007", "7", "1.50", "-0", "+5", "1e3", "abc", "", " 5", std::nullopt, "\xE9t\xE9", "O'Neil",
-                        "12345678901234567890", "-2147483648", "0.1"};
+  const Value pool[] = {"007",
+                        "7",
+                        "1.50",
+                        "-0",
+                        "+5",
+                        "1e3",
+                        "abc",
+                        "",
+                        " 5",
+                        std::nullopt,
+                        "\xE9t\xE9",
+                        "O'Neil",
+                        "12345678901234567890",
+                        "-2147483648",
+                        "0.1"};
   auto pick = [&] { return pool[random() % (sizeof pool / sizeof pool[0])]; };
   auto big = [&]() -> Value {
     if (random() % 5 == 0) return std::nullopt;
@@ -259,11 +290,12 @@ TEST(RoundTripRandom, ManyChangesStayConsistent) {
       int op = random() % 10;
       if (op < 5 || next.empty()) {
         bool automatic = random() % 3 == 0;
-        long long id = automatic ? (next.empty() ? 1 : next.rbegin()->first + 1) : 1 + random() % 500;
+        long long id =
+            automatic ? (next.empty() ? 1 : next.rbegin()->first + 1) : 1 + random() % 500;
         if (next.count(id)) continue;
         std::vector<Value> row = {std::to_string(id), pick(), pick(), big()};
-        sql += "INSERT INTO r VALUES(" + (automatic ? std::string("NULL") : std::to_string(id)) + ", " +
-               Literal(row[1]) + ", " + Literal(row[2]) + ", " + Literal(row[3]) + ");";
+        sql += "INSERT INTO r VALUES(" + (automatic ? std::string("NULL") : std::to_string(id)) +
+               ", " + Literal(row[1]) + ", " + Literal(row[2]) + ", " + Literal(row[3]) + ");";
         next[id] = row;
       } else {
         auto it = next.begin();
@@ -271,8 +303,8 @@ TEST(RoundTripRandom, ManyChangesStayConsistent) {
         if (op < 8) {
           Value n = pick();
           Value b = big();
-          sql += "UPDATE r SET n = " + Literal(n) + ", big = " + Literal(b) + " WHERE id = " +
-                 std::to_string(it->first) + ";";
+          sql += "UPDATE r SET n = " + Literal(n) + ", big = " + Literal(b) +
+                 " WHERE id = " + std::to_string(it->first) + ";";
           it->second[1] = n;
           it->second[3] = b;
         } else {
@@ -305,7 +337,8 @@ TEST(RoundTripRandom, ManyChangesStayConsistent) {
     for (const auto& r : rows.rows) {
       ASSERT_EQ(r.size(), 4u);
       for (size_t c = 0; c < 4; c++) {
-        EXPECT_EQ(Escape(r[c]), Escape(expected->second[c])) << "rowid " << expected->first << ", column " << c;
+        EXPECT_EQ(Escape(r[c]), Escape(expected->second[c]))
+            << "rowid " << expected->first << ", column " << c;
       }
       ++expected;
     }

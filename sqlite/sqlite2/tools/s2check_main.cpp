@@ -17,8 +17,10 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; i++) {
     std::vector<std::string> problems = s2::CheckFile(argv[i]);
     for (const std::string& problem : problems) std::printf("%s: %s\n", argv[i], problem.c_str());
-    if (!problems.empty()) status = 1;
-    else if (argc > 2) std::printf("%s: ok\n", argv[i]);
+    if (!problems.empty())
+      status = 1;
+    else if (argc > 2)
+      std::printf("%s: ok\n", argv[i]);
   }
   return status;
 }
