@@ -327,21 +327,21 @@ std::vector<Token> Tokenize(std::string_view sql) {
 ** the End token. */
 class TokenCursor {
  public:
-  explicit TokenCursor(std::vector<Token> tokens) : tokens_(std::move(tokens)) {}
+  explicit TokenCursor(std::vector<Token> tokens) : m_tokens(std::move(tokens)) {}
 
   /* Returns the current token. */
-  const Token& Peek() const { return tokens_[pos_]; }
+  const Token& Peek() const { return m_tokens[m_pos]; }
 
   /* Returns the current token and moves past it. */
   const Token& Next() {
-    const Token& t = tokens_[pos_];
-    if (pos_ + 1 < tokens_.size()) pos_++;
-    lastEnd_ = t.end;
+    const Token& t = m_tokens[m_pos];
+    if (m_pos + 1 < m_tokens.size()) m_pos++;
+    m_lastEnd = t.end;
     return t;
   }
 
   /* Returns the end offset of the token most recently moved past. */
-  size_t LastEnd() const { return lastEnd_; }
+  size_t LastEnd() const { return m_lastEnd; }
 
   /* Returns true when the current token is the keyword WORD (unquoted). */
   bool AtKeyword(const char* word) const {
@@ -400,9 +400,9 @@ class TokenCursor {
   }
 
  private:
-  std::vector<Token> tokens_;
-  size_t pos_ = 0;
-  size_t lastEnd_ = 0;
+  std::vector<Token> m_tokens;
+  size_t m_pos = 0;
+  size_t m_lastEnd = 0;
 };
 
 struct ColumnDef {
@@ -828,24 +828,24 @@ struct TreeWalk {
 
 class FileChecker {
  public:
-  explicit FileChecker(const std::string& bytes) : bytes_(bytes) {}
+  explicit FileChecker(const std::string& bytes) : m_bytes(bytes) {}
 
   /* Runs every check.  Returns the problems found. */
   std::vector<std::string> Run();
 
  private:
-  /* Returns the first byte of page PGNO (1 .. pageCount_). */
+  /* Returns the first byte of page PGNO (1 .. m_pageCount). */
   const unsigned char* Page(uint32_t pgno) const {
-    return reinterpret_cast<const unsigned char*>(bytes_.data()) +
+    return reinterpret_cast<const unsigned char*>(m_bytes.data()) +
            static_cast<size_t>(pgno - 1) * kPageSize;
   }
   /* Return the 16- and 32-bit values at P in the file's byte order. */
   uint32_t Get16(const unsigned char* p) const {
-    return bigEndian_ ? (p[0] << 8) | p[1] : p[0] | (p[1] << 8);
+    return m_bigEndian ? (p[0] << 8) | p[1] : p[0] | (p[1] << 8);
   }
   uint32_t Get32(const unsigned char* p) const {
-    return bigEndian_ ? (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]
-                      : p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+    return m_bigEndian ? (uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3]
+                       : p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
   }
 
   void Problem(const std::string& text);
@@ -872,73 +872,73 @@ class FileChecker {
   void CheckTableEntry(const std::string& tree, const std::string& key, const std::string& data,
                        int columnCount, int rowidColumn, std::vector<Row>* rows);
 
-  const std::string& bytes_;
-  uint32_t pageCount_ = 0;
-  bool bigEndian_ = false;
-  uint32_t format_ = 4;
-  std::vector<bool> used_;
-  std::vector<std::string> problems_;
-  bool truncated_ = false;
-  std::vector<Row> masterRows_;
-  std::map<std::string, TableInfo> tables_; /* by lower-case name */
-  std::vector<std::string> tableOrder_;
-  std::vector<IndexInfo> indices_;
-  std::set<std::string> objectNames_; /* tables, views, indices */
-  std::set<std::string> triggerNames_;
-  std::set<std::string> viewNames_;
-  std::vector<std::pair<std::string, uint32_t>> unparsedTrees_; /* "table"/"index", root */
+  const std::string& m_bytes;
+  uint32_t m_pageCount = 0;
+  bool m_bigEndian = false;
+  uint32_t m_format = 4;
+  std::vector<bool> m_used;
+  std::vector<std::string> m_problems;
+  bool m_truncated = false;
+  std::vector<Row> m_masterRows;
+  std::map<std::string, TableInfo> m_tables; /* by lower-case name */
+  std::vector<std::string> m_tableOrder;
+  std::vector<IndexInfo> m_indices;
+  std::set<std::string> m_objectNames; /* tables, views, indices */
+  std::set<std::string> m_triggerNames;
+  std::set<std::string> m_viewNames;
+  std::vector<std::pair<std::string, uint32_t>> m_unparsedTrees; /* "table"/"index", root */
 };
 
 void FileChecker::Problem(const std::string& text) {
-  if (problems_.size() < kMaxProblems) {
-    problems_.push_back(text);
-  } else if (!truncated_) {
-    truncated_ = true;
-    problems_.push_back("too many problems; the rest are not listed");
+  if (m_problems.size() < kMaxProblems) {
+    m_problems.push_back(text);
+  } else if (!m_truncated) {
+    m_truncated = true;
+    m_problems.push_back("too many problems; the rest are not listed");
   }
 }
 
 /* Marks page PGNO as used by WHAT.  Returns false (and reports) when the
 ** number is out of range or the page was already used. */
 bool FileChecker::UsePage(uint32_t pgno, const std::string& what) {
-  if (pgno < 1 || pgno > pageCount_) {
+  if (pgno < 1 || pgno > m_pageCount) {
     Problem(what + ": invalid page number " + std::to_string(pgno));
     return false;
   }
-  if (used_[pgno]) {
+  if (m_used[pgno]) {
     Problem(what + ": 2nd reference to page " + std::to_string(pgno));
     return false;
   }
-  used_[pgno] = true;
+  m_used[pgno] = true;
   return true;
 }
 
 /* Checks page 1.  Returns false when the file is not a 2.x database at all,
 ** so nothing else can be checked. */
 bool FileChecker::CheckHeader() {
-  if (bytes_.size() % kPageSize != 0) {
-    Problem("file length " + std::to_string(bytes_.size()) + " is not a multiple of 1024");
+  if (m_bytes.size() % kPageSize != 0) {
+    Problem("file length " + std::to_string(m_bytes.size()) + " is not a multiple of 1024");
   }
-  pageCount_ = static_cast<uint32_t>(std::min<size_t>(bytes_.size() / kPageSize, UINT32_MAX - 1));
-  if (pageCount_ == 0) return false;
-  used_.assign(pageCount_ + 1, false);
+  m_pageCount = static_cast<uint32_t>(std::min<size_t>(m_bytes.size() / kPageSize, UINT32_MAX - 1));
+  if (m_pageCount == 0) return false;
+  m_used.assign(m_pageCount + 1, false);
   const unsigned char* p = Page(1);
   if (std::memcmp(p, kIdentification, sizeof kIdentification) != 0) {
     Problem("file is encrypted or is not a database (identification text)");
     return false;
   }
   if (p[48] == 0x28 && p[49] == 0x75 && p[50] == 0xE3 && p[51] == 0xDA) {
-    bigEndian_ = false;
+    m_bigEndian = false;
   } else if (p[48] == 0xDA && p[49] == 0xE3 && p[50] == 0x75 && p[51] == 0x28) {
-    bigEndian_ = true;
+    m_bigEndian = true;
   } else {
     Problem("file is encrypted or is not a database (byte-order mark)");
     return false;
   }
-  format_ = Get32(p + 64);
-  if (format_ > 4) Problem("unsupported file format " + std::to_string(format_));
-  if (format_ == 0 || format_ > 4) format_ = 4;
-  used_[1] = true;
+  m_format = Get32(p + 64);
+  if (m_format > 4) Problem("unsupported file format " + std::to_string(m_format));
+  if (m_format == 0 || m_format > 4) m_format = 4;
+  m_used[1] = true;
   return true;
 }
 
@@ -958,7 +958,7 @@ bool FileChecker::ReadPayload(uint32_t pgno, const unsigned char* cell, uint32_t
   if (total <= kLocalMax) return true;
   uint64_t needed = (total - kLocalMax + kOverflowBytes - 1) / kOverflowBytes;
   std::string where = tree + ", page " + std::to_string(pgno);
-  if (needed > pageCount_) {
+  if (needed > m_pageCount) {
     Problem(where + ": payload of " + std::to_string(total) +
             " bytes needs more pages than the file has");
     return false;
@@ -1136,17 +1136,17 @@ void FileChecker::CheckTableEntry(const std::string& tree, const std::string& ke
 
 /* Walks sqlite_master and analyses its rows. */
 void FileChecker::CheckMaster() {
-  if (pageCount_ < 2) return;
+  if (m_pageCount < 2) return;
   TreeWalk walk;
   walk.name = "sqlite_master";
   walk.visit = [this](const std::string& key, const std::string& data) {
-    CheckTableEntry("sqlite_master", key, data, 5, -1, &masterRows_);
+    CheckTableEntry("sqlite_master", key, data, 5, -1, &m_masterRows);
   };
   WalkTree(2, walk);
-  for (const Row& row : masterRows_) AnalyseMasterRow(row);
-  for (const std::string& name : tableOrder_) {
-    for (const std::string& missing : tables_[name].unclaimedAuto) {
-      Problem("sqlite_master: automatic index " + missing + " of table " + tables_[name].def.name +
+  for (const Row& row : m_masterRows) AnalyseMasterRow(row);
+  for (const std::string& name : m_tableOrder) {
+    for (const std::string& missing : m_tables[name].unclaimedAuto) {
+      Problem("sqlite_master: automatic index " + missing + " of table " + m_tables[name].def.name +
               " is missing");
     }
   }
@@ -1207,13 +1207,13 @@ void FileChecker::AnalyseMasterRow(const Row& row) {
     if (*type == "view") {
       if (*tblName != *name)
         Problem(where + ": tbl_name of view " + *name + " differs from its name");
-      if (!objectNames_.insert(key).second) Problem(where + ": name " + *name + " is used twice");
-      viewNames_.insert(key);
+      if (!m_objectNames.insert(key).second) Problem(where + ": name " + *name + " is used twice");
+      m_viewNames.insert(key);
     } else {
-      if (!triggerNames_.insert(key).second)
+      if (!m_triggerNames.insert(key).second)
         Problem(where + ": trigger name " + *name + " is used twice");
       std::string target = Lower(*tblName);
-      if (!tables_.count(target) && !viewNames_.count(target)) {
+      if (!m_tables.count(target) && !m_viewNames.count(target)) {
         Problem(where + ": trigger " + *name + " comes before its table " + *tblName +
                 " or has none");
       }
@@ -1230,9 +1230,9 @@ void FileChecker::AnalyseTableRow(const Row& row, const std::string& name, uint3
   const Cell& tblName = row.fields[2];
   if (*tblName != name) Problem(where + ": tbl_name of table " + name + " differs from its name");
   std::string key = Lower(name);
-  if (!objectNames_.insert(key).second) {
+  if (!m_objectNames.insert(key).second) {
     Problem(where + ": name " + name + " is used twice");
-    if (root >= 3) unparsedTrees_.push_back({"table", root});
+    if (root >= 3) m_unparsedTrees.push_back({"table", root});
     return;
   }
   TableInfo info;
@@ -1246,8 +1246,8 @@ void FileChecker::AnalyseTableRow(const Row& row, const std::string& name, uint3
     Problem(where + ": sql defines table " + info.def.name + ", the row names " + name);
   }
   for (const IndexDef& index : info.def.autoIndices) info.unclaimedAuto.insert(index.name);
-  tables_[key] = std::move(info);
-  tableOrder_.push_back(key);
+  m_tables[key] = std::move(info);
+  m_tableOrder.push_back(key);
 }
 
 /* Records an index row of sqlite_master after checking its definition. */
@@ -1257,10 +1257,10 @@ void FileChecker::AnalyseIndexRow(const Row& row, const std::string& name,
   IndexInfo index;
   index.root = root;
   index.table = Lower(tblName);
-  if (!objectNames_.insert(Lower(name)).second)
+  if (!m_objectNames.insert(Lower(name)).second)
     Problem(where + ": name " + name + " is used twice");
-  auto table = tables_.find(index.table);
-  if (table == tables_.end()) {
+  auto table = m_tables.find(index.table);
+  if (table == m_tables.end()) {
     Problem(where + ": index " + name + " comes before its table " + tblName + " or has none");
   } else if (!sql || sql->empty()) {
     if (table->second.unclaimedAuto.erase(name) == 0) {
@@ -1276,8 +1276,8 @@ void FileChecker::AnalyseIndexRow(const Row& row, const std::string& name,
     std::string tableName;
     std::string error;
     auto lookup = [this](const std::string& n) -> const TableDef* {
-      auto it = tables_.find(Lower(n));
-      return it != tables_.end() && it->second.parsed ? &it->second.def : nullptr;
+      auto it = m_tables.find(Lower(n));
+      return it != m_tables.end() && it->second.parsed ? &it->second.def : nullptr;
     };
     index.parsed = ParseCreateIndex(*sql, lookup, index.def, tableName, error);
     if (!index.parsed) {
@@ -1290,17 +1290,17 @@ void FileChecker::AnalyseIndexRow(const Row& row, const std::string& name,
     }
   }
   if (index.parsed) {
-    tables_[index.table].hasIndex = true;
-    indices_.push_back(std::move(index));
+    m_tables[index.table].hasIndex = true;
+    m_indices.push_back(std::move(index));
   } else if (root >= 3) {
-    unparsedTrees_.push_back({"index", root});
+    m_unparsedTrees.push_back({"index", root});
   }
 }
 
 /* Walks every table and index tree and compares the indices with the rows. */
 void FileChecker::CheckTables() {
-  for (const std::string& key : tableOrder_) {
-    TableInfo& table = tables_[key];
+  for (const std::string& key : m_tableOrder) {
+    TableInfo& table = m_tables[key];
     if (table.root < 3) continue;
     TreeWalk walk;
     walk.name = "table " + table.def.name;
@@ -1312,7 +1312,7 @@ void FileChecker::CheckTables() {
     };
     WalkTree(table.root, walk);
   }
-  for (IndexInfo& index : indices_) {
+  for (IndexInfo& index : m_indices) {
     if (index.root < 3) continue;
     TreeWalk walk;
     walk.name = "index " + index.def.name;
@@ -1342,7 +1342,7 @@ void FileChecker::CheckTables() {
     WalkTree(index.root, walk);
     CheckIndexContent(index);
   }
-  for (const auto& [kind, root] : unparsedTrees_) {
+  for (const auto& [kind, root] : m_unparsedTrees) {
     TreeWalk walk;
     walk.name = kind + " tree at page " + std::to_string(root);
     walk.visit = [](const std::string&, const std::string&) {};
@@ -1352,7 +1352,7 @@ void FileChecker::CheckTables() {
 
 /* Compares INDEX with the keys the rows of its table produce. */
 void FileChecker::CheckIndexContent(const IndexInfo& index) {
-  const TableInfo& table = tables_[index.table];
+  const TableInfo& table = m_tables[index.table];
   std::string name = index.def.name;
   if (index.def.unique) {
     for (size_t i = 1; i < index.keys.size(); i++) {
@@ -1368,12 +1368,12 @@ void FileChecker::CheckIndexContent(const IndexInfo& index) {
     }
   }
   /* Formats 1 and 2 use an older key encoding that is not checked. */
-  if (!table.parsed || format_ < 3) return;
+  if (!table.parsed || m_format < 3) return;
   std::vector<std::string> expected;
   for (const Row& row : table.rows) {
     std::string key;
     for (int column : index.def.columns) {
-      bool numeric = format_ < 4 || table.def.columns[column].numeric;
+      bool numeric = m_format < 4 || table.def.columns[column].numeric;
       if (column == table.def.rowidColumn) {
         key += check::IndexKeyField(std::to_string(row.rowid), true);
       } else {
@@ -1434,19 +1434,19 @@ void FileChecker::CheckFreelist() {
 
 /* Reports every page that nothing uses. */
 void FileChecker::CheckUnusedPages() {
-  for (uint32_t pgno = 1; pgno <= pageCount_; pgno++) {
-    if (!used_[pgno]) Problem("Page " + std::to_string(pgno) + " is never used");
+  for (uint32_t pgno = 1; pgno <= m_pageCount; pgno++) {
+    if (!m_used[pgno]) Problem("Page " + std::to_string(pgno) + " is never used");
   }
 }
 
 std::vector<std::string> FileChecker::Run() {
-  if (bytes_.empty()) return {};
-  if (!CheckHeader()) return problems_;
+  if (m_bytes.empty()) return {};
+  if (!CheckHeader()) return m_problems;
   CheckMaster();
   CheckTables();
   CheckFreelist();
   CheckUnusedPages();
-  return problems_;
+  return m_problems;
 }
 
 }  // namespace

@@ -213,10 +213,10 @@ class File {
   /* Releases this connection's locks and its share of the descriptor. */
   void close();
 
-  bool isOpen() const { return shared_ != nullptr; }
+  bool isOpen() const { return m_shared != nullptr; }
   bool readOnly() const;
-  const std::string& path() const { return path_; }
-  const std::string& journalPath() const { return journalPath_; }
+  const std::string& path() const { return m_path; }
+  const std::string& journalPath() const { return m_journalPath; }
 
   /* Takes the read lock (playing back a hot journal first, as 2.x does).
   ** Returns kBusy "database is locked" when another process or connection
@@ -231,7 +231,7 @@ class File {
   /* Releases every lock this connection holds. */
   void unlock();
 
-  LockLevel lockLevel() const { return level_; }
+  LockLevel lockLevel() const { return m_level; }
 
   /* Reads the whole file into IMAGE and remembers its bytes.  A file
   ** shorter than one page is an empty database.  Errors: kNotADb, kError
@@ -257,11 +257,11 @@ class File {
   Status store(const Image& image);
 
   /* The schema cookie of the file as last loaded or stored. */
-  uint32_t schemaCookie() const { return cookie_; }
+  uint32_t schemaCookie() const { return m_cookie; }
 
   /* The sqlite_master rows of the file as last loaded or stored, with the
   ** root pages it holds (store() assigns fresh ones). */
-  const std::vector<MasterEntry>& schema() const { return loadedSchema_.master; }
+  const std::vector<MasterEntry>& schema() const { return m_loadedSchema.master; }
 
  private:
   friend Status probeFile(const std::string& path, bool* generation2);
@@ -272,15 +272,15 @@ class File {
   void remember(std::string&& bytes, const Image& image);
   Status writeInPlace(const std::string& fresh);
 
-  std::shared_ptr<SharedFile> shared_;
-  std::string path_;
-  std::string journalPath_;
-  LockLevel level_ = LockLevel::None;
-  std::string loadedBytes_; /* the file as last loaded or stored */
-  Image loadedSchema_;      /* its schema rows and meta values (no rows) */
-  bool loaded_ = false;
-  bool verifiedUnderLock_ = false; /* loadedBytes_ checked while the lock held */
-  uint32_t cookie_ = 0;
+  std::shared_ptr<SharedFile> m_shared;
+  std::string m_path;
+  std::string m_journalPath;
+  LockLevel m_level = LockLevel::None;
+  std::string m_loadedBytes; /* the file as last loaded or stored */
+  Image m_loadedSchema;      /* its schema rows and meta values (no rows) */
+  bool m_loaded = false;
+  bool m_verifiedUnderLock = false; /* m_loadedBytes checked while the lock held */
+  uint32_t m_cookie = 0;
 };
 
 /* Finds out whether the existing file PATH is a 2.x database (it begins

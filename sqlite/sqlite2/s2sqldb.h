@@ -91,10 +91,10 @@ class Database {
   ** the program's result. */
   Status finalize(Program& program);
 
-  int lastInsertRowid() const { return lastInsertRowid_; }
-  int changes() const { return changes_; }
-  bool emptyResultCallbacks() const { return emptyResultCallbacks_; }
-  void setBusyTimeout(int ms) { busyTimeoutMs_ = ms; }
+  int lastInsertRowid() const { return m_lastInsertRowid; }
+  int changes() const { return m_changes; }
+  bool emptyResultCallbacks() const { return m_emptyResultCallbacks; }
+  void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
 
  private:
   /* loading and writing back */
@@ -151,30 +151,30 @@ class Database {
   Status exec(const std::string& sql);
   Status sqliteFailure(int rc) const;
 
-  sqlite3* db_ = nullptr;
-  File file_;
-  bool hasFile_ = false;
-  bool loaded_ = false;
-  Image image_; /* the file's content as last loaded or written */
-  int generation_ = 0;
-  bool inTransaction_ = false;
-  int activePrograms_ = 0;
-  bool schemaChanged_ = false;
-  bool rootsKnown_ = false;                      /* root pages shown are those of our own writer */
-  std::set<std::string> dirtyTables_;            /* tables to read whole (lower-case) */
-  std::map<std::string, RowChanges> rowChanges_; /* changed rows (lower-case) */
-  std::map<std::string, TableInfo> tables_;      /* lower-case name -> table */
-  std::map<std::string, TableDef> tempTables_;   /* lower-case name -> TEMP table */
-  bool tablesValid_ = false;
-  int guardCounter_ = 0;
-  std::set<std::string> guardedTables_; /* tables with the rowid trigger */
-  int64_t pendingInsertRowid_ = 0;      /* of the INSERT just run */
-  FunctionHooks hooks_;
-  int64_t movedFrom_ = 0, movedTo_ = 0;
-  int lastInsertRowid_ = 0;
-  int changes_ = 0;
-  bool emptyResultCallbacks_ = false;
-  int busyTimeoutMs_ = 0;
+  sqlite3* m_db = nullptr;
+  File m_file;
+  bool m_hasFile = false;
+  bool m_loaded = false;
+  Image m_image; /* the file's content as last loaded or written */
+  int m_generation = 0;
+  bool m_inTransaction = false;
+  int m_activePrograms = 0;
+  bool m_schemaChanged = false;
+  bool m_rootsKnown = false;                      /* root pages shown are those of our own writer */
+  std::set<std::string> m_dirtyTables;            /* tables to read whole (lower-case) */
+  std::map<std::string, RowChanges> m_rowChanges; /* changed rows (lower-case) */
+  std::map<std::string, TableInfo> m_tables;      /* lower-case name -> table */
+  std::map<std::string, TableDef> m_tempTables;   /* lower-case name -> TEMP table */
+  bool m_tablesValid = false;
+  int m_guardCounter = 0;
+  std::set<std::string> m_guardedTables; /* tables with the rowid trigger */
+  int64_t m_pendingInsertRowid = 0;      /* of the INSERT just run */
+  FunctionHooks m_hooks;
+  int64_t m_movedFrom = 0, m_movedTo = 0;
+  int m_lastInsertRowid = 0;
+  int m_changes = 0;
+  bool m_emptyResultCallbacks = false;
+  int m_busyTimeoutMs = 0;
 };
 
 }  // namespace s2
