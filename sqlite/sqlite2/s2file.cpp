@@ -122,7 +122,6 @@ bool File::readOnly() const {
   return m_shared && m_shared->readOnly;
 }
 
-/* Opens or creates PATH, sharing the descriptor of a file already open. */
 Status File::open(const std::string& path) {
   close();
   Status cantOpen = Status::failure(kCantOpen, "unable to open database: " + path);
@@ -169,7 +168,6 @@ Status File::open(const std::string& path) {
   return Status::success();
 }
 
-/* Drops the locks and this connection's share of the descriptor. */
 void File::close() {
   if (!m_shared) return;
   unlock();
@@ -183,7 +181,6 @@ void File::close() {
   m_loadedBytes.clear();
 }
 
-/* Takes the read lock, playing back a hot journal first. */
 Status File::lockRead() {
   if (!m_shared) return Status::failure(kMisuse, "library routine called out of sequence");
   if (m_level != LockLevel::None) return Status::success();
@@ -218,7 +215,6 @@ Status File::lockRead() {
   return status;
 }
 
-/* Takes the write lock, the read lock first if needed. */
 Status File::lockWrite() {
   if (m_level == LockLevel::Write) return Status::success();
   Status status = lockRead();
@@ -235,7 +231,6 @@ Status File::lockWrite() {
   return Status::success();
 }
 
-/* Releases this connection's locks; the process lock goes with the last. */
 void File::unlock() {
   if (!m_shared || m_level == LockLevel::None) return;
   std::lock_guard<std::mutex> guard(registryMutex());
@@ -253,7 +248,6 @@ void File::unlock() {
   m_verifiedUnderLock = false;
 }
 
-/* Takes the read lock unless a lock is held; TOOKLOCK tells which. */
 Status File::ensureRead(bool& tookLock) {
   tookLock = false;
   if (m_level != LockLevel::None) return Status::success();
@@ -262,7 +256,6 @@ Status File::ensureRead(bool& tookLock) {
   return status;
 }
 
-/* Returns to lock level BEFORE after a call that raised it. */
 void File::restoreLevel(LockLevel before) {
   if (before == m_level) return;
   if (before == LockLevel::None) {
@@ -280,7 +273,6 @@ void File::restoreLevel(LockLevel before) {
   m_level = LockLevel::Read;
 }
 
-/* Reads the whole file into BYTES. */
 Status File::readAll(std::string& bytes) {
   struct stat st;
   if (fstat(m_shared->fd, &st) != 0) return Status::failure(kIoErr, "disk I/O error");
@@ -297,7 +289,6 @@ Status File::readAll(std::string& bytes) {
   return Status::success();
 }
 
-/* Makes BYTES (already read into IMAGE) the loaded state. */
 void File::remember(std::string&& bytes, const Image& image) {
   m_loadedBytes = std::move(bytes);
   m_loadedSchema = Image();
@@ -308,7 +299,6 @@ void File::remember(std::string&& bytes, const Image& image) {
   m_loaded = true;
 }
 
-/* Reads the whole file into IMAGE. */
 Status File::load(Image& image) {
   if (!m_shared) return Status::failure(kMisuse, "library routine called out of sequence");
   LockLevel before = m_level;
@@ -328,7 +318,6 @@ Status File::load(Image& image) {
   return status;
 }
 
-/* Reports whether the file differs from what was loaded or stored. */
 Status File::changedSinceLoad(bool* changed) {
   if (!m_shared || !m_loaded)
     return Status::failure(kMisuse, "library routine called out of sequence");
@@ -347,7 +336,6 @@ Status File::changedSinceLoad(bool* changed) {
   return status;
 }
 
-/* Reloads IMAGE when the file changed since it was loaded or stored. */
 Status File::refresh(Image& image, bool* reloaded) {
   if (reloaded) *reloaded = false;
   if (!m_shared || !m_loaded)
@@ -373,7 +361,6 @@ Status File::refresh(Image& image, bool* reloaded) {
   return status;
 }
 
-/* Writes IMAGE back in place under the write lock and a journal. */
 Status File::store(const Image& image) {
   if (!m_shared || !m_loaded)
     return Status::failure(kMisuse, "library routine called out of sequence");
@@ -414,8 +401,6 @@ Status File::store(const Image& image) {
   return status;
 }
 
-/* Replaces the loaded bytes with FRESH on disk: journal the pages that
-** change, write them, sync, delete the journal.  The write lock is held. */
 Status File::writeInPlace(const std::string& fresh) {
   if (fresh == m_loadedBytes) return Status::success();
   uint32_t originalPages = uint32_t(m_loadedBytes.size() / kPageSize);
@@ -462,7 +447,6 @@ Status File::writeInPlace(const std::string& fresh) {
   return Status::success();
 }
 
-/* Reports whether PATH holds a 2.x database, playing back a hot journal. */
 Status probeFile(const std::string& path, bool* generation2) {
   *generation2 = false;
   struct stat st;

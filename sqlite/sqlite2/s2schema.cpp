@@ -5,7 +5,7 @@
 ** compares in, the automatic indices a table owns and the columns of every
 ** index, which is all the file needs to rebuild indices from table rows.
 */
-#include "s2file.h"
+#include "s2schema.h"
 
 #include <cctype>
 
@@ -531,7 +531,6 @@ bool expectStatementEnd(Parser& p) {
 
 }  // namespace
 
-/* Returns true if A and B are equal ignoring the case of ASCII letters. */
 bool sameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); i++) {
@@ -543,8 +542,6 @@ bool sameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-/* Returns Text if TYPENAME contains blob, clob, char or text, tested as
-** 2.8.17 tests it (first letter OR 0x60, the other three case-blind). */
 ColumnClass classOfTypeName(std::string_view typeName) {
   static const char* const patterns[] = {"blob", "clob", "char", "text"};
   for (size_t i = 0; i + 3 < typeName.size(); i++) {
@@ -557,7 +554,6 @@ ColumnClass classOfTypeName(std::string_view typeName) {
   return ColumnClass::Numeric;
 }
 
-/* Parses CREATE [TEMP] TABLE name(columns [, constraints]). */
 bool parseCreateTable(std::string_view sql, TableDef& out, std::string* error) {
   out = TableDef();
   Parser p(sql);
@@ -584,7 +580,6 @@ bool parseCreateTable(std::string_view sql, TableDef& out, std::string* error) {
   return good;
 }
 
-/* Parses CREATE [UNIQUE] INDEX name ON [db.]table(columns) [ON CONFLICT x]. */
 bool parseCreateIndex(std::string_view sql, IndexStatement& out, std::string* error) {
   out = IndexStatement();
   Parser p(sql);
@@ -606,7 +601,6 @@ bool parseCreateIndex(std::string_view sql, IndexStatement& out, std::string* er
   return good;
 }
 
-/* Maps the column names of STMT onto positions in TABLE. */
 bool resolveIndex(const IndexStatement& stmt, const TableDef& table, IndexDef& out,
                   std::string* error) {
   out = IndexDef();

@@ -12,6 +12,7 @@
 #define S2SQLDB_H
 
 #include "s2file.h"
+#include "s2schema.h"
 #include "s2sqlrewrite.h"
 #include "s2sqlvalue.h"
 
@@ -137,6 +138,11 @@ class Database {
   Status createViewOrTrigger(Program& program);
   Status dropObject(Program& program);
   Status pragma(Program& program);
+  Status pragmaEmptyResultCallbacks(Program& program, const std::string& argument);
+  Status pragmaTableInfo(Program& program, const std::string& argument);
+  Status pragmaIndexList(Program& program, const std::string& argument);
+  Status pragmaIndexInfo(Program& program, const std::string& argument);
+  Status pragmaIntegrityCheck(Program& program, const std::string& argument);
   Status addMasterRow(const std::string& type, const std::string& name,
                       const std::string& tableName, const Cell& sql);
   bool findMaster(const std::string& name, std::string_view types, MasterEntry& out);

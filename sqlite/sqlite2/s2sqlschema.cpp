@@ -474,84 +474,108 @@ Status Database::dropObject(Program& p) {
 ** Pragmas
 */
 
+/* Sets the column names of a pragma's result; pragmas give no types. */
+static void setPragmaColumns(Program& p, std::initializer_list<const char*> names) {
+  p.names.assign(names.begin(), names.end());
+  p.types.assign(p.names.size(), Cell());
+}
+
+/* Adds one row to a pragma's result. */
+static void addPragmaRow(Program& p, std::initializer_list<Cell> cells) {
+  p.rows.emplace_back(cells);
+}
+
 Status Database::pragma(Program& p) {
+  /* The pragmas that do something here.  2.x ignores pragmas it does not
+  ** know, and those that only tune its pager or output have nothing to
+  ** tune here, so every other name succeeds with no result. */
+  using Handler = Status (Database::*)(Program&, const std::string&);
+  static const std::pair<const char*, Handler> kPragmas[] = {
+      {"empty_result_callbacks", &Database::pragmaEmptyResultCallbacks},
+      {"table_info", &Database::pragmaTableInfo},
+      {"index_list", &Database::pragmaIndexList},
+      {"index_info", &Database::pragmaIndexInfo},
+      {"integrity_check", &Database::pragmaIntegrityCheck},
+  };
   const auto& tokens = p.statement.tokens;
   if (tokens.size() < 2) return Status::failure(kError, syntaxErrorNear(tokens.back()));
   std::string name = lowerAscii(unquoteName(tokens[1]));
   std::string argument = pragmaArgument(tokens);
-  auto row = [&](std::initializer_list<Cell> cells) { p.rows.emplace_back(cells); };
-  auto header = [&](std::initializer_list<const char*> names) {
-    p.names.assign(names.begin(), names.end());
-    p.types.assign(p.names.size(), Cell());
-  };
-  if (name == "empty_result_callbacks") {
-    if (!argument.empty()) m_emptyResultCallbacks = pragmaTrue(argument);
-    return Status::success();
+  for (const auto& [pragmaName, handler] : kPragmas) {
+    if (name == pragmaName) return (this->*handler)(p, argument);
   }
-  if (name == "table_info") {
-    const TableInfo* info = table(argument);
-    if (!info) return Status::success();
-    header({"cid", "name", "type", "notnull", "dflt_value", "pk"});
-    const TableDef& def = info->def;
-    for (size_t i = 0; i < def.columns.size(); ++i) {
-      const ColumnDef& c = def.columns[i];
-      bool key = int(i) == def.rowidColumn;
-      row({std::to_string(i), c.name, c.declaredType, std::string(c.notNull ? "1" : "0"),
-           c.hasDefault ? c.defaultValue : Cell(), std::string(key ? "1" : "0")});
-    }
-    return Status::success();
+  return Status::success();
+}
+
+Status Database::pragmaEmptyResultCallbacks(Program&, const std::string& argument) {
+  if (!argument.empty()) m_emptyResultCallbacks = pragmaTrue(argument);
+  return Status::success();
+}
+
+Status Database::pragmaTableInfo(Program& p, const std::string& argument) {
+  const TableInfo* info = table(argument);
+  if (!info) return Status::success();
+  setPragmaColumns(p, {"cid", "name", "type", "notnull", "dflt_value", "pk"});
+  const TableDef& def = info->def;
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    const ColumnDef& c = def.columns[i];
+    bool key = int(i) == def.rowidColumn;
+    addPragmaRow(p, {std::to_string(i), c.name, c.declaredType, std::string(c.notNull ? "1" : "0"),
+                     c.hasDefault ? c.defaultValue : Cell(), std::string(key ? "1" : "0")});
   }
-  if (name == "index_list") {
-    const TableInfo* info = table(argument);
-    if (!info) return Status::success();
-    header({"seq", "name", "unique"});
-    std::vector<MasterEntry> master;
-    readMaster(master);
-    int seq = 0;
-    for (const MasterEntry& e : master) {
-      if (e.type != "index" || !sameName(e.tbl_name, info->def.name)) continue;
-      IndexStatement index;
-      bool unique = !e.sql || e.sql->empty() || (parseCreateIndex(*e.sql, index) && index.unique);
-      row({std::to_string(seq++), e.name, std::string(unique ? "1" : "0")});
-    }
-    return Status::success();
+  return Status::success();
+}
+
+Status Database::pragmaIndexList(Program& p, const std::string& argument) {
+  const TableInfo* info = table(argument);
+  if (!info) return Status::success();
+  setPragmaColumns(p, {"seq", "name", "unique"});
+  std::vector<MasterEntry> master;
+  readMaster(master);
+  int seq = 0;
+  for (const MasterEntry& e : master) {
+    if (e.type != "index" || !sameName(e.tbl_name, info->def.name)) continue;
+    IndexStatement index;
+    bool unique = !e.sql || e.sql->empty() || (parseCreateIndex(*e.sql, index) && index.unique);
+    addPragmaRow(p, {std::to_string(seq++), e.name, std::string(unique ? "1" : "0")});
   }
-  if (name == "index_info") {
-    MasterEntry e;
-    if (!findMaster(argument, "index", e)) return Status::success();
-    const TableInfo* info = table(e.tbl_name);
-    if (!info) return Status::success();
-    std::vector<int> columns;
-    if (e.sql && !e.sql->empty()) {
-      IndexStatement index;
-      IndexDef resolved;
-      if (parseCreateIndex(*e.sql, index) && resolveIndex(index, info->def, resolved))
-        columns = resolved.columns;
-    } else {
-      for (const IndexDef& index : info->def.autoIndices) {
-        if (index.name == e.name) columns = index.columns;
-      }
+  return Status::success();
+}
+
+Status Database::pragmaIndexInfo(Program& p, const std::string& argument) {
+  MasterEntry e;
+  if (!findMaster(argument, "index", e)) return Status::success();
+  const TableInfo* info = table(e.tbl_name);
+  if (!info) return Status::success();
+  std::vector<int> columns;
+  if (e.sql && !e.sql->empty()) {
+    IndexStatement index;
+    IndexDef resolved;
+    if (parseCreateIndex(*e.sql, index) && resolveIndex(index, info->def, resolved))
+      columns = resolved.columns;
+  } else {
+    for (const IndexDef& index : info->def.autoIndices) {
+      if (index.name == e.name) columns = index.columns;
     }
-    header({"seqno", "cid", "name"});
-    for (size_t i = 0; i < columns.size(); ++i) {
-      row({std::to_string(i), std::to_string(columns[i]), info->def.columns[columns[i]].name});
-    }
-    return Status::success();
   }
-  if (name == "integrity_check") {
-    /* The file was checked when it was read; what can still go wrong is
-    ** the working copy, so let SQLite 3 check that. */
-    header({"integrity_check"});
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, "PRAGMA main.integrity_check", -1, &stmt, nullptr) != SQLITE_OK) {
-      return sqliteFailure(SQLITE_ERROR);
-    }
-    while (sqlite3_step(stmt) == SQLITE_ROW) row({columnCell(stmt, 0)});
-    sqlite3_finalize(stmt);
-    return Status::success();
+  setPragmaColumns(p, {"seqno", "cid", "name"});
+  for (size_t i = 0; i < columns.size(); ++i) {
+    addPragmaRow(
+        p, {std::to_string(i), std::to_string(columns[i]), info->def.columns[columns[i]].name});
   }
-  /* 2.x ignores pragmas it does not know, and those that only tune its
-  ** pager or output have nothing to tune here. */
+  return Status::success();
+}
+
+Status Database::pragmaIntegrityCheck(Program& p, const std::string&) {
+  /* The file was checked when it was read; what can still go wrong is
+  ** the working copy, so let SQLite 3 check that. */
+  setPragmaColumns(p, {"integrity_check"});
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(m_db, "PRAGMA main.integrity_check", -1, &stmt, nullptr) != SQLITE_OK) {
+    return sqliteFailure(SQLITE_ERROR);
+  }
+  while (sqlite3_step(stmt) == SQLITE_ROW) addPragmaRow(p, {columnCell(stmt, 0)});
+  sqlite3_finalize(stmt);
   return Status::success();
 }
 

@@ -9,6 +9,8 @@
 */
 #include "s2file.h"
 #include "s2format.h"
+#include "s2schema.h"
+#include "s2value.h"
 
 #include <algorithm>
 #include <random>

@@ -5,6 +5,7 @@
 ** image gives the same bytes, and that both byte orders read alike.
 */
 #include "s2file.h"
+#include "s2schema.h"
 
 #include <gtest/gtest.h>
 
