@@ -114,14 +114,14 @@ XB_SQLite2DB::~XB_SQLite2DB() {
 /* Opens the stored path with file mode 0.  Returns true when a handle is
 ** present afterwards. */
 bool XB_SQLite2DB::Open() {
-  if (engineHandle) return true;
+  if (m_engineHandle) return true;
   ClearLastError();
   if (!PathIsUsable()) return false;
   char* message = nullptr;
   sqlite* db = sqlite_open(EnginePath().c_str(), 0, &message);
   if (!db) {
     SetLastError(message ? message : "unable to open database file");
-    XB_LogF("E_ Failed to open %s. SQLITE: %s", filePath, LastError());
+    XB_LogF("E_ Failed to open %s. SQLITE: %s", m_filePath, LastError());
     sqlite_freemem(message);
     return false;
   }
@@ -146,12 +146,12 @@ bool XB_SQLite2DB::Close() {
 
 /* Runs SQL without a row callback.  Returns true on success. */
 bool XB_SQLite2DB::Exec(const char* sql) {
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   char* message = nullptr;
-  if (sqlite_exec(Handle(engineHandle), sql, nullptr, nullptr, &message) == 0) {
+  if (sqlite_exec(Handle(m_engineHandle), sql, nullptr, nullptr, &message) == 0) {
     sqlite_freemem(message);
     return true;
   }
@@ -164,13 +164,13 @@ bool XB_SQLite2DB::Exec(const char* sql) {
 /* Copies the first column of the first row of STATEMENT into OUT.  Returns
 ** false, OUT unchanged, when there is no such value. */
 bool XB_SQLite2DB::QueryValueText(XB_String& out, const char* statement) {
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   sqlite_vm* vm = nullptr;
   char* message = nullptr;
-  int compiled = sqlite_compile(Handle(engineHandle), statement, nullptr, &vm, &message);
+  int compiled = sqlite_compile(Handle(m_engineHandle), statement, nullptr, &vm, &message);
   if (compiled != 0 || message) {
     SetLastError(message ? message : "SQL error");
     sqlite_freemem(message);
@@ -197,7 +197,7 @@ bool XB_SQLite2DB::QueryValueText(XB_String& out, const char* statement) {
 ** engine's array.  Returns true on success; RESULT stays empty on failure. */
 bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) {
   result.Reset();
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
@@ -205,7 +205,7 @@ bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
   int rows = 0;
   int columns = 0;
   char* message = nullptr;
-  if (sqlite_get_table(Handle(engineHandle), statement, &cells, &rows, &columns, &message) != 0) {
+  if (sqlite_get_table(Handle(m_engineHandle), statement, &cells, &rows, &columns, &message) != 0) {
     SetLastError(message ? message : "SQL error");
     sqlite_freemem(message);
     if (cells) sqlite_free_table(cells);
@@ -222,8 +222,8 @@ bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
 
 /* Returns the engine's last inserted row id (32 bits in this generation). */
 int32_t XB_SQLite2DB::LastInsertRowId() {
-  if (!engineHandle) return 0;
-  return sqlite_last_insert_rowid(Handle(engineHandle));
+  if (!m_engineHandle) return 0;
+  return sqlite_last_insert_rowid(Handle(m_engineHandle));
 }
 
 /* Returns the last inserted row id; this generation's ids fit 32 bits. */
@@ -235,7 +235,7 @@ int64_t XB_SQLite2DB::LastInsertRowId64() {
 ** adds nothing, so an unreadable file stays Latin-1, 2.x's own encoding. */
 void XB_SQLite2DB::DetectTextEncoding() {
   m_encodingDecided = true;
-  sqlite* db = Handle(engineHandle);
+  sqlite* db = Handle(m_engineHandle);
   TextSeen seen;
   char** cells = nullptr;
   int rows = 0;
@@ -269,7 +269,7 @@ void XB_SQLite2DB::DetectTextEncoding() {
 bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statement,
                                    XB_QueryProgress* progress) {
   result.Reset();
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
@@ -277,7 +277,7 @@ bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
   run.table = new XB_SQLiteBlockTable;
   run.progress = progress;
   char* message = nullptr;
-  int rc = sqlite_exec(Handle(engineHandle), statement, CollectWatchedRow, &run, &message);
+  int rc = sqlite_exec(Handle(m_engineHandle), statement, CollectWatchedRow, &run, &message);
   if (rc != SQLITE_OK || run.problem) {
     SetLastError(run.problem ? run.problem : message ? message : sqlite_error_string(rc));
     sqlite_freemem(message);
@@ -299,11 +299,11 @@ void XB_SQLite2DB::Interrupt() {
 
 bool XB_SQLite2DB::IsOneReadOnlyStatement(const char* sql, bool* readOnly) {
   *readOnly = false;
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
-  sqlite* db = Handle(engineHandle);
+  sqlite* db = Handle(m_engineHandle);
   const char* rest = sql ? sql : "";
   sqlite_vm* vm = nullptr;
   while (!vm && *rest) {

@@ -194,10 +194,10 @@ class XB_SQLiteDB {
   }
 
   /* Returns the message of the most recent failing engine call, or null. */
-  const char* LastError() const { return hasLastError ? lastError.c_str() : nullptr; }
+  const char* LastError() const { return m_hasLastError ? m_lastError.c_str() : nullptr; }
 
   /* Returns the path this connection was made for ("" when it was refused). */
-  const char* FilePath() const { return filePath; }
+  const char* FilePath() const { return m_filePath; }
 
   /* Returns TEXT as an SQL string literal: in single quotes, with every
   ** single quote doubled.  Names compared in SQL go this way, never between
@@ -248,18 +248,18 @@ class XB_SQLiteDB {
   template <class F>
   void WithEngineHandle(F fn) {
     std::lock_guard<std::mutex> lock(m_handleMutex);
-    fn(engineHandle);
+    fn(m_engineHandle);
   }
 
-  char filePath[kPathCapacity] = {};
-  void* engineHandle = nullptr;
+  char m_filePath[kPathCapacity] = {};
+  void* m_engineHandle = nullptr;
   XB_TextEncoding m_textEncoding = XB_TEXT_UTF8;
   bool m_encodingDecided = false;
 
  private:
-  bool pathRefused = false;
-  bool hasLastError = false;
-  std::string lastError;
+  bool m_pathRefused = false;
+  bool m_hasLastError = false;
+  std::string m_lastError;
   std::mutex m_handleMutex;
 };
 
