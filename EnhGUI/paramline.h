@@ -51,26 +51,26 @@ class ParamLine {
   virtual void Move(const ParamRect& line, int labelWidth);
 
   /* The parameter key the line serves. */
-  const XB_String& Key() const { return key_; }
+  const XB_String& Key() const { return m_key; }
   /* The line's control identifier. */
-  int Id() const { return id_; }
+  int Id() const { return m_id; }
   /* The layout mode. */
-  int Mode() const { return mode_; }
+  int Mode() const { return m_mode; }
   /* Where the line put its controls at the last Move. */
-  const ParamLinePlaces& Places() const { return places_; }
+  const ParamLinePlaces& Places() const { return m_places; }
 
  protected:
   /* Creates the label control; returns false on failure. */
   bool CreateLabel();
 
-  ParamControls* controls_;
-  XB_String key_;
-  int id_;
-  int mode_ = ParamLineLayout::MODE_NARROW;
-  int label_ = 0;
-  int input_ = 0;
-  bool loaded_ = false;
-  ParamLinePlaces places_;
+  ParamControls* m_controls;
+  XB_String m_key;
+  int m_id;
+  int m_mode = ParamLineLayout::MODE_NARROW;
+  int m_label = 0;
+  int m_input = 0;
+  bool m_loaded = false;
+  ParamLinePlaces m_places;
 };
 
 /*
@@ -85,7 +85,7 @@ class ParamEditLine : public ParamLine {
   bool HasChanged() const override;
 
  protected:
-  XB_String loadedText_;
+  XB_String m_loadedText;
 };
 
 /*
@@ -100,7 +100,7 @@ class ParamFolderLine : public ParamEditLine {
   void Move(const ParamRect& line, int labelWidth) override;
 
  private:
-  int button_ = 0;
+  int m_button = 0;
 };
 
 /*
@@ -143,7 +143,7 @@ class ParamCheckLine : public ParamLine {
   void Move(const ParamRect& line, int labelWidth) override;
 
  private:
-  bool loadedCheck_ = false;
+  bool m_loadedCheck = false;
 };
 
 /*
@@ -158,7 +158,7 @@ class ParamDateLine : public ParamLine {
   bool HasChanged() const override;
 
   /* True for the time form. */
-  bool IsTimeForm() const { return timeForm_; }
+  bool IsTimeForm() const { return m_timeForm; }
   /*
   ** Reads a date or time text by the positions of its fields in
   ** "YYYY-MM-DD" or "HH:MM:SS"; missing digits read as 0.
@@ -168,8 +168,8 @@ class ParamDateLine : public ParamLine {
   static XB_String FormatText(const ParamDateTime& when, bool timeForm);
 
  private:
-  bool timeForm_;
-  ParamDateTime shown_;
+  bool m_timeForm;
+  ParamDateTime m_shown;
 };
 
 #endif

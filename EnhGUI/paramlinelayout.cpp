@@ -11,9 +11,9 @@
 bool ParamLineLayout::Begin(const ParamRect& area) {
   ParamRect inner{area.left + kSpacing, area.top + kSpacing, area.right - kSpacing,
                   area.bottom - kSpacing};
-  current_ = ParamRect{inner.left, inner.top, inner.right, inner.top + kControlHeight};
-  labelWidth_ = (inner.Width() - kSpacing) / 3;
-  if (labelWidth_ < 0) labelWidth_ = 0;
+  m_current = ParamRect{inner.left, inner.top, inner.right, inner.top + kControlHeight};
+  m_labelWidth = (inner.Width() - kSpacing) / 3;
+  if (m_labelWidth < 0) m_labelWidth = 0;
   return inner.Width() > 0 && inner.Height() > 0;
 }
 
@@ -21,8 +21,8 @@ bool ParamLineLayout::Begin(const ParamRect& area) {
 ** Moves the current line one line height down.
 */
 void ParamLineLayout::Advance() {
-  current_.top += kLineHeight;
-  current_.bottom += kLineHeight;
+  m_current.top += kLineHeight;
+  m_current.bottom += kLineHeight;
 }
 
 /*

@@ -34,9 +34,9 @@ class ParamLineLayout {
   bool Begin(const ParamRect& area);
 
   /* The rectangle the next line takes. */
-  const ParamRect& CurrentLine() const { return current_; }
+  const ParamRect& CurrentLine() const { return m_current; }
   /* Width of a label in the current layout. */
-  int LabelWidth() const { return labelWidth_; }
+  int LabelWidth() const { return m_labelWidth; }
   /* Moves the current line rectangle down by one line. */
   void Advance();
 
@@ -47,8 +47,8 @@ class ParamLineLayout {
   static ParamLinePlaces Split(Mode mode, const ParamRect& line, int labelWidth);
 
  private:
-  ParamRect current_;
-  int labelWidth_ = 0;
+  ParamRect m_current;
+  int m_labelWidth = 0;
 };
 
 #endif

@@ -21,7 +21,7 @@ enum {
 /*
 ** Lines drawn through controls; no line exists yet.
 */
-ParamLines::ParamLines(ParamControls* controls) : controls_(controls) {}
+ParamLines::ParamLines(ParamControls* controls) : m_controls(controls) {}
 
 /*
 ** Deletes the lines and with them their controls.
@@ -34,7 +34,7 @@ ParamLines::~ParamLines() {
 ** Deletes every line.
 */
 void ParamLines::Clear() {
-  lines_.clear();
+  m_lines.clear();
 }
 
 /*
@@ -42,8 +42,8 @@ void ParamLines::Clear() {
 ** the rectangle leaves room for lines.
 */
 bool ParamLines::Begin(const ParamRect& rect) {
-  nextId_ = kFirstId;
-  return layout_.Begin(rect);
+  m_nextId = kFirstId;
+  return m_layout.Begin(rect);
 }
 
 /*
@@ -72,47 +72,47 @@ std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type, const XB_String& 
   style = 0;
   switch (type) {
     case PT_INT:
-      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId);
       style = C::EDIT_NUMBER | C::EDIT_RIGHT;
       break;
     case PT_REAL:
-      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId);
       style = C::EDIT_RIGHT;
       break;
     case PT_BOOL:
-      line = std::make_unique<ParamCheckLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamCheckLine>(m_controls, key, m_nextId);
       break;
     case PT_TEXT:
     case LINE_TYPE_TEXT:
-      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId);
       style = C::EDIT_CENTER;
       mode = ParamLineLayout::MODE_WIDE;
       break;
     case LINE_TYPE_FOLDER:
-      line = std::make_unique<ParamFolderLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamFolderLine>(m_controls, key, m_nextId);
       mode = ParamLineLayout::MODE_WIDE;
       break;
     case LINE_TYPE_PASSWORD:
-      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId);
       style = C::EDIT_CENTER | C::EDIT_PASSWORD;
       mode = ParamLineLayout::MODE_WIDE;
       break;
     case LINE_TYPE_DISPLAY:
     case PT_KEY:
-      line = std::make_unique<ParamDisplayLine>(controls_, key, kNoId);
+      line = std::make_unique<ParamDisplayLine>(m_controls, key, kNoId);
       break;
     case LINE_TYPE_HEADING:
-      line = std::make_unique<ParamHeadingLine>(controls_, key, kNoId);
+      line = std::make_unique<ParamHeadingLine>(m_controls, key, kNoId);
       break;
     case PT_DATE:
     case PT_TIME:
-      line = std::make_unique<ParamDateLine>(controls_, key, nextId_, type == PT_TIME);
+      line = std::make_unique<ParamDateLine>(m_controls, key, m_nextId, type == PT_TIME);
       break;
     default:
       return nullptr;
   }
   line->SetMode(mode);
-  if (line->Id() != kNoId) nextId_++;
+  if (line->Id() != kNoId) m_nextId++;
   return line;
 }
 
@@ -134,7 +134,7 @@ bool ParamLines::AddLine(const XB_ParameterInfo* info) {
 */
 bool ParamLines::AddEditLine(const XB_String& key, const XB_String& label, const XB_String& text,
                              unsigned style) {
-  auto line = std::make_unique<ParamEditLine>(controls_, key, nextId_++);
+  auto line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId++);
   line->SetMode(ParamLineLayout::MODE_WIDE);
   if (!line->Create(style)) return false;
   line->SetText(text);
@@ -152,19 +152,19 @@ void ParamLines::Place(ParamLine* line, const XB_String& label) {
   padded += label;
   padded += " ";
   line->SetLabel(padded);
-  line->Move(layout_.CurrentLine(), layout_.LabelWidth());
-  lines_.emplace_back(line);
-  layout_.Advance();
+  line->Move(m_layout.CurrentLine(), m_layout.LabelWidth());
+  m_lines.emplace_back(line);
+  m_layout.Advance();
 }
 
 /*
 ** Moves every line to its place in a new rectangle, keeping identifiers.
 */
 void ParamLines::Relayout(const ParamRect& rect) {
-  layout_.Begin(rect);
-  for (auto& line : lines_) {
-    line->Move(layout_.CurrentLine(), layout_.LabelWidth());
-    layout_.Advance();
+  m_layout.Begin(rect);
+  for (auto& line : m_lines) {
+    line->Move(m_layout.CurrentLine(), m_layout.LabelWidth());
+    m_layout.Advance();
   }
 }
 
@@ -173,7 +173,7 @@ void ParamLines::Relayout(const ParamRect& rect) {
 ** value shows as empty), or saves the value of every changed line.
 */
 bool ParamLines::Exchange(bool save, XB_ParameterSetAuto& set) {
-  for (auto& line : lines_) {
+  for (auto& line : m_lines) {
     if (save) {
       if (line->HasChanged()) set.SetValueByKey(line->Key(), line->GetValue());
       continue;
@@ -190,7 +190,7 @@ bool ParamLines::Exchange(bool save, XB_ParameterSetAuto& set) {
 */
 void ParamLines::Notify(int id, ParamControls::Event event) {
   if (id == kNoId) return;
-  for (auto& line : lines_) {
+  for (auto& line : m_lines) {
     if (line->Id() == id) {
       line->OnChange(event);
       return;
@@ -203,14 +203,14 @@ void ParamLines::Notify(int id, ParamControls::Event event) {
 */
 ParamLine* ParamLines::Line(int index) const {
   if (index < 0 || index >= Count()) return nullptr;
-  return lines_[static_cast<size_t>(index)].get();
+  return m_lines[static_cast<size_t>(index)].get();
 }
 
 /*
 ** Returns the line serving key, or null.
 */
 ParamLine* ParamLines::FindLine(const XB_String& key) const {
-  for (auto& line : lines_) {
+  for (auto& line : m_lines) {
     if (line->Key() == key) return line.get();
   }
   return nullptr;

@@ -67,22 +67,22 @@ class ParamLines {
   void Notify(int id, ParamControls::Event event);
 
   /* Number of lines. */
-  int Count() const { return static_cast<int>(lines_.size()); }
+  int Count() const { return static_cast<int>(m_lines.size()); }
   /* Line at index, or null outside the list. */
   ParamLine* Line(int index) const;
   /* Line serving key, or null. */
   ParamLine* FindLine(const XB_String& key) const;
   /* The layout of the lines. */
-  const ParamLineLayout& Layout() const { return layout_; }
+  const ParamLineLayout& Layout() const { return m_layout; }
 
  private:
   /* Makes the line kind for a type; null for types without line. */
   std::unique_ptr<ParamLine> MakeLine(unsigned type, const XB_String& key, unsigned& style);
 
-  ParamControls* controls_;
-  int nextId_ = kFirstId;
-  ParamLineLayout layout_;
-  std::vector<std::unique_ptr<ParamLine>> lines_;
+  ParamControls* m_controls;
+  int m_nextId = kFirstId;
+  ParamLineLayout m_layout;
+  std::vector<std::unique_ptr<ParamLine>> m_lines;
 };
 
 #endif

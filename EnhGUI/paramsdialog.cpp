@@ -22,7 +22,11 @@ ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, QWi
 */
 ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, bool withCancel,
                            bool narrowLines, QWidget* parent)
-    : QDialog(parent), set_(set), controls_(this), lines_(&controls_), narrowLines_(narrowLines) {
+    : QDialog(parent),
+      m_set(set),
+      m_controls(this),
+      m_lines(&m_controls),
+      m_narrowLines(narrowLines) {
   XB_String caption = title;
   if (caption.IsEmpty()) caption = set.Name();
   if (caption.IsEmpty()) caption = "Dialog";
@@ -30,13 +34,13 @@ ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, boo
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setSizeGripEnabled(true);
-  controls_.SetNotifier([this](int id, ParamControls::Event event) { lines_.Notify(id, event); });
-  okButton_ = MakeButton("OK", "ok");
-  okButton_->setDefault(true);
-  connect(okButton_, &QPushButton::clicked, this, [this] { OnOk(); });
+  m_controls.SetNotifier([this](int id, ParamControls::Event event) { m_lines.Notify(id, event); });
+  m_okButton = MakeButton("OK", "ok");
+  m_okButton->setDefault(true);
+  connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
   if (withCancel) {
-    cancelButton_ = MakeButton("Cancel", "cancel");
-    connect(cancelButton_, &QPushButton::clicked, this, [this] { done(2); });
+    m_cancelButton = MakeButton("Cancel", "cancel");
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] { done(2); });
   }
 }
 
@@ -44,7 +48,7 @@ ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, boo
 ** The lines go before the controls they draw through.
 */
 ParamsDialog::~ParamsDialog() {
-  lines_.Clear();
+  m_lines.Clear();
 }
 
 /*
@@ -88,7 +92,7 @@ ParamMetrics ParamsDialog::CurrentMetrics(const QWidget* widget) {
 */
 void ParamsDialog::Prepare() {
   ParamMetrics metrics = CurrentMetrics(this);
-  ParamsDialogLayout layout(metrics, set_.Count());
+  ParamsDialogLayout layout(metrics, m_set.Count());
   ParamRect window = layout.WindowRect();
   int width = layout.ClientWidth();
   int height = layout.ClientHeight();
@@ -96,24 +100,24 @@ void ParamsDialog::Prepare() {
   if (QScreen* screen = this->screen()) origin = screen->availableGeometry().topLeft();
   resize(width, height);
   move(origin.x() + window.left, origin.y() + window.top);
-  lines_.Clear();
-  lines_.Create(layout.LinesRect(width, height, narrowLines_), set_);
+  m_lines.Clear();
+  m_lines.Create(layout.LinesRect(width, height, m_narrowLines), m_set);
   PlaceButtons(layout, width, height);
-  prepared_ = true;
+  m_prepared = true;
 }
 
 /*
 ** Shows the set's values in the lines.
 */
 void ParamsDialog::LoadValues() {
-  lines_.Exchange(false, set_);
+  m_lines.Exchange(false, m_set);
 }
 
 /*
 ** Saves the lines into the set and ends the dialog as confirmed.
 */
 void ParamsDialog::OnOk() {
-  lines_.Exchange(true, set_);
+  m_lines.Exchange(true, m_set);
   done(1);
 }
 
@@ -126,16 +130,16 @@ void ParamsDialog::PlaceButtons(const ParamsDialogLayout& layout, int width, int
     ParamRect r = layout.ButtonRect(quarter, width, height);
     button->setGeometry(r.left, r.top, r.Width(), r.Height());
   };
-  place(okButton_, 0);
-  place(cancelButton_, 3);
+  place(m_okButton, 0);
+  place(m_cancelButton, 3);
 }
 
 /*
 ** Lays lines and buttons out again for the current client size.
 */
 void ParamsDialog::ApplyLayout() {
-  ParamsDialogLayout layout(CurrentMetrics(this), set_.Count());
-  lines_.Relayout(layout.LinesRect(width(), height(), narrowLines_));
+  ParamsDialogLayout layout(CurrentMetrics(this), m_set.Count());
+  m_lines.Relayout(layout.LinesRect(width(), height(), m_narrowLines));
   PlaceButtons(layout, width(), height());
 }
 
@@ -144,7 +148,7 @@ void ParamsDialog::ApplyLayout() {
 */
 void ParamsDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  if (prepared_) ApplyLayout();
+  if (m_prepared) ApplyLayout();
 }
 
 /*

@@ -34,9 +34,9 @@ class ParamsDialog : public QDialog {
   virtual int DoModal();
 
   /* The lines of the dialog (empty until DoModal or Prepare). */
-  ParamLines& Lines() { return lines_; }
+  ParamLines& Lines() { return m_lines; }
   /* The controls behind the lines. */
-  QtParamControls& Controls() { return controls_; }
+  QtParamControls& Controls() { return m_controls; }
 
   /*
   ** The measures the layout needs, from the widget's style and screen:
@@ -66,18 +66,18 @@ class ParamsDialog : public QDialog {
 
   void resizeEvent(QResizeEvent* event) override;
 
-  XB_ParameterSetAuto& set_;
-  QtParamControls controls_;
-  ParamLines lines_;
-  QPushButton* okButton_ = nullptr;
-  QPushButton* cancelButton_ = nullptr;
+  XB_ParameterSetAuto& m_set;
+  QtParamControls m_controls;
+  ParamLines m_lines;
+  QPushButton* m_okButton = nullptr;
+  QPushButton* m_cancelButton = nullptr;
 
  private:
   /* Places lines and buttons for the current client size. */
   void ApplyLayout();
 
-  bool narrowLines_;
-  bool prepared_ = false;
+  bool m_narrowLines;
+  bool m_prepared = false;
 };
 
 #endif

@@ -12,13 +12,13 @@
 ** Remembers the metrics and the number of lines the dialog shows.
 */
 ParamsDialogLayout::ParamsDialogLayout(const ParamMetrics& metrics, int lineCount)
-    : metrics_(metrics), lineCount_(std::max(lineCount, 0)) {}
+    : m_metrics(metrics), m_lineCount(std::max(lineCount, 0)) {}
 
 /*
 ** Returns the margin, the larger of the two frame measures.
 */
 int ParamsDialogLayout::Margin() const {
-  return std::max(metrics_.frameWidth, metrics_.frameHeight);
+  return std::max(m_metrics.frameWidth, m_metrics.frameHeight);
 }
 
 /*
@@ -28,8 +28,8 @@ int ParamsDialogLayout::Margin() const {
 */
 int ParamsDialogLayout::ClientHeight() const {
   const int line = ParamLineLayout::kLineHeight;
-  int minimum = metrics_.minWindowHeight + metrics_.iconHeight + 4 * metrics_.scrollArrowHeight;
-  int content = line + 3 * Margin() + line * lineCount_;
+  int minimum = m_metrics.minWindowHeight + m_metrics.iconHeight + 4 * m_metrics.scrollArrowHeight;
+  int content = line + 3 * Margin() + line * m_lineCount;
   return std::max(minimum, content);
 }
 
@@ -37,7 +37,7 @@ int ParamsDialogLayout::ClientHeight() const {
 ** Returns the client width, a quarter of the maximised area.
 */
 int ParamsDialogLayout::ClientWidth() const {
-  return metrics_.maximizedWidth / 4;
+  return m_metrics.maximizedWidth / 4;
 }
 
 /*
@@ -46,9 +46,9 @@ int ParamsDialogLayout::ClientWidth() const {
 */
 ParamRect ParamsDialogLayout::WindowRect() const {
   int width = ClientWidth();
-  int height = ClientHeight() + metrics_.frameHeight + ParamLineLayout::kLineHeight;
-  int left = (metrics_.maximizedWidth - width) / 2;
-  int top = (metrics_.maximizedHeight - height) / 2;
+  int height = ClientHeight() + m_metrics.frameHeight + ParamLineLayout::kLineHeight;
+  int left = (m_metrics.maximizedWidth - width) / 2;
+  int top = (m_metrics.maximizedHeight - height) / 2;
   return ParamRect{left, top, left + width, top + height};
 }
 

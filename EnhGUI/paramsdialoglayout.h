@@ -54,8 +54,8 @@ class ParamsDialogLayout {
   ParamRect ButtonRect(int quarter, int clientWidth, int clientHeight) const;
 
  private:
-  ParamMetrics metrics_;
-  int lineCount_;
+  ParamMetrics m_metrics;
+  int m_lineCount;
 };
 
 #endif

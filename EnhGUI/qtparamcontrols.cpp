@@ -34,28 +34,28 @@ static XB_String FromQString(const QString& text) {
 /*
 ** Controls made as children of parent.
 */
-QtParamControls::QtParamControls(QWidget* parent) : parent_(parent) {}
+QtParamControls::QtParamControls(QWidget* parent) : m_parent(parent) {}
 
 /*
 ** Destroys every control still alive.
 */
 QtParamControls::~QtParamControls() {
-  for (auto& widget : widgets_) delete widget.data();
+  for (auto& widget : m_widgets) delete widget.data();
 }
 
 /*
 ** Returns the widget of a handle, or null for an unknown or destroyed one.
 */
 QWidget* QtParamControls::Widget(int control) const {
-  if (control < 1 || static_cast<size_t>(control) > widgets_.size()) return nullptr;
-  return widgets_[static_cast<size_t>(control) - 1].data();
+  if (control < 1 || static_cast<size_t>(control) > m_widgets.size()) return nullptr;
+  return m_widgets[static_cast<size_t>(control) - 1].data();
 }
 
 /*
 ** Sends a notification to the receiver, if there is one.
 */
 void QtParamControls::Send(int id, ParamControls::Event event) {
-  if (notifier_) notifier_(id, event);
+  if (m_notifier) m_notifier(id, event);
 }
 
 /*
@@ -66,7 +66,7 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
   switch (kind) {
     case CONTROL_LABEL:
     case CONTROL_DISPLAY: {
-      auto* label = new QLabel(parent_);
+      auto* label = new QLabel(m_parent);
       label->setTextFormat(Qt::PlainText);
       label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
       label->setAlignment(Qt::AlignVCenter |
@@ -77,7 +77,7 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
       return label;
     }
     case CONTROL_EDIT: {
-      auto* edit = new QLineEdit(parent_);
+      auto* edit = new QLineEdit(m_parent);
       Qt::Alignment align = Qt::AlignLeft;
       if (style & EDIT_CENTER) align = Qt::AlignHCenter;
       if (style & EDIT_RIGHT) align = Qt::AlignRight;
@@ -93,13 +93,13 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
       return edit;
     }
     case CONTROL_CHECK: {
-      auto* box = new QCheckBox(parent_);
+      auto* box = new QCheckBox(m_parent);
       box->setLayoutDirection(Qt::RightToLeft);
       connect(box, &QCheckBox::clicked, this, [this, id](bool) { Send(id, EVENT_CHANGED); });
       return box;
     }
     case CONTROL_BUTTON: {
-      auto* button = new QPushButton(parent_);
+      auto* button = new QPushButton(m_parent);
       connect(button, &QPushButton::clicked, this, [this, id](bool) { Send(id, EVENT_PRESSED); });
       return button;
     }
@@ -107,10 +107,10 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
     case CONTROL_TIME: {
       QDateTimeEdit* picker;
       if (kind == CONTROL_DATE) {
-        picker = new QDateEdit(parent_);
+        picker = new QDateEdit(m_parent);
         picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
       } else {
-        picker = new QTimeEdit(parent_);
+        picker = new QTimeEdit(m_parent);
         picker->setDisplayFormat(QStringLiteral("HH:mm:ss"));
       }
       picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -128,7 +128,7 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
 ** handle, or 0 without a parent or for an unknown kind.
 */
 int QtParamControls::Create(Kind kind, unsigned style, int id, const XB_String& name) {
-  if (parent_.isNull()) return 0;
+  if (m_parent.isNull()) return 0;
   QWidget* widget = MakeWidget(kind, style, id);
   if (widget == nullptr) return 0;
   QString objectName = ToQString(name);
@@ -137,8 +137,8 @@ int QtParamControls::Create(Kind kind, unsigned style, int id, const XB_String& 
   widget->setObjectName(objectName);
   widget->setGeometry(0, 0, 100, 20);
   widget->show();
-  widgets_.emplace_back(widget);
-  return static_cast<int>(widgets_.size());
+  m_widgets.emplace_back(widget);
+  return static_cast<int>(m_widgets.size());
 }
 
 /*
@@ -147,7 +147,7 @@ int QtParamControls::Create(Kind kind, unsigned style, int id, const XB_String& 
 void QtParamControls::Destroy(int control) {
   QWidget* widget = Widget(control);
   if (widget == nullptr) return;
-  widgets_[static_cast<size_t>(control) - 1] = nullptr;
+  m_widgets[static_cast<size_t>(control) - 1] = nullptr;
   delete widget;
 }
 
@@ -248,7 +248,7 @@ ParamDateTime QtParamControls::GetDateTime(int control) const {
 */
 bool QtParamControls::BrowseFolder(const XB_String& title, XB_String& path) {
   QString start = QFile::decodeName(QByteArray(path.Data(), static_cast<qsizetype>(path.Length())));
-  QString chosen = QFileDialog::getExistingDirectory(parent_, ToQString(title), start);
+  QString chosen = QFileDialog::getExistingDirectory(m_parent, ToQString(title), start);
   if (chosen.isEmpty()) return false;
   QByteArray bytes = QFile::encodeName(chosen);
   path = XB_String(bytes.constData(), static_cast<size_t>(bytes.size()));

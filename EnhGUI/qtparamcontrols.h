@@ -26,7 +26,7 @@ class QtParamControls : public QObject, public ParamControls {
   ~QtParamControls() override;
 
   /* Sets the receiver of the controls' notifications. */
-  void SetNotifier(Notifier notifier) { notifier_ = std::move(notifier); }
+  void SetNotifier(Notifier notifier) { m_notifier = std::move(notifier); }
   /* The widget behind a handle, or null. */
   QWidget* Widget(int control) const;
 
@@ -47,9 +47,9 @@ class QtParamControls : public QObject, public ParamControls {
   /* Passes a notification on when a receiver is set. */
   void Send(int id, ParamControls::Event event);
 
-  QPointer<QWidget> parent_;
-  std::vector<QPointer<QWidget>> widgets_;
-  Notifier notifier_;
+  QPointer<QWidget> m_parent;
+  std::vector<QPointer<QWidget>> m_widgets;
+  Notifier m_notifier;
 };
 
 #endif

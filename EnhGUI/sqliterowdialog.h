@@ -31,11 +31,11 @@ class SQLiteRowDialog : public ParamsDialog {
   ** True when the rows can be told apart (one key column, or the rowid);
   ** otherwise ErrorText() says why and DoModal must not be called.
   */
-  bool IsReady() const { return ready_; }
+  bool IsReady() const { return m_ready; }
   /* Why the editor cannot run, or the last failed save. */
-  const XB_String& ErrorText() const { return cursor_.ErrorText(); }
+  const XB_String& ErrorText() const { return m_cursor.ErrorText(); }
   /* The stepping state, for callers that want to look at it. */
-  const SQLiteRowCursor& Cursor() const { return cursor_; }
+  const SQLiteRowCursor& Cursor() const { return m_cursor; }
 
   /*
   ** Loads the current row into the lines, or saves the lines into it.
@@ -59,11 +59,11 @@ class SQLiteRowDialog : public ParamsDialog {
   /* Tells the user that the row shown could not be saved. */
   void ReportSaveFailure();
 
-  SQLiteRowCursor cursor_;
-  XB_String baseTitle_;
-  QPushButton* previousButton_ = nullptr;
-  QPushButton* nextButton_ = nullptr;
-  bool ready_ = false;
+  SQLiteRowCursor m_cursor;
+  XB_String m_baseTitle;
+  QPushButton* m_previousButton = nullptr;
+  QPushButton* m_nextButton = nullptr;
+  bool m_ready = false;
 };
 
 #endif

@@ -6,7 +6,7 @@
 #include <cstring>
 
 /* Buffers output for STREAM. */
-OutputBuffer::OutputBuffer(FILE* out) : stream(out), buffer(new char[kCapacity]) {}
+OutputBuffer::OutputBuffer(FILE* out) : m_stream(out), m_buffer(new char[kCapacity]) {}
 
 /* Hands what is left to the stream. */
 OutputBuffer::~OutputBuffer() {
@@ -18,11 +18,11 @@ OutputBuffer::~OutputBuffer() {
 void OutputBuffer::WriteLarge(const char* text, size_t length) {
   Flush();
   if (length >= kCapacity) {
-    if (stream && std::fwrite(text, 1, length, stream) != length) failed = true;
+    if (m_stream && std::fwrite(text, 1, length, m_stream) != length) m_failed = true;
     return;
   }
-  std::memcpy(buffer.get(), text, length);
-  used = length;
+  std::memcpy(m_buffer.get(), text, length);
+  m_used = length;
 }
 
 /* Appends COUNT copies of C. */
@@ -37,8 +37,9 @@ void OutputBuffer::Write(const char* text) {
 
 /* Hands the buffer to the stream.  Returns false after any write error. */
 bool OutputBuffer::Flush() {
-  if (stream && used && std::fwrite(buffer.get(), 1, used, stream) != used) failed = true;
-  used = 0;
-  if (stream && std::fflush(stream) != 0) failed = true;
-  return !failed;
+  if (m_stream && m_used && std::fwrite(m_buffer.get(), 1, m_used, m_stream) != m_used)
+    m_failed = true;
+  m_used = 0;
+  if (m_stream && std::fflush(m_stream) != 0) m_failed = true;
+  return !m_failed;
 }

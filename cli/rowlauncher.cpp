@@ -3,6 +3,8 @@
 */
 #include "rowlauncher.h"
 
+#include "rimbalexit.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -52,5 +54,5 @@ int LaunchRowCommand(const RimbalOptions& options) {
   execv(program.c_str(), const_cast<char* const*>(argv));
   std::fprintf(stderr, "Error: Cannot start the row dialogs (%s: %s).\n", program.c_str(),
                std::strerror(errno));
-  return 1;
+  return RX_NO_TOOLKIT;
 }
