@@ -334,7 +334,7 @@ TEST_P(RowIOBuilt, InsertLeavesUntouchedColumnsToTheirDefaults) {
 TEST_P(RowIOBuilt, InsertTakesTextAndCompositeKeys) {
   ASSERT_TRUE(
       m_db->Exec("CREATE TABLE tk(code TEXT PRIMARY KEY, v);"
-                "CREATE TABLE un(u TEXT UNIQUE NOT NULL, v)"));
+                 "CREATE TABLE un(u TEXT UNIQUE NOT NULL, v)"));
   SQLiteParameters text = m_rows.InitRow(*m_db, "tk", TD_INSERT);
   EXPECT_EQ(text.Find("code")->GetInfo()->GetType(), PT_TEXT);
   text.SetValueByKey("code", XB_Value("K1"));
@@ -397,7 +397,7 @@ TEST_P(RowIOBuilt, QuotedNamesInEveryFormAreEditedAndInserted) {
 TEST_P(RowIOBuilt, TableNamesAreFoundWhateverTheirLetterCase) {
   ASSERT_TRUE(
       m_db->Exec("CREATE TABLE MyTable(k TEXT UNIQUE, v);"
-                "INSERT INTO MyTable VALUES('a', 'b')"));
+                 "INSERT INTO MyTable VALUES('a', 'b')"));
   EXPECT_NE(m_rows.GetTableDefinition(*m_db, "mytable", TD_ALL), nullptr);
   SQLiteParameters row = m_rows.LoadRow(*m_db, "MYTABLE", "k='a'");
   EXPECT_EQ(row.TableName(), "MyTable");
