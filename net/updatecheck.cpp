@@ -124,18 +124,20 @@ bool UpdateCheck::Run() {
   m_running = true;
   auto job = std::make_unique<UrlDownload>();
   job->SetSizeLimit(PadInfo::kMaxInput);
-  StartWorker(std::move(job), false, m_padAddress);
+  SetJob(std::move(job));
+  StartWorker(false, m_padAddress);
   return false;
 }
 
-void UpdateCheck::StartWorker(std::unique_ptr<UrlDownload> job, bool toFile, const QString& url) {
+void UpdateCheck::SetJob(std::unique_ptr<UrlDownload> job) {
   job->Source().SetTimeout(m_timeoutMs);
   job->Source().SetConnectRetries(m_connectRetries, m_retryPauseMs);
-  UrlDownload* raw = job.get();
-  {
-    std::lock_guard<std::mutex> lock(m_jobLock);
-    m_job = std::move(job);
-  }
+  std::lock_guard<std::mutex> lock(m_jobLock);
+  m_job = std::move(job);
+}
+
+void UpdateCheck::StartWorker(bool toFile, const QString& url) {
+  UrlDownload* raw = m_job.get();
   std::string address = url.toStdString();
   m_worker = std::thread([this, raw, toFile, address] {
     std::string body;
@@ -209,12 +211,14 @@ void UpdateCheck::Offer(const PadInfo& pad) {
   m_progress = std::make_unique<Progress>(this, m_appName + QStringLiteral(" - Update"));
   job->SetObserver(m_progress.get());
   m_savedFile = target;
+  SetJob(std::move(job));
+  // The job is in place before the progress window can offer Cancel.
   m_progressShown = true;
   m_prompt.BeginProgress(m_appName + QStringLiteral(" - Update"), [this] {
     std::lock_guard<std::mutex> lock(m_jobLock);
     if (m_job) m_job->Cancel();
   });
-  StartWorker(std::move(job), true, pad.DownloadUrl());
+  StartWorker(true, pad.DownloadUrl());
 }
 
 void UpdateCheck::ReleaseArrived(bool ok, const QString& error) {

@@ -102,7 +102,8 @@ class UpdateCheck : public QObject {
  private:
   class Progress;
 
-  void StartWorker(std::unique_ptr<UrlDownload> job, bool toFile, const QString& url);
+  void SetJob(std::unique_ptr<UrlDownload> job);
+  void StartWorker(bool toFile, const QString& url);
   void JoinWorker();
   void PadArrived(bool ok, const QByteArray& body, const QString& error);
   void ReleaseArrived(bool ok, const QString& error);
