@@ -65,6 +65,10 @@ class UpdateCheck : public QObject {
   ** default of 7 days. */
   static int64_t HoursForDays(int64_t days);
 
+  /* The PAD address the build was configured with (XB_PAD_ADDRESS); empty
+  ** when none was, which turns the check off. */
+  static QString ConfiguredPadAddress();
+
   /* The prompt text for VERSIONTEXT in German or English. */
   static QString PromptText(bool german, const QString& versionText);
 
