@@ -66,7 +66,9 @@ class UpdateCheck::Progress : public TransferObserver {
   std::chrono::steady_clock::time_point m_last{};
 };
 
-QString UpdateCheck::ConfiguredPadAddress() { return QStringLiteral(XB_PAD_ADDRESS); }
+QString UpdateCheck::ConfiguredPadAddress() {
+  return QStringLiteral(XB_PAD_ADDRESS);
+}
 
 int64_t UpdateCheck::HoursForDays(int64_t days) {
   if (days < 0) days = kDefaultDays;
