@@ -35,6 +35,8 @@ const OptionEntry kOptions[] = {
     {"--insert-row", RC_INSERT_ROW},
     {"--add-row", RC_INSERT_ROW},
     {"-ar", RC_INSERT_ROW},
+    {"--dump", RC_DUMP},
+    {"--convert", RC_CONVERT},
 };
 
 /* True for the characters that trimming removes: space and codes 1 to 13. */
@@ -68,6 +70,7 @@ void RimbalOptions::Parse(const std::vector<std::string>& arguments) {
   command = RC_NONE;
   file.clear();
   table.clear();
+  target.clear();
   statement.clear();
 
   size_t next = 0;
@@ -82,12 +85,16 @@ void RimbalOptions::Parse(const std::vector<std::string>& arguments) {
   // won decides that, so positional arguments are handled after the options.
   bool haveFile = false;
   bool haveTable = !IsRowCommand();
+  bool haveTarget = command != RC_CONVERT;
   bool haveStatement = false;
   for (; next < arguments.size(); ++next) {
     const std::string& argument = arguments[next];
     if (!haveFile) {
       file = argument;
       haveFile = true;
+    } else if (!haveTarget) {
+      target = argument;
+      haveTarget = true;
     } else if (!haveTable) {
       table = argument;
       haveTable = true;
@@ -112,7 +119,8 @@ bool RimbalOptions::IsRowCommand() const {
   return command == RC_EDIT_ROW || command == RC_EDIT_ROWS || command == RC_INSERT_ROW;
 }
 
-/* True for the value-printing commands, which write no banner. */
+/* True for the commands that write no banner. */
 bool RimbalOptions::IsQuiet() const {
-  return command == RC_QUERY_ONE || command == RC_QUERY_TAB || command == RC_QUERY_CSV;
+  return command == RC_QUERY_ONE || command == RC_QUERY_TAB || command == RC_QUERY_CSV ||
+         command == RC_DUMP;
 }
