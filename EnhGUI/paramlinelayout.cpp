@@ -3,11 +3,6 @@
 */
 #include "paramlinelayout.h"
 
-/*
-** Shrinks the area by the spacing on every side and puts the first line
-** at its top.  The label width is a third of the usable width minus one
-** spacing.  Returns false when nothing of the area remains.
-*/
 bool ParamLineLayout::Begin(const ParamRect& area) {
   ParamRect inner{area.left + kSpacing, area.top + kSpacing, area.right - kSpacing,
                   area.bottom - kSpacing};
@@ -17,20 +12,11 @@ bool ParamLineLayout::Begin(const ParamRect& area) {
   return inner.Width() > 0 && inner.Height() > 0;
 }
 
-/*
-** Moves the current line one line height down.
-*/
 void ParamLineLayout::Advance() {
   m_current.top += kLineHeight;
   m_current.bottom += kLineHeight;
 }
 
-/*
-** Returns the label and input places of a line in the given mode.  In
-** MODE_NARROW the label takes twice the label width from the left and the
-** input one label width at the right; MODE_WIDE is the other way round;
-** MODE_SPLIT divides at the middle with 5 pixels free on either side.
-*/
 ParamLinePlaces ParamLineLayout::Split(Mode mode, const ParamRect& line, int labelWidth) {
   ParamLinePlaces places;
   places.label = line;

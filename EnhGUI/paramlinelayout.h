@@ -28,8 +28,9 @@ class ParamLineLayout {
   };
 
   /*
-  ** Starts a layout in the given rectangle.  Returns false, leaving no
-  ** usable layout, when the rectangle is too small to hold one line.
+  ** Shrinks the area by the spacing on every side and puts the first line
+  ** at its top.  The label width is a third of the usable width minus one
+  ** spacing.  Returns false when nothing of the area remains.
   */
   bool Begin(const ParamRect& area);
 
@@ -41,8 +42,10 @@ class ParamLineLayout {
   void Advance();
 
   /*
-  ** Splits a line rectangle between label and input according to a mode,
-  ** with the given label width.  Returns the two places (no button).
+  ** Returns the label and input places of a line in the given mode.  In
+  ** MODE_NARROW the label takes twice the label width from the left and the
+  ** input one label width at the right; MODE_WIDE is the other way round;
+  ** MODE_SPLIT divides at the middle with 5 pixels free on either side.
   */
   static ParamLinePlaces Split(Mode mode, const ParamRect& line, int labelWidth);
 

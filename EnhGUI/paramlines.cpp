@@ -18,38 +18,21 @@ enum {
   LINE_TYPE_HEADING = 11
 };
 
-/*
-** Lines drawn through controls; no line exists yet.
-*/
 ParamLines::ParamLines(ParamControls* controls) : m_controls(controls) {}
 
-/*
-** Deletes the lines and with them their controls.
-*/
 ParamLines::~ParamLines() {
   Clear();
 }
 
-/*
-** Deletes every line.
-*/
 void ParamLines::Clear() {
   m_lines.clear();
 }
 
-/*
-** Starts the layout in rect and resets the identifiers.  Returns whether
-** the rectangle leaves room for lines.
-*/
 bool ParamLines::Begin(const ParamRect& rect) {
   m_nextId = kFirstId;
   return m_layout.Begin(rect);
 }
 
-/*
-** Begins the layout and adds the line of every member's descriptor.
-** Returns whether Begin succeeded, whatever the single lines did.
-*/
 bool ParamLines::Create(const ParamRect& rect, XB_ParameterSetAuto& set) {
   bool started = Begin(rect);
   for (int i = 0; i < set.Count(); i++) {
@@ -59,11 +42,6 @@ bool ParamLines::Create(const ParamRect& rect, XB_ParameterSetAuto& set) {
   return started;
 }
 
-/*
-** Returns the line kind, mode and edit style for a descriptor type, or
-** null for a type that gets no line.  Only lines with an input control
-** take an identifier.
-*/
 std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type, const XB_String& key,
                                                 unsigned& style) {
   using C = ParamControls;
@@ -116,9 +94,6 @@ std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type, const XB_String& 
   return line;
 }
 
-/*
-** Adds the line for a descriptor, see paramlines.h.
-*/
 bool ParamLines::AddLine(const XB_ParameterInfo* info) {
   if (info == nullptr) return false;
   unsigned style = 0;
@@ -129,9 +104,6 @@ bool ParamLines::AddLine(const XB_ParameterInfo* info) {
   return true;
 }
 
-/*
-** Adds a wide edit line with its own key, label and initial text.
-*/
 bool ParamLines::AddEditLine(const XB_String& key, const XB_String& label, const XB_String& text,
                              unsigned style) {
   auto line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId++);
@@ -142,11 +114,6 @@ bool ParamLines::AddEditLine(const XB_String& key, const XB_String& label, const
   return true;
 }
 
-/*
-** Gives the line its label with a blank on each side (a check box drops
-** them again), moves it to the
-** current line rectangle, takes ownership and advances the layout.
-*/
 void ParamLines::Place(ParamLine* line, const XB_String& label) {
   XB_String padded(" ");
   padded += label;
@@ -157,9 +124,6 @@ void ParamLines::Place(ParamLine* line, const XB_String& label) {
   m_layout.Advance();
 }
 
-/*
-** Moves every line to its place in a new rectangle, keeping identifiers.
-*/
 void ParamLines::Relayout(const ParamRect& rect) {
   m_layout.Begin(rect);
   for (auto& line : m_lines) {
@@ -168,10 +132,6 @@ void ParamLines::Relayout(const ParamRect& rect) {
   }
 }
 
-/*
-** Loads every line from its member's display text (a member without a
-** value shows as empty), or saves the value of every changed line.
-*/
 bool ParamLines::Exchange(bool save, XB_ParameterSetAuto& set) {
   for (auto& line : m_lines) {
     if (save) {
@@ -185,9 +145,6 @@ bool ParamLines::Exchange(bool save, XB_ParameterSetAuto& set) {
   return true;
 }
 
-/*
-** Hands a notification to the line with the identifier.
-*/
 void ParamLines::Notify(int id, ParamControls::Event event) {
   if (id == kNoId) return;
   for (auto& line : m_lines) {
@@ -198,17 +155,11 @@ void ParamLines::Notify(int id, ParamControls::Event event) {
   }
 }
 
-/*
-** Returns the line at index, or null.
-*/
 ParamLine* ParamLines::Line(int index) const {
   if (index < 0 || index >= Count()) return nullptr;
   return m_lines[static_cast<size_t>(index)].get();
 }
 
-/*
-** Returns the line serving key, or null.
-*/
 ParamLine* ParamLines::FindLine(const XB_String& key) const {
   for (auto& line : m_lines) {
     if (line->Key() == key) return line.get();

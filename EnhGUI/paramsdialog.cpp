@@ -11,15 +11,9 @@
 #include <QScreen>
 #include <QStyle>
 
-/*
-** A dialog for set with OK and Cancel.
-*/
 ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, QWidget* parent)
     : ParamsDialog(set, title, true, false, parent) {}
 
-/*
-** A dialog for set with the given buttons and line area; see the header.
-*/
 ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, bool withCancel,
                            bool narrowLines, QWidget* parent)
     : QDialog(parent),
@@ -44,16 +38,10 @@ ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, boo
   }
 }
 
-/*
-** The lines go before the controls they draw through.
-*/
 ParamsDialog::~ParamsDialog() {
   m_lines.Clear();
 }
 
-/*
-** Returns a visible tab-stop push button in the default font.
-*/
 QPushButton* ParamsDialog::MakeButton(const char* text, const char* name) {
   auto* button = new QPushButton(QString::fromLatin1(text), this);
   button->setObjectName(QString::fromLatin1(name));
@@ -63,10 +51,6 @@ QPushButton* ParamsDialog::MakeButton(const char* text, const char* name) {
   return button;
 }
 
-/*
-** Reads the measures of the layout from the style and the screen, see
-** the header.
-*/
 ParamMetrics ParamsDialog::CurrentMetrics(const QWidget* widget) {
   ParamMetrics metrics;
   QStyle* style = widget ? widget->style() : QApplication::style();
@@ -86,10 +70,6 @@ ParamMetrics ParamsDialog::CurrentMetrics(const QWidget* widget) {
   return metrics;
 }
 
-/*
-** Sizes the window for the set's members, centres it in the screen's
-** available area and creates the lines.
-*/
 void ParamsDialog::Prepare() {
   ParamMetrics metrics = CurrentMetrics(this);
   ParamsDialogLayout layout(metrics, m_set.Count());
@@ -106,24 +86,15 @@ void ParamsDialog::Prepare() {
   m_prepared = true;
 }
 
-/*
-** Shows the set's values in the lines.
-*/
 void ParamsDialog::LoadValues() {
   m_lines.Exchange(false, m_set);
 }
 
-/*
-** Saves the lines into the set and ends the dialog as confirmed.
-*/
 void ParamsDialog::OnOk() {
   m_lines.Exchange(true, m_set);
   done(1);
 }
 
-/*
-** OK over the left quarter of the strip, Cancel over the right quarter.
-*/
 void ParamsDialog::PlaceButtons(const ParamsDialogLayout& layout, int width, int height) {
   auto place = [&](QPushButton* button, int quarter) {
     if (button == nullptr) return;
@@ -134,26 +105,17 @@ void ParamsDialog::PlaceButtons(const ParamsDialogLayout& layout, int width, int
   place(m_cancelButton, 3);
 }
 
-/*
-** Lays lines and buttons out again for the current client size.
-*/
 void ParamsDialog::ApplyLayout() {
   ParamsDialogLayout layout(CurrentMetrics(this), m_set.Count());
   m_lines.Relayout(layout.LinesRect(width(), height(), m_narrowLines));
   PlaceButtons(layout, width(), height());
 }
 
-/*
-** Follows a change of the window size.
-*/
 void ParamsDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   if (m_prepared) ApplyLayout();
 }
 
-/*
-** Runs the dialog; see the header.
-*/
 int ParamsDialog::DoModal() {
   Prepare();
   LoadValues();

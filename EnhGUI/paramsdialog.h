@@ -25,6 +25,7 @@ class ParamsDialog : public QDialog {
   ** "Dialog".  The dialog has no owner window unless parent is given.
   */
   ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, QWidget* parent = nullptr);
+  /* The lines go before the controls they draw through. */
   ~ParamsDialog() override;
 
   /*
@@ -53,17 +54,21 @@ class ParamsDialog : public QDialog {
   ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, bool withCancel, bool narrowLines,
                QWidget* parent);
 
-  /* Sizes and centres the window and creates the lines (no values yet). */
+  /*
+  ** Sizes the window for the set's members, centres it in the screen's
+  ** available area and creates the lines.
+  */
   void Prepare();
   /* Fills the lines from the set; the row editor loads its row instead. */
   virtual void LoadValues();
   /* Handles OK: saves the lines into the set and ends with 1. */
   virtual void OnOk();
-  /* Places the buttons in a client area of the given size. */
+  /* OK over the left quarter of the strip, Cancel over the right quarter. */
   virtual void PlaceButtons(const ParamsDialogLayout& layout, int width, int height);
   /* Makes a visible push button with the given text and name. */
   QPushButton* MakeButton(const char* text, const char* name);
 
+  /* Follows a change of the window size. */
   void resizeEvent(QResizeEvent* event) override;
 
   XB_ParameterSetAuto& m_set;

@@ -31,37 +31,21 @@ static XB_String FromQString(const QString& text) {
   return XB_String(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-/*
-** Controls made as children of parent.
-*/
 QtParamControls::QtParamControls(QWidget* parent) : m_parent(parent) {}
 
-/*
-** Destroys every control still alive.
-*/
 QtParamControls::~QtParamControls() {
   for (auto& widget : m_widgets) delete widget.data();
 }
 
-/*
-** Returns the widget of a handle, or null for an unknown or destroyed one.
-*/
 QWidget* QtParamControls::Widget(int control) const {
   if (control < 1 || static_cast<size_t>(control) > m_widgets.size()) return nullptr;
   return m_widgets[static_cast<size_t>(control) - 1].data();
 }
 
-/*
-** Sends a notification to the receiver, if there is one.
-*/
 void QtParamControls::Send(int id, ParamControls::Event event) {
   if (m_notifier) m_notifier(id, event);
 }
 
-/*
-** Makes the widget of a control kind with its style; null for an unknown
-** kind.
-*/
 QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
   switch (kind) {
     case CONTROL_LABEL:
@@ -122,11 +106,6 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
   return nullptr;
 }
 
-/*
-** Creates a control, named after the parameter key (labels and buttons
-** get a suffix), 100 x 20 pixels at the origin and visible.  Returns its
-** handle, or 0 without a parent or for an unknown kind.
-*/
 int QtParamControls::Create(Kind kind, unsigned style, int id, const XB_String& name) {
   if (m_parent.isNull()) return 0;
   QWidget* widget = MakeWidget(kind, style, id);
@@ -141,9 +120,6 @@ int QtParamControls::Create(Kind kind, unsigned style, int id, const XB_String& 
   return static_cast<int>(m_widgets.size());
 }
 
-/*
-** Destroys a control; its handle stays unused.
-*/
 void QtParamControls::Destroy(int control) {
   QWidget* widget = Widget(control);
   if (widget == nullptr) return;
@@ -151,17 +127,11 @@ void QtParamControls::Destroy(int control) {
   delete widget;
 }
 
-/*
-** Moves a control to a rectangle of the parent.
-*/
 void QtParamControls::Move(int control, const ParamRect& where) {
   QWidget* widget = Widget(control);
   if (widget) widget->setGeometry(where.left, where.top, where.Width(), where.Height());
 }
 
-/*
-** Sets the text of a label, value text, edit, check box or button.
-*/
 void QtParamControls::SetText(int control, const XB_String& text) {
   QWidget* widget = Widget(control);
   QString value = ToQString(text);
@@ -173,9 +143,6 @@ void QtParamControls::SetText(int control, const XB_String& text) {
     button->setText(value);
 }
 
-/*
-** Returns the text of a label, value text, edit, check box or button.
-*/
 XB_String QtParamControls::GetText(int control) const {
   QWidget* widget = Widget(control);
   if (auto* label = qobject_cast<QLabel*>(widget)) return FromQString(label->text());
@@ -184,25 +151,15 @@ XB_String QtParamControls::GetText(int control) const {
   return XB_String();
 }
 
-/*
-** Ticks or clears a check box.
-*/
 void QtParamControls::SetCheck(int control, bool checked) {
   if (auto* box = qobject_cast<QCheckBox*>(Widget(control))) box->setChecked(checked);
 }
 
-/*
-** Returns whether a check box is ticked.
-*/
 bool QtParamControls::GetCheck(int control) const {
   auto* box = qobject_cast<QCheckBox*>(Widget(control));
   return box && box->isChecked();
 }
 
-/*
-** Sets a date picker to the date or a time picker to the time of day.
-** Returns false, leaving the picker alone, for an invalid value.
-*/
 bool QtParamControls::SetDateTime(int control, const ParamDateTime& when) {
   QWidget* widget = Widget(control);
   if (auto* time = qobject_cast<QTimeEdit*>(widget)) {
@@ -221,10 +178,6 @@ bool QtParamControls::SetDateTime(int control, const ParamDateTime& when) {
   return false;
 }
 
-/*
-** Returns the value of a picker: a date picker's date with the time
-** fields 0, a time picker's time with the date fields at their defaults.
-*/
 ParamDateTime QtParamControls::GetDateTime(int control) const {
   ParamDateTime when;
   QWidget* widget = Widget(control);
@@ -242,10 +195,6 @@ ParamDateTime QtParamControls::GetDateTime(int control) const {
   return when;
 }
 
-/*
-** Shows the folder browser titled title, starting at path.  File names
-** are converted with the system's file-name encoding, not as Latin-1 text.
-*/
 bool QtParamControls::BrowseFolder(const XB_String& title, XB_String& path) {
   QString start = QFile::decodeName(QByteArray(path.Data(), static_cast<qsizetype>(path.Length())));
   QString chosen = QFileDialog::getExistingDirectory(m_parent, ToQString(title), start);

@@ -13,18 +13,10 @@
 #include <cmath>
 #include <cstdlib>
 
-/*
-** A cursor over table's rows; see the header.
-*/
 SQLiteRowCursor::SQLiteRowCursor(XB_SQLiteDB& db, const SQLiteParameters& set,
                                  const XB_String& table)
     : m_db(db), m_set(set), m_table(table) {}
 
-/*
-** Picks the rowid when the table has one under a name no column takes,
-** else the single key column.  Returns false, with the reason in m_error,
-** when neither exists.
-*/
 bool SQLiteRowCursor::ChooseKey(const XB_String& tableSql) {
   XB_ParameterInfoGroup* definition = m_rowIo.GetTableDefinition(m_db, m_table.View(), TD_ALL);
   if (definition == nullptr) {
@@ -51,9 +43,6 @@ bool SQLiteRowCursor::ChooseKey(const XB_String& tableSql) {
   return false;
 }
 
-/*
-** Reads the definition and the row identities; see the header.
-*/
 bool SQLiteRowCursor::Start(const XB_String& where, const XB_String& orderBy) {
   m_mode = KEY_NONE;
   m_keys.clear();
@@ -84,10 +73,6 @@ bool SQLiteRowCursor::Start(const XB_String& where, const XB_String& orderBy) {
   return true;
 }
 
-/*
-** Returns the current row's condition: the rowid compared with its
-** number, or the key column compared with its value as a string literal.
-*/
 XB_String SQLiteRowCursor::Condition() const {
   if (m_mode == KEY_NONE || m_keys.empty()) return XB_String();
   const XB_String& key = m_keys[static_cast<size_t>(m_index)];
@@ -100,17 +85,11 @@ XB_String SQLiteRowCursor::Condition() const {
   return condition;
 }
 
-/*
-** Sets the error text from the row service (or the connection).
-*/
 void SQLiteRowCursor::NoteRowError(const char* what) {
   const char* message = m_rowIo.LastError(m_db);
   m_error = XB_String::Formatted("%s: %s", what, message ? message : "unknown error");
 }
 
-/*
-** Loads the current row, or an empty row when there is none, into lines.
-*/
 bool SQLiteRowCursor::Load(ParamLines& lines) {
   if (m_mode == KEY_NONE) return false;
   SQLiteParameters row = m_keys.empty() ? m_rowIo.InitRow(m_db, m_table.View(), TD_ALL)
@@ -142,9 +121,6 @@ static bool ValueDiffers(const XB_Value& stored, const XB_Value& edited) {
   return stored.IntValue() != edited.IntValue();
 }
 
-/*
-** See the header.
-*/
 bool SQLiteRowCursor::RowDiffers(const SQLiteParameters& stored, const SQLiteParameters& edited) {
   if (stored.Count() != edited.Count()) return true;
   for (int i = 0; i < stored.Count(); i++) {
@@ -157,10 +133,6 @@ bool SQLiteRowCursor::RowDiffers(const SQLiteParameters& stored, const SQLitePar
   return false;
 }
 
-/*
-** Inserts row; on success its rowid (the full 64-bit id) becomes the
-** identity of a new last row, which is made current.
-*/
 bool SQLiteRowCursor::AppendRow(const SQLiteParameters& row) {
   if (!m_rowIo.InsertRow(m_db, row, 0)) {
     NoteRowError("Adding a row failed");
@@ -172,9 +144,6 @@ bool SQLiteRowCursor::AppendRow(const SQLiteParameters& row) {
   return true;
 }
 
-/*
-** Writes the lines back when they change the stored row; see the header.
-*/
 bool SQLiteRowCursor::Save(ParamLines& lines) {
   if (m_mode == KEY_NONE) return false;
   if (m_keys.empty()) {
@@ -193,18 +162,12 @@ bool SQLiteRowCursor::Save(ParamLines& lines) {
   return false;
 }
 
-/*
-** Steps back one row.
-*/
 bool SQLiteRowCursor::Previous() {
   if (!CanGoBack()) return false;
   m_index--;
   return true;
 }
 
-/*
-** Steps forward, appending a row of defaults past the end when allowed.
-*/
 bool SQLiteRowCursor::Next() {
   if (m_index + 1 < Count()) {
     m_index++;

@@ -60,7 +60,10 @@ class SQLiteRowCursor {
   bool CanGoBack() const { return m_index > 0; }
   /* True when ">>" has a row to go to or can append one. */
   bool CanGoForward() const { return m_index + 1 < Count() || m_canAppend; }
-  /* The condition that picks out the current row; empty without rows. */
+  /*
+  ** Returns the current row's condition: the rowid compared with its
+  ** number, or the key column compared with its value as a string literal.
+  */
   XB_String Condition() const;
   /* Why Start or the last Save or Next failed. */
   const XB_String& ErrorText() const { return m_error; }
@@ -94,11 +97,18 @@ class SQLiteRowCursor {
   static bool RowDiffers(const SQLiteParameters& stored, const SQLiteParameters& edited);
 
  private:
-  /* Chooses how rows are identified; false when they cannot be. */
+  /*
+  ** Picks the rowid when the table has one under a name no column takes,
+  ** else the single key column.  Returns false, with the reason in m_error,
+  ** when neither exists.
+  */
   bool ChooseKey(const XB_String& tableSql);
-  /* Inserts row and makes it the current one. */
+  /*
+  ** Inserts row; on success its rowid (the full 64-bit id) becomes the
+  ** identity of a new last row, which is made current.
+  */
   bool AppendRow(const SQLiteParameters& row);
-  /* Notes the row service's last message as the error. */
+  /* Sets the error text from the row service (or the connection). */
   void NoteRowError(const char* what);
 
   XB_SQLiteDB& m_db;

@@ -8,10 +8,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-/*
-** Builds the editor: OK without Cancel, "<<" and ">>", lines inset by the
-** margin, and the cursor over the table's rows.
-*/
 SQLiteRowDialog::SQLiteRowDialog(XB_SQLiteDB& db, SQLiteParameters& set, const XB_String& table,
                                  const XB_String& where, const XB_String& orderBy, QWidget* parent)
     : ParamsDialog(set, XB_String(), false, true, parent), m_cursor(db, set, table) {
@@ -25,9 +21,6 @@ SQLiteRowDialog::SQLiteRowDialog(XB_SQLiteDB& db, SQLiteParameters& set, const X
   UpdateState();
 }
 
-/*
-** "<<" over the first quarter, ">>" over the second, OK over the last.
-*/
 void SQLiteRowDialog::PlaceButtons(const ParamsDialogLayout& layout, int width, int height) {
   auto place = [&](QPushButton* button, int quarter) {
     if (button == nullptr) return;
@@ -39,16 +32,10 @@ void SQLiteRowDialog::PlaceButtons(const ParamsDialogLayout& layout, int width, 
   place(m_okButton, 3);
 }
 
-/*
-** The first row is loaded through DataExchange.
-*/
 void SQLiteRowDialog::LoadValues() {
   DataExchange(false);
 }
 
-/*
-** See the header.
-*/
 bool SQLiteRowDialog::DataExchange(bool save) {
   bool done = true;
   if (m_ready) {
@@ -59,9 +46,6 @@ bool SQLiteRowDialog::DataExchange(bool save) {
   return done;
 }
 
-/*
-** Shows the engine's message for a row that could not be written.
-*/
 void SQLiteRowDialog::ReportSaveFailure() {
   const XB_String& error = m_cursor.ErrorText();
   QMessageBox::warning(
@@ -70,37 +54,22 @@ void SQLiteRowDialog::ReportSaveFailure() {
           QString::fromLatin1(error.Data(), static_cast<qsizetype>(error.Length())));
 }
 
-/*
-** Saves the row shown; on success steps back and shows that row.
-*/
 void SQLiteRowDialog::OnPrevious() {
   if (!DataExchange(true)) return;
   if (m_cursor.Previous()) DataExchange(false);
 }
 
-/*
-** Saves the row shown; on success steps forward, appending a row past
-** the end when the table allows it, and shows the new current row.
-*/
 void SQLiteRowDialog::OnNext() {
   if (!DataExchange(true)) return;
   if (m_cursor.Next()) DataExchange(false);
 }
 
-/*
-** Saves the row shown, hands the values to the set and ends the dialog.
-** A failed save keeps the dialog open so that no edit is lost unseen.
-*/
 void SQLiteRowDialog::OnOk() {
   if (!DataExchange(true)) return;
   m_lines.Exchange(true, m_set);
   done(1);
 }
 
-/*
-** Enables "<<" and ">>" as the cursor allows and sets the title to the
-** base title with the position "[i/n]".
-*/
 void SQLiteRowDialog::UpdateState() {
   m_previousButton->setEnabled(m_ready && m_cursor.CanGoBack());
   m_nextButton->setEnabled(m_ready && m_cursor.CanGoForward());

@@ -45,16 +45,28 @@ class SQLiteRowDialog : public ParamsDialog {
   bool DataExchange(bool save);
 
  protected:
+  /* The first row is loaded through DataExchange. */
   void LoadValues() override;
+  /*
+  ** Saves the row shown, hands the values to the set and ends the dialog.
+  ** A failed save keeps the dialog open so that no edit is lost unseen.
+  */
   void OnOk() override;
+  /* "<<" over the first quarter, ">>" over the second, OK over the last. */
   void PlaceButtons(const ParamsDialogLayout& layout, int width, int height) override;
 
  private:
-  /* Saves, steps back one row and shows it. */
+  /* Saves the row shown; on success steps back and shows that row. */
   void OnPrevious();
-  /* Saves, steps forward (appending at the end when possible), shows it. */
+  /*
+  ** Saves the row shown; on success steps forward, appending a row past
+  ** the end when the table allows it, and shows the new current row.
+  */
   void OnNext();
-  /* Enables the step buttons and sets the title "[i/n]". */
+  /*
+  ** Enables "<<" and ">>" as the cursor allows and sets the title to the
+  ** base title with the position "[i/n]".
+  */
   void UpdateState();
   /* Tells the user that the row shown could not be saved. */
   void ReportSaveFailure();

@@ -5,16 +5,12 @@
 
 #include <cstring>
 
-/* Buffers output for STREAM. */
 OutputBuffer::OutputBuffer(FILE* out) : m_stream(out), m_buffer(new char[kCapacity]) {}
 
-/* Hands what is left to the stream. */
 OutputBuffer::~OutputBuffer() {
   Flush();
 }
 
-/* Appends a text that does not fit the free space: the buffer goes out
-** first, and a text as large as the buffer goes to the stream directly. */
 void OutputBuffer::WriteLarge(const char* text, size_t length) {
   Flush();
   if (length >= kCapacity) {
@@ -25,17 +21,14 @@ void OutputBuffer::WriteLarge(const char* text, size_t length) {
   m_used = length;
 }
 
-/* Appends COUNT copies of C. */
 void OutputBuffer::Repeat(char c, size_t count) {
   while (count--) Put(c);
 }
 
-/* Appends a NUL-terminated text; null appends nothing. */
 void OutputBuffer::Write(const char* text) {
   if (text) Write(text, std::strlen(text));
 }
 
-/* Hands the buffer to the stream.  Returns false after any write error. */
 bool OutputBuffer::Flush() {
   if (m_stream && m_used && std::fwrite(m_buffer.get(), 1, m_used, m_stream) != m_used)
     m_failed = true;

@@ -17,9 +17,10 @@ class OutputBuffer {
   explicit OutputBuffer(FILE* stream);
   OutputBuffer(const OutputBuffer&) = delete;
   OutputBuffer& operator=(const OutputBuffer&) = delete;
+  /* Hands what is left to the stream. */
   ~OutputBuffer();
 
-  /* Appends LENGTH bytes of TEXT. */
+  /* Appends a NUL-terminated text; null appends nothing. */
   void Write(const char* text, size_t length) {
     if (length <= kCapacity - m_used) {
       std::memcpy(m_buffer.get() + m_used, text, length);
@@ -60,6 +61,8 @@ class OutputBuffer {
 
  private:
   static constexpr size_t kCapacity = 1 << 20;
+  /* Appends a text that does not fit the free space: the buffer goes out
+  ** first, and a text as large as the buffer goes to the stream directly. */
   void WriteLarge(const char* text, size_t length);
 
   FILE* m_stream;

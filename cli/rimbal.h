@@ -11,7 +11,7 @@
 #include "rimbalexit.h"
 #include "rimbaloptions.h"
 
-/* Writes the two banner lines to STREAM. */
+/* Writes the banner: name, version, build and a notice, then an empty line. */
 void WriteBanner(FILE* stream);
 
 /* Writes the usage text to STREAM. */

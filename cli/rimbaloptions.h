@@ -35,7 +35,7 @@ enum RimbalCommand {
 ** the result, the functions only fill and read them.
 */
 struct RimbalOptions {
-  /* Parses the arguments after the program name. */
+  /* Parses the arguments after the program name into the fields. */
   void Parse(const std::vector<std::string>& arguments);
 
   /* Parses argv[1] .. argv[argc-1]. */

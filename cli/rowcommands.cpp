@@ -63,11 +63,6 @@ static int EditRowsCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOpti
   return RX_OK;
 }
 
-/*
-** Runs the row command of options on db.  The row service lives for the
-** whole command, and every row set made from it goes before it.  Returns
-** the exit code.
-*/
 int RunRowCommand(const RimbalOptions& options, XB_SQLiteDB& db) {
   SQLiteRowIO rowIO;
   switch (options.command) {
