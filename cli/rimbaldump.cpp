@@ -57,8 +57,9 @@ int RunDump(const RimbalOptions& options) {
       if (flushed) return RX_OK;
       break;
     case XB_DUMP_OPEN_FAILED:
+      OpenFailed(options.file);
       std::fprintf(stderr, "SQLITE: %s\n", dump.Error().c_str());
-      return OpenFailed(options.file);
+      return RX_OPEN_FAILED;
     case XB_DUMP_READ_FAILED:
     case XB_DUMP_CANCELLED:
       std::fprintf(stderr, "Error: Dump of %s stopped: %s.\n", options.file.c_str(),
@@ -87,8 +88,9 @@ int RunConvert(const RimbalOptions& options) {
         std::fprintf(stderr, "%s\n", line.c_str());
       return outcome == XB_CONVERT_DONE ? RX_OK : RX_QUERY_FAILED;
     case XB_CONVERT_OPEN_FAILED:
+      OpenFailed(options.file);
       std::fprintf(stderr, "SQLITE: %s\n", convert.Error().c_str());
-      return OpenFailed(options.file);
+      return RX_OPEN_FAILED;
     case XB_CONVERT_TARGET_FAILED:
       std::fprintf(stderr, "Error: Cannot write %s: %s.\n", options.target.c_str(),
                    convert.Error().c_str());

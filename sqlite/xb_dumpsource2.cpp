@@ -12,24 +12,12 @@
 
 namespace {
 
-/* How long the handle waits for a file another program has locked. */
-const int kBusyTimeoutMs = 2000;
-
 /* Returns true when TEXT holds only ASCII characters, which read the same
 ** in every text rule. */
 bool IsAscii(std::string_view text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return false;
   }
-  return true;
-}
-
-/* TEMPORARY until the connection's text rule is on main. */
-std::string FromFileText(const XB_SQLiteDB&, std::string_view text) {
-  return std::string(text);
-}
-bool ToFileText(const XB_SQLiteDB&, std::string_view text, std::string* stored, std::string*) {
-  stored->assign(text);
   return true;
 }
 
@@ -52,7 +40,7 @@ class DumpSource2 : public XB_DumpSource {
       return false;
     }
     sqlite_freemem(message);
-    sqlite_busy_timeout(m_handle, kBusyTimeoutMs);
+    sqlite_busy_timeout(m_handle, XB_SQLiteDB::kBusyTimeoutMs);
     // A statement that has stepped to its first row keeps the file's read
     // lock until it is finalized, so no other program changes the file
     // while the tables are read one after the other.
@@ -78,7 +66,7 @@ class DumpSource2 : public XB_DumpSource {
 
   bool Query(const std::string& sql, const RowFn& onRow, std::string* error) override {
     std::string stored;
-    if (!ToFileText(m_db, sql, &stored, error)) return false;
+    if (!m_db.ToFileText(sql, &stored, error)) return false;
     sqlite_vm* vm = nullptr;
     char* message = nullptr;
     if (sqlite_compile(m_handle, stored.c_str(), nullptr, &vm, &message) != SQLITE_OK || !vm) {
@@ -137,7 +125,7 @@ class DumpSource2 : public XB_DumpSource {
       if (!raw) continue;
       std::string_view text(raw);
       if (!IsAscii(text)) {
-        m_texts[c] = FromFileText(m_db, text);
+        m_texts[c] = m_db.FromFileText(text);
         text = m_texts[c];
       }
       XB_SQLiteDump::ClassifyText(text, &m_values[c]);

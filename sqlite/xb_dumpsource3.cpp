@@ -12,9 +12,6 @@
 
 namespace {
 
-/* How long the handle waits for a file another program has locked. */
-const int kBusyTimeoutMs = 2000;
-
 /* A generation-3 file, through libsqlite3. */
 class DumpSource3 : public XB_DumpSource {
  public:
@@ -33,7 +30,7 @@ class DumpSource3 : public XB_DumpSource {
       *error = m_handle ? sqlite3_errmsg(m_handle) : "out of memory";
       return false;
     }
-    sqlite3_busy_timeout(m_handle, kBusyTimeoutMs);
+    sqlite3_busy_timeout(m_handle, XB_SQLiteDB::kBusyTimeoutMs);
     // One read transaction over the whole dump: the file holds still.
     if (sqlite3_exec(m_handle, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK) {
       *error = sqlite3_errmsg(m_handle);

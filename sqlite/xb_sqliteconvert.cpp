@@ -231,6 +231,7 @@ class XB_SQLiteConvert::Loader : public XB_DumpWriter {
     std::string sql =
         "INSERT INTO " + XB_SqlName(table.name) + "(" + columns + ") VALUES(" + values + ")";
     if (m_returning) sql += " RETURNING " + returning;
+    if (m_returning) FindRealColumns(table);
     if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &m_insert, nullptr) == SQLITE_OK) return true;
     std::string message = sqlite3_errmsg(m_db);
     if (IsFatal(sqlite3_extended_errcode(m_db))) {
@@ -239,6 +240,37 @@ class XB_SQLiteConvert::Loader : public XB_DumpWriter {
     }
     m_table->schemaError = message;
     return true;
+  }
+
+  /* Notes which of TABLE's columns have REAL affinity in the new file.
+  ** Such a column keeps a whole number as an integer and reads it back as
+  ** a real, and RETURNING shows the integer. */
+  void FindRealColumns(const XB_DumpTable& table) {
+    m_real.assign(table.columns.size(), false);
+    std::string sql =
+        "SELECT name, upper(type) FROM pragma_table_xinfo(" + XB_SqlString(table.name) + ")";
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(stmt);
+      return;
+    }
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+      const char* name = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+      const char* typeText = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1));
+      std::string type = typeText ? typeText : "";
+      // SQLite 3's affinity rules, in their order: INT, then the text
+      // words, then BLOB, then the real words.
+      bool real =
+          type.find("INT") == std::string::npos && type.find("CHAR") == std::string::npos &&
+          type.find("CLOB") == std::string::npos && type.find("TEXT") == std::string::npos &&
+          type.find("BLOB") == std::string::npos &&
+          (type.find("REAL") != std::string::npos || type.find("FLOA") != std::string::npos ||
+           type.find("DOUB") != std::string::npos);
+      for (size_t c = 0; c < table.columns.size(); ++c) {
+        if (name && table.columns[c] == name) m_real[c] = real;
+      }
+    }
+    sqlite3_finalize(stmt);
   }
 
   /* Binds VALUE to parameter INDEX of the INSERT. */
@@ -254,10 +286,16 @@ class XB_SQLiteConvert::Loader : public XB_DumpWriter {
       case XB_DumpValue::kReal:
         sqlite3_bind_double(m_insert, index, value.real);
         break;
+      // The engine takes a null pointer for NULL, whatever the size: an
+      // empty text or BLOB needs a pointer of its own.
       case XB_DumpValue::kText:
-        sqlite3_bind_text(m_insert, index, value.text.data(), size, SQLITE_STATIC);
+        sqlite3_bind_text(m_insert, index, size ? value.text.data() : "", size, SQLITE_STATIC);
         break;
       case XB_DumpValue::kBlob:
+        if (size == 0) {
+          sqlite3_bind_zeroblob(m_insert, index, 0);
+          break;
+        }
         sqlite3_bind_blob(m_insert, index, value.text.data(), size, SQLITE_STATIC);
         break;
     }
@@ -268,6 +306,13 @@ class XB_SQLiteConvert::Loader : public XB_DumpWriter {
     int columns = sqlite3_column_count(m_insert);
     for (int c = 0; c < columns && size_t(c) < values.size(); ++c) {
       XB_DumpValue stored = ColumnValue(m_insert, c);
+      char real[40];
+      if (stored.kind == XB_DumpValue::kInteger && m_real[size_t(c)]) {
+        stored.kind = XB_DumpValue::kReal;
+        stored.real = double(stored.integer);
+        sqlite3_snprintf(sizeof real, real, "%!.15g", stored.real);
+        stored.text = real;
+      }
       if (StoredUnchanged(values[size_t(c)], stored)) continue;
       if (m_table->changed++ == 0)
         m_table->firstChange = RowName(table, rowid, m_index) + ", column " +
@@ -288,6 +333,7 @@ class XB_SQLiteConvert::Loader : public XB_DumpWriter {
   XB_ConvertTable* m_table = nullptr;
   sqlite3_stmt* m_insert = nullptr;
   bool m_returning = false;
+  std::vector<bool> m_real; /* per column: REAL affinity in the new file */
   int64_t m_index = 0;
   std::string m_error;
 };

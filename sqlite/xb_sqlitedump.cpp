@@ -21,7 +21,7 @@
 namespace {
 
 /* How many rows pass between two calls of the progress callback. */
-const int64_t kProgressStep = 4096;
+const int64_t kProgressStep = 1000;
 
 /* Returns true when TEXT is digits only (at least one). */
 bool AllDigits(std::string_view text) {

@@ -79,16 +79,18 @@ Content Generation3Content(const std::string& path) {
   content["(schema)"] = TypedRows(db, "SELECT type, name, sql FROM sqlite_master ORDER BY name");
   std::vector<std::string> tables;
   for (const std::string& row :
-       TypedRows(db, "SELECT name, wr FROM pragma_table_list WHERE schema='main' AND "
-                     "type='table' AND name NOT LIKE 'sqlite_schema' AND "
-                     "name NOT LIKE 'sqlite_temp_schema'"))
+       TypedRows(db,
+                 "SELECT name, wr FROM pragma_table_list WHERE schema='main' AND "
+                 "type='table' AND name NOT LIKE 'sqlite_schema' AND "
+                 "name NOT LIKE 'sqlite_temp_schema'"))
     tables.push_back(row);
   for (const std::string& row : tables) {
     std::string name = row.substr(2, row.find('|') - 2);
     bool withoutRowid = row.find("|i:1|") != std::string::npos;
     std::string quoted = "\"" + name + "\"";
-    content[name] = TypedRows(db, withoutRowid ? "SELECT * FROM " + quoted
-                                               : "SELECT _rowid_, * FROM " + quoted + " ORDER BY 1");
+    content[name] =
+        TypedRows(db, withoutRowid ? "SELECT * FROM " + quoted
+                                   : "SELECT _rowid_, * FROM " + quoted + " ORDER BY 1");
   }
   sqlite3_close(db);
   return content;
@@ -195,11 +197,27 @@ TEST(XB_SQLiteDump, Generation3DumpLoadsBackAsAnEqualDatabase) {
 TEST(XB_SQLiteDump, Generation2TextIsANumberOnlyInItsCanonicalForm) {
   // Written as a number, the value must read back from an untyped SQLite 3
   // column as the very same text; otherwise it is written as text.
-  const char* const numbers[] = {"0", "7", "-7", "1.5", "0.1", "100000.0", "-2147483648",
-                                 "9223372036854775807", "1.0e+100", "3.0"};
-  const char* const texts[] = {"007", "1.50", "1e3", "-0", "+5", " 7", "7 ", "1.", ".5",
-                               "0x10", "9223372036854775808", "-9223372036854775808",
-                               "0.30000000000000004", "1E-5", "-0.0", "Inf", "", "abc"};
+  const char* const numbers[] = {"0",        "7",        "-7",          "1.5",
+                                 "0.1",      "100000.0", "-2147483648", "9223372036854775807",
+                                 "1.0e+100", "3.0"};
+  const char* const texts[] = {"007",
+                               "1.50",
+                               "1e3",
+                               "-0",
+                               "+5",
+                               " 7",
+                               "7 ",
+                               "1.",
+                               ".5",
+                               "0x10",
+                               "9223372036854775808",
+                               "-9223372036854775808",
+                               "0.30000000000000004",
+                               "1E-5",
+                               "-0.0",
+                               "Inf",
+                               "",
+                               "abc"};
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
   sqlite3_stmt* stmt = nullptr;
@@ -207,8 +225,6 @@ TEST(XB_SQLiteDump, Generation2TextIsANumberOnlyInItsCanonicalForm) {
   for (const char* text : numbers) {
     XB_DumpValue value;
     EXPECT_TRUE(XB_SQLiteDump::ClassifyText(text, &value)) << text;
-    std::string literal;
-    XB_AppendSqlValue(&literal, value);
     if (value.kind == XB_DumpValue::kInteger) sqlite3_bind_int64(stmt, 1, value.integer);
     if (value.kind == XB_DumpValue::kReal) sqlite3_bind_double(stmt, 1, value.real);
     ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
@@ -229,14 +245,14 @@ TEST(XB_SQLiteDump, Generation2TextKeepsUniqueValuesTheClassicDumpWouldMerge) {
   std::string source = dir.Path("prices.db");
   {
     std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewByVersion(source.c_str(), 2));
-    ASSERT_TRUE(db->Exec("CREATE TABLE price(p TEXT UNIQUE, n);"
-                         "INSERT INTO price VALUES('1.50', 1);"
-                         "INSERT INTO price VALUES('1.5', 2);"
-                         "INSERT INTO price VALUES('7', 3);"));
+    ASSERT_TRUE(
+        db->Exec("CREATE TABLE price(p TEXT UNIQUE, n);"
+                 "INSERT INTO price VALUES('1.50', 1);"
+                 "INSERT INTO price VALUES('1.5', 2);"
+                 "INSERT INTO price VALUES('7', 3);"));
   }
   // The classic 2.x dump writes every number-like text as a number, so
   // SQLite 3 stores 1.50 and 1.5 as the same text '1.5' and refuses one.
-  std::vector<std::string> classic = {"1.50", "1.5"};
   std::string text = DumpText(source);
   EXPECT_NE(text.find("VALUES(1,'1.50',1);"), std::string::npos) << text;
   EXPECT_NE(text.find("VALUES(2,1.5,2);"), std::string::npos) << text;
@@ -273,7 +289,10 @@ TEST(XB_SQLiteDump, EveryFixtureConvertsWithEachDifferenceReported) {
       XB_SQLiteResult before;
       XB_SQLiteResult after;
       std::string query = "SELECT rowid, * FROM \"" + table.name + "\" ORDER BY rowid";
-      ASSERT_TRUE(oldDb->GetTable(before, "%s", query));
+      std::string stored;
+      std::string ignored;
+      ASSERT_TRUE(oldDb->ToFileText(query, &stored, &ignored));
+      ASSERT_TRUE(oldDb->GetTable(before, "%s", stored));
       ASSERT_TRUE(newDb->GetTable(after, "%s", query));
       EXPECT_EQ(before.Rows() - after.Rows(), table.refused);
       int64_t changed = 0;
@@ -295,4 +314,103 @@ TEST(XB_SQLiteDump, EveryFixtureConvertsWithEachDifferenceReported) {
     }
     EXPECT_EQ(outcome == XB_CONVERT_DONE, clean);
   }
+}
+
+TEST(XB_SQLiteDump, ConversionThatCannotWriteLeavesNothingBehind) {
+  XB_SQLiteTestDir dir;
+  std::string source = dir.Fixture("rowids.db");
+  std::string existing = dir.Write("existing.db", "keep me");
+  EXPECT_EQ(Convert(source, existing), XB_CONVERT_TARGET_FAILED);
+  EXPECT_EQ(XB_SQLiteTestDir::Read(existing), "keep me");
+  EXPECT_EQ(Convert(source, dir.Path("missing/new.db")), XB_CONVERT_TARGET_FAILED);
+  EXPECT_EQ(Listing(dir.root), (std::vector<std::string>{"existing.db", "rowids.db"}));
+}
+
+TEST(XB_SQLiteDump, ProgressCountsEveryRowAndCancelLeavesNothing) {
+  XB_SQLiteTestDir dir;
+  std::string source = dir.Fixture("multilevel.db");
+  std::atomic<bool> cancel{false};
+  int64_t last = -1;
+  int64_t total = -1;
+  XB_DumpProgress progress;
+  progress.onRows = [&](int64_t done, int64_t all) {
+    last = done;
+    total = all;
+  };
+  progress.cancel = &cancel;
+  EXPECT_EQ(Convert(source, dir.Path("all.db"), nullptr, &progress), XB_CONVERT_INCOMPLETE);
+  EXPECT_EQ(total, 3000);
+  EXPECT_EQ(last, 3000);
+
+  progress.onRows = [&](int64_t done, int64_t) {
+    if (done >= 1000) cancel = true;
+  };
+  EXPECT_EQ(Convert(source, dir.Path("cancelled.db"), nullptr, &progress), XB_CONVERT_CANCELLED);
+  EXPECT_EQ(Listing(dir.root), (std::vector<std::string>{"all.db", "multilevel.db"}));
+}
+
+TEST(XB_SQLiteDump, ReadingThatFailsMidwayEndsTheDumpWithRollback) {
+  XB_SQLiteTestDir dir;
+  std::string source = dir.Path("damaged.db");
+  std::string rows =
+      "CREATE TABLE a(v); CREATE TABLE b(v); INSERT INTO a VALUES('first');"
+      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 2000)"
+      " INSERT INTO b SELECT printf('%0200d', i) FROM n;";
+  Exec3(source, "PRAGMA page_size=1024;" + rows);
+  // Damage a leaf page near the end of table b: the dump has written table
+  // a and part of b when reading fails.
+  struct stat info;
+  ASSERT_EQ(::stat(source.c_str(), &info), 0);
+  {
+    std::FILE* file = std::fopen(source.c_str(), "r+b");
+    ASSERT_TRUE(file);
+    std::fseek(file, info.st_size - 10 * 1024, SEEK_SET);
+    std::string junk(1024, '\xEE');
+    std::fwrite(junk.data(), 1, junk.size(), file);
+    std::fclose(file);
+  }
+  XB_DumpOutcome outcome = XB_DUMP_DONE;
+  std::string text = DumpText(source, &outcome);
+  EXPECT_EQ(outcome, XB_DUMP_READ_FAILED);
+  EXPECT_NE(text.find("'first'"), std::string::npos);
+  ASSERT_GE(text.size(), 10u);
+  EXPECT_EQ(text.substr(text.size() - 10), "ROLLBACK;\n");
+
+  EXPECT_EQ(Convert(source, dir.Path("new.db")), XB_CONVERT_READ_FAILED);
+  EXPECT_EQ(Listing(dir.root), (std::vector<std::string>{"damaged.db"}));
+}
+
+TEST(XB_SQLiteDump, SchemaSQLite3RefusesIsReportedAndTheRestCopied) {
+  XB_SQLiteTestDir dir;
+  std::string source = dir.Path("collated.db");
+  {
+    // A collation of the program that made the file, unknown to others.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(source.c_str(), &db), SQLITE_OK);
+    auto compare = [](void*, int a, const void* x, int b, const void* y) {
+      return std::string(static_cast<const char*>(x), size_t(a))
+          .compare(std::string(static_cast<const char*>(y), size_t(b)));
+    };
+    sqlite3_create_collation(db, "private", SQLITE_UTF8, nullptr, compare);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE plain(v); INSERT INTO plain VALUES(1);"
+                           "CREATE TABLE odd(v TEXT COLLATE private); INSERT INTO odd VALUES('x');"
+                           "CREATE INDEX plain_v ON plain(v COLLATE private);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+  }
+  std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewAuto(source.c_str()));
+  ASSERT_TRUE(db);
+  XB_SQLiteConvert convert(*db, dir.Path("new.db"));
+  ASSERT_EQ(convert.Run(nullptr), XB_CONVERT_INCOMPLETE);
+  ASSERT_EQ(convert.Tables().size(), 2u);
+  EXPECT_EQ(convert.Tables()[0].newRows, 1);
+  EXPECT_NE(convert.Tables()[1].schemaError.find("private"), std::string::npos);
+  ASSERT_EQ(convert.RefusedObjects().size(), 1u);
+  EXPECT_EQ(convert.RefusedObjects()[0].name, "plain_v");
+  std::vector<std::string> report = convert.ReportLines();
+  ASSERT_EQ(report.size(), 3u);
+  EXPECT_EQ(report[0].rfind("Table odd: SQLite 3 refused its definition (", 0), 0u) << report[0];
+  EXPECT_EQ(report[1].rfind("Index plain_v: SQLite 3 refused it (", 0), 0u) << report[1];
 }
