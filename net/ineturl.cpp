@@ -9,6 +9,8 @@
 #include <arpa/inet.h>
 #include <curl/curl.h>
 
+#include <strings.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -47,12 +49,27 @@ bool IsLoopbackHost(const std::string& host) {
   return (ntohl(address.s_addr) >> 24) == 127;
 }
 
-/* The lower-case scheme of a parsed address, or "". */
+/* PART of a parsed address, or "". */
 std::string UrlPart(CURLU* url, CURLUPart part) {
   char* text = nullptr;
   if (curl_url_get(url, part, &text, 0) != CURLUE_OK || !text) return {};
   std::string result(text);
   curl_free(text);
+  return result;
+}
+
+/* The address REFERENCE (absolute or relative) stands for on the page at
+** BASE, or "" when there is none. */
+std::string ResolveAddress(const std::string& base, const std::string& reference) {
+  if (reference.empty()) return {};
+  CURLU* url = curl_url();
+  if (!url) return {};
+  std::string result;
+  if (curl_url_set(url, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
+      curl_url_set(url, CURLUPART_URL, reference.c_str(), 0) == CURLUE_OK) {
+    result = UrlPart(url, CURLUPART_URL);
+  }
+  curl_url_cleanup(url);
   return result;
 }
 
@@ -107,6 +124,15 @@ bool InetURL::SetTimeout(int ms) {
 size_t InetURL::OnHeader(char* data, size_t size, size_t count, void* self) {
   auto* me = static_cast<InetURL*>(self);
   size_t length = size * count;
+  std::string_view line(data, length);
+  if (line.size() > 9 && strncasecmp(line.data(), "location:", 9) == 0) {
+    line.remove_prefix(9);
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ')) {
+      line.remove_suffix(1);
+    }
+    me->m_location.assign(line);
+  }
   bool blankLine = (length == 2 && data[0] == '\r') || (length == 1 && data[0] == '\n');
   if (blankLine) {
     long status = 0;
@@ -139,6 +165,7 @@ bool InetURL::StartRequest(const std::string& url) {
   m_done = false;
   m_curlResult = CURLE_OK;
   m_status = kStatusUnknown;
+  m_location.clear();
 
   auto* handles = new Handles;
   handles->multi = curl_multi_init();
@@ -249,9 +276,8 @@ bool InetURL::Open(const std::string& url) {
       }
     }
     if (!IsRedirect(m_status)) break;
-    char* target = nullptr;
-    curl_easy_getinfo(m_handles->easy, CURLINFO_REDIRECT_URL, &target);
-    if (!target) {
+    std::string target = ResolveAddress(current, m_location);
+    if (target.empty()) {
       FinishWithError("a redirect without a target");
       return false;
     }

@@ -116,7 +116,8 @@ class InetURL {
 
   std::string m_url;
   std::string m_error;
-  std::string m_buffer;  // body bytes delivered by libcurl, not yet read
+  std::string m_location;  // the Location header of the current response
+  std::string m_buffer;    // body bytes delivered by libcurl, not yet read
   size_t m_bufferPos = 0;
   bool m_paused = false;
   bool m_headDone = false;
