@@ -16,6 +16,7 @@
 #include "s2sqlrewrite.h"
 #include "s2sqlvalue.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
@@ -96,6 +97,15 @@ class Database {
   int changes() const { return m_changes; }
   bool emptyResultCallbacks() const { return m_emptyResultCallbacks; }
   void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
+  bool inTransaction() const { return m_inTransaction; }
+
+  /* Asks, from any thread, that the statement being stepped stop with
+  ** kInterrupt "interrupted".  The request stays pending until a step
+  ** honours it or clearInterrupt() drops it, so one made just before a
+  ** step begins is not lost.  Only the stepping of a statement is stopped,
+  ** never the loading or writing back of the file. */
+  void interrupt() { m_interruptRequested = true; }
+  void clearInterrupt() { m_interruptRequested = false; }
 
  private:
   /* loading and writing back */
@@ -156,6 +166,7 @@ class Database {
   /* SQLite 3 helpers */
   Status exec(const std::string& sql);
   Status sqliteFailure(int rc) const;
+  static int stopRequested(void* self);
 
   sqlite3* m_db = nullptr;
   File m_file;
@@ -181,6 +192,8 @@ class Database {
   int m_changes = 0;
   bool m_emptyResultCallbacks = false;
   int m_busyTimeoutMs = 0;
+  std::atomic<bool> m_interruptRequested{false};
+  bool m_inStatementStep = false; /* sqlite3_step of a Program is running */
 };
 
 }  // namespace s2

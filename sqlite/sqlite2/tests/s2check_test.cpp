@@ -243,21 +243,22 @@ TEST(CheckDamage, SchemaTextOutsideTheGrammar) {
   const std::string create = "CREATE TABLE fruit(name TEXT, color TEXT, weight INTEGER)";
   EXPECT_TRUE(s2check::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w)")).empty())
       << "the padding itself is harmless";
-  EXPECT_TRUE(
-      Mentions(s2check::CheckBytes(Replaced(good, create, "CREATE TABLE IF NOT EXISTS fruit(n, c, w)")),
-               "IF NOT EXISTS"));
-  EXPECT_TRUE(
-      Mentions(s2check::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w) WITHOUT ROWID")),
-               "text after the column list"));
+  EXPECT_TRUE(Mentions(
+      s2check::CheckBytes(Replaced(good, create, "CREATE TABLE IF NOT EXISTS fruit(n, c, w)")),
+      "IF NOT EXISTS"));
+  EXPECT_TRUE(Mentions(
+      s2check::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w) WITHOUT ROWID")),
+      "text after the column list"));
   EXPECT_TRUE(Mentions(s2check::CheckBytes(Replaced(
                            good, create, "CREATE TABLE fruit(n, c PRIMARY KEY AUTOINCREMENT, w)")),
                        "AUTOINCREMENT"));
-  EXPECT_TRUE(Mentions(s2check::CheckBytes(Replaced(good, create, "CREATE TEMP TABLE fruit(n, c, w)")),
-                       "temporary"));
+  EXPECT_TRUE(
+      Mentions(s2check::CheckBytes(Replaced(good, create, "CREATE TEMP TABLE fruit(n, c, w)")),
+               "temporary"));
   EXPECT_TRUE(Mentions(s2check::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, n)")),
                        "duplicate column"));
-  EXPECT_TRUE(
-      Mentions(s2check::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c)")), "2 columns"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c)")),
+                       "2 columns"));
 }
 
 TEST(CheckDamage, IndexContentFaults) {
@@ -277,7 +278,8 @@ TEST(CheckDamage, IndexContentFaults) {
   size_t value = badRow.find(std::string("\0user1@example.com\0", 19));
   ASSERT_NE(value, std::string::npos);
   badRow[value + 1] = 'v';
-  EXPECT_TRUE(Mentions(s2check::CheckBytes(badRow), "rowid 1 missing from index (emp autoindex 1)"));
+  EXPECT_TRUE(
+      Mentions(s2check::CheckBytes(badRow), "rowid 1 missing from index (emp autoindex 1)"));
 
   /* An automatic index under a name the table does not generate. */
   std::string badName = good;
@@ -315,8 +317,8 @@ TEST(CheckDamage, OverflowAndFreelistFaults) {
 
   std::string loop = good;
   Put32(loop, PageAt(firstOverflow), firstOverflow);
-  EXPECT_TRUE(
-      Mentions(s2check::CheckBytes(loop), "2nd reference to page " + std::to_string(firstOverflow)));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(loop),
+                       "2nd reference to page " + std::to_string(firstOverflow)));
 
   std::string shortChain = good;
   Put32(shortChain, PageAt(firstOverflow), 0);
