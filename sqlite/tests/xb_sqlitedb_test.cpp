@@ -106,14 +106,14 @@ TEST(SQLiteFactories, Generation2FilesNeverReachTheNewerEngine) {
 
 TEST(SQLite3Connection, PathsAreTakenWholeOrNotAtAll) {
   XB_SQLiteTestDir dir;
-  std::string longPath = dir.root + "/" + std::string(300 - dir.root.size(), 'x');
+  std::string longPath = dir.Root() + "/" + std::string(300 - dir.Root().size(), 'x');
   XB_SQLite3DB tooLong(longPath.c_str());
   EXPECT_FALSE(tooLong.IsOpen());
   EXPECT_STREQ(tooLong.LastError(), "file name too long");
   EXPECT_FALSE(tooLong.Open());
   EXPECT_NE(access(longPath.substr(0, 259).c_str(), F_OK), 0);
 
-  std::string fits = dir.root + "/" + std::string(259 - 1 - dir.root.size(), 'y');
+  std::string fits = dir.Root() + "/" + std::string(259 - 1 - dir.Root().size(), 'y');
   XB_SQLite3DB longest(fits.c_str());
   EXPECT_TRUE(longest.IsOpen());
   EXPECT_STREQ(longest.FilePath(), fits.c_str());
@@ -125,7 +125,7 @@ TEST(SQLite3Connection, PathsAreTakenWholeOrNotAtAll) {
   pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    if (chdir(dir.root.c_str()) != 0) _exit(2);
+    if (chdir(dir.Root().c_str()) != 0) _exit(2);
     for (const char* name : oddNames) {
       XB_SQLite3DB odd(name);
       if (!odd.IsOpen() || !odd.Exec("CREATE TABLE t(a)")) _exit(1);
@@ -137,7 +137,7 @@ TEST(SQLite3Connection, PathsAreTakenWholeOrNotAtAll) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "an odd name did not open as a file";
   for (const char* name : oddNames) {
-    EXPECT_EQ(access((dir.root + "/" + name).c_str(), F_OK), 0) << name;
+    EXPECT_EQ(access((dir.Root() + "/" + name).c_str(), F_OK), 0) << name;
   }
 }
 
@@ -208,7 +208,7 @@ TEST(SQLite3Connection, GetTableMatchesTheEnginesTable) {
 
   // A failure leaves the result empty and the message behind.
   ASSERT_TRUE(db.GetTable(result, "SELECT * FROM t"));
-  dir.log.clear();
+  dir.ClearLog();
   EXPECT_FALSE(db.GetTable(result, "SELECT 1; SELECT 1, 2"));
   EXPECT_EQ(result.Rows(), 0);
   EXPECT_EQ(result.Cols(), 0);
