@@ -276,8 +276,20 @@ bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
   WatchedRun run;
   run.table = new XB_SQLiteBlockTable;
   run.progress = progress;
+  // Interrupts reach the engine only while this call runs (see Interrupt);
+  // a cancel made before it is passed on as the engine's pending interrupt.
+  WithEngineHandle([&](void* handle) {
+    m_watching = true;
+    if (progress && progress->cancel) sqlite_interrupt(Handle(handle));
+  });
   char* message = nullptr;
   int rc = sqlite_exec(Handle(m_engineHandle), statement, CollectWatchedRow, &run, &message);
+  // An interrupt that came too late is dropped by an empty exec under the
+  // same lock, so it cannot stop the next statement.
+  WithEngineHandle([&](void* handle) {
+    m_watching = false;
+    sqlite_exec(Handle(handle), "", nullptr, nullptr, nullptr);
+  });
   if (rc != SQLITE_OK || run.problem) {
     SetLastError(run.problem ? run.problem : message ? message : sqlite_error_string(rc));
     sqlite_freemem(message);
@@ -292,8 +304,8 @@ bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
 }
 
 void XB_SQLite2DB::Interrupt() {
-  WithEngineHandle([](void* handle) {
-    if (handle) sqlite_interrupt(Handle(handle));
+  WithEngineHandle([this](void* handle) {
+    if (handle && m_watching) sqlite_interrupt(Handle(handle));
   });
 }
 
