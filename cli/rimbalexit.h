@@ -14,8 +14,12 @@ enum RimbalExit {
   RX_NO_TABLE = 4,          /* a row command finds no table definition, the name is no
                             ** table, or no row matches its where-part or the engine
                             ** rejects that where-part */
-  RX_STATEMENT_FAILED = 10, /* the statement failed (create, create2, exec) */
-  RX_QUERY_FAILED = 12      /* the query failed (the query commands) */
+  RX_STATEMENT_FAILED = 10, /* the statement failed (create, create2, exec);
+                            ** --convert: the new file exists or cannot be
+                            ** written */
+  RX_QUERY_FAILED = 12      /* the query failed (the query commands);
+                            ** --dump: reading stopped midway; --convert: rows
+                            ** were refused or values changed */
 };
 
 #endif

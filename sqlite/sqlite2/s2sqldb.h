@@ -96,6 +96,7 @@ class Database {
   int changes() const { return changes_; }
   bool emptyResultCallbacks() const { return emptyResultCallbacks_; }
   void setBusyTimeout(int ms) { busyTimeoutMs_ = ms; }
+  bool inTransaction() const { return inTransaction_; }
 
   /* Asks, from any thread, that the statement being stepped stop with
   ** kInterrupt "interrupted".  The request stays pending until a step
