@@ -492,6 +492,7 @@ bool XB_SQLiteConvert::Publish() {
 std::vector<std::string> XB_SQLiteConvert::ReportLines() const {
   std::vector<std::string> lines;
   int64_t rows = 0;
+  size_t copied = 0;
   for (const XB_ConvertTable& table : m_tables) {
     rows += table.newRows;
     if (!table.schemaError.empty()) {
@@ -499,6 +500,7 @@ std::vector<std::string> XB_SQLiteConvert::ReportLines() const {
                       table.schemaError + "); " + Rows(table.oldRows) + " not copied.");
       continue;
     }
+    ++copied;
     if (table.newRows != table.oldRows || table.refused) {
       std::string line = "Table " + table.name + ": " + std::to_string(table.newRows) + " of " +
                          Rows(table.oldRows) + " copied";
@@ -516,8 +518,8 @@ std::vector<std::string> XB_SQLiteConvert::ReportLines() const {
                     object.error + ").");
   if (!m_integrity.empty())
     lines.push_back("Integrity check of " + m_target + " failed: " + m_integrity);
-  lines.push_back("Copied " + std::to_string(m_tables.size()) +
-                  (m_tables.size() == 1 ? " table with " : " tables with ") + Rows(rows) +
-                  " into " + m_target + ".");
+  lines.push_back("Copied " + std::to_string(copied) +
+                  (copied == 1 ? " table with " : " tables with ") + Rows(rows) + " into " +
+                  m_target + ".");
   return lines;
 }
