@@ -92,6 +92,11 @@ dpkg-deb -x "$deb" "$work/unpacked"
 check_rimbal "$work/unpacked/usr"
 check_desktop_files "$work/unpacked/usr" /usr/bin/Dorvex
 
+# apt resolves the package's dependencies (simulated: nothing is installed).
+if command -v apt-get >/dev/null; then
+  apt-get install -s "$deb" >"$work/apt" 2>&1 || { cat "$work/apt"; fail "apt cannot install the package"; }
+fi
+
 if command -v lintian >/dev/null; then
   lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || true
   cat "$work/lintian"

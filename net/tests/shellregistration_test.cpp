@@ -51,9 +51,14 @@ class RegistrationTest : public ::testing::Test {
     home = dir.filePath("data");
     system = dir.filePath("system");
     QDir().mkpath(system);
+    // The system's MIME database, but not its applications: a viewer
+    // installed on this machine must not change what the test sees.
+    QString shared = dir.filePath("shared");
+    QDir().mkpath(shared);
+    ASSERT_TRUE(QFile::link("/usr/share/mime", shared + "/mime"));
     qputenv("XDG_DATA_HOME", home.toUtf8());
     qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
-    qputenv("XDG_DATA_DIRS", (system + ":/usr/share").toUtf8());
+    qputenv("XDG_DATA_DIRS", (system + ":" + shared).toUtf8());
     // A recording program whose own path has blanks and quotes.
     program = dir.filePath("bin dir/rec \"o'k\" $1.sh");
     record = dir.filePath("record.txt");
