@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 #include <cstring>
 #include <utility>
 
@@ -93,6 +95,18 @@ std::string Literal(const XB_DumpValue& value) {
   std::string text;
   XB_AppendSqlValue(&text, value);
   return text;
+}
+
+/* Returns the process's file creation mask without changing it (so other
+** threads never see it changed); 022 when the system does not tell. */
+mode_t ProcessUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0)
+      return static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
+  }
+  return 022;
 }
 
 /* Returns "1 row" or "N rows". */
@@ -360,6 +374,9 @@ XB_ConvertOutcome XB_SQLiteConvert::Run(const XB_DumpProgress* progress) {
   std::string pattern = m_target + ".~bwXXXXXX";
   int fd = ::mkstemp(pattern.data());
   if (fd < 0) return Abandon(XB_CONVERT_TARGET_FAILED, m_target + ": " + std::strerror(errno));
+  // The temporary file is private; the new database gets the permissions
+  // any new file of the user gets.
+  ::fchmod(fd, 0666 & ~ProcessUmask());
   ::close(fd);
   m_temporary = pattern;
 

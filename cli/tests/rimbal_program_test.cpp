@@ -436,6 +436,11 @@ TEST_F(RimbalProgram, DumpAndConvertExitCodes) {
   EXPECT_EQ(converted.exitCode, 0);
   EXPECT_EQ(converted.out, "");
   EXPECT_EQ(converted.err, kBanner + "Copied 1 table with 1 row into " + Path("new.db") + ".\n");
+  struct stat made {};
+  ASSERT_EQ(stat(Path("new.db").c_str(), &made), 0);
+  mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(made.st_mode & 0777, 0666 & ~mask);
   Outcome again = Rimbal({"--convert", db, Path("new.db")});
   EXPECT_EQ(again.exitCode, 10);
   EXPECT_EQ(again.err, kBanner + "Error: Cannot write " + Path("new.db") + ": " + Path("new.db") +
