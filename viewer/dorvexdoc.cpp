@@ -98,6 +98,8 @@ std::string RefusalOf(const std::string& path, const char* missing) {
 ** Held() is false when another operation already runs. */
 struct CDorvexDoc::Busy {
   explicit Busy(std::atomic<bool>& flag) : m_flag(flag), m_held(!flag.exchange(true)) {}
+  /* Takes over the mark a successful ReserveRun made. */
+  Busy(std::atomic<bool>& flag, bool reserved) : m_flag(flag), m_held(reserved) {}
   ~Busy() {
     if (m_held) m_flag = false;
   }
@@ -284,6 +286,7 @@ bool CDorvexDoc::OpenDatabase(const std::string& path) {
   m_db = std::move(db);
   m_rowIO = std::move(rowIO);
   m_transactionOpen = false;
+  m_chosenEncoding.reset();
   if (m_locked) m_db->Open();
   std::lock_guard<std::mutex> lock(m_mutex);
   m_tableNames = std::move(tables);
@@ -319,15 +322,31 @@ bool CDorvexDoc::Query(XB_SQLiteResult& result, const std::string& sql) {
 
 QueryOutcome CDorvexDoc::Run(const std::string& sql, QueryRunKind kind,
                              XB_QueryProgress* progress) {
+  Busy busy(m_busy);
+  if (!busy.Held()) {
+    QueryOutcome outcome;
+    outcome.kind = kind;
+    outcome.sql = sql;
+    outcome.error = kBusy;
+    Fail(kBusy);
+    return outcome;
+  }
+  return RunHeld(sql, kind, progress);
+}
+
+QueryOutcome CDorvexDoc::RunReserved(const std::string& sql, QueryRunKind kind,
+                                     XB_QueryProgress* progress) {
+  Busy busy(m_busy, true);
+  return RunHeld(sql, kind, progress);
+}
+
+/* Run, with the document marked busy by the caller. */
+QueryOutcome CDorvexDoc::RunHeld(const std::string& sql, QueryRunKind kind,
+                                 XB_QueryProgress* progress) {
   QueryOutcome outcome;
   outcome.kind = kind;
   outcome.sql = sql;
   auto started = std::chrono::steady_clock::now();
-  Busy busy(m_busy);
-  if (!busy.Held()) {
-    outcome.error = kBusy;
-    return outcome;
-  }
   if (!m_db) {
     // A document without a connection fails without a message.
     Fail("");
@@ -343,9 +362,14 @@ QueryOutcome CDorvexDoc::Run(const std::string& sql, QueryRunKind kind,
     outcome.ok = true;
     for (size_t i = 0; i < statements.size() && outcome.ok; ++i) {
       XB_SQLiteResult result;
-      outcome.ok = m_db->GetTableWatched(result, statements[i].c_str(), progress);
+      if (progress && progress->limited) break;
+      outcome.ok = !(progress && progress->cancel) &&
+                   m_db->GetTableWatched(result, statements[i].c_str(), progress);
       if (!outcome.ok) {
-        outcome.error = m_db->FromFileText(m_db->LastError() ? m_db->LastError() : "SQL error");
+        outcome.error =
+            progress && progress->cancel
+                ? "interrupted"
+                : m_db->FromFileText(m_db->LastError() ? m_db->LastError() : "SQL error");
         if (statements.size() > 1)
           outcome.error = "statement " + std::to_string(i + 1) + " of " +
                           std::to_string(statements.size()) + ": " + outcome.error;
@@ -374,6 +398,7 @@ QueryOutcome CDorvexDoc::Run(const std::string& sql, QueryRunKind kind,
         (progress && progress->cancel) || outcome.error.find("interrupted") != std::string::npos;
     Fail(outcome.error);
   }
+  outcome.limited = progress && progress->limited;
   if (progress)
     outcome.rows = progress->rows;
   else if (outcome.hasResult)
@@ -408,6 +433,10 @@ void CDorvexDoc::SetTitleFor(const std::string& sql, bool ok) {
   m_title = title;
 }
 
+bool CDorvexDoc::ReserveRun() {
+  return !m_busy.exchange(true);
+}
+
 void CDorvexDoc::Interrupt() {
   if (m_db && m_busy) m_db->Interrupt();
 }
@@ -440,6 +469,8 @@ bool CDorvexDoc::ReOpen() {
     Fail("a transaction is open: commit or roll it back before Re-Open");
     return false;
   }
+  // The user's choice of text encoding holds for the same file read afresh.
+  if (m_chosenEncoding && db->Version() == m_db->Version()) db->SetTextEncoding(*m_chosenEncoding);
   m_db = std::move(db);
   m_rowIO = std::move(rowIO);
   if (m_locked) m_db->Open();
@@ -480,6 +511,7 @@ XB_TextEncoding CDorvexDoc::TextEncoding() const {
 }
 
 void CDorvexDoc::SetTextEncoding(XB_TextEncoding encoding) {
+  m_chosenEncoding = encoding;
   if (m_db) m_db->SetTextEncoding(encoding);
 }
 

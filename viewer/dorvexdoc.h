@@ -69,6 +69,7 @@ struct QueryOutcome {
   std::string error;      /* why not, when not ok */
   bool readOnly = false;  /* the text is one read-only statement */
   bool hasResult = false; /* result holds a result to show */
+  bool limited = false;   /* a bound of the progress ended the run early */
   XB_SQLiteResult result; /* in the file's encoding */
   int64_t rows = 0;       /* rows gathered */
   int64_t elapsedMs = 0;  /* from start to end of the run */
@@ -142,6 +143,13 @@ class CDorvexDoc {
   ** worker thread (see the protocol). */
   QueryOutcome Run(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress);
 
+  /* Marks the document busy now for the RunReserved that a worker thread
+  ** is about to make, so nothing else reaches the connection in between.
+  ** Returns false when the document is busy. */
+  bool ReserveRun();
+  /* Run after a successful ReserveRun; ends the mark. */
+  QueryOutcome RunReserved(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress);
+
   /* Stops the running query from any thread; it ends with "interrupted". */
   void Interrupt();
   /* Returns true while a query runs. */
@@ -202,7 +210,7 @@ class CDorvexDoc {
                std::vector<std::string>* tables, std::unique_ptr<SQLiteRowIO>* rowIO);
   bool EnsureOpen();
   void CloseUnlessKept();
-  bool RunOne(const std::string& sql, XB_SQLiteResult& result, XB_QueryProgress* progress);
+  QueryOutcome RunHeld(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress);
   void SetTitleFor(const std::string& sql, bool ok);
   void Fail(const std::string& message);
   bool SettingBool(const char* path, bool defaultValue);
@@ -220,6 +228,7 @@ class CDorvexDoc {
   std::string m_pathName;
   std::string m_databasePath;
   std::string m_stateName; /* caption of the state this document was opened from */
+  std::optional<XB_TextEncoding> m_chosenEncoding; /* the user's switch, kept over Re-Open */
   std::optional<StateToApply> m_pendingState;
   std::atomic<bool> m_busy{false};
 };

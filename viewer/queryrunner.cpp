@@ -15,25 +15,28 @@ bool QueryRunner::Start(const std::string& sql, QueryRunKind kind, Finished fini
   std::thread previous;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_running || m_doc.IsBusy()) return false;
+    if (m_running) return false;
     previous = std::move(m_thread);
   }
   // The last run's thread has done its work (its callback may still be
   // running and call this runner); only the join is left.
   if (previous.joinable()) previous.join();
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_running) return false;
+  if (m_running || !m_doc.ReserveRun()) return false;
   m_running = true;
   m_outcome.reset();
   m_progress.rows = 0;
   m_progress.cancel = false;
+  m_progress.limited = false;
+  m_progress.maxRows = m_maxRows;
+  m_progress.maxBytes = m_maxBytes;
   m_started = std::chrono::steady_clock::now();
   m_thread = std::thread(&QueryRunner::Work, this, sql, kind, std::move(finished));
   return true;
 }
 
 void QueryRunner::Work(std::string sql, QueryRunKind kind, Finished finished) {
-  QueryOutcome outcome = m_doc.Run(sql, kind, &m_progress);
+  QueryOutcome outcome = m_doc.RunReserved(sql, kind, &m_progress);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lastElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -44,6 +47,12 @@ void QueryRunner::Work(std::string sql, QueryRunKind kind, Finished finished) {
   }
   m_ended.notify_all();
   if (finished) finished();
+}
+
+void QueryRunner::SetBounds(int64_t maxRows, int64_t maxBytes) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_maxRows = maxRows;
+  m_maxBytes = maxBytes;
 }
 
 bool QueryRunner::IsRunning() const {

@@ -214,6 +214,7 @@ TEST(XB_SQLiteDump, Generation2TextIsANumberOnlyInItsCanonicalForm) {
                                "-9223372036854775808",
                                "0.30000000000000004",
                                "1E-5",
+                               "1e5.5",
                                "-0.0",
                                "Inf",
                                "",
@@ -268,9 +269,7 @@ TEST(XB_SQLiteDump, Generation2TextKeepsUniqueValuesTheClassicDumpWouldMerge) {
 
 TEST(XB_SQLiteDump, EveryFixtureConvertsWithEachDifferenceReported) {
   XB_SQLiteTestDir dir;
-  for (const auto& entry : std::filesystem::directory_iterator(XB_SQLITE2_FIXTURES)) {
-    if (entry.path().extension() != ".db") continue;
-    std::string name = entry.path().filename().string();
+  for (const std::string& name : XB_Sqlite2Fixtures()) {
     SCOPED_TRACE(name);
     std::string source = dir.Fixture(name);
     std::string converted = dir.Path(name + "3");
@@ -323,7 +322,7 @@ TEST(XB_SQLiteDump, ConversionThatCannotWriteLeavesNothingBehind) {
   EXPECT_EQ(Convert(source, existing), XB_CONVERT_TARGET_FAILED);
   EXPECT_EQ(XB_SQLiteTestDir::Read(existing), "keep me");
   EXPECT_EQ(Convert(source, dir.Path("missing/new.db")), XB_CONVERT_TARGET_FAILED);
-  EXPECT_EQ(Listing(dir.root), (std::vector<std::string>{"existing.db", "rowids.db"}));
+  EXPECT_EQ(Listing(dir.Root()), (std::vector<std::string>{"existing.db", "rowids.db"}));
 }
 
 TEST(XB_SQLiteDump, ProgressCountsEveryRowAndCancelLeavesNothing) {
@@ -346,7 +345,7 @@ TEST(XB_SQLiteDump, ProgressCountsEveryRowAndCancelLeavesNothing) {
     if (done >= 1000) cancel = true;
   };
   EXPECT_EQ(Convert(source, dir.Path("cancelled.db"), nullptr, &progress), XB_CONVERT_CANCELLED);
-  EXPECT_EQ(Listing(dir.root), (std::vector<std::string>{"all.db", "multilevel.db"}));
+  EXPECT_EQ(Listing(dir.Root()), (std::vector<std::string>{"all.db", "multilevel.db"}));
 }
 
 TEST(XB_SQLiteDump, ReadingThatFailsMidwayEndsTheDumpWithRollback) {
@@ -377,7 +376,7 @@ TEST(XB_SQLiteDump, ReadingThatFailsMidwayEndsTheDumpWithRollback) {
   EXPECT_EQ(text.substr(text.size() - 10), "ROLLBACK;\n");
 
   EXPECT_EQ(Convert(source, dir.Path("new.db")), XB_CONVERT_READ_FAILED);
-  EXPECT_EQ(Listing(dir.root), (std::vector<std::string>{"damaged.db"}));
+  EXPECT_EQ(Listing(dir.Root()), (std::vector<std::string>{"damaged.db"}));
 }
 
 TEST(XB_SQLiteDump, SchemaSQLite3RefusesIsReportedAndTheRestCopied) {
@@ -413,4 +412,26 @@ TEST(XB_SQLiteDump, SchemaSQLite3RefusesIsReportedAndTheRestCopied) {
   ASSERT_EQ(report.size(), 3u);
   EXPECT_EQ(report[0].rfind("Table odd: SQLite 3 refused its definition (", 0), 0u) << report[0];
   EXPECT_EQ(report[1].rfind("Index plain_v: SQLite 3 refused it (", 0), 0u) << report[1];
+}
+
+TEST(XB_SQLiteDump, Generation2FileHoldsStillWhileItIsDumped) {
+  XB_SQLiteTestDir dir;
+  std::string source = dir.Fixture("multilevel.db");
+  std::unique_ptr<XB_SQLiteDB> reader(XB_SQLiteDB::NewAuto(source.c_str()));
+  std::unique_ptr<XB_SQLiteDB> writer(XB_SQLiteDB::NewAuto(source.c_str()));
+  ASSERT_TRUE(reader && writer);
+  // The first report comes after the schema was read and before any rows:
+  // no statement of the dump is running then, yet the file stays locked.
+  bool writtenMidway = true;
+  XB_DumpProgress progress;
+  progress.onRows = [&](int64_t done, int64_t) {
+    if (done == 0) writtenMidway = writer->Exec("DELETE FROM item WHERE id > 2000");
+  };
+  XB_DumpSqlText text([](const char*, size_t) { return true; });
+  XB_SQLiteDump dump(*reader);
+  ASSERT_EQ(dump.Run(text, &progress), XB_DUMP_DONE);
+  EXPECT_FALSE(writtenMidway);
+  ASSERT_EQ(dump.Tables().size(), 1u);
+  EXPECT_EQ(dump.Tables()[0].rows, 3000);
+  EXPECT_TRUE(writer->Exec("DELETE FROM item WHERE id > 2000"));
 }
