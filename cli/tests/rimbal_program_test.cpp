@@ -521,20 +521,21 @@ TEST_F(RimbalProgram, EmptyCreate2WritesA2xDatabase) {
   std::string path = Path("empty2.db");
   Outcome create = Rimbal({"--create2", path});
   ASSERT_EQ(create.exitCode, 0) << create.err;
-  std::string content = ReadFile(path);
+  std::string content = XB_TestDir::Read(path);
   ASSERT_GE(content.size(), 1024u);
   EXPECT_EQ(content.substr(0, 47), "** This file contains an SQLite 2.1 database **");
   // The next command finds generation 2 and an empty schema, and keeps it 2.x.
   Outcome count = Rimbal({"--query-one", path, "SELECT count(*) FROM sqlite_master"});
   EXPECT_EQ(count.out, "0\n");
   EXPECT_EQ(Rimbal({"--exec", path, "CREATE TABLE t(a)"}).exitCode, 0);
-  EXPECT_EQ(ReadFile(path).substr(0, 47), "** This file contains an SQLite 2.1 database **");
+  EXPECT_EQ(XB_TestDir::Read(path).substr(0, 47),
+            "** This file contains an SQLite 2.1 database **");
   Outcome tables = Rimbal({"--query-csv", path, "SELECT name FROM sqlite_master"});
   EXPECT_EQ(tables.out, "t\n");
 }
 
 TEST_F(RimbalProgram, PathsLongerThan260CharactersWork) {
-  std::string deep = m_dir;
+  std::string deep = m_dir.Root();
   for (int i = 0; i < 6; i++) {
     deep += "/" + std::string(90, static_cast<char>('a' + i));
     ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
