@@ -19,6 +19,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <optional>
 
 namespace s2 {
@@ -86,8 +87,8 @@ std::optional<double> numericValue(sqlite3_value* value) {
   }
 }
 
-int xConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
-             char** error) {
+int xConnectImpl(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
+                 char** error) {
   auto* host = static_cast<TreeHost*>(aux);
   if (argc < 3) return SQLITE_ERROR;
   const TreeTable* table = host->catalog().find(argv[2]);
@@ -109,7 +110,8 @@ int xConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_
   }
   int rc = sqlite3_declare_vtab(db, (ddl + ")").c_str());
   if (rc != SQLITE_OK) return rc;
-  auto* vtab = new TreeVtab{};
+  auto* vtab = new (std::nothrow) TreeVtab{};
+  if (!vtab) return SQLITE_NOMEM;
   vtab->host = host;
   vtab->name = argv[2];
   *out = &vtab->base;
@@ -128,7 +130,7 @@ bool isRowidColumn(int column, const TableDef& def) {
 /* Chooses the plan: a rowid equality, else the index with the longest
 ** prefix of equalities in the column's own collation, else a rowid range,
 ** else the whole table.  Nothing is omitted: SQLite 3 checks every row. */
-int xBestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
+int xBestIndexImpl(sqlite3_vtab* base, sqlite3_index_info* info) {
   auto* vtab = reinterpret_cast<TreeVtab*>(base);
   const TreeTable* table = vtab->host->catalog().find(vtab->name);
   info->idxNum = kFullScan;
@@ -206,7 +208,8 @@ int xBestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
 }
 
 int xOpen(sqlite3_vtab* base, sqlite3_vtab_cursor** out) {
-  auto* cursor = new TreeCursorState{};
+  auto* cursor = new (std::nothrow) TreeCursorState{};
+  if (!cursor) return SQLITE_NOMEM;
   cursor->vtab = reinterpret_cast<TreeVtab*>(base);
   *out = &cursor->base;
   return SQLITE_OK;
@@ -341,7 +344,8 @@ Status startWalk(TreeCursorState& c, int plan, int argc, sqlite3_value** argv) {
   return st;
 }
 
-int xFilter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite3_value** argv) {
+int xFilterImpl(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc,
+                sqlite3_value** argv) {
   auto* c = reinterpret_cast<TreeCursorState*>(base);
   Status st = startWalk(*c, idxNum, argc, argv);
   if (st.ok()) return SQLITE_OK;
@@ -349,7 +353,7 @@ int xFilter(sqlite3_vtab_cursor* base, int idxNum, const char*, int argc, sqlite
   return vtabError(&c->vtab->base, st);
 }
 
-int xNext(sqlite3_vtab_cursor* base) {
+int xNextImpl(sqlite3_vtab_cursor* base) {
   auto* c = reinterpret_cast<TreeCursorState*>(base);
   Status st;
   switch (c->plan) {
@@ -374,7 +378,7 @@ int xEof(sqlite3_vtab_cursor* base) {
   return reinterpret_cast<TreeCursorState*>(base)->eof ? 1 : 0;
 }
 
-int xColumn(sqlite3_vtab_cursor* base, sqlite3_context* context, int column) {
+int xColumnImpl(sqlite3_vtab_cursor* base, sqlite3_context* context, int column) {
   auto* c = reinterpret_cast<TreeCursorState*>(base);
   if (column == c->rowidColumn) {
     sqlite3_result_int64(context, c->rowid);
@@ -399,6 +403,43 @@ int xColumn(sqlite3_vtab_cursor* base, sqlite3_context* context, int column) {
 int xRowid(sqlite3_vtab_cursor* base, sqlite3_int64* rowid) {
   *rowid = reinterpret_cast<TreeCursorState*>(base)->rowid;
   return SQLITE_OK;
+}
+
+/* SQLite 3 calls these from C: no C++ exception may pass through it, so
+** an allocation failure becomes SQLITE_NOMEM here. */
+template <typename F>
+int guarded(F&& body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return SQLITE_NOMEM;
+  } catch (...) {
+    return SQLITE_ERROR;
+  }
+}
+
+int xConnect(sqlite3* db, void* aux, int argc, const char* const* argv, sqlite3_vtab** out,
+             char** error) {
+  return guarded([&] { return xConnectImpl(db, aux, argc, argv, out, error); });
+}
+
+int xBestIndex(sqlite3_vtab* base, sqlite3_index_info* info) {
+  return guarded([&] { return xBestIndexImpl(base, info); });
+}
+
+int xFilter(sqlite3_vtab_cursor* base, int idxNum, const char* idxStr, int argc,
+            sqlite3_value** argv) {
+  return guarded([&] { return xFilterImpl(base, idxNum, idxStr, argc, argv); });
+}
+
+int xNext(sqlite3_vtab_cursor* base) {
+  return guarded([&] { return xNextImpl(base); });
+}
+
+int xColumn(sqlite3_vtab_cursor* base, sqlite3_context* context, int column) {
+  int rc = guarded([&] { return xColumnImpl(base, context, column); });
+  if (rc == SQLITE_NOMEM) sqlite3_result_error_nomem(context);
+  return rc;
 }
 
 sqlite3_module makeModule() {
