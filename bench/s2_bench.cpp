@@ -239,7 +239,7 @@ int main(int argc, char** argv) {
                   m2.ok && m3.ok ? "" : "  FAILED");
       std::fflush(stdout);
     }
-    for (const std::string& problem : s2::CheckFile(s2))
+    for (const std::string& problem : s2check::CheckFile(s2))
       std::printf("2.x file after the runs: %s\n", problem.c_str());
   }
   if (ownDir) {

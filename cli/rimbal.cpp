@@ -12,6 +12,7 @@
 
 #include "outputbuffer.h"
 #include "resultprinter.h"
+#include "rimbaldump.h"
 #include "rowlauncher.h"
 #include "xb_log.h"
 #include "xb_sqlitedb.h"
@@ -34,7 +35,10 @@ const char kUsage[] =
     "\n"
     "--edit-rows  <file> <table> [<where-part>]\tlet user edit table row-wise\n"
     "--edit-row   <file> <table> [<where-part>]\tlet user edit row via dialog\n"
-    "--insert-row <file> <table>\tlet user insert row via dialog\n";
+    "--insert-row <file> <table>\tlet user insert row via dialog\n"
+    "\n"
+    "--dump    <file>\t\twrite database as SQL text\n"
+    "--convert <file> <new-file>\tcopy database into a new SQLite 3.x file\n";
 
 using Connection = std::unique_ptr<XB_SQLiteDB>;
 
@@ -121,17 +125,14 @@ int RunRowDialog(std::unique_ptr<XB_SQLiteDB> db, const RimbalOptions& options) 
 
 }  // namespace
 
-/* Writes the banner: name, version, build and a notice, then an empty line. */
 void WriteBanner(FILE* stream) {
   std::fputs("Rimbal v0.10 (build 10) - one command on an SQLite 2.x or 3.x database\n\n", stream);
 }
 
-/* Writes the usage text. */
 void WriteUsage(FILE* stream) {
   std::fputs(kUsage, stream);
 }
 
-/* Runs Rimbal on the command line.  Returns the exit code. */
 int RunRimbal(int argc, char** argv) {
   // The log is a diagnostic channel; the error stream belongs to the
   // program's own lines, which scripts read.
@@ -145,6 +146,8 @@ int RunRimbal(int argc, char** argv) {
     return RX_OK;
   }
   if (options.command <= RC_EXEC) return RunStatement(options);
+  if (options.command == RC_DUMP) return RunDump(options);
+  if (options.command == RC_CONVERT) return RunConvert(options);
   if (options.IsRowCommand() && !RowDialogsHaveDisplay()) {
     std::fputs("Error: No display available; the row dialogs need a windowing system.\n", stderr);
     return RX_NO_TOOLKIT;

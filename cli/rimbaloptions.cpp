@@ -35,6 +35,8 @@ const OptionEntry kOptions[] = {
     {"--insert-row", RC_INSERT_ROW},
     {"--add-row", RC_INSERT_ROW},
     {"-ar", RC_INSERT_ROW},
+    {"--dump", RC_DUMP},
+    {"--convert", RC_CONVERT},
 };
 
 /* True for the characters that trimming removes: space and codes 1 to 13. */
@@ -54,8 +56,6 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-/* Returns the command OPTION selects, RC_NONE when it is not an option of
-** this program. */
 RimbalCommand RimbalOptions::CommandOfOption(const std::string& option) {
   for (const OptionEntry& entry : kOptions) {
     if (option == entry.option) return entry.command;
@@ -63,11 +63,11 @@ RimbalCommand RimbalOptions::CommandOfOption(const std::string& option) {
   return RC_NONE;
 }
 
-/* Parses the arguments after the program name into the fields. */
 void RimbalOptions::Parse(const std::vector<std::string>& arguments) {
   command = RC_NONE;
   file.clear();
   table.clear();
+  target.clear();
   statement.clear();
 
   size_t next = 0;
@@ -82,12 +82,16 @@ void RimbalOptions::Parse(const std::vector<std::string>& arguments) {
   // won decides that, so positional arguments are handled after the options.
   bool haveFile = false;
   bool haveTable = !IsRowCommand();
+  bool haveTarget = command != RC_CONVERT;
   bool haveStatement = false;
   for (; next < arguments.size(); ++next) {
     const std::string& argument = arguments[next];
     if (!haveFile) {
       file = argument;
       haveFile = true;
+    } else if (!haveTarget) {
+      target = argument;
+      haveTarget = true;
     } else if (!haveTable) {
       table = argument;
       haveTable = true;
@@ -100,19 +104,17 @@ void RimbalOptions::Parse(const std::vector<std::string>& arguments) {
   statement = Trimmed(statement);
 }
 
-/* Parses argv[1] .. argv[argc-1]. */
 void RimbalOptions::Parse(int argc, const char* const* argv) {
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i] ? argv[i] : "");
   Parse(arguments);
 }
 
-/* True for the commands that open a row dialog. */
 bool RimbalOptions::IsRowCommand() const {
   return command == RC_EDIT_ROW || command == RC_EDIT_ROWS || command == RC_INSERT_ROW;
 }
 
-/* True for the value-printing commands, which write no banner. */
 bool RimbalOptions::IsQuiet() const {
-  return command == RC_QUERY_ONE || command == RC_QUERY_TAB || command == RC_QUERY_CSV;
+  return command == RC_QUERY_ONE || command == RC_QUERY_TAB || command == RC_QUERY_CSV ||
+         command == RC_DUMP;
 }

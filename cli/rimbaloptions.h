@@ -22,18 +22,20 @@ enum RimbalCommand {
   RC_QUERY_TABLE = 7,
   RC_EDIT_ROW = 8,
   RC_EDIT_ROWS = 9,
-  RC_INSERT_ROW = 10
+  RC_INSERT_ROW = 10,
+  RC_DUMP = 11,
+  RC_CONVERT = 12
 };
 
 /*
 ** The parsed command line.  Options come first; an unknown option is
 ** ignored and a later option replaces an earlier one.  The first argument
 ** that does not begin with "-" is the file; from there on everything is
-** positional, whatever it begins with.
+** positional, whatever it begins with.  A plain struct: the fields are
+** the result, the functions only fill and read them.
 */
-class RimbalOptions {
- public:
-  /* Parses the arguments after the program name. */
+struct RimbalOptions {
+  /* Parses the arguments after the program name into the fields. */
   void Parse(const std::vector<std::string>& arguments);
 
   /* Parses argv[1] .. argv[argc-1]. */
@@ -42,7 +44,8 @@ class RimbalOptions {
   /* True for the three commands that open a row dialog. */
   bool IsRowCommand() const;
 
-  /* True for the commands that keep both streams free of the banner. */
+  /* True for the commands that keep both streams free of the banner (the
+  ** value-printing ones, and --dump, whose output is loaded elsewhere). */
   bool IsQuiet() const;
 
   /* Returns the command an option selects, or RC_NONE for an option this
@@ -52,6 +55,7 @@ class RimbalOptions {
   RimbalCommand command = RC_NONE;
   std::string file;
   std::string table;
+  std::string target; /* --convert: the new file */
   std::string statement;
 };
 

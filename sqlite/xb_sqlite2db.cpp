@@ -6,6 +6,10 @@
 */
 #include "xb_sqlite2db.h"
 
+#include <climits>
+#include <cstring>
+#include <string>
+
 #include "sqlite.h"
 
 namespace {
@@ -17,6 +21,82 @@ const int kStepDone = 101;
 /* Returns the engine handle of DB. */
 sqlite* Handle(void* engineHandle) {
   return static_cast<sqlite*>(engineHandle);
+}
+
+/* How many rows of each table the encoding detection looks at. */
+const int kRowsLookedAt = 50;
+
+/* What the encoding detection has seen so far. */
+struct TextSeen {
+  bool multiByte = false;
+  bool invalid = false;
+};
+
+/* Notes in SEEN whether TEXT holds multi-byte UTF-8 or invalid UTF-8. */
+void NoteText(TextSeen* seen, const char* text) {
+  if (!text) return;
+  std::string_view view(text);
+  bool high = false;
+  for (char c : view) high |= static_cast<unsigned char>(c) >= 0x80;
+  if (!high) return;
+  if (XB_SQLiteDB::IsValidUtf8(view))
+    seen->multiByte = true;
+  else
+    seen->invalid = true;
+}
+
+/* Notes every cell of the get-table array CELLS (names included). */
+void NoteTable(TextSeen* seen, char** cells, int rows, int columns) {
+  for (int i = 0; cells && i < (rows + 1) * columns; ++i) NoteText(seen, cells[i]);
+}
+
+/* Watched query: the block being filled and the progress to report. */
+struct WatchedRun {
+  XB_SQLiteBlockTable* table = nullptr;
+  XB_QueryProgress* progress = nullptr;
+  int columns = 0;
+  int rows = 0;
+  bool haveNames = false;
+  const char* problem = nullptr;
+};
+
+/* sqlite_exec callback of a watched query: appends the names with the
+** first row, then each row.  Non-zero stops the statement. */
+int CollectWatchedRow(void* arg, int ncol, char** values, char** names) {
+  auto* run = static_cast<WatchedRun*>(arg);
+  if (!run->haveNames) {
+    run->columns = ncol;
+    run->haveNames = true;
+    for (int i = 0; i < ncol; ++i) {
+      if (!run->table->Append(names[i], names[i] ? std::strlen(names[i]) : 0)) {
+        run->problem = "out of memory";
+        return 1;
+      }
+    }
+  } else if (ncol != run->columns) {
+    run->problem = "sqlite_get_table() called with two or more incompatible queries";
+    return 1;
+  }
+  if (!values) return 0;  // the empty-result call of a query without rows
+  if (run->rows == INT_MAX) {
+    run->problem = "too many rows";
+    return 1;
+  }
+  for (int i = 0; i < ncol; ++i) {
+    if (!run->table->Append(values[i], values[i] ? std::strlen(values[i]) : 0)) {
+      run->problem = "out of memory";
+      return 1;
+    }
+  }
+  ++run->rows;
+  if (run->progress) {
+    ++run->progress->rows;
+    if (run->progress->cancel) {
+      run->problem = "interrupted";
+      return 1;
+    }
+  }
+  return 0;
 }
 
 }  // namespace
@@ -34,14 +114,14 @@ XB_SQLite2DB::~XB_SQLite2DB() {
 /* Opens the stored path with file mode 0.  Returns true when a handle is
 ** present afterwards. */
 bool XB_SQLite2DB::Open() {
-  if (engineHandle) return true;
+  if (m_engineHandle) return true;
   ClearLastError();
   if (!PathIsUsable()) return false;
   char* message = nullptr;
   sqlite* db = sqlite_open(EnginePath().c_str(), 0, &message);
   if (!db) {
     SetLastError(message ? message : "unable to open database file");
-    XB_LogF("E_ Failed to open %s. SQLITE: %s", filePath, LastError());
+    XB_LogF("E_ Failed to open %s. SQLITE: %s", m_filePath, LastError());
     sqlite_freemem(message);
     return false;
   }
@@ -49,25 +129,29 @@ bool XB_SQLite2DB::Open() {
     XB_LogF("E_ SQLITE: %s", message);
     sqlite_freemem(message);
   }
-  engineHandle = db;
+  sqlite_busy_timeout(db, kBusyTimeoutMs);
+  SetEngineHandle(db);
+  if (!m_encodingDecided) DetectTextEncoding();
   return true;
 }
 
 /* Closes the handle if present.  Returns true. */
 bool XB_SQLite2DB::Close() {
-  if (engineHandle) sqlite_close(Handle(engineHandle));
-  engineHandle = nullptr;
+  WithEngineHandle([](void* handle) {
+    if (handle) sqlite_close(Handle(handle));
+  });
+  SetEngineHandle(nullptr);
   return true;
 }
 
 /* Runs SQL without a row callback.  Returns true on success. */
 bool XB_SQLite2DB::Exec(const char* sql) {
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   char* message = nullptr;
-  if (sqlite_exec(Handle(engineHandle), sql, nullptr, nullptr, &message) == 0) {
+  if (sqlite_exec(Handle(m_engineHandle), sql, nullptr, nullptr, &message) == 0) {
     sqlite_freemem(message);
     return true;
   }
@@ -80,13 +164,13 @@ bool XB_SQLite2DB::Exec(const char* sql) {
 /* Copies the first column of the first row of STATEMENT into OUT.  Returns
 ** false, OUT unchanged, when there is no such value. */
 bool XB_SQLite2DB::QueryValueText(XB_String& out, const char* statement) {
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   sqlite_vm* vm = nullptr;
   char* message = nullptr;
-  int compiled = sqlite_compile(Handle(engineHandle), statement, nullptr, &vm, &message);
+  int compiled = sqlite_compile(Handle(m_engineHandle), statement, nullptr, &vm, &message);
   if (compiled != 0 || message) {
     SetLastError(message ? message : "SQL error");
     sqlite_freemem(message);
@@ -113,7 +197,7 @@ bool XB_SQLite2DB::QueryValueText(XB_String& out, const char* statement) {
 ** engine's array.  Returns true on success; RESULT stays empty on failure. */
 bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) {
   result.Reset();
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
@@ -121,7 +205,7 @@ bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
   int rows = 0;
   int columns = 0;
   char* message = nullptr;
-  if (sqlite_get_table(Handle(engineHandle), statement, &cells, &rows, &columns, &message) != 0) {
+  if (sqlite_get_table(Handle(m_engineHandle), statement, &cells, &rows, &columns, &message) != 0) {
     SetLastError(message ? message : "SQL error");
     sqlite_freemem(message);
     if (cells) sqlite_free_table(cells);
@@ -138,11 +222,115 @@ bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
 
 /* Returns the engine's last inserted row id (32 bits in this generation). */
 int32_t XB_SQLite2DB::LastInsertRowId() {
-  if (!engineHandle) return 0;
-  return sqlite_last_insert_rowid(Handle(engineHandle));
+  if (!m_engineHandle) return 0;
+  return sqlite_last_insert_rowid(Handle(m_engineHandle));
 }
 
 /* Returns the last inserted row id; this generation's ids fit 32 bits. */
 int64_t XB_SQLite2DB::LastInsertRowId64() {
   return LastInsertRowId();
+}
+
+/* Looks at the schema and the first rows of every table; a failing query
+** adds nothing, so an unreadable file stays Latin-1, 2.x's own encoding. */
+void XB_SQLite2DB::DetectTextEncoding() {
+  m_encodingDecided = true;
+  sqlite* db = Handle(m_engineHandle);
+  TextSeen seen;
+  char** cells = nullptr;
+  int rows = 0;
+  int columns = 0;
+  if (sqlite_get_table(db, "SELECT type, name, sql FROM sqlite_master", &cells, &rows, &columns,
+                       nullptr) == SQLITE_OK) {
+    NoteTable(&seen, cells, rows, columns);
+    for (int r = 1; r <= rows && !seen.invalid; ++r) {
+      if (!cells[r * columns] || std::strcmp(cells[r * columns], "table") != 0) continue;
+      std::string name = cells[r * columns + 1] ? cells[r * columns + 1] : "";
+      std::string quoted = "\"";
+      for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+      quoted += '"';
+      std::string sql = "SELECT * FROM " + quoted + " LIMIT " + std::to_string(kRowsLookedAt);
+      char** sample = nullptr;
+      int sampleRows = 0;
+      int sampleColumns = 0;
+      if (sqlite_get_table(db, sql.c_str(), &sample, &sampleRows, &sampleColumns, nullptr) ==
+          SQLITE_OK)
+        NoteTable(&seen, sample, sampleRows, sampleColumns);
+      sqlite_free_table(sample);
+    }
+  }
+  sqlite_free_table(cells);
+  m_textEncoding = seen.multiByte && !seen.invalid ? XB_TEXT_UTF8 : XB_TEXT_LATIN1;
+}
+
+/* GetTableText through sqlite_exec with a row callback, so that rows are
+** counted as they come and the cancel flag is seen between rows; a long
+** step is stopped by sqlite_interrupt. */
+bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statement,
+                                   XB_QueryProgress* progress) {
+  result.Reset();
+  if (!m_engineHandle) {
+    XB_Log("SQLite: No Database open!");
+    return false;
+  }
+  WatchedRun run;
+  run.table = new XB_SQLiteBlockTable;
+  run.progress = progress;
+  char* message = nullptr;
+  int rc = sqlite_exec(Handle(m_engineHandle), statement, CollectWatchedRow, &run, &message);
+  if (rc != SQLITE_OK || run.problem) {
+    SetLastError(run.problem ? run.problem : message ? message : sqlite_error_string(rc));
+    sqlite_freemem(message);
+    run.table->Release();
+    XB_LogF("SQLITE %s", LastError());
+    return false;
+  }
+  sqlite_freemem(message);
+  run.table->Shrink();
+  result.Set(run.table, run.haveNames ? run.columns : 0, run.rows);
+  return true;
+}
+
+void XB_SQLite2DB::Interrupt() {
+  WithEngineHandle([](void* handle) {
+    if (handle) sqlite_interrupt(Handle(handle));
+  });
+}
+
+bool XB_SQLite2DB::IsOneReadOnlyStatement(const char* sql, bool* readOnly) {
+  *readOnly = false;
+  if (!m_engineHandle) {
+    XB_Log("SQLite: No Database open!");
+    return false;
+  }
+  sqlite* db = Handle(m_engineHandle);
+  const char* rest = sql ? sql : "";
+  sqlite_vm* vm = nullptr;
+  while (!vm && *rest) {
+    char* message = nullptr;
+    if (sqlite_compile(db, rest, &rest, &vm, &message) != SQLITE_OK) {
+      SetLastError(message ? message : "SQL error");
+      sqlite_freemem(message);
+      return false;
+    }
+  }
+  if (!vm) return true;
+  bool candidate = sqlite_vm_readonly(vm) != 0;
+  sqlite_finalize(vm, nullptr);
+  if (!candidate) return true;
+  while (*rest) {
+    sqlite_vm* next = nullptr;
+    char* message = nullptr;
+    int rc = sqlite_compile(db, rest, &rest, &next, &message);
+    sqlite_freemem(message);
+    bool more = rc != SQLITE_OK || next;
+    if (next) sqlite_finalize(next, nullptr);
+    if (more) return true;
+  }
+  *readOnly = true;
+  return true;
+}
+
+bool XB_SQLite2DB::InTransaction() {
+  return m_engineHandle && !sqlite_get_autocommit(Handle(m_engineHandle));
 }

@@ -40,6 +40,11 @@ bool AppendRow(XB_SQLiteBlockTable* table, sqlite3_stmt* stmt, int columns, bool
   return true;
 }
 
+/* Progress handler of a watched query: non-zero stops the statement. */
+int CancelRequested(void* progress) {
+  return static_cast<XB_QueryProgress*>(progress)->cancel.load() ? 1 : 0;
+}
+
 }  // namespace
 
 /* Stores PATH and opens or creates the database there. */
@@ -54,15 +59,15 @@ XB_SQLite3DB::~XB_SQLite3DB() {
 
 /* Opens the stored path.  Returns true when a handle is present. */
 bool XB_SQLite3DB::Open() {
-  if (engineHandle) return true;
+  if (m_engineHandle) return true;
   ClearLastError();
   if (!PathIsUsable()) return false;
   // This engine would delete a generation-2 file's hot journal without
   // playing it back, and closing the file would drop the other engine's
   // locks, so such a file is never handed to it.
-  if (IsGeneration2File(filePath)) {
+  if (IsGeneration2File(m_filePath)) {
     SetLastError("file is an SQLite 2.x database");
-    XB_LogF("E_ Failed to open %s. SQLITE: %s", filePath, LastError());
+    XB_LogF("E_ Failed to open %s. SQLITE: %s", m_filePath, LastError());
     return false;
   }
   sqlite3* db = nullptr;
@@ -71,29 +76,32 @@ bool XB_SQLite3DB::Open() {
     sqlite3_close(db);
     return false;
   }
-  engineHandle = db;
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  SetEngineHandle(db);
   return true;
 }
 
 /* Closes the handle if present.  Returns true. */
 bool XB_SQLite3DB::Close() {
-  if (engineHandle) sqlite3_close_v2(Handle(engineHandle));
-  engineHandle = nullptr;
+  WithEngineHandle([](void* handle) {
+    if (handle) sqlite3_close_v2(Handle(handle));
+  });
+  SetEngineHandle(nullptr);
   return true;
 }
 
 /* Runs SQL without a row callback.  Returns true on success. */
 bool XB_SQLite3DB::Exec(const char* sql) {
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   char* message = nullptr;
-  if (sqlite3_exec(Handle(engineHandle), sql, nullptr, nullptr, &message) == SQLITE_OK) {
+  if (sqlite3_exec(Handle(m_engineHandle), sql, nullptr, nullptr, &message) == SQLITE_OK) {
     sqlite3_free(message);
     return true;
   }
-  SetLastError(message ? message : sqlite3_errmsg(Handle(engineHandle)));
+  SetLastError(message ? message : sqlite3_errmsg(Handle(m_engineHandle)));
   sqlite3_free(message);
   XB_LogF("SQLite exec failed: %s", LastError());
   return false;
@@ -102,12 +110,12 @@ bool XB_SQLite3DB::Exec(const char* sql) {
 /* Copies the first column of the first row of STATEMENT into OUT.  Returns
 ** false, OUT unchanged, when there is no such value. */
 bool XB_SQLite3DB::QueryValueText(XB_String& out, const char* statement) {
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(Handle(engineHandle), statement, -1, &stmt, nullptr) != SQLITE_OK ||
+  if (sqlite3_prepare_v2(Handle(m_engineHandle), statement, -1, &stmt, nullptr) != SQLITE_OK ||
       !stmt) {
     sqlite3_finalize(stmt);
     return false;
@@ -123,12 +131,22 @@ bool XB_SQLite3DB::QueryValueText(XB_String& out, const char* statement) {
 ** row, so a query without rows gives no columns either.  Returns true on
 ** success; RESULT stays empty on failure. */
 bool XB_SQLite3DB::GetTableText(XB_SQLiteResult& result, const char* statement) {
+  return GetTableWatched(result, statement, nullptr);
+}
+
+/* GetTableText with the rows counted into PROGRESS; its cancel flag stops
+** the statement through the progress handler, between rows and within a
+** long step alike, without the race of an interrupt made just before a
+** step begins. */
+bool XB_SQLite3DB::GetTableWatched(XB_SQLiteResult& result, const char* statement,
+                                   XB_QueryProgress* progress) {
   result.Reset();
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
-  sqlite3* db = Handle(engineHandle);
+  sqlite3* db = Handle(m_engineHandle);
+  if (progress) sqlite3_progress_handler(db, 1000, CancelRequested, progress);
   auto* table = new XB_SQLiteBlockTable;
   bool haveNames = false;
   int columns = 0;
@@ -155,8 +173,10 @@ bool XB_SQLite3DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
       }
       if (!problem && rows == INT_MAX) problem = "too many rows";
       if (!problem && !AppendRow(table, stmt, columns, false)) problem = "out of memory";
+      if (!problem && progress && progress->cancel) problem = "interrupted";
       if (problem) break;
       ++rows;
+      if (progress) ++progress->rows;
     }
     // The engine's message belongs to the handle: keep it before finalizing.
     if (!problem && stepped != SQLITE_DONE) problem = sqlite3_errmsg(db);
@@ -166,6 +186,7 @@ bool XB_SQLite3DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
     }
     sqlite3_finalize(stmt);
   }
+  if (progress) sqlite3_progress_handler(db, 0, nullptr, nullptr);
   if (failed) {
     XB_LogF("SQLITE %s", LastError());
     table->Release();
@@ -183,6 +204,51 @@ int32_t XB_SQLite3DB::LastInsertRowId() {
 
 /* Returns the whole last inserted row id, 0 while closed. */
 int64_t XB_SQLite3DB::LastInsertRowId64() {
-  if (!engineHandle) return 0;
-  return sqlite3_last_insert_rowid(Handle(engineHandle));
+  if (!m_engineHandle) return 0;
+  return sqlite3_last_insert_rowid(Handle(m_engineHandle));
+}
+
+void XB_SQLite3DB::Interrupt() {
+  WithEngineHandle([](void* handle) {
+    if (handle) sqlite3_interrupt(Handle(handle));
+  });
+}
+
+/* A statement is one read-only statement when the engine calls it
+** read-only and it yields rows: transaction control and ATTACH count as
+** read-only to the engine but change the connection, and yield none. */
+bool XB_SQLite3DB::IsOneReadOnlyStatement(const char* sql, bool* readOnly) {
+  *readOnly = false;
+  if (!m_engineHandle) {
+    XB_Log("SQLite: No Database open!");
+    return false;
+  }
+  sqlite3* db = Handle(m_engineHandle);
+  const char* rest = sql ? sql : "";
+  sqlite3_stmt* stmt = nullptr;
+  while (!stmt && *rest) {
+    if (sqlite3_prepare_v2(db, rest, -1, &stmt, &rest) != SQLITE_OK) {
+      SetLastError(sqlite3_errmsg(db));
+      return false;
+    }
+  }
+  if (!stmt) return true;
+  bool candidate = sqlite3_stmt_readonly(stmt) && sqlite3_column_count(stmt) > 0;
+  sqlite3_finalize(stmt);
+  if (!candidate) return true;
+  // Anything after it that the engine would run, even a broken statement,
+  // makes the text a script.
+  while (*rest) {
+    sqlite3_stmt* next = nullptr;
+    int rc = sqlite3_prepare_v2(db, rest, -1, &next, &rest);
+    bool more = rc != SQLITE_OK || next;
+    sqlite3_finalize(next);
+    if (more) return true;
+  }
+  *readOnly = true;
+  return true;
+}
+
+bool XB_SQLite3DB::InTransaction() {
+  return m_engineHandle && !sqlite3_get_autocommit(Handle(m_engineHandle));
 }

@@ -3,6 +3,7 @@
 ** cache, and the catalog of its tables and indices built from the schema.
 */
 #include "s2catalog.h"
+#include "s2format.h"
 #include "s2sqltoken.h"
 
 #include <algorithm>

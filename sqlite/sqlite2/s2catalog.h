@@ -8,7 +8,8 @@
 #define S2CATALOG_H
 
 #include "s2btree.h"
-#include "s2file.h"
+#include "s2image.h"
+#include "s2schema.h"
 
 #include <map>
 #include <string>

@@ -9,8 +9,8 @@
 #ifndef S2PAGER_H
 #define S2PAGER_H
 
-#include "s2file.h"
 #include "s2format.h"
+#include "s2status.h"
 
 #include <cstddef>
 #include <cstdint>

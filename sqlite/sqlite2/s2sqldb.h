@@ -1,22 +1,29 @@
 /*
 ** The working copy of one generation-2 connection: a private in-memory
-** SQLite 3 database holding every table, index, view and trigger of the
-** 2.x file, with the 2.x schema rows kept apart.  Statements are compiled
-** into Programs and run against the working copy; a statement that
-** changes it is followed, once no transaction is open, by building an
-** Image of the working copy and handing it to the file layer, which
-** writes it back as a 2.x file.  Before a statement runs, a file that
-** another program changed is loaded again.
+** SQLite 3 database with the 2.x schema rows kept apart, in one of two
+** forms.  In the lazy form every 2.x table is a virtual table that reads
+** its b-tree through a page cache (s2vtab.h); queries run this way and
+** cost the pages they read.  In the full form the working copy holds
+** every table, index, view and trigger of the file; writes, transactions
+** and schema changes run this way, and a statement that changes it is
+** followed, once no transaction is open, by writing the changed rows into
+** the file's b-trees (or, for schema changes, by building an Image of the
+** working copy that the file layer writes whole).  Before a statement
+** runs, a file that another program changed is read again.
 */
 #ifndef S2SQLDB_H
 #define S2SQLDB_H
 
 #include "s2file.h"
+#include "s2lazy.h"
+#include "s2schema.h"
 #include "s2sqlrewrite.h"
 #include "s2sqlvalue.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -91,10 +98,19 @@ class Database {
   ** the program's result. */
   Status finalize(Program& program);
 
-  int lastInsertRowid() const { return lastInsertRowid_; }
-  int changes() const { return changes_; }
-  bool emptyResultCallbacks() const { return emptyResultCallbacks_; }
-  void setBusyTimeout(int ms) { busyTimeoutMs_ = ms; }
+  int lastInsertRowid() const { return m_lastInsertRowid; }
+  int changes() const { return m_changes; }
+  bool emptyResultCallbacks() const { return m_emptyResultCallbacks; }
+  void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
+  bool inTransaction() const { return m_inTransaction; }
+
+  /* Asks, from any thread, that the statement being stepped stop with
+  ** kInterrupt "interrupted".  The request stays pending until a step
+  ** honours it or clearInterrupt() drops it, so one made just before a
+  ** step begins is not lost.  Only the stepping of a statement is stopped,
+  ** never the loading or writing back of the file. */
+  void interrupt() { m_interruptRequested = true; }
+  void clearInterrupt() { m_interruptRequested = false; }
 
  private:
   /* loading and writing back */
@@ -112,6 +128,35 @@ class Database {
   Status readMaster(std::vector<MasterEntry>& master);
   Status writeBack();
   Status updateRootPages();
+  Status loadMasterRows(const std::vector<MasterEntry>& master);
+
+  /* the lazy form (s2sqllazy.cpp) */
+  /* True when STATEMENT needs the full form. */
+  bool needsFullCopy(const Statement& statement) const;
+  /* Reads the schema through the page cache and makes the lazy form;
+  ** *usable is false (and nothing made) when the file is to be loaded
+  ** whole instead (too short, an old format). */
+  Status loadLazily(bool* usable);
+  Status createLazyObjects();
+  /* Switches to the full form (or checks it is current); kLocked while a
+  ** statement of the lazy form runs. */
+  Status ensureFull();
+  /* Switches back to the lazy form when nothing holds the full one. */
+  Status ensureLazy();
+  /* The lazy form's check before a statement: page 1 read again, the
+  ** schema only when it changed. */
+  Status refreshLazily();
+
+  /* rows written straight into the file's b-trees (s2sqlinplace.cpp) */
+  using RowsBefore = std::map<std::string, std::vector<std::pair<int64_t, std::optional<Row>>>>;
+  /* True when the pending changes are rows only, of a file the b-tree
+  ** editor may change. */
+  bool canWriteInPlace() const;
+  /* Collects the rows the pending changes replace, by table name. */
+  void rowsBefore(RowsBefore& before) const;
+  /* Writes the rows of NEXT that BEFORE names into the file; *done is
+  ** false (and nothing written) when the file has to be written whole. */
+  Status storeInPlace(const Image& next, const RowsBefore& before, bool* done);
 
   /* locks and transactions */
   Status acquireLock(bool write);
@@ -137,6 +182,11 @@ class Database {
   Status createViewOrTrigger(Program& program);
   Status dropObject(Program& program);
   Status pragma(Program& program);
+  Status pragmaEmptyResultCallbacks(Program& program, const std::string& argument);
+  Status pragmaTableInfo(Program& program, const std::string& argument);
+  Status pragmaIndexList(Program& program, const std::string& argument);
+  Status pragmaIndexInfo(Program& program, const std::string& argument);
+  Status pragmaIntegrityCheck(Program& program, const std::string& argument);
   Status addMasterRow(const std::string& type, const std::string& name,
                       const std::string& tableName, const Cell& sql);
   bool findMaster(const std::string& name, std::string_view types, MasterEntry& out);
@@ -150,31 +200,37 @@ class Database {
   /* SQLite 3 helpers */
   Status exec(const std::string& sql);
   Status sqliteFailure(int rc) const;
+  static int stopRequested(void* self);
 
-  sqlite3* db_ = nullptr;
-  File file_;
-  bool hasFile_ = false;
-  bool loaded_ = false;
-  Image image_; /* the file's content as last loaded or written */
-  int generation_ = 0;
-  bool inTransaction_ = false;
-  int activePrograms_ = 0;
-  bool schemaChanged_ = false;
-  bool rootsKnown_ = false;                      /* root pages shown are those of our own writer */
-  std::set<std::string> dirtyTables_;            /* tables to read whole (lower-case) */
-  std::map<std::string, RowChanges> rowChanges_; /* changed rows (lower-case) */
-  std::map<std::string, TableInfo> tables_;      /* lower-case name -> table */
-  std::map<std::string, TableDef> tempTables_;   /* lower-case name -> TEMP table */
-  bool tablesValid_ = false;
-  int guardCounter_ = 0;
-  std::set<std::string> guardedTables_; /* tables with the rowid trigger */
-  int64_t pendingInsertRowid_ = 0;      /* of the INSERT just run */
-  FunctionHooks hooks_;
-  int64_t movedFrom_ = 0, movedTo_ = 0;
-  int lastInsertRowid_ = 0;
-  int changes_ = 0;
-  bool emptyResultCallbacks_ = false;
-  int busyTimeoutMs_ = 0;
+  sqlite3* m_db = nullptr;
+  File m_file;
+  LazyFile m_lazy{m_file};
+  bool m_lazyMode = false; /* tables are virtual tables over the file */
+  bool m_wantFull = false; /* the next load is a whole one */
+  bool m_hasFile = false;
+  bool m_loaded = false;
+  Image m_image; /* the file's content as last loaded or written */
+  int m_generation = 0;
+  bool m_inTransaction = false;
+  int m_activePrograms = 0;
+  bool m_schemaChanged = false;
+  bool m_rootsKnown = false;                      /* root pages shown are those of our own writer */
+  std::set<std::string> m_dirtyTables;            /* tables to read whole (lower-case) */
+  std::map<std::string, RowChanges> m_rowChanges; /* changed rows (lower-case) */
+  std::map<std::string, TableInfo> m_tables;      /* lower-case name -> table */
+  std::map<std::string, TableDef> m_tempTables;   /* lower-case name -> TEMP table */
+  bool m_tablesValid = false;
+  int m_guardCounter = 0;
+  std::set<std::string> m_guardedTables; /* tables with the rowid trigger */
+  int64_t m_pendingInsertRowid = 0;      /* of the INSERT just run */
+  FunctionHooks m_hooks;
+  int64_t m_movedFrom = 0, m_movedTo = 0;
+  int m_lastInsertRowid = 0;
+  int m_changes = 0;
+  bool m_emptyResultCallbacks = false;
+  int m_busyTimeoutMs = 0;
+  std::atomic<bool> m_interruptRequested{false};
+  bool m_inStatementStep = false; /* sqlite3_step of a Program is running */
 };
 
 }  // namespace s2

@@ -10,8 +10,9 @@
 #ifndef S2TREEEDIT_H
 #define S2TREEEDIT_H
 
-#include "s2file.h"
 #include "s2format.h"
+#include "s2image.h"
+#include "s2status.h"
 
 #include <string>
 #include <string_view>

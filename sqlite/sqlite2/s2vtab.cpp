@@ -11,6 +11,7 @@
 #include "s2vtab.h"
 #include "s2sqltoken.h"
 #include "s2sqlvalue.h"
+#include "s2value.h"
 
 #include <sqlite3.h>
 

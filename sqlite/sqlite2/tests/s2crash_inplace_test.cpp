@@ -110,7 +110,7 @@ long ReadGeneration(const std::string& path) {
 }
 
 void ExpectSound(const std::string& path) {
-  std::vector<std::string> problems = s2::CheckFile(path);
+  std::vector<std::string> problems = s2check::CheckFile(path);
   EXPECT_TRUE(problems.empty()) << problems.front();
   EXPECT_FALSE(std::filesystem::exists(path + "-journal")) << "hot journal left after opening";
 }

@@ -8,7 +8,9 @@
 */
 #include "s2check.h"
 #include "s2file.h"
+#include "s2schema.h"
 #include "s2treeedit.h"
+#include "s2value.h"
 
 #include <gtest/gtest.h>
 
@@ -103,7 +105,7 @@ class TreeEditTest : public ::testing::Test {
       ASSERT_EQ(row.cells, expected->second.cells) << row.rowid;
       ++expected;
     }
-    std::vector<std::string> problems = s2::CheckBytes(m_file.bytes);
+    std::vector<std::string> problems = s2check::CheckBytes(m_file.bytes);
     ASSERT_TRUE(problems.empty()) << problems.front();
   }
 

@@ -8,6 +8,7 @@
 */
 #include "s2btree.h"
 #include "s2catalog.h"
+#include "s2file.h"
 #include "s2sqltoken.h"
 #include "s2sqlvalue.h"
 #include "s2vtab.h"
