@@ -1,0 +1,4 @@
+/*
+** Entry point of Dorvex.
+*/
+int main() { return 0; }

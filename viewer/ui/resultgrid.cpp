@@ -1,0 +1,121 @@
+/*
+** The table widget of a grid view.
+*/
+#include "resultgrid.h"
+
+#include "gridtext.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QMenu>
+
+#include <algorithm>
+
+namespace {
+/* Rows measured when columns are sized, and the width bounds in pixels. */
+constexpr int kSampleRows = 200;
+constexpr int kMinColumnWidth = 24;
+constexpr int kMaxColumnWidth = 480;
+}  // namespace
+
+ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent), m_model(new ResultGridModel(this)) {
+  setModel(m_model);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSortingEnabled(false);
+  setShowGrid(true);
+  setWordWrap(false);
+  setContextMenuPolicy(Qt::DefaultContextMenu);
+  verticalHeader()->hide();
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+  horizontalHeader()->setSectionsClickable(true);
+  horizontalHeader()->setSortIndicatorShown(false);
+  horizontalHeader()->setHighlightSections(false);
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &ResultGrid::OnHeaderClicked);
+  connect(this, &QAbstractItemView::doubleClicked, this, &ResultGrid::OnDoubleClicked);
+}
+
+void ResultGrid::ShowResult(const XB_SQLiteResult& result, const std::vector<bool>& rightAligned,
+                            bool rebuildColumns) {
+  m_model->SetResult(result);
+  m_model->SetRightAligned(rightAligned);
+  if (rebuildColumns) {
+    ResetSort();
+  } else if (m_sortDirection != 0) {
+    ShowSort(m_sortColumn, m_sortDirection > 0);
+  }
+  SizeColumns();
+}
+
+void ResultGrid::ShowSort(int column, bool ascending) {
+  m_sortColumn = column;
+  m_sortDirection = ascending ? 1 : -1;
+  horizontalHeader()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+  horizontalHeader()->setSortIndicatorShown(true);
+}
+
+void ResultGrid::ResetSort() {
+  m_sortColumn = 0;
+  m_sortDirection = 0;
+  horizontalHeader()->setSortIndicatorShown(false);
+  horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+}
+
+void ResultGrid::OnHeaderClicked(int section) {
+  if (section < 0 || section >= m_model->columnCount()) return;
+  bool ascending = section != m_sortColumn || m_sortDirection != 1;
+  emit SortRequested(section, ascending);
+}
+
+void ResultGrid::OnDoubleClicked(const QModelIndex& index) {
+  if (index.isValid()) emit RowActivated(index.row());
+}
+
+bool ResultGrid::HasSelection() const {
+  return selectionModel() && selectionModel()->hasSelection();
+}
+
+QString ResultGrid::SelectionText() const {
+  if (!selectionModel()) return QString();
+  QModelIndexList selected = selectionModel()->selectedRows();
+  std::vector<int> rows;
+  rows.reserve(static_cast<size_t>(selected.size()));
+  for (const QModelIndex& index : selected) rows.push_back(index.row());
+  std::sort(rows.begin(), rows.end());
+  QString text;
+  int columns = m_model->columnCount();
+  QStringList cells;
+  for (int row : rows) {
+    cells.clear();
+    for (int c = 0; c < columns; ++c) cells << m_model->CellText(row, c);
+    GridText::AppendLine(text, cells);
+  }
+  return text;
+}
+
+void ResultGrid::SizeColumns() {
+  const QFontMetrics cellMetrics(font());
+  const QFontMetrics headerMetrics(horizontalHeader()->font());
+  std::vector<int64_t> sample = GridText::SampleRows(m_model->rowCount(), kSampleRows);
+  int columns = m_model->columnCount();
+  std::vector<int> widths;
+  for (int c = 0; c < columns; ++c) {
+    widths.clear();
+    for (int64_t row : sample)
+      widths.push_back(cellMetrics.horizontalAdvance(m_model->CellText(static_cast<int>(row), c)));
+    // Room for the sort arrow beside the name.
+    int header = headerMetrics.horizontalAdvance(m_model->ColumnName(c)) + 16;
+    setColumnWidth(c, GridText::ColumnWidth(header, widths, 12, kMinColumnWidth, kMaxColumnWidth));
+  }
+}
+
+void ResultGrid::contextMenuEvent(QContextMenuEvent* event) {
+  if (!m_copyAction) return;
+  QMenu menu(this);
+  menu.addAction(m_copyAction);
+  menu.exec(event->globalPos());
+}
