@@ -26,6 +26,7 @@ class ParamLine {
   ** without input).
   */
   ParamLine(ParamControls* controls, const XB_String& key, int id);
+  /* Destroys the line's controls. */
   virtual ~ParamLine();
   ParamLine(const ParamLine&) = delete;
   ParamLine& operator=(const ParamLine&) = delete;
@@ -36,9 +37,12 @@ class ParamLine {
   virtual bool Create(unsigned style) = 0;
   /* Sets the label's text. */
   virtual void SetLabel(const XB_String& text);
-  /* Shows a value's display text in the input control. */
+  /* Shows text in the input control and marks the line as loaded. */
   virtual void SetText(const XB_String& text);
-  /* Returns the value the input control holds now. */
+  /*
+  ** Returns the input control's text as a text value; the empty value when
+  ** the line has no input control.
+  */
   virtual XB_Value GetValue() const;
   /* Reacts to a notification of one of the line's controls. */
   virtual void OnChange(ParamControls::Event event);
@@ -47,30 +51,33 @@ class ParamLine {
   ** or when no value was ever shown.  Read-only lines never change.
   */
   virtual bool HasChanged() const;
-  /* Moves the line's controls into a line rectangle. */
+  /* Splits the line rectangle by the mode and moves label and input there. */
   virtual void Move(const ParamRect& line, int labelWidth);
 
   /* The parameter key the line serves. */
-  const XB_String& Key() const { return key_; }
+  const XB_String& Key() const { return m_key; }
   /* The line's control identifier. */
-  int Id() const { return id_; }
+  int Id() const { return m_id; }
   /* The layout mode. */
-  int Mode() const { return mode_; }
+  int Mode() const { return m_mode; }
   /* Where the line put its controls at the last Move. */
-  const ParamLinePlaces& Places() const { return places_; }
+  const ParamLinePlaces& Places() const { return m_places; }
 
  protected:
-  /* Creates the label control; returns false on failure. */
+  /*
+  ** Makes the label: a static text that reads two blanks until it is set.
+  ** Returns false when the control could not be made.
+  */
   bool CreateLabel();
 
-  ParamControls* controls_;
-  XB_String key_;
-  int id_;
-  int mode_ = ParamLineLayout::MODE_NARROW;
-  int label_ = 0;
-  int input_ = 0;
-  bool loaded_ = false;
-  ParamLinePlaces places_;
+  ParamControls* m_controls;
+  XB_String m_key;
+  int m_id;
+  int m_mode = ParamLineLayout::MODE_NARROW;
+  int m_label = 0;
+  int m_input = 0;
+  bool m_loaded = false;
+  ParamLinePlaces m_places;
 };
 
 /*
@@ -80,12 +87,18 @@ class ParamLine {
 class ParamEditLine : public ParamLine {
  public:
   using ParamLine::ParamLine;
+  /*
+  ** Makes label and edit field with the given edit style.  Returns false
+  ** when a control could not be made.
+  */
   bool Create(unsigned style) override;
+  /* Shows text and remembers it for change detection. */
   void SetText(const XB_String& text) override;
+  /* True when the edit field no longer holds the loaded text. */
   bool HasChanged() const override;
 
  protected:
-  XB_String loadedText_;
+  XB_String m_loadedText;
 };
 
 /*
@@ -94,13 +107,27 @@ class ParamEditLine : public ParamLine {
 class ParamFolderLine : public ParamEditLine {
  public:
   using ParamEditLine::ParamEditLine;
+  /* Destroys the "..." button; the base destroys label and edit. */
   ~ParamFolderLine() override;
+  /*
+  ** Makes label, edit field and the "..." button.  The button shares the
+  ** line's identifier so that its press reaches this line.
+  */
   bool Create(unsigned style) override;
+  /*
+  ** On a press of "..." shows the folder browser; a chosen folder replaces
+  ** the edit text.
+  */
   void OnChange(ParamControls::Event event) override;
+  /*
+  ** Lays the line out like a wide edit line, then shortens the edit by the
+  ** button width and puts the button from 2 pixels right of the edit to the
+  ** line's right edge.
+  */
   void Move(const ParamRect& line, int labelWidth) override;
 
  private:
-  int button_ = 0;
+  int m_button = 0;
 };
 
 /*
@@ -110,9 +137,16 @@ class ParamFolderLine : public ParamEditLine {
 class ParamDisplayLine : public ParamLine {
  public:
   using ParamLine::ParamLine;
+  /* Makes the label and the read-only value text. */
   bool Create(unsigned style) override;
+  /* Shows text with one blank on each side. */
   void SetText(const XB_String& text) override;
+  /*
+  ** Returns the shown text without the blank put on each side by SetText,
+  ** so that a key value comes back exactly as it was loaded.
+  */
   XB_Value GetValue() const override;
+  /* A read-only line changes only when it was never loaded. */
   bool HasChanged() const override;
 };
 
@@ -122,10 +156,18 @@ class ParamDisplayLine : public ParamLine {
 class ParamHeadingLine : public ParamLine {
  public:
   using ParamLine::ParamLine;
+  /* Makes the label; a heading has no input. */
   bool Create(unsigned style) override;
+  /* A heading shows no value. */
   void SetText(const XB_String& text) override;
+  /* A heading carries the empty value. */
   XB_Value GetValue() const override;
+  /*
+  ** A heading never hands a value back, so saving leaves its parameter as
+  ** it was.
+  */
   bool HasChanged() const override;
+  /* Gives the label the whole line. */
   void Move(const ParamRect& line, int labelWidth) override;
 };
 
@@ -135,15 +177,27 @@ class ParamHeadingLine : public ParamLine {
 class ParamCheckLine : public ParamLine {
  public:
   using ParamLine::ParamLine;
+  /* Makes the check box; the line has no separate label. */
   bool Create(unsigned style) override;
+  /*
+  ** The label of a check line is the box's own caption, without the blank
+  ** that lines put on each side of their labels.
+  */
   void SetLabel(const XB_String& text) override;
+  /*
+  ** Ticks the box when the text reads as a non-zero integer ("true", "1"),
+  ** clears it otherwise, and remembers the state for change detection.
+  */
   void SetText(const XB_String& text) override;
+  /* Returns the box's state as a boolean value. */
   XB_Value GetValue() const override;
+  /* True when the box's state differs from the loaded one. */
   bool HasChanged() const override;
+  /* Puts the check box over the whole line. */
   void Move(const ParamRect& line, int labelWidth) override;
 
  private:
-  bool loadedCheck_ = false;
+  bool m_loadedCheck = false;
 };
 
 /*
@@ -151,25 +205,34 @@ class ParamCheckLine : public ParamLine {
 */
 class ParamDateLine : public ParamLine {
  public:
+  /* A date line in date form, or in time form when timeForm is set. */
   ParamDateLine(ParamControls* controls, const XB_String& key, int id, bool timeForm);
+  /* Makes the label and the picker in the line's form. */
   bool Create(unsigned style) override;
+  /*
+  ** Sets the picker from text and remembers what the picker then shows, so
+  ** that a value the picker cannot show (an empty or NULL column, a text of
+  ** another shape) is not replaced unless the user picks a new one.
+  */
   void SetText(const XB_String& text) override;
+  /* Returns the picker's value in the line's text form. */
   XB_Value GetValue() const override;
+  /* True when the picker no longer shows what it showed after loading. */
   bool HasChanged() const override;
 
   /* True for the time form. */
-  bool IsTimeForm() const { return timeForm_; }
+  bool IsTimeForm() const { return m_timeForm; }
   /*
   ** Reads a date or time text by the positions of its fields in
   ** "YYYY-MM-DD" or "HH:MM:SS"; missing digits read as 0.
   */
   static ParamDateTime ParseText(const XB_String& text, bool timeForm);
-  /* The text form of a picker value. */
+  /* Formats a picker value as "YYYY-MM-DD" or "HH:MM:SS". */
   static XB_String FormatText(const ParamDateTime& when, bool timeForm);
 
  private:
-  bool timeForm_;
-  ParamDateTime shown_;
+  bool m_timeForm;
+  ParamDateTime m_shown;
 };
 
 #endif

@@ -28,27 +28,30 @@ class ParamLineLayout {
   };
 
   /*
-  ** Starts a layout in the given rectangle.  Returns false, leaving no
-  ** usable layout, when the rectangle is too small to hold one line.
+  ** Shrinks the area by the spacing on every side and puts the first line
+  ** at its top.  The label width is a third of the usable width minus one
+  ** spacing.  Returns false when nothing of the area remains.
   */
   bool Begin(const ParamRect& area);
 
   /* The rectangle the next line takes. */
-  const ParamRect& CurrentLine() const { return current_; }
+  const ParamRect& CurrentLine() const { return m_current; }
   /* Width of a label in the current layout. */
-  int LabelWidth() const { return labelWidth_; }
+  int LabelWidth() const { return m_labelWidth; }
   /* Moves the current line rectangle down by one line. */
   void Advance();
 
   /*
-  ** Splits a line rectangle between label and input according to a mode,
-  ** with the given label width.  Returns the two places (no button).
+  ** Returns the label and input places of a line in the given mode.  In
+  ** MODE_NARROW the label takes twice the label width from the left and the
+  ** input one label width at the right; MODE_WIDE is the other way round;
+  ** MODE_SPLIT divides at the middle with 5 pixels free on either side.
   */
   static ParamLinePlaces Split(Mode mode, const ParamRect& line, int labelWidth);
 
  private:
-  ParamRect current_;
-  int labelWidth_ = 0;
+  ParamRect m_current;
+  int m_labelWidth = 0;
 };
 
 #endif

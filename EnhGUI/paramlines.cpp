@@ -18,38 +18,21 @@ enum {
   LINE_TYPE_HEADING = 11
 };
 
-/*
-** Lines drawn through controls; no line exists yet.
-*/
-ParamLines::ParamLines(ParamControls* controls) : controls_(controls) {}
+ParamLines::ParamLines(ParamControls* controls) : m_controls(controls) {}
 
-/*
-** Deletes the lines and with them their controls.
-*/
 ParamLines::~ParamLines() {
   Clear();
 }
 
-/*
-** Deletes every line.
-*/
 void ParamLines::Clear() {
-  lines_.clear();
+  m_lines.clear();
 }
 
-/*
-** Starts the layout in rect and resets the identifiers.  Returns whether
-** the rectangle leaves room for lines.
-*/
 bool ParamLines::Begin(const ParamRect& rect) {
-  nextId_ = kFirstId;
-  return layout_.Begin(rect);
+  m_nextId = kFirstId;
+  return m_layout.Begin(rect);
 }
 
-/*
-** Begins the layout and adds the line of every member's descriptor.
-** Returns whether Begin succeeded, whatever the single lines did.
-*/
 bool ParamLines::Create(const ParamRect& rect, XB_ParameterSetAuto& set) {
   bool started = Begin(rect);
   for (int i = 0; i < set.Count(); i++) {
@@ -59,11 +42,6 @@ bool ParamLines::Create(const ParamRect& rect, XB_ParameterSetAuto& set) {
   return started;
 }
 
-/*
-** Returns the line kind, mode and edit style for a descriptor type, or
-** null for a type that gets no line.  Only lines with an input control
-** take an identifier.
-*/
 std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type, const XB_String& key,
                                                 unsigned& style) {
   using C = ParamControls;
@@ -72,53 +50,50 @@ std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type, const XB_String& 
   style = 0;
   switch (type) {
     case PT_INT:
-      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId);
       style = C::EDIT_NUMBER | C::EDIT_RIGHT;
       break;
     case PT_REAL:
-      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId);
       style = C::EDIT_RIGHT;
       break;
     case PT_BOOL:
-      line = std::make_unique<ParamCheckLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamCheckLine>(m_controls, key, m_nextId);
       break;
     case PT_TEXT:
     case LINE_TYPE_TEXT:
-      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId);
       style = C::EDIT_CENTER;
       mode = ParamLineLayout::MODE_WIDE;
       break;
     case LINE_TYPE_FOLDER:
-      line = std::make_unique<ParamFolderLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamFolderLine>(m_controls, key, m_nextId);
       mode = ParamLineLayout::MODE_WIDE;
       break;
     case LINE_TYPE_PASSWORD:
-      line = std::make_unique<ParamEditLine>(controls_, key, nextId_);
+      line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId);
       style = C::EDIT_CENTER | C::EDIT_PASSWORD;
       mode = ParamLineLayout::MODE_WIDE;
       break;
     case LINE_TYPE_DISPLAY:
     case PT_KEY:
-      line = std::make_unique<ParamDisplayLine>(controls_, key, kNoId);
+      line = std::make_unique<ParamDisplayLine>(m_controls, key, kNoId);
       break;
     case LINE_TYPE_HEADING:
-      line = std::make_unique<ParamHeadingLine>(controls_, key, kNoId);
+      line = std::make_unique<ParamHeadingLine>(m_controls, key, kNoId);
       break;
     case PT_DATE:
     case PT_TIME:
-      line = std::make_unique<ParamDateLine>(controls_, key, nextId_, type == PT_TIME);
+      line = std::make_unique<ParamDateLine>(m_controls, key, m_nextId, type == PT_TIME);
       break;
     default:
       return nullptr;
   }
   line->SetMode(mode);
-  if (line->Id() != kNoId) nextId_++;
+  if (line->Id() != kNoId) m_nextId++;
   return line;
 }
 
-/*
-** Adds the line for a descriptor, see paramlines.h.
-*/
 bool ParamLines::AddLine(const XB_ParameterInfo* info) {
   if (info == nullptr) return false;
   unsigned style = 0;
@@ -129,12 +104,9 @@ bool ParamLines::AddLine(const XB_ParameterInfo* info) {
   return true;
 }
 
-/*
-** Adds a wide edit line with its own key, label and initial text.
-*/
 bool ParamLines::AddEditLine(const XB_String& key, const XB_String& label, const XB_String& text,
                              unsigned style) {
-  auto line = std::make_unique<ParamEditLine>(controls_, key, nextId_++);
+  auto line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId++);
   line->SetMode(ParamLineLayout::MODE_WIDE);
   if (!line->Create(style)) return false;
   line->SetText(text);
@@ -142,38 +114,26 @@ bool ParamLines::AddEditLine(const XB_String& key, const XB_String& label, const
   return true;
 }
 
-/*
-** Gives the line its label with a blank on each side (a check box drops
-** them again), moves it to the
-** current line rectangle, takes ownership and advances the layout.
-*/
 void ParamLines::Place(ParamLine* line, const XB_String& label) {
   XB_String padded(" ");
   padded += label;
   padded += " ";
   line->SetLabel(padded);
-  line->Move(layout_.CurrentLine(), layout_.LabelWidth());
-  lines_.emplace_back(line);
-  layout_.Advance();
+  line->Move(m_layout.CurrentLine(), m_layout.LabelWidth());
+  m_lines.emplace_back(line);
+  m_layout.Advance();
 }
 
-/*
-** Moves every line to its place in a new rectangle, keeping identifiers.
-*/
 void ParamLines::Relayout(const ParamRect& rect) {
-  layout_.Begin(rect);
-  for (auto& line : lines_) {
-    line->Move(layout_.CurrentLine(), layout_.LabelWidth());
-    layout_.Advance();
+  m_layout.Begin(rect);
+  for (auto& line : m_lines) {
+    line->Move(m_layout.CurrentLine(), m_layout.LabelWidth());
+    m_layout.Advance();
   }
 }
 
-/*
-** Loads every line from its member's display text (a member without a
-** value shows as empty), or saves the value of every changed line.
-*/
 bool ParamLines::Exchange(bool save, XB_ParameterSetAuto& set) {
-  for (auto& line : lines_) {
+  for (auto& line : m_lines) {
     if (save) {
       if (line->HasChanged()) set.SetValueByKey(line->Key(), line->GetValue());
       continue;
@@ -185,12 +145,9 @@ bool ParamLines::Exchange(bool save, XB_ParameterSetAuto& set) {
   return true;
 }
 
-/*
-** Hands a notification to the line with the identifier.
-*/
 void ParamLines::Notify(int id, ParamControls::Event event) {
   if (id == kNoId) return;
-  for (auto& line : lines_) {
+  for (auto& line : m_lines) {
     if (line->Id() == id) {
       line->OnChange(event);
       return;
@@ -198,19 +155,13 @@ void ParamLines::Notify(int id, ParamControls::Event event) {
   }
 }
 
-/*
-** Returns the line at index, or null.
-*/
 ParamLine* ParamLines::Line(int index) const {
   if (index < 0 || index >= Count()) return nullptr;
-  return lines_[static_cast<size_t>(index)].get();
+  return m_lines[static_cast<size_t>(index)].get();
 }
 
-/*
-** Returns the line serving key, or null.
-*/
 ParamLine* ParamLines::FindLine(const XB_String& key) const {
-  for (auto& line : lines_) {
+  for (auto& line : m_lines) {
     if (line->Key() == key) return line.get();
   }
   return nullptr;

@@ -27,6 +27,7 @@ class ParamLines {
 
   /* Lines drawn through controls (the parent window's operations). */
   explicit ParamLines(ParamControls* controls);
+  /* Deletes the lines and with them their controls. */
   virtual ~ParamLines();
   ParamLines(const ParamLines&) = delete;
   ParamLines& operator=(const ParamLines&) = delete;
@@ -44,7 +45,10 @@ class ParamLines {
   virtual bool Create(const ParamRect& rect, XB_ParameterSetAuto& set);
   /* Deletes all lines and their controls. */
   virtual void Clear();
-  /* Starts a layout in rect; identifiers start again at kFirstId. */
+  /*
+  ** Starts the layout in rect and resets the identifiers.  Returns whether
+  ** the rectangle leaves room for lines.
+  */
   virtual bool Begin(const ParamRect& rect);
   /*
   ** Adds the line for a descriptor.  Returns false when there is no
@@ -55,10 +59,14 @@ class ParamLines {
   /* Adds an edit line with the given key, label, text and edit style. */
   virtual bool AddEditLine(const XB_String& key, const XB_String& label, const XB_String& text,
                            unsigned style);
-  /* Labels a line, moves it to the current line and appends it. */
+  /*
+  ** Gives the line its label with a blank on each side (a check box drops
+  ** them again), moves it to the
+  ** current line rectangle, takes ownership and advances the layout.
+  */
   virtual void Place(ParamLine* line, const XB_String& label);
 
-  /* Lays the existing lines out again in rect (after a resize). */
+  /* Moves every line to its place in a new rectangle, keeping identifiers. */
   void Relayout(const ParamRect& rect);
   /*
   ** Passes a control's notification to the line it belongs to; unknown
@@ -67,22 +75,26 @@ class ParamLines {
   void Notify(int id, ParamControls::Event event);
 
   /* Number of lines. */
-  int Count() const { return static_cast<int>(lines_.size()); }
+  int Count() const { return static_cast<int>(m_lines.size()); }
   /* Line at index, or null outside the list. */
   ParamLine* Line(int index) const;
-  /* Line serving key, or null. */
+  /* Returns the line serving key, or null. */
   ParamLine* FindLine(const XB_String& key) const;
   /* The layout of the lines. */
-  const ParamLineLayout& Layout() const { return layout_; }
+  const ParamLineLayout& Layout() const { return m_layout; }
 
  private:
-  /* Makes the line kind for a type; null for types without line. */
+  /*
+  ** Returns the line kind, mode and edit style for a descriptor type, or
+  ** null for a type that gets no line.  Only lines with an input control
+  ** take an identifier.
+  */
   std::unique_ptr<ParamLine> MakeLine(unsigned type, const XB_String& key, unsigned& style);
 
-  ParamControls* controls_;
-  int nextId_ = kFirstId;
-  ParamLineLayout layout_;
-  std::vector<std::unique_ptr<ParamLine>> lines_;
+  ParamControls* m_controls;
+  int m_nextId = kFirstId;
+  ParamLineLayout m_layout;
+  std::vector<std::unique_ptr<ParamLine>> m_lines;
 };
 
 #endif

@@ -11,18 +11,16 @@
 #include <QScreen>
 #include <QStyle>
 
-/*
-** A dialog for set with OK and Cancel.
-*/
 ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, QWidget* parent)
     : ParamsDialog(set, title, true, false, parent) {}
 
-/*
-** A dialog for set with the given buttons and line area; see the header.
-*/
 ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, bool withCancel,
                            bool narrowLines, QWidget* parent)
-    : QDialog(parent), set_(set), controls_(this), lines_(&controls_), narrowLines_(narrowLines) {
+    : QDialog(parent),
+      m_set(set),
+      m_controls(this),
+      m_lines(&m_controls),
+      m_narrowLines(narrowLines) {
   XB_String caption = title;
   if (caption.IsEmpty()) caption = set.Name();
   if (caption.IsEmpty()) caption = "Dialog";
@@ -30,26 +28,20 @@ ParamsDialog::ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, boo
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
   setSizeGripEnabled(true);
-  controls_.SetNotifier([this](int id, ParamControls::Event event) { lines_.Notify(id, event); });
-  okButton_ = MakeButton("OK", "ok");
-  okButton_->setDefault(true);
-  connect(okButton_, &QPushButton::clicked, this, [this] { OnOk(); });
+  m_controls.SetNotifier([this](int id, ParamControls::Event event) { m_lines.Notify(id, event); });
+  m_okButton = MakeButton("OK", "ok");
+  m_okButton->setDefault(true);
+  connect(m_okButton, &QPushButton::clicked, this, [this] { OnOk(); });
   if (withCancel) {
-    cancelButton_ = MakeButton("Cancel", "cancel");
-    connect(cancelButton_, &QPushButton::clicked, this, [this] { done(2); });
+    m_cancelButton = MakeButton("Cancel", "cancel");
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] { done(2); });
   }
 }
 
-/*
-** The lines go before the controls they draw through.
-*/
 ParamsDialog::~ParamsDialog() {
-  lines_.Clear();
+  m_lines.Clear();
 }
 
-/*
-** Returns a visible tab-stop push button in the default font.
-*/
 QPushButton* ParamsDialog::MakeButton(const char* text, const char* name) {
   auto* button = new QPushButton(QString::fromLatin1(text), this);
   button->setObjectName(QString::fromLatin1(name));
@@ -59,10 +51,6 @@ QPushButton* ParamsDialog::MakeButton(const char* text, const char* name) {
   return button;
 }
 
-/*
-** Reads the measures of the layout from the style and the screen, see
-** the header.
-*/
 ParamMetrics ParamsDialog::CurrentMetrics(const QWidget* widget) {
   ParamMetrics metrics;
   QStyle* style = widget ? widget->style() : QApplication::style();
@@ -82,13 +70,9 @@ ParamMetrics ParamsDialog::CurrentMetrics(const QWidget* widget) {
   return metrics;
 }
 
-/*
-** Sizes the window for the set's members, centres it in the screen's
-** available area and creates the lines.
-*/
 void ParamsDialog::Prepare() {
   ParamMetrics metrics = CurrentMetrics(this);
-  ParamsDialogLayout layout(metrics, set_.Count());
+  ParamsDialogLayout layout(metrics, m_set.Count());
   ParamRect window = layout.WindowRect();
   int width = layout.ClientWidth();
   int height = layout.ClientHeight();
@@ -96,60 +80,42 @@ void ParamsDialog::Prepare() {
   if (QScreen* screen = this->screen()) origin = screen->availableGeometry().topLeft();
   resize(width, height);
   move(origin.x() + window.left, origin.y() + window.top);
-  lines_.Clear();
-  lines_.Create(layout.LinesRect(width, height, narrowLines_), set_);
+  m_lines.Clear();
+  m_lines.Create(layout.LinesRect(width, height, m_narrowLines), m_set);
   PlaceButtons(layout, width, height);
-  prepared_ = true;
+  m_prepared = true;
 }
 
-/*
-** Shows the set's values in the lines.
-*/
 void ParamsDialog::LoadValues() {
-  lines_.Exchange(false, set_);
+  m_lines.Exchange(false, m_set);
 }
 
-/*
-** Saves the lines into the set and ends the dialog as confirmed.
-*/
 void ParamsDialog::OnOk() {
-  lines_.Exchange(true, set_);
+  m_lines.Exchange(true, m_set);
   done(1);
 }
 
-/*
-** OK over the left quarter of the strip, Cancel over the right quarter.
-*/
 void ParamsDialog::PlaceButtons(const ParamsDialogLayout& layout, int width, int height) {
   auto place = [&](QPushButton* button, int quarter) {
     if (button == nullptr) return;
     ParamRect r = layout.ButtonRect(quarter, width, height);
     button->setGeometry(r.left, r.top, r.Width(), r.Height());
   };
-  place(okButton_, 0);
-  place(cancelButton_, 3);
+  place(m_okButton, 0);
+  place(m_cancelButton, 3);
 }
 
-/*
-** Lays lines and buttons out again for the current client size.
-*/
 void ParamsDialog::ApplyLayout() {
-  ParamsDialogLayout layout(CurrentMetrics(this), set_.Count());
-  lines_.Relayout(layout.LinesRect(width(), height(), narrowLines_));
+  ParamsDialogLayout layout(CurrentMetrics(this), m_set.Count());
+  m_lines.Relayout(layout.LinesRect(width(), height(), m_narrowLines));
   PlaceButtons(layout, width(), height());
 }
 
-/*
-** Follows a change of the window size.
-*/
 void ParamsDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  if (prepared_) ApplyLayout();
+  if (m_prepared) ApplyLayout();
 }
 
-/*
-** Runs the dialog; see the header.
-*/
 int ParamsDialog::DoModal() {
   Prepare();
   LoadValues();

@@ -25,6 +25,7 @@ class ParamsDialog : public QDialog {
   ** "Dialog".  The dialog has no owner window unless parent is given.
   */
   ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, QWidget* parent = nullptr);
+  /* The lines go before the controls they draw through. */
   ~ParamsDialog() override;
 
   /*
@@ -34,9 +35,9 @@ class ParamsDialog : public QDialog {
   virtual int DoModal();
 
   /* The lines of the dialog (empty until DoModal or Prepare). */
-  ParamLines& Lines() { return lines_; }
+  ParamLines& Lines() { return m_lines; }
   /* The controls behind the lines. */
-  QtParamControls& Controls() { return controls_; }
+  QtParamControls& Controls() { return m_controls; }
 
   /*
   ** The measures the layout needs, from the widget's style and screen:
@@ -53,31 +54,35 @@ class ParamsDialog : public QDialog {
   ParamsDialog(XB_ParameterSetAuto& set, const XB_String& title, bool withCancel, bool narrowLines,
                QWidget* parent);
 
-  /* Sizes and centres the window and creates the lines (no values yet). */
+  /*
+  ** Sizes the window for the set's members, centres it in the screen's
+  ** available area and creates the lines.
+  */
   void Prepare();
   /* Fills the lines from the set; the row editor loads its row instead. */
   virtual void LoadValues();
   /* Handles OK: saves the lines into the set and ends with 1. */
   virtual void OnOk();
-  /* Places the buttons in a client area of the given size. */
+  /* OK over the left quarter of the strip, Cancel over the right quarter. */
   virtual void PlaceButtons(const ParamsDialogLayout& layout, int width, int height);
   /* Makes a visible push button with the given text and name. */
   QPushButton* MakeButton(const char* text, const char* name);
 
+  /* Follows a change of the window size. */
   void resizeEvent(QResizeEvent* event) override;
 
-  XB_ParameterSetAuto& set_;
-  QtParamControls controls_;
-  ParamLines lines_;
-  QPushButton* okButton_ = nullptr;
-  QPushButton* cancelButton_ = nullptr;
+  XB_ParameterSetAuto& m_set;
+  QtParamControls m_controls;
+  ParamLines m_lines;
+  QPushButton* m_okButton = nullptr;
+  QPushButton* m_cancelButton = nullptr;
 
  private:
   /* Places lines and buttons for the current client size. */
   void ApplyLayout();
 
-  bool narrowLines_;
-  bool prepared_ = false;
+  bool m_narrowLines;
+  bool m_prepared = false;
 };
 
 #endif

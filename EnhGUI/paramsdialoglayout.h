@@ -28,16 +28,23 @@ struct ParamMetrics {
 
 class ParamsDialogLayout {
  public:
-  /* Builds the layout for a dialog of lineCount lines. */
+  /* Remembers the metrics and the number of lines the dialog shows. */
   ParamsDialogLayout(const ParamMetrics& metrics, int lineCount);
 
   /* Margin around the button strip: the larger frame measure. */
   int Margin() const;
-  /* Client height needed: the larger of the minimum and the content. */
+  /*
+  ** Returns the client height: room for a line of space, the lines, the
+  ** button strip and three margins, but never less than a window with an
+  ** icon and four scroll arrows needs.
+  */
   int ClientHeight() const;
-  /* Client width: a quarter of the maximised width. */
+  /* Returns the client width, a quarter of the maximised area. */
   int ClientWidth() const;
-  /* The outer window rectangle, centred in the maximised area. */
+  /*
+  ** Returns the window rectangle: the client height plus one frame and a
+  ** caption of one line height, centred in the maximised area.
+  */
   ParamRect WindowRect() const;
 
   /*
@@ -54,8 +61,8 @@ class ParamsDialogLayout {
   ParamRect ButtonRect(int quarter, int clientWidth, int clientHeight) const;
 
  private:
-  ParamMetrics metrics_;
-  int lineCount_;
+  ParamMetrics m_metrics;
+  int m_lineCount;
 };
 
 #endif

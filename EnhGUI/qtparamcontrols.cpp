@@ -31,42 +31,26 @@ static XB_String FromQString(const QString& text) {
   return XB_String(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-/*
-** Controls made as children of parent.
-*/
-QtParamControls::QtParamControls(QWidget* parent) : parent_(parent) {}
+QtParamControls::QtParamControls(QWidget* parent) : m_parent(parent) {}
 
-/*
-** Destroys every control still alive.
-*/
 QtParamControls::~QtParamControls() {
-  for (auto& widget : widgets_) delete widget.data();
+  for (auto& widget : m_widgets) delete widget.data();
 }
 
-/*
-** Returns the widget of a handle, or null for an unknown or destroyed one.
-*/
 QWidget* QtParamControls::Widget(int control) const {
-  if (control < 1 || static_cast<size_t>(control) > widgets_.size()) return nullptr;
-  return widgets_[static_cast<size_t>(control) - 1].data();
+  if (control < 1 || static_cast<size_t>(control) > m_widgets.size()) return nullptr;
+  return m_widgets[static_cast<size_t>(control) - 1].data();
 }
 
-/*
-** Sends a notification to the receiver, if there is one.
-*/
 void QtParamControls::Send(int id, ParamControls::Event event) {
-  if (notifier_) notifier_(id, event);
+  if (m_notifier) m_notifier(id, event);
 }
 
-/*
-** Makes the widget of a control kind with its style; null for an unknown
-** kind.
-*/
 QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
   switch (kind) {
     case CONTROL_LABEL:
     case CONTROL_DISPLAY: {
-      auto* label = new QLabel(parent_);
+      auto* label = new QLabel(m_parent);
       label->setTextFormat(Qt::PlainText);
       label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
       label->setAlignment(Qt::AlignVCenter |
@@ -77,7 +61,7 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
       return label;
     }
     case CONTROL_EDIT: {
-      auto* edit = new QLineEdit(parent_);
+      auto* edit = new QLineEdit(m_parent);
       Qt::Alignment align = Qt::AlignLeft;
       if (style & EDIT_CENTER) align = Qt::AlignHCenter;
       if (style & EDIT_RIGHT) align = Qt::AlignRight;
@@ -93,13 +77,13 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
       return edit;
     }
     case CONTROL_CHECK: {
-      auto* box = new QCheckBox(parent_);
+      auto* box = new QCheckBox(m_parent);
       box->setLayoutDirection(Qt::RightToLeft);
       connect(box, &QCheckBox::clicked, this, [this, id](bool) { Send(id, EVENT_CHANGED); });
       return box;
     }
     case CONTROL_BUTTON: {
-      auto* button = new QPushButton(parent_);
+      auto* button = new QPushButton(m_parent);
       connect(button, &QPushButton::clicked, this, [this, id](bool) { Send(id, EVENT_PRESSED); });
       return button;
     }
@@ -107,10 +91,10 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
     case CONTROL_TIME: {
       QDateTimeEdit* picker;
       if (kind == CONTROL_DATE) {
-        picker = new QDateEdit(parent_);
+        picker = new QDateEdit(m_parent);
         picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
       } else {
-        picker = new QTimeEdit(parent_);
+        picker = new QTimeEdit(m_parent);
         picker->setDisplayFormat(QStringLiteral("HH:mm:ss"));
       }
       picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -122,13 +106,8 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
   return nullptr;
 }
 
-/*
-** Creates a control, named after the parameter key (labels and buttons
-** get a suffix), 100 x 20 pixels at the origin and visible.  Returns its
-** handle, or 0 without a parent or for an unknown kind.
-*/
 int QtParamControls::Create(Kind kind, unsigned style, int id, const XB_String& name) {
-  if (parent_.isNull()) return 0;
+  if (m_parent.isNull()) return 0;
   QWidget* widget = MakeWidget(kind, style, id);
   if (widget == nullptr) return 0;
   QString objectName = ToQString(name);
@@ -137,31 +116,22 @@ int QtParamControls::Create(Kind kind, unsigned style, int id, const XB_String& 
   widget->setObjectName(objectName);
   widget->setGeometry(0, 0, 100, 20);
   widget->show();
-  widgets_.emplace_back(widget);
-  return static_cast<int>(widgets_.size());
+  m_widgets.emplace_back(widget);
+  return static_cast<int>(m_widgets.size());
 }
 
-/*
-** Destroys a control; its handle stays unused.
-*/
 void QtParamControls::Destroy(int control) {
   QWidget* widget = Widget(control);
   if (widget == nullptr) return;
-  widgets_[static_cast<size_t>(control) - 1] = nullptr;
+  m_widgets[static_cast<size_t>(control) - 1] = nullptr;
   delete widget;
 }
 
-/*
-** Moves a control to a rectangle of the parent.
-*/
 void QtParamControls::Move(int control, const ParamRect& where) {
   QWidget* widget = Widget(control);
   if (widget) widget->setGeometry(where.left, where.top, where.Width(), where.Height());
 }
 
-/*
-** Sets the text of a label, value text, edit, check box or button.
-*/
 void QtParamControls::SetText(int control, const XB_String& text) {
   QWidget* widget = Widget(control);
   QString value = ToQString(text);
@@ -173,9 +143,6 @@ void QtParamControls::SetText(int control, const XB_String& text) {
     button->setText(value);
 }
 
-/*
-** Returns the text of a label, value text, edit, check box or button.
-*/
 XB_String QtParamControls::GetText(int control) const {
   QWidget* widget = Widget(control);
   if (auto* label = qobject_cast<QLabel*>(widget)) return FromQString(label->text());
@@ -184,25 +151,15 @@ XB_String QtParamControls::GetText(int control) const {
   return XB_String();
 }
 
-/*
-** Ticks or clears a check box.
-*/
 void QtParamControls::SetCheck(int control, bool checked) {
   if (auto* box = qobject_cast<QCheckBox*>(Widget(control))) box->setChecked(checked);
 }
 
-/*
-** Returns whether a check box is ticked.
-*/
 bool QtParamControls::GetCheck(int control) const {
   auto* box = qobject_cast<QCheckBox*>(Widget(control));
   return box && box->isChecked();
 }
 
-/*
-** Sets a date picker to the date or a time picker to the time of day.
-** Returns false, leaving the picker alone, for an invalid value.
-*/
 bool QtParamControls::SetDateTime(int control, const ParamDateTime& when) {
   QWidget* widget = Widget(control);
   if (auto* time = qobject_cast<QTimeEdit*>(widget)) {
@@ -221,10 +178,6 @@ bool QtParamControls::SetDateTime(int control, const ParamDateTime& when) {
   return false;
 }
 
-/*
-** Returns the value of a picker: a date picker's date with the time
-** fields 0, a time picker's time with the date fields at their defaults.
-*/
 ParamDateTime QtParamControls::GetDateTime(int control) const {
   ParamDateTime when;
   QWidget* widget = Widget(control);
@@ -242,13 +195,9 @@ ParamDateTime QtParamControls::GetDateTime(int control) const {
   return when;
 }
 
-/*
-** Shows the folder browser titled title, starting at path.  File names
-** are converted with the system's file-name encoding, not as Latin-1 text.
-*/
 bool QtParamControls::BrowseFolder(const XB_String& title, XB_String& path) {
   QString start = QFile::decodeName(QByteArray(path.Data(), static_cast<qsizetype>(path.Length())));
-  QString chosen = QFileDialog::getExistingDirectory(parent_, ToQString(title), start);
+  QString chosen = QFileDialog::getExistingDirectory(m_parent, ToQString(title), start);
   if (chosen.isEmpty()) return false;
   QByteArray bytes = QFile::encodeName(chosen);
   path = XB_String(bytes.constData(), static_cast<size_t>(bytes.size()));

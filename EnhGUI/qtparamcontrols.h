@@ -23,33 +23,60 @@ class QtParamControls : public QObject, public ParamControls {
 
   /* Controls made as children of parent. */
   explicit QtParamControls(QWidget* parent);
+  /* Destroys every control still alive. */
   ~QtParamControls() override;
 
   /* Sets the receiver of the controls' notifications. */
-  void SetNotifier(Notifier notifier) { notifier_ = std::move(notifier); }
-  /* The widget behind a handle, or null. */
+  void SetNotifier(Notifier notifier) { m_notifier = std::move(notifier); }
+  /* Returns the widget of a handle, or null for an unknown or destroyed one. */
   QWidget* Widget(int control) const;
 
+  /*
+  ** Creates a control, named after the parameter key (labels and buttons
+  ** get a suffix), 100 x 20 pixels at the origin and visible.  Returns its
+  ** handle, or 0 without a parent or for an unknown kind.
+  */
   int Create(Kind kind, unsigned style, int id, const XB_String& name) override;
+  /* Destroys a control; its handle stays unused. */
   void Destroy(int control) override;
+  /* Moves a control to a rectangle of the parent. */
   void Move(int control, const ParamRect& where) override;
+  /* Sets the text of a label, value text, edit, check box or button. */
   void SetText(int control, const XB_String& text) override;
+  /* Returns the text of a label, value text, edit, check box or button. */
   XB_String GetText(int control) const override;
+  /* Ticks or clears a check box. */
   void SetCheck(int control, bool checked) override;
+  /* Returns whether a check box is ticked. */
   bool GetCheck(int control) const override;
+  /*
+  ** Sets a date picker to the date or a time picker to the time of day.
+  ** Returns false, leaving the picker alone, for an invalid value.
+  */
   bool SetDateTime(int control, const ParamDateTime& when) override;
+  /*
+  ** Returns the value of a picker: a date picker's date with the time
+  ** fields 0, a time picker's time with the date fields at their defaults.
+  */
   ParamDateTime GetDateTime(int control) const override;
+  /*
+  ** Shows the folder browser titled title, starting at path.  File names
+  ** are converted with the system's file-name encoding, not as Latin-1 text.
+  */
   bool BrowseFolder(const XB_String& title, XB_String& path) override;
 
  private:
-  /* Makes the widget of a kind; null for an unknown kind. */
+  /*
+  ** Makes the widget of a control kind with its style; null for an unknown
+  ** kind.
+  */
   QWidget* MakeWidget(Kind kind, unsigned style, int id);
   /* Passes a notification on when a receiver is set. */
   void Send(int id, ParamControls::Event event);
 
-  QPointer<QWidget> parent_;
-  std::vector<QPointer<QWidget>> widgets_;
-  Notifier notifier_;
+  QPointer<QWidget> m_parent;
+  std::vector<QPointer<QWidget>> m_widgets;
+  Notifier m_notifier;
 };
 
 #endif

@@ -13,108 +13,87 @@
 #include <cmath>
 #include <cstdlib>
 
-/*
-** A cursor over table's rows; see the header.
-*/
 SQLiteRowCursor::SQLiteRowCursor(XB_SQLiteDB& db, const SQLiteParameters& set,
                                  const XB_String& table)
-    : db_(db), set_(set), table_(table) {}
+    : m_db(db), m_set(set), m_table(table) {}
 
-/*
-** Picks the rowid when the table has one under a name no column takes,
-** else the single key column.  Returns false, with the reason in error_,
-** when neither exists.
-*/
 bool SQLiteRowCursor::ChooseKey(const XB_String& tableSql) {
-  XB_ParameterInfoGroup* definition = rowIO_.GetTableDefinition(db_, table_.View(), TD_ALL);
+  XB_ParameterInfoGroup* definition = m_rowIo.GetTableDefinition(m_db, m_table.View(), TD_ALL);
   if (definition == nullptr) {
-    error_ = XB_String::Formatted("Failed to read table definiton for %s.", table_);
+    m_error = XB_String::Formatted("Failed to read table definiton for %s.", m_table);
     return false;
   }
   if (!XB_ContainsLoosely(tableSql.View(), "WITHOUT ROWID")) {
     for (const char* name : {"rowid", "_rowid_", "oid"}) {
       if (definition->Find(name)) continue;
-      mode_ = KEY_ROWID;
-      keyName_ = name;
+      m_mode = KEY_ROWID;
+      m_keyName = name;
       return true;
     }
   }
-  if (CountKeys(set_) == 1) {
-    mode_ = KEY_COLUMN;
-    keyName_ = BuildKeyList(set_);
+  if (CountKeys(m_set) == 1) {
+    m_mode = KEY_COLUMN;
+    m_keyName = BuildKeyList(m_set);
     return true;
   }
-  error_ = XB_String::Formatted(
+  m_error = XB_String::Formatted(
       "%s has neither a rowid nor exactly one key column, so its rows cannot "
       "be told apart.",
-      table_);
+      m_table);
   return false;
 }
 
-/*
-** Reads the definition and the row identities; see the header.
-*/
 bool SQLiteRowCursor::Start(const XB_String& where, const XB_String& orderBy) {
-  mode_ = KEY_NONE;
-  keys_.clear();
-  index_ = 0;
-  error_.Clear();
-  XB_String tableSql = rowIO_.GetTableSql(db_, table_.View());
-  canAppend_ = XB_ContainsLoosely(tableSql.View(), "INTEGER PRIMARY KEY") ||
-               XB_ContainsLoosely(tableSql.View(), "PRIMARY KEY INT");
+  m_mode = KEY_NONE;
+  m_keys.clear();
+  m_index = 0;
+  m_error.Clear();
+  XB_String tableSql = m_rowIo.GetTableSql(m_db, m_table.View());
+  m_canAppend = XB_ContainsLoosely(tableSql.View(), "INTEGER PRIMARY KEY") ||
+                XB_ContainsLoosely(tableSql.View(), "PRIMARY KEY INT");
   if (!ChooseKey(tableSql)) return false;
 
-  XB_ParameterInfoGroup* definition = rowIO_.GetTableDefinition(db_, table_.View(), TD_ALL);
-  XB_String query = XB_String::Formatted("SELECT %s FROM %s", keyName_, definition->Key());
+  XB_ParameterInfoGroup* definition = m_rowIo.GetTableDefinition(m_db, m_table.View(), TD_ALL);
+  XB_String query = XB_String::Formatted("SELECT %s FROM %s", m_keyName, definition->Key());
   XB_String condition = where;
   if (!condition.Trim().IsEmpty()) query.AppendFormat(" WHERE %s", condition);
   XB_String order = orderBy;
   if (!order.Trim().IsEmpty()) query.AppendFormat(" ORDER BY %s", order);
 
   XB_SQLiteResult result;
-  if (!db_.GetTable(result, "%s", query)) {
-    mode_ = KEY_NONE;
+  if (!m_db.GetTable(result, "%s", query)) {
+    m_mode = KEY_NONE;
     NoteRowError("Reading the rows failed");
     return false;
   }
   for (int row = 0; row < result.Rows(); row++) {
     const char* cell = result.Get(0, row);
-    keys_.emplace_back(cell ? cell : "");
+    m_keys.emplace_back(cell ? cell : "");
   }
   return true;
 }
 
-/*
-** Returns the current row's condition: the rowid compared with its
-** number, or the key column compared with its value as a string literal.
-*/
 XB_String SQLiteRowCursor::Condition() const {
-  if (mode_ == KEY_NONE || keys_.empty()) return XB_String();
-  const XB_String& key = keys_[static_cast<size_t>(index_)];
-  XB_String condition = keyName_;
+  if (m_mode == KEY_NONE || m_keys.empty()) return XB_String();
+  const XB_String& key = m_keys[static_cast<size_t>(m_index)];
+  XB_String condition = m_keyName;
   condition += "=";
-  if (mode_ == KEY_COLUMN)
+  if (m_mode == KEY_COLUMN)
     condition += XB_SqlQuote(key.View());
   else
     condition += key;
   return condition;
 }
 
-/*
-** Sets the error text from the row service (or the connection).
-*/
 void SQLiteRowCursor::NoteRowError(const char* what) {
-  const char* message = rowIO_.LastError(db_);
-  error_ = XB_String::Formatted("%s: %s", what, message ? message : "unknown error");
+  const char* message = m_rowIo.LastError(m_db);
+  m_error = XB_String::Formatted("%s: %s", what, message ? message : "unknown error");
 }
 
-/*
-** Loads the current row, or an empty row when there is none, into lines.
-*/
 bool SQLiteRowCursor::Load(ParamLines& lines) {
-  if (mode_ == KEY_NONE) return false;
-  SQLiteParameters row = keys_.empty() ? rowIO_.InitRow(db_, table_.View(), TD_ALL)
-                                       : rowIO_.LoadRow(db_, table_.View(), Condition().View());
+  if (m_mode == KEY_NONE) return false;
+  SQLiteParameters row = m_keys.empty() ? m_rowIo.InitRow(m_db, m_table.View(), TD_ALL)
+                                        : m_rowIo.LoadRow(m_db, m_table.View(), Condition().View());
   lines.Exchange(false, row);
   return true;
 }
@@ -142,9 +121,6 @@ static bool ValueDiffers(const XB_Value& stored, const XB_Value& edited) {
   return stored.IntValue() != edited.IntValue();
 }
 
-/*
-** See the header.
-*/
 bool SQLiteRowCursor::RowDiffers(const SQLiteParameters& stored, const SQLiteParameters& edited) {
   if (stored.Count() != edited.Count()) return true;
   for (int i = 0; i < stored.Count(); i++) {
@@ -157,59 +133,46 @@ bool SQLiteRowCursor::RowDiffers(const SQLiteParameters& stored, const SQLitePar
   return false;
 }
 
-/*
-** Inserts row; on success its rowid (the full 64-bit id) becomes the
-** identity of a new last row, which is made current.
-*/
 bool SQLiteRowCursor::AppendRow(const SQLiteParameters& row) {
-  if (!rowIO_.InsertRow(db_, row, 0)) {
+  if (!m_rowIo.InsertRow(m_db, row, 0)) {
     NoteRowError("Adding a row failed");
     return false;
   }
-  long long id = static_cast<long long>(db_.LastInsertRowId64());
-  keys_.push_back(XB_String::Formatted("%d", id));
-  index_ = Count() - 1;
+  long long id = static_cast<long long>(m_db.LastInsertRowId64());
+  m_keys.push_back(XB_String::Formatted("%d", id));
+  m_index = Count() - 1;
   return true;
 }
 
-/*
-** Writes the lines back when they change the stored row; see the header.
-*/
 bool SQLiteRowCursor::Save(ParamLines& lines) {
-  if (mode_ == KEY_NONE) return false;
-  if (keys_.empty()) {
-    SQLiteParameters blank = rowIO_.InitRow(db_, table_.View(), TD_ALL);
+  if (m_mode == KEY_NONE) return false;
+  if (m_keys.empty()) {
+    SQLiteParameters blank = m_rowIo.InitRow(m_db, m_table.View(), TD_ALL);
     SQLiteParameters edited = blank;
     lines.Exchange(true, edited);
     if (!RowDiffers(blank, edited)) return true;
     return AppendRow(edited);
   }
-  SQLiteParameters stored = rowIO_.LoadRow(db_, table_.View(), Condition().View());
+  SQLiteParameters stored = m_rowIo.LoadRow(m_db, m_table.View(), Condition().View());
   SQLiteParameters edited = stored;
   lines.Exchange(true, edited);
   if (!RowDiffers(stored, edited)) return true;
-  if (rowIO_.UpdateRow(db_, edited, 0)) return true;
+  if (m_rowIo.UpdateRow(m_db, edited, 0)) return true;
   NoteRowError("Saving the row failed");
   return false;
 }
 
-/*
-** Steps back one row.
-*/
 bool SQLiteRowCursor::Previous() {
   if (!CanGoBack()) return false;
-  index_--;
+  m_index--;
   return true;
 }
 
-/*
-** Steps forward, appending a row of defaults past the end when allowed.
-*/
 bool SQLiteRowCursor::Next() {
-  if (index_ + 1 < Count()) {
-    index_++;
+  if (m_index + 1 < Count()) {
+    m_index++;
     return true;
   }
-  if (!canAppend_ || mode_ == KEY_NONE) return false;
-  return AppendRow(rowIO_.InitRow(db_, table_.View(), TD_ALL));
+  if (!m_canAppend || m_mode == KEY_NONE) return false;
+  return AppendRow(m_rowIo.InitRow(m_db, m_table.View(), TD_ALL));
 }

@@ -48,22 +48,25 @@ class SQLiteRowCursor {
   bool Start(const XB_String& where, const XB_String& orderBy);
 
   /* How rows are identified. */
-  KeyMode Mode() const { return mode_; }
+  KeyMode Mode() const { return m_mode; }
   /* Number of rows known. */
-  int Count() const { return static_cast<int>(keys_.size()); }
+  int Count() const { return static_cast<int>(m_keys.size()); }
   /* Index of the current row. */
-  int Index() const { return index_; }
+  int Index() const { return m_index; }
   /* True when the table's text declares an INTEGER PRIMARY KEY, so that
   ** stepping past the last row appends one. */
-  bool CanAppend() const { return canAppend_; }
+  bool CanAppend() const { return m_canAppend; }
   /* True when "<<" has a row to go to. */
-  bool CanGoBack() const { return index_ > 0; }
+  bool CanGoBack() const { return m_index > 0; }
   /* True when ">>" has a row to go to or can append one. */
-  bool CanGoForward() const { return index_ + 1 < Count() || canAppend_; }
-  /* The condition that picks out the current row; empty without rows. */
+  bool CanGoForward() const { return m_index + 1 < Count() || m_canAppend; }
+  /*
+  ** Returns the current row's condition: the rowid compared with its
+  ** number, or the key column compared with its value as a string literal.
+  */
   XB_String Condition() const;
   /* Why Start or the last Save or Next failed. */
-  const XB_String& ErrorText() const { return error_; }
+  const XB_String& ErrorText() const { return m_error; }
 
   /*
   ** Shows the current row in lines (the defaults of an empty row when the
@@ -94,23 +97,30 @@ class SQLiteRowCursor {
   static bool RowDiffers(const SQLiteParameters& stored, const SQLiteParameters& edited);
 
  private:
-  /* Chooses how rows are identified; false when they cannot be. */
+  /*
+  ** Picks the rowid when the table has one under a name no column takes,
+  ** else the single key column.  Returns false, with the reason in m_error,
+  ** when neither exists.
+  */
   bool ChooseKey(const XB_String& tableSql);
-  /* Inserts row and makes it the current one. */
+  /*
+  ** Inserts row; on success its rowid (the full 64-bit id) becomes the
+  ** identity of a new last row, which is made current.
+  */
   bool AppendRow(const SQLiteParameters& row);
-  /* Notes the row service's last message as the error. */
+  /* Sets the error text from the row service (or the connection). */
   void NoteRowError(const char* what);
 
-  XB_SQLiteDB& db_;
-  const SQLiteParameters& set_;
-  XB_String table_;
-  SQLiteRowIO rowIO_;
-  KeyMode mode_ = KEY_NONE;
-  XB_String keyName_;
-  bool canAppend_ = false;
-  std::vector<XB_String> keys_;
-  int index_ = 0;
-  XB_String error_;
+  XB_SQLiteDB& m_db;
+  const SQLiteParameters& m_set;
+  XB_String m_table;
+  SQLiteRowIO m_rowIo;
+  KeyMode m_mode = KEY_NONE;
+  XB_String m_keyName;
+  bool m_canAppend = false;
+  std::vector<XB_String> m_keys;
+  int m_index = 0;
+  XB_String m_error;
 };
 
 #endif

@@ -31,11 +31,11 @@ class SQLiteRowDialog : public ParamsDialog {
   ** True when the rows can be told apart (one key column, or the rowid);
   ** otherwise ErrorText() says why and DoModal must not be called.
   */
-  bool IsReady() const { return ready_; }
+  bool IsReady() const { return m_ready; }
   /* Why the editor cannot run, or the last failed save. */
-  const XB_String& ErrorText() const { return cursor_.ErrorText(); }
+  const XB_String& ErrorText() const { return m_cursor.ErrorText(); }
   /* The stepping state, for callers that want to look at it. */
-  const SQLiteRowCursor& Cursor() const { return cursor_; }
+  const SQLiteRowCursor& Cursor() const { return m_cursor; }
 
   /*
   ** Loads the current row into the lines, or saves the lines into it.
@@ -45,25 +45,37 @@ class SQLiteRowDialog : public ParamsDialog {
   bool DataExchange(bool save);
 
  protected:
+  /* The first row is loaded through DataExchange. */
   void LoadValues() override;
+  /*
+  ** Saves the row shown, hands the values to the set and ends the dialog.
+  ** A failed save keeps the dialog open so that no edit is lost unseen.
+  */
   void OnOk() override;
+  /* "<<" over the first quarter, ">>" over the second, OK over the last. */
   void PlaceButtons(const ParamsDialogLayout& layout, int width, int height) override;
 
  private:
-  /* Saves, steps back one row and shows it. */
+  /* Saves the row shown; on success steps back and shows that row. */
   void OnPrevious();
-  /* Saves, steps forward (appending at the end when possible), shows it. */
+  /*
+  ** Saves the row shown; on success steps forward, appending a row past
+  ** the end when the table allows it, and shows the new current row.
+  */
   void OnNext();
-  /* Enables the step buttons and sets the title "[i/n]". */
+  /*
+  ** Enables "<<" and ">>" as the cursor allows and sets the title to the
+  ** base title with the position "[i/n]".
+  */
   void UpdateState();
   /* Tells the user that the row shown could not be saved. */
   void ReportSaveFailure();
 
-  SQLiteRowCursor cursor_;
-  XB_String baseTitle_;
-  QPushButton* previousButton_ = nullptr;
-  QPushButton* nextButton_ = nullptr;
-  bool ready_ = false;
+  SQLiteRowCursor m_cursor;
+  XB_String m_baseTitle;
+  QPushButton* m_previousButton = nullptr;
+  QPushButton* m_nextButton = nullptr;
+  bool m_ready = false;
 };
 
 #endif

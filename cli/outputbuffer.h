@@ -17,13 +17,14 @@ class OutputBuffer {
   explicit OutputBuffer(FILE* stream);
   OutputBuffer(const OutputBuffer&) = delete;
   OutputBuffer& operator=(const OutputBuffer&) = delete;
+  /* Hands what is left to the stream. */
   ~OutputBuffer();
 
-  /* Appends LENGTH bytes of TEXT. */
+  /* Appends a NUL-terminated text; null appends nothing. */
   void Write(const char* text, size_t length) {
-    if (length <= kCapacity - used) {
-      std::memcpy(buffer.get() + used, text, length);
-      used += length;
+    if (length <= kCapacity - m_used) {
+      std::memcpy(m_buffer.get() + m_used, text, length);
+      m_used += length;
       return;
     }
     WriteLarge(text, length);
@@ -31,19 +32,19 @@ class OutputBuffer {
 
   /* Appends one character. */
   void Put(char c) {
-    if (used == kCapacity) Flush();
-    buffer[used++] = c;
+    if (m_used == kCapacity) Flush();
+    m_buffer[m_used++] = c;
   }
 
   /* Returns room for LENGTH bytes (at most Capacity()) at the end of the
   ** buffer, for the caller to fill and then Commit. */
   char* Claim(size_t length) {
-    if (length > kCapacity - used) Flush();
-    return buffer.get() + used;
+    if (length > kCapacity - m_used) Flush();
+    return m_buffer.get() + m_used;
   }
 
   /* Adds LENGTH bytes written into the room Claim returned. */
-  void Commit(size_t length) { used += length; }
+  void Commit(size_t length) { m_used += length; }
 
   /* The most one Claim can ask for. */
   static constexpr size_t Capacity() { return kCapacity; }
@@ -60,12 +61,14 @@ class OutputBuffer {
 
  private:
   static constexpr size_t kCapacity = 1 << 20;
+  /* Appends a text that does not fit the free space: the buffer goes out
+  ** first, and a text as large as the buffer goes to the stream directly. */
   void WriteLarge(const char* text, size_t length);
 
-  FILE* stream;
-  std::unique_ptr<char[]> buffer;
-  size_t used = 0;
-  bool failed = false;
+  FILE* m_stream;
+  std::unique_ptr<char[]> m_buffer;
+  size_t m_used = 0;
+  bool m_failed = false;
 };
 
 #endif

@@ -75,7 +75,6 @@ void WriteSeparatedBlock(const XB_SQLiteResult& result, const char* text, const 
 
 }  // namespace
 
-/* Writes every data row of RESULT as one separated line. */
 void WriteSeparated(const XB_SQLiteResult& result, char separator, OutputBuffer& out) {
   int columns = result.Cols();
   if (columns == 0) return;
@@ -95,7 +94,6 @@ void WriteSeparated(const XB_SQLiteResult& result, char separator, OutputBuffer&
   }
 }
 
-/* Writes RESULT as a text table to STREAM.  Returns false on a write error. */
 bool AsciiTable(const XB_SQLiteResult& result, FILE* stream) {
   if (!stream) return true;
   OutputBuffer out(stream);

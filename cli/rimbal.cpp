@@ -121,17 +121,14 @@ int RunRowDialog(std::unique_ptr<XB_SQLiteDB> db, const RimbalOptions& options) 
 
 }  // namespace
 
-/* Writes the banner: name, version, build and a notice, then an empty line. */
 void WriteBanner(FILE* stream) {
   std::fputs("Rimbal v0.10 (build 10) - one command on an SQLite 2.x or 3.x database\n\n", stream);
 }
 
-/* Writes the usage text. */
 void WriteUsage(FILE* stream) {
   std::fputs(kUsage, stream);
 }
 
-/* Runs Rimbal on the command line.  Returns the exit code. */
 int RunRimbal(int argc, char** argv) {
   // The log is a diagnostic channel; the error stream belongs to the
   // program's own lines, which scripts read.

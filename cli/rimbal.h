@@ -1,28 +1,17 @@
 /*
 ** One run of the console program Rimbal: banner, usage, opening the
-** database and running the command, with the exit codes scripts rely on:
-** 0 success, 1 the toolkit could not start, 3 the database could not be
-** opened, 4 the table definition could not be read or names no table, 10
-** the statement failed, 12 the query failed.
+** database and running the command.  Its exit codes are those of
+** rimbalexit.h.
 */
 #ifndef RIMBAL_H
 #define RIMBAL_H
 
 #include <cstdio>
 
+#include "rimbalexit.h"
 #include "rimbaloptions.h"
 
-/* Exit codes of Rimbal. */
-enum RimbalExit {
-  RX_OK = 0,
-  RX_NO_TOOLKIT = 1,
-  RX_OPEN_FAILED = 3,
-  RX_NO_TABLE = 4,
-  RX_STATEMENT_FAILED = 10,
-  RX_QUERY_FAILED = 12
-};
-
-/* Writes the two banner lines to STREAM. */
+/* Writes the banner: name, version, build and a notice, then an empty line. */
 void WriteBanner(FILE* stream);
 
 /* Writes the usage text to STREAM. */

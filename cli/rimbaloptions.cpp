@@ -54,8 +54,6 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-/* Returns the command OPTION selects, RC_NONE when it is not an option of
-** this program. */
 RimbalCommand RimbalOptions::CommandOfOption(const std::string& option) {
   for (const OptionEntry& entry : kOptions) {
     if (option == entry.option) return entry.command;
@@ -63,7 +61,6 @@ RimbalCommand RimbalOptions::CommandOfOption(const std::string& option) {
   return RC_NONE;
 }
 
-/* Parses the arguments after the program name into the fields. */
 void RimbalOptions::Parse(const std::vector<std::string>& arguments) {
   command = RC_NONE;
   file.clear();
@@ -100,19 +97,16 @@ void RimbalOptions::Parse(const std::vector<std::string>& arguments) {
   statement = Trimmed(statement);
 }
 
-/* Parses argv[1] .. argv[argc-1]. */
 void RimbalOptions::Parse(int argc, const char* const* argv) {
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i] ? argv[i] : "");
   Parse(arguments);
 }
 
-/* True for the commands that open a row dialog. */
 bool RimbalOptions::IsRowCommand() const {
   return command == RC_EDIT_ROW || command == RC_EDIT_ROWS || command == RC_INSERT_ROW;
 }
 
-/* True for the value-printing commands, which write no banner. */
 bool RimbalOptions::IsQuiet() const {
   return command == RC_QUERY_ONE || command == RC_QUERY_TAB || command == RC_QUERY_CSV;
 }

@@ -29,11 +29,11 @@ enum RimbalCommand {
 ** The parsed command line.  Options come first; an unknown option is
 ** ignored and a later option replaces an earlier one.  The first argument
 ** that does not begin with "-" is the file; from there on everything is
-** positional, whatever it begins with.
+** positional, whatever it begins with.  A plain struct: the fields are
+** the result, the functions only fill and read them.
 */
-class RimbalOptions {
- public:
-  /* Parses the arguments after the program name. */
+struct RimbalOptions {
+  /* Parses the arguments after the program name into the fields. */
   void Parse(const std::vector<std::string>& arguments);
 
   /* Parses argv[1] .. argv[argc-1]. */

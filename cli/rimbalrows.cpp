@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "rimbalexit.h"
 #include "rowcommands.h"
 #include "xb_log.h"
 
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
   XB_SetLogTrace(false);
   if (argc != 5) {
     std::fputs("Error: RimbalRows is started by Rimbal for its row commands.\n", stderr);
-    return 1;
+    return RX_NO_TOOLKIT;
   }
   RimbalOptions options;
   options.command = static_cast<RimbalCommand>(std::atoi(argv[1]));
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
   options.statement = argv[4];
   if (!options.IsRowCommand()) {
     std::fputs("Error: RimbalRows is started by Rimbal for its row commands.\n", stderr);
-    return 1;
+    return RX_NO_TOOLKIT;
   }
   // Only the program name reaches the toolkit: a where-part such as
   // "-reverse" must not be taken for one of its own options.
@@ -37,7 +38,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewAuto(options.file.c_str()));
   if (!db) {
     std::fprintf(stderr, "Error: Failed to open database %s.\n", options.file.c_str());
-    return 3;
+    return RX_OPEN_FAILED;
   }
   return RunRowCommand(options, *db);
 }

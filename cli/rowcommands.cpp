@@ -13,8 +13,7 @@
 
 #include <cstdio>
 
-/* Exit codes of the row commands. */
-enum { ROW_EXIT_OK = 0, ROW_EXIT_NO_TABLE = 4 };
+#include "rimbalexit.h"
 
 /* Writes "Error: <what> failed." and then the engine's message. */
 static void ReportWriteFailure(const char* what, const SQLiteRowIO& rowIO, const XB_SQLiteDB& db) {
@@ -30,9 +29,9 @@ static void ReportWriteFailure(const char* what, const SQLiteRowIO& rowIO, const
 static int InsertRowCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOptions& options) {
   SQLiteParameters row = rowIO.InitRow(db, options.table, TD_ALL);
   ParamsDialog dialog(row, XB_String());
-  if (dialog.DoModal() != 1) return ROW_EXIT_OK;
+  if (dialog.DoModal() != 1) return RX_OK;
   if (!rowIO.InsertRow(db, row, 0)) ReportWriteFailure("INSERT", rowIO, db);
-  return ROW_EXIT_OK;
+  return RX_OK;
 }
 
 /*
@@ -43,9 +42,9 @@ static int InsertRowCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOpt
 static int EditRowCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOptions& options) {
   SQLiteParameters row = rowIO.LoadRow(db, options.table, options.statement);
   ParamsDialog dialog(row, XB_String());
-  if (dialog.DoModal() != 1) return ROW_EXIT_OK;
+  if (dialog.DoModal() != 1) return RX_OK;
   if (!rowIO.UpdateRow(db, row, 0)) ReportWriteFailure("UPDATE", rowIO, db);
-  return ROW_EXIT_OK;
+  return RX_OK;
 }
 
 /*
@@ -58,17 +57,12 @@ static int EditRowsCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOpti
   SQLiteRowDialog dialog(db, row, XB_String(options.table), XB_String(), XB_String());
   if (!dialog.IsReady()) {
     std::fprintf(stderr, "Error: %s\n", dialog.ErrorText().c_str());
-    return ROW_EXIT_NO_TABLE;
+    return RX_NO_TABLE;
   }
   dialog.DoModal();
-  return ROW_EXIT_OK;
+  return RX_OK;
 }
 
-/*
-** Runs the row command of options on db.  The row service lives for the
-** whole command, and every row set made from it goes before it.  Returns
-** the exit code.
-*/
 int RunRowCommand(const RimbalOptions& options, XB_SQLiteDB& db) {
   SQLiteRowIO rowIO;
   switch (options.command) {
@@ -79,6 +73,6 @@ int RunRowCommand(const RimbalOptions& options, XB_SQLiteDB& db) {
     case RC_EDIT_ROWS:
       return EditRowsCommand(db, rowIO, options);
     default:
-      return ROW_EXIT_OK;
+      return RX_OK;
   }
 }

@@ -9,8 +9,11 @@
 #include "rimbaloptions.h"
 #include "xb_sqlitedb.h"
 
-/* Runs the row command of OPTIONS on DB; the table has been checked to be
-** one.  The toolkit is running.  Returns the exit code. */
+/*
+** Runs the row command of options on db.  The row service lives for the
+** whole command, and every row set made from it goes before it.  Returns
+** the exit code.
+*/
 int RunRowCommand(const RimbalOptions& options, XB_SQLiteDB& db);
 
 #endif

@@ -3,6 +3,8 @@
 */
 #include "rowlauncher.h"
 
+#include "rimbalexit.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,10 +19,6 @@ static bool IsSet(const char* variable) {
   return value && value[0];
 }
 
-/* Returns true when the windowing toolkit will find a display: the platform
-** it is told to use needs the matching display variable (an X11 or Wayland
-** platform without one would abort the toolkit), any other platform such as
-** offscreen needs none, and with no platform named either display will do. */
 bool RowDialogsHaveDisplay() {
   const char* platform = std::getenv("QT_QPA_PLATFORM");
   if (!platform || !platform[0]) return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
@@ -29,8 +27,6 @@ bool RowDialogsHaveDisplay() {
   return true;
 }
 
-/* Returns the path of RimbalRows beside the running program ("" when the
-** running program cannot be found). */
 std::string RowProgramPath() {
   std::vector<char> self(4096);
   ssize_t length = readlink("/proc/self/exe", self.data(), self.size() - 1);
@@ -40,8 +36,6 @@ std::string RowProgramPath() {
   return path.substr(0, slash + 1) + "RimbalRows";
 }
 
-/* Replaces this process by RimbalRows; returns 1 when it cannot start.
-** The arguments are the command number, file, table and where-part. */
 int LaunchRowCommand(const RimbalOptions& options) {
   std::string program = RowProgramPath();
   std::string command = std::to_string(static_cast<int>(options.command));
@@ -52,5 +46,5 @@ int LaunchRowCommand(const RimbalOptions& options) {
   execv(program.c_str(), const_cast<char* const*>(argv));
   std::fprintf(stderr, "Error: Cannot start the row dialogs (%s: %s).\n", program.c_str(),
                std::strerror(errno));
-  return 1;
+  return RX_NO_TOOLKIT;
 }

@@ -11,11 +11,14 @@
 
 #include "rimbaloptions.h"
 
-/* Returns true when a windowing system is there for the row dialogs: a
-** display, or a platform named explicitly through QT_QPA_PLATFORM. */
+/* Returns true when the windowing toolkit will find a display: the platform
+** it is told to use needs the matching display variable (an X11 or Wayland
+** platform without one would abort the toolkit), any other platform such as
+** offscreen needs none, and with no platform named either display will do. */
 bool RowDialogsHaveDisplay();
 
-/* Returns the path of RimbalRows: beside the running program. */
+/* Returns the path of RimbalRows beside the running program ("" when the
+** running program cannot be found). */
 std::string RowProgramPath();
 
 /* Replaces the running program with RimbalRows for the row command of

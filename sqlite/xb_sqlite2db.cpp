@@ -34,14 +34,14 @@ XB_SQLite2DB::~XB_SQLite2DB() {
 /* Opens the stored path with file mode 0.  Returns true when a handle is
 ** present afterwards. */
 bool XB_SQLite2DB::Open() {
-  if (engineHandle) return true;
+  if (m_engineHandle) return true;
   ClearLastError();
   if (!PathIsUsable()) return false;
   char* message = nullptr;
   sqlite* db = sqlite_open(EnginePath().c_str(), 0, &message);
   if (!db) {
     SetLastError(message ? message : "unable to open database file");
-    XB_LogF("E_ Failed to open %s. SQLITE: %s", filePath, LastError());
+    XB_LogF("E_ Failed to open %s. SQLITE: %s", m_filePath, LastError());
     sqlite_freemem(message);
     return false;
   }
@@ -49,25 +49,25 @@ bool XB_SQLite2DB::Open() {
     XB_LogF("E_ SQLITE: %s", message);
     sqlite_freemem(message);
   }
-  engineHandle = db;
+  m_engineHandle = db;
   return true;
 }
 
 /* Closes the handle if present.  Returns true. */
 bool XB_SQLite2DB::Close() {
-  if (engineHandle) sqlite_close(Handle(engineHandle));
-  engineHandle = nullptr;
+  if (m_engineHandle) sqlite_close(Handle(m_engineHandle));
+  m_engineHandle = nullptr;
   return true;
 }
 
 /* Runs SQL without a row callback.  Returns true on success. */
 bool XB_SQLite2DB::Exec(const char* sql) {
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   char* message = nullptr;
-  if (sqlite_exec(Handle(engineHandle), sql, nullptr, nullptr, &message) == 0) {
+  if (sqlite_exec(Handle(m_engineHandle), sql, nullptr, nullptr, &message) == 0) {
     sqlite_freemem(message);
     return true;
   }
@@ -80,13 +80,13 @@ bool XB_SQLite2DB::Exec(const char* sql) {
 /* Copies the first column of the first row of STATEMENT into OUT.  Returns
 ** false, OUT unchanged, when there is no such value. */
 bool XB_SQLite2DB::QueryValueText(XB_String& out, const char* statement) {
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   sqlite_vm* vm = nullptr;
   char* message = nullptr;
-  int compiled = sqlite_compile(Handle(engineHandle), statement, nullptr, &vm, &message);
+  int compiled = sqlite_compile(Handle(m_engineHandle), statement, nullptr, &vm, &message);
   if (compiled != 0 || message) {
     SetLastError(message ? message : "SQL error");
     sqlite_freemem(message);
@@ -113,7 +113,7 @@ bool XB_SQLite2DB::QueryValueText(XB_String& out, const char* statement) {
 ** engine's array.  Returns true on success; RESULT stays empty on failure. */
 bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) {
   result.Reset();
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
@@ -121,7 +121,7 @@ bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
   int rows = 0;
   int columns = 0;
   char* message = nullptr;
-  if (sqlite_get_table(Handle(engineHandle), statement, &cells, &rows, &columns, &message) != 0) {
+  if (sqlite_get_table(Handle(m_engineHandle), statement, &cells, &rows, &columns, &message) != 0) {
     SetLastError(message ? message : "SQL error");
     sqlite_freemem(message);
     if (cells) sqlite_free_table(cells);
@@ -138,8 +138,8 @@ bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
 
 /* Returns the engine's last inserted row id (32 bits in this generation). */
 int32_t XB_SQLite2DB::LastInsertRowId() {
-  if (!engineHandle) return 0;
-  return sqlite_last_insert_rowid(Handle(engineHandle));
+  if (!m_engineHandle) return 0;
+  return sqlite_last_insert_rowid(Handle(m_engineHandle));
 }
 
 /* Returns the last inserted row id; this generation's ids fit 32 bits. */

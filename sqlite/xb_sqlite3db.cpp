@@ -54,15 +54,15 @@ XB_SQLite3DB::~XB_SQLite3DB() {
 
 /* Opens the stored path.  Returns true when a handle is present. */
 bool XB_SQLite3DB::Open() {
-  if (engineHandle) return true;
+  if (m_engineHandle) return true;
   ClearLastError();
   if (!PathIsUsable()) return false;
   // This engine would delete a generation-2 file's hot journal without
   // playing it back, and closing the file would drop the other engine's
   // locks, so such a file is never handed to it.
-  if (IsGeneration2File(filePath)) {
+  if (IsGeneration2File(m_filePath)) {
     SetLastError("file is an SQLite 2.x database");
-    XB_LogF("E_ Failed to open %s. SQLITE: %s", filePath, LastError());
+    XB_LogF("E_ Failed to open %s. SQLITE: %s", m_filePath, LastError());
     return false;
   }
   sqlite3* db = nullptr;
@@ -71,29 +71,29 @@ bool XB_SQLite3DB::Open() {
     sqlite3_close(db);
     return false;
   }
-  engineHandle = db;
+  m_engineHandle = db;
   return true;
 }
 
 /* Closes the handle if present.  Returns true. */
 bool XB_SQLite3DB::Close() {
-  if (engineHandle) sqlite3_close_v2(Handle(engineHandle));
-  engineHandle = nullptr;
+  if (m_engineHandle) sqlite3_close_v2(Handle(m_engineHandle));
+  m_engineHandle = nullptr;
   return true;
 }
 
 /* Runs SQL without a row callback.  Returns true on success. */
 bool XB_SQLite3DB::Exec(const char* sql) {
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   char* message = nullptr;
-  if (sqlite3_exec(Handle(engineHandle), sql, nullptr, nullptr, &message) == SQLITE_OK) {
+  if (sqlite3_exec(Handle(m_engineHandle), sql, nullptr, nullptr, &message) == SQLITE_OK) {
     sqlite3_free(message);
     return true;
   }
-  SetLastError(message ? message : sqlite3_errmsg(Handle(engineHandle)));
+  SetLastError(message ? message : sqlite3_errmsg(Handle(m_engineHandle)));
   sqlite3_free(message);
   XB_LogF("SQLite exec failed: %s", LastError());
   return false;
@@ -102,12 +102,12 @@ bool XB_SQLite3DB::Exec(const char* sql) {
 /* Copies the first column of the first row of STATEMENT into OUT.  Returns
 ** false, OUT unchanged, when there is no such value. */
 bool XB_SQLite3DB::QueryValueText(XB_String& out, const char* statement) {
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(Handle(engineHandle), statement, -1, &stmt, nullptr) != SQLITE_OK ||
+  if (sqlite3_prepare_v2(Handle(m_engineHandle), statement, -1, &stmt, nullptr) != SQLITE_OK ||
       !stmt) {
     sqlite3_finalize(stmt);
     return false;
@@ -124,11 +124,11 @@ bool XB_SQLite3DB::QueryValueText(XB_String& out, const char* statement) {
 ** success; RESULT stays empty on failure. */
 bool XB_SQLite3DB::GetTableText(XB_SQLiteResult& result, const char* statement) {
   result.Reset();
-  if (!engineHandle) {
+  if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
-  sqlite3* db = Handle(engineHandle);
+  sqlite3* db = Handle(m_engineHandle);
   auto* table = new XB_SQLiteBlockTable;
   bool haveNames = false;
   int columns = 0;
@@ -183,6 +183,6 @@ int32_t XB_SQLite3DB::LastInsertRowId() {
 
 /* Returns the whole last inserted row id, 0 while closed. */
 int64_t XB_SQLite3DB::LastInsertRowId64() {
-  if (!engineHandle) return 0;
-  return sqlite3_last_insert_rowid(Handle(engineHandle));
+  if (!m_engineHandle) return 0;
+  return sqlite3_last_insert_rowid(Handle(m_engineHandle));
 }

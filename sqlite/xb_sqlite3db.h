@@ -23,7 +23,7 @@ class XB_SQLite3DB : public XB_SQLiteDB {
   int32_t LastInsertRowId() override;
   bool Open() override;
   void OnCreated() override {}
-  bool IsOpen() const override { return engineHandle != nullptr; }
+  bool IsOpen() const override { return m_engineHandle != nullptr; }
   bool Close() override;
   int64_t LastInsertRowId64() override;
 };

@@ -49,11 +49,11 @@ XB_SQLiteDB::XB_SQLiteDB() = default;
 XB_SQLiteDB::XB_SQLiteDB(const char* path) {
   size_t length = path ? std::strlen(path) : 0;
   if (length >= kPathCapacity) {
-    pathRefused = true;
+    m_pathRefused = true;
     return;
   }
-  if (length) std::memcpy(filePath, path, length);
-  filePath[length] = '\0';
+  if (length) std::memcpy(m_filePath, path, length);
+  m_filePath[length] = '\0';
 }
 
 /* The base has no handle of its own to close; implementations override. */
@@ -65,7 +65,7 @@ bool XB_SQLiteDB::Close() {
 ** Returns true when the connection is open afterwards. */
 bool XB_SQLiteDB::OpenOrCreate() {
   struct stat info;
-  bool exists = ::stat(filePath, &info) == 0 && !S_ISDIR(info.st_mode);
+  bool exists = ::stat(m_filePath, &info) == 0 && !S_ISDIR(info.st_mode);
   if (exists) return Open();
   if (!Open()) return false;
   OnCreated();
@@ -74,8 +74,8 @@ bool XB_SQLiteDB::OpenOrCreate() {
 
 /* Makes TEXT the last error; null clears it. */
 void XB_SQLiteDB::SetLastError(const char* text) {
-  hasLastError = text != nullptr;
-  lastError.assign(text ? text : "");
+  m_hasLastError = text != nullptr;
+  m_lastError.assign(text ? text : "");
 }
 
 /* Forgets the last error. */
@@ -87,13 +87,13 @@ void XB_SQLiteDB::ClearLastError() {
 ** the last error and logs the reason.  An empty name would give a private
 ** temporary database that vanishes on close, so it is refused too. */
 bool XB_SQLiteDB::PathIsUsable() {
-  if (pathRefused) {
+  if (m_pathRefused) {
     SetLastError("file name too long");
     XB_LogF("E_ Failed to open database: the file name is longer than %d characters",
             static_cast<int>(kPathCapacity - 1));
     return false;
   }
-  if (!filePath[0]) {
+  if (!m_filePath[0]) {
     SetLastError("no database file name given");
     XB_Log("E_ Failed to open database: no file name given");
     return false;
@@ -105,7 +105,7 @@ bool XB_SQLiteDB::PathIsUsable() {
 ** beginning with "file:" as URIs and ":memory:" as a database in memory;
 ** "./" in front keeps such names what the user meant: files. */
 std::string XB_SQLiteDB::EnginePath() const {
-  std::string name(filePath);
+  std::string name(m_filePath);
   if (name.rfind("file:", 0) == 0 || name == ":memory:") name.insert(0, "./");
   return name;
 }

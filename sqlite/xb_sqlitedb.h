@@ -118,10 +118,10 @@ class XB_SQLiteDB {
   }
 
   /* Returns the message of the most recent failing engine call, or null. */
-  const char* LastError() const { return hasLastError ? lastError.c_str() : nullptr; }
+  const char* LastError() const { return m_hasLastError ? m_lastError.c_str() : nullptr; }
 
   /* Returns the path this connection was made for ("" when it was refused). */
-  const char* FilePath() const { return filePath; }
+  const char* FilePath() const { return m_filePath; }
 
   /* Returns TEXT as an SQL string literal: in single quotes, with every
   ** single quote doubled.  Names compared in SQL go this way, never between
@@ -163,13 +163,13 @@ class XB_SQLiteDB {
   /* Returns false, and logs why, for a statement that could not be formatted. */
   static bool StatementIsSound(const XB_String& sql);
 
-  char filePath[kPathCapacity] = {};
-  void* engineHandle = nullptr;
+  char m_filePath[kPathCapacity] = {};
+  void* m_engineHandle = nullptr;
 
  private:
-  bool pathRefused = false;
-  bool hasLastError = false;
-  std::string lastError;
+  bool m_pathRefused = false;
+  bool m_hasLastError = false;
+  std::string m_lastError;
 };
 
 #endif

@@ -48,7 +48,7 @@ class XB_SQLiteTable {
   }
 
   /* Adds one holder of the table. */
-  void AddRef() { ++refCount; }
+  void AddRef() { ++m_refCount; }
 
   /* Drops one holder; the last one frees the cells and deletes the table. */
   void Release();
@@ -57,7 +57,7 @@ class XB_SQLiteTable {
   virtual ~XB_SQLiteTable() = default;
 
  private:
-  int refCount = 1;
+  int m_refCount = 1;
 };
 
 /*
@@ -66,13 +66,13 @@ class XB_SQLiteTable {
 */
 class XB_SQLite2Table final : public XB_SQLiteTable {
  public:
-  explicit XB_SQLite2Table(char** engineArray) : cells(engineArray) {}
+  explicit XB_SQLite2Table(char** engineArray) : m_cells(engineArray) {}
   void Free() override;
-  const char* Cell(size_t index) const override { return cells[index]; }
+  const char* Cell(size_t index) const override { return m_cells[index]; }
   const char* Cell(size_t index, size_t& length) const override;
 
  private:
-  char** cells;
+  char** m_cells;
 };
 
 /*
@@ -87,7 +87,7 @@ class XB_SQLiteBlockTable final : public XB_SQLiteTable {
   void Free() override;
   const char* Cell(size_t index) const override {
     if (IsNull(index)) return nullptr;
-    return text + Start(index);
+    return m_text + Start(index);
   }
   const char* Cell(size_t index, size_t& length) const override {
     if (IsNull(index)) {
@@ -95,13 +95,13 @@ class XB_SQLiteBlockTable final : public XB_SQLiteTable {
       return nullptr;
     }
     size_t start = Start(index);
-    length = ends[index] - start - 1;
-    return text + start;
+    length = m_ends[index] - start - 1;
+    return m_text + start;
   }
 
   const char* Block(const uint32_t*& endOffsets) const override {
-    endOffsets = ends;
-    return text;
+    endOffsets = m_ends;
+    return m_text;
   }
 
   /* Appends one cell (null for SQL NULL) of the given length.  Returns false
@@ -110,23 +110,23 @@ class XB_SQLiteBlockTable final : public XB_SQLiteTable {
   bool Append(const char* value, size_t length);
 
   /* Number of cells appended so far. */
-  size_t CellCount() const { return cellCount; }
+  size_t CellCount() const { return m_cellCount; }
 
   /* Gives back the slack of the growing arrays once filling is complete. */
   void Shrink();
 
  private:
-  bool IsNull(size_t index) const { return (nulls[index >> 3] >> (index & 7)) & 1; }
-  size_t Start(size_t index) const { return index ? ends[index - 1] : 0; }
+  bool IsNull(size_t index) const { return (m_nulls[index >> 3] >> (index & 7)) & 1; }
+  size_t Start(size_t index) const { return index ? m_ends[index - 1] : 0; }
   bool Reserve(size_t extraText);
 
-  char* text = nullptr;
-  size_t textUsed = 0;
-  size_t textCapacity = 0;
-  uint32_t* ends = nullptr;
-  unsigned char* nulls = nullptr;
-  size_t cellCount = 0;
-  size_t cellCapacity = 0;
+  char* m_text = nullptr;
+  size_t m_textUsed = 0;
+  size_t m_textCapacity = 0;
+  uint32_t* m_ends = nullptr;
+  unsigned char* m_nulls = nullptr;
+  size_t m_cellCount = 0;
+  size_t m_cellCapacity = 0;
 };
 
 /*
@@ -151,14 +151,14 @@ class XB_SQLiteResult {
   void Set(XB_SQLiteTable* holder, int columnCount, int rowCount);
 
   /* Number of columns; 0 when empty. */
-  int Cols() const { return columnCount; }
+  int Cols() const { return m_columnCount; }
 
   /* Number of data rows, the row of column names not counted. */
-  int Rows() const { return rowCount; }
+  int Rows() const { return m_rowCount; }
 
   /* Returns the cell at a flat index: 0 .. Cols()-1 are the column names,
   ** data row r column c is at (r + 1) * Cols() + c.  Not bounds-checked. */
-  const char* Cell(int index) const { return table->Cell(static_cast<size_t>(index)); }
+  const char* Cell(int index) const { return m_table->Cell(static_cast<size_t>(index)); }
 
   /* Returns the value of data row ROW and column COL, or null when either is
   ** outside the result or the value is SQL NULL. */
@@ -171,13 +171,13 @@ class XB_SQLiteResult {
   ** result is empty or its holder keeps its cells otherwise. */
   const char* Block(const uint32_t*& ends) const {
     ends = nullptr;
-    return table ? table->Block(ends) : nullptr;
+    return m_table ? m_table->Block(ends) : nullptr;
   }
 
  private:
-  int columnCount = 0;
-  int rowCount = 0;
-  XB_SQLiteTable* table = nullptr;
+  int m_columnCount = 0;
+  int m_rowCount = 0;
+  XB_SQLiteTable* m_table = nullptr;
 };
 
 /*

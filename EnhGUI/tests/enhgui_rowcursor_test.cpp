@@ -27,23 +27,23 @@ class CursorTest : public ::testing::Test {
     int fd = mkstemp(name);
     ASSERT_GE(fd, 0);
     close(fd);
-    path_ = name;
-    db_.reset(XB_SQLiteDB::NewByVersion(path_.c_str(), 3));
-    ASSERT_TRUE(db_ && db_->IsOpen());
+    m_path = name;
+    m_db.reset(XB_SQLiteDB::NewByVersion(m_path.c_str(), 3));
+    ASSERT_TRUE(m_db && m_db->IsOpen());
   }
   void TearDown() override {
-    db_.reset();
-    std::remove(path_.c_str());
+    m_db.reset();
+    std::remove(m_path.c_str());
   }
   std::string Value(const char* sql) {
     XB_String out;
-    if (!db_->QueryValue(out, "%s", sql)) return "<none>";
+    if (!m_db->QueryValue(out, "%s", sql)) return "<none>";
     return out.c_str();
   }
 
-  std::string path_;
-  std::unique_ptr<XB_SQLiteDB> db_;
-  SQLiteRowIO rowIO_;
+  std::string m_path;
+  std::unique_ptr<XB_SQLiteDB> m_db;
+  SQLiteRowIO m_rowIo;
 };
 
 }  // namespace
@@ -53,26 +53,26 @@ class CursorTest : public ::testing::Test {
 ** are quoted as string literals. */
 TEST_F(CursorTest, ChoosesRowIdentity) {
   ASSERT_TRUE(
-      db_->Exec("CREATE TABLE a(rowid TEXT, name TEXT);"
-                "INSERT INTO a VALUES('x', 'y');"
-                "CREATE TABLE w(code TEXT PRIMARY KEY, v) WITHOUT ROWID;"
-                "INSERT INTO w VALUES('it''s', 1);"
-                "CREATE TABLE w2(a, b, PRIMARY KEY(a, b)) WITHOUT ROWID;"));
-  SQLiteParameters setA = rowIO_.LoadRow(*db_, "a", "");
-  SQLiteRowCursor a(*db_, setA, "a");
+      m_db->Exec("CREATE TABLE a(rowid TEXT, name TEXT);"
+                 "INSERT INTO a VALUES('x', 'y');"
+                 "CREATE TABLE w(code TEXT PRIMARY KEY, v) WITHOUT ROWID;"
+                 "INSERT INTO w VALUES('it''s', 1);"
+                 "CREATE TABLE w2(a, b, PRIMARY KEY(a, b)) WITHOUT ROWID;"));
+  SQLiteParameters setA = m_rowIo.LoadRow(*m_db, "a", "");
+  SQLiteRowCursor a(*m_db, setA, "a");
   ASSERT_TRUE(a.Start("", ""));
   EXPECT_EQ(a.Mode(), SQLiteRowCursor::KEY_ROWID);
   EXPECT_EQ(a.Condition(), "_rowid_=1");
   EXPECT_FALSE(a.CanAppend());
 
-  SQLiteParameters setW = rowIO_.LoadRow(*db_, "w", "");
-  SQLiteRowCursor w(*db_, setW, "w");
+  SQLiteParameters setW = m_rowIo.LoadRow(*m_db, "w", "");
+  SQLiteRowCursor w(*m_db, setW, "w");
   ASSERT_TRUE(w.Start("", ""));
   EXPECT_EQ(w.Mode(), SQLiteRowCursor::KEY_COLUMN);
   EXPECT_EQ(w.Condition(), "code='it''s'");
 
-  SQLiteParameters setW2 = rowIO_.LoadRow(*db_, "w2", "");
-  SQLiteRowCursor w2(*db_, setW2, "w2");
+  SQLiteParameters setW2 = m_rowIo.LoadRow(*m_db, "w2", "");
+  SQLiteRowCursor w2(*m_db, setW2, "w2");
   EXPECT_FALSE(w2.Start("", ""));
   EXPECT_EQ(w2.Mode(), SQLiteRowCursor::KEY_NONE);
   EXPECT_FALSE(w2.ErrorText().IsEmpty());
@@ -82,11 +82,11 @@ TEST_F(CursorTest, ChoosesRowIdentity) {
 /* Where and order restrict and sort the rows stepped through. */
 TEST_F(CursorTest, WhereAndOrder) {
   ASSERT_TRUE(
-      db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n);"
-                "INSERT INTO t VALUES(1, 5); INSERT INTO t VALUES(2, 9);"
-                "INSERT INTO t VALUES(3, 7);"));
-  SQLiteParameters set = rowIO_.LoadRow(*db_, "t", "");
-  SQLiteRowCursor cursor(*db_, set, "t");
+      m_db->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n);"
+                 "INSERT INTO t VALUES(1, 5); INSERT INTO t VALUES(2, 9);"
+                 "INSERT INTO t VALUES(3, 7);"));
+  SQLiteParameters set = m_rowIo.LoadRow(*m_db, "t", "");
+  SQLiteRowCursor cursor(*m_db, set, "t");
   ASSERT_TRUE(cursor.Start("n > 5", "n DESC"));
   ASSERT_EQ(cursor.Count(), 2);
   EXPECT_EQ(cursor.Condition(), "rowid=2");
@@ -99,9 +99,9 @@ TEST_F(CursorTest, WhereAndOrder) {
 ** empty text. */
 TEST_F(CursorTest, RowDiffers) {
   ASSERT_TRUE(
-      db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, s TEXT, r REAL, z TEXT);"
-                "INSERT INTO t VALUES(1, 'a ', 1.5, NULL);"));
-  SQLiteParameters stored = rowIO_.LoadRow(*db_, "t", "");
+      m_db->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, s TEXT, r REAL, z TEXT);"
+                 "INSERT INTO t VALUES(1, 'a ', 1.5, NULL);"));
+  SQLiteParameters stored = m_rowIo.LoadRow(*m_db, "t", "");
   SQLiteParameters edited = stored;
   EXPECT_FALSE(SQLiteRowCursor::RowDiffers(stored, edited));
   edited.SetValueByKey("s", XB_Value("a"));
@@ -120,13 +120,13 @@ TEST_F(CursorTest, RowDiffers) {
 ** engine's message and leaves the row as stored. */
 TEST_F(CursorTest, SaveWritesChangesAndReportsFailure) {
   ASSERT_TRUE(
-      db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n TEXT CHECK(n<>'bad'));"
-                "CREATE TABLE writes(id);"
-                "CREATE TRIGGER w AFTER UPDATE ON t BEGIN"
-                " INSERT INTO writes VALUES(new.id); END;"
-                "INSERT INTO t VALUES(1, 'one');"));
-  SQLiteParameters set = rowIO_.LoadRow(*db_, "t", "");
-  SQLiteRowCursor cursor(*db_, set, "t");
+      m_db->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n TEXT CHECK(n<>'bad'));"
+                 "CREATE TABLE writes(id);"
+                 "CREATE TRIGGER w AFTER UPDATE ON t BEGIN"
+                 " INSERT INTO writes VALUES(new.id); END;"
+                 "INSERT INTO t VALUES(1, 'one');"));
+  SQLiteParameters set = m_rowIo.LoadRow(*m_db, "t", "");
+  SQLiteRowCursor cursor(*m_db, set, "t");
   ASSERT_TRUE(cursor.Start("", ""));
   RecordingControls controls;
   ParamLines lines(&controls);
@@ -150,9 +150,9 @@ TEST_F(CursorTest, SaveWritesChangesAndReportsFailure) {
 /* An empty table shows an empty form; a form the user filled in is added
 ** as the first row. */
 TEST_F(CursorTest, EmptyTableTakesFirstRow) {
-  ASSERT_TRUE(db_->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n TEXT);"));
-  SQLiteParameters set = rowIO_.InitRow(*db_, "t", TD_ALL);
-  SQLiteRowCursor cursor(*db_, set, "t");
+  ASSERT_TRUE(m_db->Exec("CREATE TABLE t(id INTEGER PRIMARY KEY, n TEXT);"));
+  SQLiteParameters set = m_rowIo.InitRow(*m_db, "t", TD_ALL);
+  SQLiteRowCursor cursor(*m_db, set, "t");
   ASSERT_TRUE(cursor.Start("", ""));
   EXPECT_EQ(cursor.Count(), 0);
   RecordingControls controls;

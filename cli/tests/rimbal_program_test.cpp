@@ -67,16 +67,16 @@ class RimbalProgram : public ::testing::Test {
   void SetUp() override {
     char pattern[] = "/tmp/rimbal-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir = pattern;
+    m_dir = pattern;
   }
 
   void TearDown() override {
-    std::string command = "rm -rf '" + dir + "'";
+    std::string command = "rm -rf '" + m_dir + "'";
     ASSERT_EQ(std::system(command.c_str()), 0);
   }
 
   /* Returns the path of NAME inside the test's own folder. */
-  std::string Path(const std::string& name) const { return dir + "/" + name; }
+  std::string Path(const std::string& name) const { return m_dir + "/" + name; }
 
   /* Runs Rimbal with ARGS and the environment of the test minus every
   ** display variable, plus EXTRAENV.  Returns what it left behind. */
@@ -145,7 +145,7 @@ class RimbalProgram : public ::testing::Test {
     return MakeDatabase("rows" + std::to_string(count) + ".db", sql);
   }
 
-  std::string dir;
+  std::string m_dir;
 };
 
 TEST_F(RimbalProgram, UsageWhenNoCommandIsGiven) {
@@ -388,7 +388,7 @@ TEST_F(RimbalProgram, RowCommands) {
   EXPECT_EQ(noDisplay.err,
             kBanner + "Error: No display available; the row dialogs need a windowing system.\n");
 
-  std::vector<std::string> offscreen{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + dir};
+  std::vector<std::string> offscreen{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + m_dir};
   Outcome view = Rimbal({"--edit-row", db, "v"}, offscreen);
   EXPECT_EQ(view.exitCode, 4);
   EXPECT_EQ(view.err, kBanner + "Error: v must be a table.\n");

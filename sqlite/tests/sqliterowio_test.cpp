@@ -29,16 +29,16 @@ class TempDir {
  public:
   TempDir() {
     std::string pattern = (fs::temp_directory_path() / "rowio-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    m_path = mkdtemp(pattern.data());
   }
   ~TempDir() {
     std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    fs::remove_all(m_path, ignored);
   }
-  std::string File(const char* name) const { return (fs::path(path_) / name).string(); }
+  std::string File(const char* name) const { return (fs::path(m_path) / name).string(); }
 
  private:
-  std::string path_;
+  std::string m_path;
 };
 
 /* Returns the single value SQL yields on DB, or "<none>". */
@@ -71,8 +71,8 @@ std::unique_ptr<XB_SQLiteDB> Open(const std::string& path, int version) {
 class RowIOBuilt : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
-    db_ = Open(dir_.File("built.db"), GetParam());
-    ASSERT_TRUE(db_ && db_->IsOpen());
+    m_db = Open(m_dir.File("built.db"), GetParam());
+    ASSERT_TRUE(m_db && m_db->IsOpen());
     const char* script[] = {
         "BEGIN",
         "CREATE TABLE item(id INTEGER PRIMARY KEY, name TEXT, price REAL, note)",
@@ -96,149 +96,149 @@ class RowIOBuilt : public ::testing::TestWithParam<int> {
         "CREATE TABLE name(sql TEXT)",
         "COMMIT",
     };
-    for (const char* sql : script) ASSERT_TRUE(db_->Exec(sql)) << sql << ": " << db_->LastError();
+    for (const char* sql : script) ASSERT_TRUE(m_db->Exec(sql)) << sql << ": " << m_db->LastError();
   }
 
-  TempDir dir_;
-  std::unique_ptr<XB_SQLiteDB> db_;
-  SQLiteRowIO rows_;
+  TempDir m_dir;
+  std::unique_ptr<XB_SQLiteDB> m_db;
+  SQLiteRowIO m_rows;
 };
 
 TEST_P(RowIOBuilt, IntegerPrimaryKeyRowKeepsTrickyValuesAndItsNeighbours) {
-  SQLiteParameters row = rows_.LoadRow(*db_, "item", "id=2");
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "item", "id=2");
   ASSERT_EQ(Text(row, "name"), "pear");
   row.SetValueByKey("name", XB_Value(kTricky));
   row.SetValueByKey("price", XB_Value("price"));
   row.SetValueByKey("note", XB_Value("name"));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0)) << rows_.LastError(*db_);
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
 
-  SQLiteParameters again = rows_.LoadRow(*db_, "item", "id=2");
+  SQLiteParameters again = m_rows.LoadRow(*m_db, "item", "id=2");
   EXPECT_EQ(Text(again, "name"), kTricky);
   EXPECT_EQ(Text(again, "price"), "price");
   EXPECT_EQ(Text(again, "note"), "name");
-  EXPECT_EQ(Value(*db_, "SELECT name FROM item WHERE id=1"), "apple");
-  EXPECT_EQ(Value(*db_, "SELECT name FROM item WHERE id=3"), "plum");
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM item"), "3");
+  EXPECT_EQ(Value(*m_db, "SELECT name FROM item WHERE id=1"), "apple");
+  EXPECT_EQ(Value(*m_db, "SELECT name FROM item WHERE id=3"), "plum");
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM item"), "3");
 }
 
 TEST_P(RowIOBuilt, NullStaysNullUnlessTheUserGivesAValue) {
-  SQLiteParameters row = rows_.LoadRow(*db_, "item", "id=1");
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "item", "id=1");
   EXPECT_TRUE(row.WasStoredNull("note"));
   EXPECT_EQ(Text(row, "note"), "");
   row.SetValueByKey("name", XB_Value("apricot"));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM item WHERE id=1 AND note IS NULL"), "1");
-  EXPECT_EQ(Value(*db_, "SELECT name FROM item WHERE id=1"), "apricot");
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM item WHERE id=1 AND note IS NULL"), "1");
+  EXPECT_EQ(Value(*m_db, "SELECT name FROM item WHERE id=1"), "apricot");
 
   row.SetValueByKey("note", XB_Value("given"));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0));
-  EXPECT_EQ(Value(*db_, "SELECT note FROM item WHERE id=1"), "given");
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM item WHERE id=3 AND note IS NULL"), "1");
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0));
+  EXPECT_EQ(Value(*m_db, "SELECT note FROM item WHERE id=1"), "given");
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM item WHERE id=3 AND note IS NULL"), "1");
 }
 
 TEST_P(RowIOBuilt, UniqueTextKeyPicksOutExactlyItsRow) {
-  SQLiteParameters row = rows_.LoadRow(*db_, "code", "code='a1'");
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "code", "code='a1'");
   ASSERT_EQ(Text(row, "descr"), "second");
   row.SetValueByKey("descr", XB_Value("code"));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT descr FROM code WHERE code='a1'"), "code");
-  EXPECT_EQ(Value(*db_, "SELECT descr FROM code WHERE code='A1'"), "first");
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT descr FROM code WHERE code='a1'"), "code");
+  EXPECT_EQ(Value(*m_db, "SELECT descr FROM code WHERE code='A1'"), "first");
 
   /* A key holding a double quote. */
-  SQLiteParameters quoted = rows_.LoadRow(*db_, "code", "code='B\"2'");
+  SQLiteParameters quoted = m_rows.LoadRow(*m_db, "code", "code='B\"2'");
   ASSERT_EQ(Text(quoted, "descr"), "third");
   quoted.SetValueByKey("descr", XB_Value(kTricky));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, quoted, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT descr FROM code WHERE code='B\"2'"), kTricky);
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM code WHERE code='B\"2' AND qty IS NULL"), "1");
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, quoted, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT descr FROM code WHERE code='B\"2'"), kTricky);
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM code WHERE code='B\"2' AND qty IS NULL"), "1");
 
   /* A key with a blank in front is not the key without it, even when the
   ** key's line gives its text back with blanks around it. */
-  SQLiteParameters spaced = rows_.LoadRow(*db_, "code", "code=' 7'");
+  SQLiteParameters spaced = m_rows.LoadRow(*m_db, "code", "code=' 7'");
   ASSERT_EQ(Text(spaced, "descr"), "spaced");
   spaced.SetValueByKey("code", XB_Value("  7  "));
   spaced.SetValueByKey("descr", XB_Value("changed"));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, spaced, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT descr FROM code WHERE code=' 7'"), "changed");
-  EXPECT_EQ(Value(*db_, "SELECT descr FROM code WHERE code='7'"), "plain");
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, spaced, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT descr FROM code WHERE code=' 7'"), "changed");
+  EXPECT_EQ(Value(*m_db, "SELECT descr FROM code WHERE code='7'"), "plain");
 }
 
 TEST_P(RowIOBuilt, CompositeKeyChangesOneRow) {
-  SQLiteParameters row = rows_.LoadRow(*db_, "pair", "a='x' AND b=2");
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "pair", "a='x' AND b=2");
   EXPECT_EQ(CountKeys(row), 2);
   ASSERT_EQ(Text(row, "c"), "two");
   row.SetValueByKey("c", XB_Value("b"));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT c FROM pair WHERE a='x' AND b=2"), "b");
-  EXPECT_EQ(Value(*db_, "SELECT c FROM pair WHERE a='x' AND b=1"), "one");
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM pair WHERE c IS NULL"), "1");
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT c FROM pair WHERE a='x' AND b=2"), "b");
+  EXPECT_EQ(Value(*m_db, "SELECT c FROM pair WHERE a='x' AND b=1"), "one");
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM pair WHERE c IS NULL"), "1");
 }
 
 TEST_P(RowIOBuilt, TableWithoutKeyIsWrittenByRowidOrNotAtAll) {
-  SQLiteParameters row = rows_.LoadRow(*db_, "loose", "");
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "loose", "");
   ASSERT_EQ(Text(row, "body"), "same");
   ASSERT_TRUE(row.HasRowId());
   row.SetValueByKey("body", XB_Value("changed"));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM loose WHERE body='same'"), "1");
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM loose WHERE body='changed'"), "1");
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM loose WHERE body='same'"), "1");
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM loose WHERE body='changed'"), "1");
 
   /* No row matched: nothing identifies a row, so nothing is written. */
-  SQLiteParameters none = rows_.LoadRow(*db_, "loose", "body='missing'");
+  SQLiteParameters none = m_rows.LoadRow(*m_db, "loose", "body='missing'");
   EXPECT_EQ(Text(none, "body"), "");
   none.SetValueByKey("body", XB_Value("everywhere"));
-  EXPECT_FALSE(rows_.UpdateRow(*db_, none, 0));
-  ASSERT_NE(rows_.LastError(*db_), nullptr);
-  EXPECT_NE(std::string(rows_.LastError(*db_)).find("loose"), std::string::npos);
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM loose WHERE body='everywhere'"), "0");
+  EXPECT_FALSE(m_rows.UpdateRow(*m_db, none, 0));
+  ASSERT_NE(m_rows.LastError(*m_db), nullptr);
+  EXPECT_NE(std::string(m_rows.LastError(*m_db)).find("loose"), std::string::npos);
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM loose WHERE body='everywhere'"), "0");
 }
 
 TEST_P(RowIOBuilt, InsertLeavesTheKeyToTheEngine) {
-  SQLiteParameters row = rows_.InitRow(*db_, "item", TD_ALL);
+  SQLiteParameters row = m_rows.InitRow(*m_db, "item", TD_ALL);
   EXPECT_EQ(Text(row, "id"), "");
   row.SetValueByKey("name", XB_Value("  \"new 'one'\"  "));
   row.SetValueByKey("note", XB_Value("%s"));
-  ASSERT_TRUE(rows_.InsertRow(*db_, row, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(db_->LastInsertRowId(), 4);
-  SQLiteParameters back = rows_.LoadRow(*db_, "item", "id=4");
+  ASSERT_TRUE(m_rows.InsertRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(m_db->LastInsertRowId(), 4);
+  SQLiteParameters back = m_rows.LoadRow(*m_db, "item", "id=4");
   EXPECT_EQ(Text(back, "name"), "new 'one'");
   EXPECT_EQ(Text(back, "note"), "%s");
 }
 
 TEST_P(RowIOBuilt, ReadingSelectsTheFirstRowMatchesNothingOrFails) {
-  SQLiteParameters row = rows_.InitRow(*db_, "item", TD_ALL);
-  ASSERT_TRUE(rows_.ReadRow(row, *db_, "item", " \t "));
+  SQLiteParameters row = m_rows.InitRow(*m_db, "item", TD_ALL);
+  ASSERT_TRUE(m_rows.ReadRow(row, *m_db, "item", " \t "));
   EXPECT_EQ(Text(row, "id"), "1");
-  ASSERT_TRUE(rows_.ReadRow(row, *db_, "item", "id=99"));
+  ASSERT_TRUE(m_rows.ReadRow(row, *m_db, "item", "id=99"));
   EXPECT_EQ(Text(row, "name"), "");
   EXPECT_FALSE(row.WasStoredNull("note"));
   row.SetValueByKey("name", XB_Value("kept"));
-  EXPECT_FALSE(rows_.ReadRow(row, *db_, "item", "no_such_column=1"));
+  EXPECT_FALSE(m_rows.ReadRow(row, *m_db, "item", "no_such_column=1"));
   EXPECT_EQ(Text(row, "name"), "kept");
 }
 
 TEST_P(RowIOBuilt, DefinitionsComeFromTheCacheAndTheRightTable) {
-  XB_ParameterInfoGroup* first = rows_.GetTableDefinition(*db_, "item", TD_ALL);
+  XB_ParameterInfoGroup* first = m_rows.GetTableDefinition(*m_db, "item", TD_ALL);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first->At(0)->GetType(), PT_KEY);
-  EXPECT_NE(rows_.GetTableDefinition(*db_, "item", TD_PLAIN), first);
-  db_->Close();
-  EXPECT_EQ(rows_.GetTableDefinition(*db_, "item", TD_ALL), first);
-  EXPECT_EQ(rows_.InitRow(*db_, "item", TD_ALL).Count(), 4);
-  ASSERT_TRUE(db_->Open());
+  EXPECT_NE(m_rows.GetTableDefinition(*m_db, "item", TD_PLAIN), first);
+  m_db->Close();
+  EXPECT_EQ(m_rows.GetTableDefinition(*m_db, "item", TD_ALL), first);
+  EXPECT_EQ(m_rows.InitRow(*m_db, "item", TD_ALL).Count(), 4);
+  ASSERT_TRUE(m_db->Open());
 
   /* A table called "name" is not every table whose name column is set. */
-  EXPECT_EQ(rows_.GetTableSql(*db_, "name"), "CREATE TABLE name(sql TEXT)");
-  EXPECT_EQ(rows_.GetTableSql(*db_, "it's"), "");
-  EXPECT_EQ(rows_.GetTableDefinition(*db_, "nothing", TD_ALL), nullptr);
-  SQLiteParameters none = rows_.InitRow(*db_, "nothing", TD_ALL);
+  EXPECT_EQ(m_rows.GetTableSql(*m_db, "name"), "CREATE TABLE name(sql TEXT)");
+  EXPECT_EQ(m_rows.GetTableSql(*m_db, "it's"), "");
+  EXPECT_EQ(m_rows.GetTableDefinition(*m_db, "nothing", TD_ALL), nullptr);
+  SQLiteParameters none = m_rows.InitRow(*m_db, "nothing", TD_ALL);
   EXPECT_EQ(none.Count(), 0);
   EXPECT_TRUE(none.Name().IsEmpty());
 }
 
 TEST_P(RowIOBuilt, StoredTextOfEachGenerationReachesTheParser) {
-  ASSERT_TRUE(db_->Exec("create table lower(a integer primary key, b)"));
-  XB_ParameterInfoGroup* lower = rows_.GetTableDefinition(*db_, "lower", TD_ALL);
+  ASSERT_TRUE(m_db->Exec("create table lower(a integer primary key, b)"));
+  XB_ParameterInfoGroup* lower = m_rows.GetTableDefinition(*m_db, "lower", TD_ALL);
   /* Generation 3 stores the leading keywords in upper case, generation 2
   ** keeps the text exactly as written. */
   if (GetParam() == 3) {
@@ -259,87 +259,87 @@ class RowIOFixture : public ::testing::Test {
  protected:
   /* Copies fixture NAME into the temporary folder and opens it. */
   void OpenFixture(const char* name) {
-    std::string copy = dir_.File(name);
+    std::string copy = m_dir.File(name);
     fs::copy_file(fs::path(XB_SQLITE2_FIXTURES) / name, copy);
-    db_.reset(XB_SQLiteDB::NewAuto(copy.c_str()));
-    ASSERT_TRUE(db_ && db_->IsOpen());
-    ASSERT_EQ(db_->Version(), 2.0);
+    m_db.reset(XB_SQLiteDB::NewAuto(copy.c_str()));
+    ASSERT_TRUE(m_db && m_db->IsOpen());
+    ASSERT_EQ(m_db->Version(), 2.0);
   }
 
-  TempDir dir_;
-  std::unique_ptr<XB_SQLiteDB> db_;
-  SQLiteRowIO rows_;
+  TempDir m_dir;
+  std::unique_ptr<XB_SQLiteDB> m_db;
+  SQLiteRowIO m_rows;
 };
 
 TEST_F(RowIOFixture, TextPrimaryKeysAndCompositeKeys) {
   OpenFixture("indices.db");
-  SQLiteParameters row = rows_.LoadRow(*db_, "code", "code='7'");
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "code", "code='7'");
   ASSERT_EQ(Text(row, "descr"), "text key 7");
   row.SetValueByKey("descr", XB_Value("descr"));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT descr FROM code WHERE code='7'"), "descr");
-  EXPECT_EQ(Value(*db_, "SELECT descr FROM code WHERE code='007'"), "text key 007");
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT descr FROM code WHERE code='7'"), "descr");
+  EXPECT_EQ(Value(*m_db, "SELECT descr FROM code WHERE code='007'"), "text key 007");
 
-  SQLiteParameters latin = rows_.LoadRow(*db_, "code", "code='\xE4'");
+  SQLiteParameters latin = m_rows.LoadRow(*m_db, "code", "code='\xE4'");
   ASSERT_EQ(Text(latin, "descr"), "a-umlaut");
   latin.SetValueByKey("descr", XB_Value(kTricky));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, latin, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Text(rows_.LoadRow(*db_, "code", "code='\xE4'"), "descr"), kTricky);
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, latin, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Text(m_rows.LoadRow(*m_db, "code", "code='\xE4'"), "descr"), kTricky);
 
-  SQLiteParameters pair = rows_.LoadRow(*db_, "pk2", "x='a' AND y=1");
+  SQLiteParameters pair = m_rows.LoadRow(*m_db, "pk2", "x='a' AND y=1");
   ASSERT_EQ(Text(pair, "z"), "a1");
   pair.SetValueByKey("z", XB_Value("z"));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, pair, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT z FROM pk2 WHERE x='a' AND y=1"), "z");
-  EXPECT_EQ(Value(*db_, "SELECT z FROM pk2 WHERE x='A' AND y=1"), "A1");
-  EXPECT_EQ(Value(*db_, "SELECT z FROM pk2 WHERE x='a' AND y=10"), "a10");
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, pair, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT z FROM pk2 WHERE x='a' AND y=1"), "z");
+  EXPECT_EQ(Value(*m_db, "SELECT z FROM pk2 WHERE x='A' AND y=1"), "A1");
+  EXPECT_EQ(Value(*m_db, "SELECT z FROM pk2 WHERE x='a' AND y=10"), "a10");
 }
 
 TEST_F(RowIOFixture, RowsWithoutKeyKeepTheirNulls) {
   OpenFixture("rowids.db");
-  SQLiteParameters note = rows_.LoadRow(*db_, "note", "prio IS NULL");
+  SQLiteParameters note = m_rows.LoadRow(*m_db, "note", "prio IS NULL");
   ASSERT_EQ(Text(note, "body"), "negative rowid via oid");
   EXPECT_EQ(note.RowId(), "-5");
   note.SetValueByKey("body", XB_Value(kTricky));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, note, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT body FROM note WHERE oid=-5"), kTricky);
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM note WHERE oid=-5 AND prio IS NULL"), "1");
-  EXPECT_EQ(Value(*db_, "SELECT body FROM note WHERE oid=1"), "note 1");
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, note, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT body FROM note WHERE oid=-5"), kTricky);
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM note WHERE oid=-5 AND prio IS NULL"), "1");
+  EXPECT_EQ(Value(*m_db, "SELECT body FROM note WHERE oid=1"), "note 1");
 }
 
 TEST_F(RowIOFixture, DefinitionsOfStoredTexts) {
   OpenFixture("table_defs.db");
-  XB_ParameterInfoGroup* defs = rows_.GetTableDefinition(*db_, "defs", TD_ALL);
+  XB_ParameterInfoGroup* defs = m_rows.GetTableDefinition(*m_db, "defs", TD_ALL);
   ASSERT_NE(defs, nullptr);
   ASSERT_EQ(defs->Count(), 11);
   EXPECT_EQ(defs->KeyAt(1), "b");
   EXPECT_EQ(defs->At(2)->GetType(), PT_REAL);
-  EXPECT_EQ(rows_.GetTableDefinition(*db_, "lower_case", TD_ALL), nullptr);
-  SQLiteParameters row = rows_.LoadRow(*db_, "defs", "d='given'");
+  EXPECT_EQ(m_rows.GetTableDefinition(*m_db, "lower_case", TD_ALL), nullptr);
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "defs", "d='given'");
   EXPECT_EQ(Text(row, "a"), "42");
   EXPECT_EQ(Text(row, "e"), "x'y");
 }
 
 TEST_F(RowIOFixture, UnchangedValuesKeepTheirBlanksAndLineBreaks) {
   OpenFixture("text_values.db");
-  std::string before = Value(*db_, "SELECT v FROM val WHERE label='trailing newline'");
+  std::string before = Value(*m_db, "SELECT v FROM val WHERE label='trailing newline'");
   ASSERT_EQ(before, "ends with a newline\n");
-  SQLiteParameters row = rows_.LoadRow(*db_, "val", "label='trailing newline'");
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "val", "label='trailing newline'");
   row.SetValueByKey("label", XB_Value(" relabelled "));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_, "SELECT v FROM val WHERE label='relabelled'"), before);
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT v FROM val WHERE label='relabelled'"), before);
 }
 
 TEST_F(RowIOFixture, NullAndEmptyTextStayApart) {
   OpenFixture("text_values.db");
-  SQLiteParameters row = rows_.LoadRow(*db_, "nulls", "rowid=2");
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "nulls", "rowid=2");
   EXPECT_FALSE(row.WasStoredNull("i"));
   EXPECT_TRUE(row.WasStoredNull("t"));
   row.SetValueByKey("i", XB_Value("5"));
-  ASSERT_TRUE(rows_.UpdateRow(*db_, row, 0)) << rows_.LastError(*db_);
-  EXPECT_EQ(Value(*db_,
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db,
                   "SELECT count(*) FROM nulls WHERE rowid=2 AND i='5' AND r='' "
                   "AND t IS NULL AND u=''"),
             "1");
-  EXPECT_EQ(Value(*db_, "SELECT count(*) FROM nulls WHERE i='5'"), "1");
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM nulls WHERE i='5'"), "1");
 }

@@ -15,8 +15,8 @@ namespace {
 /* A holder that counts how often its memory is given back. */
 class CountingTable : public XB_SQLiteTable {
  public:
-  explicit CountingTable(int* frees) : frees(frees) {}
-  void Free() override { ++*frees; }
+  explicit CountingTable(int* frees) : m_frees(frees) {}
+  void Free() override { ++*m_frees; }
   const char* Cell(size_t index) const override { return index % 2 ? "odd" : nullptr; }
   const char* Cell(size_t index, size_t& length) const override {
     length = index % 2 ? 3 : 0;
@@ -24,7 +24,7 @@ class CountingTable : public XB_SQLiteTable {
   }
 
  private:
-  int* frees;
+  int* m_frees;
 };
 
 /* Returns a block table holding the cells of TEXTS (null for SQL NULL). */

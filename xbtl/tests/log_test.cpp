@@ -70,14 +70,14 @@ static std::string ReadAll(const std::filesystem::path& path) {
 class DiagLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("xbtl_diaglog_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-           "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    m_dir = std::filesystem::temp_directory_path() /
+            ("xbtl_diaglog_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(m_dir);
+    std::filesystem::create_directories(m_dir);
   }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-  std::filesystem::path dir;
+  void TearDown() override { std::filesystem::remove_all(m_dir); }
+  std::filesystem::path m_dir;
 };
 
 TEST_F(DiagLogTest, DefaultThresholdProducesNothing) {
@@ -94,7 +94,7 @@ TEST_F(DiagLogTest, DefaultThresholdProducesNothing) {
 }
 
 TEST_F(DiagLogTest, AppendsToTheNamedFileAndMovesALargeOneAside) {
-  std::filesystem::path file = dir / "net.log";
+  std::filesystem::path file = m_dir / "net.log";
   XB_DiagLog log;
   log.SetThreshold(400);
   log.Log(50, "queued before %s", "naming");
@@ -105,14 +105,14 @@ TEST_F(DiagLogTest, AppendsToTheNamedFileAndMovesALargeOneAside) {
   log.Log(90, "%s", std::string(50, 'x'));
   log.Log(390, "after rotation");
   EXPECT_EQ(ReadAll(file), "after rotation\n");
-  EXPECT_EQ(ReadAll(dir / "net-old.log"),
+  EXPECT_EQ(ReadAll(m_dir / "net-old.log"),
             "queued before naming\nfirst 1\n" + std::string(50, 'x') + "\n");
 }
 
 TEST_F(DiagLogTest, UnwritableFileKeepsTheLines) {
   XB_DiagLog log;
   log.SetThreshold(100);
-  ASSERT_TRUE(log.SetFile((dir / "missing" / "x.log").c_str()));
+  ASSERT_TRUE(log.SetFile((m_dir / "missing" / "x.log").c_str()));
   LogCapture errors;
   log.Log(50, "kept");
   EXPECT_EQ(log.Pending().size(), 1u);

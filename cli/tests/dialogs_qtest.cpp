@@ -29,12 +29,12 @@ class DialogsTest : public QObject {
   Q_OBJECT
 
  private:
-  QTemporaryDir dir_;
-  int fileNumber_ = 0;
+  QTemporaryDir m_dir;
+  int m_fileNumber = 0;
 
   /* A new database of generation gen holding the statements of sql. */
   std::unique_ptr<XB_SQLiteDB> MakeDb(int gen, const char* sql) {
-    QString path = dir_.filePath(QStringLiteral("t%1.db").arg(++fileNumber_));
+    QString path = m_dir.filePath(QStringLiteral("t%1.db").arg(++m_fileNumber));
     std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewByVersion(path.toLocal8Bit().constData(), gen));
     if (!db || !db->IsOpen()) return nullptr;
     if (!db->Exec(sql)) return nullptr;
@@ -104,7 +104,7 @@ class DialogsTest : public QObject {
   }
 
  private slots:
-  void initTestCase() { QVERIFY(dir_.isValid()); }
+  void initTestCase() { QVERIFY(m_dir.isValid()); }
 
   void insertRow_data() { AddGenerations(); }
   /* The insert dialog shows the key read-only and empty, takes typed
