@@ -191,7 +191,7 @@ void CMainFrame::BuildStatusBar() {
   statusBar()->addPermanentWidget(m_pagingPane);
 }
 
-bool CMainFrame::OpenDocument(const QString& path, QString* error) {
+bool CMainFrame::OpenDocument(const QString& path, QString* error, bool asState) {
   QString reason;
   QString absolute = QFileInfo(path).absoluteFilePath();
   auto* view = new CDorvexView(m_settings);

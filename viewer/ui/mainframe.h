@@ -39,7 +39,7 @@ class CMainFrame : public QMainWindow {
   /* Opens PATH (a database or a view state) in a new document window.
   ** Returns false when it could not be opened; the reason is in *ERROR when
   ** ERROR is given, otherwise shown in a message box. */
-  bool OpenDocument(const QString& path, QString* error = nullptr);
+  bool OpenDocument(const QString& path, QString* error = nullptr, bool asState = false);
 
   /* The view of the active document window, or null. */
   CDorvexView* ActiveView() const;
