@@ -6,6 +6,10 @@
 */
 #include "xb_sqlite2db.h"
 
+#include <climits>
+#include <cstring>
+#include <string>
+
 #include "sqlite.h"
 
 namespace {
@@ -17,6 +21,82 @@ const int kStepDone = 101;
 /* Returns the engine handle of DB. */
 sqlite* Handle(void* engineHandle) {
   return static_cast<sqlite*>(engineHandle);
+}
+
+/* How many rows of each table the encoding detection looks at. */
+const int kRowsLookedAt = 50;
+
+/* What the encoding detection has seen so far. */
+struct TextSeen {
+  bool multiByte = false;
+  bool invalid = false;
+};
+
+/* Notes in SEEN whether TEXT holds multi-byte UTF-8 or invalid UTF-8. */
+void NoteText(TextSeen* seen, const char* text) {
+  if (!text) return;
+  std::string_view view(text);
+  bool high = false;
+  for (char c : view) high |= static_cast<unsigned char>(c) >= 0x80;
+  if (!high) return;
+  if (XB_SQLiteDB::IsValidUtf8(view))
+    seen->multiByte = true;
+  else
+    seen->invalid = true;
+}
+
+/* Notes every cell of the get-table array CELLS (names included). */
+void NoteTable(TextSeen* seen, char** cells, int rows, int columns) {
+  for (int i = 0; cells && i < (rows + 1) * columns; ++i) NoteText(seen, cells[i]);
+}
+
+/* Watched query: the block being filled and the progress to report. */
+struct WatchedRun {
+  XB_SQLiteBlockTable* table = nullptr;
+  XB_QueryProgress* progress = nullptr;
+  int columns = 0;
+  int rows = 0;
+  bool haveNames = false;
+  const char* problem = nullptr;
+};
+
+/* sqlite_exec callback of a watched query: appends the names with the
+** first row, then each row.  Non-zero stops the statement. */
+int CollectWatchedRow(void* arg, int ncol, char** values, char** names) {
+  auto* run = static_cast<WatchedRun*>(arg);
+  if (!run->haveNames) {
+    run->columns = ncol;
+    run->haveNames = true;
+    for (int i = 0; i < ncol; ++i) {
+      if (!run->table->Append(names[i], names[i] ? std::strlen(names[i]) : 0)) {
+        run->problem = "out of memory";
+        return 1;
+      }
+    }
+  } else if (ncol != run->columns) {
+    run->problem = "sqlite_get_table() called with two or more incompatible queries";
+    return 1;
+  }
+  if (!values) return 0;  // the empty-result call of a query without rows
+  if (run->rows == INT_MAX) {
+    run->problem = "too many rows";
+    return 1;
+  }
+  for (int i = 0; i < ncol; ++i) {
+    if (!run->table->Append(values[i], values[i] ? std::strlen(values[i]) : 0)) {
+      run->problem = "out of memory";
+      return 1;
+    }
+  }
+  ++run->rows;
+  if (run->progress) {
+    ++run->progress->rows;
+    if (run->progress->cancel) {
+      run->problem = "interrupted";
+      return 1;
+    }
+  }
+  return 0;
 }
 
 }  // namespace
@@ -49,14 +129,18 @@ bool XB_SQLite2DB::Open() {
     XB_LogF("E_ SQLITE: %s", message);
     sqlite_freemem(message);
   }
-  m_engineHandle = db;
+  sqlite_busy_timeout(db, kBusyTimeoutMs);
+  SetEngineHandle(db);
+  if (!m_encodingDecided) DetectTextEncoding();
   return true;
 }
 
 /* Closes the handle if present.  Returns true. */
 bool XB_SQLite2DB::Close() {
-  if (m_engineHandle) sqlite_close(Handle(m_engineHandle));
-  m_engineHandle = nullptr;
+  WithEngineHandle([](void* handle) {
+    if (handle) sqlite_close(Handle(handle));
+  });
+  SetEngineHandle(nullptr);
   return true;
 }
 
@@ -145,4 +229,104 @@ int32_t XB_SQLite2DB::LastInsertRowId() {
 /* Returns the last inserted row id; this generation's ids fit 32 bits. */
 int64_t XB_SQLite2DB::LastInsertRowId64() {
   return LastInsertRowId();
+}
+
+/* Looks at the schema and the first rows of every table; a failing query
+** adds nothing, so an unreadable file stays Latin-1, 2.x's own encoding. */
+void XB_SQLite2DB::DetectTextEncoding() {
+  m_encodingDecided = true;
+  sqlite* db = Handle(m_engineHandle);
+  TextSeen seen;
+  char** cells = nullptr;
+  int rows = 0;
+  int columns = 0;
+  if (sqlite_get_table(db, "SELECT type, name, sql FROM sqlite_master", &cells, &rows, &columns,
+                       nullptr) == SQLITE_OK) {
+    NoteTable(&seen, cells, rows, columns);
+    for (int r = 1; r <= rows && !seen.invalid; ++r) {
+      if (!cells[r * columns] || std::strcmp(cells[r * columns], "table") != 0) continue;
+      std::string name = cells[r * columns + 1] ? cells[r * columns + 1] : "";
+      std::string quoted = "\"";
+      for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+      quoted += '"';
+      std::string sql = "SELECT * FROM " + quoted + " LIMIT " + std::to_string(kRowsLookedAt);
+      char** sample = nullptr;
+      int sampleRows = 0;
+      int sampleColumns = 0;
+      if (sqlite_get_table(db, sql.c_str(), &sample, &sampleRows, &sampleColumns, nullptr) ==
+          SQLITE_OK)
+        NoteTable(&seen, sample, sampleRows, sampleColumns);
+      sqlite_free_table(sample);
+    }
+  }
+  sqlite_free_table(cells);
+  m_textEncoding = seen.multiByte && !seen.invalid ? XB_TEXT_UTF8 : XB_TEXT_LATIN1;
+}
+
+/* GetTableText through sqlite_exec with a row callback, so that rows are
+** counted as they come and the cancel flag is seen between rows; a long
+** step is stopped by sqlite_interrupt. */
+bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statement,
+                                   XB_QueryProgress* progress) {
+  result.Reset();
+  if (!m_engineHandle) {
+    XB_Log("SQLite: No Database open!");
+    return false;
+  }
+  WatchedRun run;
+  run.table = new XB_SQLiteBlockTable;
+  run.progress = progress;
+  char* message = nullptr;
+  int rc = sqlite_exec(Handle(m_engineHandle), statement, CollectWatchedRow, &run, &message);
+  if (rc != SQLITE_OK || run.problem) {
+    SetLastError(run.problem ? run.problem : message ? message : sqlite_error_string(rc));
+    sqlite_freemem(message);
+    run.table->Release();
+    XB_LogF("SQLITE %s", LastError());
+    return false;
+  }
+  sqlite_freemem(message);
+  run.table->Shrink();
+  result.Set(run.table, run.haveNames ? run.columns : 0, run.rows);
+  return true;
+}
+
+void XB_SQLite2DB::Interrupt() {
+  WithEngineHandle([](void* handle) {
+    if (handle) sqlite_interrupt(Handle(handle));
+  });
+}
+
+bool XB_SQLite2DB::IsOneReadOnlyStatement(const char* sql, bool* readOnly) {
+  *readOnly = false;
+  if (!m_engineHandle) {
+    XB_Log("SQLite: No Database open!");
+    return false;
+  }
+  sqlite* db = Handle(m_engineHandle);
+  const char* rest = sql ? sql : "";
+  sqlite_vm* vm = nullptr;
+  while (!vm && *rest) {
+    char* message = nullptr;
+    if (sqlite_compile(db, rest, &rest, &vm, &message) != SQLITE_OK) {
+      SetLastError(message ? message : "SQL error");
+      sqlite_freemem(message);
+      return false;
+    }
+  }
+  if (!vm) return true;
+  bool candidate = sqlite_vm_readonly(vm) != 0;
+  sqlite_finalize(vm, nullptr);
+  if (!candidate) return true;
+  while (*rest) {
+    sqlite_vm* next = nullptr;
+    char* message = nullptr;
+    int rc = sqlite_compile(db, rest, &rest, &next, &message);
+    sqlite_freemem(message);
+    bool more = rc != SQLITE_OK || next;
+    if (next) sqlite_finalize(next, nullptr);
+    if (more) return true;
+  }
+  *readOnly = true;
+  return true;
 }

@@ -24,6 +24,16 @@ class XB_SQLite2DB : public XB_SQLiteDB {
   bool IsOpen() const override { return m_engineHandle != nullptr; }
   bool Close() override;
   int64_t LastInsertRowId64() override;
+  bool GetTableWatched(XB_SQLiteResult& result, const char* statement,
+                       XB_QueryProgress* progress) override;
+  void Interrupt() override;
+  bool IsOneReadOnlyStatement(const char* sql, bool* readOnly) override;
+
+ private:
+  /* Decides whether the file's text is UTF-8 or Latin-1 (see the class
+  ** comment of XB_SQLiteDB) from its schema and the first rows of each
+  ** table. */
+  void DetectTextEncoding();
 };
 
 #endif

@@ -40,6 +40,11 @@ bool AppendRow(XB_SQLiteBlockTable* table, sqlite3_stmt* stmt, int columns, bool
   return true;
 }
 
+/* Progress handler of a watched query: non-zero stops the statement. */
+int CancelRequested(void* progress) {
+  return static_cast<XB_QueryProgress*>(progress)->cancel.load() ? 1 : 0;
+}
+
 }  // namespace
 
 /* Stores PATH and opens or creates the database there. */
@@ -71,14 +76,17 @@ bool XB_SQLite3DB::Open() {
     sqlite3_close(db);
     return false;
   }
-  m_engineHandle = db;
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  SetEngineHandle(db);
   return true;
 }
 
 /* Closes the handle if present.  Returns true. */
 bool XB_SQLite3DB::Close() {
-  if (m_engineHandle) sqlite3_close_v2(Handle(m_engineHandle));
-  m_engineHandle = nullptr;
+  WithEngineHandle([](void* handle) {
+    if (handle) sqlite3_close_v2(Handle(handle));
+  });
+  SetEngineHandle(nullptr);
   return true;
 }
 
@@ -123,12 +131,22 @@ bool XB_SQLite3DB::QueryValueText(XB_String& out, const char* statement) {
 ** row, so a query without rows gives no columns either.  Returns true on
 ** success; RESULT stays empty on failure. */
 bool XB_SQLite3DB::GetTableText(XB_SQLiteResult& result, const char* statement) {
+  return GetTableWatched(result, statement, nullptr);
+}
+
+/* GetTableText with the rows counted into PROGRESS; its cancel flag stops
+** the statement through the progress handler, between rows and within a
+** long step alike, without the race of an interrupt made just before a
+** step begins. */
+bool XB_SQLite3DB::GetTableWatched(XB_SQLiteResult& result, const char* statement,
+                                   XB_QueryProgress* progress) {
   result.Reset();
   if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
     return false;
   }
   sqlite3* db = Handle(m_engineHandle);
+  if (progress) sqlite3_progress_handler(db, 1000, CancelRequested, progress);
   auto* table = new XB_SQLiteBlockTable;
   bool haveNames = false;
   int columns = 0;
@@ -155,8 +173,10 @@ bool XB_SQLite3DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
       }
       if (!problem && rows == INT_MAX) problem = "too many rows";
       if (!problem && !AppendRow(table, stmt, columns, false)) problem = "out of memory";
+      if (!problem && progress && progress->cancel) problem = "interrupted";
       if (problem) break;
       ++rows;
+      if (progress) ++progress->rows;
     }
     // The engine's message belongs to the handle: keep it before finalizing.
     if (!problem && stepped != SQLITE_DONE) problem = sqlite3_errmsg(db);
@@ -166,6 +186,7 @@ bool XB_SQLite3DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
     }
     sqlite3_finalize(stmt);
   }
+  if (progress) sqlite3_progress_handler(db, 0, nullptr, nullptr);
   if (failed) {
     XB_LogF("SQLITE %s", LastError());
     table->Release();
@@ -185,4 +206,45 @@ int32_t XB_SQLite3DB::LastInsertRowId() {
 int64_t XB_SQLite3DB::LastInsertRowId64() {
   if (!m_engineHandle) return 0;
   return sqlite3_last_insert_rowid(Handle(m_engineHandle));
+}
+
+void XB_SQLite3DB::Interrupt() {
+  WithEngineHandle([](void* handle) {
+    if (handle) sqlite3_interrupt(Handle(handle));
+  });
+}
+
+/* A statement is one read-only statement when the engine calls it
+** read-only and it yields rows: transaction control and ATTACH count as
+** read-only to the engine but change the connection, and yield none. */
+bool XB_SQLite3DB::IsOneReadOnlyStatement(const char* sql, bool* readOnly) {
+  *readOnly = false;
+  if (!m_engineHandle) {
+    XB_Log("SQLite: No Database open!");
+    return false;
+  }
+  sqlite3* db = Handle(m_engineHandle);
+  const char* rest = sql ? sql : "";
+  sqlite3_stmt* stmt = nullptr;
+  while (!stmt && *rest) {
+    if (sqlite3_prepare_v2(db, rest, -1, &stmt, &rest) != SQLITE_OK) {
+      SetLastError(sqlite3_errmsg(db));
+      return false;
+    }
+  }
+  if (!stmt) return true;
+  bool candidate = sqlite3_stmt_readonly(stmt) && sqlite3_column_count(stmt) > 0;
+  sqlite3_finalize(stmt);
+  if (!candidate) return true;
+  // Anything after it that the engine would run, even a broken statement,
+  // makes the text a script.
+  while (*rest) {
+    sqlite3_stmt* next = nullptr;
+    int rc = sqlite3_prepare_v2(db, rest, -1, &next, &rest);
+    bool more = rc != SQLITE_OK || next;
+    sqlite3_finalize(next);
+    if (more) return true;
+  }
+  *readOnly = true;
+  return true;
 }

@@ -26,6 +26,10 @@ class XB_SQLite3DB : public XB_SQLiteDB {
   bool IsOpen() const override { return m_engineHandle != nullptr; }
   bool Close() override;
   int64_t LastInsertRowId64() override;
+  bool GetTableWatched(XB_SQLiteResult& result, const char* statement,
+                       XB_QueryProgress* progress) override;
+  void Interrupt() override;
+  bool IsOneReadOnlyStatement(const char* sql, bool* readOnly) override;
 };
 
 #endif

@@ -34,6 +34,49 @@ XB_SQLiteDB* KeepIfReadable(XB_SQLiteDB* db) {
   return nullptr;
 }
 
+/* Reads the UTF-8 sequence at TEXT[POS] into *CODE.  Returns its length, or
+** 0 when the bytes there are no valid sequence (truncated, overlong, a
+** surrogate or beyond U+10FFFF). */
+size_t DecodeUtf8(std::string_view text, size_t pos, uint32_t* code) {
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned char lead = byte(pos);
+  if (lead < 0x80) {
+    *code = lead;
+    return 1;
+  }
+  size_t length;
+  uint32_t value;
+  uint32_t least;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, value = lead & 0x1F, least = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, value = lead & 0x0F, least = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, value = lead & 0x07, least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (pos + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    unsigned char next = byte(pos + i);
+    if ((next & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (next & 0x3F);
+  }
+  if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  *code = value;
+  return length;
+}
+
+/* Appends the UTF-8 form of the Latin-1 byte C to OUT. */
+void AppendLatin1AsUtf8(std::string* out, unsigned char c) {
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+    return;
+  }
+  out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+  out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+}
+
 /* Returns true when PATH names a file that is not empty. */
 bool HasContent(const char* path) {
   struct stat info;
@@ -127,6 +170,70 @@ bool XB_SQLiteDB::TableExists(const char* name) {
                   SqlLiteral(wanted)))
     return false;
   return found.EqualsNoCase(wanted);
+}
+
+void XB_SQLiteDB::SetEngineHandle(void* handle) {
+  std::lock_guard<std::mutex> lock(m_handleMutex);
+  m_engineHandle = handle;
+}
+
+void XB_SQLiteDB::SetTextEncoding(XB_TextEncoding enc) {
+  if (Version() < 3.0) m_textEncoding = enc;
+  m_encodingDecided = true;
+}
+
+bool XB_SQLiteDB::IsValidUtf8(std::string_view text) {
+  uint32_t code;
+  for (size_t pos = 0; pos < text.size();) {
+    size_t length = DecodeUtf8(text, pos, &code);
+    if (!length) return false;
+    pos += length;
+  }
+  return true;
+}
+
+bool XB_SQLiteDB::ToFileText(std::string_view utf8, std::string* stored, std::string* error) const {
+  stored->clear();
+  stored->reserve(utf8.size());
+  uint32_t code;
+  for (size_t pos = 0; pos < utf8.size();) {
+    size_t length = DecodeUtf8(utf8, pos, &code);
+    if (!length) {
+      if (error) *error = "the text is not valid UTF-8";
+      return false;
+    }
+    if (m_textEncoding == XB_TEXT_UTF8) {
+      stored->append(utf8.substr(pos, length));
+    } else if (code <= 0xFF) {
+      stored->push_back(static_cast<char>(code));
+    } else {
+      if (error) {
+        XB_String message;
+        message.Format("the character %s (U+%04X) cannot be stored in this Latin-1 database",
+                       std::string(utf8.substr(pos, length)), static_cast<unsigned>(code));
+        *error = message.Std();
+      }
+      return false;
+    }
+    pos += length;
+  }
+  return true;
+}
+
+std::string XB_SQLiteDB::FromFileText(std::string_view stored) const {
+  std::string text;
+  text.reserve(stored.size() + stored.size() / 4);
+  uint32_t code;
+  for (size_t pos = 0; pos < stored.size();) {
+    size_t length = m_textEncoding == XB_TEXT_UTF8 ? DecodeUtf8(stored, pos, &code) : 0;
+    if (length) {
+      text.append(stored.substr(pos, length));
+      pos += length;
+    } else {
+      AppendLatin1AsUtf8(&text, static_cast<unsigned char>(stored[pos++]));
+    }
+  }
+  return text;
 }
 
 /* Returns TEXT in single quotes with embedded single quotes doubled. */

@@ -17,14 +17,33 @@
 ** QueryValueText (for QueryValue), GetTableText (for the three GetTable
 ** overloads: the result variants all derive from XB_SQLiteResult, so one
 ** operation on the base reference serves them), LastInsertRowId, Open,
-** OnCreated, IsOpen, Close, OpenOrCreate, TableExists; LastInsertRowId64 is
-** new and comes last.
+** OnCreated, IsOpen, Close, OpenOrCreate, TableExists; LastInsertRowId64,
+** GetTableWatched, Interrupt and IsOneReadOnlyStatement are new and come
+** last.
+**
+** Every handle a connection opens waits up to kBusyTimeoutMs for a file
+** that another connection or program has locked before it reports
+** "database is locked".
+**
+** Text: a generation-3 file holds UTF-8.  A generation-2 file holds bytes
+** that are either UTF-8 or Latin-1; which one is decided when the
+** connection first opens the file (its schema and the first rows of each
+** table hold multi-byte UTF-8 and no byte sequence that is invalid UTF-8:
+** UTF-8; otherwise Latin-1) and the user may switch it.  Callers keep their
+** own text in UTF-8 and pass it through ToFileText before it goes into SQL,
+** and show what the file holds through FromFileText.  A character the
+** file's encoding cannot hold is refused, never replaced by "?".
+**
+** Threads: a connection is used by one thread at a time, except that
+** Interrupt may be called from any thread while another one runs a query.
 */
 #ifndef XB_SQLITEDB_H
 #define XB_SQLITEDB_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -32,8 +51,21 @@
 #include "xb_sqliteresult.h"
 #include "xb_string.h"
 
+/* How the text of a database file is encoded. */
+enum XB_TextEncoding { XB_TEXT_UTF8 = 0, XB_TEXT_LATIN1 = 1 };
+
+/* The progress of one watched query (GetTableWatched), shared between the
+** thread that runs it and threads that watch or cancel it. */
+struct XB_QueryProgress {
+  std::atomic<int64_t> rows{0};    /* result rows gathered so far */
+  std::atomic<bool> cancel{false}; /* set to stop the query */
+};
+
 class XB_SQLiteDB {
  public:
+  /* How long a handle waits for a locked file, in milliseconds. */
+  static constexpr int kBusyTimeoutMs = 2000;
+
   /* Size of the path buffer, terminating NUL included.  A longer path is
   ** refused, never cut: a cut path names a different file. */
   static constexpr size_t kPathCapacity = 260;
@@ -86,6 +118,50 @@ class XB_SQLiteDB {
   /* Returns the full 64-bit row id of the most recent INSERT, for callers
   ** that must find that row again. */
   virtual int64_t LastInsertRowId64() = 0;
+
+  /* Runs STATEMENT (one or more statements) into RESULT as GetTableText
+  ** does, adding each row gathered to PROGRESS->rows.  When PROGRESS->cancel
+  ** is set, or Interrupt is called, the statement running stops, RESULT is
+  ** empty, "interrupted" is the last error and false is returned; what the
+  ** statements before it did stays done.  PROGRESS may be null. */
+  virtual bool GetTableWatched(XB_SQLiteResult& result, const char* statement,
+                               XB_QueryProgress* progress) = 0;
+
+  /* Asks, from any thread, that the statement running on this connection
+  ** stop (see GetTableWatched).  Does nothing while the connection is
+  ** closed. */
+  virtual void Interrupt() = 0;
+
+  /* Sets *READONLY to true when SQL holds exactly one statement (blanks and
+  ** comments aside) and that statement cannot change the file: a query or
+  ** a reading pragma, never a change, a schema statement or transaction
+  ** control.  Nothing is run.  Returns false, *READONLY false, when the
+  ** connection is closed or the first statement does not compile (the
+  ** engine's message is the last error). */
+  virtual bool IsOneReadOnlyStatement(const char* sql, bool* readOnly) = 0;
+
+  /* Returns the encoding of the file's text: always UTF-8 for generation 3;
+  ** for generation 2 what was detected at the first open or set since. */
+  XB_TextEncoding TextEncoding() const { return m_textEncoding; }
+
+  /* Sets the encoding of a generation-2 file's text (the user's switch).
+  ** Generation 3 stays UTF-8. */
+  void SetTextEncoding(XB_TextEncoding enc);
+
+  /* Converts UTF8 (the caller's text) into the file's encoding in *STORED.
+  ** Returns false, with a message naming the character in *ERROR, when the
+  ** encoding cannot hold one of its characters (or UTF8 is not valid
+  ** UTF-8); *STORED is then unspecified. */
+  bool ToFileText(std::string_view utf8, std::string* stored, std::string* error) const;
+
+  /* Returns STORED (text as the file holds it) as UTF-8 for display.  In a
+  ** UTF-8 file a byte that is not part of valid UTF-8 is shown as the
+  ** Latin-1 character of that byte, so nothing is lost or replaced. */
+  std::string FromFileText(std::string_view stored) const;
+
+  /* Returns true when TEXT is valid UTF-8 (no overlong forms, surrogates or
+  ** code points above U+10FFFF). */
+  static bool IsValidUtf8(std::string_view text);
 
   /* Formats a statement and runs it with Exec.  Returns Exec's answer. */
   template <class... A>
@@ -163,13 +239,28 @@ class XB_SQLiteDB {
   /* Returns false, and logs why, for a statement that could not be formatted. */
   static bool StatementIsSound(const XB_String& sql);
 
+  /* Keeps HANDLE (null for none) as the engine handle.  Interrupt reads the
+  ** handle under the same lock, so it never reaches a closed one. */
+  void SetEngineHandle(void* handle);
+
+  /* Runs FN with the engine handle (null while closed) under the lock that
+  ** SetEngineHandle takes. */
+  template <class F>
+  void WithEngineHandle(F fn) {
+    std::lock_guard<std::mutex> lock(m_handleMutex);
+    fn(m_engineHandle);
+  }
+
   char m_filePath[kPathCapacity] = {};
   void* m_engineHandle = nullptr;
+  XB_TextEncoding m_textEncoding = XB_TEXT_UTF8;
+  bool m_encodingDecided = false;
 
  private:
   bool m_pathRefused = false;
   bool m_hasLastError = false;
   std::string m_lastError;
+  std::mutex m_handleMutex;
 };
 
 #endif

@@ -117,6 +117,25 @@ int collectRow(void* arg, int ncol, char** values, char** names) {
   return 0;
 }
 
+/* Returns true when the pragma STATEMENT only reads: no value is given,
+** or it is one of the pragmas that take a name to describe. */
+bool pragmaOnlyReads(const s2::Statement& statement) {
+  static const char* const kDescribing[] = {"table_info", "index_list", "index_info",
+                                            "foreign_key_list", "integrity_check"};
+  bool argument = false;
+  for (const s2::Token& t : statement.tokens) {
+    if (t.text == "=") return false;
+    if (t.text == "(") argument = true;
+  }
+  if (!argument) return true;
+  if (statement.tokens.size() < 2) return false;
+  std::string name = s2::lowerAscii(s2::unquoteName(statement.tokens[1]));
+  for (const char* describing : kDescribing) {
+    if (name == describing) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 extern "C" {
@@ -208,7 +227,10 @@ int sqlite_finalize(sqlite_vm* vm, char** pzErrMsg) {
   return code;
 }
 
-int sqlite_exec(sqlite* db, const char* sql, sqlite_callback xCallback, void* pArg, char** errmsg) {
+/* Runs every statement of SQL as sqlite_exec() does, without dropping a
+** pending interrupt at the end. */
+static int execStatements(sqlite* db, const char* sql, sqlite_callback xCallback, void* pArg,
+                          char** errmsg) {
   if (errmsg) *errmsg = nullptr;
   if (!db || db->closePending)
     return report(errmsg, SQLITE_MISUSE, "library routine called out of sequence");
@@ -249,6 +271,14 @@ int sqlite_exec(sqlite* db, const char* sql, sqlite_callback xCallback, void* pA
     if (rc != SQLITE_OK) return rc;
   }
   return SQLITE_OK;
+}
+
+int sqlite_exec(sqlite* db, const char* sql, sqlite_callback xCallback, void* pArg, char** errmsg) {
+  int rc = execStatements(db, sql, xCallback, pArg, errmsg);
+  /* An interrupt that came too late to stop this call must not stop the
+  ** next one. */
+  if (db && !db->closePending) db->database->clearInterrupt();
+  return rc;
 }
 
 int sqlite_get_table(sqlite* db, const char* sql, char*** pazResult, int* pnRow, int* pnColumn,
@@ -305,6 +335,23 @@ int sqlite_changes(sqlite* db) {
 
 void sqlite_busy_timeout(sqlite* db, int ms) {
   if (db) db->database->setBusyTimeout(ms > 0 ? ms : 0);
+}
+
+void sqlite_interrupt(sqlite* db) {
+  if (db) db->database->interrupt();
+}
+
+int sqlite_vm_readonly(sqlite_vm* vm) {
+  if (!vm || !vm->program) return 1;
+  const s2::Program& p = *vm->program;
+  switch (p.statement.kind) {
+    case s2::StatementKind::Query:
+      return p.writes ? 0 : 1;
+    case s2::StatementKind::Pragma:
+      return pragmaOnlyReads(p.statement) ? 1 : 0;
+    default:
+      return 0;
+  }
 }
 
 void sqlite_freemem(void* p) {

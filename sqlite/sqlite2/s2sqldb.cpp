@@ -49,6 +49,18 @@ int busyWait(int n) {
   return ms;
 }
 
+/* Runs ATTEMPT again while it reports kBusy, until TIMEOUTMS have been
+** waited; returns its last status. */
+template <class F>
+Status retryWhileBusy(int timeoutMs, F attempt) {
+  int waited = 0;
+  for (int n = 0;; ++n) {
+    Status st = attempt();
+    if (st.code != kBusy || waited >= timeoutMs) return st;
+    waited += busyWait(n);
+  }
+}
+
 /* Returns the index of the first token that is the word WORD, or the
 ** token count. */
 size_t findWordIndex(const std::vector<Token>& tokens, std::string_view word) {
@@ -82,6 +94,7 @@ Status Database::open(const std::string& path) {
   }
   if (registerFunctions(db_, &hooks_) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
   sqlite3_preupdate_hook(db_, rowChanged, &rowChanges_);
+  sqlite3_progress_handler(db_, 1000, stopRequested, this);
   /* Result columns are named by the expression as written, as in 2.x. */
   Status st = exec("PRAGMA short_column_names=OFF");
   if (st.ok())
@@ -645,7 +658,7 @@ Status Database::compile(std::string_view sql, size_t* consumed,
   if (consumed) *consumed = used;
   if (statement.kind == StatementKind::Empty) return Status::success();
   if (statement.kind == StatementKind::Invalid) return Status::failure(kError, statement.error);
-  Status st = ensureLoaded();
+  Status st = retryWhileBusy(busyTimeoutMs_, [this] { return ensureLoaded(); });
   if (!st.ok()) return st;
   auto p = std::make_unique<Program>();
   p->statement = std::move(statement);
@@ -655,7 +668,7 @@ Status Database::compile(std::string_view sql, size_t* consumed,
   st = checkProgram(*p);
   if (!st.ok() && st.code != kBusy) {
     int before = generation_;
-    Status current = ensureCurrent();
+    Status current = retryWhileBusy(busyTimeoutMs_, [this] { return ensureCurrent(); });
     if (!current.ok()) return current;
     if (generation_ != before) st = checkProgram(*p);
   }
@@ -735,6 +748,8 @@ void Database::describeColumns(Program& p) {
 StepResult Database::step(Program& p) {
   if (p.state == Program::State::Done || p.state == Program::State::Failed)
     return StepResult::Error;
+  if (interruptRequested_.exchange(false))
+    return finish(p, Status::failure(kInterrupt, "interrupted"));
   if (p.state == Program::State::Ready) {
     StatementKind kind = p.statement.kind;
     bool transaction = kind == StatementKind::Begin || kind == StatementKind::Commit ||
@@ -780,7 +795,10 @@ StepResult Database::step(Program& p) {
 }
 
 StepResult Database::stepStatement(Program& p) {
+  inStatementStep_ = true;
   int rc = sqlite3_step(p.stmt);
+  inStatementStep_ = false;
+  if (rc == SQLITE_INTERRUPT) interruptRequested_ = false;
   if (rc == SQLITE_ROW) {
     int n = sqlite3_column_count(p.stmt);
     p.current.resize(size_t(n));
@@ -809,6 +827,14 @@ StepResult Database::stepStatement(Program& p) {
     return finish(p, Status::success());
   }
   return finish(p, mapError(rc, p.statement));
+}
+
+/* Progress handler of the working copy: stops the statement being stepped
+** when an interrupt was asked for.  Loading and writing back run their own
+** statements, which an interrupt must never cut short. */
+int Database::stopRequested(void* self) {
+  auto* database = static_cast<Database*>(self);
+  return database->inStatementStep_ && database->interruptRequested_.load() ? 1 : 0;
 }
 
 StepResult Database::finish(Program& p, Status status) {

@@ -15,6 +15,7 @@
 #include "s2sqlrewrite.h"
 #include "s2sqlvalue.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
@@ -96,6 +97,14 @@ class Database {
   bool emptyResultCallbacks() const { return emptyResultCallbacks_; }
   void setBusyTimeout(int ms) { busyTimeoutMs_ = ms; }
 
+  /* Asks, from any thread, that the statement being stepped stop with
+  ** kInterrupt "interrupted".  The request stays pending until a step
+  ** honours it or clearInterrupt() drops it, so one made just before a
+  ** step begins is not lost.  Only the stepping of a statement is stopped,
+  ** never the loading or writing back of the file. */
+  void interrupt() { interruptRequested_ = true; }
+  void clearInterrupt() { interruptRequested_ = false; }
+
  private:
   /* loading and writing back */
   Status ensureLoaded();
@@ -150,6 +159,7 @@ class Database {
   /* SQLite 3 helpers */
   Status exec(const std::string& sql);
   Status sqliteFailure(int rc) const;
+  static int stopRequested(void* self);
 
   sqlite3* db_ = nullptr;
   File file_;
@@ -175,6 +185,8 @@ class Database {
   int changes_ = 0;
   bool emptyResultCallbacks_ = false;
   int busyTimeoutMs_ = 0;
+  std::atomic<bool> interruptRequested_{false};
+  bool inStatementStep_ = false; /* sqlite3_step of a Program is running */
 };
 
 }  // namespace s2

@@ -102,6 +102,19 @@ int sqlite_changes(sqlite* db);
 ** reports SQLITE_BUSY; 0 or less turns retrying off. */
 void sqlite_busy_timeout(sqlite* db, int ms);
 
+/* Asks, from any thread, that the statement running on DB stop; its step
+** then fails and sqlite_exec() or sqlite_finalize() report SQLITE_INTERRUPT
+** "interrupted".  A request made while nothing runs stops the next step,
+** unless the sqlite_exec() call in progress ends first.  DB must stay open
+** until the call returns. */
+void sqlite_interrupt(sqlite* db);
+
+/* Returns 1 when the compiled statement VM cannot change the content of
+** the database file (a query, or a pragma that only reads), 0 when it may
+** write.  The counterpart of generation 3's sqlite3_stmt_readonly(); an
+** extension of this library. */
+int sqlite_vm_readonly(sqlite_vm* vm);
+
 /* Releases a message or other text handed out by the library. */
 void sqlite_freemem(void* p);
 
