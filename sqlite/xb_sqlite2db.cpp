@@ -56,6 +56,7 @@ struct WatchedRun {
   XB_QueryProgress* progress = nullptr;
   int columns = 0;
   int rows = 0;
+  int64_t bytes = 0;
   bool haveNames = false;
   const char* problem = nullptr;
 };
@@ -90,9 +91,17 @@ int CollectWatchedRow(void* arg, int ncol, char** values, char** names) {
   }
   ++run->rows;
   if (run->progress) {
-    ++run->progress->rows;
-    if (run->progress->cancel) {
+    XB_QueryProgress& progress = *run->progress;
+    ++progress.rows;
+    if (progress.cancel) {
       run->problem = "interrupted";
+      return 1;
+    }
+    for (int i = 0; i < ncol; ++i) run->bytes += (values[i] ? std::strlen(values[i]) : 0) + 5;
+    if ((progress.maxRows > 0 && run->rows >= progress.maxRows) ||
+        (progress.maxBytes > 0 && run->bytes >= progress.maxBytes)) {
+      // The bound ends the run with the rows gathered so far.
+      progress.limited = true;
       return 1;
     }
   }
@@ -277,7 +286,12 @@ bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
   run.table = new XB_SQLiteBlockTable;
   run.progress = progress;
   char* message = nullptr;
-  int rc = sqlite_exec(Handle(m_engineHandle), statement, CollectWatchedRow, &run, &message);
+  sqlite* db = Handle(m_engineHandle);
+  // With a watcher, a query without rows still reports its column names.
+  if (progress) sqlite_exec(db, "PRAGMA empty_result_callbacks=ON", nullptr, nullptr, nullptr);
+  int rc = sqlite_exec(db, statement, CollectWatchedRow, &run, &message);
+  if (progress) sqlite_exec(db, "PRAGMA empty_result_callbacks=OFF", nullptr, nullptr, nullptr);
+  if (progress && progress->limited && !run.problem) rc = SQLITE_OK;
   if (rc != SQLITE_OK || run.problem) {
     SetLastError(run.problem ? run.problem : message ? message : sqlite_error_string(rc));
     sqlite_freemem(message);

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <climits>
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -38,6 +39,25 @@ bool AppendRow(XB_SQLiteBlockTable* table, sqlite3_stmt* stmt, int columns, bool
     if (!table->Append(value, length)) return false;
   }
   return true;
+}
+
+/* Returns true when REST, the text after a statement, holds no further one
+** (only blanks and semicolons). */
+bool IsLastStatement(const char* rest) {
+  for (; rest && *rest; ++rest)
+    if (*rest != ';' && !std::isspace(static_cast<unsigned char>(*rest))) return false;
+  return true;
+}
+
+/* Returns true, and marks PROGRESS limited, when ROWS rows or BYTES bytes
+** reach one of its bounds. */
+bool BoundReached(XB_QueryProgress& progress, int64_t rows, int64_t bytes) {
+  if ((progress.maxRows > 0 && rows >= progress.maxRows) ||
+      (progress.maxBytes > 0 && bytes >= progress.maxBytes)) {
+    progress.limited = true;
+    return true;
+  }
+  return false;
 }
 
 /* Progress handler of a watched query: non-zero stops the statement. */
@@ -151,6 +171,7 @@ bool XB_SQLite3DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
   bool haveNames = false;
   int columns = 0;
   int rows = 0;
+  int64_t bytes = 0;
   bool failed = false;
   const char* rest = statement;
   while (!failed && rest && *rest) {
@@ -176,7 +197,21 @@ bool XB_SQLite3DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
       if (!problem && progress && progress->cancel) problem = "interrupted";
       if (problem) break;
       ++rows;
-      if (progress) ++progress->rows;
+      if (progress) {
+        ++progress->rows;
+        for (int c = 0; c < columns; ++c) bytes += sqlite3_column_bytes(stmt, c) + 5;
+        if (BoundReached(*progress, rows, bytes)) break;
+      }
+    }
+    if (progress && !haveNames && !problem && stepped == SQLITE_DONE && IsLastStatement(rest)) {
+      // A query without rows still names its columns for the viewer.
+      columns = sqlite3_column_count(stmt);
+      haveNames = columns > 0;
+      if (haveNames && !AppendRow(table, stmt, columns, true)) problem = "out of memory";
+    }
+    if (!problem && progress && progress->limited) {
+      sqlite3_finalize(stmt);
+      break;
     }
     // The engine's message belongs to the handle: keep it before finalizing.
     if (!problem && stepped != SQLITE_DONE) problem = sqlite3_errmsg(db);

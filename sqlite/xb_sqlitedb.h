@@ -59,6 +59,12 @@ enum XB_TextEncoding { XB_TEXT_UTF8 = 0, XB_TEXT_LATIN1 = 1 };
 struct XB_QueryProgress {
   std::atomic<int64_t> rows{0};    /* result rows gathered so far */
   std::atomic<bool> cancel{false}; /* set to stop the query */
+  /* Bounds of the result, set before the run (0: none).  Reaching one ends
+  ** the run early with the rows gathered so far, as a success, and sets
+  ** limited.  Bytes count each cell's text and 5 bytes of bookkeeping. */
+  int64_t maxRows = 0;
+  int64_t maxBytes = 0;
+  std::atomic<bool> limited{false};
 };
 
 class XB_SQLiteDB {
@@ -123,7 +129,9 @@ class XB_SQLiteDB {
   ** does, adding each row gathered to PROGRESS->rows.  When PROGRESS->cancel
   ** is set, or Interrupt is called, the statement running stops, RESULT is
   ** empty, "interrupted" is the last error and false is returned; what the
-  ** statements before it did stays done.  PROGRESS may be null. */
+  ** statements before it did stays done.  PROGRESS may be null.  With
+  ** PROGRESS given, a query without rows still gives its column names, and
+  ** the bounds of PROGRESS apply. */
   virtual bool GetTableWatched(XB_SQLiteResult& result, const char* statement,
                                XB_QueryProgress* progress) = 0;
 

@@ -43,8 +43,8 @@ enum class CommandScope { Window, Grid };
 
 struct DorvexCommandInfo {
   DorvexCommand id;
-  QString text;    /* menu and toolbar text, "&" marks the mnemonic */
-  QString prompt;  /* status-bar prompt, "\n" then the tooltip; empty for none */
+  QString text;   /* menu and toolbar text, "&" marks the mnemonic */
+  QString prompt; /* status-bar prompt, "\n" then the tooltip; empty for none */
   QList<QKeySequence> keys;
   CommandScope scope;
   bool checkable;

@@ -17,10 +17,10 @@
 #include <QStringList>
 
 struct DorvexOptions {
-  QStringList files;  /* database and view-state paths, in order */
-  QString stateFile;  /* the --state file, empty when not given */
+  QStringList files; /* database and view-state paths, in order */
+  QString stateFile; /* the --state file, empty when not given */
   bool automation = false;
-  bool help = false;  /* --help: print the usage and end */
+  bool help = false; /* --help: print the usage and end */
 };
 
 /* Reads ARGS (the arguments after the program name) into OPTIONS.  Returns

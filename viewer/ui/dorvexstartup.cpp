@@ -23,7 +23,8 @@ void DorvexStartup::Report(const QString& message) {
     return;
   }
   std::fprintf(stderr, "Dorvex: %s\n", message.toLocal8Bit().constData());
-  if (!m_options.automation) QMessageBox::warning(m_mainFrame.get(), QStringLiteral("Dorvex"), message);
+  if (!m_options.automation)
+    QMessageBox::warning(m_mainFrame.get(), QStringLiteral("Dorvex"), message);
 }
 
 void DorvexStartup::ApplyLanguage() {
@@ -33,7 +34,8 @@ void DorvexStartup::ApplyLanguage() {
   QSettings profile;
   QString lang = profile.value(QStringLiteral("app/lang"), QStringLiteral("en")).toString();
   bool german = lang.compare(QLatin1String("de"), Qt::CaseInsensitive) == 0;
-  profile.setValue(QStringLiteral("app/lang"), german ? QStringLiteral("de") : QStringLiteral("en"));
+  profile.setValue(QStringLiteral("app/lang"),
+                   german ? QStringLiteral("de") : QStringLiteral("en"));
   QLocale::setDefault(german ? QLocale(QLocale::German, QLocale::Germany)
                              : QLocale(QLocale::English, QLocale::UnitedStates));
 }

@@ -73,7 +73,9 @@ QString CDorvexView::PagingText() const {
   return m_document ? m_document->PagingText() : QString();
 }
 
-qint64 CDorvexView::RepeatMilliseconds() const { return m_repeatMs; }
+qint64 CDorvexView::RepeatMilliseconds() const {
+  return m_repeatMs;
+}
 
 bool CDorvexView::RunQuery(const QString* text, bool rebuildColumns, int notify, RunOrigin origin,
                            RunDone done) {
@@ -151,7 +153,8 @@ void CDorvexView::Refresh(RunOrigin origin) {
   RunQuery(nullptr, false, 0, origin, [this, origin](bool ok) {
     // The next tick is counted from the end of this run, so ticks never
     // overlap; a failed tick has stopped the timer.
-    if (origin == RO_TIMER && ok && m_repeatMs > 0) m_repeatTimer.start(static_cast<int>(m_repeatMs));
+    if (origin == RO_TIMER && ok && m_repeatMs > 0)
+      m_repeatTimer.start(static_cast<int>(m_repeatMs));
   });
 }
 

@@ -8,7 +8,13 @@
 #endif
 
 namespace HelpLinks {
-QString EngineSite() { return QStringLiteral("https://www.sqlite.org/"); }
-QString EngineSyntax() { return QStringLiteral("https://www.sqlite.org/lang.html"); }
-QString ProgramPage() { return QStringLiteral(DORVEX_HOME_URL); }
+QString EngineSite() {
+  return QStringLiteral("https://www.sqlite.org/");
+}
+QString EngineSyntax() {
+  return QStringLiteral("https://www.sqlite.org/lang.html");
+}
+QString ProgramPage() {
+  return QStringLiteral(DORVEX_HOME_URL);
+}
 }  // namespace HelpLinks

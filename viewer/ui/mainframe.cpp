@@ -222,8 +222,7 @@ void CMainFrame::ConnectView(CDorvexView* view, QMdiSubWindow* window) {
     window->setWindowTitle(view->Title());
     if (view == ActiveView()) UpdateCommands();
   });
-  connect(view, &CDorvexView::EditRowRequested, this,
-          [this] { Execute(DorvexCommand::EditRow); });
+  connect(view, &CDorvexView::EditRowRequested, this, [this] { Execute(DorvexCommand::EditRow); });
   connect(view, &QObject::destroyed, this, &CMainFrame::UpdateCommands, Qt::QueuedConnection);
 }
 
@@ -298,9 +297,15 @@ void CMainFrame::UpdateBusyPane() {
       QStringLiteral("running %1 s").arg(double(view->BusyMilliseconds()) / 1000.0, 0, 'f', 1));
 }
 
-QString CMainFrame::PagingPaneText() const { return m_pagingPane->text(); }
-QString CMainFrame::BusyPaneText() const { return m_busyPane->text(); }
-QString CMainFrame::NoticePaneText() const { return m_noticePane->text(); }
+QString CMainFrame::PagingPaneText() const {
+  return m_pagingPane->text();
+}
+QString CMainFrame::BusyPaneText() const {
+  return m_busyPane->text();
+}
+QString CMainFrame::NoticePaneText() const {
+  return m_noticePane->text();
+}
 
 void CMainFrame::OnOpen() {
   QStringList paths = QFileDialog::getOpenFileNames(
@@ -315,8 +320,8 @@ void CMainFrame::OnAbout() {
   box.setWindowTitle(QStringLiteral("About Dorvex"));
   box.setIconPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
   box.setText(QStringLiteral("<b>Dorvex</b> version 0.15.0 (build 59)"));
-  box.setInformativeText(QStringLiteral(
-      "A viewer for SQLite 2.x and 3.x database files.\n(c) XB Software"));
+  box.setInformativeText(
+      QStringLiteral("A viewer for SQLite 2.x and 3.x database files.\n(c) XB Software"));
   box.exec();
 }
 

@@ -48,7 +48,9 @@ class CMainFrame : public QMainWindow {
   QList<CDorvexView*> Views() const;
 
   /* The action of COMMAND (every command has one). */
-  QAction* Action(DorvexCommand command) const { return m_actions.value(static_cast<int>(command)); }
+  QAction* Action(DorvexCommand command) const {
+    return m_actions.value(static_cast<int>(command));
+  }
 
   /* The recent files, newest first. */
   QStringList RecentFiles() const { return m_recentFiles; }

@@ -9,7 +9,9 @@
 
 QueryWorker::QueryWorker(ViewDocument& document) : m_document(document) {}
 
-QueryWorker::~QueryWorker() { CancelAndWait(); }
+QueryWorker::~QueryWorker() {
+  CancelAndWait();
+}
 
 bool QueryWorker::Start(const QString& sql, RowBound bound, std::function<void(bool)> done) {
   if (IsRunning()) return false;

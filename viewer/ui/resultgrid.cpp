@@ -54,7 +54,8 @@ void ResultGrid::ShowResult(const XB_SQLiteResult& result, const std::vector<boo
 void ResultGrid::ShowSort(int column, bool ascending) {
   m_sortColumn = column;
   m_sortDirection = ascending ? 1 : -1;
-  horizontalHeader()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+  horizontalHeader()->setSortIndicator(column,
+                                       ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
   horizontalHeader()->setSortIndicatorShown(true);
 }
 

@@ -48,8 +48,9 @@ bool SettingsFile::Load(SettingsStore& store, const QString& path) {
   m_notice.clear();
   m_saveAllowed = store.SetFileName(QFile::encodeName(path).constData());
   if (!m_saveAllowed) {
-    m_notice = QStringLiteral("The settings file path %1 cannot be used; settings will not be saved.")
-                   .arg(path);
+    m_notice =
+        QStringLiteral("The settings file path %1 cannot be used; settings will not be saved.")
+            .arg(path);
     return false;
   }
   if (!QFileInfo::exists(path)) return true;

@@ -129,11 +129,21 @@ class SettingsFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_home.isValid());
+    m_hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path()));
     QCoreApplication::setOrganizationName("XB Software");
     QCoreApplication::setApplicationName("Dorvex");
   }
+  void TearDown() override {
+    if (m_hadConfigHome)
+      qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+    else
+      qunsetenv("XDG_CONFIG_HOME");
+  }
   QTemporaryDir m_home;
+  bool m_hadConfigHome = false;
+  QByteArray m_oldConfigHome;
 };
 
 TEST_F(SettingsFileTest, SavedInThePerUserFolderAndReadBack) {

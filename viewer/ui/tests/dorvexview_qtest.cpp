@@ -163,7 +163,8 @@ class DorvexViewTest : public QObject {
                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QVERIFY(frame.Action(DorvexCommand::Copy)->isEnabled());
     frame.Execute(DorvexCommand::Copy);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QString("a\t\"tab\there\"\nb\t\"two\nlines\"\n"));
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QString("a\t\"tab\there\"\nb\t\"two\nlines\"\n"));
 
     // File Info lists the schema.
     frame.Execute(DorvexCommand::FileInfo);
@@ -341,7 +342,8 @@ class DorvexViewTest : public QObject {
     sql.setUrls({QUrl::fromLocalFile(script)});
     QDropEvent onView(QPointF(5, 5), Qt::CopyAction, &sql, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view, &onView);
-    QVERIFY(QTest::qWaitFor([view] { return view->CurrentQuery().contains("SELECT k FROM u"); }, 5000));
+    QVERIFY(
+        QTest::qWaitFor([view] { return view->CurrentQuery().contains("SELECT k FROM u"); }, 5000));
     QVERIFY(WaitIdle(view));
     QCOMPARE(view->Grid()->model()->columnCount(), 1);
   }

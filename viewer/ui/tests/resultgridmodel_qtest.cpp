@@ -27,7 +27,9 @@ class ResultGridModelTest : public QObject {
     if (!db->OpenOrCreate()) return nullptr;
     db->Exec("CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, note TEXT)");
     db->Exec("INSERT INTO t VALUES (1, 'alpha', 'tab\there')");
-    db->Exec("INSERT INTO t VALUES (2, 'Gr\xc3\xbc\xc3\x9f" "e', NULL)");
+    db->Exec(
+        "INSERT INTO t VALUES (2, 'Gr\xc3\xbc\xc3\x9f"
+        "e', NULL)");
     db->Exec("INSERT INTO t VALUES (3, 'gamma', 'two\nlines')");
     return db;
   }
@@ -64,12 +66,14 @@ class ResultGridModelTest : public QObject {
 
     // Latin-1 reading shows the stored bytes one character each.
     model.SetLatin1(true);
-    QCOMPARE(model.data(model.index(1, 1)).toString(), QString::fromLatin1("Gr\xc3\xbc\xc3\x9f" "e"));
+    QCOMPARE(model.data(model.index(1, 1)).toString(), QString::fromLatin1("Gr\xc3\xbc\xc3\x9f"
+                                                                           "e"));
     model.SetLatin1(false);
 
     // An empty result keeps its column names; a failed query is empty.
     XB_SQLiteResult empty;
-    QVERIFY(db->GetTable(empty, "SELECT id, name FROM t WHERE id > 99"));
+    XB_QueryProgress watch;
+    QVERIFY(db->GetTableWatched(empty, "SELECT id, name FROM t WHERE id > 99", &watch));
     model.SetResult(empty);
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(model.columnCount(), 2);
