@@ -53,7 +53,7 @@ struct Files {
       std::exit(1);
     }
     sqlite_close(db2);
-    for (const std::string& problem : s2::CheckFile(s2))
+    for (const std::string& problem : s2check::CheckFile(s2))
       std::fprintf(stderr, "2.x file: %s\n", problem.c_str());
     sqlite3* db3 = nullptr;
     if (sqlite3_open(s3.c_str(), &db3) != SQLITE_OK ||

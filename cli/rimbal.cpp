@@ -12,6 +12,7 @@
 
 #include "outputbuffer.h"
 #include "resultprinter.h"
+#include "rimbaldump.h"
 #include "rowlauncher.h"
 #include "xb_log.h"
 #include "xb_sqlitedb.h"
@@ -34,7 +35,10 @@ const char kUsage[] =
     "\n"
     "--edit-rows  <file> <table> [<where-part>]\tlet user edit table row-wise\n"
     "--edit-row   <file> <table> [<where-part>]\tlet user edit row via dialog\n"
-    "--insert-row <file> <table>\tlet user insert row via dialog\n";
+    "--insert-row <file> <table>\tlet user insert row via dialog\n"
+    "\n"
+    "--dump    <file>\t\twrite database as SQL text\n"
+    "--convert <file> <new-file>\tcopy database into a new SQLite 3.x file\n";
 
 using Connection = std::unique_ptr<XB_SQLiteDB>;
 
@@ -142,6 +146,8 @@ int RunRimbal(int argc, char** argv) {
     return RX_OK;
   }
   if (options.command <= RC_EXEC) return RunStatement(options);
+  if (options.command == RC_DUMP) return RunDump(options);
+  if (options.command == RC_CONVERT) return RunConvert(options);
   if (options.IsRowCommand() && !RowDialogsHaveDisplay()) {
     std::fputs("Error: No display available; the row dialogs need a windowing system.\n", stderr);
     return RX_NO_TOOLKIT;

@@ -12,8 +12,12 @@ enum RimbalExit {
   RX_NO_TOOLKIT = 1,        /* the windowing toolkit could not start */
   RX_OPEN_FAILED = 3,       /* the database could not be opened */
   RX_NO_TABLE = 4,          /* no table definition, or the name is no table */
-  RX_STATEMENT_FAILED = 10, /* the statement failed (create, create2, exec) */
-  RX_QUERY_FAILED = 12      /* the query failed (the query commands) */
+  RX_STATEMENT_FAILED = 10, /* the statement failed (create, create2, exec);
+                            ** --convert: the new file exists or cannot be
+                            ** written */
+  RX_QUERY_FAILED = 12      /* the query failed (the query commands);
+                            ** --dump: reading stopped midway; --convert: rows
+                            ** were refused or values changed */
 };
 
 #endif

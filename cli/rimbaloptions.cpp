@@ -35,6 +35,8 @@ const OptionEntry kOptions[] = {
     {"--insert-row", RC_INSERT_ROW},
     {"--add-row", RC_INSERT_ROW},
     {"-ar", RC_INSERT_ROW},
+    {"--dump", RC_DUMP},
+    {"--convert", RC_CONVERT},
 };
 
 /* True for the characters that trimming removes: space and codes 1 to 13. */
@@ -65,6 +67,7 @@ void RimbalOptions::Parse(const std::vector<std::string>& arguments) {
   command = RC_NONE;
   file.clear();
   table.clear();
+  target.clear();
   statement.clear();
 
   size_t next = 0;
@@ -79,12 +82,16 @@ void RimbalOptions::Parse(const std::vector<std::string>& arguments) {
   // won decides that, so positional arguments are handled after the options.
   bool haveFile = false;
   bool haveTable = !IsRowCommand();
+  bool haveTarget = command != RC_CONVERT;
   bool haveStatement = false;
   for (; next < arguments.size(); ++next) {
     const std::string& argument = arguments[next];
     if (!haveFile) {
       file = argument;
       haveFile = true;
+    } else if (!haveTarget) {
+      target = argument;
+      haveTarget = true;
     } else if (!haveTable) {
       table = argument;
       haveTable = true;
@@ -108,5 +115,6 @@ bool RimbalOptions::IsRowCommand() const {
 }
 
 bool RimbalOptions::IsQuiet() const {
-  return command == RC_QUERY_ONE || command == RC_QUERY_TAB || command == RC_QUERY_CSV;
+  return command == RC_QUERY_ONE || command == RC_QUERY_TAB || command == RC_QUERY_CSV ||
+         command == RC_DUMP;
 }

@@ -22,7 +22,9 @@ enum RimbalCommand {
   RC_QUERY_TABLE = 7,
   RC_EDIT_ROW = 8,
   RC_EDIT_ROWS = 9,
-  RC_INSERT_ROW = 10
+  RC_INSERT_ROW = 10,
+  RC_DUMP = 11,
+  RC_CONVERT = 12
 };
 
 /*
@@ -42,7 +44,8 @@ struct RimbalOptions {
   /* True for the three commands that open a row dialog. */
   bool IsRowCommand() const;
 
-  /* True for the commands that keep both streams free of the banner. */
+  /* True for the commands that keep both streams free of the banner (the
+  ** value-printing ones, and --dump, whose output is loaded elsewhere). */
   bool IsQuiet() const;
 
   /* Returns the command an option selects, or RC_NONE for an option this
@@ -52,6 +55,7 @@ struct RimbalOptions {
   RimbalCommand command = RC_NONE;
   std::string file;
   std::string table;
+  std::string target; /* --convert: the new file */
   std::string statement;
 };
 

@@ -11,6 +11,7 @@ packages=(
   libsqlite3-dev sqlite3 libcurl4-openssl-dev
   dbus dbus-x11 python3
   clang-format ccache
+  desktop-file-utils libglib2.0-bin shared-mime-info lintian dpkg-dev file
 )
 
 missing=()

@@ -6,7 +6,8 @@
 #include "xb_keytext.h"
 #include "xb_parameterplain.h"
 
-SQLiteParameters::SQLiteParameters(std::string_view table) : XB_ParameterSetAuto(table) {}
+SQLiteParameters::SQLiteParameters(std::string_view table)
+    : XB_ParameterSetAuto(table), m_tableName(table) {}
 
 SQLiteParameters::SQLiteParameters(const SQLiteParameters& other) : XB_ParameterSetAuto() {
   CopyFrom(other);
@@ -23,7 +24,10 @@ void SQLiteParameters::CopyFrom(const SQLiteParameters& other) {
   m_name = other.m_name;
   m_info = other.m_info;
   m_definition = other.m_definition;
+  m_tableName = other.m_tableName;
   m_nullKeys = other.m_nullKeys;
+  m_blobKeys = other.m_blobKeys;
+  m_readState = other.m_readState;
   m_readTexts = other.m_readTexts;
   m_rowId = other.m_rowId;
   m_rowIdName = other.m_rowIdName;
@@ -45,7 +49,9 @@ void SQLiteParameters::Clear() {
   m_definition = nullptr;
   m_info = nullptr;
   m_nullKeys.clear();
+  m_blobKeys.clear();
   m_readTexts.clear();
+  m_readState = kNotRead;
   m_rowId.Clear();
   m_rowIdName.Clear();
 }
@@ -78,16 +84,56 @@ bool SQLiteParameters::IsNullAt(int index) const {
   if (!member) return false;
   XB_Value value;
   member->GetValue(value);
-  if (value.IsNone()) return true;
-  if (!WasStoredNull(member->Name().View())) return false;
-  if (!value.IsText()) return false;
-  /* Blanks alone are no value: statements trim them away, and a key line
-  ** gives its text back with blanks around it. */
-  for (char c : value.AsText().View()) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (u != ' ' && u > 13) return false;
+  return value.IsNone();
+}
+
+void SQLiteParameters::SetBaseline(std::string_view key, const XB_Value& value) {
+  SetStoredNull(key, value.IsNone());
+  if (value.IsNone()) {
+    XB_String normalized = XB_NormalizeKey(key);
+    for (size_t i = 0; i < m_readTexts.size(); i++) {
+      if (!XB_KeyEqual(m_readTexts[i].first.View(), normalized.View())) continue;
+      m_readTexts.erase(m_readTexts.begin() + static_cast<ptrdiff_t>(i));
+      break;
+    }
+    return;
   }
-  return true;
+  SetReadText(key, value.AsText().View());
+}
+
+bool SQLiteParameters::IsChangedAt(int index) const {
+  XB_Parameter* member = Item(index);
+  if (!member) return false;
+  std::string_view key = member->Name().View();
+  XB_Value value;
+  member->GetValue(value);
+  const XB_String* read = ReadText(key);
+  if (WasStoredNull(key)) return !value.IsNone();
+  if (!read) return true;
+  return value.IsNone() || !(value.AsText() == *read);
+}
+
+void SQLiteParameters::SetBlob(std::string_view key, long long bytes) {
+  XB_String normalized = XB_NormalizeKey(key);
+  for (size_t i = 0; i < m_blobKeys.size(); i++) {
+    if (!XB_KeyEqual(m_blobKeys[i].View(), normalized.View())) continue;
+    if (bytes < 0) m_blobKeys.erase(m_blobKeys.begin() + static_cast<ptrdiff_t>(i));
+    return;
+  }
+  if (bytes >= 0) m_blobKeys.push_back(normalized);
+}
+
+bool SQLiteParameters::IsBlob(std::string_view key) const {
+  XB_String normalized = XB_NormalizeKey(key);
+  for (const XB_String& blobKey : m_blobKeys) {
+    if (XB_KeyEqual(blobKey.View(), normalized.View())) return true;
+  }
+  return false;
+}
+
+bool SQLiteParameters::IsBlobAt(int index) const {
+  XB_Parameter* member = Item(index);
+  return member && IsBlob(member->Name().View());
 }
 
 void SQLiteParameters::SetRowId(std::string_view id, std::string_view name) {

@@ -3,7 +3,10 @@
 */
 #include "sqliterowstatements.h"
 
+#include <sqlite3.h>
+
 #include "xb_keytext.h"
+#include "xb_tabledef.h"
 #include "xb_value.h"
 
 namespace {
@@ -13,17 +16,24 @@ bool IsKey(const XB_Parameter* member) {
   return member->GetInfo() && member->GetInfo()->GetType() == PT_KEY;
 }
 
+/* Returns the name member MEMBER's column has in a statement. */
+XB_String ColumnSql(const XB_Parameter* member) {
+  return XB_SqlName(XB_ColumnName(member->GetInfo()).View());
+}
+
+/* True when member INDEX of SET is written by an UPDATE or INSERT: it has
+** a descriptor, holds no BLOB and differs from what its column held. */
+bool IsWritten(const SQLiteParameters& set, int index) {
+  XB_Parameter* member = set.Item(index);
+  return member->GetInfo() && !set.IsBlobAt(index) && set.IsChangedAt(index);
+}
+
 /* Returns member INDEX's value as a literal for an UPDATE: NULL when the
-** member stands for SQL NULL, the text exactly as read when it is unchanged
-** (so blanks and line breaks of a stored value survive), otherwise its
-** display text trimmed, all quoted. */
+** member has no value, otherwise its display text trimmed and quoted. */
 XB_String UpdateLiteral(const SQLiteParameters& set, int index) {
   if (set.IsNullAt(index)) return XB_String("NULL");
   XB_Value value;
-  XB_Parameter* member = set.Item(index);
-  member->GetValue(value);
-  const XB_String* read = set.ReadText(member->Name().View());
-  if (read && *read == value.AsText()) return XB_SqlQuote(read->View());
+  set.Item(index)->GetValue(value);
   return XB_SqlQuote(XB_TrimBlanks(value.AsText().View()));
 }
 
@@ -78,17 +88,44 @@ XB_String XB_SqlQuote(std::string_view text) {
   return out;
 }
 
-XB_String BuildSelect(const XB_ParameterInfoGroup& definition, std::string_view extraColumn) {
+XB_String XB_SqlName(std::string_view name) {
+  bool plain = !name.empty() && !(name.front() >= '0' && name.front() <= '9');
+  for (char c : name) {
+    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    if (!letter && !(c >= '0' && c <= '9')) plain = false;
+  }
+  if (plain && !sqlite3_keyword_check(name.data(), static_cast<int>(name.size()))) {
+    return XB_String(name);
+  }
+  XB_String out;
+  out.Reserve(name.size() + 2);
+  out += '"';
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
+  return out;
+}
+
+XB_String BuildSelect(const XB_ParameterInfoGroup& definition, std::string_view extraColumns,
+                      std::string_view table) {
   XB_String columns;
   for (int i = 0; i < definition.Count(); i++) {
-    columns.AppendSeparated(", ", definition.KeyAt(i).View());
+    columns.AppendSeparated(", ", XB_SqlName(XB_ColumnName(definition.At(i)).View()).View());
   }
-  if (!extraColumn.empty()) columns.AppendSeparated(", ", extraColumn);
+  if (!extraColumns.empty()) columns.AppendSeparated(", ", extraColumns);
   XB_String sql("SELECT ");
   sql += columns;
   sql += " FROM ";
-  sql += definition.Key();
+  sql += XB_SqlName(table.empty() ? XB_ColumnName(&definition).View() : table);
   return sql;
+}
+
+XB_String TableNameOf(const SQLiteParameters& set) {
+  if (!set.TableName().IsEmpty()) return XB_SqlName(set.TableName().View());
+  if (set.Definition()) return XB_SqlName(XB_ColumnName(set.Definition()).View());
+  return XB_SqlName(set.Name().View());
 }
 
 XB_String BuildRowCondition(const SQLiteParameters& set) {
@@ -99,12 +136,12 @@ XB_String BuildRowCondition(const SQLiteParameters& set) {
     XB_Parameter* member = set.Item(i);
     if (!IsKey(member)) continue;
     keys++;
-    if (set.IsNullAt(i)) {
+    if (set.IsNullAt(i) || set.WasStoredNull(member->Name().View())) {
       /* NULL never equals anything, and several rows may hold it. */
       keysUsable = false;
       break;
     }
-    XB_String term(member->Name());
+    XB_String term = ColumnSql(member);
     term += "==";
     term += KeyLiteral(set, i);
     condition.AppendSeparated(" AND ", term.View());
@@ -120,8 +157,7 @@ XB_String BuildRowCondition(const SQLiteParameters& set) {
 int CountAssignments(const SQLiteParameters& set) {
   int count = 0;
   for (int i = 0; i < set.Count(); i++) {
-    XB_Parameter* member = set.Item(i);
-    if (member->GetInfo() && !IsKey(member)) count++;
+    if (IsWritten(set, i) && !IsKey(set.Item(i))) count++;
   }
   return count;
 }
@@ -132,14 +168,14 @@ XB_String BuildUpdate(const SQLiteParameters& set) {
   XB_String assignments;
   for (int i = 0; i < set.Count(); i++) {
     XB_Parameter* member = set.Item(i);
-    if (!member->GetInfo() || IsKey(member)) continue;
-    XB_String term(member->Name());
+    if (!IsWritten(set, i) || IsKey(member)) continue;
+    XB_String term = ColumnSql(member);
     term += '=';
     term += UpdateLiteral(set, i);
     assignments.AppendSeparated(", ", term.View());
   }
   XB_String sql("UPDATE ");
-  sql += set.Name();
+  sql += TableNameOf(set);
   sql += " SET ";
   sql += assignments;
   sql += " WHERE ";
@@ -151,14 +187,18 @@ XB_String BuildInsert(const SQLiteParameters& set, uint8_t flags) {
   XB_String names, values;
   for (int i = 0; i < set.Count(); i++) {
     XB_Parameter* member = set.Item(i);
-    if (!member->GetInfo()) continue;
+    if (!IsWritten(set, i)) continue;
     if (IsKey(member) && !(flags & XB_INSERT_KEYS)) continue;
-    names.AppendSeparated(", ", member->Name().View());
+    names.AppendSeparated(", ", ColumnSql(member).View());
     values.AppendSeparated(", ", InsertLiteral(set, i).View());
   }
   XB_String sql("INSERT INTO ");
-  sql += set.Name();
-  if (names.IsEmpty()) return sql;
+  sql += TableNameOf(set);
+  /* Nothing given: every column gets its DEFAULT or NULL. */
+  if (names.IsEmpty()) {
+    sql += " DEFAULT VALUES";
+    return sql;
+  }
   sql += " (";
   sql += names;
   sql += ") VALUES(";

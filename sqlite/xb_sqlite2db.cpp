@@ -344,3 +344,7 @@ bool XB_SQLite2DB::IsOneReadOnlyStatement(const char* sql, bool* readOnly) {
   *readOnly = true;
   return true;
 }
+
+bool XB_SQLite2DB::InTransaction() {
+  return m_engineHandle && !sqlite_get_autocommit(Handle(m_engineHandle));
+}

@@ -283,3 +283,7 @@ bool XB_SQLite3DB::IsOneReadOnlyStatement(const char* sql, bool* readOnly) {
   *readOnly = true;
   return true;
 }
+
+bool XB_SQLite3DB::InTransaction() {
+  return m_engineHandle && !sqlite3_get_autocommit(Handle(m_engineHandle));
+}

@@ -29,6 +29,7 @@ class XB_SQLite3DB : public XB_SQLiteDB {
   bool GetTableWatched(XB_SQLiteResult& result, const char* statement,
                        XB_QueryProgress* progress) override;
   void Interrupt() override;
+  bool InTransaction() override;
   bool IsOneReadOnlyStatement(const char* sql, bool* readOnly) override;
 };
 

@@ -11,7 +11,7 @@
 
 #include <cstring>
 
-#include "s2file.h"
+#include "s2probe.h"
 #include "xb_sqlite2db.h"
 #include "xb_sqlite3db.h"
 
@@ -258,12 +258,18 @@ bool XB_SQLiteDB::IsGeneration2File(const char* path) {
   // already shares for the file: a descriptor of our own, once closed, would
   // drop the locks another connection of this process holds; and a hot
   // journal beside a 2.x file is rolled back before anyone else opens it.
-  bool generation2 = false;
-  s2::Status probe = s2::probeFile(path, &generation2);
-  if (probe.ok()) return generation2;
-  // Busy: a connection of this process or another process holds the file
-  // under the generation-2 locks, so it is a generation-2 file in use.
-  if (probe.code == s2::kBusy) return true;
+  switch (s2::probeGeneration(path)) {
+    case s2::Probe::Generation2:
+      return true;
+    case s2::Probe::NotGeneration2:
+      return false;
+    case s2::Probe::Busy:
+      // A connection of this process or another process holds the file
+      // under the generation-2 locks, so it is a generation-2 file in use.
+      return true;
+    case s2::Probe::Unopenable:
+      break;
+  }
   // The engine could not open it at all; a descriptor of our own takes no
   // lock of this process with it, since the engine holds none on the file.
   int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY);

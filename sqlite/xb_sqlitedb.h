@@ -148,6 +148,10 @@ class XB_SQLiteDB {
   ** engine's message is the last error). */
   virtual bool IsOneReadOnlyStatement(const char* sql, bool* readOnly) = 0;
 
+  /* Returns true while a transaction begun with BEGIN is open on the
+  ** handle; closing the handle would roll it back. */
+  virtual bool InTransaction() = 0;
+
   /* Returns the encoding of the file's text: always UTF-8 for generation 3;
   ** for generation 2 what was detected at the first open or set since. */
   XB_TextEncoding TextEncoding() const { return m_textEncoding; }

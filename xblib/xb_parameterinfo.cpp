@@ -58,10 +58,14 @@ void XB_ParameterInfoGroup::EnterInMap(XB_ParameterInfo* info) {
 
 XB_ParameterInfo* XB_ParameterInfoGroup::Add(std::string_view name, const char* label,
                                              const char* comment, uint32_t type) {
-  m_items.push_back(std::make_unique<XB_ParameterInfo>(name, label, comment, type));
-  XB_ParameterInfo* info = m_items.back().get();
-  EnterInMap(info);
-  return info;
+  return Add(std::make_unique<XB_ParameterInfo>(name, label, comment, type));
+}
+
+XB_ParameterInfo* XB_ParameterInfoGroup::Add(std::unique_ptr<XB_ParameterInfo> info) {
+  m_items.push_back(std::move(info));
+  XB_ParameterInfo* added = m_items.back().get();
+  EnterInMap(added);
+  return added;
 }
 
 bool XB_ParameterInfoGroup::Remove(std::string_view key) {

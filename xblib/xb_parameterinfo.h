@@ -82,6 +82,9 @@ class XB_ParameterInfoGroup : public XB_ParameterInfo {
   ** map keeps the earlier one. */
   XB_ParameterInfo* Add(std::string_view name, const char* label, const char* comment,
                         uint32_t type);
+  /* Appends INFO (a derived descriptor made by the caller) the same way and
+  ** returns it. */
+  XB_ParameterInfo* Add(std::unique_ptr<XB_ParameterInfo> info);
   /* Deletes the descriptor found by KEY; returns false when there is none. */
   bool Remove(std::string_view key);
 

@@ -2,6 +2,7 @@
 ** Runs the built Rimbal program the way a script does and compares its exit
 ** code, standard output and error stream byte for byte.
 */
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sqlite3.h>
@@ -40,7 +41,10 @@ const std::string kUsage =
     "\n"
     "--edit-rows  <file> <table> [<where-part>]\tlet user edit table row-wise\n"
     "--edit-row   <file> <table> [<where-part>]\tlet user edit row via dialog\n"
-    "--insert-row <file> <table>\tlet user insert row via dialog\n";
+    "--insert-row <file> <table>\tlet user insert row via dialog\n"
+    "\n"
+    "--dump    <file>\t\twrite database as SQL text\n"
+    "--convert <file> <new-file>\tcopy database into a new SQLite 3.x file\n";
 
 /* What one run of the program left behind. */
 struct Outcome {
@@ -405,6 +409,86 @@ TEST_F(RimbalProgram, RowCommands) {
                              " has neither a rowid nor exactly one key column, so its rows"
                              " cannot be told apart.\n");
   }
+}
+
+TEST_F(RimbalProgram, DumpAndConvertExitCodes) {
+  std::string db =
+      MakeDatabase("t.db", "CREATE TABLE t(a INTEGER, b); INSERT INTO t VALUES(1, 'x');");
+  Outcome dump = Rimbal({"--dump", db});
+  EXPECT_EQ(dump.exitCode, 0);
+  EXPECT_EQ(dump.err, "");
+  EXPECT_EQ(dump.out,
+            "BEGIN TRANSACTION;\nCREATE TABLE t(a INTEGER, b);\n"
+            "INSERT INTO t(rowid,a,b) VALUES(1,1,'x');\nCOMMIT;\n");
+
+  // A missing file is no database: it is neither dumped nor made.
+  std::string missing = Path("missing.db");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--dump", missing}, {"--convert", missing, Path("new.db")}}) {
+    Outcome run = Rimbal(args);
+    EXPECT_EQ(run.exitCode, 3) << args[0];
+    EXPECT_EQ(run.out, "") << args[0];
+    EXPECT_NE(run.err.find("Error: Failed to open database " + missing + ".\n"), std::string::npos);
+  }
+  EXPECT_NE(access(missing.c_str(), F_OK), 0);
+
+  Outcome converted = Rimbal({"--convert", db, Path("new.db")});
+  EXPECT_EQ(converted.exitCode, 0);
+  EXPECT_EQ(converted.out, "");
+  EXPECT_EQ(converted.err, kBanner + "Copied 1 table with 1 row into " + Path("new.db") + ".\n");
+  Outcome again = Rimbal({"--convert", db, Path("new.db")});
+  EXPECT_EQ(again.exitCode, 10);
+  EXPECT_EQ(again.err, kBanner + "Error: Cannot write " + Path("new.db") + ": " + Path("new.db") +
+                           " exists already.\n");
+  Outcome noTarget = Rimbal({"--convert", db});
+  EXPECT_EQ(noTarget.exitCode, 10);
+}
+
+TEST_F(RimbalProgram, ConvertReportsWhatSQLite3RefusedOrChanged) {
+  std::string old = Path("old.db");
+  Outcome made = Rimbal({"--create2", old,
+                         "CREATE TABLE n(v INTEGER UNIQUE, w TEXT);"
+                         "INSERT INTO n VALUES('007', 'a'); INSERT INTO n VALUES(' 7', 'b');"
+                         "INSERT INTO n VALUES('8', 'c');"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  Outcome run = Rimbal({"--convert", old, Path("new.db")});
+  EXPECT_EQ(run.exitCode, 12);
+  EXPECT_EQ(run.err, kBanner +
+                         "Table n: 2 of 3 rows copied, 1 refused, the first rowid 2: UNIQUE "
+                         "constraint failed: n.v.\n"
+                         "Table n: 1 value stored differently by SQLite 3, the first rowid 1, "
+                         "column v: '007' stored as 7.\n"
+                         "Copied 1 table with 2 rows into " +
+                         Path("new.db") + ".\n");
+  Outcome rows = Rimbal({"--query-csv", Path("new.db"), "SELECT rowid, v, w FROM n"});
+  EXPECT_EQ(rows.out, "1,7,a\n3,8,c\n");
+}
+
+TEST_F(RimbalProgram, EveryFixtureDumpedIntoTheShellEqualsItsConversion) {
+  if (std::system("sqlite3 -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no sqlite3 shell";
+  DIR* fixtures = opendir(XB_SQLITE2_FIXTURES);
+  ASSERT_TRUE(fixtures);
+  while (dirent* entry = readdir(fixtures)) {
+    std::string name = entry->d_name;
+    if (name.size() < 4 || name.substr(name.size() - 3) != ".db") continue;
+    SCOPED_TRACE(name);
+    std::string old = Path(name);
+    std::ofstream(old, std::ios::binary) << ReadFile(std::string(XB_SQLITE2_FIXTURES) + "/" + name);
+    Outcome converted = Rimbal({"--convert", old, Path("c-" + name)});
+    EXPECT_TRUE(converted.exitCode == 0 || converted.exitCode == 12) << converted.err;
+    Outcome dump = Rimbal({"--dump", old});
+    EXPECT_EQ(dump.exitCode, 0);
+    std::ofstream(Path("dump.sql"), std::ios::binary) << dump.out;
+    // The shell goes on after a refused row, as the converter does.
+    std::string load = "sqlite3 '" + Path("s-" + name) + "' < '" + Path("dump.sql") +
+                       "' > /dev/null 2>&1; sqlite3 '" + Path("s-" + name) + "' .dump > '" +
+                       Path("s.txt") + "'; sqlite3 '" + Path("c-" + name) + "' .dump > '" +
+                       Path("c.txt") + "'";
+    std::system(load.c_str());
+    EXPECT_EQ(ReadFile(Path("s.txt")), ReadFile(Path("c.txt")));
+    EXPECT_NE(ReadFile(Path("c.txt")).find("COMMIT;"), std::string::npos);
+  }
+  closedir(fixtures);
 }
 
 }  // namespace

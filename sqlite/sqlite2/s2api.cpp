@@ -341,6 +341,10 @@ void sqlite_interrupt(sqlite* db) {
   if (db) db->database->interrupt();
 }
 
+int sqlite_get_autocommit(sqlite* db) {
+  return db && db->database->inTransaction() ? 0 : 1;
+}
+
 int sqlite_vm_readonly(sqlite_vm* vm) {
   if (!vm || !vm->program) return 1;
   const s2::Program& p = *vm->program;

@@ -13,8 +13,8 @@
 ** key encoding.  It shares no code with the file layer on purpose: a fault
 ** in the writer cannot hide itself by being repeated here.
 **
-** The key encoding helpers are exposed in s2::check so that they can be
-** tested on their own.
+** The key encoding helpers are exposed so that they can be tested on their
+** own.  Everything lives in namespace s2check, apart from the engine's s2.
 */
 #ifndef S2CHECK_H
 #define S2CHECK_H
@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-namespace s2 {
+namespace s2check {
 
 /* Checks the database file at PATH.  Returns the problems found, one text
 ** each; an empty list means the file is valid.  A file that cannot be read
@@ -34,8 +34,6 @@ std::vector<std::string> CheckFile(const std::string& path);
 /* Checks a database held in memory (the whole file content).  Returns the
 ** problems found as CheckFile() does. */
 std::vector<std::string> CheckBytes(const std::string& bytes);
-
-namespace check {
 
 /* Returns true when TEXT has the form of a number to the 2.x engine: an
 ** optional sign, digits, optionally "." and digits, optionally an exponent. */
@@ -59,7 +57,6 @@ std::string IndexKeyField(const std::optional<std::string>& value, bool numericC
 ** is removed. */
 bool IsTextClass(std::string_view declaredType);
 
-}  // namespace check
-}  // namespace s2
+}  // namespace s2check
 
 #endif

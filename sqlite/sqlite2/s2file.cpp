@@ -34,7 +34,7 @@ struct SharedFile {
   std::vector<int> spareFds; /* descriptors that must stay open until the end */
 
   ~SharedFile() {
-    for (int fd_ : spareFds) ::close(fd_);
+    for (int spare : spareFds) ::close(spare);
     if (fd >= 0) ::close(fd);
   }
 };
@@ -119,10 +119,9 @@ File::~File() {
 }
 
 bool File::readOnly() const {
-  return shared_ && shared_->readOnly;
+  return m_shared && m_shared->readOnly;
 }
 
-/* Opens or creates PATH, sharing the descriptor of a file already open. */
 Status File::open(const std::string& path) {
   close();
   Status cantOpen = Status::failure(kCantOpen, "unable to open database: " + path);
@@ -133,9 +132,9 @@ Status File::open(const std::string& path) {
   if (stat(full.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode)) return cantOpen;
     if (std::shared_ptr<SharedFile> known = findShared(st.st_dev, st.st_ino)) {
-      shared_ = known;
-      path_ = full;
-      journalPath_ = full + "-journal";
+      m_shared = known;
+      m_path = full;
+      m_journalPath = full + "-journal";
       return Status::success();
     }
   }
@@ -154,7 +153,7 @@ Status File::open(const std::string& path) {
     /* The name now leads to a file this process already has open: closing
     ** this second descriptor would drop the locks held through the first. */
     known->spareFds.push_back(fd);
-    shared_ = known;
+    m_shared = known;
   } else {
     auto shared = std::make_shared<SharedFile>();
     shared->device = st.st_dev;
@@ -162,33 +161,31 @@ Status File::open(const std::string& path) {
     shared->fd = fd;
     shared->readOnly = readOnly;
     registry()[{st.st_dev, st.st_ino}] = shared;
-    shared_ = shared;
+    m_shared = shared;
   }
-  path_ = full;
-  journalPath_ = full + "-journal";
+  m_path = full;
+  m_journalPath = full + "-journal";
   return Status::success();
 }
 
-/* Drops the locks and this connection's share of the descriptor. */
 void File::close() {
-  if (!shared_) return;
+  if (!m_shared) return;
   unlock();
   std::lock_guard<std::mutex> guard(registryMutex());
-  auto key = std::make_pair(shared_->device, shared_->inode);
-  bool last = shared_.use_count() == 1;
-  shared_.reset();
+  auto key = std::make_pair(m_shared->device, m_shared->inode);
+  bool last = m_shared.use_count() == 1;
+  m_shared.reset();
   if (last) registry().erase(key);
-  loaded_ = false;
-  verifiedUnderLock_ = false;
-  loadedBytes_.clear();
+  m_loaded = false;
+  m_verifiedUnderLock = false;
+  m_loadedBytes.clear();
 }
 
-/* Takes the read lock, playing back a hot journal first. */
 Status File::lockRead() {
-  if (!shared_) return Status::failure(kMisuse, "library routine called out of sequence");
-  if (level_ != LockLevel::None) return Status::success();
+  if (!m_shared) return Status::failure(kMisuse, "library routine called out of sequence");
+  if (m_level != LockLevel::None) return Status::success();
   std::lock_guard<std::mutex> guard(registryMutex());
-  SharedFile& file = *shared_;
+  SharedFile& file = *m_shared;
   if (file.writer) return Status::failure(kBusy, kLockedMessage);
   if (file.posixLevel == 0) {
     Status status = setPosixLock(file, F_RDLCK);
@@ -196,21 +193,21 @@ Status File::lockRead() {
     file.posixLevel = 1;
   }
   file.holders++;
-  level_ = LockLevel::Read;
-  if (!fileExists(journalPath_)) return Status::success();
+  m_level = LockLevel::Read;
+  if (!fileExists(m_journalPath)) return Status::success();
 
   /* A journal while nobody else holds a lock is hot: roll it back under
   ** the write lock, as 2.8.17 does. */
   Status status = Status::failure(kBusy, kLockedMessage);
   if (file.holders == 1 && !file.readOnly) status = setPosixLock(file, F_WRLCK);
   if (status.ok()) {
-    status = playBackJournal(file.fd, journalPath_);
+    status = playBackJournal(file.fd, m_journalPath);
     setPosixLock(file, F_RDLCK);
   }
   if (status.ok()) return status;
   if (status.code == kReadOnly) status = Status::failure(kBusy, kLockedMessage);
   file.holders--;
-  level_ = LockLevel::None;
+  m_level = LockLevel::None;
   if (file.holders == 0) {
     setPosixLock(file, F_UNLCK);
     file.posixLevel = 0;
@@ -218,28 +215,26 @@ Status File::lockRead() {
   return status;
 }
 
-/* Takes the write lock, the read lock first if needed. */
 Status File::lockWrite() {
-  if (level_ == LockLevel::Write) return Status::success();
+  if (m_level == LockLevel::Write) return Status::success();
   Status status = lockRead();
   if (!status.ok()) return status;
   std::lock_guard<std::mutex> guard(registryMutex());
-  SharedFile& file = *shared_;
+  SharedFile& file = *m_shared;
   if (file.readOnly) return Status::failure(kReadOnly, "attempt to write a readonly database");
   if (file.holders > 1) return Status::failure(kBusy, kLockedMessage);
   status = setPosixLock(file, F_WRLCK);
   if (!status.ok()) return status;
   file.posixLevel = 2;
   file.writer = this;
-  level_ = LockLevel::Write;
+  m_level = LockLevel::Write;
   return Status::success();
 }
 
-/* Releases this connection's locks; the process lock goes with the last. */
 void File::unlock() {
-  if (!shared_ || level_ == LockLevel::None) return;
+  if (!m_shared || m_level == LockLevel::None) return;
   std::lock_guard<std::mutex> guard(registryMutex());
-  SharedFile& file = *shared_;
+  SharedFile& file = *m_shared;
   if (file.writer == this) file.writer = nullptr;
   file.holders--;
   if (file.holders == 0) {
@@ -249,45 +244,42 @@ void File::unlock() {
     setPosixLock(file, F_RDLCK);
     file.posixLevel = 1;
   }
-  level_ = LockLevel::None;
-  verifiedUnderLock_ = false;
+  m_level = LockLevel::None;
+  m_verifiedUnderLock = false;
 }
 
-/* Takes the read lock unless a lock is held; TOOKLOCK tells which. */
 Status File::ensureRead(bool& tookLock) {
   tookLock = false;
-  if (level_ != LockLevel::None) return Status::success();
+  if (m_level != LockLevel::None) return Status::success();
   Status status = lockRead();
   if (status.ok()) tookLock = true;
   return status;
 }
 
-/* Returns to lock level BEFORE after a call that raised it. */
 void File::restoreLevel(LockLevel before) {
-  if (before == level_) return;
+  if (before == m_level) return;
   if (before == LockLevel::None) {
     unlock();
     return;
   }
   /* Back from write to read: keep holding the read lock. */
   std::lock_guard<std::mutex> guard(registryMutex());
-  SharedFile& file = *shared_;
+  SharedFile& file = *m_shared;
   if (file.writer == this) file.writer = nullptr;
   if (file.posixLevel == 2) {
     setPosixLock(file, F_RDLCK);
     file.posixLevel = 1;
   }
-  level_ = LockLevel::Read;
+  m_level = LockLevel::Read;
 }
 
-/* Reads the whole file into BYTES. */
 Status File::readAll(std::string& bytes) {
   struct stat st;
-  if (fstat(shared_->fd, &st) != 0) return Status::failure(kIoErr, "disk I/O error");
+  if (fstat(m_shared->fd, &st) != 0) return Status::failure(kIoErr, "disk I/O error");
   bytes.resize(size_t(st.st_size));
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t got = pread(shared_->fd, bytes.data() + done, bytes.size() - done, off_t(done));
+    ssize_t got = pread(m_shared->fd, bytes.data() + done, bytes.size() - done, off_t(done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return Status::failure(kIoErr, "disk I/O error");
     if (got == 0) break;
@@ -297,21 +289,19 @@ Status File::readAll(std::string& bytes) {
   return Status::success();
 }
 
-/* Makes BYTES (already read into IMAGE) the loaded state. */
 void File::remember(std::string&& bytes, const Image& image) {
-  loadedBytes_ = std::move(bytes);
-  loadedSchema_ = Image();
-  loadedSchema_.master = image.master;
-  loadedSchema_.schemaCookie = image.schemaCookie;
-  loadedSchema_.fileFormat = loadedBytes_.size() < kPageSize ? kCurrentFormat : image.fileFormat;
-  cookie_ = image.schemaCookie;
-  loaded_ = true;
+  m_loadedBytes = std::move(bytes);
+  m_loadedSchema = Image();
+  m_loadedSchema.master = image.master;
+  m_loadedSchema.schemaCookie = image.schemaCookie;
+  m_loadedSchema.fileFormat = m_loadedBytes.size() < kPageSize ? kCurrentFormat : image.fileFormat;
+  m_cookie = image.schemaCookie;
+  m_loaded = true;
 }
 
-/* Reads the whole file into IMAGE. */
 Status File::load(Image& image) {
-  if (!shared_) return Status::failure(kMisuse, "library routine called out of sequence");
-  LockLevel before = level_;
+  if (!m_shared) return Status::failure(kMisuse, "library routine called out of sequence");
+  LockLevel before = m_level;
   bool took = false;
   Status status = ensureRead(took);
   if (!status.ok()) return status;
@@ -322,44 +312,42 @@ Status File::load(Image& image) {
   if (status.ok()) {
     remember(std::move(bytes), fresh);
     image = std::move(fresh);
-    verifiedUnderLock_ = true;
+    m_verifiedUnderLock = true;
   }
   restoreLevel(before);
   return status;
 }
 
-/* Reports whether the file differs from what was loaded or stored. */
 Status File::changedSinceLoad(bool* changed) {
-  if (!shared_ || !loaded_)
+  if (!m_shared || !m_loaded)
     return Status::failure(kMisuse, "library routine called out of sequence");
-  if (verifiedUnderLock_ && level_ != LockLevel::None) {
+  if (m_verifiedUnderLock && m_level != LockLevel::None) {
     *changed = false;
     return Status::success();
   }
-  LockLevel before = level_;
+  LockLevel before = m_level;
   bool took = false;
   Status status = ensureRead(took);
   if (!status.ok()) return status;
   std::string bytes;
   status = readAll(bytes);
-  if (status.ok()) *changed = bytes != loadedBytes_;
+  if (status.ok()) *changed = bytes != m_loadedBytes;
   restoreLevel(before);
   return status;
 }
 
-/* Reloads IMAGE when the file changed since it was loaded or stored. */
 Status File::refresh(Image& image, bool* reloaded) {
   if (reloaded) *reloaded = false;
-  if (!shared_ || !loaded_)
+  if (!m_shared || !m_loaded)
     return Status::failure(kMisuse, "library routine called out of sequence");
-  if (verifiedUnderLock_ && level_ != LockLevel::None) return Status::success();
-  LockLevel before = level_;
+  if (m_verifiedUnderLock && m_level != LockLevel::None) return Status::success();
+  LockLevel before = m_level;
   bool took = false;
   Status status = ensureRead(took);
   if (!status.ok()) return status;
   std::string bytes;
   status = readAll(bytes);
-  if (status.ok() && bytes != loadedBytes_) {
+  if (status.ok() && bytes != m_loadedBytes) {
     Image fresh;
     status = readImage(bytes, fresh);
     if (status.ok()) {
@@ -368,22 +356,21 @@ Status File::refresh(Image& image, bool* reloaded) {
       if (reloaded) *reloaded = true;
     }
   }
-  if (status.ok()) verifiedUnderLock_ = true;
+  if (status.ok()) m_verifiedUnderLock = true;
   restoreLevel(before);
   return status;
 }
 
-/* Writes IMAGE back in place under the write lock and a journal. */
 Status File::store(const Image& image) {
-  if (!shared_ || !loaded_)
+  if (!m_shared || !m_loaded)
     return Status::failure(kMisuse, "library routine called out of sequence");
-  if (image.master.empty() && loadedBytes_.size() < kPageSize) return Status::success();
+  if (image.master.empty() && m_loadedBytes.size() < kPageSize) return Status::success();
   std::string fresh;
-  Status status = buildImage(image, &loadedSchema_, fresh);
+  Status status = buildImage(image, &m_loadedSchema, fresh);
   if (!status.ok()) return status;
 
-  LockLevel before = level_;
-  bool verified = verifiedUnderLock_ && level_ != LockLevel::None;
+  LockLevel before = m_level;
+  bool verified = m_verifiedUnderLock && m_level != LockLevel::None;
   status = lockWrite();
   if (!status.ok()) {
     restoreLevel(before);
@@ -392,7 +379,7 @@ Status File::store(const Image& image) {
   if (!verified) {
     std::string current;
     status = readAll(current);
-    if (status.ok() && current != loadedBytes_) {
+    if (status.ok() && current != m_loadedBytes) {
       status = Status::failure(kError,
                                "database file was changed by another program; "
                                "nothing was written");
@@ -408,17 +395,15 @@ Status File::store(const Image& image) {
     Image schema;
     Status reread = readSchema(fresh, schema);
     if (reread.ok()) remember(std::move(fresh), schema);
-    verifiedUnderLock_ = true;
+    m_verifiedUnderLock = true;
   }
   restoreLevel(before);
   return status;
 }
 
-/* Replaces the loaded bytes with FRESH on disk: journal the pages that
-** change, write them, sync, delete the journal.  The write lock is held. */
 Status File::writeInPlace(const std::string& fresh) {
-  if (fresh == loadedBytes_) return Status::success();
-  uint32_t originalPages = uint32_t(loadedBytes_.size() / kPageSize);
+  if (fresh == m_loadedBytes) return Status::success();
+  uint32_t originalPages = uint32_t(m_loadedBytes.size() / kPageSize);
   uint32_t newPages = uint32_t(fresh.size() / kPageSize);
   std::vector<JournalRecord> records;
   std::vector<uint32_t> changed;
@@ -426,21 +411,21 @@ Status File::writeInPlace(const std::string& fresh) {
     size_t offset = size_t(page - 1) * kPageSize;
     bool existed = page <= originalPages;
     if (existed &&
-        std::memcmp(fresh.data() + offset, loadedBytes_.data() + offset, kPageSize) == 0) {
+        std::memcmp(fresh.data() + offset, m_loadedBytes.data() + offset, kPageSize) == 0) {
       continue;
     }
     changed.push_back(page);
-    if (existed) records.push_back({page, loadedBytes_.data() + offset});
+    if (existed) records.push_back({page, m_loadedBytes.data() + offset});
   }
   /* Pages cut off by a shrinking write are journaled too: a rollback must
   ** bring back their content, not just the old length. */
   for (uint32_t page = newPages + 1; page <= originalPages; page++) {
-    records.push_back({page, loadedBytes_.data() + size_t(page - 1) * kPageSize});
+    records.push_back({page, m_loadedBytes.data() + size_t(page - 1) * kPageSize});
   }
-  Status status = writeJournal(journalPath_, originalPages, records);
+  Status status = writeJournal(m_journalPath, originalPages, records);
   if (!status.ok()) return status;
 
-  int fd = shared_->fd;
+  int fd = m_shared->fd;
   bool good = true;
   for (size_t i = 0; good && i < changed.size();) {
     /* One write per run of consecutive changed pages. */
@@ -450,19 +435,18 @@ Status File::writeInPlace(const std::string& fresh) {
     good = writeAll(fd, fresh.data() + offset, run * kPageSize, off_t(offset));
     i += run;
   }
-  if (good && loadedBytes_.size() != fresh.size()) good = ftruncate(fd, off_t(fresh.size())) == 0;
+  if (good && m_loadedBytes.size() != fresh.size()) good = ftruncate(fd, off_t(fresh.size())) == 0;
   good = good && fsync(fd) == 0;
   if (!good) {
     /* Put the old content back at once; if even that fails the journal
     ** stays hot and the next opener restores the file. */
-    playBackJournal(fd, journalPath_);
+    playBackJournal(fd, m_journalPath);
     return Status::failure(kIoErr, "disk I/O error");
   }
-  if (unlink(journalPath_.c_str()) != 0) return Status::failure(kIoErr, "disk I/O error");
+  if (unlink(m_journalPath.c_str()) != 0) return Status::failure(kIoErr, "disk I/O error");
   return Status::success();
 }
 
-/* Reports whether PATH holds a 2.x database, playing back a hot journal. */
 Status probeFile(const std::string& path, bool* generation2) {
   *generation2 = false;
   struct stat st;
@@ -473,7 +457,7 @@ Status probeFile(const std::string& path, bool* generation2) {
   status = file.lockRead();
   if (!status.ok()) return status;
   char head[kMagicSize];
-  ssize_t got = pread(file.shared_->fd, head, sizeof head, 0);
+  ssize_t got = pread(file.m_shared->fd, head, sizeof head, 0);
   file.unlock();
   *generation2 = got == ssize_t(sizeof head) && std::memcmp(head, kMagic, kMagicSize) == 0;
   return Status::success();

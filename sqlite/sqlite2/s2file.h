@@ -1,16 +1,10 @@
 /*
-** The file layer of the generation-2 engine: everything that touches a 2.x
-** database file on disk.  It offers
-**
-**   - the 2.x schema knowledge both layers need: parsing CREATE TABLE and
-**     CREATE INDEX texts the way 2.8.17 does (column names, declared types,
-**     column classes, the rowid alias, automatic indices);
-**   - the 2.x value semantics: the "looks like a number" test, text to
-**     number conversion, the sortable text of a number, the 2.x comparison
-**     of two values and the index key encoding;
-**   - class File: one connection's view of one database file with the 2.x
-**     fcntl locks, hot-journal playback, reading the whole file into an
-**     Image and writing an Image back in place under a rollback journal.
+** The file layer of the generation-2 engine: class File, one connection's
+** view of one database file with the 2.x fcntl locks, hot-journal
+** playback, reading the whole file into an Image and writing an Image back
+** in place under a rollback journal; and the whole-file conversions between
+** bytes and an Image.  The schema and value rules it applies are in
+** s2schema.h and s2value.h.
 **
 ** Errors are returned as a Status carrying a 2.x result code and message.
 */
@@ -18,6 +12,7 @@
 #define S2FILE_H
 
 #include "s2image.h"
+#include "s2status.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,156 +22,6 @@
 #include <vector>
 
 namespace s2 {
-
-/* Result codes, numerically identical to the 2.x interface's codes. */
-enum Code : int {
-  kOk = 0,
-  kError = 1,
-  kInternal = 2,
-  kPerm = 3,
-  kAbort = 4,
-  kBusy = 5,
-  kLocked = 6,
-  kNoMem = 7,
-  kReadOnly = 8,
-  kInterrupt = 9,
-  kIoErr = 10,
-  kCorrupt = 11,
-  kNotFound = 12,
-  kFull = 13,
-  kCantOpen = 14,
-  kProtocol = 15,
-  kEmpty = 16,
-  kSchema = 17,
-  kTooBig = 18,
-  kConstraint = 19,
-  kMismatch = 20,
-  kMisuse = 21,
-  kNoLfs = 22,
-  kAuth = 23,
-  kFormat = 24,
-  kRange = 25,
-  kNotADb = 26,
-};
-
-/* Outcome of a file-layer call: a 2.x result code and its message.  The
-** message is empty for kOk. */
-struct Status {
-  int code = kOk;
-  std::string message;
-
-  bool ok() const { return code == kOk; }
-  static Status success() { return {}; }
-  static Status failure(int code, std::string message) { return {code, std::move(message)}; }
-};
-
-/* ------------------------------------------------------------------------
-** Schema knowledge
-*/
-
-/* How a column compares and how its values are encoded in index keys. */
-enum class ColumnClass { Numeric, Text };
-
-/* One column of a CREATE TABLE. */
-struct ColumnDef {
-  std::string name;         /* quotes removed */
-  std::string declaredType; /* as written, white space removed; empty if none */
-  ColumnClass cls = ColumnClass::Numeric;
-  bool notNull = false;
-  bool hasDefault = false;
-  Cell defaultValue; /* text as 2.x inserts it; NULL for DEFAULT NULL */
-};
-
-/* One index over a table: its columns as positions in the table's column
-** list.  A position equal to TableDef::rowidColumn stands for the rowid. */
-struct IndexDef {
-  std::string name;
-  std::string tableName;
-  std::vector<int> columns;
-  bool unique = false;
-};
-
-/* A parsed CREATE TABLE. */
-struct TableDef {
-  std::string name;       /* quotes removed */
-  bool temporary = false; /* CREATE TEMP TABLE (never stored in a file) */
-  std::vector<ColumnDef> columns;
-  int rowidColumn = -1;              /* INTEGER PRIMARY KEY column, or -1 */
-  std::vector<IndexDef> autoIndices; /* "(t autoindex N)", in 2.x order */
-};
-
-/* A parsed CREATE INDEX: column names as written (quotes removed). */
-struct IndexStatement {
-  std::string name;
-  std::string tableName;
-  std::vector<std::string> columnNames;
-  bool unique = false;
-};
-
-/* Parses a CREATE TABLE text as 2.8.17 does.  Returns false and sets *error
-** (if given) when the text is no CREATE TABLE 2.8.17 would accept. */
-bool parseCreateTable(std::string_view sql, TableDef& out, std::string* error = nullptr);
-
-/* Parses a CREATE [UNIQUE] INDEX text.  Returns false and sets *error (if
-** given) when the text is no CREATE INDEX. */
-bool parseCreateIndex(std::string_view sql, IndexStatement& out, std::string* error = nullptr);
-
-/* Resolves a parsed CREATE INDEX against its table: fills out.columns with
-** column positions (names are matched case-insensitively).  Returns false
-** and sets *error when a column does not exist. */
-bool resolveIndex(const IndexStatement& stmt, const TableDef& table, IndexDef& out,
-                  std::string* error = nullptr);
-
-/* Returns the class 2.8.17 gives a type or collation name: Text if it
-** contains blob, clob, char or text (its exact substring test), else Numeric. */
-ColumnClass classOfTypeName(std::string_view typeName);
-
-/* Returns true when two object names are equal as 2.x compares them
-** (ASCII case-insensitively). */
-bool sameName(std::string_view a, std::string_view b);
-
-/* ------------------------------------------------------------------------
-** Values
-*/
-
-/* Returns true when TEXT "looks like a number" to 2.x: optional sign,
-** digits, optional "." and digits, optional exponent.  Nothing else. */
-bool looksLikeNumber(std::string_view text);
-
-/* Returns the number 2.x reads from the numeric prefix of TEXT (its own
-** conversion with long double intermediates).  Stops at the first byte
-** that cannot continue a number; *consumed (if given) receives how many
-** bytes were used. */
-double textToNumber(std::string_view text, size_t* consumed = nullptr);
-
-/* Returns the sortable text of a number: at most 13 characters whose byte
-** order equals numeric order. */
-std::string numberToSortableText(double value);
-
-/* Compares two values as 2.x does in a column of class CLS: NULL first;
-** Text: byte order; Numeric: number-looking values by value before all other
-** texts, which compare in byte order.  Returns <0, 0 or >0. */
-int compareValues(const Cell& a, const Cell& b, ColumnClass cls);
-
-/* Same as compareValues for two non-NULL byte strings. */
-int compareText(std::string_view a, std::string_view b, ColumnClass cls);
-
-/* Returns the 4-byte key of a rowid: rowid XOR 0x80000000, big-endian. */
-std::string rowidKey(int32_t rowid);
-
-/* Appends the index key field of VALUE in a column of class CLS: "a" for
-** NULL, "b" + sortable text for a number-looking value in a numeric column,
-** otherwise "c" + the bytes; each followed by one 0x00. */
-void appendIndexField(std::string& key, const Cell& value, ColumnClass cls);
-
-/* Returns the whole index key of ROW for INDEX over TABLE: one field per
-** indexed column (the rowid alias contributes the rowid as a number) and
-** the row's rowid key. */
-std::string indexKey(const IndexDef& index, const TableDef& table, const Row& row);
-
-/* ------------------------------------------------------------------------
-** Files
-*/
 
 /* The lock a connection holds on its database file. */
 enum class LockLevel { None, Read, Write };
@@ -213,10 +58,10 @@ class File {
   /* Releases this connection's locks and its share of the descriptor. */
   void close();
 
-  bool isOpen() const { return shared_ != nullptr; }
+  bool isOpen() const { return m_shared != nullptr; }
   bool readOnly() const;
-  const std::string& path() const { return path_; }
-  const std::string& journalPath() const { return journalPath_; }
+  const std::string& path() const { return m_path; }
+  const std::string& journalPath() const { return m_journalPath; }
 
   /* Takes the read lock (playing back a hot journal first, as 2.x does).
   ** Returns kBusy "database is locked" when another process or connection
@@ -228,10 +73,10 @@ class File {
   ** file is open read-only. */
   Status lockWrite();
 
-  /* Releases every lock this connection holds. */
+  /* Releases this connection's locks; the process lock goes with the last. */
   void unlock();
 
-  LockLevel lockLevel() const { return level_; }
+  LockLevel lockLevel() const { return m_level; }
 
   /* Reads the whole file into IMAGE and remembers its bytes.  A file
   ** shorter than one page is an empty database.  Errors: kNotADb, kError
@@ -257,30 +102,36 @@ class File {
   Status store(const Image& image);
 
   /* The schema cookie of the file as last loaded or stored. */
-  uint32_t schemaCookie() const { return cookie_; }
+  uint32_t schemaCookie() const { return m_cookie; }
 
   /* The sqlite_master rows of the file as last loaded or stored, with the
   ** root pages it holds (store() assigns fresh ones). */
-  const std::vector<MasterEntry>& schema() const { return loadedSchema_.master; }
+  const std::vector<MasterEntry>& schema() const { return m_loadedSchema.master; }
 
  private:
   friend Status probeFile(const std::string& path, bool* generation2);
 
+  /* Reads the whole file into BYTES. */
   Status readAll(std::string& bytes);
+  /* Takes the read lock unless a lock is held; TOOKLOCK tells which. */
   Status ensureRead(bool& tookLock);
+  /* Returns to lock level BEFORE after a call that raised it. */
   void restoreLevel(LockLevel before);
+  /* Makes BYTES (already read into IMAGE) the loaded state. */
   void remember(std::string&& bytes, const Image& image);
+  /* Replaces the loaded bytes with FRESH on disk: journal the pages that
+  ** change, write them, sync, delete the journal.  The write lock is held. */
   Status writeInPlace(const std::string& fresh);
 
-  std::shared_ptr<SharedFile> shared_;
-  std::string path_;
-  std::string journalPath_;
-  LockLevel level_ = LockLevel::None;
-  std::string loadedBytes_; /* the file as last loaded or stored */
-  Image loadedSchema_;      /* its schema rows and meta values (no rows) */
-  bool loaded_ = false;
-  bool verifiedUnderLock_ = false; /* loadedBytes_ checked while the lock held */
-  uint32_t cookie_ = 0;
+  std::shared_ptr<SharedFile> m_shared;
+  std::string m_path;
+  std::string m_journalPath;
+  LockLevel m_level = LockLevel::None;
+  std::string m_loadedBytes; /* the file as last loaded or stored */
+  Image m_loadedSchema;      /* its schema rows and meta values (no rows) */
+  bool m_loaded = false;
+  bool m_verifiedUnderLock = false; /* m_loadedBytes checked while the lock held */
+  uint32_t m_cookie = 0;
 };
 
 /* Finds out whether the existing file PATH is a 2.x database (it begins

@@ -110,7 +110,6 @@ bool playBack(int dbFd, int jfd, off_t size) {
 
 }  // namespace
 
-/* Returns the directory part of PATH. */
 std::string directoryOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -118,7 +117,6 @@ std::string directoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-/* Syncs directory DIR; failures are ignored (not every file system can). */
 void syncDirectory(const std::string& dir) {
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -126,7 +124,6 @@ void syncDirectory(const std::string& dir) {
   ::close(fd);
 }
 
-/* Plays back and removes a hot journal. */
 Status playBackJournal(int dbFd, const std::string& journalPath) {
   int jfd = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (jfd < 0) return Status::failure(kBusy, "database is locked");
@@ -140,7 +137,6 @@ Status playBackJournal(int dbFd, const std::string& journalPath) {
   return Status::success();
 }
 
-/* Writes a complete format 3 journal. */
 Status writeJournal(const std::string& journalPath, uint32_t originalPages,
                     const std::vector<JournalRecord>& records) {
   int fd = ::open(journalPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);

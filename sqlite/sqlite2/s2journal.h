@@ -36,7 +36,8 @@ Status writeJournal(const std::string& journalPath, uint32_t originalPages,
 /* Returns the directory part of PATH ("." when there is none). */
 std::string directoryOf(const std::string& path);
 
-/* Syncs the directory DIR so that created or removed names are durable. */
+/* Syncs the directory DIR so that created or removed names are durable.
+** Failures are ignored: not every file system can sync a directory. */
 void syncDirectory(const std::string& dir);
 
 }  // namespace s2

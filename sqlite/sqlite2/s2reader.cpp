@@ -9,6 +9,8 @@
 */
 #include "s2file.h"
 #include "s2format.h"
+#include "s2schema.h"
+#include "s2value.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -32,11 +34,11 @@ struct CellRef {
 class TreeReader {
  public:
   TreeReader(std::string_view bytes, ByteOrder order)
-      : data_(reinterpret_cast<const unsigned char*>(bytes.data())),
-        pageCount_(uint32_t(bytes.size() / kPageSize)),
-        order_(order),
-        used_(pageCount_ + 1, 0) {
-    if (pageCount_ >= 1) used_[1] = 1;
+      : m_data(reinterpret_cast<const unsigned char*>(bytes.data())),
+        m_pageCount(uint32_t(bytes.size() / kPageSize)),
+        m_order(order),
+        m_used(m_pageCount + 1, 0) {
+    if (m_pageCount >= 1) m_used[1] = 1;
   }
 
   /* Called for every entry in key order with its key and data bytes. */
@@ -45,10 +47,10 @@ class TreeReader {
   /* Walks the tree rooted at ROOT; with WANTPAYLOAD each entry is assembled
   ** and handed to VISIT.  Returns false when the tree is damaged. */
   bool walk(uint32_t root, bool wantPayload, Visitor visit, void* context) {
-    wantPayload_ = wantPayload;
-    visit_ = visit;
-    context_ = context;
-    leafDepth_ = -1;
+    m_wantPayload = wantPayload;
+    m_visit = visit;
+    m_context = context;
+    m_leafDepth = -1;
     return walkPage(root, 0, true);
   }
 
@@ -58,34 +60,34 @@ class TreeReader {
     while (trunk != 0) {
       if (!claim(trunk)) return false;
       const unsigned char* p = page(trunk);
-      uint32_t leaves = order_.get32(p + 4);
+      uint32_t leaves = m_order.get32(p + 4);
       if (leaves > kMaxTrunkLeaves) return false;
       for (uint32_t i = 0; i < leaves; i++) {
-        uint32_t leaf = order_.get32(p + 8 + 4 * i);
+        uint32_t leaf = m_order.get32(p + 8 + 4 * i);
         if (!claim(leaf)) return false;
       }
-      trunk = order_.get32(p);
+      trunk = m_order.get32(p);
     }
     return true;
   }
 
  private:
   const unsigned char* page(uint32_t number) const {
-    return data_ + size_t(number - 1) * kPageSize;
+    return m_data + size_t(number - 1) * kPageSize;
   }
 
   /* Marks a page as used; false if it is out of range or already used. */
   bool claim(uint32_t number) {
-    if (number < 2 || number > pageCount_ || used_[number]) return false;
-    used_[number] = 1;
+    if (number < 2 || number > m_pageCount || m_used[number]) return false;
+    m_used[number] = 1;
     return true;
   }
 
   /* Reads the cells of a page in list order, checking what 2.8.17 checks
   ** when it loads a page.  Returns false when the page is damaged. */
   bool readCells(const unsigned char* p, std::vector<CellRef>& cells) {
-    uint32_t firstCell = order_.get16(p + 4);
-    uint32_t firstFree = order_.get16(p + 6);
+    uint32_t firstCell = m_order.get16(p + 4);
+    uint32_t firstFree = m_order.get16(p + 6);
     size_t cellBytes = 0;
     uint32_t offset = firstCell;
     while (offset != 0) {
@@ -93,22 +95,22 @@ class TreeReader {
       if (cells.size() >= kUsableSpace / kCellHeaderSize) return false;
       const unsigned char* c = p + offset;
       CellRef cell;
-      cell.leftChild = order_.get32(c);
-      cell.keySize = order_.get16(c + 4) | uint32_t(c[8]) << 16;
-      cell.dataSize = order_.get16(c + 10) | uint32_t(c[9]) << 16;
+      cell.leftChild = m_order.get32(c);
+      cell.keySize = m_order.get16(c + 4) | uint32_t(c[8]) << 16;
+      cell.dataSize = m_order.get16(c + 10) | uint32_t(c[9]) << 16;
       cell.local = c + kCellHeaderSize;
       uint64_t payload = uint64_t(cell.keySize) + cell.dataSize;
       size_t size;
       if (payload > kMaxLocalPayload) {
         size = kMaxCellSize;
-        cell.overflowPage = order_.get32(c + kCellHeaderSize + kMaxLocalPayload);
+        cell.overflowPage = m_order.get32(c + kCellHeaderSize + kMaxLocalPayload);
       } else {
         size = (kCellHeaderSize + payload + 3) & ~size_t(3);
       }
       if (offset + size > kPageSize) return false;
       cellBytes += size;
       cells.push_back(cell);
-      offset = order_.get16(c + 6);
+      offset = m_order.get16(c + 6);
     }
     size_t freeBytes = 0;
     uint32_t previous = 0;
@@ -116,11 +118,11 @@ class TreeReader {
     while (offset != 0) {
       if (offset < kPageHeaderSize || offset > kPageSize - 4 || offset % 4 != 0) return false;
       if (previous != 0 && offset <= previous) return false;
-      uint32_t size = order_.get16(p + offset);
+      uint32_t size = m_order.get16(p + offset);
       if (size < 4 || offset + size > kPageSize) return false;
       freeBytes += size;
       previous = offset;
-      offset = order_.get16(p + offset + 2);
+      offset = m_order.get16(p + offset + 2);
     }
     if (firstCell == 0 && firstFree == 0) return true; /* an all-zero empty page */
     return cellBytes + freeBytes == kUsableSpace;
@@ -144,7 +146,7 @@ class TreeReader {
       size_t n = std::min(remaining, kOverflowPayload);
       if (assemble) out.append(reinterpret_cast<const char*>(o + 4), n);
       remaining -= n;
-      next = order_.get32(o);
+      next = m_order.get32(o);
     }
     return true;
   }
@@ -155,12 +157,12 @@ class TreeReader {
     const unsigned char* p = page(number);
     std::vector<CellRef> cells;
     if (!readCells(p, cells)) return false;
-    uint32_t rightChild = order_.get32(p);
+    uint32_t rightChild = m_order.get32(p);
     bool interior = rightChild != 0;
     if (cells.empty() && (!isRoot || interior)) return false;
     if (!interior) {
-      if (leafDepth_ < 0) leafDepth_ = depth;
-      if (leafDepth_ != depth) return false;
+      if (m_leafDepth < 0) m_leafDepth = depth;
+      if (m_leafDepth != depth) return false;
     }
     for (const CellRef& cell : cells) {
       if ((cell.leftChild != 0) != interior) return false;
@@ -168,11 +170,11 @@ class TreeReader {
       std::string_view entry(reinterpret_cast<const char*>(cell.local),
                              size_t(cell.keySize) + cell.dataSize);
       if (cell.overflowPage != 0 || entry.size() > kMaxLocalPayload) {
-        if (!payload(cell, wantPayload_, assembled_)) return false;
-        entry = assembled_;
+        if (!payload(cell, m_wantPayload, m_assembled)) return false;
+        entry = m_assembled;
       }
-      if (wantPayload_ &&
-          !visit_(context_, entry.substr(0, cell.keySize), entry.substr(cell.keySize))) {
+      if (m_wantPayload &&
+          !m_visit(m_context, entry.substr(0, cell.keySize), entry.substr(cell.keySize))) {
         return false;
       }
     }
@@ -180,15 +182,15 @@ class TreeReader {
     return true;
   }
 
-  const unsigned char* data_;
-  uint32_t pageCount_;
-  ByteOrder order_;
-  std::vector<unsigned char> used_;
-  bool wantPayload_ = false;
-  Visitor visit_ = nullptr;
-  void* context_ = nullptr;
-  int leafDepth_ = -1;
-  std::string assembled_; /* payload of the current overflowing cell */
+  const unsigned char* m_data;
+  uint32_t m_pageCount;
+  ByteOrder m_order;
+  std::vector<unsigned char> m_used;
+  bool m_wantPayload = false;
+  Visitor m_visit = nullptr;
+  void* m_context = nullptr;
+  int m_leafDepth = -1;
+  std::string m_assembled; /* payload of the current overflowing cell */
 };
 
 /* Decodes a record into its fields (empty span: NULL; else the text up to

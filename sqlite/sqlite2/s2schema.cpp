@@ -5,7 +5,7 @@
 ** compares in, the automatic indices a table owns and the columns of every
 ** index, which is all the file needs to rebuild indices from table rows.
 */
-#include "s2file.h"
+#include "s2schema.h"
 
 #include <cctype>
 
@@ -38,48 +38,48 @@ bool isDigit(unsigned char c) {
 /* Splits an SQL text into tokens, skipping white space and comments. */
 class Lexer {
  public:
-  explicit Lexer(std::string_view sql) : sql_(sql) {}
+  explicit Lexer(std::string_view sql) : m_sql(sql) {}
 
   /* Returns the next token; kind End at the end of the text. */
   Token next() {
     skipBlanks();
     Token t;
-    t.start = pos_;
-    if (pos_ >= sql_.size()) return t;
-    unsigned char c = sql_[pos_];
+    t.start = m_pos;
+    if (m_pos >= m_sql.size()) return t;
+    unsigned char c = m_sql[m_pos];
     if (c == '\'' || c == '"') {
       t.kind = scanQuoted(char(c)) ? TokenKind::String : TokenKind::Bad;
     } else if (c == '[') {
-      size_t close = sql_.find(']', pos_ + 1);
+      size_t close = m_sql.find(']', m_pos + 1);
       t.kind = close == std::string_view::npos ? TokenKind::Bad : TokenKind::Bracketed;
-      pos_ = close == std::string_view::npos ? sql_.size() : close + 1;
-    } else if (isDigit(c) || (c == '.' && pos_ + 1 < sql_.size() && isDigit(sql_[pos_ + 1]))) {
+      m_pos = close == std::string_view::npos ? m_sql.size() : close + 1;
+    } else if (isDigit(c) || (c == '.' && m_pos + 1 < m_sql.size() && isDigit(m_sql[m_pos + 1]))) {
       scanNumber();
       t.kind = TokenKind::Number;
     } else if (isIdStart(c)) {
-      while (pos_ < sql_.size() && isIdChar(sql_[pos_])) pos_++;
+      while (m_pos < m_sql.size() && isIdChar(m_sql[m_pos])) m_pos++;
       t.kind = TokenKind::Word;
     } else {
-      pos_++;
+      m_pos++;
       t.kind = TokenKind::Punct;
     }
-    t.length = pos_ - t.start;
+    t.length = m_pos - t.start;
     return t;
   }
 
  private:
   /* Moves past white space and comments. */
   void skipBlanks() {
-    while (pos_ < sql_.size()) {
-      unsigned char c = sql_[pos_];
+    while (m_pos < m_sql.size()) {
+      unsigned char c = m_sql[m_pos];
       if (isSpace(c)) {
-        pos_++;
-      } else if (c == '-' && pos_ + 1 < sql_.size() && sql_[pos_ + 1] == '-') {
-        size_t eol = sql_.find('\n', pos_);
-        pos_ = eol == std::string_view::npos ? sql_.size() : eol + 1;
-      } else if (c == '/' && pos_ + 1 < sql_.size() && sql_[pos_ + 1] == '*') {
-        size_t end = sql_.find("*/", pos_ + 2);
-        pos_ = end == std::string_view::npos ? sql_.size() : end + 2;
+        m_pos++;
+      } else if (c == '-' && m_pos + 1 < m_sql.size() && m_sql[m_pos + 1] == '-') {
+        size_t eol = m_sql.find('\n', m_pos);
+        m_pos = eol == std::string_view::npos ? m_sql.size() : eol + 1;
+      } else if (c == '/' && m_pos + 1 < m_sql.size() && m_sql[m_pos + 1] == '*') {
+        size_t end = m_sql.find("*/", m_pos + 2);
+        m_pos = end == std::string_view::npos ? m_sql.size() : end + 2;
       } else {
         return;
       }
@@ -88,41 +88,41 @@ class Lexer {
 
   /* Moves past a quoted token; false if its closing quote is missing. */
   bool scanQuoted(char quote) {
-    pos_++;
-    while (pos_ < sql_.size()) {
-      if (sql_[pos_] == quote) {
-        if (pos_ + 1 < sql_.size() && sql_[pos_ + 1] == quote) {
-          pos_ += 2;
+    m_pos++;
+    while (m_pos < m_sql.size()) {
+      if (m_sql[m_pos] == quote) {
+        if (m_pos + 1 < m_sql.size() && m_sql[m_pos + 1] == quote) {
+          m_pos += 2;
           continue;
         }
-        pos_++;
+        m_pos++;
         return true;
       }
-      pos_++;
+      m_pos++;
     }
     return false;
   }
 
   /* Moves past digits, a fraction and an exponent. */
   void scanNumber() {
-    while (pos_ < sql_.size() && isDigit(sql_[pos_])) pos_++;
-    if (pos_ < sql_.size() && sql_[pos_] == '.') {
-      pos_++;
-      while (pos_ < sql_.size() && isDigit(sql_[pos_])) pos_++;
+    while (m_pos < m_sql.size() && isDigit(m_sql[m_pos])) m_pos++;
+    if (m_pos < m_sql.size() && m_sql[m_pos] == '.') {
+      m_pos++;
+      while (m_pos < m_sql.size() && isDigit(m_sql[m_pos])) m_pos++;
     }
-    if (pos_ < sql_.size() && (sql_[pos_] == 'e' || sql_[pos_] == 'E')) {
-      size_t save = pos_++;
-      if (pos_ < sql_.size() && (sql_[pos_] == '+' || sql_[pos_] == '-')) pos_++;
-      if (pos_ < sql_.size() && isDigit(sql_[pos_])) {
-        while (pos_ < sql_.size() && isDigit(sql_[pos_])) pos_++;
+    if (m_pos < m_sql.size() && (m_sql[m_pos] == 'e' || m_sql[m_pos] == 'E')) {
+      size_t save = m_pos++;
+      if (m_pos < m_sql.size() && (m_sql[m_pos] == '+' || m_sql[m_pos] == '-')) m_pos++;
+      if (m_pos < m_sql.size() && isDigit(m_sql[m_pos])) {
+        while (m_pos < m_sql.size() && isDigit(m_sql[m_pos])) m_pos++;
       } else {
-        pos_ = save;
+        m_pos = save;
       }
     }
   }
 
-  std::string_view sql_;
-  size_t pos_ = 0;
+  std::string_view m_sql;
+  size_t m_pos = 0;
 };
 
 /* Words that end a column's type because they start a constraint. */
@@ -133,23 +133,23 @@ const char* const kConstraintWords[] = {"CONSTRAINT", "PRIMARY",    "NOT",     "
 /* A recursive-descent reader over the tokens of one statement. */
 class Parser {
  public:
-  explicit Parser(std::string_view sql) : sql_(sql), lexer_(sql) { advance(); }
+  explicit Parser(std::string_view sql) : m_sql(sql), m_lexer(sql) { advance(); }
 
   std::string error;
 
-  bool atEnd() const { return tok_.kind == TokenKind::End; }
-  const Token& token() const { return tok_; }
-  std::string_view text(const Token& t) const { return sql_.substr(t.start, t.length); }
+  bool atEnd() const { return m_tok.kind == TokenKind::End; }
+  const Token& token() const { return m_tok; }
+  std::string_view text(const Token& t) const { return m_sql.substr(t.start, t.length); }
 
-  void advance() { tok_ = lexer_.next(); }
+  void advance() { m_tok = m_lexer.next(); }
 
   /* True if the current token is the (unquoted) keyword WORD. */
   bool isWord(const char* word) const {
-    return tok_.kind == TokenKind::Word && sameName(text(tok_), word);
+    return m_tok.kind == TokenKind::Word && sameName(text(m_tok), word);
   }
 
   /* True if the current token is the punctuation character C. */
-  bool isPunct(char c) const { return tok_.kind == TokenKind::Punct && sql_[tok_.start] == c; }
+  bool isPunct(char c) const { return m_tok.kind == TokenKind::Punct && m_sql[m_tok.start] == c; }
 
   /* Consumes keyword WORD; returns false (and records an error) if absent. */
   bool expectWord(const char* word) {
@@ -185,7 +185,7 @@ class Parser {
       if (atEnd()) {
         error = message + " at end of statement";
       } else {
-        error = "near \"" + std::string(text(tok_)) + "\": " + message;
+        error = "near \"" + std::string(text(m_tok)) + "\": " + message;
       }
     }
     return false;
@@ -193,14 +193,14 @@ class Parser {
 
   /* True if the current token can be a name (identifier or quoted). */
   bool atName() const {
-    return tok_.kind == TokenKind::Word || tok_.kind == TokenKind::String ||
-           tok_.kind == TokenKind::Bracketed;
+    return m_tok.kind == TokenKind::Word || m_tok.kind == TokenKind::String ||
+           m_tok.kind == TokenKind::Bracketed;
   }
 
   /* Reads a name and returns it with its quotes removed. */
   bool name(std::string& out) {
     if (!atName()) return fail("syntax error");
-    out = dequote(text(tok_));
+    out = dequote(text(m_tok));
     advance();
     return true;
   }
@@ -210,7 +210,7 @@ class Parser {
     if (!expectPunct('(')) return false;
     int depth = 1;
     while (depth > 0) {
-      if (atEnd() || tok_.kind == TokenKind::Bad) return fail("unbalanced parentheses");
+      if (atEnd() || m_tok.kind == TokenKind::Bad) return fail("unbalanced parentheses");
       if (isPunct('(')) depth++;
       if (isPunct(')')) depth--;
       advance();
@@ -241,9 +241,9 @@ class Parser {
   }
 
  private:
-  std::string_view sql_;
-  Lexer lexer_;
-  Token tok_;
+  std::string_view m_sql;
+  Lexer m_lexer;
+  Token m_tok;
 };
 
 /* True if the current token starts a column constraint. */
@@ -531,7 +531,6 @@ bool expectStatementEnd(Parser& p) {
 
 }  // namespace
 
-/* Returns true if A and B are equal ignoring the case of ASCII letters. */
 bool sameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); i++) {
@@ -543,8 +542,6 @@ bool sameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-/* Returns Text if TYPENAME contains blob, clob, char or text, tested as
-** 2.8.17 tests it (first letter OR 0x60, the other three case-blind). */
 ColumnClass classOfTypeName(std::string_view typeName) {
   static const char* const patterns[] = {"blob", "clob", "char", "text"};
   for (size_t i = 0; i + 3 < typeName.size(); i++) {
@@ -557,7 +554,6 @@ ColumnClass classOfTypeName(std::string_view typeName) {
   return ColumnClass::Numeric;
 }
 
-/* Parses CREATE [TEMP] TABLE name(columns [, constraints]). */
 bool parseCreateTable(std::string_view sql, TableDef& out, std::string* error) {
   out = TableDef();
   Parser p(sql);
@@ -584,7 +580,6 @@ bool parseCreateTable(std::string_view sql, TableDef& out, std::string* error) {
   return good;
 }
 
-/* Parses CREATE [UNIQUE] INDEX name ON [db.]table(columns) [ON CONFLICT x]. */
 bool parseCreateIndex(std::string_view sql, IndexStatement& out, std::string* error) {
   out = IndexStatement();
   Parser p(sql);
@@ -606,7 +601,6 @@ bool parseCreateIndex(std::string_view sql, IndexStatement& out, std::string* er
   return good;
 }
 
-/* Maps the column names of STMT onto positions in TABLE. */
 bool resolveIndex(const IndexStatement& stmt, const TableDef& table, IndexDef& out,
                   std::string* error) {
   out = IndexDef();

@@ -77,9 +77,9 @@ bool isInsert(const Statement& s) {
 }  // namespace
 
 Database::Database() {
-  hooks_.rowidMoved = [this](int64_t from, int64_t to) {
-    movedFrom_ = from;
-    movedTo_ = to;
+  m_hooks.rowidMoved = [this](int64_t from, int64_t to) {
+    m_movedFrom = from;
+    m_movedTo = to;
   };
 }
 
@@ -88,13 +88,13 @@ Database::~Database() {
 }
 
 Status Database::open(const std::string& path) {
-  if (sqlite3_open_v2(":memory:", &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+  if (sqlite3_open_v2(":memory:", &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
       SQLITE_OK) {
     return Status::failure(kNoMem, "out of memory");
   }
-  if (registerFunctions(db_, &hooks_) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
-  sqlite3_preupdate_hook(db_, rowChanged, &rowChanges_);
-  sqlite3_progress_handler(db_, 1000, stopRequested, this);
+  if (registerFunctions(m_db, &m_hooks) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+  sqlite3_preupdate_hook(m_db, rowChanged, &m_rowChanges);
+  sqlite3_progress_handler(m_db, 1000, stopRequested, this);
   /* Result columns are named by the expression as written, as in 2.x. */
   Status st = exec("PRAGMA short_column_names=OFF");
   if (st.ok())
@@ -104,26 +104,26 @@ Status Database::open(const std::string& path) {
         std::string(kNumericCollation) + ", sql TEXT)");
   if (!st.ok()) return st;
   if (path.empty() || path == ":memory:") {
-    loaded_ = true;
+    m_loaded = true;
     return st;
   }
-  st = file_.open(path);
+  st = m_file.open(path);
   if (!st.ok()) return st;
-  hasFile_ = true;
+  m_hasFile = true;
   st = ensureLoaded();
   if (st.code == kBusy) return Status::success();
   return st;
 }
 
 void Database::close() {
-  if (db_) {
-    if (inTransaction_) exec("ROLLBACK");
-    sqlite3_close_v2(db_);
-    db_ = nullptr;
+  if (m_db) {
+    if (m_inTransaction) exec("ROLLBACK");
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
   }
-  inTransaction_ = false;
-  if (hasFile_) file_.close();
-  hasFile_ = false;
+  m_inTransaction = false;
+  if (m_hasFile) m_file.close();
+  m_hasFile = false;
 }
 
 /* ------------------------------------------------------------------------
@@ -131,27 +131,27 @@ void Database::close() {
 */
 
 Status Database::ensureLoaded() {
-  if (loaded_ || !hasFile_) return Status::success();
+  if (m_loaded || !m_hasFile) return Status::success();
   Image image;
-  Status st = file_.load(image);
+  Status st = m_file.load(image);
   if (!st.ok()) return st;
-  image_ = std::move(image);
-  st = loadWorkingCopy(image_);
-  if (st.ok()) loaded_ = true;
+  m_image = std::move(image);
+  st = loadWorkingCopy(m_image);
+  if (st.ok()) m_loaded = true;
   return st;
 }
 
 Status Database::ensureCurrent() {
-  if (!loaded_) return ensureLoaded();
-  if (!hasFile_ || inTransaction_ || activePrograms_ > 0) return Status::success();
+  if (!m_loaded) return ensureLoaded();
+  if (!m_hasFile || m_inTransaction || m_activePrograms > 0) return Status::success();
   Image fresh;
   bool reloaded = false;
-  Status st = file_.refresh(fresh, &reloaded);
+  Status st = m_file.refresh(fresh, &reloaded);
   if (!st.ok() || !reloaded) return st;
-  image_ = std::move(fresh);
+  m_image = std::move(fresh);
   st = clearWorkingCopy();
-  if (st.ok()) st = loadWorkingCopy(image_);
-  if (!st.ok()) loaded_ = false;
+  if (st.ok()) st = loadWorkingCopy(m_image);
+  if (!st.ok()) m_loaded = false;
   return st;
 }
 
@@ -161,14 +161,14 @@ Status Database::clearWorkingCopy() {
   const char* sql =
       "SELECT type, name FROM main.sqlite_master WHERE type IN ('table','view') "
       "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\'";
-  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK)
+  if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK)
     return sqliteFailure(SQLITE_ERROR);
   while (sqlite3_step(stmt) == SQLITE_ROW) {
     objects.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
                          reinterpret_cast<const char*>(sqlite3_column_text(stmt, 1)));
   }
   sqlite3_finalize(stmt);
-  guardedTables_.clear();
+  m_guardedTables.clear();
   Status st = exec("DELETE FROM temp.xb_master");
   for (const auto& [type, name] : objects) {
     if (!st.ok()) break;
@@ -180,14 +180,14 @@ Status Database::clearWorkingCopy() {
 
 Status Database::loadWorkingCopy(const Image& image) {
   /* Loading changes nothing that would have to be written back. */
-  sqlite3_preupdate_hook(db_, nullptr, nullptr);
+  sqlite3_preupdate_hook(m_db, nullptr, nullptr);
   Status st = exec("BEGIN");
   if (!st.ok()) return st;
   sqlite3_stmt* insert = nullptr;
   const char* sql =
       "INSERT INTO temp.xb_master(rowid, type, name, tbl_name, rootpage, sql) "
       "VALUES(?,?,?,?,?,?)";
-  if (sqlite3_prepare_v2(db_, sql, -1, &insert, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(m_db, sql, -1, &insert, nullptr) != SQLITE_OK) {
     st = sqliteFailure(SQLITE_ERROR);
   }
   for (const MasterEntry& e : image.master) {
@@ -251,12 +251,12 @@ Status Database::loadWorkingCopy(const Image& image) {
     exec("ROLLBACK");
     if (st.code == kConstraint) st = Status::failure(kCorrupt, "database disk image is malformed");
   }
-  sqlite3_preupdate_hook(db_, rowChanged, &rowChanges_);
-  dirtyTables_.clear();
-  rowChanges_.clear();
-  schemaChanged_ = false;
-  rootsKnown_ = false;
-  ++generation_;
+  sqlite3_preupdate_hook(m_db, rowChanged, &m_rowChanges);
+  m_dirtyTables.clear();
+  m_rowChanges.clear();
+  m_schemaChanged = false;
+  m_rootsKnown = false;
+  ++m_generation;
   return st;
 }
 
@@ -282,7 +282,7 @@ Status Database::createTableInCopy(const TableDef& def, const std::string& schem
     return resolution.empty() ? std::string() : " ON CONFLICT " + resolution;
   };
 
-  bool allNumeric = image_.fileFormat < 4;
+  bool allNumeric = m_image.fileFormat < 4;
   std::string ddl = "CREATE TABLE " + schema + "." + quoteIdentifier(def.name) + "(";
   for (size_t i = 0; i < def.columns.size(); ++i) {
     const ColumnDef& c = def.columns[i];
@@ -319,7 +319,7 @@ Status Database::fillTable(const TableInfo& info, const std::vector<Row>& rows) 
   std::string sql =
       "INSERT INTO main." + quoteIdentifier(def.name) + "(" + columns + ") VALUES(" + params + ")";
   sqlite3_stmt* insert = nullptr;
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &insert, nullptr) != SQLITE_OK) {
     return sqliteFailure(SQLITE_ERROR);
   }
   Status st;
@@ -354,22 +354,22 @@ Status Database::guardRowids(const TableInfo& info) {
   ** (Rowids outside 32 bits given explicitly are refused when the table
   ** is written.) */
   std::string key = lowerAscii(info.def.name);
-  if (!info.inFile || guardedTables_.count(key)) return Status::success();
+  if (!info.inFile || m_guardedTables.count(key)) return Status::success();
   const std::string t = quoteIdentifier(info.def.name);
   const std::string& r = info.rowidName;
   sqlite3_stmt* stmt = nullptr;
   std::string sql = "SELECT max(" + r + ") FROM main." + t;
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+  if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
     return sqliteFailure(SQLITE_ERROR);
   sqlite3_int64 largest = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : 0;
   sqlite3_finalize(stmt);
   if (largest < INT32_MAX) return Status::success();
-  std::string name = "xb_rowid_" + std::to_string(++guardCounter_);
+  std::string name = "xb_rowid_" + std::to_string(++m_guardCounter);
   Status st = exec("CREATE TEMP TRIGGER " + name + " AFTER INSERT ON main." + t + " WHEN new." + r +
                    " = 2147483648 BEGIN UPDATE " + t + " SET " + r + " = " + kNewRowidFunction +
                    "(" + quoteLiteral(info.def.name) + ", " + quoteLiteral(r) + ", new." + r +
                    ") WHERE " + r + " = new." + r + "; END");
-  if (st.ok()) guardedTables_.insert(key);
+  if (st.ok()) m_guardedTables.insert(key);
   return st;
 }
 
@@ -382,7 +382,7 @@ Status Database::readMaster(std::vector<MasterEntry>& master) {
   const char* sql =
       "SELECT rowid, type, name, tbl_name, rootpage, sql FROM temp.xb_master "
       "ORDER BY rowid";
-  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK)
+  if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK)
     return sqliteFailure(SQLITE_ERROR);
   int rc;
   while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
@@ -424,7 +424,7 @@ Status Database::rowFromStatement(sqlite3_stmt* stmt, const TableDef& def, Row& 
 Status Database::readTable(const TableInfo& info, std::vector<Row>& rows) {
   std::string sql = selectRowsSql(info) + " ORDER BY " + info.rowidName;
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     return sqliteFailure(SQLITE_ERROR);
   }
   rows.clear();
@@ -444,7 +444,7 @@ Status Database::patchTable(const TableInfo& info, const RowChanges& changes,
                             std::vector<Row>& rows) {
   std::string sql = selectRowsSql(info) + " WHERE " + info.rowidName + " = ?";
   sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     return sqliteFailure(SQLITE_ERROR);
   }
   Status st;
@@ -475,17 +475,17 @@ Status Database::patchTable(const TableInfo& info, const RowChanges& changes,
 }
 
 Status Database::writeBack() {
-  if (!hasFile_) {
-    dirtyTables_.clear();
-    rowChanges_.clear();
-    schemaChanged_ = false;
+  if (!m_hasFile) {
+    m_dirtyTables.clear();
+    m_rowChanges.clear();
+    m_schemaChanged = false;
     return Status::success();
   }
-  if (dirtyTables_.empty() && rowChanges_.empty() && !schemaChanged_) return Status::success();
+  if (m_dirtyTables.empty() && m_rowChanges.empty() && !m_schemaChanged) return Status::success();
   Image next;
-  next.schemaCookie = image_.schemaCookie;
+  next.schemaCookie = m_image.schemaCookie;
   next.fileFormat = 4;
-  next.bigEndian = image_.bigEndian;
+  next.bigEndian = m_image.bigEndian;
   Status st = readMaster(next.master);
   /* Unchanged tables are moved over from the current image and moved back
   ** if the write fails; tables with a few changed rows are patched, and
@@ -495,16 +495,16 @@ Status Database::writeBack() {
     if (!st.ok()) break;
     if (e.type != "table" || next.tables.count(e.name)) continue;
     std::string key = lowerAscii(e.name);
-    auto old = image_.tables.find(e.name);
-    auto changed = rowChanges_.find(key);
+    auto old = m_image.tables.find(e.name);
+    auto changed = m_rowChanges.find(key);
     const TableInfo* info = table(e.name);
-    bool whole = dirtyTables_.count(key) > 0 || old == image_.tables.end() ||
-                 (changed != rowChanges_.end() && changed->second.whole);
+    bool whole = m_dirtyTables.count(key) > 0 || old == m_image.tables.end() ||
+                 (changed != m_rowChanges.end() && changed->second.whole);
     if (info && whole) {
       st = readTable(*info, next.tables[e.name]);
-    } else if (old != image_.tables.end()) {
+    } else if (old != m_image.tables.end()) {
       next.tables[e.name] = std::move(old->second);
-      if (info && changed != rowChanges_.end()) {
+      if (info && changed != m_rowChanges.end()) {
         patched.push_back(e.name);
         st = patchTable(*info, changed->second, next.tables[e.name]);
       } else {
@@ -514,20 +514,20 @@ Status Database::writeBack() {
       next.tables[e.name];
     }
   }
-  if (st.ok()) st = file_.store(next);
+  if (st.ok()) st = m_file.store(next);
   if (!st.ok()) {
-    for (const std::string& name : borrowed) image_.tables[name] = std::move(next.tables[name]);
-    for (const std::string& name : patched) image_.tables.erase(name);
+    for (const std::string& name : borrowed) m_image.tables[name] = std::move(next.tables[name]);
+    for (const std::string& name : patched) m_image.tables.erase(name);
     return st;
   }
   /* Our writer gives root pages by schema order alone, so they only move
   ** when the schema changes or on the first write over another writer's
   ** file. */
-  bool rootsMoved = schemaChanged_ || !rootsKnown_;
-  image_ = std::move(next);
-  dirtyTables_.clear();
-  rowChanges_.clear();
-  schemaChanged_ = false;
+  bool rootsMoved = m_schemaChanged || !m_rootsKnown;
+  m_image = std::move(next);
+  m_dirtyTables.clear();
+  m_rowChanges.clear();
+  m_schemaChanged = false;
   return rootsMoved ? updateRootPages() : Status::success();
 }
 
@@ -535,11 +535,11 @@ Status Database::updateRootPages() {
   /* The file layer chooses the root pages when it writes; read them back
   ** so that sqlite_master shows what the file holds. */
   Image written;
-  Status st = file_.load(written);
+  Status st = m_file.load(written);
   if (!st.ok()) return st;
   sqlite3_stmt* stmt = nullptr;
   const char* sql = "UPDATE temp.xb_master SET rootpage = ? WHERE rowid = ?";
-  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK)
+  if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK)
     return sqliteFailure(SQLITE_ERROR);
   for (const MasterEntry& e : written.master) {
     std::string root = std::to_string(e.rootpage);
@@ -549,8 +549,8 @@ Status Database::updateRootPages() {
     sqlite3_reset(stmt);
   }
   sqlite3_finalize(stmt);
-  image_.master = written.master;
-  rootsKnown_ = true;
+  m_image.master = written.master;
+  m_rootsKnown = true;
   return Status::success();
 }
 
@@ -559,34 +559,34 @@ Status Database::updateRootPages() {
 */
 
 Status Database::acquireLock(bool write) {
-  if (!hasFile_ || inTransaction_) return Status::success();
-  LockLevel have = file_.lockLevel();
+  if (!m_hasFile || m_inTransaction) return Status::success();
+  LockLevel have = m_file.lockLevel();
   if (have == LockLevel::Write || (!write && have == LockLevel::Read)) return Status::success();
   int waited = 0;
   for (int attempt = 0;; ++attempt) {
-    Status st = write ? file_.lockWrite() : file_.lockRead();
-    if (st.code != kBusy || waited >= busyTimeoutMs_) return st;
+    Status st = write ? m_file.lockWrite() : m_file.lockRead();
+    if (st.code != kBusy || waited >= m_busyTimeoutMs) return st;
     waited += busyWait(attempt);
   }
 }
 
 void Database::releaseLock() {
-  if (!hasFile_ || inTransaction_) return;
-  if (activePrograms_ == 0) {
-    file_.unlock();
-  } else if (file_.lockLevel() == LockLevel::Write) {
-    file_.unlock();
-    file_.lockRead();
+  if (!m_hasFile || m_inTransaction) return;
+  if (m_activePrograms == 0) {
+    m_file.unlock();
+  } else if (m_file.lockLevel() == LockLevel::Write) {
+    m_file.unlock();
+    m_file.lockRead();
   }
 }
 
 void Database::forgetUncommitted() {
   /* Rowid triggers made since the transaction began are gone; tables get
   ** them again when they need them. */
-  guardedTables_.clear();
-  dirtyTables_.clear();
-  rowChanges_.clear();
-  schemaChanged_ = false;
+  m_guardedTables.clear();
+  m_dirtyTables.clear();
+  m_rowChanges.clear();
+  m_schemaChanged = false;
   invalidateSchema();
 }
 
@@ -610,29 +610,29 @@ Status Database::endOwnTransaction(Program& program, Status status) {
 Status Database::runTransactionStatement(Program& program) {
   switch (program.statement.kind) {
     case StatementKind::Begin: {
-      if (inTransaction_)
+      if (m_inTransaction)
         return Status::failure(kError, "cannot start a transaction within a transaction");
       Status st = ensureCurrent();
       if (st.ok()) st = exec("BEGIN");
-      if (st.ok()) inTransaction_ = true;
+      if (st.ok()) m_inTransaction = true;
       return st;
     }
     case StatementKind::Commit: {
-      if (!inTransaction_)
+      if (!m_inTransaction)
         return Status::failure(kError, "cannot commit - no transaction is active");
       Status st = writeBack();
       if (!st.ok()) return st;
       st = exec("COMMIT");
       if (!st.ok()) return st;
-      inTransaction_ = false;
+      m_inTransaction = false;
       releaseLock();
       return st;
     }
     default: {
-      if (!inTransaction_)
+      if (!m_inTransaction)
         return Status::failure(kError, "cannot rollback - no transaction is active");
       exec("ROLLBACK");
-      inTransaction_ = false;
+      m_inTransaction = false;
       forgetUncommitted();
       releaseLock();
       return Status::success();
@@ -658,7 +658,7 @@ Status Database::compile(std::string_view sql, size_t* consumed,
   if (consumed) *consumed = used;
   if (statement.kind == StatementKind::Empty) return Status::success();
   if (statement.kind == StatementKind::Invalid) return Status::failure(kError, statement.error);
-  Status st = retryWhileBusy(busyTimeoutMs_, [this] { return ensureLoaded(); });
+  Status st = retryWhileBusy(m_busyTimeoutMs, [this] { return ensureLoaded(); });
   if (!st.ok()) return st;
   auto p = std::make_unique<Program>();
   p->statement = std::move(statement);
@@ -667,10 +667,10 @@ Status Database::compile(std::string_view sql, size_t* consumed,
   ** Only a statement that fails here is worth checking the file for now. */
   st = checkProgram(*p);
   if (!st.ok() && st.code != kBusy) {
-    int before = generation_;
-    Status current = retryWhileBusy(busyTimeoutMs_, [this] { return ensureCurrent(); });
+    int before = m_generation;
+    Status current = retryWhileBusy(m_busyTimeoutMs, [this] { return ensureCurrent(); });
     if (!current.ok()) return current;
-    if (generation_ != before) st = checkProgram(*p);
+    if (m_generation != before) st = checkProgram(*p);
   }
   if (!st.ok()) return st;
   program = std::move(p);
@@ -690,7 +690,7 @@ Status Database::checkProgram(Program& p) {
       return Status::success();
     default:
       p.writes = !p.statement.temporary;
-      p.generation = generation_;
+      p.generation = m_generation;
       return checkSchemaStatement(p.statement);
   }
 }
@@ -706,7 +706,7 @@ Status Database::prepareProgram(Program& p) {
   }
   p.translated = translateForWorkingCopy(p.statement.text, &p.replaced);
   int rc =
-      sqlite3_prepare_v2(db_, p.translated.c_str(), int(p.translated.size()), &p.stmt, nullptr);
+      sqlite3_prepare_v2(m_db, p.translated.c_str(), int(p.translated.size()), &p.stmt, nullptr);
   if (rc != SQLITE_OK) {
     Status st = mapError(rc, p.statement);
     sqlite3_finalize(p.stmt);
@@ -714,7 +714,7 @@ Status Database::prepareProgram(Program& p) {
     return st;
   }
   p.writes = !sqlite3_stmt_readonly(p.stmt);
-  p.generation = generation_;
+  p.generation = m_generation;
   describeColumns(p);
   return Status::success();
 }
@@ -748,7 +748,7 @@ void Database::describeColumns(Program& p) {
 StepResult Database::step(Program& p) {
   if (p.state == Program::State::Done || p.state == Program::State::Failed)
     return StepResult::Error;
-  if (interruptRequested_.exchange(false))
+  if (m_interruptRequested.exchange(false))
     return finish(p, Status::failure(kInterrupt, "interrupted"));
   if (p.state == Program::State::Ready) {
     StatementKind kind = p.statement.kind;
@@ -756,7 +756,7 @@ StepResult Database::step(Program& p) {
                        kind == StatementKind::Rollback;
     /* COMMIT and ROLLBACK work under the lock BEGIN took; BEGIN takes the
     ** write lock at once, as 2.x does. */
-    bool lock = !transaction || (kind == StatementKind::Begin && !inTransaction_);
+    bool lock = !transaction || (kind == StatementKind::Begin && !m_inTransaction);
     Status st = lock ? acquireLock(p.writes || kind == StatementKind::Begin) : Status::success();
     if (st.code == kBusy) return StepResult::Busy;
     if (!st.ok()) return finish(p, st);
@@ -772,12 +772,12 @@ StepResult Database::step(Program& p) {
       return finish(p, st);
     }
     p.holdsLock = true;
-    ++activePrograms_;
-    if (p.stmt && p.generation != generation_) {
+    ++m_activePrograms;
+    if (p.stmt && p.generation != m_generation) {
       st = prepareProgram(p);
       if (!st.ok()) return finish(p, st);
     }
-    if (p.writes && !inTransaction_) {
+    if (p.writes && !m_inTransaction) {
       st = beginOwnTransaction(p);
       if (!st.ok()) return finish(p, st);
     }
@@ -795,10 +795,10 @@ StepResult Database::step(Program& p) {
 }
 
 StepResult Database::stepStatement(Program& p) {
-  inStatementStep_ = true;
+  m_inStatementStep = true;
   int rc = sqlite3_step(p.stmt);
-  inStatementStep_ = false;
-  if (rc == SQLITE_INTERRUPT) interruptRequested_ = false;
+  m_inStatementStep = false;
+  if (rc == SQLITE_INTERRUPT) m_interruptRequested = false;
   if (rc == SQLITE_ROW) {
     int n = sqlite3_column_count(p.stmt);
     p.current.resize(size_t(n));
@@ -807,18 +807,18 @@ StepResult Database::stepStatement(Program& p) {
   }
   if (rc == SQLITE_DONE) {
     if (p.statement.kind == StatementKind::Change) {
-      changes_ = sqlite3_changes(db_);
+      m_changes = sqlite3_changes(m_db);
       /* 2.x empties a table without counting its rows. */
       bool wholeTable = isWord(p.statement.tokens[0], "delete") &&
                         findWordIndex(p.statement.tokens, "where") == p.statement.tokens.size();
-      if (wholeTable) changes_ = 0;
+      if (wholeTable) m_changes = 0;
       if (isInsert(p.statement)) {
-        sqlite3_int64 rowid = sqlite3_last_insert_rowid(db_);
-        if (rowid == movedFrom_ && movedFrom_ != 0) rowid = movedTo_;
-        pendingInsertRowid_ = rowid;
+        sqlite3_int64 rowid = sqlite3_last_insert_rowid(m_db);
+        if (rowid == m_movedFrom && m_movedFrom != 0) rowid = m_movedTo;
+        m_pendingInsertRowid = rowid;
       }
       Status st;
-      for (const auto& [name, changed] : rowChanges_) {
+      for (const auto& [name, changed] : m_rowChanges) {
         const TableInfo* info = table(name);
         if (info && st.ok()) st = guardRowids(*info);
       }
@@ -834,25 +834,25 @@ StepResult Database::stepStatement(Program& p) {
 ** statements, which an interrupt must never cut short. */
 int Database::stopRequested(void* self) {
   auto* database = static_cast<Database*>(self);
-  return database->inStatementStep_ && database->interruptRequested_.load() ? 1 : 0;
+  return database->m_inStatementStep && database->m_interruptRequested.load() ? 1 : 0;
 }
 
 StepResult Database::finish(Program& p, Status status) {
   if (p.stmt) sqlite3_reset(p.stmt);
   if (p.ownTransaction) status = endOwnTransaction(p, status);
-  if (inTransaction_ && sqlite3_get_autocommit(db_)) {
+  if (m_inTransaction && sqlite3_get_autocommit(m_db)) {
     /* INSERT OR ROLLBACK and the like end the transaction inside SQLite 3. */
-    inTransaction_ = false;
+    m_inTransaction = false;
     forgetUncommitted();
   }
   if (p.holdsLock) {
     p.holdsLock = false;
-    --activePrograms_;
+    --m_activePrograms;
     releaseLock();
   }
-  if (status.ok() && pendingInsertRowid_ != 0) lastInsertRowid_ = int(pendingInsertRowid_);
-  pendingInsertRowid_ = 0;
-  movedFrom_ = movedTo_ = 0;
+  if (status.ok() && m_pendingInsertRowid != 0) m_lastInsertRowid = int(m_pendingInsertRowid);
+  m_pendingInsertRowid = 0;
+  m_movedFrom = m_movedTo = 0;
   p.result = status;
   p.state = status.ok() ? Program::State::Done : Program::State::Failed;
   return status.ok() ? StepResult::Done : StepResult::Error;
@@ -884,7 +884,8 @@ Status Database::runAction(Program& p) {
     case StatementKind::Pragma:
       return pragma(p);
     case StatementKind::Vacuum:
-      if (inTransaction_) return Status::failure(kError, "cannot VACUUM from within a transaction");
+      if (m_inTransaction)
+        return Status::failure(kError, "cannot VACUUM from within a transaction");
       return Status::success();
     default:
       return Status::failure(kInternal, "internal SQLite implementation flaw");
@@ -897,7 +898,7 @@ Status Database::runAction(Program& p) {
 
 Status Database::exec(const std::string& sql) {
   char* message = nullptr;
-  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+  int rc = sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, &message);
   if (rc == SQLITE_OK) return Status::success();
   std::string text = message ? message : sqlite3_errstr(rc);
   sqlite3_free(message);
@@ -907,13 +908,13 @@ Status Database::exec(const std::string& sql) {
 Status Database::sqliteFailure(int rc) const {
   int code = rc & 0xff;
   if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE) code = SQLITE_ERROR;
-  return Status::failure(code, sqlite3_errmsg(db_));
+  return Status::failure(code, sqlite3_errmsg(m_db));
 }
 
 Status Database::mapError(int rc, const Statement& statement) const {
-  int code = sqlite3_errcode(db_) & 0xff;
+  int code = sqlite3_errcode(m_db) & 0xff;
   if (code == SQLITE_OK) code = rc & 0xff;
-  std::string message = sqlite3_errmsg(db_);
+  std::string message = sqlite3_errmsg(m_db);
   const std::string unique = "UNIQUE constraint failed: ";
   const std::string notNull = "NOT NULL constraint failed: ";
   if (message.rfind(unique, 0) == 0) {

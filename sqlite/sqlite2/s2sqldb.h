@@ -12,6 +12,7 @@
 #define S2SQLDB_H
 
 #include "s2file.h"
+#include "s2schema.h"
 #include "s2sqlrewrite.h"
 #include "s2sqlvalue.h"
 
@@ -92,18 +93,19 @@ class Database {
   ** the program's result. */
   Status finalize(Program& program);
 
-  int lastInsertRowid() const { return lastInsertRowid_; }
-  int changes() const { return changes_; }
-  bool emptyResultCallbacks() const { return emptyResultCallbacks_; }
-  void setBusyTimeout(int ms) { busyTimeoutMs_ = ms; }
+  int lastInsertRowid() const { return m_lastInsertRowid; }
+  int changes() const { return m_changes; }
+  bool emptyResultCallbacks() const { return m_emptyResultCallbacks; }
+  void setBusyTimeout(int ms) { m_busyTimeoutMs = ms; }
+  bool inTransaction() const { return m_inTransaction; }
 
   /* Asks, from any thread, that the statement being stepped stop with
   ** kInterrupt "interrupted".  The request stays pending until a step
   ** honours it or clearInterrupt() drops it, so one made just before a
   ** step begins is not lost.  Only the stepping of a statement is stopped,
   ** never the loading or writing back of the file. */
-  void interrupt() { interruptRequested_ = true; }
-  void clearInterrupt() { interruptRequested_ = false; }
+  void interrupt() { m_interruptRequested = true; }
+  void clearInterrupt() { m_interruptRequested = false; }
 
  private:
   /* loading and writing back */
@@ -146,6 +148,11 @@ class Database {
   Status createViewOrTrigger(Program& program);
   Status dropObject(Program& program);
   Status pragma(Program& program);
+  Status pragmaEmptyResultCallbacks(Program& program, const std::string& argument);
+  Status pragmaTableInfo(Program& program, const std::string& argument);
+  Status pragmaIndexList(Program& program, const std::string& argument);
+  Status pragmaIndexInfo(Program& program, const std::string& argument);
+  Status pragmaIntegrityCheck(Program& program, const std::string& argument);
   Status addMasterRow(const std::string& type, const std::string& name,
                       const std::string& tableName, const Cell& sql);
   bool findMaster(const std::string& name, std::string_view types, MasterEntry& out);
@@ -161,32 +168,32 @@ class Database {
   Status sqliteFailure(int rc) const;
   static int stopRequested(void* self);
 
-  sqlite3* db_ = nullptr;
-  File file_;
-  bool hasFile_ = false;
-  bool loaded_ = false;
-  Image image_; /* the file's content as last loaded or written */
-  int generation_ = 0;
-  bool inTransaction_ = false;
-  int activePrograms_ = 0;
-  bool schemaChanged_ = false;
-  bool rootsKnown_ = false;                      /* root pages shown are those of our own writer */
-  std::set<std::string> dirtyTables_;            /* tables to read whole (lower-case) */
-  std::map<std::string, RowChanges> rowChanges_; /* changed rows (lower-case) */
-  std::map<std::string, TableInfo> tables_;      /* lower-case name -> table */
-  std::map<std::string, TableDef> tempTables_;   /* lower-case name -> TEMP table */
-  bool tablesValid_ = false;
-  int guardCounter_ = 0;
-  std::set<std::string> guardedTables_; /* tables with the rowid trigger */
-  int64_t pendingInsertRowid_ = 0;      /* of the INSERT just run */
-  FunctionHooks hooks_;
-  int64_t movedFrom_ = 0, movedTo_ = 0;
-  int lastInsertRowid_ = 0;
-  int changes_ = 0;
-  bool emptyResultCallbacks_ = false;
-  int busyTimeoutMs_ = 0;
-  std::atomic<bool> interruptRequested_{false};
-  bool inStatementStep_ = false; /* sqlite3_step of a Program is running */
+  sqlite3* m_db = nullptr;
+  File m_file;
+  bool m_hasFile = false;
+  bool m_loaded = false;
+  Image m_image; /* the file's content as last loaded or written */
+  int m_generation = 0;
+  bool m_inTransaction = false;
+  int m_activePrograms = 0;
+  bool m_schemaChanged = false;
+  bool m_rootsKnown = false;                      /* root pages shown are those of our own writer */
+  std::set<std::string> m_dirtyTables;            /* tables to read whole (lower-case) */
+  std::map<std::string, RowChanges> m_rowChanges; /* changed rows (lower-case) */
+  std::map<std::string, TableInfo> m_tables;      /* lower-case name -> table */
+  std::map<std::string, TableDef> m_tempTables;   /* lower-case name -> TEMP table */
+  bool m_tablesValid = false;
+  int m_guardCounter = 0;
+  std::set<std::string> m_guardedTables; /* tables with the rowid trigger */
+  int64_t m_pendingInsertRowid = 0;      /* of the INSERT just run */
+  FunctionHooks m_hooks;
+  int64_t m_movedFrom = 0, m_movedTo = 0;
+  int m_lastInsertRowid = 0;
+  int m_changes = 0;
+  bool m_emptyResultCallbacks = false;
+  int m_busyTimeoutMs = 0;
+  std::atomic<bool> m_interruptRequested{false};
+  bool m_inStatementStep = false; /* sqlite3_step of a Program is running */
 };
 
 }  // namespace s2

@@ -118,7 +118,7 @@ bool Database::findMaster(const std::string& name, std::string_view types, Maste
   const char* sql =
       "SELECT rowid, type, name, tbl_name, sql FROM temp.xb_master "
       "WHERE lower(name) = lower(?1) ORDER BY rowid";
-  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) return false;
+  if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK) return false;
   sqlite3_bind_text(stmt, 1, name.data(), int(name.size()), SQLITE_STATIC);
   bool found = false;
   while (!found && sqlite3_step(stmt) == SQLITE_ROW) {
@@ -141,7 +141,7 @@ Status Database::addMasterRow(const std::string& type, const std::string& name,
   const char* text =
       "INSERT INTO temp.xb_master(rowid, type, name, tbl_name, rootpage, sql) "
       "VALUES((SELECT coalesce(max(rowid), 0) + 1 FROM temp.xb_master), ?, ?, ?, '0', ?)";
-  if (sqlite3_prepare_v2(db_, text, -1, &stmt, nullptr) != SQLITE_OK)
+  if (sqlite3_prepare_v2(m_db, text, -1, &stmt, nullptr) != SQLITE_OK)
     return sqliteFailure(SQLITE_ERROR);
   sqlite3_bind_text(stmt, 1, type.data(), int(type.size()), SQLITE_STATIC);
   sqlite3_bind_text(stmt, 2, name.data(), int(name.size()), SQLITE_STATIC);
@@ -153,7 +153,7 @@ Status Database::addMasterRow(const std::string& type, const std::string& name,
   }
   int rc = sqlite3_step(stmt);
   sqlite3_finalize(stmt);
-  schemaChanged_ = true;
+  m_schemaChanged = true;
   invalidateSchema();
   return rc == SQLITE_DONE ? Status::success() : sqliteFailure(rc);
 }
@@ -161,13 +161,13 @@ Status Database::addMasterRow(const std::string& type, const std::string& name,
 Status Database::deleteMasterRows(const std::string& column, const std::string& name) {
   sqlite3_stmt* stmt = nullptr;
   std::string text = "DELETE FROM temp.xb_master WHERE lower(" + column + ") = lower(?)";
-  if (sqlite3_prepare_v2(db_, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
+  if (sqlite3_prepare_v2(m_db, text.c_str(), -1, &stmt, nullptr) != SQLITE_OK) {
     return sqliteFailure(SQLITE_ERROR);
   }
   sqlite3_bind_text(stmt, 1, name.data(), int(name.size()), SQLITE_STATIC);
   int rc = sqlite3_step(stmt);
   sqlite3_finalize(stmt);
-  schemaChanged_ = true;
+  m_schemaChanged = true;
   invalidateSchema();
   return rc == SQLITE_DONE ? Status::success() : sqliteFailure(rc);
 }
@@ -177,7 +177,7 @@ bool Database::tempObjectExists(const std::string& type, const std::string& name
   const char* sql =
       "SELECT 1 FROM temp.sqlite_master WHERE type = ?1 AND lower(name) = lower(?2) "
       "AND name NOT LIKE 'xb\\_%' ESCAPE '\\'";
-  if (sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr) != SQLITE_OK) return false;
+  if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK) return false;
   sqlite3_bind_text(stmt, 1, type.data(), int(type.size()), SQLITE_STATIC);
   sqlite3_bind_text(stmt, 2, name.data(), int(name.size()), SQLITE_STATIC);
   bool found = sqlite3_step(stmt) == SQLITE_ROW;
@@ -186,32 +186,32 @@ bool Database::tempObjectExists(const std::string& type, const std::string& name
 }
 
 void Database::invalidateSchema() {
-  tablesValid_ = false;
+  m_tablesValid = false;
 }
 
 void Database::markDirty(const std::string& table) {
-  dirtyTables_.insert(lowerAscii(table));
+  m_dirtyTables.insert(lowerAscii(table));
 }
 
 const TableInfo* Database::table(const std::string& name) {
-  if (!tablesValid_) {
-    tables_.clear();
+  if (!m_tablesValid) {
+    m_tables.clear();
     std::vector<MasterEntry> master;
     readMaster(master);
     for (const MasterEntry& e : master) {
       if (e.type != "table" || !e.sql) continue;
       TableInfo info;
       if (!parseCreateTable(*e.sql, info.def)) continue;
-      tables_[lowerAscii(e.name)] = std::move(info);
+      m_tables[lowerAscii(e.name)] = std::move(info);
     }
-    for (const auto& [key, def] : tempTables_) {
-      if (tables_.count(key)) continue;
+    for (const auto& [key, def] : m_tempTables) {
+      if (m_tables.count(key)) continue;
       TableInfo info;
       info.def = def;
       info.inFile = false;
-      tables_[key] = std::move(info);
+      m_tables[key] = std::move(info);
     }
-    for (auto& [key, info] : tables_) {
+    for (auto& [key, info] : m_tables) {
       const TableDef& def = info.def;
       if (def.rowidColumn >= 0) {
         info.rowidName = quoteIdentifier(def.columns[def.rowidColumn].name);
@@ -227,10 +227,10 @@ const TableInfo* Database::table(const std::string& name) {
         }
       }
     }
-    tablesValid_ = true;
+    m_tablesValid = true;
   }
-  auto it = tables_.find(lowerAscii(name));
-  return it == tables_.end() ? nullptr : &it->second;
+  auto it = m_tables.find(lowerAscii(name));
+  return it == m_tables.end() ? nullptr : &it->second;
 }
 
 /* ------------------------------------------------------------------------
@@ -250,7 +250,7 @@ Status Database::createTableText(const Statement& s, std::string& text, std::str
   std::vector<Replacement> replaced;
   std::string translated = translateForWorkingCopy(select, &replaced);
   sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db_, translated.c_str(), -1, &stmt, nullptr);
+  int rc = sqlite3_prepare_v2(m_db, translated.c_str(), -1, &stmt, nullptr);
   if (rc != SQLITE_OK) {
     Status st = mapError(rc, s);
     sqlite3_finalize(stmt);
@@ -374,14 +374,14 @@ Status Database::createTable(Program& p) {
   st = createTableInCopy(def, schema, text);
   if (!st.ok()) return st;
   if (s.temporary) {
-    tempTables_[lowerAscii(def.name)] = def;
+    m_tempTables[lowerAscii(def.name)] = def;
     invalidateSchema();
   } else {
     st = addMasterRow("table", def.name, def.name, text);
     for (const IndexDef& index : def.autoIndices) {
       if (st.ok()) st = addMasterRow("index", index.name, def.name, Cell());
     }
-    guardedTables_.erase(lowerAscii(def.name));
+    m_guardedTables.erase(lowerAscii(def.name));
     markDirty(def.name);
   }
   if (st.ok() && !select.empty()) {
@@ -423,7 +423,7 @@ Status Database::createViewOrTrigger(Program& p) {
   const Statement& s = p.statement;
   Status st = checkSchemaStatement(s);
   if (!st.ok()) return st;
-  int rc = sqlite3_exec(db_, translateForWorkingCopy(s.text).c_str(), nullptr, nullptr, nullptr);
+  int rc = sqlite3_exec(m_db, translateForWorkingCopy(s.text).c_str(), nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) return mapError(rc, s);
   if (s.temporary) return st;
   if (s.kind == StatementKind::CreateView) return addMasterRow("view", s.name, s.name, s.text);
@@ -453,18 +453,18 @@ Status Database::dropObject(Program& p) {
   for (char& c : upper) c = char(std::toupper((unsigned char)c));
   std::string target =
       inFile ? "main." + quoteIdentifier(e.name) : "temp." + quoteIdentifier(s.name);
-  int rc = sqlite3_exec(db_, ("DROP " + upper + " " + target).c_str(), nullptr, nullptr, nullptr);
+  int rc = sqlite3_exec(m_db, ("DROP " + upper + " " + target).c_str(), nullptr, nullptr, nullptr);
   /* An object whose statement SQLite 3 could not take exists only as a
   ** schema row; dropping it removes the row. */
   if (rc != SQLITE_OK && !inFile) return mapError(rc, s);
   if (!inFile) {
-    if (type == "table") tempTables_.erase(lowerAscii(s.name));
+    if (type == "table") m_tempTables.erase(lowerAscii(s.name));
     invalidateSchema();
     return Status::success();
   }
   if (type == "table" || type == "view") {
-    dirtyTables_.erase(lowerAscii(e.name));
-    guardedTables_.erase(lowerAscii(e.name));
+    m_dirtyTables.erase(lowerAscii(e.name));
+    m_guardedTables.erase(lowerAscii(e.name));
     return deleteMasterRows("tbl_name", e.name);
   }
   return deleteMasterRows("name", e.name);
@@ -474,84 +474,108 @@ Status Database::dropObject(Program& p) {
 ** Pragmas
 */
 
+/* Sets the column names of a pragma's result; pragmas give no types. */
+static void setPragmaColumns(Program& p, std::initializer_list<const char*> names) {
+  p.names.assign(names.begin(), names.end());
+  p.types.assign(p.names.size(), Cell());
+}
+
+/* Adds one row to a pragma's result. */
+static void addPragmaRow(Program& p, std::initializer_list<Cell> cells) {
+  p.rows.emplace_back(cells);
+}
+
 Status Database::pragma(Program& p) {
+  /* The pragmas that do something here.  2.x ignores pragmas it does not
+  ** know, and those that only tune its pager or output have nothing to
+  ** tune here, so every other name succeeds with no result. */
+  using Handler = Status (Database::*)(Program&, const std::string&);
+  static const std::pair<const char*, Handler> kPragmas[] = {
+      {"empty_result_callbacks", &Database::pragmaEmptyResultCallbacks},
+      {"table_info", &Database::pragmaTableInfo},
+      {"index_list", &Database::pragmaIndexList},
+      {"index_info", &Database::pragmaIndexInfo},
+      {"integrity_check", &Database::pragmaIntegrityCheck},
+  };
   const auto& tokens = p.statement.tokens;
   if (tokens.size() < 2) return Status::failure(kError, syntaxErrorNear(tokens.back()));
   std::string name = lowerAscii(unquoteName(tokens[1]));
   std::string argument = pragmaArgument(tokens);
-  auto row = [&](std::initializer_list<Cell> cells) { p.rows.emplace_back(cells); };
-  auto header = [&](std::initializer_list<const char*> names) {
-    p.names.assign(names.begin(), names.end());
-    p.types.assign(p.names.size(), Cell());
-  };
-  if (name == "empty_result_callbacks") {
-    if (!argument.empty()) emptyResultCallbacks_ = pragmaTrue(argument);
-    return Status::success();
+  for (const auto& [pragmaName, handler] : kPragmas) {
+    if (name == pragmaName) return (this->*handler)(p, argument);
   }
-  if (name == "table_info") {
-    const TableInfo* info = table(argument);
-    if (!info) return Status::success();
-    header({"cid", "name", "type", "notnull", "dflt_value", "pk"});
-    const TableDef& def = info->def;
-    for (size_t i = 0; i < def.columns.size(); ++i) {
-      const ColumnDef& c = def.columns[i];
-      bool key = int(i) == def.rowidColumn;
-      row({std::to_string(i), c.name, c.declaredType, std::string(c.notNull ? "1" : "0"),
-           c.hasDefault ? c.defaultValue : Cell(), std::string(key ? "1" : "0")});
-    }
-    return Status::success();
+  return Status::success();
+}
+
+Status Database::pragmaEmptyResultCallbacks(Program&, const std::string& argument) {
+  if (!argument.empty()) m_emptyResultCallbacks = pragmaTrue(argument);
+  return Status::success();
+}
+
+Status Database::pragmaTableInfo(Program& p, const std::string& argument) {
+  const TableInfo* info = table(argument);
+  if (!info) return Status::success();
+  setPragmaColumns(p, {"cid", "name", "type", "notnull", "dflt_value", "pk"});
+  const TableDef& def = info->def;
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    const ColumnDef& c = def.columns[i];
+    bool key = int(i) == def.rowidColumn;
+    addPragmaRow(p, {std::to_string(i), c.name, c.declaredType, std::string(c.notNull ? "1" : "0"),
+                     c.hasDefault ? c.defaultValue : Cell(), std::string(key ? "1" : "0")});
   }
-  if (name == "index_list") {
-    const TableInfo* info = table(argument);
-    if (!info) return Status::success();
-    header({"seq", "name", "unique"});
-    std::vector<MasterEntry> master;
-    readMaster(master);
-    int seq = 0;
-    for (const MasterEntry& e : master) {
-      if (e.type != "index" || !sameName(e.tbl_name, info->def.name)) continue;
-      IndexStatement index;
-      bool unique = !e.sql || e.sql->empty() || (parseCreateIndex(*e.sql, index) && index.unique);
-      row({std::to_string(seq++), e.name, std::string(unique ? "1" : "0")});
-    }
-    return Status::success();
+  return Status::success();
+}
+
+Status Database::pragmaIndexList(Program& p, const std::string& argument) {
+  const TableInfo* info = table(argument);
+  if (!info) return Status::success();
+  setPragmaColumns(p, {"seq", "name", "unique"});
+  std::vector<MasterEntry> master;
+  readMaster(master);
+  int seq = 0;
+  for (const MasterEntry& e : master) {
+    if (e.type != "index" || !sameName(e.tbl_name, info->def.name)) continue;
+    IndexStatement index;
+    bool unique = !e.sql || e.sql->empty() || (parseCreateIndex(*e.sql, index) && index.unique);
+    addPragmaRow(p, {std::to_string(seq++), e.name, std::string(unique ? "1" : "0")});
   }
-  if (name == "index_info") {
-    MasterEntry e;
-    if (!findMaster(argument, "index", e)) return Status::success();
-    const TableInfo* info = table(e.tbl_name);
-    if (!info) return Status::success();
-    std::vector<int> columns;
-    if (e.sql && !e.sql->empty()) {
-      IndexStatement index;
-      IndexDef resolved;
-      if (parseCreateIndex(*e.sql, index) && resolveIndex(index, info->def, resolved))
-        columns = resolved.columns;
-    } else {
-      for (const IndexDef& index : info->def.autoIndices) {
-        if (index.name == e.name) columns = index.columns;
-      }
+  return Status::success();
+}
+
+Status Database::pragmaIndexInfo(Program& p, const std::string& argument) {
+  MasterEntry e;
+  if (!findMaster(argument, "index", e)) return Status::success();
+  const TableInfo* info = table(e.tbl_name);
+  if (!info) return Status::success();
+  std::vector<int> columns;
+  if (e.sql && !e.sql->empty()) {
+    IndexStatement index;
+    IndexDef resolved;
+    if (parseCreateIndex(*e.sql, index) && resolveIndex(index, info->def, resolved))
+      columns = resolved.columns;
+  } else {
+    for (const IndexDef& index : info->def.autoIndices) {
+      if (index.name == e.name) columns = index.columns;
     }
-    header({"seqno", "cid", "name"});
-    for (size_t i = 0; i < columns.size(); ++i) {
-      row({std::to_string(i), std::to_string(columns[i]), info->def.columns[columns[i]].name});
-    }
-    return Status::success();
   }
-  if (name == "integrity_check") {
-    /* The file was checked when it was read; what can still go wrong is
-    ** the working copy, so let SQLite 3 check that. */
-    header({"integrity_check"});
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, "PRAGMA main.integrity_check", -1, &stmt, nullptr) != SQLITE_OK) {
-      return sqliteFailure(SQLITE_ERROR);
-    }
-    while (sqlite3_step(stmt) == SQLITE_ROW) row({columnCell(stmt, 0)});
-    sqlite3_finalize(stmt);
-    return Status::success();
+  setPragmaColumns(p, {"seqno", "cid", "name"});
+  for (size_t i = 0; i < columns.size(); ++i) {
+    addPragmaRow(
+        p, {std::to_string(i), std::to_string(columns[i]), info->def.columns[columns[i]].name});
   }
-  /* 2.x ignores pragmas it does not know, and those that only tune its
-  ** pager or output have nothing to tune here. */
+  return Status::success();
+}
+
+Status Database::pragmaIntegrityCheck(Program& p, const std::string&) {
+  /* The file was checked when it was read; what can still go wrong is
+  ** the working copy, so let SQLite 3 check that. */
+  setPragmaColumns(p, {"integrity_check"});
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(m_db, "PRAGMA main.integrity_check", -1, &stmt, nullptr) != SQLITE_OK) {
+    return sqliteFailure(SQLITE_ERROR);
+  }
+  while (sqlite3_step(stmt) == SQLITE_ROW) addPragmaRow(p, {columnCell(stmt, 0)});
+  sqlite3_finalize(stmt);
   return Status::success();
 }
 

@@ -6,7 +6,7 @@
 */
 #include "s2sqlvalue.h"
 
-#include "s2file.h"
+#include "s2value.h"
 #include "s2sqltoken.h"
 
 #include <sqlite3.h>

@@ -6,7 +6,7 @@
 ** copy 2.8.17's arithmetic (long double intermediates, the same constants
 ** in the same order) because index keys must match its own byte for byte.
 */
-#include "s2file.h"
+#include "s2value.h"
 
 #include <cmath>
 #include <cstring>
@@ -23,7 +23,6 @@ const char kSortDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnop
 
 }  // namespace
 
-/* Returns true when TEXT is: [+-] digits [. digits] [(e|E) [+-] digits]. */
 bool looksLikeNumber(std::string_view text) {
   size_t i = 0, n = text.size();
   if (i < n && (text[i] == '-' || text[i] == '+')) i++;
@@ -43,8 +42,6 @@ bool looksLikeNumber(std::string_view text) {
   return i == n;
 }
 
-/* Returns the number read from the numeric prefix of TEXT, computed with
-** long double intermediates exactly as 2.8.17 does. */
 double textToNumber(std::string_view text, size_t* consumed) {
   size_t i = 0, n = text.size();
   bool negative = false;
@@ -114,7 +111,6 @@ double textToNumber(std::string_view text, size_t* consumed) {
   return double(negative ? -v : v);
 }
 
-/* Returns the base-64 sortable text of VALUE (2.8.17's own steps). */
 std::string numberToSortableText(double r) {
   static const double kUp64 = std::ldexp(1.0, 384); /* 64^64 */
   static const double kUp16 = std::ldexp(1.0, 96);  /* 64^16 */
@@ -189,7 +185,6 @@ std::string numberToSortableText(double r) {
   return out;
 }
 
-/* Returns <0, 0 or >0 comparing two non-NULL texts in class CLS. */
 int compareText(std::string_view a, std::string_view b, ColumnClass cls) {
   if (cls == ColumnClass::Numeric) {
     bool aNumber = looksLikeNumber(a);
@@ -210,14 +205,12 @@ int compareText(std::string_view a, std::string_view b, ColumnClass cls) {
   return a.size() < b.size() ? -1 : 1;
 }
 
-/* Returns <0, 0 or >0 comparing two values in class CLS; NULL is least. */
 int compareValues(const Cell& a, const Cell& b, ColumnClass cls) {
   if (!a) return b ? -1 : 0;
   if (!b) return 1;
   return compareText(*a, *b, cls);
 }
 
-/* Returns the big-endian key of ROWID with its sign bit flipped. */
 std::string rowidKey(int32_t rowid) {
   uint32_t v = uint32_t(rowid) ^ 0x80000000u;
   std::string key(4, '\0');
@@ -228,7 +221,6 @@ std::string rowidKey(int32_t rowid) {
   return key;
 }
 
-/* Appends the tagged key field of VALUE to KEY. */
 void appendIndexField(std::string& key, const Cell& value, ColumnClass cls) {
   if (!value) {
     key.push_back('a');
@@ -242,7 +234,6 @@ void appendIndexField(std::string& key, const Cell& value, ColumnClass cls) {
   key.push_back('\0');
 }
 
-/* Returns the key of ROW in INDEX: its fields then the rowid key. */
 std::string indexKey(const IndexDef& index, const TableDef& table, const Row& row) {
   std::string key;
   for (int column : index.columns) {

@@ -9,6 +9,8 @@
 */
 #include "s2file.h"
 #include "s2format.h"
+#include "s2schema.h"
+#include "s2value.h"
 
 #include <algorithm>
 #include <random>
@@ -276,9 +278,9 @@ Status analyseSchema(const Image& image, std::vector<SchemaObject>& objects) {
     if (!isIndex || !owner->parsed) continue;
     o.owner = owner;
     if (!e.sql || e.sql->empty()) {
-      for (const IndexDef& auto_ : owner->table.autoIndices) {
-        if (sameName(auto_.name, e.name)) {
-          o.index = auto_;
+      for (const IndexDef& autoIndex : owner->table.autoIndices) {
+        if (sameName(autoIndex.name, e.name)) {
+          o.index = autoIndex;
           o.parsed = true;
         }
       }
@@ -297,15 +299,16 @@ Status analyseSchema(const Image& image, std::vector<SchemaObject>& objects) {
   ** load an index without pages. */
   for (const SchemaObject& o : objects) {
     if (!o.parsed || !isType(*o.entry, "table")) continue;
-    for (const IndexDef& auto_ : o.table.autoIndices) {
+    for (const IndexDef& autoIndex : o.table.autoIndices) {
       bool found = false;
       for (const SchemaObject& other : objects) {
         if (other.owner == &o && isType(*other.entry, "index") &&
-            sameName(other.entry->name, auto_.name)) {
+            sameName(other.entry->name, autoIndex.name)) {
           found = true;
         }
       }
-      if (!found) return Status::failure(kInternal, "missing sqlite_master row for " + auto_.name);
+      if (!found)
+        return Status::failure(kInternal, "missing sqlite_master row for " + autoIndex.name);
     }
   }
   return Status::success();

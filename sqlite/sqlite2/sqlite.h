@@ -109,6 +109,11 @@ void sqlite_busy_timeout(sqlite* db, int ms);
 ** until the call returns. */
 void sqlite_interrupt(sqlite* db);
 
+/* Returns 0 while a transaction begun with BEGIN is open on DB, 1
+** otherwise.  The counterpart of generation 3's sqlite3_get_autocommit(); an
+** extension of this library. */
+int sqlite_get_autocommit(sqlite* db);
+
 /* Returns 1 when the compiled statement VM cannot change the content of
 ** the database file (a query, or a pragma that only reads), 0 when it may
 ** write.  The counterpart of generation 3's sqlite3_stmt_readonly(); an

@@ -14,6 +14,7 @@
 
 #include "sqliterowio.h"
 #include "sqliterowstatements.h"
+#include "xb_sqliteresult.h"
 #include "xb_sqlitedb.h"
 #include "xb_tabledef.h"
 
@@ -48,12 +49,14 @@ std::string Value(XB_SQLiteDB& db, const char* sql) {
   return std::string(out.View());
 }
 
-/* Returns the text of member KEY of SET, or "<missing>". */
+/* Returns the text of member KEY of SET, "<null>" for no value, or
+** "<missing>". */
 std::string Text(const SQLiteParameters& set, const char* key) {
   XB_Parameter* member = set.Find(key);
   if (!member) return "<missing>";
   XB_Value value;
   member->GetValue(value);
+  if (value.IsNone()) return "<null>";
   return std::string(value.AsText().View());
 }
 
@@ -124,7 +127,7 @@ TEST_P(RowIOBuilt, IntegerPrimaryKeyRowKeepsTrickyValuesAndItsNeighbours) {
 TEST_P(RowIOBuilt, NullStaysNullUnlessTheUserGivesAValue) {
   SQLiteParameters row = m_rows.LoadRow(*m_db, "item", "id=1");
   EXPECT_TRUE(row.WasStoredNull("note"));
-  EXPECT_EQ(Text(row, "note"), "");
+  EXPECT_EQ(Text(row, "note"), "<null>");
   row.SetValueByKey("name", XB_Value("apricot"));
   ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
   EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM item WHERE id=1 AND note IS NULL"), "1");
@@ -195,7 +198,7 @@ TEST_P(RowIOBuilt, TableWithoutKeyIsWrittenByRowidOrNotAtAll) {
 
 TEST_P(RowIOBuilt, InsertLeavesTheKeyToTheEngine) {
   SQLiteParameters row = m_rows.InitRow(*m_db, "item", TD_ALL);
-  EXPECT_EQ(Text(row, "id"), "");
+  EXPECT_EQ(Text(row, "id"), "<null>");
   row.SetValueByKey("name", XB_Value("  \"new 'one'\"  "));
   row.SetValueByKey("note", XB_Value("%s"));
   ASSERT_TRUE(m_rows.InsertRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
@@ -247,6 +250,172 @@ TEST_P(RowIOBuilt, StoredTextOfEachGenerationReachesTheParser) {
   } else {
     EXPECT_EQ(lower, nullptr);
   }
+}
+
+/* Returns every column of every row of TABLE as raw text, generation 3
+** through hex() so that BLOBs and NUL bytes count too. */
+std::string Snapshot(XB_SQLiteDB& db, const char* table, const char* columns) {
+  XB_SQLiteResult result;
+  XB_String sql = db.Version() >= 3.0
+                      ? XB_String::Formatted("SELECT hex(%s)||typeof(%s) FROM %s ORDER BY rowid",
+                                             columns, columns, table)
+                      : XB_String::Formatted("SELECT %s FROM %s ORDER BY rowid", columns, table);
+  EXPECT_TRUE(db.GetTable(result, "%s", sql)) << sql.c_str() << ": " << db.LastError();
+  std::string out;
+  for (int r = 0; r < result.Rows(); r++) {
+    for (int c = 0; c < result.Cols(); c++) {
+      const char* cell = result.Get(c, r);
+      out += cell ? cell : "<null>";
+      out += '|';
+    }
+  }
+  return out;
+}
+
+TEST_P(RowIOBuilt, AnEditWritesOnlyTheChangedColumn) {
+  const bool three = GetParam() == 3;
+  ASSERT_TRUE(m_db->Exec(
+      three ? "CREATE TABLE b(id INTEGER PRIMARY KEY, name TEXT, data BLOB, other BLOB, "
+              "raw TEXT, real REAL, stamp TIMESTAMP, dt DATETIME, n);"
+              "INSERT INTO b VALUES(1, 'x', x'00ff', x'414243', CAST(x'80fffe41' AS TEXT), "
+              "2.0, '2020-01-02 03:04:05', '2021-02-03 04:05:06', NULL)"
+            : "CREATE TABLE b(id INTEGER PRIMARY KEY, name TEXT, raw TEXT, real REAL, "
+              "stamp TIMESTAMP, dt DATETIME, n);"
+              "INSERT INTO b VALUES(1, 'x', '\x80\xff\xfe\x41', '2.0', "
+              "'2020-01-02 03:04:05', '2021-02-03 04:05:06', NULL)"));
+  const char* others = three ? "id||data||other||raw||real||stamp||dt||ifnull(n,'N')"
+                             : "id||'|'||raw||'|'||real||'|'||stamp||'|'||dt||'|'||ifnull(n,'N')";
+  std::string before = Snapshot(*m_db, "b", others);
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "b", "id=1");
+  EXPECT_EQ(Text(row, "stamp"), "2020-01-02 03:04:05");
+  if (three) {
+    EXPECT_EQ(Text(row, "data"), "<BLOB, 2 bytes>");
+    EXPECT_EQ(Text(row, "other"), "<BLOB, 3 bytes>");
+    EXPECT_TRUE(row.IsBlob("data"));
+    /* A BLOB is never written, even when its member was overwritten. */
+    row.SetValueByKey("data", XB_Value("<BLOB, 2 bytes>!"));
+  }
+  row.SetValueByKey("name", XB_Value("changed"));
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT name FROM b"), "changed");
+  EXPECT_EQ(Snapshot(*m_db, "b", others), before);
+
+  /* A changed date-time is written as typed; NULL given to a column. */
+  row = m_rows.LoadRow(*m_db, "b", "id=1");
+  row.SetValueByKey("stamp", XB_Value("2022-03-04 05:06:07"));
+  row.SetValueByKey("name", XB_Value());
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT stamp||'|'||dt||'|'||ifnull(name, 'N') FROM b"),
+            "2022-03-04 05:06:07|2021-02-03 04:05:06|N");
+}
+
+TEST_P(RowIOBuilt, InsertLeavesUntouchedColumnsToTheirDefaults) {
+  ASSERT_TRUE(m_db->Exec(
+      "CREATE TABLE d(id INTEGER PRIMARY KEY, qty INTEGER DEFAULT 5, note TEXT DEFAULT 'hello', "
+      "neg DEFAULT -2.5, plain TEXT, gone DEFAULT NULL, typed TEXT DEFAULT 'x')"));
+  SQLiteParameters row = m_rows.InitRow(*m_db, "d", TD_INSERT);
+  EXPECT_EQ(Text(row, "qty"), "5");
+  EXPECT_EQ(Text(row, "note"), "hello");
+  EXPECT_EQ(Text(row, "neg"), "-2.5");
+  EXPECT_EQ(Text(row, "plain"), "<null>");
+  EXPECT_EQ(Text(row, "gone"), "<null>");
+  row.SetValueByKey("typed", XB_Value("given"));
+  ASSERT_TRUE(m_rows.InsertRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db,
+                  "SELECT id||'|'||qty||'|'||note||'|'||neg||'|'||ifnull(plain,'N')||'|'||"
+                  "ifnull(gone,'N')||'|'||typed FROM d"),
+            "1|5|hello|-2.5|N|N|given");
+  /* Nothing touched at all: the engine makes the whole row. */
+  ASSERT_TRUE(m_rows.InsertRow(*m_db, m_rows.InitRow(*m_db, "d", TD_INSERT), 0))
+      << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT qty||note||typed FROM d WHERE id=2"), "5hellox");
+}
+
+TEST_P(RowIOBuilt, InsertTakesTextAndCompositeKeys) {
+  ASSERT_TRUE(
+      m_db->Exec("CREATE TABLE tk(code TEXT PRIMARY KEY, v);"
+                 "CREATE TABLE un(u TEXT UNIQUE NOT NULL, v)"));
+  SQLiteParameters text = m_rows.InitRow(*m_db, "tk", TD_INSERT);
+  EXPECT_EQ(text.Find("code")->GetInfo()->GetType(), PT_TEXT);
+  text.SetValueByKey("code", XB_Value("K1"));
+  ASSERT_TRUE(m_rows.InsertRow(*m_db, text, 0)) << m_rows.LastError(*m_db);
+  SQLiteParameters pair = m_rows.InitRow(*m_db, "pair", TD_INSERT);
+  pair.SetValueByKey("a", XB_Value("z"));
+  pair.SetValueByKey("b", XB_Value("9"));
+  pair.SetValueByKey("c", XB_Value("nine"));
+  ASSERT_TRUE(m_rows.InsertRow(*m_db, pair, 0)) << m_rows.LastError(*m_db);
+  SQLiteParameters unique = m_rows.InitRow(*m_db, "un", TD_INSERT);
+  unique.SetValueByKey("u", XB_Value("only"));
+  ASSERT_TRUE(m_rows.InsertRow(*m_db, unique, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT code FROM tk"), "K1");
+  EXPECT_EQ(Value(*m_db, "SELECT c FROM pair WHERE a='z' AND b=9"), "nine");
+  EXPECT_EQ(Value(*m_db, "SELECT u FROM un"), "only");
+  /* The rowid alias stays with the engine. */
+  EXPECT_EQ(m_rows.InitRow(*m_db, "item", TD_INSERT).Find("id")->GetInfo()->GetType(), PT_KEY);
+}
+
+TEST_P(RowIOBuilt, QuotedNamesInEveryFormAreEditedAndInserted) {
+  /* Generation 2 knows no backquotes. */
+  std::string select = GetParam() == 3 ? "`select`" : "\"select\"";
+  std::string create = "CREATE TABLE \"odd table\"(\"first name\" TEXT, [order] INTEGER, " +
+                       select +
+                       " TEXT, 'group' TEXT, \"Stra\xC3\x9F"
+                       "e_gr\xC3\xB6\xC3\x9F"
+                       "e\" TEXT, id INTEGER PRIMARY KEY);"
+                       "INSERT INTO \"odd table\" VALUES('Ann', 1, 's', 'g', 'street', 1)";
+  ASSERT_TRUE(m_db->Exec(create.c_str())) << m_db->LastError();
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "odd table", "id=1");
+  XB_ParameterInfoGroup* def = m_rows.GetTableDefinition(*m_db, "odd table", TD_ALL);
+  ASSERT_NE(def, nullptr);
+  ASSERT_EQ(def->Count(), 6);
+  EXPECT_EQ(def->At(0)->Label(), "first name");
+  EXPECT_EQ(def->At(1)->Label(), "order");
+  EXPECT_EQ(def->At(3)->Label(), "group");
+  EXPECT_EQ(def->At(4)->Label(),
+            "Stra\xC3\x9F"
+            "e_gr\xC3\xB6\xC3\x9F"
+            "e");
+  EXPECT_EQ(Text(row, def->KeyAt(0).c_str()), "Ann");
+  EXPECT_EQ(Text(row, def->KeyAt(4).c_str()), "street");
+  for (int i = 0; i < 5; i++)
+    row.SetValueByKey(def->KeyAt(i).View(), XB_Value("v" + std::to_string(i)));
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db,
+                  "SELECT \"first name\"||[order]||\"select\"||\"group\"||"
+                  "\"Stra\xC3\x9F"
+                  "e_gr\xC3\xB6\xC3\x9F"
+                  "e\" FROM \"odd table\""),
+            "v0v1v2v3v4");
+  SQLiteParameters fresh = m_rows.InitRow(*m_db, "odd table", TD_INSERT);
+  fresh.SetValueByKey(def->KeyAt(0).View(), XB_Value("Bob"));
+  fresh.SetValueByKey(def->KeyAt(2).View(), XB_Value("sel"));
+  ASSERT_TRUE(m_rows.InsertRow(*m_db, fresh, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT \"first name\"||\"select\" FROM \"odd table\" WHERE id=2"),
+            "Bobsel");
+}
+
+TEST_P(RowIOBuilt, TableNamesAreFoundWhateverTheirLetterCase) {
+  ASSERT_TRUE(
+      m_db->Exec("CREATE TABLE MyTable(k TEXT UNIQUE, v);"
+                 "INSERT INTO MyTable VALUES('a', 'b')"));
+  EXPECT_NE(m_rows.GetTableDefinition(*m_db, "mytable", TD_ALL), nullptr);
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "MYTABLE", "k='a'");
+  EXPECT_EQ(row.TableName(), "MyTable");
+  row.SetValueByKey("v", XB_Value("c"));
+  ASSERT_TRUE(m_rows.UpdateRow(*m_db, row, 0)) << m_rows.LastError(*m_db);
+  EXPECT_EQ(Value(*m_db, "SELECT v FROM MyTable"), "c");
+}
+
+TEST_P(RowIOBuilt, NoMatchingRowIsNeverUpdated) {
+  SQLiteParameters row = m_rows.LoadRow(*m_db, "code", "code='missing'");
+  EXPECT_TRUE(row.NoRowFound());
+  row.SetValueByKey("descr", XB_Value("typed"));
+  EXPECT_FALSE(m_rows.UpdateRow(*m_db, row, 0));
+  EXPECT_EQ(Value(*m_db, "SELECT count(*) FROM code WHERE descr='typed'"), "0");
+  SQLiteParameters broken = m_rows.InitRow(*m_db, "code", TD_ALL);
+  EXPECT_FALSE(m_rows.ReadRow(broken, *m_db, "code", "code=="));
+  ASSERT_NE(m_rows.LastError(*m_db), nullptr);
+  EXPECT_FALSE(broken.RowFound());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothGenerations, RowIOBuilt, ::testing::Values(3, 2),

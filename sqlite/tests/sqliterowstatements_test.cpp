@@ -63,20 +63,45 @@ TEST(RowStatements, UpdateQuotesValuesAndUsesKeysOnlyInTheCondition) {
   row.Add(new XB_ParameterPlain("extra", XB_Value("e")));
   EXPECT_EQ(BuildInsert(row, 0),
             "INSERT INTO t (name, price, at) VALUES('O''Brien', 'price', '2024')");
-  EXPECT_EQ(BuildInsert(SQLiteParameters("t"), 0), "INSERT INTO t");
+  EXPECT_EQ(BuildInsert(SQLiteParameters("t"), 0), "INSERT INTO t DEFAULT VALUES");
 }
 
-TEST(RowStatements, UnchangedNullsStayNullAndChangedOnesAreWritten) {
-  auto def = ParseCreateTable("CREATE TABLE t(id INTEGER PRIMARY KEY, a, b, c)", TD_ALL);
-  SQLiteParameters row = MakeRow(*def, {"1", "", "", "now set"});
-  row.SetStoredNull("a", true);
-  row.SetStoredNull("c", true);
-  EXPECT_EQ(BuildUpdate(row), "UPDATE t SET a=NULL, b='', c='now set' WHERE id=='1'");
-  EXPECT_EQ(BuildInsert(row, 0), "INSERT INTO t (a, b, c) VALUES(NULL, '', 'now set')");
+TEST(RowStatements, OnlyChangedColumnsAreWrittenAndNullIsNoValue) {
+  auto def = ParseCreateTable("CREATE TABLE t(id INTEGER PRIMARY KEY, a, b, c, d)", TD_ALL);
+  SQLiteParameters row = MakeRow(*def, {"1", "", "same", "old", "<BLOB, 2 bytes>"});
+  row.SetBaseline("id", XB_Value("1"));
+  row.SetBaseline("a", XB_Value());
+  row.SetBaseline("b", XB_Value("same"));
+  row.SetBaseline("c", XB_Value("old"));
+  row.SetBaseline("d", XB_Value("<BLOB, 2 bytes>"));
+  row.SetBlob("d", 2);
+  row.SetValueByKey("a", XB_Value());
+  EXPECT_EQ(CountAssignments(row), 0);
+  row.SetValueByKey("c", XB_Value());
+  row.SetValueByKey("a", XB_Value(""));
+  row.SetValueByKey("d", XB_Value("typed over the note"));
+  EXPECT_EQ(BuildUpdate(row), "UPDATE t SET a='', c=NULL WHERE id=='1'");
+  EXPECT_EQ(BuildInsert(row, 0), "INSERT INTO t (a, c) VALUES('', NULL)");
   SQLiteParameters copy(row);
   EXPECT_EQ(BuildUpdate(copy), BuildUpdate(row));
-  row.SetStoredNull("a", false);
-  EXPECT_EQ(BuildUpdate(row), "UPDATE t SET a='', b='', c='now set' WHERE id=='1'");
+}
+
+TEST(RowStatements, NamesAreQuotedWhereTheyNeedIt) {
+  auto def = ParseCreateTable(
+      "CREATE TABLE \"my table\"(\"first name\" TEXT, [order] INTEGER PRIMARY KEY, "
+      "`select`, 'say \"hi\"', Stra\xC3\x9F"
+      "e, plain)",
+      TD_ALL);
+  EXPECT_EQ(BuildSelect(*def),
+            "SELECT \"first name\", \"order\", \"select\", \"say \"\"hi\"\"\", "
+            "\"Stra\xC3\x9F"
+            "e\", plain FROM \"my table\"");
+  SQLiteParameters row = MakeRow(*def, {"a", "7", "s", "q", "x", "p"});
+  EXPECT_EQ(BuildUpdate(row),
+            "UPDATE \"my table\" SET \"first name\"='a', \"select\"='s', "
+            "\"say \"\"hi\"\"\"='q', \"Stra\xC3\x9F"
+            "e\"='x', plain='p' WHERE \"order\"=='7'");
+  EXPECT_EQ(BuildKeyList(row), "order");
 }
 
 TEST(RowStatements, RowsWithoutUsableKeysArePickedOutByRowidOrRefused) {
@@ -91,7 +116,7 @@ TEST(RowStatements, RowsWithoutUsableKeysArePickedOutByRowidOrRefused) {
   /* A key that was NULL when read cannot pick out the row. */
   auto keyed = ParseCreateTable("CREATE TABLE k(code UNIQUE, v)", TD_ALL);
   SQLiteParameters keyedRow = MakeRow(*keyed, {"  ", "x"});
-  keyedRow.SetStoredNull("code", true);
+  keyedRow.SetBaseline("code", XB_Value());
   EXPECT_EQ(BuildUpdate(keyedRow), "");
   keyedRow.SetRowId("-3", "rowid");
   EXPECT_EQ(BuildUpdate(keyedRow), "UPDATE k SET v='x' WHERE rowid==-3");
@@ -103,7 +128,7 @@ TEST(RowStatements, ValuesAsReadKeepTheirBlanksAndPickOutTheRow) {
   row.SetReadText("code", " 7");
   row.SetReadText("a", " kept\n");
   row.SetReadText("b", "old");
-  EXPECT_EQ(BuildUpdate(row), "UPDATE t SET a=' kept\n', b='typed' WHERE code==' 7'");
+  EXPECT_EQ(BuildUpdate(row), "UPDATE t SET b='typed' WHERE code==' 7'");
   SQLiteParameters copy(row);
   EXPECT_EQ(BuildUpdate(copy), BuildUpdate(row));
   copy.ClearReadTexts();

@@ -100,3 +100,53 @@ TEST(ParseCreateTable, NestingQuotesAndComments) {
   EXPECT_EQ(Columns(*ParseCreateTable("CREATE TABLE \"orders\"(\"price\" REAL)", TD_ALL)),
             (Cols{"price:4"}));
 }
+
+TEST(ParseCreateTable, QuotedNamesInEveryForm) {
+  auto def = ParseCreateTable(
+      "CREATE TABLE IF NOT EXISTS main.\"my \"\"t\"\"\"(\"first name\" TEXT, [order] INTEGER, "
+      "`sel``ect` REAL, 'it''s' DATE, first_name, \"primary\" TEXT, "
+      "UNIQUE(\"first name\"), PRIMARY KEY([order]))",
+      TD_ALL);
+  ASSERT_TRUE(def);
+  EXPECT_EQ(def->Label(), "my \"t\"");
+  std::vector<std::string> labels;
+  for (int i = 0; i < def->Count(); i++) labels.push_back(std::string(def->At(i)->Label().View()));
+  EXPECT_EQ(labels, (Cols{"first name", "order", "sel`ect", "it's", "first_name", "primary"}));
+  /* Keys stay unique; the quoted word primary is a column, not a constraint. */
+  EXPECT_EQ(Columns(*def), (Cols{"first_name:255", "order:255", "sel_ect:4", "it_s:12",
+                                 "first_name_2:3", "primary:3"}));
+}
+
+TEST(ParseCreateTable, TimestampDefaultsAndTheRowidAlias) {
+  auto def = ParseCreateTable(
+      "CREATE TABLE t(id INTEGER PRIMARY KEY, stamp TIMESTAMP DEFAULT CURRENT_TIMESTAMP, "
+      "qty INTEGER DEFAULT 5, note TEXT DEFAULT 'it''s, here', neg DEFAULT -2.5, "
+      "gone DEFAULT NULL, calc DEFAULT (1+2), at TIME)",
+      TD_ALL);
+  ASSERT_TRUE(def);
+  EXPECT_EQ(Columns(*def),
+            (Cols{"id:255", "stamp:14", "qty:1", "note:3", "neg:3", "gone:3", "calc:3", "at:13"}));
+  auto column = [&](int i) { return XB_ColumnOf(def->At(i)); };
+  EXPECT_TRUE(column(0)->IsRowidAlias());
+  EXPECT_EQ(column(0)->DeclaredType(), PT_INT);
+  EXPECT_FALSE(column(1)->HasLiteralDefault());
+  EXPECT_EQ(column(2)->DefaultText(), "5");
+  EXPECT_EQ(column(3)->DefaultText(), "it's, here");
+  EXPECT_EQ(column(4)->DefaultText(), "-2.5");
+  EXPECT_TRUE(column(5)->HasLiteralDefault());
+  EXPECT_TRUE(column(5)->DefaultIsNull());
+  EXPECT_FALSE(column(6)->HasLiteralDefault());
+
+  /* Only the INTEGER PRIMARY KEY of a table with rowid is the alias; on
+  ** insert every other key is an ordinary column. */
+  auto insert = ParseCreateTable(
+      "CREATE TABLE k(id INTEGER PRIMARY KEY, code TEXT UNIQUE NOT NULL, n INT PRIMARY KEY)",
+      TD_INSERT);
+  EXPECT_EQ(Columns(*insert), (Cols{"id:255", "code:3", "n:3"}));
+  auto tableKey = ParseCreateTable("CREATE TABLE k(a, id INTEGER, PRIMARY KEY(id))", TD_INSERT);
+  EXPECT_EQ(Columns(*tableKey), (Cols{"a:3", "id:255"}));
+  auto noRowid =
+      ParseCreateTable("CREATE TABLE w(id INTEGER PRIMARY KEY, v) WITHOUT ROWID", TD_INSERT);
+  EXPECT_FALSE(noRowid->HasRowid());
+  EXPECT_EQ(Columns(*noRowid), (Cols{"id:1", "v:3"}));
+}

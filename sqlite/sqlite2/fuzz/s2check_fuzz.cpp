@@ -16,6 +16,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t kMaxInput = 128 * 1024;
   if (size > kMaxInput) size = kMaxInput;
   std::string bytes(reinterpret_cast<const char*>(data), size);
-  s2::CheckBytes(bytes);
+  s2check::CheckBytes(bytes);
   return 0;
 }

@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(f);
 
   std::string bytes(reinterpret_cast<const char*>(data), size);
-  s2::CheckBytes(bytes);
+  s2check::CheckBytes(bytes);
 
   char* err = nullptr;
   sqlite* db = sqlite_open(path.c_str(), 0, &err);

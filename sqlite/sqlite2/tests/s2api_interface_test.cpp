@@ -73,7 +73,7 @@ TEST(S2ApiInterface, TransactionsWriteOnlyAtCommit) {
   EXPECT_EQ(fileBytes(path), before);
   ASSERT_EQ(run(db, "END TRANSACTION").code, SQLITE_OK);
   EXPECT_EQ(storedRows(storedImage(path), "t").size(), 2u);
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
 
   /* Closing inside a transaction rolls it back. */
   std::string committed = fileBytes(path);
@@ -248,7 +248,7 @@ TEST(S2ApiInterface, SecondConnectionSeesChangesAndLocks) {
   EXPECT_EQ(column(a, "SELECT count(*) FROM t"), std::vector<Cell>{"2"});
   sqlite_close(a);
   sqlite_close(b);
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
 }
 
 TEST(S2ApiInterface, CloseWaitsForLiveMachines) {

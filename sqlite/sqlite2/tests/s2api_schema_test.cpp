@@ -54,7 +54,7 @@ TEST(S2ApiSchema, MasterShowsStatementsAsWrittenAndAutomaticIndices) {
     EXPECT_EQ(std::to_string(image.master[i].rootpage), expected[i][3]);
     EXPECT_EQ(image.master[i].sql, expected[i][4]);
   }
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
 
   /* The trigger runs; a view reads; "main." and a quoted name reach the
   ** 2.x rows too. */
@@ -72,7 +72,7 @@ TEST(S2ApiSchema, MasterShowsStatementsAsWrittenAndAutomaticIndices) {
                                "(My Tab autoindex 3)", "vv"}));
   sqlite_close(db);
   EXPECT_EQ(storedImage(path).master.size(), 5u);
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
 }
 
 TEST(S2ApiSchema, ConflictClausesOfTheTableApplyAfterReopening) {
@@ -200,7 +200,7 @@ TEST(S2ApiSchema, FixtureWithViewsAndTriggersIsChangedAndStaysValid) {
   EXPECT_EQ(column(db, "SELECT balance FROM account WHERE owner = 'zed'"),
             std::vector<Cell>{"500"});
   sqlite_close(db);
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
   db = openDb(path);
   EXPECT_EQ(column(db, "SELECT owner FROM rich WHERE owner = 'zed'"), std::vector<Cell>{"zed"});
   sqlite_close(db);

@@ -49,7 +49,7 @@ TEST_P(S2ApiScripts, BuildScriptGivesTheEngineContent) {
   ExpectSameContent(expected, actual, false, name);
   sqlite_close(db);
 
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
   db = s2api::openDb(path);
   Content reopened;
   ASSERT_TRUE(ReadContent(db, reopened, error)) << error;

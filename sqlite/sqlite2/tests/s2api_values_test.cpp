@@ -38,7 +38,7 @@ TEST(S2ApiValues, StoredTextKeepsSpellingAndComputedValuesTake2xForm) {
   std::vector<s2::Row> rows = storedRows(image, "v");
   ASSERT_EQ(rows.size(), expected.size());
   for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].cells, expected[i]) << "row " << i;
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
   db = openDb(path);
   EXPECT_EQ(query(db, "SELECT * FROM v").rows, expected);
   EXPECT_EQ(column(db, "SELECT count(*) FROM v WHERE t IS NULL"), std::vector<Cell>{"1"});
@@ -113,7 +113,7 @@ TEST(S2ApiValues, UniqueComparesNumericColumnsByValue) {
   EXPECT_EQ(index.code, SQLITE_CONSTRAINT);
   EXPECT_EQ(index.error, "indexed columns are not unique");
   sqlite_close(db);
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
   EXPECT_EQ(storedRows(storedImage(path), "n").size(), 4u);
 }
 
@@ -156,7 +156,7 @@ TEST(S2ApiValues, IntegerPrimaryKeyIsTheRowidAndRowidsStayIn32Bits) {
   ASSERT_EQ(h.size(), 4u);
   EXPECT_EQ(h[0].rowid, -3);
   EXPECT_EQ(h[1].rowid, -2);
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
   db = openDb(path);
   EXPECT_EQ(query(db, "SELECT id, name FROM p").rows,
             (std::vector<std::vector<Cell>>{{"7", "seven"}, {"8", "next"}}));
@@ -200,7 +200,7 @@ TEST(S2ApiValues, RowChangesOfEveryKindReachTheFile) {
   EXPECT_EQ(shown, stored);
   EXPECT_EQ(stored.size(), 4990u);
   sqlite_close(db);
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
 }
 
 TEST(S2ApiValues, ValuesA2xFileCannotHoldAreRefusedBeforeWriting) {
@@ -222,7 +222,7 @@ TEST(S2ApiValues, ValuesA2xFileCannotHoldAreRefusedBeforeWriting) {
   EXPECT_EQ(column(db, "SELECT count(*) FROM w"), std::vector<Cell>{"0"});
   sqlite_close(db);
   EXPECT_EQ(storedRows(storedImage(path), "r").size(), 1u);
-  EXPECT_TRUE(s2::CheckFile(path).empty());
+  EXPECT_TRUE(s2check::CheckFile(path).empty());
 }
 
 }  // namespace

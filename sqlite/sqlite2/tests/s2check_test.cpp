@@ -20,11 +20,11 @@
 
 namespace {
 
-using s2::check::IndexKeyField;
-using s2::check::IsTextClass;
-using s2::check::LooksLikeNumber;
-using s2::check::SortableNumber;
-using s2::check::TextToNumber;
+using s2check::IndexKeyField;
+using s2check::IsTextClass;
+using s2check::LooksLikeNumber;
+using s2check::SortableNumber;
+using s2check::TextToNumber;
 
 /* Returns the bytes of fixture NAME.db. */
 std::string Fixture(const std::string& name) {
@@ -136,7 +136,7 @@ class CheckFixture : public ::testing::TestWithParam<std::string> {};
 ** encoding on every index of the fixtures. */
 TEST_P(CheckFixture, EngineWrittenFileIsValid) {
   std::string path = std::string(XB_SQLITE2_FIXTURES) + "/" + GetParam() + ".db";
-  std::vector<std::string> problems = s2::CheckFile(path);
+  std::vector<std::string> problems = s2check::CheckFile(path);
   EXPECT_TRUE(problems.empty()) << Joined(problems);
 }
 
@@ -154,7 +154,7 @@ TEST_P(CheckFixture, RandomDamageIsSurvived) {
       size_t at = random() % copy.size();
       copy[at] = static_cast<char>(random());
     }
-    if (!s2::CheckBytes(copy).empty()) found++;
+    if (!s2check::CheckBytes(copy).empty()) found++;
   }
   EXPECT_GT(found, 0);
 }
@@ -173,25 +173,25 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, CheckFixture, ::testing::ValuesIn(AllFixtures
 
 TEST(CheckDamage, FileLevelFaults) {
   std::string good = Fixture("small_table");
-  EXPECT_TRUE(s2::CheckBytes("").empty()) << "an empty file is an empty database";
+  EXPECT_TRUE(s2check::CheckBytes("").empty()) << "an empty file is an empty database";
 
   std::string cut = good.substr(0, good.size() - 100);
-  EXPECT_TRUE(Mentions(s2::CheckBytes(cut), "not a multiple of 1024"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(cut), "not a multiple of 1024"));
 
   std::string badMark = good;
   badMark[48] = 0x29;
-  EXPECT_TRUE(Mentions(s2::CheckBytes(badMark), "not a database"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(badMark), "not a database"));
 
   std::string badText = good;
   badText[10] = 'X';
-  EXPECT_TRUE(Mentions(s2::CheckBytes(badText), "not a database"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(badText), "not a database"));
 
   std::string newFormat = good;
   Put32(newFormat, 64, 5);
-  EXPECT_TRUE(Mentions(s2::CheckBytes(newFormat), "unsupported file format"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(newFormat), "unsupported file format"));
 
   std::string extraPage = good + std::string(1024, '\0');
-  EXPECT_TRUE(Mentions(s2::CheckBytes(extraPage), "Page 4 is never used"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(extraPage), "Page 4 is never used"));
 }
 
 TEST(CheckDamage, PageLayoutFaults) {
@@ -200,30 +200,30 @@ TEST(CheckDamage, PageLayoutFaults) {
 
   std::string badOffset = good;
   Put16(badOffset, page3 + 4, 1012);
-  EXPECT_TRUE(Mentions(s2::CheckBytes(badOffset), "cell offset 1012 out of range"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(badOffset), "cell offset 1012 out of range"));
 
   /* The first cell's rowid 1 becomes 9, larger than its successors. */
   std::string outOfOrder = good;
   uint32_t first = Get16(good, page3 + 4);
   outOfOrder[page3 + first + 15] = 9;
-  EXPECT_TRUE(Mentions(s2::CheckBytes(outOfOrder), "Key is out of order"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(outOfOrder), "Key is out of order"));
 
   std::string badFree = good;
   uint32_t freeBlock = Get16(good, page3 + 6);
   ASSERT_NE(freeBlock, 0u);
   Put16(badFree, page3 + freeBlock, Get16(good, page3 + freeBlock) - 4);
-  EXPECT_TRUE(Mentions(s2::CheckBytes(badFree), "belongs to no cell or free block"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(badFree), "belongs to no cell or free block"));
 
   std::string badKeySize = good;
   badKeySize[page3 + first + 4] = 5;
-  EXPECT_FALSE(s2::CheckBytes(badKeySize).empty());
+  EXPECT_FALSE(s2check::CheckBytes(badKeySize).empty());
 
   /* "apple" gets a 0x00 byte inside. */
   std::string nul = good;
   size_t apple = nul.find("apple");
   ASSERT_NE(apple, std::string::npos);
   nul[apple + 2] = '\0';
-  EXPECT_TRUE(Mentions(s2::CheckBytes(nul), "0x00"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(nul), "0x00"));
 }
 
 /* Returns B with its first OLD_TEXT replaced by NEW_TEXT padded with spaces
@@ -241,23 +241,24 @@ std::string Replaced(std::string b, const std::string& oldText, std::string newT
 TEST(CheckDamage, SchemaTextOutsideTheGrammar) {
   std::string good = Fixture("small_table");
   const std::string create = "CREATE TABLE fruit(name TEXT, color TEXT, weight INTEGER)";
-  EXPECT_TRUE(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w)")).empty())
+  EXPECT_TRUE(s2check::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w)")).empty())
       << "the padding itself is harmless";
-  EXPECT_TRUE(
-      Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE IF NOT EXISTS fruit(n, c, w)")),
-               "IF NOT EXISTS"));
-  EXPECT_TRUE(
-      Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w) WITHOUT ROWID")),
-               "text after the column list"));
-  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(
+  EXPECT_TRUE(Mentions(
+      s2check::CheckBytes(Replaced(good, create, "CREATE TABLE IF NOT EXISTS fruit(n, c, w)")),
+      "IF NOT EXISTS"));
+  EXPECT_TRUE(Mentions(
+      s2check::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, w) WITHOUT ROWID")),
+      "text after the column list"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(Replaced(
                            good, create, "CREATE TABLE fruit(n, c PRIMARY KEY AUTOINCREMENT, w)")),
                        "AUTOINCREMENT"));
-  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TEMP TABLE fruit(n, c, w)")),
-                       "temporary"));
-  EXPECT_TRUE(Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, n)")),
-                       "duplicate column"));
   EXPECT_TRUE(
-      Mentions(s2::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c)")), "2 columns"));
+      Mentions(s2check::CheckBytes(Replaced(good, create, "CREATE TEMP TABLE fruit(n, c, w)")),
+               "temporary"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c, n)")),
+                       "duplicate column"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(Replaced(good, create, "CREATE TABLE fruit(n, c)")),
+                       "2 columns"));
 }
 
 TEST(CheckDamage, IndexContentFaults) {
@@ -268,7 +269,7 @@ TEST(CheckDamage, IndexContentFaults) {
   size_t key = badEntry.find(std::string("cuser1@example.com\0", 19));
   ASSERT_NE(key, std::string::npos);
   badEntry[key + 1] = 'v';
-  std::vector<std::string> problems = s2::CheckBytes(badEntry);
+  std::vector<std::string> problems = s2check::CheckBytes(badEntry);
   EXPECT_TRUE(Mentions(problems, "missing from index (emp autoindex 1)")) << Joined(problems);
   EXPECT_TRUE(Mentions(problems, "matches no row")) << Joined(problems);
 
@@ -277,14 +278,15 @@ TEST(CheckDamage, IndexContentFaults) {
   size_t value = badRow.find(std::string("\0user1@example.com\0", 19));
   ASSERT_NE(value, std::string::npos);
   badRow[value + 1] = 'v';
-  EXPECT_TRUE(Mentions(s2::CheckBytes(badRow), "rowid 1 missing from index (emp autoindex 1)"));
+  EXPECT_TRUE(
+      Mentions(s2check::CheckBytes(badRow), "rowid 1 missing from index (emp autoindex 1)"));
 
   /* An automatic index under a name the table does not generate. */
   std::string badName = good;
   size_t autoName = badName.find("(code autoindex 1)");
   ASSERT_NE(autoName, std::string::npos);
   badName[autoName + 1] = 'd';
-  problems = s2::CheckBytes(badName);
+  problems = s2check::CheckBytes(badName);
   EXPECT_TRUE(Mentions(problems, "is not one that table")) << Joined(problems);
   EXPECT_TRUE(Mentions(problems, "(code autoindex 1) of table code is missing"))
       << Joined(problems);
@@ -315,21 +317,21 @@ TEST(CheckDamage, OverflowAndFreelistFaults) {
 
   std::string loop = good;
   Put32(loop, PageAt(firstOverflow), firstOverflow);
-  EXPECT_TRUE(
-      Mentions(s2::CheckBytes(loop), "2nd reference to page " + std::to_string(firstOverflow)));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(loop),
+                       "2nd reference to page " + std::to_string(firstOverflow)));
 
   std::string shortChain = good;
   Put32(shortChain, PageAt(firstOverflow), 0);
-  EXPECT_TRUE(Mentions(s2::CheckBytes(shortChain), "overflow chain shorter"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(shortChain), "overflow chain shorter"));
 
   std::string freelist = Fixture("freelist");
   std::string badCount = freelist;
   Put32(badCount, 56, Get32(freelist, 56) + 1);
-  EXPECT_TRUE(Mentions(s2::CheckBytes(badCount), "freelist holds"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(badCount), "freelist holds"));
 
   std::string cycle = freelist;
   Put32(cycle, 52, 2);
-  EXPECT_TRUE(Mentions(s2::CheckBytes(cycle), "2nd reference to page 2"));
+  EXPECT_TRUE(Mentions(s2check::CheckBytes(cycle), "2nd reference to page 2"));
 }
 
 }  // namespace

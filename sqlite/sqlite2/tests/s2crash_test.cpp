@@ -170,7 +170,7 @@ TEST(CrashRecovery, KilledWriterLeavesOldOrNewContent) {
     long found = ReadGeneration(path);
     ASSERT_GT(found, generation) << "a committed generation was lost";
     generation = found;
-    std::vector<std::string> problems = s2::CheckFile(path);
+    std::vector<std::string> problems = s2check::CheckFile(path);
     ASSERT_TRUE(problems.empty()) << "after kill " << kill << ": " << problems.front();
     EXPECT_FALSE(std::filesystem::exists(path + "-journal")) << "hot journal left after opening";
   }
@@ -203,7 +203,7 @@ void CrashOnce(const std::string& path, long from, long to, const std::function<
       << "the writer did not reach the crash point";
   ASSERT_TRUE(std::filesystem::exists(path + "-journal")) << "no journal before the commit point";
   EXPECT_EQ(ReadGeneration(path), from) << "the interrupted transaction was not rolled back";
-  std::vector<std::string> problems = s2::CheckFile(path);
+  std::vector<std::string> problems = s2check::CheckFile(path);
   EXPECT_TRUE(problems.empty()) << problems.front();
   EXPECT_FALSE(std::filesystem::exists(path + "-journal")) << "hot journal left after opening";
 }

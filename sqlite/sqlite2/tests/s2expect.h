@@ -450,16 +450,16 @@ class TempDir {
     std::string pattern = (std::filesystem::temp_directory_path() / "s2testXXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (mkdtemp(buffer.data())) path_ = buffer.data();
+    if (mkdtemp(buffer.data())) m_path = buffer.data();
   }
   ~TempDir() {
     std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
   }
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return m_path; }
 
  private:
-  std::string path_;
+  std::string m_path;
 };
 
 }  // namespace s2test

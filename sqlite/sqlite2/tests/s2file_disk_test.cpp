@@ -40,11 +40,11 @@ class Disk : public ::testing::Test {
   void SetUp() override {
     char pattern[] = "/tmp/s2file_disk_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    db_ = dir_ + "/test.db";
+    m_dir = pattern;
+    m_db = m_dir + "/test.db";
   }
   void TearDown() override {
-    std::string command = "rm -rf '" + dir_ + "'";
+    std::string command = "rm -rf '" + m_dir + "'";
     ASSERT_EQ(system(command.c_str()), 0);
   }
 
@@ -63,37 +63,37 @@ class Disk : public ::testing::Test {
     return image;
   }
 
-  /* Writes IMAGE as the content of db_ through a File. */
+  /* Writes IMAGE as the content of m_db through a File. */
   void storeImage(const s2::Image& image) {
     s2::File file;
-    ASSERT_TRUE(file.open(db_).ok());
+    ASSERT_TRUE(file.open(m_db).ok());
     s2::Image current;
     ASSERT_TRUE(file.load(current).ok());
     s2::Status status = file.store(image);
     ASSERT_TRUE(status.ok()) << status.message;
   }
 
-  std::string dir_;
-  std::string db_;
+  std::string m_dir;
+  std::string m_db;
 };
 
 TEST_F(Disk, OpenCreatesMissingFilesAndRefusesOthers) {
   s2::File file;
-  ASSERT_TRUE(file.open(db_).ok());
-  EXPECT_TRUE(exists(db_));
-  EXPECT_EQ(readFile(db_).size(), 0u);
+  ASSERT_TRUE(file.open(m_db).ok());
+  EXPECT_TRUE(exists(m_db));
+  EXPECT_EQ(readFile(m_db).size(), 0u);
   s2::Image image;
   ASSERT_TRUE(file.load(image).ok());
   EXPECT_TRUE(image.master.empty());
   /* Storing an empty image keeps the empty file as it is. */
   ASSERT_TRUE(file.store(image).ok());
-  EXPECT_EQ(readFile(db_).size(), 0u);
+  EXPECT_EQ(readFile(m_db).size(), 0u);
 
   s2::File missing;
-  s2::Status status = missing.open(dir_ + "/no/such/dir.db");
+  s2::Status status = missing.open(m_dir + "/no/such/dir.db");
   EXPECT_EQ(status.code, s2::kCantOpen);
-  EXPECT_EQ(status.message, "unable to open database: " + dir_ + "/no/such/dir.db");
-  EXPECT_EQ(missing.open(dir_).code, s2::kCantOpen);
+  EXPECT_EQ(status.message, "unable to open database: " + m_dir + "/no/such/dir.db");
+  EXPECT_EQ(missing.open(m_dir).code, s2::kCantOpen);
 }
 
 /* The identification text with its closing NUL. */
@@ -101,28 +101,28 @@ const char kMagicPrefix[] = "** This file contains an SQLite 2.1 database **";
 
 TEST_F(Disk, ForeignFilesAreRefusedAndNeverWritten) {
   std::string foreign = "SQLite format 3" + std::string(2000, '\x01');
-  writeFile(db_, foreign);
+  writeFile(m_db, foreign);
   s2::File file;
-  ASSERT_TRUE(file.open(db_).ok());
+  ASSERT_TRUE(file.open(m_db).ok());
   s2::Image image;
   s2::Status status = file.load(image);
   EXPECT_EQ(status.code, s2::kNotADb);
   EXPECT_EQ(status.message, "file is encrypted or is not a database");
   EXPECT_EQ(file.store(tableImage(1)).code, s2::kMisuse);
-  EXPECT_EQ(readFile(db_), foreign);
+  EXPECT_EQ(readFile(m_db), foreign);
 
   /* However short: a few bytes of text are no database either. */
   for (std::string shortText :
        {std::string("garbage"), std::string(47, '*'), std::string(kMagicPrefix, 20)}) {
-    writeFile(db_, shortText);
+    writeFile(m_db, shortText);
     EXPECT_EQ(file.load(image).code, s2::kNotADb) << shortText;
     EXPECT_EQ(file.store(tableImage(2)).code, s2::kMisuse);
-    EXPECT_EQ(readFile(db_), shortText);
+    EXPECT_EQ(readFile(m_db), shortText);
   }
 
   /* The identification text on a file shorter than a page: an empty
   ** database, which the first write fills. */
-  writeFile(db_, std::string(kMagicPrefix, 48));
+  writeFile(m_db, std::string(kMagicPrefix, 48));
   ASSERT_TRUE(file.load(image).ok());
   ASSERT_TRUE(file.store(tableImage(2)).ok());
   s2::Image back;
@@ -133,22 +133,22 @@ TEST_F(Disk, ForeignFilesAreRefusedAndNeverWritten) {
 TEST_F(Disk, StoreWritesInPlaceAndOnlyWhatChanged) {
   storeImage(tableImage(500));
   struct stat before;
-  ASSERT_EQ(stat(db_.c_str(), &before), 0);
+  ASSERT_EQ(stat(m_db.c_str(), &before), 0);
 
   s2::File file;
-  ASSERT_TRUE(file.open(db_).ok());
+  ASSERT_TRUE(file.open(m_db).ok());
   s2::Image image;
   ASSERT_TRUE(file.load(image).ok());
-  std::string original = readFile(db_);
+  std::string original = readFile(m_db);
   ASSERT_TRUE(file.store(image).ok());
-  EXPECT_EQ(readFile(db_), original);
+  EXPECT_EQ(readFile(m_db), original);
 
   image.tables["t"][250].cells[1] = std::string("changed");
   ASSERT_TRUE(file.store(image).ok());
-  std::string changed = readFile(db_);
-  EXPECT_FALSE(exists(db_ + "-journal"));
+  std::string changed = readFile(m_db);
+  EXPECT_FALSE(exists(m_db + "-journal"));
   struct stat after;
-  ASSERT_EQ(stat(db_.c_str(), &after), 0);
+  ASSERT_EQ(stat(m_db.c_str(), &after), 0);
   EXPECT_EQ(after.st_ino, before.st_ino); /* no new file renamed over it */
   size_t differing = 0;
   for (size_t p = 0; p < changed.size() / 1024; p++) {
@@ -161,7 +161,7 @@ TEST_F(Disk, StoreWritesInPlaceAndOnlyWhatChanged) {
 TEST_F(Disk, ChangesByOthersAreNoticedAndNeverOverwritten) {
   storeImage(tableImage(3));
   s2::File mine;
-  ASSERT_TRUE(mine.open(db_).ok());
+  ASSERT_TRUE(mine.open(m_db).ok());
   s2::Image image;
   ASSERT_TRUE(mine.load(image).ok());
 
@@ -169,7 +169,7 @@ TEST_F(Disk, ChangesByOthersAreNoticedAndNeverOverwritten) {
   s2::Image theirs = tableImage(4, "theirs");
   std::string theirBytes;
   ASSERT_TRUE(s2::buildImage(theirs, nullptr, theirBytes).ok());
-  writeFile(db_, theirBytes);
+  writeFile(m_db, theirBytes);
 
   bool changed = false;
   ASSERT_TRUE(mine.changedSinceLoad(&changed).ok());
@@ -178,7 +178,7 @@ TEST_F(Disk, ChangesByOthersAreNoticedAndNeverOverwritten) {
   s2::Status status = mine.store(image);
   EXPECT_EQ(status.code, s2::kError);
   EXPECT_NE(status.message.find("changed by another program"), std::string::npos);
-  EXPECT_EQ(readFile(db_), theirBytes);
+  EXPECT_EQ(readFile(m_db), theirBytes);
 
   bool reloaded = false;
   ASSERT_TRUE(mine.refresh(image, &reloaded).ok());
@@ -194,8 +194,8 @@ class Journal : public Disk {
   void SetUp() override {
     Disk::SetUp();
     storeImage(tableImage(300));
-    original_ = readFile(db_);
-    ASSERT_GT(original_.size(), 4096u);
+    m_original = readFile(m_db);
+    ASSERT_GT(m_original.size(), 4096u);
   }
 
   static void put32(std::string& s, uint32_t v) {
@@ -210,10 +210,10 @@ class Journal : public Disk {
     std::string j("\xd9\xd5\x05\xf9\x20\xa1\x63\xd6", 8);
     put32(j, nRec);
     put32(j, checkInit);
-    put32(j, uint32_t(original_.size() / 1024));
+    put32(j, uint32_t(m_original.size() / 1024));
     for (uint32_t page : pages) {
       put32(j, page);
-      j += original_.substr((page - 1) * 1024, 1024);
+      j += m_original.substr((page - 1) * 1024, 1024);
       put32(j, checkInit + page);
     }
     return j;
@@ -221,113 +221,113 @@ class Journal : public Disk {
 
   /* Damages pages 2..4 and appends two pages, as a half-done write would. */
   std::string damaged() {
-    std::string d = original_;
+    std::string d = m_original;
     for (size_t i = 1024; i < 4096; i++) d[i] = char(0x55);
     return d + std::string(2048, '\x66');
   }
 
   s2::Status openAndLoad(s2::Image& image) {
     s2::File file;
-    s2::Status status = file.open(db_);
+    s2::Status status = file.open(m_db);
     if (status.ok()) status = file.load(image);
     return status;
   }
 
-  std::string original_;
+  std::string m_original;
 };
 
 TEST_F(Journal, HotJournalRestoresTheFileByteForByte) {
-  writeFile(db_, damaged());
-  writeFile(db_ + "-journal", journal3({2, 3, 4}, 3));
+  writeFile(m_db, damaged());
+  writeFile(m_db + "-journal", journal3({2, 3, 4}, 3));
   s2::Image image;
   s2::Status status = openAndLoad(image);
   ASSERT_TRUE(status.ok()) << status.message;
-  EXPECT_EQ(readFile(db_), original_);
-  EXPECT_FALSE(exists(db_ + "-journal"));
+  EXPECT_EQ(readFile(m_db), m_original);
+  EXPECT_FALSE(exists(m_db + "-journal"));
   EXPECT_EQ(image.tables["t"].size(), 300u);
 }
 
 TEST_F(Journal, ProbeRecognisesFilesAndRecovers) {
-  writeFile(db_, damaged());
-  writeFile(db_ + "-journal", journal3({2, 3, 4}, 3));
+  writeFile(m_db, damaged());
+  writeFile(m_db + "-journal", journal3({2, 3, 4}, 3));
   bool generation2 = false;
-  ASSERT_TRUE(s2::probeFile(db_, &generation2).ok());
+  ASSERT_TRUE(s2::probeFile(m_db, &generation2).ok());
   EXPECT_TRUE(generation2);
-  EXPECT_EQ(readFile(db_), original_);
-  EXPECT_FALSE(exists(db_ + "-journal"));
+  EXPECT_EQ(readFile(m_db), m_original);
+  EXPECT_FALSE(exists(m_db + "-journal"));
 
-  writeFile(db_, "SQLite format 3" + std::string(2000, '\0'));
-  ASSERT_TRUE(s2::probeFile(db_, &generation2).ok());
+  writeFile(m_db, "SQLite format 3" + std::string(2000, '\0'));
+  ASSERT_TRUE(s2::probeFile(m_db, &generation2).ok());
   EXPECT_FALSE(generation2);
-  ASSERT_TRUE(s2::probeFile(dir_ + "/missing.db", &generation2).ok());
+  ASSERT_TRUE(s2::probeFile(m_dir + "/missing.db", &generation2).ok());
   EXPECT_FALSE(generation2);
-  EXPECT_FALSE(exists(dir_ + "/missing.db"));
+  EXPECT_FALSE(exists(m_dir + "/missing.db"));
 }
 
 TEST_F(Journal, RecordCountFromSizeAndEarlyStops) {
   /* nRec = 0xFFFFFFFF: count from the file size. */
-  writeFile(db_, damaged());
-  writeFile(db_ + "-journal", journal3({2, 3, 4}, 0xffffffffu));
+  writeFile(m_db, damaged());
+  writeFile(m_db + "-journal", journal3({2, 3, 4}, 0xffffffffu));
   s2::Image image;
   ASSERT_TRUE(openAndLoad(image).ok());
-  EXPECT_EQ(readFile(db_), original_);
+  EXPECT_EQ(readFile(m_db), m_original);
 
   /* A record beyond nRec is ignored: it was never synced. */
-  writeFile(db_, damaged());
-  writeFile(db_ + "-journal", journal3({2, 3, 4}, 2));
+  writeFile(m_db, damaged());
+  writeFile(m_db + "-journal", journal3({2, 3, 4}, 2));
   openAndLoad(image);
-  std::string result = readFile(db_);
-  EXPECT_EQ(result.size(), original_.size());
-  EXPECT_EQ(result.substr(1024, 2048), original_.substr(1024, 2048));
+  std::string result = readFile(m_db);
+  EXPECT_EQ(result.size(), m_original.size());
+  EXPECT_EQ(result.substr(1024, 2048), m_original.substr(1024, 2048));
   EXPECT_EQ(result.substr(3072, 1024), std::string(1024, '\x55'));
 
   /* A bad check value ends playback there, successfully. */
-  writeFile(db_, damaged());
+  writeFile(m_db, damaged());
   std::string j = journal3({2, 3, 4}, 3);
   j[20 + 1032 + 1028] ^= 1;
-  writeFile(db_ + "-journal", j);
+  writeFile(m_db + "-journal", j);
   openAndLoad(image);
-  result = readFile(db_);
-  EXPECT_EQ(result.substr(1024, 1024), original_.substr(1024, 1024));
+  result = readFile(m_db);
+  EXPECT_EQ(result.substr(1024, 1024), m_original.substr(1024, 1024));
   EXPECT_EQ(result.substr(2048, 1024), std::string(1024, '\x55'));
-  EXPECT_FALSE(exists(db_ + "-journal"));
+  EXPECT_FALSE(exists(m_db + "-journal"));
 }
 
 TEST_F(Journal, ShortAndBadJournals) {
   /* 0, 11, 12 and 19 bytes: too short for a header; the journal goes. */
   for (size_t size : {0u, 11u, 12u, 19u}) {
-    writeFile(db_ + "-journal", journal3({}, 0).substr(0, size));
+    writeFile(m_db + "-journal", journal3({}, 0).substr(0, size));
     s2::Image image;
     ASSERT_TRUE(openAndLoad(image).ok()) << size;
-    EXPECT_EQ(readFile(db_), original_);
-    EXPECT_FALSE(exists(db_ + "-journal"));
+    EXPECT_EQ(readFile(m_db), m_original);
+    EXPECT_FALSE(exists(m_db + "-journal"));
   }
   s2::Image image;
   /* A wrong identifier costs one failed open; then the journal is gone. */
-  writeFile(db_ + "-journal", std::string(100, 'j'));
+  writeFile(m_db + "-journal", std::string(100, 'j'));
   s2::Status status = openAndLoad(image);
   EXPECT_EQ(status.code, s2::kCorrupt);
   EXPECT_EQ(status.message, "database disk image is malformed");
-  EXPECT_FALSE(exists(db_ + "-journal"));
+  EXPECT_FALSE(exists(m_db + "-journal"));
   EXPECT_TRUE(openAndLoad(image).ok());
 
   /* nRec larger than the records present is a read error. */
-  writeFile(db_ + "-journal", journal3({2}, 5));
+  writeFile(m_db + "-journal", journal3({2}, 5));
   EXPECT_EQ(openAndLoad(image).code, s2::kCorrupt);
 }
 
 TEST_F(Journal, FormatTwoJournal) {
-  writeFile(db_, damaged());
+  writeFile(m_db, damaged());
   std::string j("\xd9\xd5\x05\xf9\x20\xa1\x63\xd5", 8);
-  put32(j, uint32_t(original_.size() / 1024));
+  put32(j, uint32_t(m_original.size() / 1024));
   for (uint32_t page : {2u, 3u, 4u}) {
     put32(j, page);
-    j += original_.substr((page - 1) * 1024, 1024);
+    j += m_original.substr((page - 1) * 1024, 1024);
   }
-  writeFile(db_ + "-journal", j);
+  writeFile(m_db + "-journal", j);
   s2::Image image;
   ASSERT_TRUE(openAndLoad(image).ok());
-  EXPECT_EQ(readFile(db_), original_);
+  EXPECT_EQ(readFile(m_db), m_original);
 }
 
 /* Our own journal, cut short at each step of a write, restores the old
@@ -337,31 +337,31 @@ TEST_F(Journal, OwnJournalUndoesAnInterruptedWrite) {
   s2::Image bigger = tableImage(600, "longer row text ");
   std::string fresh;
   ASSERT_TRUE(s2::buildImage(bigger, nullptr, fresh).ok());
-  ASSERT_GT(fresh.size(), original_.size());
-  uint32_t pages = uint32_t(original_.size() / 1024);
+  ASSERT_GT(fresh.size(), m_original.size());
+  uint32_t pages = uint32_t(m_original.size() / 1024);
   std::vector<s2::JournalRecord> records;
-  for (uint32_t p = 1; p <= pages; p++) records.push_back({p, original_.data() + (p - 1) * 1024});
+  for (uint32_t p = 1; p <= pages; p++) records.push_back({p, m_original.data() + (p - 1) * 1024});
 
-  for (size_t written : {size_t(0), size_t(1024), original_.size() / 2, fresh.size()}) {
-    ASSERT_TRUE(s2::writeJournal(db_ + "-journal", pages, records).ok());
+  for (size_t written : {size_t(0), size_t(1024), m_original.size() / 2, fresh.size()}) {
+    ASSERT_TRUE(s2::writeJournal(m_db + "-journal", pages, records).ok());
     std::string half = fresh.substr(0, written);
-    if (half.size() < original_.size()) half += original_.substr(half.size());
-    writeFile(db_, half);
+    if (half.size() < m_original.size()) half += m_original.substr(half.size());
+    writeFile(m_db, half);
     s2::Image image;
     ASSERT_TRUE(openAndLoad(image).ok());
-    EXPECT_EQ(readFile(db_), original_) << written;
-    EXPECT_FALSE(exists(db_ + "-journal"));
+    EXPECT_EQ(readFile(m_db), m_original) << written;
+    EXPECT_FALSE(exists(m_db + "-journal"));
   }
   /* A journal whose record count was never written restores nothing, but
   ** still cuts the file back to its original length. */
-  ASSERT_TRUE(s2::writeJournal(db_ + "-journal", pages, records).ok());
-  std::string journal = readFile(db_ + "-journal");
+  ASSERT_TRUE(s2::writeJournal(m_db + "-journal", pages, records).ok());
+  std::string journal = readFile(m_db + "-journal");
   journal.replace(8, 4, std::string(4, '\0'));
-  writeFile(db_ + "-journal", journal);
-  writeFile(db_, original_ + std::string(3072, 'x'));
+  writeFile(m_db + "-journal", journal);
+  writeFile(m_db, m_original + std::string(3072, 'x'));
   s2::Image image;
   ASSERT_TRUE(openAndLoad(image).ok());
-  EXPECT_EQ(readFile(db_), original_);
+  EXPECT_EQ(readFile(m_db), m_original);
 }
 
 TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
@@ -374,7 +374,7 @@ TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
   if (pid == 0) {
     close(toChild[1]);
     close(fromChild[0]);
-    int fd = open(db_.c_str(), O_RDWR);
+    int fd = open(m_db.c_str(), O_RDWR);
     char command;
     while (read(toChild[0], &command, 1) == 1) {
       struct flock lock {};
@@ -395,10 +395,10 @@ TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
   };
 
   s2::File file;
-  ASSERT_TRUE(file.open(db_).ok());
+  ASSERT_TRUE(file.open(m_db).ok());
   s2::Image image;
   ASSERT_TRUE(file.load(image).ok());
-  std::string before = readFile(db_);
+  std::string before = readFile(m_db);
 
   ASSERT_EQ(tell('r'), 'y');
   EXPECT_TRUE(file.load(image).ok()); /* reading is allowed */
@@ -406,15 +406,15 @@ TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
   s2::Status status = file.store(image); /* writing is not */
   EXPECT_EQ(status.code, s2::kBusy);
   EXPECT_EQ(status.message, "database is locked");
-  EXPECT_EQ(readFile(db_), before);
+  EXPECT_EQ(readFile(m_db), before);
 
   ASSERT_EQ(tell('w'), 'y');
   EXPECT_EQ(file.load(image).code, s2::kBusy);
   /* A journal beside a locked file belongs to a live writer: not hot. */
-  writeFile(db_ + "-journal", std::string(100, 'j'));
+  writeFile(m_db + "-journal", std::string(100, 'j'));
   EXPECT_EQ(file.lockRead().code, s2::kBusy);
-  EXPECT_TRUE(exists(db_ + "-journal"));
-  unlink((db_ + "-journal").c_str());
+  EXPECT_TRUE(exists(m_db + "-journal"));
+  unlink((m_db + "-journal").c_str());
 
   ASSERT_EQ(tell('u'), 'y');
   EXPECT_TRUE(file.store(image).ok());
@@ -425,7 +425,7 @@ TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
   ** drop that lock: a second connection shares the one descriptor. */
   {
     s2::File second;
-    ASSERT_TRUE(second.open(db_).ok());
+    ASSERT_TRUE(second.open(m_db).ok());
     ASSERT_TRUE(second.load(image).ok());
   }
   EXPECT_EQ(tell('w'), 'n');
@@ -445,8 +445,8 @@ TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
 TEST_F(Disk, ConnectionsOfOneProcessExcludeEachOther) {
   storeImage(tableImage(3));
   s2::File a, b;
-  ASSERT_TRUE(a.open(db_).ok());
-  ASSERT_TRUE(b.open(db_).ok());
+  ASSERT_TRUE(a.open(m_db).ok());
+  ASSERT_TRUE(b.open(m_db).ok());
   ASSERT_TRUE(a.lockWrite().ok());
   EXPECT_EQ(b.lockRead().code, s2::kBusy);
   a.unlock();

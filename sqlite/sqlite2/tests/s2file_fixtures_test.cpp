@@ -5,6 +5,7 @@
 ** image gives the same bytes, and that both byte orders read alike.
 */
 #include "s2file.h"
+#include "s2schema.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +97,7 @@ std::string blankRoots(const std::string& expect) {
 ** freelist pages, found by walking the trees the reader reports. */
 class ByteSwapper {
  public:
-  explicit ByteSwapper(std::string& bytes) : b_(bytes) {}
+  explicit ByteSwapper(std::string& bytes) : m_b(bytes) {}
 
   void swapFile(const s2::Image& image) {
     uint32_t trunk = get32(52);
@@ -115,18 +116,18 @@ class ByteSwapper {
 
  private:
   uint32_t get32(size_t off) const {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(b_.data()) + off;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(m_b.data()) + off;
     return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
   }
   uint32_t get16(size_t off) const {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(b_.data()) + off;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(m_b.data()) + off;
     return p[0] | p[1] << 8;
   }
   void swap32(size_t off) {
-    std::swap(b_[off], b_[off + 3]);
-    std::swap(b_[off + 1], b_[off + 2]);
+    std::swap(m_b[off], m_b[off + 3]);
+    std::swap(m_b[off + 1], m_b[off + 2]);
   }
-  void swap16(size_t off) { std::swap(b_[off], b_[off + 1]); }
+  void swap16(size_t off) { std::swap(m_b[off], m_b[off + 1]); }
 
   void swapTree(uint32_t page) {
     size_t base = size_t(page - 1) * 1024;
@@ -139,7 +140,7 @@ class ByteSwapper {
       size_t c = base + cell;
       uint32_t left = get32(c), next = get16(c + 6);
       uint32_t payload =
-          (get16(c + 4) | uint8_t(b_[c + 8]) << 16) + (get16(c + 10) | uint8_t(b_[c + 9]) << 16);
+          (get16(c + 4) | uint8_t(m_b[c + 8]) << 16) + (get16(c + 10) | uint8_t(m_b[c + 9]) << 16);
       swap32(c);
       swap16(c + 4);
       swap16(c + 6);
@@ -165,7 +166,7 @@ class ByteSwapper {
     if (right) swapTree(right);
   }
 
-  std::string& b_;
+  std::string& m_b;
 };
 
 class Fixture : public ::testing::TestWithParam<const char*> {};

@@ -6,6 +6,8 @@
 ** index names).
 */
 #include "s2file.h"
+#include "s2schema.h"
+#include "s2value.h"
 
 #include <gtest/gtest.h>
 

@@ -50,7 +50,7 @@ TEST_P(FixtureRead, BigEndianCopyReadsTheSame) {
   TempDir dir;
   std::string path = dir.path() + "/" + name + ".db";
   ASSERT_TRUE(WriteBytes(path, ToBigEndian(ReadBytes(FixturePath(name, ".db")), expected)));
-  std::vector<std::string> problems = s2::CheckFile(path);
+  std::vector<std::string> problems = s2check::CheckFile(path);
   EXPECT_TRUE(problems.empty()) << problems.front();
 
   char* err = nullptr;
@@ -70,10 +70,10 @@ INSTANTIATE_TEST_SUITE_P(AllFixtures, FixtureRead, ::testing::ValuesIn(FixtureNa
 ** by value, then other texts by bytes.  Compares A < B. */
 bool NumericLess(const Value& a, const Value& b) {
   if (!a || !b) return !a && b;
-  bool an = s2::check::LooksLikeNumber(*a);
-  bool bn = s2::check::LooksLikeNumber(*b);
+  bool an = s2check::LooksLikeNumber(*a);
+  bool bn = s2check::LooksLikeNumber(*b);
   if (an != bn) return an;
-  if (an) return s2::check::TextToNumber(*a) < s2::check::TextToNumber(*b);
+  if (an) return s2check::TextToNumber(*a) < s2check::TextToNumber(*b);
   return *a < *b;
 }
 
@@ -94,7 +94,7 @@ TEST(FixtureQueries, ColumnClassesDecideComparisonAndOrder) {
   size_t sevenByText = 0;
   for (const Row& r : num->rows) {
     const Value& i = r.values[1];
-    if (i && s2::check::LooksLikeNumber(*i) && s2::check::TextToNumber(*i) == 7.0) sevenByValue++;
+    if (i && s2check::LooksLikeNumber(*i) && s2check::TextToNumber(*i) == 7.0) sevenByValue++;
     if (r.values[3] == Value("7")) sevenByText++;
   }
 

@@ -154,7 +154,7 @@ void RunRoundTrip(const std::string& name, bool bigEndian) {
   if (::testing::Test::HasFatalFailure()) return;
 
   std::string written = ReadBytes(path);
-  std::vector<std::string> problems = s2::CheckFile(path);
+  std::vector<std::string> problems = s2check::CheckFile(path);
   std::string listed;
   for (const std::string& p : problems) listed += p + "\n";
   EXPECT_TRUE(problems.empty()) << listed;
@@ -212,7 +212,7 @@ TEST(RoundTripNew, FreshFileAndRefusedValues) {
   ChangeSchema(db, model);
   sqlite_close(db);
   if (HasFatalFailure()) return;
-  std::vector<std::string> problems = s2::CheckFile(path);
+  std::vector<std::string> problems = s2check::CheckFile(path);
   EXPECT_TRUE(problems.empty()) << (problems.empty() ? "" : problems.front());
   Content actual;
   ReadFile(path, actual);
@@ -326,7 +326,7 @@ TEST(RoundTripRandom, ManyChangesStayConsistent) {
     if (batch % 15 != 14) continue;
 
     sqlite_close(db);
-    std::vector<std::string> problems = s2::CheckFile(path);
+    std::vector<std::string> problems = s2check::CheckFile(path);
     ASSERT_TRUE(problems.empty()) << "after batch " << batch << ": " << problems.front();
     db = sqlite_open(path.c_str(), 0, nullptr);
     ASSERT_NE(db, nullptr);

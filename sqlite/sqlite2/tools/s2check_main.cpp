@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   }
   int status = 0;
   for (int i = 1; i < argc; i++) {
-    std::vector<std::string> problems = s2::CheckFile(argv[i]);
+    std::vector<std::string> problems = s2check::CheckFile(argv[i]);
     for (const std::string& problem : problems) std::printf("%s: %s\n", argv[i], problem.c_str());
     if (!problems.empty())
       status = 1;

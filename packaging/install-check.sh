@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Checks the install rules and the Debian package of the build tree given
+# as the only argument: an install into a temporary prefix and the unpacked
+# package each give a tree from which Rimbal runs, with every desktop file
+# in place; only a live install writes cache files; the package states its
+# dependencies, ships no cache file and passes lintian without errors.
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+fail() { echo "install-check: $*" >&2; exit 1; }
+
+desktop=no
+if grep -q '^XB_DESKTOP_FILES:BOOL=ON' "$build/CMakeCache.txt"; then desktop=yes; fi
+desktop_files=(
+  share/applications/dorvex.desktop
+  share/applications/dorvex-state.desktop
+  share/mime/packages/dorvex.xml
+  share/icons/hicolor/scalable/apps/dorvex.svg
+  share/icons/hicolor/scalable/mimetypes/application-x-dorvex-state.svg
+  share/icons/hicolor/scalable/mimetypes/application-x-dorvex-document.svg
+  share/dbus-1/services/org.xbsoftware.Dorvex.service
+)
+
+# Runs Rimbal from the tree below $1 on a new database.
+check_rimbal() {
+  local bin="$1/bin/Rimbal" db="$work/check-$RANDOM.db"
+  [ -x "$bin" ] || fail "no Rimbal in $1"
+  "$bin" --create "$db" "create table t(a); insert into t values(42)" >/dev/null 2>&1 ||
+    fail "Rimbal from $1 cannot create a database"
+  [ "$("$bin" --query-one "$db" "select a from t" 2>/dev/null)" = 42 ] ||
+    fail "Rimbal from $1 gives a wrong answer"
+}
+
+# Checks that every desktop file is below $1 and the service names $2;
+# without the viewer (and without XB_DESKTOP_FILES) none may be there.
+check_desktop_files() {
+  if [ ! -x "$1/bin/Dorvex" ] && [ "$desktop" = no ]; then
+    [ ! -e "$1/share/applications/dorvex.desktop" ] || fail "desktop files without the viewer"
+    return
+  fi
+  for f in "${desktop_files[@]}"; do [ -f "$1/$f" ] || fail "missing $1/$f"; done
+  grep -qx "Exec=$2 --automation" "$1/share/dbus-1/services/org.xbsoftware.Dorvex.service" ||
+    fail "the D-Bus service does not start $2"
+  if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$1/share/applications/dorvex.desktop" \
+      "$1/share/applications/dorvex-state.desktop" || fail "desktop entries do not validate"
+  fi
+}
+
+# A live install into a prefix: files in place, caches refreshed.
+prefix="$work/prefix dir"
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
+  { cat "$work/install.log"; fail "cmake --install failed"; }
+check_rimbal "$prefix"
+check_desktop_files "$prefix" "$prefix/bin/Dorvex"
+if command -v update-mime-database >/dev/null && [ -d "$prefix/share/mime" ]; then
+  [ -f "$prefix/share/mime/mime.cache" ] || fail "a live install did not refresh the MIME cache"
+fi
+
+# A staged install (DESTDIR) writes no cache.
+DESTDIR="$work/stage" cmake --install "$build" --prefix /opt/xb >"$work/stage.log"
+check_desktop_files "$work/stage/opt/xb" /opt/xb/bin/Dorvex
+[ -z "$(find "$work/stage" -name '*.cache')" ] || fail "a staged install wrote cache files"
+
+# The Debian package.
+(cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/pkg" >"$work/cpack.log" 2>&1) ||
+  { cat "$work/cpack.log"; fail "cpack failed"; }
+deb="$(ls "$work"/pkg/*.deb)"
+dpkg-deb --info "$deb" >"$work/info"
+depends="$(grep '^ Depends:' "$work/info")" || fail "the package has no dependencies"
+libs=(libsqlite3-0 libqt6widgets6 libstdc++6)
+# The viewer brings the network and bus libraries in.
+if dpkg-deb -c "$deb" | grep -q '/usr/bin/Dorvex$'; then libs+=(libcurl4 libqt6dbus6); fi
+for lib in "${libs[@]}"; do
+  grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib: $depends"
+done
+dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
+expected=(bin/Rimbal bin/RimbalRows)
+if grep -q '/usr/bin/Dorvex$' "$work/contents" || [ "$desktop" = yes ]; then
+  expected+=("${desktop_files[@]}")
+fi
+for f in "${expected[@]}"; do
+  grep -qx "./usr/$f" "$work/contents" || fail "the package lacks /usr/$f"
+done
+if grep -E '\.cache$|/mime/(globs2?|magic|aliases|subclasses|types|icons|generic-icons|treemagic|XMLnamespaces|version)$|/mime/application/' \
+    "$work/contents"; then
+  fail "the package ships cache files"
+fi
+dpkg-deb -x "$deb" "$work/unpacked"
+check_rimbal "$work/unpacked/usr"
+check_desktop_files "$work/unpacked/usr" /usr/bin/Dorvex
+
+# apt resolves the package's dependencies (simulated: nothing is installed).
+if command -v apt-get >/dev/null; then
+  apt-get install -s "$deb" >"$work/apt" 2>&1 || { cat "$work/apt"; fail "apt cannot install the package"; }
+fi
+
+if command -v lintian >/dev/null; then
+  lintian --tag-display-limit 0 "$deb" >"$work/lintian" 2>&1 || true
+  cat "$work/lintian"
+  if grep -q '^E:' "$work/lintian"; then fail "lintian reports errors"; fi
+fi
+echo "install-check: all good ($(basename "$deb"))"
