@@ -27,6 +27,7 @@ bool QueryRunner::Start(const std::string& sql, QueryRunKind kind, Finished fini
   m_outcome.reset();
   m_progress.rows = 0;
   m_progress.cancel = false;
+  m_progress.limited = false;
   m_started = std::chrono::steady_clock::now();
   m_thread = std::thread(&QueryRunner::Work, this, sql, kind, std::move(finished));
   return true;
@@ -44,6 +45,13 @@ void QueryRunner::Work(std::string sql, QueryRunKind kind, Finished finished) {
   }
   m_ended.notify_all();
   if (finished) finished();
+}
+
+void QueryRunner::SetRowBound(int64_t maxRows, int64_t maxBytes) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_running) return;
+  m_progress.maxRows = maxRows;
+  m_progress.maxBytes = maxBytes;
 }
 
 bool QueryRunner::IsRunning() const {

@@ -26,6 +26,7 @@
 #define DORVEXVIEW_H
 
 #include "dorvexcommands.h"
+#include "viewquerystate.h"
 #include "xb_sqliteresult.h"
 
 #include <QElapsedTimer>
@@ -36,11 +37,13 @@
 #include <functional>
 #include <memory>
 
-class QueryWorker;
-struct RowBound;
+class CDorvexDoc;
+class DorvexDocHost;
+class QueryRunner;
 class ResultGrid;
 class XB_SettingsAccess;
-class ViewDocument;
+enum class QueryRunKind;
+struct DropAction;
 
 class CDorvexView : public QWidget {
   Q_OBJECT
@@ -51,7 +54,8 @@ class CDorvexView : public QWidget {
   /* Completion of a run: true when it succeeded. */
   using RunDone = std::function<void(bool)>;
 
-  explicit CDorvexView(XB_SettingsAccess& settings, QWidget* parent = nullptr);
+  /* SETTINGS gives the preferences; HOST answers the document's questions. */
+  CDorvexView(XB_SettingsAccess& settings, DorvexDocHost* host, QWidget* parent = nullptr);
   ~CDorvexView() override;
 
   /* Opens PATH, a database file or (with ASSTATE, or by its extension
@@ -79,6 +83,13 @@ class CDorvexView : public QWidget {
 
   /* The current query text. */
   QString CurrentQuery() const;
+
+  /* The document, or null before Open succeeded. */
+  CDorvexDoc* Document() const { return m_document.get(); }
+
+  /* Asks the document whether it may close (an open transaction is
+  ** committed or rolled back, or the user keeps it).  False keeps it. */
+  bool CanClose();
 
   /* The repeat timer's period in milliseconds, 0 while none runs. */
   qint64 RepeatMilliseconds() const;
@@ -108,13 +119,12 @@ class CDorvexView : public QWidget {
   void StateChanged();
   /* The view ran QUERY; HISTORY tells whether the query bar keeps it. */
   void QueryShown(const QString& query, bool history);
-  /* The user asked to edit a row (double click). */
-  void EditRowRequested();
   /* A run started, and a run ended (OK tells whether it succeeded). */
   void RunStarted();
   void RunFinished(bool ok);
 
  protected:
+  void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -122,9 +132,9 @@ class CDorvexView : public QWidget {
   /* The one path by which SQL reaches the document; see the class comment.
   ** TEXT null runs the current query again.  NOTIFY: 0 nobody, 1 the
   ** query bar with history, 2 without.  Returns false when refused. */
-  bool RunQuery(const QString* text, bool rebuildColumns, int notify, RunOrigin origin,
-                RunDone done = {});
-  void OnRunFinished(bool ok, bool rebuildColumns, int notify, RunOrigin origin, RunDone done);
+  bool RunQuery(const QString* text, QueryRunKind kind, bool rebuildColumns, int notify,
+                RunOrigin origin, RunDone done = {});
+  void OnRunFinished(bool rebuildColumns, int notify, RunOrigin origin, RunDone done);
   bool ShowTable(int index);
   void Refresh(RunOrigin origin);
   void OnSortRequested(int column, bool ascending);
@@ -132,9 +142,10 @@ class CDorvexView : public QWidget {
   void NextTable();
   void PreviousTable();
   void ToggleAutoUpdate();
-  RowBound CurrentRowBound() const;
+  void ApplyRowBound();
+  void SyncTextRule();
   void HandleDroppedFiles(const QStringList& paths);
-  void EditRow();
+  void RunDropActions(std::vector<DropAction> actions, size_t next);
   void StopRepeat();
   void OnRepeatTimer();
   void CopySelection();
@@ -144,8 +155,10 @@ class CDorvexView : public QWidget {
   std::vector<bool> IntegerColumns(const XB_SQLiteResult& result) const;
 
   XB_SettingsAccess& m_settings;
-  std::unique_ptr<ViewDocument> m_document;
-  std::unique_ptr<QueryWorker> m_worker;
+  DorvexDocHost* m_host;
+  std::unique_ptr<CDorvexDoc> m_document;
+  std::unique_ptr<QueryRunner> m_runner;
+  ViewQueryState m_state;
   ResultGrid* m_grid;
   XB_SQLiteResult m_result;
   QString m_title;

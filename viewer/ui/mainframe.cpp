@@ -6,6 +6,7 @@
 
 #include "dorvexview.h"
 #include "helplinks.h"
+#include "resultgrid.h"
 #include "settingsstore.h"
 
 #include <QAction>
@@ -68,6 +69,9 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
   m_mdi->setViewMode(QMdiArea::SubWindowView);
   setCentralWidget(m_mdi);
   setAcceptDrops(true);
+  // The empty document area takes dropped files too.
+  m_mdi->viewport()->setAcceptDrops(true);
+  m_mdi->viewport()->installEventFilter(this);
   BuildActions();
   BuildMenus();
   BuildToolBar();
@@ -80,7 +84,12 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
   UpdateCommands();
 }
 
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame() {
+  // The document windows go after this object's members: nothing they or
+  // the area announce while going may reach this window any more.
+  m_mdi->disconnect(this);
+  for (CDorvexView* view : Views()) view->disconnect(this);
+}
 
 void CMainFrame::BuildActions() {
   for (const DorvexCommandInfo& info : DorvexCommands()) {
@@ -118,8 +127,6 @@ void CMainFrame::BuildMenus() {
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   edit->addAction(Action(DorvexCommand::Copy));
   edit->addAction(Action(DorvexCommand::SelectAll));
-  edit->addSeparator();
-  edit->addAction(Action(DorvexCommand::EditRow));
   m_documentMenus << edit;
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
@@ -194,8 +201,8 @@ void CMainFrame::BuildStatusBar() {
 bool CMainFrame::OpenDocument(const QString& path, QString* error, bool asState) {
   QString reason;
   QString absolute = QFileInfo(path).absoluteFilePath();
-  auto* view = new CDorvexView(m_settings);
-  if (!view->Open(absolute, &reason)) {
+  auto* view = new CDorvexView(m_settings, &m_docHost);
+  if (!view->Open(absolute, &reason, asState)) {
     delete view;
     if (error) {
       *error = reason;
@@ -222,7 +229,6 @@ void CMainFrame::ConnectView(CDorvexView* view, QMdiSubWindow* window) {
     window->setWindowTitle(view->Title());
     if (view == ActiveView()) UpdateCommands();
   });
-  connect(view, &CDorvexView::EditRowRequested, this, [this] { Execute(DorvexCommand::EditRow); });
   connect(view, &QObject::destroyed, this, &CMainFrame::UpdateCommands, Qt::QueuedConnection);
 }
 
@@ -277,7 +283,8 @@ void CMainFrame::UpdateCommands() {
   Action(DorvexCommand::Close)->setEnabled(view != nullptr);
   Action(DorvexCommand::HelpProgram)->setEnabled(!HelpLinks::ProgramPage().isEmpty());
   for (QMenu* menu : m_documentMenus) menu->menuAction()->setVisible(view != nullptr);
-  setWindowTitle(view ? QStringLiteral("Dorvex - ") + view->Title() : QStringLiteral("Dorvex"));
+  m_title = view ? QStringLiteral("Dorvex - ") + view->Title() : QStringLiteral("Dorvex");
+  setWindowTitle(m_title);
   m_pagingPane->setText(view ? view->PagingText() : QString());
   m_noticePane->setText(view ? view->Notice() : QString());
   UpdateBusyPane();
@@ -295,6 +302,10 @@ void CMainFrame::UpdateBusyPane() {
   }
   m_busyPane->setText(
       QStringLiteral("running %1 s").arg(double(view->BusyMilliseconds()) / 1000.0, 0, 'f', 1));
+}
+
+QWidget* CMainFrame::DocumentArea() const {
+  return m_mdi->viewport();
 }
 
 QString CMainFrame::PagingPaneText() const {
@@ -377,6 +388,14 @@ void CMainFrame::RebuildRecentMenu() {
   m_recentMenu->setEnabled(!m_recentFiles.isEmpty());
 }
 
+void CMainFrame::changeEvent(QEvent* event) {
+  // A maximized document window would make the title "Dorvex - x - [x]";
+  // the main window's title is always "Dorvex - " and the active title.
+  if (event->type() == QEvent::WindowTitleChange && !m_title.isEmpty() && windowTitle() != m_title)
+    setWindowTitle(m_title);
+  QMainWindow::changeEvent(event);
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
   // Each document may ask about an open transaction; a refusal keeps the window.
   m_mdi->closeAllSubWindows();
@@ -386,6 +405,20 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   }
   emit Closing();
   event->accept();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_mdi->viewport()) {
+    if (event->type() == QEvent::DragEnter) {
+      dragEnterEvent(static_cast<QDragEnterEvent*>(event));
+      return true;
+    }
+    if (event->type() == QEvent::Drop) {
+      dropEvent(static_cast<QDropEvent*>(event));
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {

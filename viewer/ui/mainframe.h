@@ -14,6 +14,7 @@
 #ifndef MAINFRAME_H
 #define MAINFRAME_H
 
+#include "dochost.h"
 #include "dorvexcommands.h"
 
 #include <QHash>
@@ -55,6 +56,9 @@ class CMainFrame : public QMainWindow {
   /* The recent files, newest first. */
   QStringList RecentFiles() const { return m_recentFiles; }
 
+  /* The empty document area, where dropped files open as documents. */
+  QWidget* DocumentArea() const;
+
   /* Texts of the status-bar panes, for tests. */
   QString PagingPaneText() const;
   QString BusyPaneText() const;
@@ -68,6 +72,8 @@ class CMainFrame : public QMainWindow {
   void Closing();
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -89,6 +95,7 @@ class CMainFrame : public QMainWindow {
   void SaveRecentFiles() const;
 
   SettingsStore& m_settings;
+  MainFrameDocHost m_docHost{this};
   QMdiArea* m_mdi = nullptr;
   QHash<int, QAction*> m_actions;
   QList<QMenu*> m_documentMenus;
@@ -98,6 +105,7 @@ class CMainFrame : public QMainWindow {
   QLabel* m_noticePane = nullptr;
   QTimer m_busyTimer;
   QStringList m_recentFiles;
+  QString m_title;
 };
 
 #endif

@@ -262,6 +262,8 @@ class DorvexViewTest : public QObject {
 
     // Auto Update takes the preference: a missing one is stored as 5 s.
     ErrorBoxes(view).front()->close();
+    view->RunCustomQuery("SELECT * FROM t");
+    QVERIFY(WaitIdle(view));
     frame.Execute(DorvexCommand::AutoUpdate);
     QCOMPARE(view->RepeatMilliseconds(), 5000);
     QCOMPARE(settings.ReadInt("autoupdate/intervall", 0), 5);
@@ -324,8 +326,11 @@ class DorvexViewTest : public QObject {
     frame.show();
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame.DocumentArea(), &enter);
+    QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&frame, &drop);
+    QCoreApplication::sendEvent(frame.DocumentArea(), &drop);
     QVERIFY(QTest::qWaitFor([&] { return frame.Views().size() == 2; }, 5000));
     for (CDorvexView* view : frame.Views()) QVERIFY(WaitIdle(view));
     QCOMPARE(frame.RecentFiles().front(), second);
@@ -340,6 +345,8 @@ class DorvexViewTest : public QObject {
     file.close();
     QMimeData sql;
     sql.setUrls({QUrl::fromLocalFile(script)});
+    QDragEnterEvent enterView(QPoint(5, 5), Qt::CopyAction, &sql, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &enterView);
     QDropEvent onView(QPointF(5, 5), Qt::CopyAction, &sql, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(view, &onView);
     QVERIFY(
