@@ -45,13 +45,15 @@ class ParamControls {
     EDIT_CENTER = 0x0001,
     EDIT_RIGHT = 0x0002,
     EDIT_PASSWORD = 0x0020,
+    EDIT_SET_NULL = 0x1000, /* the context menu offers "Set to NULL" */
     EDIT_NUMBER = 0x2000
   };
 
   /* Notifications a control sends to its dialog. */
   enum Event {
     EVENT_CHANGED, /* the user changed the control's value */
-    EVENT_PRESSED  /* a push button was pressed */
+    EVENT_PRESSED, /* a push button was pressed */
+    EVENT_SET_NULL /* the user chose "Set to NULL" (the edit is cleared) */
   };
 
   virtual ~ParamControls() = default;
@@ -71,6 +73,16 @@ class ParamControls {
   virtual void SetText(int control, const XB_String& text) = 0;
   /* Returns a control's text; empty for an unknown handle. */
   virtual XB_String GetText(int control) const = 0;
+  /*
+  ** Returns true when the text the user gave a control can be held as
+  ** GetText returns it; otherwise false with the reason in error (a
+  ** character the text's encoding has no code for).
+  */
+  virtual bool TextFits(int control, XB_String* error) const = 0;
+  /* Lets the user change an edit's text, or only read it. */
+  virtual void SetReadOnly(int control, bool readOnly) = 0;
+  /* Shows an empty edit as SQL NULL (greyed, "NULL" as a hint), or not. */
+  virtual void SetNullLook(int control, bool isNull) = 0;
   /* Ticks or clears a check box. */
   virtual void SetCheck(int control, bool checked) = 0;
   /* Returns whether a check box is ticked. */

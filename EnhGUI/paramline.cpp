@@ -43,6 +43,23 @@ bool ParamLine::HasChanged() const {
   return !m_loaded;
 }
 
+void ParamLine::SetNull() {
+  SetText(XB_String());
+}
+
+void ParamLine::SetReadOnly(bool readOnly) {
+  m_readOnly = readOnly;
+  if (m_input) m_controls->SetReadOnly(m_input, readOnly);
+}
+
+bool ParamLine::TakesInput() const {
+  return m_input != 0 && !m_readOnly;
+}
+
+bool ParamLine::ValueFits(XB_String*) const {
+  return true;
+}
+
 void ParamLine::Move(const ParamRect& line, int labelWidth) {
   m_places = ParamLineLayout::Split(static_cast<ParamLineLayout::Mode>(m_mode), line, labelWidth);
   if (m_label) m_controls->Move(m_label, m_places.label);
@@ -57,12 +74,67 @@ bool ParamEditLine::Create(unsigned style) {
 
 void ParamEditLine::SetText(const XB_String& text) {
   ParamLine::SetText(text);
-  m_loadedText = text;
+  // What the field shows may differ from TEXT when the encoding has no
+  // code for some of its bytes; comparing with what it showed keeps such
+  // a value out of the save unless the user edits it.
+  m_loadedText = m_input ? m_controls->GetText(m_input) : text;
+  m_null = false;
+  m_loadedNull = false;
+  UpdateNullLook();
+}
+
+void ParamEditLine::SetNull() {
+  if (!m_nullAware) {
+    SetText(XB_String());
+    return;
+  }
+  SetText(XB_String());
+  m_null = true;
+  m_loadedNull = true;
+  UpdateNullLook();
+}
+
+bool ParamEditLine::ShowsNull() const {
+  if (!m_nullAware) return false;
+  if (m_null) return true;
+  return m_emptyIsNull && m_input && m_controls->GetText(m_input).IsEmpty();
+}
+
+void ParamEditLine::UpdateNullLook() {
+  if (m_input && m_nullAware) m_controls->SetNullLook(m_input, ShowsNull());
+}
+
+XB_Value ParamEditLine::GetValue() const {
+  if (m_input == 0) return XB_Value();
+  if (ShowsNull()) return XB_Value();
+  return XB_Value(m_controls->GetText(m_input));
 }
 
 bool ParamEditLine::HasChanged() const {
   if (!m_loaded || m_input == 0) return !m_loaded;
+  if (m_readOnly) return false;
+  if (m_null != m_loadedNull) return true;
   return !(m_controls->GetText(m_input) == m_loadedText);
+}
+
+void ParamEditLine::OnChange(ParamControls::Event event) {
+  if (event == ParamControls::EVENT_SET_NULL && m_nullAware) {
+    m_null = true;
+  } else if (event == ParamControls::EVENT_CHANGED && m_input &&
+             !m_controls->GetText(m_input).IsEmpty()) {
+    m_null = false;
+  }
+  UpdateNullLook();
+}
+
+void ParamEditLine::SetReadOnly(bool readOnly) {
+  ParamLine::SetReadOnly(readOnly);
+  UpdateNullLook();
+}
+
+bool ParamEditLine::ValueFits(XB_String* error) const {
+  if (!HasChanged() || m_input == 0) return true;
+  return m_controls->TextFits(m_input, error);
 }
 
 ParamFolderLine::~ParamFolderLine() {

@@ -53,6 +53,26 @@ class ParamLine {
   virtual bool HasChanged() const;
   /* Splits the line rectangle by the mode and moves label and input there. */
   virtual void Move(const ParamRect& line, int labelWidth);
+  /*
+  ** Shows SQL NULL: lines that know NULL (edit lines of a row) show an
+  ** empty greyed field and give the empty value back until the user enters
+  ** something; other lines show the empty text.
+  */
+  virtual void SetNull();
+  /* Lets the user only read the line's value; such a line never changes. */
+  virtual void SetReadOnly(bool readOnly);
+  /* True when the user can type or click into the line. */
+  virtual bool TakesInput() const;
+  /*
+  ** True when the value the user gave can be held as GetValue returns it;
+  ** otherwise false with the reason in error.
+  */
+  virtual bool ValueFits(XB_String* error) const;
+
+  /* Makes the line tell SQL NULL apart from the empty text (row dialogs). */
+  void SetNullAware(bool aware) { m_nullAware = aware; }
+  /* The handle of the input control, 0 when there is none. */
+  int InputControl() const { return m_input; }
 
   /* The parameter key the line serves. */
   const XB_String& Key() const { return m_key; }
@@ -77,6 +97,8 @@ class ParamLine {
   int m_label = 0;
   int m_input = 0;
   bool m_loaded = false;
+  bool m_readOnly = false;
+  bool m_nullAware = false;
   ParamLinePlaces m_places;
 };
 
@@ -92,13 +114,37 @@ class ParamEditLine : public ParamLine {
   ** when a control could not be made.
   */
   bool Create(unsigned style) override;
-  /* Shows text and remembers it for change detection. */
+  /* Shows text and remembers what the field then shows, for change
+  ** detection. */
   void SetText(const XB_String& text) override;
-  /* True when the edit field no longer holds the loaded text. */
+  /*
+  ** The edit's text; when the line knows NULL, the empty value while it
+  ** shows NULL, and also for an empty field whose empty text means NULL
+  ** (numbers, dates and times).
+  */
+  XB_Value GetValue() const override;
+  /* True when the field no longer holds what it showed after loading, or
+  ** was set to NULL or out of NULL since. */
   bool HasChanged() const override;
+  /* Typing ends the NULL state; "Set to NULL" starts it. */
+  void OnChange(ParamControls::Event event) override;
+  void SetNull() override;
+  void SetReadOnly(bool readOnly) override;
+  bool ValueFits(XB_String* error) const override;
+
+  /* Makes an empty field stand for NULL (numbers, dates and times). */
+  void SetEmptyIsNull(bool emptyIsNull) { m_emptyIsNull = emptyIsNull; }
 
  protected:
+  /* True when the field stands for NULL now. */
+  bool ShowsNull() const;
+  /* Greys the field while it stands for NULL. */
+  void UpdateNullLook();
+
   XB_String m_loadedText;
+  bool m_null = false;
+  bool m_loadedNull = false;
+  bool m_emptyIsNull = false;
 };
 
 /*
@@ -137,6 +183,8 @@ class ParamFolderLine : public ParamEditLine {
 class ParamDisplayLine : public ParamLine {
  public:
   using ParamLine::ParamLine;
+  /* A display line is read only. */
+  bool TakesInput() const override { return false; }
   /* Makes the label and the read-only value text. */
   bool Create(unsigned style) override;
   /* Shows text with one blank on each side. */
@@ -156,6 +204,8 @@ class ParamDisplayLine : public ParamLine {
 class ParamHeadingLine : public ParamLine {
  public:
   using ParamLine::ParamLine;
+  /* A heading takes no input. */
+  bool TakesInput() const override { return false; }
   /* Makes the label; a heading has no input. */
   bool Create(unsigned style) override;
   /* A heading shows no value. */

@@ -42,9 +42,42 @@ bool ParamLines::Create(const ParamRect& rect, XB_ParameterSetAuto& set) {
   return started;
 }
 
+std::unique_ptr<ParamLine> ParamLines::MakeRowLine(unsigned type, const XB_String& key,
+                                                   unsigned& style) {
+  using C = ParamControls;
+  bool emptyIsNull = true;
+  int mode = ParamLineLayout::MODE_NARROW;
+  switch (type) {
+    case PT_INT:
+      style = C::EDIT_NUMBER | C::EDIT_RIGHT;
+      break;
+    case PT_REAL:
+    case PT_DATE:
+    case PT_TIME:
+    case PT_DATETIME:
+      style = C::EDIT_RIGHT;
+      break;
+    case PT_TEXT:
+      style = C::EDIT_CENTER | C::EDIT_SET_NULL;
+      mode = ParamLineLayout::MODE_WIDE;
+      emptyIsNull = false;
+      break;
+    default:
+      return nullptr;
+  }
+  auto line = std::make_unique<ParamEditLine>(m_controls, key, m_nextId++);
+  line->SetMode(mode);
+  line->SetNullAware(true);
+  line->SetEmptyIsNull(emptyIsNull);
+  return line;
+}
+
 std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type, const XB_String& key,
                                                 unsigned& style) {
   using C = ParamControls;
+  if (m_nullAware) {
+    if (auto rowLine = MakeRowLine(type, key, style)) return rowLine;
+  }
   std::unique_ptr<ParamLine> line;
   int mode = ParamLineLayout::MODE_NARROW;
   style = 0;
@@ -90,6 +123,7 @@ std::unique_ptr<ParamLine> ParamLines::MakeLine(unsigned type, const XB_String& 
       return nullptr;
   }
   line->SetMode(mode);
+  line->SetNullAware(m_nullAware);
   if (line->Id() != kNoId) m_nextId++;
   return line;
 }
@@ -140,7 +174,11 @@ bool ParamLines::Exchange(bool save, XB_ParameterSetAuto& set) {
     }
     XB_Value value;
     set.GetValueByKey(value, line->Key());
-    line->SetText(value.IsNone() ? XB_String() : value.AsText());
+    if (value.IsNone()) {
+      line->SetNull();
+    } else {
+      line->SetText(value.AsText());
+    }
   }
   return true;
 }
@@ -163,6 +201,22 @@ ParamLine* ParamLines::Line(int index) const {
 ParamLine* ParamLines::FindLine(const XB_String& key) const {
   for (auto& line : m_lines) {
     if (line->Key() == key) return line.get();
+  }
+  return nullptr;
+}
+
+bool ParamLines::ValuesFit(XB_String* key, XB_String* error) const {
+  for (auto& line : m_lines) {
+    if (line->ValueFits(error)) continue;
+    if (key) *key = line->Key();
+    return false;
+  }
+  return true;
+}
+
+ParamLine* ParamLines::FirstInput() const {
+  for (auto& line : m_lines) {
+    if (line->TakesInput()) return line.get();
   }
   return nullptr;
 }

@@ -74,6 +74,21 @@ class ParamLines {
   */
   void Notify(int id, ParamControls::Event event);
 
+  /*
+  ** Row mode: lines tell SQL NULL (the empty value) apart from the empty
+  ** text, date, time and date-time columns get edit lines that show the
+  ** stored text, an empty number, date or time field stands for NULL, and
+  ** a text field offers "Set to NULL".  Set it before the lines are made.
+  */
+  void SetNullAware(bool aware) { m_nullAware = aware; }
+  /*
+  ** Returns true when every changed line's value can be held; otherwise
+  ** false with the failing line's key in key and the reason in error.
+  */
+  bool ValuesFit(XB_String* key, XB_String* error) const;
+  /* The first line that takes input, or null. */
+  ParamLine* FirstInput() const;
+
   /* Number of lines. */
   int Count() const { return static_cast<int>(m_lines.size()); }
   /* Line at index, or null outside the list. */
@@ -91,7 +106,12 @@ class ParamLines {
   */
   std::unique_ptr<ParamLine> MakeLine(unsigned type, const XB_String& key, unsigned& style);
 
+  /* Makes the row-mode line for a type; null when the type is not one
+  ** that row mode changes. */
+  std::unique_ptr<ParamLine> MakeRowLine(unsigned type, const XB_String& key, unsigned& style);
+
   ParamControls* m_controls;
+  bool m_nullAware = false;
   int m_nextId = kFirstId;
   ParamLineLayout m_layout;
   std::vector<std::unique_ptr<ParamLine>> m_lines;

@@ -14,7 +14,12 @@
 
 #include <QDialog>
 
+#include <functional>
+#include <vector>
+
+class QLabel;
 class QPushButton;
+class QScrollArea;
 class XB_ParameterSetAuto;
 
 class ParamsDialog : public QDialog {
@@ -33,6 +38,20 @@ class ParamsDialog : public QDialog {
   ** again.  Returns 1 when the user confirmed with OK, otherwise 0.
   */
   virtual int DoModal();
+
+  /*
+  ** Called by OK after the lines were saved into the set; returns false
+  ** with a message to keep the dialog open (a write that failed), and the
+  ** user can correct the values or cancel.
+  */
+  using AcceptHandler = std::function<bool(QString* message)>;
+  void SetAcceptHandler(AcceptHandler handler) { m_acceptHandler = std::move(handler); }
+  /* Makes the lines of the members KEYS read-only once loaded (BLOBs). */
+  void SetReadOnlyKeys(std::vector<XB_String> keys) { m_readOnlyKeys = std::move(keys); }
+  /* Shows message in the dialog above the buttons; empty hides it. */
+  void ShowMessage(const QString& message);
+  /* The message shown, empty when none. */
+  QString Message() const;
 
   /* The lines of the dialog (empty until DoModal or Prepare). */
   ParamLines& Lines() { return m_lines; }
@@ -67,11 +86,23 @@ class ParamsDialog : public QDialog {
   virtual void PlaceButtons(const ParamsDialogLayout& layout, int width, int height);
   /* Makes a visible push button with the given text and name. */
   QPushButton* MakeButton(const char* text, const char* name);
+  /*
+  ** Saves the lines into the set, after checking that every changed
+  ** value can be held; otherwise shows why, puts the focus on that line
+  ** and returns false.
+  */
+  bool SaveLines();
+  /* Puts the keyboard focus on the first line that takes input. */
+  void FocusFirstInput();
 
   /* Follows a change of the window size. */
   void resizeEvent(QResizeEvent* event) override;
 
   XB_ParameterSetAuto& m_set;
+  /* The lines live on a canvas in a scroll area, which scrolls only when
+  ** the screen cannot hold them all. */
+  QScrollArea* m_scroll;
+  QWidget* m_canvas;
   QtParamControls m_controls;
   ParamLines m_lines;
   QPushButton* m_okButton = nullptr;
@@ -81,6 +112,9 @@ class ParamsDialog : public QDialog {
   /* Places lines and buttons for the current client size. */
   void ApplyLayout();
 
+  QLabel* m_message;
+  AcceptHandler m_acceptHandler;
+  std::vector<XB_String> m_readOnlyKeys;
   bool m_narrowLines;
   bool m_prepared = false;
 };

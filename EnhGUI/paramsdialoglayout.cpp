@@ -15,11 +15,20 @@ int ParamsDialogLayout::Margin() const {
   return std::max(m_metrics.frameWidth, m_metrics.frameHeight);
 }
 
-int ParamsDialogLayout::ClientHeight() const {
+int ParamsDialogLayout::ContentHeight() const {
   const int line = ParamLineLayout::kLineHeight;
   int minimum = m_metrics.minWindowHeight + m_metrics.iconHeight + 4 * m_metrics.scrollArrowHeight;
   int content = line + 3 * Margin() + line * m_lineCount;
   return std::max(minimum, content);
+}
+
+int ParamsDialogLayout::ClientHeight() const {
+  int room = m_metrics.maximizedHeight - m_metrics.frameHeight - ParamLineLayout::kLineHeight;
+  return std::max(std::min(ContentHeight(), room), 0);
+}
+
+int ParamsDialogLayout::CanvasHeight() const {
+  return ContentHeight() - (Margin() + ParamLineLayout::kLineHeight);
 }
 
 int ParamsDialogLayout::ClientWidth() const {

@@ -34,11 +34,22 @@ class ParamsDialogLayout {
   /* Margin around the button strip: the larger frame measure. */
   int Margin() const;
   /*
-  ** Returns the client height: room for a line of space, the lines, the
-  ** button strip and three margins, but never less than a window with an
-  ** icon and four scroll arrows needs.
+  ** Returns the client height the lines need: room for a line of space,
+  ** the lines, the button strip and three margins, but never less than a
+  ** window with an icon and four scroll arrows needs.
+  */
+  int ContentHeight() const;
+  /*
+  ** Returns the client height of the window: ContentHeight(), but never
+  ** more than leaves the whole window (frame and caption) on the maximised
+  ** area; the lines then scroll.
   */
   int ClientHeight() const;
+  /* True when the lines do not fit the window and scroll. */
+  bool Scrolls() const { return ClientHeight() < ContentHeight(); }
+  /* Returns the height of the lines' canvas: the lines' rectangle for the
+  ** content height, so that every line has its place. */
+  int CanvasHeight() const;
   /* Returns the client width, a quarter of the maximised area. */
   int ClientWidth() const;
   /*

@@ -16,19 +16,32 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QStyle>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTimeEdit>
 
 /* Latin-1 text of an XB_String as a QString. */
-static QString ToQString(const XB_String& text) {
-  return QString::fromLatin1(text.Data(), static_cast<qsizetype>(text.Length()));
+QString QtParamControls::ToQString(const XB_String& text) const {
+  if (!m_codec) return QString::fromLatin1(text.Data(), static_cast<qsizetype>(text.Length()));
+  return QString::fromStdString(m_codec->ToDisplay(text.View()));
 }
 
-/* A QString as Latin-1 text; characters outside Latin-1 become "?". */
-static XB_String FromQString(const QString& text) {
-  QByteArray bytes = text.toLatin1();
-  return XB_String(bytes.constData(), static_cast<size_t>(bytes.size()));
+XB_String QtParamControls::FromQString(const QString& text) const {
+  if (!m_codec) {
+    // Characters outside Latin-1 become "?"; TextFits tells the caller.
+    QByteArray bytes = text.toLatin1();
+    return XB_String(bytes.constData(), static_cast<size_t>(bytes.size()));
+  }
+  QByteArray utf8 = text.toUtf8();
+  std::string stored, error;
+  if (!m_codec->ToStored(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())),
+                         &stored, &error)) {
+    // Not storable: handed back as typed, and TextFits refuses it.
+    return XB_String(utf8.constData(), static_cast<size_t>(utf8.size()));
+  }
+  return XB_String(std::string_view(stored));
 }
 
 QtParamControls::QtParamControls(QWidget* parent) : m_parent(parent) {}
@@ -74,6 +87,11 @@ QWidget* QtParamControls::MakeWidget(Kind kind, unsigned style, int id) {
       }
       connect(edit, &QLineEdit::textEdited, this,
               [this, id](const QString&) { Send(id, EVENT_CHANGED); });
+      if (style & EDIT_SET_NULL) {
+        edit->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(edit, &QWidget::customContextMenuRequested, this,
+                [this, edit, id](const QPoint& where) { ShowNullMenu(edit, id, where); });
+      }
       return edit;
     }
     case CONTROL_CHECK: {
@@ -149,6 +167,67 @@ XB_String QtParamControls::GetText(int control) const {
   if (auto* edit = qobject_cast<QLineEdit*>(widget)) return FromQString(edit->text());
   if (auto* button = qobject_cast<QAbstractButton*>(widget)) return FromQString(button->text());
   return XB_String();
+}
+
+bool QtParamControls::TextFits(int control, XB_String* error) const {
+  auto* edit = qobject_cast<QLineEdit*>(Widget(control));
+  if (!edit) return true;
+  QString text = edit->text();
+  if (!m_codec) {
+    for (QChar c : text) {
+      if (c.unicode() <= 0xFF) continue;
+      if (error)
+        *error =
+            XB_String::Formatted("The character %s cannot be stored.", QString(c).toStdString());
+      return false;
+    }
+    return true;
+  }
+  QByteArray utf8 = text.toUtf8();
+  std::string stored, reason;
+  if (m_codec->ToStored(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())),
+                        &stored, &reason)) {
+    return true;
+  }
+  if (error) *error = XB_String(std::string_view(reason));
+  return false;
+}
+
+void QtParamControls::SetReadOnly(int control, bool readOnly) {
+  if (auto* edit = qobject_cast<QLineEdit*>(Widget(control))) {
+    edit->setReadOnly(readOnly);
+    edit->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::StrongFocus);
+    edit->setBackgroundRole(readOnly ? QPalette::Window : QPalette::Base);
+    edit->setProperty("readOnlyLook", readOnly);
+  }
+}
+
+void QtParamControls::SetNullLook(int control, bool isNull) {
+  auto* edit = qobject_cast<QLineEdit*>(Widget(control));
+  if (!edit) return;
+  edit->setPlaceholderText(isNull ? QStringLiteral("NULL") : QString());
+  edit->setProperty("nullValue", isNull);
+  QPalette palette = edit->palette();
+  QPalette standard = edit->style()->standardPalette();
+  palette.setColor(QPalette::Base,
+                   isNull ? standard.color(QPalette::Window) : standard.color(QPalette::Base));
+  edit->setPalette(palette);
+}
+
+void QtParamControls::ShowNullMenu(QWidget* widget, int id, const QPoint& where) {
+  auto* edit = qobject_cast<QLineEdit*>(widget);
+  if (!edit) return;
+  QMenu* menu = edit->createStandardContextMenu();
+  menu->addSeparator();
+  QAction* setNull = menu->addAction(QStringLiteral("Set to NULL"));
+  setNull->setObjectName(QStringLiteral("setNull"));
+  setNull->setEnabled(!edit->isReadOnly());
+  connect(setNull, &QAction::triggered, this, [this, edit, id] {
+    edit->clear();
+    Send(id, EVENT_SET_NULL);
+  });
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->popup(edit->mapToGlobal(where));
 }
 
 void QtParamControls::SetCheck(int control, bool checked) {

@@ -17,23 +17,24 @@ SQLiteRowCursor::SQLiteRowCursor(XB_SQLiteDB& db, const SQLiteParameters& set,
                                  const XB_String& table)
     : m_db(db), m_set(set), m_table(table) {}
 
-bool SQLiteRowCursor::ChooseKey(const XB_String& tableSql) {
-  XB_ParameterInfoGroup* definition = m_rowIo.GetTableDefinition(m_db, m_table.View(), TD_ALL);
+bool SQLiteRowCursor::ChooseKey() {
+  XB_TableDefinition* definition = m_rowIo.GetTableDefinition(m_db, m_table.View(), TD_ALL);
   if (definition == nullptr) {
     m_error = XB_String::Formatted("Failed to read table definiton for %s.", m_table);
     return false;
   }
-  if (!XB_ContainsLoosely(tableSql.View(), "WITHOUT ROWID")) {
+  if (definition->HasRowid()) {
     for (const char* name : {"rowid", "_rowid_", "oid"}) {
-      if (definition->Find(name)) continue;
+      if (definition->FindColumn(name)) continue;
       m_mode = KEY_ROWID;
       m_keyName = name;
       return true;
     }
   }
-  if (CountKeys(m_set) == 1) {
+  for (int i = 0; CountKeys(m_set) == 1 && i < definition->Count(); i++) {
+    if (definition->At(i)->GetType() != PT_KEY) continue;
     m_mode = KEY_COLUMN;
-    m_keyName = BuildKeyList(m_set);
+    m_keyName = XB_SqlName(XB_ColumnName(definition->At(i)).View());
     return true;
   }
   m_error = XB_String::Formatted(
@@ -48,13 +49,14 @@ bool SQLiteRowCursor::Start(const XB_String& where, const XB_String& orderBy) {
   m_keys.clear();
   m_index = 0;
   m_error.Clear();
-  XB_String tableSql = m_rowIo.GetTableSql(m_db, m_table.View());
+  XB_String storedName;
+  XB_String tableSql = m_rowIo.GetTableSql(m_db, m_table.View(), &storedName);
   m_canAppend = XB_ContainsLoosely(tableSql.View(), "INTEGER PRIMARY KEY") ||
                 XB_ContainsLoosely(tableSql.View(), "PRIMARY KEY INT");
-  if (!ChooseKey(tableSql)) return false;
+  if (!ChooseKey()) return false;
 
-  XB_ParameterInfoGroup* definition = m_rowIo.GetTableDefinition(m_db, m_table.View(), TD_ALL);
-  XB_String query = XB_String::Formatted("SELECT %s FROM %s", m_keyName, definition->Key());
+  XB_String query =
+      XB_String::Formatted("SELECT %s FROM %s", m_keyName, XB_SqlName(storedName.View()));
   XB_String condition = where;
   if (!condition.Trim().IsEmpty()) query.AppendFormat(" WHERE %s", condition);
   XB_String order = orderBy;
@@ -63,7 +65,8 @@ bool SQLiteRowCursor::Start(const XB_String& where, const XB_String& orderBy) {
   XB_SQLiteResult result;
   if (!m_db.GetTable(result, "%s", query)) {
     m_mode = KEY_NONE;
-    NoteRowError("Reading the rows failed");
+    const char* message = m_db.LastError();
+    m_error = message ? message : "Reading the rows failed.";
     return false;
   }
   for (int row = 0; row < result.Rows(); row++) {
@@ -95,6 +98,10 @@ bool SQLiteRowCursor::Load(ParamLines& lines) {
   SQLiteParameters row = m_keys.empty() ? m_rowIo.InitRow(m_db, m_table.View(), TD_ALL)
                                         : m_rowIo.LoadRow(m_db, m_table.View(), Condition().View());
   lines.Exchange(false, row);
+  // A BLOB shows as a note the user can read but not edit.
+  for (int i = 0; i < row.Count(); i++) {
+    if (ParamLine* line = lines.FindLine(row.KeyAt(i))) line->SetReadOnly(row.IsBlobAt(i));
+  }
   return true;
 }
 

@@ -70,7 +70,8 @@ class SQLiteRowCursor {
 
   /*
   ** Shows the current row in lines (the defaults of an empty row when the
-  ** table has no rows).  Returns false when the row could not be read.
+  ** table has no rows), a BLOB read-only.  Returns false when the row
+  ** could not be read.
   */
   bool Load(ParamLines& lines);
   /*
@@ -102,7 +103,7 @@ class SQLiteRowCursor {
   ** else the single key column.  Returns false, with the reason in m_error,
   ** when neither exists.
   */
-  bool ChooseKey(const XB_String& tableSql);
+  bool ChooseKey();
   /*
   ** Inserts row; on success its rowid (the full 64-bit id) becomes the
   ** identity of a new last row, which is made current.

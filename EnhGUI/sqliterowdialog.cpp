@@ -5,13 +5,14 @@
 
 #include "sqliteparameters.h"
 
-#include <QMessageBox>
 #include <QPushButton>
 
 SQLiteRowDialog::SQLiteRowDialog(XB_SQLiteDB& db, SQLiteParameters& set, const XB_String& table,
                                  const XB_String& where, const XB_String& orderBy, QWidget* parent)
-    : ParamsDialog(set, XB_String(), false, true, parent), m_cursor(db, set, table) {
-  m_baseTitle = set.Name();
+    : ParamsDialog(set, XB_String(), false, true, parent), m_codec(db), m_cursor(db, set, table) {
+  m_controls.SetTextCodec(&m_codec);
+  m_lines.SetNullAware(true);
+  m_baseTitle = set.TableName();
   if (m_baseTitle.IsEmpty()) m_baseTitle = "Table Edit";
   m_previousButton = MakeButton("<<", "previous");
   m_nextButton = MakeButton(">>", "next");
@@ -38,20 +39,26 @@ void SQLiteRowDialog::LoadValues() {
 
 bool SQLiteRowDialog::DataExchange(bool save) {
   bool done = true;
-  if (m_ready) {
+  if (m_ready && save) {
+    XB_String key, error;
+    done = m_lines.ValuesFit(&key, &error);
+    if (!done) {
+      ShowMessage(m_controls.DisplayText(key) + QStringLiteral(": ") +
+                  QString::fromUtf8(error.c_str()));
+    }
+  }
+  if (m_ready && done) {
     done = save ? m_cursor.Save(m_lines) : m_cursor.Load(m_lines);
+    if (!done && save) ReportSaveFailure();
+    if (done) ShowMessage(QString());
   }
   UpdateState();
-  if (!done && save) ReportSaveFailure();
   return done;
 }
 
 void SQLiteRowDialog::ReportSaveFailure() {
-  const XB_String& error = m_cursor.ErrorText();
-  QMessageBox::warning(
-      this, windowTitle(),
-      QStringLiteral("The row could not be saved.\n") +
-          QString::fromLatin1(error.Data(), static_cast<qsizetype>(error.Length())));
+  ShowMessage(QStringLiteral("The row could not be saved: ") +
+              m_controls.DisplayText(m_cursor.ErrorText()));
 }
 
 void SQLiteRowDialog::OnPrevious() {
@@ -75,5 +82,5 @@ void SQLiteRowDialog::UpdateState() {
   m_nextButton->setEnabled(m_ready && m_cursor.CanGoForward());
   XB_String title = m_baseTitle;
   title.AppendFormat(" [%d/%d]", m_cursor.Index() + 1, m_cursor.Count());
-  setWindowTitle(QString::fromLatin1(title.Data(), static_cast<qsizetype>(title.Length())));
+  setWindowTitle(m_controls.DisplayText(title));
 }

@@ -11,6 +11,7 @@
 
 #include "paramsdialog.h"
 #include "sqliterowcursor.h"
+#include "sqlitetextcodec.h"
 
 class XB_SQLiteDB;
 class SQLiteParameters;
@@ -71,6 +72,7 @@ class SQLiteRowDialog : public ParamsDialog {
   /* Tells the user that the row shown could not be saved. */
   void ReportSaveFailure();
 
+  SQLiteTextCodec m_codec;
   SQLiteRowCursor m_cursor;
   XB_String m_baseTitle;
   QPushButton* m_previousButton = nullptr;

@@ -5,8 +5,10 @@
 */
 #include "rimbaldump.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -37,6 +39,28 @@ std::unique_ptr<XB_SQLiteDB> OpenSource(const std::string& file) {
   return db;
 }
 
+/* Set by an interrupt (Ctrl+C) or a termination request. */
+std::atomic<bool> g_stopRequested{false};
+
+/* Asks the running dump or conversion to stop. */
+void RequestStop(int) {
+  g_stopRequested = true;
+}
+
+/* Returns progress whose cancel flag an interrupt or a termination request
+** sets, so that a conversion removes its temporary file and a dump ends
+** with ROLLBACK instead of stopping halfway. */
+XB_DumpProgress StopOnSignals() {
+  struct sigaction action {};
+  action.sa_handler = RequestStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  XB_DumpProgress progress;
+  progress.cancel = &g_stopRequested;
+  return progress;
+}
+
 /* Writes SIZE bytes of DATA to standard output.  Returns false when the
 ** stream refused them. */
 bool WriteOut(const char* data, size_t size) {
@@ -50,7 +74,8 @@ int RunDump(const RimbalOptions& options) {
   if (!db) return OpenFailed(options.file);
   XB_DumpSqlText writer(WriteOut);
   XB_SQLiteDump dump(*db);
-  XB_DumpOutcome outcome = dump.Run(writer, nullptr);
+  XB_DumpProgress progress = StopOnSignals();
+  XB_DumpOutcome outcome = dump.Run(writer, &progress);
   bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
   switch (outcome) {
     case XB_DUMP_DONE:
@@ -80,7 +105,8 @@ int RunConvert(const RimbalOptions& options) {
     return RX_STATEMENT_FAILED;
   }
   XB_SQLiteConvert convert(*db, options.target);
-  XB_ConvertOutcome outcome = convert.Run(nullptr);
+  XB_DumpProgress progress = StopOnSignals();
+  XB_ConvertOutcome outcome = convert.Run(&progress);
   switch (outcome) {
     case XB_CONVERT_DONE:
     case XB_CONVERT_INCOMPLETE:

@@ -6,55 +6,48 @@
 */
 #include "rowcommands.h"
 
-#include "paramsdialog.h"
-#include "sqliterowdialog.h"
-#include "sqliterowio.h"
-#include "xb_tabledef.h"
-
 #include <cstdio>
 
 #include "rimbalexit.h"
+#include "sqliterowdialog.h"
+#include "sqliterowform.h"
+#include "sqliterowio.h"
+#include "xb_tabledef.h"
 
 /* Writes "Error: <what> failed." and then the engine's message. */
-static void ReportWriteFailure(const char* what, const SQLiteRowIO& rowIO, const XB_SQLiteDB& db) {
-  const char* message = rowIO.LastError(db);
+static void ReportWriteFailure(const char* what, const char* message) {
   std::fprintf(stderr, "Error: %s failed.\n", what);
   std::fprintf(stderr, "SQLITE: %s\n", message ? message : "");
+  std::fflush(stderr);
 }
 
 /*
-** Insert: an empty row with each column's default in the dialog; OK adds
-** it, the engine assigning the key columns.  Returns the exit code.
+** Insert or edit one row: a table or row that cannot be found, or a
+** where-part the engine rejects, ends with its message before any dialog
+** opens.  Every failed write is written to the error stream while the
+** dialog stays open.  Returns the exit code.
 */
-static int InsertRowCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOptions& options) {
-  SQLiteParameters row = rowIO.InitRow(db, options.table, TD_ALL);
-  ParamsDialog dialog(row, XB_String());
-  if (dialog.DoModal() != 1) return RX_OK;
-  if (!rowIO.InsertRow(db, row, 0)) ReportWriteFailure("INSERT", rowIO, db);
+static int RowFormCommand(XB_SQLiteDB& db, const RimbalOptions& options, SQLiteRowForm::Mode mode) {
+  SQLiteRowForm form(db, options.table, mode, options.statement);
+  if (!form.Prepare()) {
+    std::fprintf(stderr, "Error: %s\n", form.ErrorText().c_str());
+    return RX_NO_TABLE;
+  }
+  form.SetFailureReporter(ReportWriteFailure);
+  form.Run();
   return RX_OK;
 }
 
 /*
-** Edit one row: the row the where-part selects (the first row without
-** one) in the dialog; OK writes it back, picked out by its key columns or
-** its rowid.  Returns the exit code.
-*/
-static int EditRowCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOptions& options) {
-  SQLiteParameters row = rowIO.LoadRow(db, options.table, options.statement);
-  ParamsDialog dialog(row, XB_String());
-  if (dialog.DoModal() != 1) return RX_OK;
-  if (!rowIO.UpdateRow(db, row, 0)) ReportWriteFailure("UPDATE", rowIO, db);
-  return RX_OK;
-}
-
-/*
-** Edit row-wise: the row-wise editor over the whole table.  A table whose
-** rows cannot be told apart (no rowid and not exactly one key column) is
-** refused before any dialog opens.  Returns the exit code.
+** Edit row-wise: the row-wise editor over the rows the where-part selects.
+** A table whose rows cannot be told apart (no rowid and not exactly one
+** key column), or a where-part the engine rejects, is refused before any
+** dialog opens.  Returns the exit code.
 */
 static int EditRowsCommand(XB_SQLiteDB& db, SQLiteRowIO& rowIO, const RimbalOptions& options) {
-  SQLiteParameters row = rowIO.LoadRow(db, options.table, options.statement);
-  SQLiteRowDialog dialog(db, row, XB_String(options.table), XB_String(), XB_String());
+  SQLiteParameters row = rowIO.LoadRow(db, options.table, "");
+  SQLiteRowDialog dialog(db, row, XB_String(options.table), XB_String(options.statement),
+                         XB_String());
   if (!dialog.IsReady()) {
     std::fprintf(stderr, "Error: %s\n", dialog.ErrorText().c_str());
     return RX_NO_TABLE;
@@ -67,9 +60,9 @@ int RunRowCommand(const RimbalOptions& options, XB_SQLiteDB& db) {
   SQLiteRowIO rowIO;
   switch (options.command) {
     case RC_INSERT_ROW:
-      return InsertRowCommand(db, rowIO, options);
+      return RowFormCommand(db, options, SQLiteRowForm::MODE_INSERT);
     case RC_EDIT_ROW:
-      return EditRowCommand(db, rowIO, options);
+      return RowFormCommand(db, options, SQLiteRowForm::MODE_EDIT);
     case RC_EDIT_ROWS:
       return EditRowsCommand(db, rowIO, options);
     default:

@@ -285,7 +285,7 @@ bool InetURL::Open(const std::string& url) {
       FinishWithError("too many redirects");
       return false;
     }
-    fromHttps = fromHttps || current.compare(0, 6, "https:") == 0;
+    fromHttps = fromHttps || strncasecmp(current.c_str(), "https:", 6) == 0;
     current = target;
   }
 

@@ -124,7 +124,8 @@ bool ShellRegistration::Register(const QString& programPath, RegistrationReport*
       continue;
     }
     if (r.systemInstall) {
-      if (exists && QFile::remove(path)) r.removed << path;
+      if (!exists || !QFile::remove(path)) continue;
+      r.removed << path;
     } else if (!exists || current != wanted) {
       QDir().mkpath(QFileInfo(path).absolutePath());
       QSaveFile out(path);

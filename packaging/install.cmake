@@ -7,6 +7,8 @@
 include(GNUInstallDirs)
 
 set(XB_PACKAGE_VERSION "0.15.59" CACHE STRING "Version of the Debian package")
+set(XB_PACKAGE_CONTACT "XB Software <packages@xbsoftware.invalid>"
+    CACHE STRING "Maintainer of the Debian package (name and e-mail address)")
 set(xb_desktop ${CMAKE_SOURCE_DIR}/net/desktop)
 set(xb_staged ${CMAKE_BINARY_DIR}/packaging)
 
@@ -75,7 +77,7 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dorvex)
 set(CPACK_PACKAGE_VERSION ${XB_PACKAGE_VERSION})
 set(CPACK_PACKAGE_VENDOR "XB Software")
-set(CPACK_PACKAGE_CONTACT "XB Software <packages@xbsoftware.org>")
+set(CPACK_PACKAGE_CONTACT "${XB_PACKAGE_CONTACT}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer and console tool for SQLite 2.x and 3.x databases")
 set(CPACK_PACKAGE_DESCRIPTION
     "Rimbal runs one command against an SQLite database file of either

@@ -289,8 +289,20 @@ bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
   sqlite* db = Handle(m_engineHandle);
   // With a watcher, a query without rows still reports its column names.
   if (progress) sqlite_exec(db, "PRAGMA empty_result_callbacks=ON", nullptr, nullptr, nullptr);
+  // Interrupts reach the engine only while the query runs (see Interrupt);
+  // a cancel made before it is passed on as the engine's pending interrupt.
+  WithEngineHandle([&](void* handle) {
+    m_watching = true;
+    if (progress && progress->cancel) sqlite_interrupt(Handle(handle));
+  });
   int rc = sqlite_exec(db, statement, CollectWatchedRow, &run, &message);
-  if (progress) sqlite_exec(db, "PRAGMA empty_result_callbacks=OFF", nullptr, nullptr, nullptr);
+  // An interrupt that came too late is dropped by an exec under the same
+  // lock, so it cannot stop the next statement.
+  WithEngineHandle([&](void* handle) {
+    m_watching = false;
+    sqlite_exec(Handle(handle), progress ? "PRAGMA empty_result_callbacks=OFF" : "", nullptr,
+                nullptr, nullptr);
+  });
   if (progress && progress->limited && !run.problem) rc = SQLITE_OK;
   if (rc != SQLITE_OK || run.problem) {
     SetLastError(run.problem ? run.problem : message ? message : sqlite_error_string(rc));
@@ -306,8 +318,8 @@ bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
 }
 
 void XB_SQLite2DB::Interrupt() {
-  WithEngineHandle([](void* handle) {
-    if (handle) sqlite_interrupt(Handle(handle));
+  WithEngineHandle([this](void* handle) {
+    if (handle && m_watching) sqlite_interrupt(Handle(handle));
   });
 }
 

@@ -35,6 +35,8 @@ class XB_SQLite2DB : public XB_SQLiteDB {
   ** comment of XB_SQLiteDB) from its schema and the first rows of each
   ** table. */
   void DetectTextEncoding();
+
+  bool m_watching = false; /* GetTableWatched runs; guarded by the handle lock */
 };
 
 #endif

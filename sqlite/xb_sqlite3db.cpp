@@ -167,6 +167,7 @@ bool XB_SQLite3DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
   }
   sqlite3* db = Handle(m_engineHandle);
   if (progress) sqlite3_progress_handler(db, 1000, CancelRequested, progress);
+  WithEngineHandle([this](void*) { m_watching = true; });
   auto* table = new XB_SQLiteBlockTable;
   bool haveNames = false;
   int columns = 0;
@@ -221,6 +222,7 @@ bool XB_SQLite3DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
     }
     sqlite3_finalize(stmt);
   }
+  WithEngineHandle([this](void*) { m_watching = false; });
   if (progress) sqlite3_progress_handler(db, 0, nullptr, nullptr);
   if (failed) {
     XB_LogF("SQLITE %s", LastError());
@@ -244,8 +246,8 @@ int64_t XB_SQLite3DB::LastInsertRowId64() {
 }
 
 void XB_SQLite3DB::Interrupt() {
-  WithEngineHandle([](void* handle) {
-    if (handle) sqlite3_interrupt(Handle(handle));
+  WithEngineHandle([this](void* handle) {
+    if (handle && m_watching) sqlite3_interrupt(Handle(handle));
   });
 }
 

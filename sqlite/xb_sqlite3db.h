@@ -31,6 +31,9 @@ class XB_SQLite3DB : public XB_SQLiteDB {
   void Interrupt() override;
   bool InTransaction() override;
   bool IsOneReadOnlyStatement(const char* sql, bool* readOnly) override;
+
+ private:
+  bool m_watching = false; /* GetTableWatched runs; guarded by the handle lock */
 };
 
 #endif

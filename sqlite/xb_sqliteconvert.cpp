@@ -13,6 +13,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <fstream>
 #include <cstring>
 #include <utility>
 
@@ -93,6 +95,18 @@ std::string Literal(const XB_DumpValue& value) {
   std::string text;
   XB_AppendSqlValue(&text, value);
   return text;
+}
+
+/* Returns the process's file creation mask without changing it (so other
+** threads never see it changed); 022 when the system does not tell. */
+mode_t ProcessUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Umask:", 0) == 0)
+      return static_cast<mode_t>(std::strtol(line.c_str() + 6, nullptr, 8));
+  }
+  return 022;
 }
 
 /* Returns "1 row" or "N rows". */
@@ -360,6 +374,9 @@ XB_ConvertOutcome XB_SQLiteConvert::Run(const XB_DumpProgress* progress) {
   std::string pattern = m_target + ".~bwXXXXXX";
   int fd = ::mkstemp(pattern.data());
   if (fd < 0) return Abandon(XB_CONVERT_TARGET_FAILED, m_target + ": " + std::strerror(errno));
+  // The temporary file is private; the new database gets the permissions
+  // any new file of the user gets.
+  ::fchmod(fd, 0666 & ~ProcessUmask());
   ::close(fd);
   m_temporary = pattern;
 
@@ -492,6 +509,7 @@ bool XB_SQLiteConvert::Publish() {
 std::vector<std::string> XB_SQLiteConvert::ReportLines() const {
   std::vector<std::string> lines;
   int64_t rows = 0;
+  size_t copied = 0;
   for (const XB_ConvertTable& table : m_tables) {
     rows += table.newRows;
     if (!table.schemaError.empty()) {
@@ -499,6 +517,7 @@ std::vector<std::string> XB_SQLiteConvert::ReportLines() const {
                       table.schemaError + "); " + Rows(table.oldRows) + " not copied.");
       continue;
     }
+    ++copied;
     if (table.newRows != table.oldRows || table.refused) {
       std::string line = "Table " + table.name + ": " + std::to_string(table.newRows) + " of " +
                          Rows(table.oldRows) + " copied";
@@ -516,8 +535,8 @@ std::vector<std::string> XB_SQLiteConvert::ReportLines() const {
                     object.error + ").");
   if (!m_integrity.empty())
     lines.push_back("Integrity check of " + m_target + " failed: " + m_integrity);
-  lines.push_back("Copied " + std::to_string(m_tables.size()) +
-                  (m_tables.size() == 1 ? " table with " : " tables with ") + Rows(rows) +
-                  " into " + m_target + ".");
+  lines.push_back("Copied " + std::to_string(copied) +
+                  (copied == 1 ? " table with " : " tables with ") + Rows(rows) + " into " +
+                  m_target + ".");
   return lines;
 }

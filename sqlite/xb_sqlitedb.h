@@ -135,9 +135,9 @@ class XB_SQLiteDB {
   virtual bool GetTableWatched(XB_SQLiteResult& result, const char* statement,
                                XB_QueryProgress* progress) = 0;
 
-  /* Asks, from any thread, that the statement running on this connection
-  ** stop (see GetTableWatched).  Does nothing while the connection is
-  ** closed. */
+  /* Asks, from any thread, that the watched query running on this
+  ** connection stop (see GetTableWatched).  Does nothing while the
+  ** connection is closed or no watched query runs. */
   virtual void Interrupt() = 0;
 
   /* Sets *READONLY to true when SQL holds exactly one statement (blanks and

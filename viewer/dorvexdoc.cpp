@@ -98,6 +98,8 @@ std::string RefusalOf(const std::string& path, const char* missing) {
 ** Held() is false when another operation already runs. */
 struct CDorvexDoc::Busy {
   explicit Busy(std::atomic<bool>& flag) : m_flag(flag), m_held(!flag.exchange(true)) {}
+  /* Takes over the mark a successful ReserveRun made. */
+  Busy(std::atomic<bool>& flag, bool reserved) : m_flag(flag), m_held(reserved) {}
   ~Busy() {
     if (m_held) m_flag = false;
   }
@@ -319,15 +321,31 @@ bool CDorvexDoc::Query(XB_SQLiteResult& result, const std::string& sql) {
 
 QueryOutcome CDorvexDoc::Run(const std::string& sql, QueryRunKind kind,
                              XB_QueryProgress* progress) {
+  Busy busy(m_busy);
+  if (!busy.Held()) {
+    QueryOutcome outcome;
+    outcome.kind = kind;
+    outcome.sql = sql;
+    outcome.error = kBusy;
+    Fail(kBusy);
+    return outcome;
+  }
+  return RunHeld(sql, kind, progress);
+}
+
+QueryOutcome CDorvexDoc::RunReserved(const std::string& sql, QueryRunKind kind,
+                                     XB_QueryProgress* progress) {
+  Busy busy(m_busy, true);
+  return RunHeld(sql, kind, progress);
+}
+
+/* Run, with the document marked busy by the caller. */
+QueryOutcome CDorvexDoc::RunHeld(const std::string& sql, QueryRunKind kind,
+                                 XB_QueryProgress* progress) {
   QueryOutcome outcome;
   outcome.kind = kind;
   outcome.sql = sql;
   auto started = std::chrono::steady_clock::now();
-  Busy busy(m_busy);
-  if (!busy.Held()) {
-    outcome.error = kBusy;
-    return outcome;
-  }
   if (!m_db) {
     // A document without a connection fails without a message.
     Fail("");
@@ -406,6 +424,10 @@ void CDorvexDoc::SetTitleFor(const std::string& sql, bool ok) {
   if (m_transactionOpen) title += " [transaction open]";
   std::lock_guard<std::mutex> lock(m_mutex);
   m_title = title;
+}
+
+bool CDorvexDoc::ReserveRun() {
+  return !m_busy.exchange(true);
 }
 
 void CDorvexDoc::Interrupt() {

@@ -142,6 +142,13 @@ class CDorvexDoc {
   ** worker thread (see the protocol). */
   QueryOutcome Run(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress);
 
+  /* Marks the document busy now for the RunReserved that a worker thread
+  ** is about to make, so nothing else reaches the connection in between.
+  ** Returns false when the document is busy. */
+  bool ReserveRun();
+  /* Run after a successful ReserveRun; ends the mark. */
+  QueryOutcome RunReserved(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress);
+
   /* Stops the running query from any thread; it ends with "interrupted". */
   void Interrupt();
   /* Returns true while a query runs. */
@@ -202,7 +209,7 @@ class CDorvexDoc {
                std::vector<std::string>* tables, std::unique_ptr<SQLiteRowIO>* rowIO);
   bool EnsureOpen();
   void CloseUnlessKept();
-  bool RunOne(const std::string& sql, XB_SQLiteResult& result, XB_QueryProgress* progress);
+  QueryOutcome RunHeld(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress);
   void SetTitleFor(const std::string& sql, bool ok);
   void Fail(const std::string& message);
   bool SettingBool(const char* path, bool defaultValue);

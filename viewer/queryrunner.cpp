@@ -15,14 +15,14 @@ bool QueryRunner::Start(const std::string& sql, QueryRunKind kind, Finished fini
   std::thread previous;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_running || m_doc.IsBusy()) return false;
+    if (m_running) return false;
     previous = std::move(m_thread);
   }
   // The last run's thread has done its work (its callback may still be
   // running and call this runner); only the join is left.
   if (previous.joinable()) previous.join();
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_running) return false;
+  if (m_running || !m_doc.ReserveRun()) return false;
   m_running = true;
   m_outcome.reset();
   m_progress.rows = 0;
@@ -34,7 +34,7 @@ bool QueryRunner::Start(const std::string& sql, QueryRunKind kind, Finished fini
 }
 
 void QueryRunner::Work(std::string sql, QueryRunKind kind, Finished finished) {
-  QueryOutcome outcome = m_doc.Run(sql, kind, &m_progress);
+  QueryOutcome outcome = m_doc.RunReserved(sql, kind, &m_progress);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lastElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(

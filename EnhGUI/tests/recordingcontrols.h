@@ -25,6 +25,8 @@ class RecordingControls : public ParamControls {
     ParamDateTime when;
     ParamRect rect{0, 0, 100, 20};
     bool alive = true;
+    bool readOnly = false;
+    bool nullLook = false;
   };
 
   std::vector<Control> controls;
@@ -42,6 +44,14 @@ class RecordingControls : public ParamControls {
   void Move(int c, const ParamRect& r) override { At(c).rect = r; }
   void SetText(int c, const XB_String& t) override { At(c).text = t; }
   XB_String GetText(int c) const override { return controls[c - 1].text; }
+  /* A text holding the byte 0x7F stands for one the encoding cannot hold. */
+  bool TextFits(int c, XB_String* error) const override {
+    if (controls[c - 1].text.Find('\x7F') < 0) return true;
+    if (error) *error = "cannot be held";
+    return false;
+  }
+  void SetReadOnly(int c, bool on) override { At(c).readOnly = on; }
+  void SetNullLook(int c, bool on) override { At(c).nullLook = on; }
   void SetCheck(int c, bool on) override { At(c).checked = on; }
   bool GetCheck(int c) const override { return controls[c - 1].checked; }
   /* Accepts what a real picker accepts: a valid date or time of day. */

@@ -436,6 +436,11 @@ TEST_F(RimbalProgram, DumpAndConvertExitCodes) {
   EXPECT_EQ(converted.exitCode, 0);
   EXPECT_EQ(converted.out, "");
   EXPECT_EQ(converted.err, kBanner + "Copied 1 table with 1 row into " + Path("new.db") + ".\n");
+  struct stat made {};
+  ASSERT_EQ(stat(Path("new.db").c_str(), &made), 0);
+  mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(made.st_mode & 0777, 0666 & ~mask);
   Outcome again = Rimbal({"--convert", db, Path("new.db")});
   EXPECT_EQ(again.exitCode, 10);
   EXPECT_EQ(again.err, kBanner + "Error: Cannot write " + Path("new.db") + ": " + Path("new.db") +
@@ -462,6 +467,21 @@ TEST_F(RimbalProgram, ConvertReportsWhatSQLite3RefusedOrChanged) {
                          Path("new.db") + ".\n");
   Outcome rows = Rimbal({"--query-csv", Path("new.db"), "SELECT rowid, v, w FROM n"});
   EXPECT_EQ(rows.out, "1,7,a\n3,8,c\n");
+
+  // 2.x knew a NUMERIC collation; SQLite 3 refuses the table, which is
+  // named, and copies the rest.
+  std::string collated = Path("collated.db");
+  made = Rimbal({"--create2", collated,
+                 "CREATE TABLE t(a COLLATE NUMERIC); INSERT INTO t VALUES('10');"
+                 "CREATE TABLE u(v); INSERT INTO u VALUES(1);"});
+  ASSERT_EQ(made.exitCode, 0) << made.err;
+  Outcome refused = Rimbal({"--convert", collated, Path("collated3.db")});
+  EXPECT_EQ(refused.exitCode, 12);
+  EXPECT_EQ(refused.err, kBanner +
+                             "Table t: SQLite 3 refused its definition (no such collation "
+                             "sequence: NUMERIC); 1 row not copied.\n"
+                             "Copied 1 table with 1 row into " +
+                             Path("collated3.db") + ".\n");
 }
 
 TEST_F(RimbalProgram, EveryFixtureDumpedIntoTheShellEqualsItsConversion) {

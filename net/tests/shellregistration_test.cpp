@@ -176,6 +176,9 @@ TEST_F(RegistrationTest, LeavesOthersFilesAlone) {
   EXPECT_EQ(6, installed.removed.size());
   EXPECT_EQ(mine, ReadFile(own));
   EXPECT_FALSE(QFileInfo::exists(home + "/applications/dorvex.desktop"));
+  RegistrationReport later;
+  EXPECT_TRUE(ShellRegistration::Register(program, &later));
+  EXPECT_TRUE(later.removed.isEmpty() && later.written.isEmpty());
 }
 
 TEST(OpenAddressTest, OnlyWebAddresses) {

@@ -191,6 +191,11 @@ TEST(ConnectionStatements, AWatchedQueryCountsRowsAndStopsWhenCancelled) {
     EXPECT_FALSE(db->GetTableWatched(result, "SELECT x FROM t", &progress));
     EXPECT_STREQ(db->LastError(), "interrupted");
     EXPECT_EQ(result.Rows(), 0);
+
+    // An interrupt while no watched query runs stops nothing later.
+    db->Interrupt();
+    EXPECT_TRUE(db->GetTableWatched(result, "SELECT x FROM t", nullptr));
+    EXPECT_EQ(result.Rows(), 2);
   }
 }
 

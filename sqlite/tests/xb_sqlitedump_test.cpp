@@ -414,3 +414,25 @@ TEST(XB_SQLiteDump, SchemaSQLite3RefusesIsReportedAndTheRestCopied) {
   EXPECT_EQ(report[0].rfind("Table odd: SQLite 3 refused its definition (", 0), 0u) << report[0];
   EXPECT_EQ(report[1].rfind("Index plain_v: SQLite 3 refused it (", 0), 0u) << report[1];
 }
+
+TEST(XB_SQLiteDump, Generation2FileHoldsStillWhileItIsDumped) {
+  XB_SQLiteTestDir dir;
+  std::string source = dir.Fixture("multilevel.db");
+  std::unique_ptr<XB_SQLiteDB> reader(XB_SQLiteDB::NewAuto(source.c_str()));
+  std::unique_ptr<XB_SQLiteDB> writer(XB_SQLiteDB::NewAuto(source.c_str()));
+  ASSERT_TRUE(reader && writer);
+  // The first report comes after the schema was read and before any rows:
+  // no statement of the dump is running then, yet the file stays locked.
+  bool writtenMidway = true;
+  XB_DumpProgress progress;
+  progress.onRows = [&](int64_t done, int64_t) {
+    if (done == 0) writtenMidway = writer->Exec("DELETE FROM item WHERE id > 2000");
+  };
+  XB_DumpSqlText text([](const char*, size_t) { return true; });
+  XB_SQLiteDump dump(*reader);
+  ASSERT_EQ(dump.Run(text, &progress), XB_DUMP_DONE);
+  EXPECT_FALSE(writtenMidway);
+  ASSERT_EQ(dump.Tables().size(), 1u);
+  EXPECT_EQ(dump.Tables()[0].rows, 3000);
+  EXPECT_TRUE(writer->Exec("DELETE FROM item WHERE id > 2000"));
+}
