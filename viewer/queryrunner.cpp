@@ -28,6 +28,8 @@ bool QueryRunner::Start(const std::string& sql, QueryRunKind kind, Finished fini
   m_progress.rows = 0;
   m_progress.cancel = false;
   m_progress.limited = false;
+  m_progress.maxRows = m_maxRows;
+  m_progress.maxBytes = m_maxBytes;
   m_started = std::chrono::steady_clock::now();
   m_thread = std::thread(&QueryRunner::Work, this, sql, kind, std::move(finished));
   return true;
@@ -47,11 +49,10 @@ void QueryRunner::Work(std::string sql, QueryRunKind kind, Finished finished) {
   if (finished) finished();
 }
 
-void QueryRunner::SetRowBound(int64_t maxRows, int64_t maxBytes) {
+void QueryRunner::SetBounds(int64_t maxRows, int64_t maxBytes) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  if (m_running) return;
-  m_progress.maxRows = maxRows;
-  m_progress.maxBytes = maxBytes;
+  m_maxRows = maxRows;
+  m_maxBytes = maxBytes;
 }
 
 bool QueryRunner::IsRunning() const {

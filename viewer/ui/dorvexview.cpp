@@ -114,7 +114,7 @@ bool CDorvexView::CanClose() {
 void CDorvexView::ApplyRowBound() {
   int64_t rows = m_settings.ReadInt("view/maxrows", kDefaultMaxRows);
   int64_t megabytes = m_settings.ReadInt("view/maxmb", kDefaultMaxMegabytes);
-  m_runner->SetRowBound(rows > 0 ? rows : 0, megabytes > 0 ? megabytes * 1024 * 1024 : 0);
+  m_runner->SetBounds(rows > 0 ? rows : 0, megabytes > 0 ? megabytes * 1024 * 1024 : 0);
 }
 
 bool CDorvexView::RunQuery(const QString* text, QueryRunKind kind, bool rebuildColumns, int notify,
