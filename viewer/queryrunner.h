@@ -53,13 +53,6 @@ class QueryRunner {
   /* Waits up to TIMEOUT; returns true when no run is going afterwards. */
   bool WaitFor(std::chrono::milliseconds timeout);
 
-  /* Bounds the results of later runs to MAXROWS rows and MAXBYTES bytes of
-  ** cell text (0: no bound); a run that reaches one ends early with what it
-  ** gathered, and Limited tells so.  Not while a run is going. */
-  void SetRowBound(int64_t maxRows, int64_t maxBytes);
-  /* Returns true when the last run stopped at the bound. */
-  bool Limited() const { return m_progress.limited; }
-
   /* Returns the rows gathered so far by the current or last run. */
   int64_t Rows() const { return m_progress.rows; }
   /* Returns the milliseconds since the current run started, or the length

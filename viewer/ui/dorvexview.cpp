@@ -158,7 +158,7 @@ void CDorvexView::OnRunFinished(bool rebuildColumns, int notify, RunOrigin origi
     // Only a successful run replaces what the grid shows.
     m_result = std::move(outcome->result);
     m_notice =
-        m_runner->Limited()
+        outcome->limited
             ? QStringLiteral("Only the first %1 rows are shown; more exist, page on to see them.")
                   .arg(QLocale::c().toString(m_result.Rows()))
             : QString();
