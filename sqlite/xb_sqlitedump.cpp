@@ -74,6 +74,7 @@ bool XB_SQLiteDump::ClassifyText(std::string_view text, XB_DumpValue* value) {
   // A real: digits, a point, digits, maybe an exponent, and exactly the
   // text SQLite 3 prints for the number it reads.
   size_t exponent = digits.find('e');
+  if (exponent < point) return false;
   std::string_view mantissa = digits.substr(0, exponent);
   if (!AllDigits(mantissa.substr(0, point)) || !AllDigits(mantissa.substr(point + 1))) return false;
   if (text.size() > 40) return false;

@@ -214,6 +214,7 @@ TEST(XB_SQLiteDump, Generation2TextIsANumberOnlyInItsCanonicalForm) {
                                "-9223372036854775808",
                                "0.30000000000000004",
                                "1E-5",
+                               "1e5.5",
                                "-0.0",
                                "Inf",
                                "",
