@@ -286,6 +286,7 @@ bool CDorvexDoc::OpenDatabase(const std::string& path) {
   m_db = std::move(db);
   m_rowIO = std::move(rowIO);
   m_transactionOpen = false;
+  m_chosenEncoding.reset();
   if (m_locked) m_db->Open();
   std::lock_guard<std::mutex> lock(m_mutex);
   m_tableNames = std::move(tables);
@@ -361,9 +362,14 @@ QueryOutcome CDorvexDoc::RunHeld(const std::string& sql, QueryRunKind kind,
     outcome.ok = true;
     for (size_t i = 0; i < statements.size() && outcome.ok; ++i) {
       XB_SQLiteResult result;
-      outcome.ok = m_db->GetTableWatched(result, statements[i].c_str(), progress);
+      if (progress && progress->limited) break;
+      outcome.ok = !(progress && progress->cancel) &&
+                   m_db->GetTableWatched(result, statements[i].c_str(), progress);
       if (!outcome.ok) {
-        outcome.error = m_db->FromFileText(m_db->LastError() ? m_db->LastError() : "SQL error");
+        outcome.error =
+            progress && progress->cancel
+                ? "interrupted"
+                : m_db->FromFileText(m_db->LastError() ? m_db->LastError() : "SQL error");
         if (statements.size() > 1)
           outcome.error = "statement " + std::to_string(i + 1) + " of " +
                           std::to_string(statements.size()) + ": " + outcome.error;
@@ -392,6 +398,7 @@ QueryOutcome CDorvexDoc::RunHeld(const std::string& sql, QueryRunKind kind,
         (progress && progress->cancel) || outcome.error.find("interrupted") != std::string::npos;
     Fail(outcome.error);
   }
+  outcome.limited = progress && progress->limited;
   if (progress)
     outcome.rows = progress->rows;
   else if (outcome.hasResult)
@@ -462,6 +469,8 @@ bool CDorvexDoc::ReOpen() {
     Fail("a transaction is open: commit or roll it back before Re-Open");
     return false;
   }
+  // The user's choice of text encoding holds for the same file read afresh.
+  if (m_chosenEncoding && db->Version() == m_db->Version()) db->SetTextEncoding(*m_chosenEncoding);
   m_db = std::move(db);
   m_rowIO = std::move(rowIO);
   if (m_locked) m_db->Open();
@@ -502,6 +511,7 @@ XB_TextEncoding CDorvexDoc::TextEncoding() const {
 }
 
 void CDorvexDoc::SetTextEncoding(XB_TextEncoding encoding) {
+  m_chosenEncoding = encoding;
   if (m_db) m_db->SetTextEncoding(encoding);
 }
 

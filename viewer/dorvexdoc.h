@@ -69,6 +69,7 @@ struct QueryOutcome {
   std::string error;      /* why not, when not ok */
   bool readOnly = false;  /* the text is one read-only statement */
   bool hasResult = false; /* result holds a result to show */
+  bool limited = false;   /* a bound of the progress ended the run early */
   XB_SQLiteResult result; /* in the file's encoding */
   int64_t rows = 0;       /* rows gathered */
   int64_t elapsedMs = 0;  /* from start to end of the run */
@@ -227,6 +228,7 @@ class CDorvexDoc {
   std::string m_pathName;
   std::string m_databasePath;
   std::string m_stateName; /* caption of the state this document was opened from */
+  std::optional<XB_TextEncoding> m_chosenEncoding; /* the user's switch, kept over Re-Open */
   std::optional<StateToApply> m_pendingState;
   std::atomic<bool> m_busy{false};
 };

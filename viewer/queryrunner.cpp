@@ -27,6 +27,9 @@ bool QueryRunner::Start(const std::string& sql, QueryRunKind kind, Finished fini
   m_outcome.reset();
   m_progress.rows = 0;
   m_progress.cancel = false;
+  m_progress.limited = false;
+  m_progress.maxRows = m_maxRows;
+  m_progress.maxBytes = m_maxBytes;
   m_started = std::chrono::steady_clock::now();
   m_thread = std::thread(&QueryRunner::Work, this, sql, kind, std::move(finished));
   return true;
@@ -44,6 +47,12 @@ void QueryRunner::Work(std::string sql, QueryRunKind kind, Finished finished) {
   }
   m_ended.notify_all();
   if (finished) finished();
+}
+
+void QueryRunner::SetBounds(int64_t maxRows, int64_t maxBytes) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_maxRows = maxRows;
+  m_maxBytes = maxBytes;
 }
 
 bool QueryRunner::IsRunning() const {

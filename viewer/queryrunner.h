@@ -39,6 +39,11 @@ class QueryRunner {
   ** run is going or the document is busy. */
   bool Start(const std::string& sql, QueryRunKind kind, Finished finished);
 
+  /* Sets the bounds of the next runs' results (0: none; see
+  ** XB_QueryProgress): a run that reaches one ends early, successfully,
+  ** with the rows gathered so far and QueryOutcome::limited set. */
+  void SetBounds(int64_t maxRows, int64_t maxBytes);
+
   /* Returns true from Start until the run's outcome is ready. */
   bool IsRunning() const;
   /* Asks the running query to stop; does nothing when none runs. */
@@ -67,6 +72,8 @@ class QueryRunner {
   std::thread m_thread;
   bool m_running = false;
   XB_QueryProgress m_progress;
+  int64_t m_maxRows = 0;
+  int64_t m_maxBytes = 0;
   std::chrono::steady_clock::time_point m_started;
   int64_t m_lastElapsedMs = 0;
   std::optional<QueryOutcome> m_outcome;

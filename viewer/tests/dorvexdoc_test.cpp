@@ -13,6 +13,7 @@
 #include <string>
 
 #include "dorvexdoc.h"
+#include "storenode.h"
 #include "viewertestdir.h"
 #include "viewquerystate.h"
 
@@ -183,8 +184,6 @@ TEST_P(DocumentOnBothGenerations, HostileTableNamesAreShownWithoutHarm) {
   EXPECT_NE(doc.FindTableDefinition("first name"), nullptr);
 }
 
-INSTANTIATE_TEST_SUITE_P(Generations, DocumentOnBothGenerations, ::testing::Values(2, 3));
-
 TEST(DocumentFiles, FilesThatAreNoDatabasesAreRefusedUnchanged) {
   ViewerTestDir dir;
   std::string text = dir.Write("notes.txt", "just some text\nnot a database\n");
@@ -212,9 +211,9 @@ TEST(DocumentFiles, FilesThatAreNoDatabasesAreRefusedUnchanged) {
   EXPECT_EQ(doc.TableCount(), 0);
 }
 
-TEST(DocumentFiles, DroppedScriptsRunStatementByStatement) {
+TEST_P(DocumentOnBothGenerations, DroppedScriptsRunStatementByStatement) {
   ViewerTestDir dir;
-  std::string path = MakeSample(dir, "drop.db", 3);
+  std::string path = MakeSample(dir, "drop.db", GetParam());
   std::string script = dir.Write("script.sql",
                                  "-- a note; with a semicolon\r\n"
                                  "INSERT INTO u VALUES('line 1\r\nline 2; still the literal');\r\n"
@@ -255,6 +254,18 @@ TEST(DocumentFiles, DroppedScriptsRunStatementByStatement) {
   EXPECT_NE(failed.error.find("nosuch"), std::string::npos) << failed.error;
   EXPECT_EQ(Value(doc, "SELECT count(*) FROM u WHERE x='never'"), "0");
   EXPECT_EQ(Value(doc, "SELECT count(*) FROM u WHERE x='a'"), "1");
+
+  // With dropfiles/sql/ask the user is asked first; No skips the file.
+  StoreNode settings;
+  settings.WriteBool("dropfiles/sql/ask", true);
+  CDorvexDoc asking(&host, &settings);
+  ASSERT_TRUE(asking.OnOpenDocument(path));
+  host.m_yes = false;
+  EXPECT_TRUE(asking.DropFiles({script}).empty());
+  ASSERT_EQ(host.m_questions.size(), 1u);
+  EXPECT_EQ(host.m_questions[0], "Do you want to execute '" + script + "'");
+  host.m_yes = true;
+  EXPECT_EQ(asking.DropFiles({script}).size(), 1u);
 }
 
 TEST(DocumentFiles, WritesAreNeverRerunOrRewrittenUnasked) {
@@ -369,6 +380,11 @@ TEST(DocumentText, Latin1FilesShowUtf8AndRefuseWhatTheyCannotHold) {
   EXPECT_NE(doc.LastError().find("U+20AC"), std::string::npos) << doc.LastError();
   doc.SetTextEncoding(XB_TEXT_UTF8);
   EXPECT_TRUE(doc.Query(result, "SELECT '\xE2\x82\xAC'"));
+  // The user's switch holds over Re-Open of the same file.
+  ASSERT_TRUE(doc.ReOpen());
+  EXPECT_EQ(doc.TextEncoding(), XB_TEXT_UTF8);
 }
+
+INSTANTIATE_TEST_SUITE_P(Generations, DocumentOnBothGenerations, ::testing::Values(2, 3));
 
 }  // namespace

@@ -104,6 +104,22 @@ TEST_P(RunnerOnBothGenerations, AnInterruptOfTheDocumentStopsAStepWithoutRows) {
 
 INSTANTIATE_TEST_SUITE_P(Generations, RunnerOnBothGenerations, ::testing::Values(2, 3));
 
+TEST(QueryRunner, BoundsEndARunEarlyWithTheRowsSoFar) {
+  ViewerTestDir dir;
+  std::string path = MakeSlowDatabase(dir, 2);
+  CDorvexDoc doc(nullptr, nullptr);
+  ASSERT_TRUE(doc.OnOpenDocument(path));
+  QueryRunner runner(doc);
+  runner.SetBounds(500, 0);
+  ASSERT_TRUE(runner.Start(SlowQuery(2), QueryRunKind::Query, nullptr));
+  ASSERT_TRUE(runner.WaitFor(std::chrono::seconds(20)));
+  std::optional<QueryOutcome> outcome = runner.TakeOutcome();
+  ASSERT_TRUE(outcome);
+  EXPECT_TRUE(outcome->ok) << outcome->error;
+  EXPECT_TRUE(outcome->limited);
+  EXPECT_EQ(outcome->result.Rows(), 500);
+}
+
 TEST(QueryRunner, ADestroyedRunnerStopsItsRun) {
   ViewerTestDir dir;
   std::string path = MakeSlowDatabase(dir, 3);
