@@ -87,12 +87,6 @@ check_desktop_files "$work/stage/opt/xb" /opt/xb/bin/Dorvex
 deb="$(ls "$work"/pkg/*.deb)"
 dpkg-deb --info "$deb" >"$work/info"
 depends="$(grep '^ Depends:' "$work/info")" || fail "the package has no dependencies"
-libs=(libsqlite3-0 libqt6widgets6 libstdc++6)
-# The viewer brings the network and bus libraries in.
-if [ "$viewer" = yes ]; then libs+=(libcurl4 libqt6dbus6); fi
-for lib in "${libs[@]}"; do
-  grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib: $depends"
-done
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
 expected=(bin/Rimbal bin/RimbalRows)
 if [ "$viewer" = yes ]; then expected+=(bin/Dorvex "${desktop_files[@]}"); fi
@@ -104,6 +98,15 @@ if grep -E '\.cache$|/mime/(globs2?|magic|aliases|subclasses|types|icons|generic
   fail "the package ships cache files"
 fi
 dpkg-deb -x "$deb" "$work/unpacked"
+# Every library a packaged program needs comes from a dependency.
+needed="$(for f in "$work"/unpacked/usr/bin/*; do objdump -p "$f" | awk '/NEEDED/ {print $2}'; done)"
+for pair in libsqlite3.so.0:libsqlite3-0 libcurl.so.4:libcurl4 libQt6Widgets.so.6:libqt6widgets6 \
+    libQt6DBus.so.6:libqt6dbus6 libstdc++.so.6:libstdc++6; do
+  if grep -qx "${pair%%:*}" <<<"$needed"; then
+    grep -q "${pair#*:}" <<<"$depends" || fail "the package does not depend on ${pair#*:}: $depends"
+  fi
+done
+grep -qx libsqlite3.so.0 <<<"$needed" || fail "no packaged program needs libsqlite3"
 check_rimbal "$work/unpacked/usr"
 if [ "$viewer" = yes ]; then
   check_desktop_files "$work/unpacked/usr" /usr/bin/Dorvex
