@@ -4,8 +4,13 @@
 #include "dorvexstartup.h"
 
 #include "mainframe.h"
+#include "shellregistration.h"
+#include "updatecheck.h"
+#include "updatedialogs.h"
+#include "versionnumber.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLocale>
 #include <QMessageBox>
 #include <QSettings>
@@ -55,7 +60,7 @@ int DorvexStartup::Start(const QStringList& args, const QString& settingsPath) {
   m_settingsFile.Load(m_settings, path);
   QString settingsNotice = m_settingsFile.Notice();
 
-  // Shell registration of the file types belongs here, once net/ offers it.
+  RegisterFileTypes();
   m_mainFrame = std::make_unique<CMainFrame>(m_settings);
 
   if (!m_options.stateFile.isEmpty()) {
@@ -69,8 +74,7 @@ int DorvexStartup::Start(const QStringList& args, const QString& settingsPath) {
   }
   m_mainFrame->show();
   if (!settingsNotice.isEmpty()) Report(settingsNotice);
-  // The update check comes here, after the window is shown and never for
-  // automation, once net/ offers it; closing the window aborts it.
+  StartUpdateCheck();
   return -1;
 }
 
@@ -84,6 +88,28 @@ bool DorvexStartup::OpenCommandLineFiles() {
       Report(QStringLiteral("Could not open %1: %2").arg(file, error));
   }
   return m_options.files.isEmpty() || opened > 0;
+}
+
+void DorvexStartup::RegisterFileTypes() {
+  // A desktop that cannot be told about our types is no reason to stop:
+  // the program works without the registration.
+  if (m_options.automation) return;
+  ShellRegistration::Register(QCoreApplication::applicationFilePath());
+}
+
+void DorvexStartup::StartUpdateCheck() {
+  if (m_options.automation) return;
+  if (!m_settings.ReadBool("update/docheck", true)) return;
+  int64_t hours = UpdateCheck::HoursForDays(m_settings.ReadInt("update/dayscheck", 7));
+  m_updateDialogs = std::make_unique<UpdateDialogs>(m_mainFrame.get());
+  m_updateCheck = std::make_unique<UpdateCheck>(UpdateCheck::ConfiguredPadAddress(), hours,
+                                                m_profile, *m_updateDialogs);
+  m_updateCheck->SetCurrentVersion(VersionNumber(0, 15, 0, 59));
+  QObject::connect(m_mainFrame.get(), &CMainFrame::Closing, m_updateCheck.get(),
+                   &UpdateCheck::Abort);
+  // The check works on a thread of its own; the window is already shown
+  // and keeps answering while it runs.
+  m_updateCheck->Run();
 }
 
 bool DorvexStartup::Finish() {

@@ -3,7 +3,9 @@
 ** at exit.  Start runs, in order: the profile (QSettings "XB Software" /
 ** "Dorvex") with its language entry, the settings file in the per-user
 ** folder, the command line, the main window, the documents it names, and,
-** once the window is shown, the checks that need it.  Finish writes the
+** once the window is shown, the update check (never for automation; closing
+** the window aborts it).  The file types are registered with the desktop
+** at every start that is not for automation.  Finish writes the
 ** settings file unless the start was for automation.
 **
 ** Errors: a bad command line or a --state file that does not load ends the
@@ -20,6 +22,7 @@
 #include "settingsfile.h"
 #include "settingsstore.h"
 
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +30,8 @@
 #include <memory>
 
 class CMainFrame;
+class UpdateCheck;
+class UpdateDialogs;
 
 class DorvexStartup {
  public:
@@ -61,12 +66,19 @@ class DorvexStartup {
   void Report(const QString& message);
   void ApplyLanguage();
   bool OpenCommandLineFiles();
+  void RegisterFileTypes();
+  void StartUpdateCheck();
 
   DorvexOptions m_options;
   SettingsStore m_settings;
   SettingsFile m_settingsFile;
-  std::unique_ptr<CMainFrame> m_mainFrame;
   std::function<void(const QString&)> m_reporter;
+  // Destroyed in reverse order: the check ends before the dialogs it
+  // prompts through, and both before the window they belong to.
+  std::unique_ptr<CMainFrame> m_mainFrame;
+  QSettings m_profile;
+  std::unique_ptr<UpdateDialogs> m_updateDialogs;
+  std::unique_ptr<UpdateCheck> m_updateCheck;
 };
 
 #endif

@@ -4,6 +4,8 @@
 */
 #include "mainframe.h"
 
+#include "filemanager.h"
+
 #include "dorvexview.h"
 #include "helplinks.h"
 #include "resultgrid.h"
@@ -12,7 +14,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -342,7 +343,7 @@ void CMainFrame::OnHelpLink(DorvexCommand command) {
                                                              : HelpLinks::ProgramPage();
   if (address.isEmpty()) return;
   // Addresses are opened by the desktop, never through a shell command.
-  QDesktopServices::openUrl(QUrl(address));
+  OpenAddress(address);
 }
 
 void CMainFrame::LoadRecentFiles() {

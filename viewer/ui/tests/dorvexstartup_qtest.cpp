@@ -22,6 +22,7 @@ class DorvexStartupTest : public QObject {
   QTemporaryDir m_dir;
   QStringList m_reports;
   QByteArray m_oldConfigHome;
+  QByteArray m_oldDataHome;
 
   QString SettingsPath() const { return m_dir.filePath("config/XB Software/Dorvex/dorvex.xml"); }
 
@@ -46,11 +47,16 @@ class DorvexStartupTest : public QObject {
   void initTestCase() {
     QVERIFY(m_dir.isValid());
     m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
+    m_oldDataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath("config")));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath("data")));
     QCoreApplication::setOrganizationName("XB Software");
     QCoreApplication::setApplicationName("Dorvex");
   }
-  void cleanupTestCase() { qputenv("XDG_CONFIG_HOME", m_oldConfigHome); }
+  void cleanupTestCase() {
+    qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
+    qputenv("XDG_DATA_HOME", m_oldDataHome);
+  }
   void init() {
     m_reports.clear();
     QFile::remove(SettingsPath());
@@ -91,6 +97,15 @@ class DorvexStartupTest : public QObject {
     QVERIFY(startup->SaveSuppressed());
     QVERIFY(startup->Finish());
     QVERIFY(!QFileInfo::exists(SettingsPath()));
+  }
+
+  void fileTypesAreRegisteredUnlessForAutomation() {
+    QString entry = m_dir.filePath("data/applications/dorvex.desktop");
+    QDir(m_dir.filePath("data")).removeRecursively();
+    QCOMPARE(MakeStartup()->Start({"--automation"}), -1);
+    QVERIFY(!QFileInfo::exists(entry));
+    QCOMPARE(MakeStartup()->Start({}), -1);
+    QVERIFY(QFileInfo::exists(entry));
   }
 
   void unreadableSettingsAreKeptAndReported() {
