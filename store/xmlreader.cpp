@@ -69,17 +69,14 @@ static long ClampedNumber(const char* text, long low, long high) {
   return value < low ? low : (value > high ? high : value);
 }
 
-/* Makes a closed reader that skips comments. */
 XmlReader::XmlReader() {
   ResetState();
 }
 
-/* Closes the file. */
 XmlReader::~XmlReader() {
   Close();
 }
 
-/* Clears everything that belongs to one pass over the file. */
 void XmlReader::ResetState() {
   m_lineLength = 0;
   m_pos = 0;
@@ -99,7 +96,6 @@ void XmlReader::ResetState() {
   m_error = NoError;
 }
 
-/* Opens PATH for reading.  Returns false when it cannot be opened. */
 bool XmlReader::Open(const char* path) {
   Close();
   if (!path || !*path) return false;
@@ -107,15 +103,12 @@ bool XmlReader::Open(const char* path) {
   return m_file != nullptr;
 }
 
-/* Closes the file; the reader then delivers only the end of input. */
 void XmlReader::Close() {
   if (m_file) fclose(m_file);
   m_file = nullptr;
   ResetState();
 }
 
-/* Reads the next line (at most LineBufferSize - 1 bytes, line feed
-** included) into the buffer.  Returns false at the end of input. */
 bool XmlReader::ReadLine() {
   m_lineLength = 0;
   m_pos = 0;
@@ -129,8 +122,6 @@ bool XmlReader::ReadLine() {
   return m_lineLength > 0;
 }
 
-/* Makes sure a current character exists, reading lines as needed.
-** Returns false at the end of input. */
 bool XmlReader::HaveChar() {
   while (m_pos >= m_lineLength) {
     if (!ReadLine()) return false;
@@ -138,21 +129,16 @@ bool XmlReader::HaveChar() {
   return true;
 }
 
-/* Returns the byte AHEAD positions after the current one, or -1 when that
-** lies beyond the end of the current line. */
 int XmlReader::Peek(size_t ahead) const {
   size_t at = m_pos + ahead;
   return at < m_lineLength ? static_cast<unsigned char>(m_line[at]) : -1;
 }
 
-/* Returns true when TEXT starts at the current position of this line. */
 bool XmlReader::LineHas(const char* text) const {
   size_t length = strlen(text);
   return m_pos + length <= m_lineLength && memcmp(m_line + m_pos, text, length) == 0;
 }
 
-/* Consumes input up to and including TERMINATOR (across lines), or to the
-** end of input. */
 void XmlReader::SkipPast(const char* terminator) {
   while (HaveChar()) {
     if (LineHas(terminator)) {
@@ -163,14 +149,10 @@ void XmlReader::SkipPast(const char* terminator) {
   }
 }
 
-/* Consumes blanks across lines. */
 void XmlReader::SkipBlanks() {
   while (HaveChar() && IsBlank(static_cast<unsigned char>(m_line[m_pos]))) ++m_pos;
 }
 
-/* Decodes the reference that starts at the "&" under the cursor.  It runs to
-** the next ";"; stopping first at a "<", at STOPAT (a closing quote, or -1),
-** or at the end of the line makes the whole reference one space. */
 unsigned char XmlReader::DecodeEntity(int stopAt) {
   char name[16];
   size_t length = 0;
@@ -193,9 +175,6 @@ unsigned char XmlReader::DecodeEntity(int stopAt) {
   return tooLong ? ' ' : EntityByte(name);
 }
 
-/* Takes one byte of text, a quoted value or a comment: decodes a reference
-** or, in a UTF-8 file, joins a two-byte sequence into its ISO-8859-1 byte.
-** A lead byte without a continuation byte after it is kept as it is. */
 unsigned char XmlReader::TakeTextByte(int stopAt) {
   unsigned char c = static_cast<unsigned char>(m_line[m_pos]);
   if (c == '&') return DecodeEntity(stopAt);
@@ -210,7 +189,6 @@ unsigned char XmlReader::TakeTextByte(int stopAt) {
   return c;
 }
 
-/* Reads the name under the cursor into m_name (MaxNameLength kept). */
 void XmlReader::ReadNameToken() {
   m_name.Clear();
   while (m_pos < m_lineLength && IsNameChar(static_cast<unsigned char>(m_line[m_pos]))) {
@@ -219,8 +197,6 @@ void XmlReader::ReadNameToken() {
   }
 }
 
-/* Reads a quoted value under the cursor into m_value: up to the same quote
-** or the end of the line, quotes removed, references decoded. */
 void XmlReader::ReadQuotedValue() {
   char quote = m_line[m_pos++];
   m_value.Clear();
@@ -231,8 +207,6 @@ void XmlReader::ReadQuotedValue() {
   if (m_pos < m_lineLength) ++m_pos;
 }
 
-/* Returns the next token inside a tag, skipping blanks and bytes that mean
-** nothing there.  A lone "/" sets error code 1 and is skipped. */
 XmlReader::TagToken XmlReader::NextTagToken() {
   if (m_tokenPushed) {
     m_tokenPushed = false;
@@ -295,8 +269,6 @@ XmlReader::TagToken XmlReader::NextTagToken() {
   return TokenEndOfInput;
 }
 
-/* Consumes the tokens of the current tag up to its closing bracket and
-** records in the has-content flag how it closed. */
 void XmlReader::SkipRestOfTag() {
   for (;;) {
     TagToken token = NextTagToken();
@@ -311,8 +283,6 @@ void XmlReader::SkipRestOfTag() {
   }
 }
 
-/* Reads a start tag after its "<": the name and the attributes.  Returns
-** false when no name follows (error code 2); the tag is then skipped. */
 bool XmlReader::ReadStartTag() {
   m_attrs.clear();
   m_valueExpected = false;
@@ -360,8 +330,6 @@ bool XmlReader::ReadStartTag() {
   }
 }
 
-/* Reads an end tag after its "</": the name, then everything up to ">".
-** Returns false when no name follows (error code 2). */
 bool XmlReader::ReadEndTag() {
   m_attrs.clear();
   m_valueExpected = false;
@@ -377,8 +345,6 @@ bool XmlReader::ReadEndTag() {
   return true;
 }
 
-/* Reads the name = value pairs of the XML declaration up to "?>" and sets
-** the UTF-8 flag from its encoding. */
 void XmlReader::ReadDeclarationPairs() {
   m_inDeclaration = true;
   XB_String name;
@@ -402,9 +368,6 @@ void XmlReader::ReadDeclarationPairs() {
   m_valueExpected = false;
 }
 
-/* Rewinds to the start of the file, clears the reader's state and reads the
-** XML declaration and one following "<!...>" declaration, if present.
-** Returns false when no file is open. */
 bool XmlReader::ReadHeader() {
   if (!m_file) return false;
   rewind(m_file);
@@ -428,12 +391,6 @@ bool XmlReader::ReadHeader() {
   return true;
 }
 
-/* Reads a text chunk: up to the next "<" or the end of the line, decoded,
-** blank runs reduced to one space, no trailing space; cut after a word once
-** longer than TextChunkWordCut and never longer than MaxTextChunk.  When the
-** chunk had to be cut inside a word (at MaxTextChunk, or where an overlong
-** line was split), it is marked glued: the next chunk continues its word
-** without a space between them. */
 XmlReader::ItemKind XmlReader::ReadTextChunk(bool afterBlank) {
   m_item = ItemText;
   m_text.Clear();
@@ -467,8 +424,6 @@ XmlReader::ItemKind XmlReader::ReadTextChunk(bool afterBlank) {
   return m_item;
 }
 
-/* Reads a comment chunk up to "-->" (at most MaxCommentChunk bytes), line
-** feeds kept, other blanks made spaces, references decoded. */
 XmlReader::ItemKind XmlReader::ReadCommentChunk() {
   m_item = ItemComment;
   m_text.Clear();
@@ -494,8 +449,6 @@ XmlReader::ItemKind XmlReader::ReadCommentChunk() {
   return m_item;
 }
 
-/* Advances to the next item and returns its kind.  Declarations met on the
-** way are skipped, and so are comments while skip comments is on. */
 XmlReader::ItemKind XmlReader::NextItem() {
   if (m_pending) {
     m_pending = false;
@@ -546,21 +499,14 @@ XmlReader::ItemKind XmlReader::NextItem() {
   return m_item = ItemEndOfInput;
 }
 
-/* Returns true when the current item is an end tag named NAME (ignoring
-** case). */
 bool XmlReader::IsEndTag(const char* name) const {
   return m_item == ItemEndTag && TagNameIs(name);
 }
 
-/* Returns true when the current tag's name is NAME, ignoring case. */
 bool XmlReader::TagNameIs(const char* name) const {
   return m_tagName.CompareNoCase(name ? name : "") == 0;
 }
 
-/* Takes the next whitespace-separated word, or quoted string with its
-** quotes, of the element's text into ITEM.  A quoted string may run over
-** several chunks, joined by one space.  Returns false, leaving the following
-** tag to be read next, when the text is exhausted. */
 bool XmlReader::NextTextItem(XB_String& item) {
   item.Clear();
   if (m_item != ItemText && NextItem() != ItemText) {
@@ -606,8 +552,6 @@ bool XmlReader::NextTextItem(XB_String& item) {
   }
 }
 
-/* Advances to the next start tag named NAME.  Returns false at the end of
-** input. */
 bool XmlReader::FindElement(const char* name) {
   for (;;) {
     ItemKind kind = NextItem();
@@ -616,8 +560,6 @@ bool XmlReader::FindElement(const char* name) {
   }
 }
 
-/* Advances to the next start tag before the end tag of PARENT.  Returns
-** false at that end tag or at the end of input. */
 bool XmlReader::NextChildElement(const char* parent) {
   for (;;) {
     ItemKind kind = NextItem();
@@ -626,8 +568,6 @@ bool XmlReader::NextChildElement(const char* parent) {
   }
 }
 
-/* Advances to the next start tag named NAME before the end tag of PARENT.
-** Returns false when there is none. */
 bool XmlReader::FindChildElement(const char* name, const char* parent) {
   while (NextChildElement(parent)) {
     if (TagNameIs(name)) return true;
@@ -635,8 +575,6 @@ bool XmlReader::FindChildElement(const char* name, const char* parent) {
   return false;
 }
 
-/* Skips to the end tag of NAME, stepping over nested elements of the same
-** name.  Returns false when the input ends first. */
 bool XmlReader::SkipElement(const char* name) {
   if (IsStartTag() && TagNameIs(name) && !HasContent()) return true;
   int depth = 1;
@@ -650,8 +588,6 @@ bool XmlReader::SkipElement(const char* name) {
   }
 }
 
-/* Returns the text chunks up to the next tag, joined by single spaces; the
-** tag is left to be read next. */
 XB_String XmlReader::ReadText() {
   XB_String text;
   if (m_item == ItemText && m_textPos < m_text.Length()) text = m_text.Mid(m_textPos);
@@ -667,8 +603,6 @@ XB_String XmlReader::ReadText() {
   return text;
 }
 
-/* Reads the next item into TEXT when it is a text chunk and returns true;
-** otherwise leaves that item to be read next and returns false. */
 bool XmlReader::ElementText(XB_String& text) {
   text.Clear();
   if (NextItem() != ItemText) {
@@ -680,8 +614,6 @@ bool XmlReader::ElementText(XB_String& text) {
   return true;
 }
 
-/* Returns the first attribute of the current tag named NAME (ignoring
-** case), or null. */
 const XmlReader::Attribute* XmlReader::FindAttr(const char* name) const {
   for (const Attribute& attr : m_attrs) {
     if (attr.name.CompareNoCase(name ? name : "") == 0) return &attr;
@@ -689,22 +621,17 @@ const XmlReader::Attribute* XmlReader::FindAttr(const char* name) const {
   return nullptr;
 }
 
-/* Returns the attribute's text, or DEFAULTTEXT when it is missing. */
 XB_String XmlReader::GetAttr(const char* name, const char* defaultText) const {
   const Attribute* attr = FindAttr(name);
   return attr ? attr->value : XB_String(defaultText);
 }
 
-/* Returns the attribute read as a decimal integer (as atoi), or
-** DEFAULTVALUE when it is missing. */
 int32_t XmlReader::GetAttrInt(const char* name, int32_t defaultValue) const {
   const Attribute* attr = FindAttr(name);
   return attr ? static_cast<int32_t>(ClampedNumber(attr->value.c_str(), INT32_MIN, INT32_MAX))
               : defaultValue;
 }
 
-/* Returns the attribute's first (at most) 8 characters read as hex, each
-** non-hex character counting as digit 0, or DEFAULTVALUE when missing. */
 uint32_t XmlReader::GetAttrHex(const char* name, uint32_t defaultValue) const {
   const Attribute* attr = FindAttr(name);
   if (!attr) return defaultValue;
@@ -724,15 +651,11 @@ uint32_t XmlReader::GetAttrHex(const char* name, uint32_t defaultValue) const {
   return value;
 }
 
-/* Returns the attribute read as a decimal fraction (as atof), or
-** DEFAULTVALUE when it is missing. */
 double XmlReader::GetAttrDouble(const char* name, double defaultValue) const {
   const Attribute* attr = FindAttr(name);
   return attr ? strtod(attr->value.c_str(), nullptr) : defaultValue;
 }
 
-/* Returns the attribute read as a 64-bit hex number (0 when it has no hex
-** digits), or DEFAULTVALUE when it is missing. */
 uint64_t XmlReader::GetAttrInt64Hex(const char* name, uint64_t defaultValue) const {
   const Attribute* attr = FindAttr(name);
   if (!attr) return defaultValue;
@@ -741,9 +664,6 @@ uint64_t XmlReader::GetAttrInt64Hex(const char* name, uint64_t defaultValue) con
   return value;
 }
 
-/* Returns the local midnight of the attribute's date "day.month.year" (or
-** of DEFAULTTEXT when it is missing); an empty text gives 0.  Day and month
-** are clamped to their ranges, a year below 1900 has 1900 added. */
 time_t XmlReader::GetAttrDate(const char* name, const char* defaultText) const {
   const Attribute* attr = FindAttr(name);
   const char* text = attr ? attr->value.c_str() : (defaultText ? defaultText : "");
@@ -764,7 +684,6 @@ time_t XmlReader::GetAttrDate(const char* name, const char* defaultText) const {
   return mktime(&fields);
 }
 
-/* Returns the message that goes with an error code. */
 const char* XmlReader::ErrorText(int code) {
   switch (code) {
     case NoError:
