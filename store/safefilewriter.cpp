@@ -33,10 +33,14 @@ static bool SyncDirectoryOf(const std::string& path) {
 
 SafeFileWriter::SafeFileWriter() = default;
 
+/* Closes an open output, replacing the target when it is complete. */
 SafeFileWriter::~SafeFileWriter() {
   if (m_out) SafeFileWriter::FinishOutput();
 }
 
+/* Sets the target file name.  Returns false, and forgets any earlier name
+** so that Open() fails, when PATH is absent, empty or longer than
+** MaxPathLength. */
 bool SafeFileWriter::SetFileName(const char* path) {
   m_target.clear();
   if (!path || !*path || strlen(path) > MaxPathLength) return false;
@@ -44,20 +48,27 @@ bool SafeFileWriter::SetFileName(const char* path) {
   return true;
 }
 
+/* Turns writing through a temporary file on or off for the next Open(). */
 void SafeFileWriter::EnableSafeSave(bool on) {
   m_safeSave = on;
 }
 
+/* Opens the output: the temporary file under safe save, else the target.
+** Returns false when no name is set or no file can be created. */
 bool SafeFileWriter::Open() {
   if (m_out) FinishOutput();
   return OpenOutput();
 }
 
+/* Finishes the output (see FinishOutput).  Returns false when any write
+** failed, nothing was open, or the target could not be replaced. */
 bool SafeFileWriter::Close() {
   if (!m_out) return false;
   return FinishOutput();
 }
 
+/* Chooses the output file and opens it for writing.  Returns true when a
+** file is open. */
 bool SafeFileWriter::OpenOutput() {
   m_failed = false;
   m_temp.clear();
@@ -83,12 +94,16 @@ bool SafeFileWriter::OpenOutput() {
   return m_out != nullptr;
 }
 
+/* Gives the temporary file the permission bits of an existing target, so
+** that replacing the target does not change who may read it. */
 void SafeFileWriter::KeepTargetMode() {
   struct stat target;
   if (stat(m_target.c_str(), &target) == 0 && S_ISREG(target.st_mode))
     fchmod(fileno(m_out), target.st_mode & 07777);
 }
 
+/* Writes LENGTH bytes of DATA.  Returns false, and turns every later write
+** into a no-op, once a write has failed. */
 bool SafeFileWriter::WriteBytes(const char* data, size_t length) {
   if (!m_out || m_failed) return false;
   if (length && fwrite(data, 1, length, m_out) != length) {
@@ -98,17 +113,22 @@ bool SafeFileWriter::WriteBytes(const char* data, size_t length) {
   return true;
 }
 
+/* Removes a temporary file after a failure; the target stays as it was. */
 void SafeFileWriter::Discard() {
   if (!m_temp.empty()) remove(m_temp.c_str());
   m_temp.clear();
 }
 
+/* Flushes and closes the output and, under safe save, moves the temporary
+** file over the target.  Returns true when every byte reached the disk and
+** the target now holds the new content. */
 bool SafeFileWriter::FinishOutput() {
   bool ok = !m_failed && fflush(m_out) == 0 && !ferror(m_out);
   if (ok && !m_temp.empty()) ok = fsync(fileno(m_out)) == 0;
   ok = fclose(m_out) == 0 && ok;
   m_out = nullptr;
   m_failed = false;
+  if (ok && m_check) ok = m_check(m_temp.empty() ? m_target : m_temp);
   if (!ok) {
     Discard();
     return false;

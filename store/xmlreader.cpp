@@ -8,6 +8,7 @@
 */
 #include "xmlreader.h"
 
+#include <cctype>
 #include <cinttypes>
 #include <climits>
 #include <cstdlib>
@@ -43,6 +44,65 @@ static bool EqualsNoCase(const char* a, const char* b) {
   return XB_String(a).CompareNoCase(b ? b : "") == 0;
 }
 
+/* Returns the code point of the numeric reference NAME ("#" and decimal
+** digits, or "#x" and hex digits), or -1 when NAME is no such reference or
+** names no Unicode character. */
+static long NumericReference(const char* name) {
+  if (name[0] != '#') return -1;
+  bool hex = name[1] == 'x' || name[1] == 'X';
+  const char* digits = name + (hex ? 2 : 1);
+  if (!*digits) return -1;
+  long value = 0;
+  for (const char* p = digits; *p; ++p) {
+    int digit = IsDigit(static_cast<unsigned char>(*p)) ? *p - '0' : -1;
+    if (hex && digit < 0 && isxdigit(static_cast<unsigned char>(*p)))
+      digit = 10 + (tolower(static_cast<unsigned char>(*p)) - 'a');
+    if (digit < 0) return -1;
+    value = value * (hex ? 16 : 10) + digit;
+    if (value > 0x10FFFF) return -1;
+  }
+  if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return -1;
+  return value;
+}
+
+/* Appends code point CP to OUT as UTF-8. */
+static void AppendUtf8(XB_String& out, long cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+/* Returns the length of the valid UTF-8 sequence of two or more bytes at
+** TEXT (at most LENGTH bytes available), or 0 when there is none. */
+static size_t Utf8SequenceLength(const char* text, size_t length) {
+  unsigned char lead = static_cast<unsigned char>(text[0]);
+  size_t need = lead >= 0xC2 && lead <= 0xDF   ? 2
+                : lead >= 0xE0 && lead <= 0xEF ? 3
+                : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                               : 0;
+  if (need == 0 || need > length) return 0;
+  for (size_t i = 1; i < need; ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0;
+  }
+  unsigned char second = static_cast<unsigned char>(text[1]);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+    return 0;
+  return need;
+}
+
 /* Returns the byte that entity NAME stands for; unknown names give a space. */
 static unsigned char EntityByte(const char* name) {
   static const struct {
@@ -55,6 +115,8 @@ static unsigned char EntityByte(const char* name) {
       {"Uuml", 0xDC, true},  {"Auml", 0xC4, true}, {"Ouml", 0xD6, true}, {"szlig", 0xDF, false},
   };
   if (strcmp(name, "#8217") == 0) return '\'';
+  long cp = NumericReference(name);
+  if (cp >= 0) return cp < 0x100 ? static_cast<unsigned char>(cp) : ' ';
   for (const auto& entry : table) {
     bool same = entry.exactCase ? strcmp(name, entry.name) == 0 : EqualsNoCase(name, entry.name);
     if (same) return entry.byte;
@@ -69,14 +131,17 @@ static long ClampedNumber(const char* text, long low, long high) {
   return value < low ? low : (value > high ? high : value);
 }
 
+/* Makes a closed reader that skips comments. */
 XmlReader::XmlReader() {
   ResetState();
 }
 
+/* Closes the file. */
 XmlReader::~XmlReader() {
   Close();
 }
 
+/* Clears everything that belongs to one pass over the file. */
 void XmlReader::ResetState() {
   m_lineLength = 0;
   m_pos = 0;
@@ -96,6 +161,7 @@ void XmlReader::ResetState() {
   m_error = NoError;
 }
 
+/* Opens PATH for reading.  Returns false when it cannot be opened. */
 bool XmlReader::Open(const char* path) {
   Close();
   if (!path || !*path) return false;
@@ -103,12 +169,15 @@ bool XmlReader::Open(const char* path) {
   return m_file != nullptr;
 }
 
+/* Closes the file; the reader then delivers only the end of input. */
 void XmlReader::Close() {
   if (m_file) fclose(m_file);
   m_file = nullptr;
   ResetState();
 }
 
+/* Reads the next line (at most LineBufferSize - 1 bytes, line feed
+** included) into the buffer.  Returns false at the end of input. */
 bool XmlReader::ReadLine() {
   m_lineLength = 0;
   m_pos = 0;
@@ -122,6 +191,8 @@ bool XmlReader::ReadLine() {
   return m_lineLength > 0;
 }
 
+/* Makes sure a current character exists, reading lines as needed.
+** Returns false at the end of input. */
 bool XmlReader::HaveChar() {
   while (m_pos >= m_lineLength) {
     if (!ReadLine()) return false;
@@ -129,16 +200,21 @@ bool XmlReader::HaveChar() {
   return true;
 }
 
+/* Returns the byte AHEAD positions after the current one, or -1 when that
+** lies beyond the end of the current line. */
 int XmlReader::Peek(size_t ahead) const {
   size_t at = m_pos + ahead;
   return at < m_lineLength ? static_cast<unsigned char>(m_line[at]) : -1;
 }
 
+/* Returns true when TEXT starts at the current position of this line. */
 bool XmlReader::LineHas(const char* text) const {
   size_t length = strlen(text);
   return m_pos + length <= m_lineLength && memcmp(m_line + m_pos, text, length) == 0;
 }
 
+/* Consumes input up to and including TERMINATOR (across lines), or to the
+** end of input. */
 void XmlReader::SkipPast(const char* terminator) {
   while (HaveChar()) {
     if (LineHas(terminator)) {
@@ -149,11 +225,18 @@ void XmlReader::SkipPast(const char* terminator) {
   }
 }
 
+/* Consumes blanks across lines. */
 void XmlReader::SkipBlanks() {
   while (HaveChar() && IsBlank(static_cast<unsigned char>(m_line[m_pos]))) ++m_pos;
 }
 
-unsigned char XmlReader::DecodeEntity(int stopAt) {
+/* Decodes the reference that starts at the "&" under the cursor.  It runs to
+** the next ";"; stopping first at a "<", at STOPAT (a closing quote, or -1),
+** or at the end of the line makes the whole reference one space.  Returns
+** the code point of a numeric reference (*NUMERIC set), else the byte of a
+** named one; "&#8217;" stays the apostrophe it has always been read as. */
+long XmlReader::DecodeEntity(int stopAt, bool* numeric) {
+  *numeric = false;
   char name[16];
   size_t length = 0;
   size_t at = m_pos + 1;
@@ -172,23 +255,57 @@ unsigned char XmlReader::DecodeEntity(int stopAt) {
     return ' ';
   }
   m_pos = at + 1;
-  return tooLong ? ' ' : EntityByte(name);
+  if (tooLong) return ' ';
+  long cp = strcmp(name, "#8217") == 0 ? -1 : NumericReference(name);
+  if (cp < 0) return EntityByte(name);
+  *numeric = true;
+  return cp;
 }
 
-unsigned char XmlReader::TakeTextByte(int stopAt) {
+/* Takes one character of text, a quoted value or a comment into PIECE and
+** sets *LITERAL when it came from a numeric reference, which is kept as it
+** is even when blank.  Without Unicode text: one ISO-8859-1 byte, a
+** reference beyond it becomes a space, and in a UTF-8 file a two-byte
+** sequence is joined into its byte (a lead byte without a continuation byte
+** is kept).  With Unicode text: UTF-8; a valid UTF-8 sequence of the file
+** passes through, any other high byte is taken as ISO-8859-1. */
+void XmlReader::TakeText(int stopAt, XB_String& piece, bool* literal) {
+  piece.Clear();
+  *literal = false;
   unsigned char c = static_cast<unsigned char>(m_line[m_pos]);
-  if (c == '&') return DecodeEntity(stopAt);
+  if (c == '&') {
+    long cp = DecodeEntity(stopAt, literal);
+    if (m_unicodeText) {
+      AppendUtf8(piece, cp);
+    } else {
+      if (cp >= 0x100) *literal = false;
+      piece += static_cast<char>(cp < 0x100 ? cp : ' ');
+    }
+    return;
+  }
+  if (m_unicodeText && c >= 0x80) {
+    size_t sequence = Utf8SequenceLength(m_line + m_pos, m_lineLength - m_pos);
+    if (sequence) {
+      piece.Append(m_line + m_pos, sequence);
+      m_pos += sequence;
+      return;
+    }
+    ++m_pos;
+    AppendUtf8(piece, c);
+    return;
+  }
   ++m_pos;
-  if (m_utf8 && (c & 0xC0) == 0xC0) {
+  if (!m_unicodeText && m_utf8 && (c & 0xC0) == 0xC0) {
     int next = Peek(0);
     if (next >= 0 && (next & 0xC0) == 0x80) {
       ++m_pos;
-      return static_cast<unsigned char>(((c & 3) << 6) | (next & 63));
+      c = static_cast<unsigned char>(((c & 3) << 6) | (next & 63));
     }
   }
-  return c;
+  piece += static_cast<char>(c);
 }
 
+/* Reads the name under the cursor into m_name (MaxNameLength kept). */
 void XmlReader::ReadNameToken() {
   m_name.Clear();
   while (m_pos < m_lineLength && IsNameChar(static_cast<unsigned char>(m_line[m_pos]))) {
@@ -197,16 +314,22 @@ void XmlReader::ReadNameToken() {
   }
 }
 
+/* Reads a quoted value under the cursor into m_value: up to the same quote
+** or the end of the line, quotes removed, references decoded. */
 void XmlReader::ReadQuotedValue() {
   char quote = m_line[m_pos++];
   m_value.Clear();
+  XB_String piece;
+  bool literal = false;
   while (m_pos < m_lineLength && m_line[m_pos] != quote) {
-    unsigned char c = TakeTextByte(static_cast<unsigned char>(quote));
-    if (m_value.Length() < MaxValueLength) m_value += static_cast<char>(c);
+    TakeText(static_cast<unsigned char>(quote), piece, &literal);
+    if (m_value.Length() + piece.Length() <= MaxValueLength) m_value += piece;
   }
   if (m_pos < m_lineLength) ++m_pos;
 }
 
+/* Returns the next token inside a tag, skipping blanks and bytes that mean
+** nothing there.  A lone "/" sets error code 1 and is skipped. */
 XmlReader::TagToken XmlReader::NextTagToken() {
   if (m_tokenPushed) {
     m_tokenPushed = false;
@@ -269,6 +392,8 @@ XmlReader::TagToken XmlReader::NextTagToken() {
   return TokenEndOfInput;
 }
 
+/* Consumes the tokens of the current tag up to its closing bracket and
+** records in the has-content flag how it closed. */
 void XmlReader::SkipRestOfTag() {
   for (;;) {
     TagToken token = NextTagToken();
@@ -283,6 +408,8 @@ void XmlReader::SkipRestOfTag() {
   }
 }
 
+/* Reads a start tag after its "<": the name and the attributes.  Returns
+** false when no name follows (error code 2); the tag is then skipped. */
 bool XmlReader::ReadStartTag() {
   m_attrs.clear();
   m_valueExpected = false;
@@ -330,6 +457,8 @@ bool XmlReader::ReadStartTag() {
   }
 }
 
+/* Reads an end tag after its "</": the name, then everything up to ">".
+** Returns false when no name follows (error code 2). */
 bool XmlReader::ReadEndTag() {
   m_attrs.clear();
   m_valueExpected = false;
@@ -345,6 +474,8 @@ bool XmlReader::ReadEndTag() {
   return true;
 }
 
+/* Reads the name = value pairs of the XML declaration up to "?>" and sets
+** the UTF-8 flag from its encoding. */
 void XmlReader::ReadDeclarationPairs() {
   m_inDeclaration = true;
   XB_String name;
@@ -368,6 +499,9 @@ void XmlReader::ReadDeclarationPairs() {
   m_valueExpected = false;
 }
 
+/* Rewinds to the start of the file, clears the reader's state and reads the
+** XML declaration and one following "<!...>" declaration, if present.
+** Returns false when no file is open. */
 bool XmlReader::ReadHeader() {
   if (!m_file) return false;
   rewind(m_file);
@@ -391,6 +525,12 @@ bool XmlReader::ReadHeader() {
   return true;
 }
 
+/* Reads a text chunk: up to the next "<" or the end of the line, decoded,
+** blank runs reduced to one space, no trailing space; cut after a word once
+** longer than TextChunkWordCut and never longer than MaxTextChunk.  When the
+** chunk had to be cut inside a word (at MaxTextChunk, or where an overlong
+** line was split), it is marked glued: the next chunk continues its word
+** without a space between them. */
 XmlReader::ItemKind XmlReader::ReadTextChunk(bool afterBlank) {
   m_item = ItemText;
   m_text.Clear();
@@ -398,6 +538,8 @@ XmlReader::ItemKind XmlReader::ReadTextChunk(bool afterBlank) {
   m_textGlued = false;
   m_textAfterBlank = afterBlank;
   bool space = false;
+  XB_String piece;
+  bool literal = false;
   while (m_pos < m_lineLength && m_line[m_pos] != '<') {
     unsigned char c = static_cast<unsigned char>(m_line[m_pos]);
     if (IsBlank(c)) {
@@ -406,24 +548,28 @@ XmlReader::ItemKind XmlReader::ReadTextChunk(bool afterBlank) {
       if (m_text.Length() > TextChunkWordCut) return m_item;
       continue;
     }
-    if (m_text.Length() + 2 > MaxTextChunk) {
+    size_t before = m_pos;
+    TakeText(-1, piece, &literal);
+    if (m_text.Length() + piece.Length() + 1 > MaxTextChunk) {
+      m_pos = before;
       m_textGlued = !space;
       return m_item;
     }
-    unsigned char b = TakeTextByte(-1);
-    if (IsBlank(b)) {
+    if (!literal && piece.Length() == 1 && IsBlank(static_cast<unsigned char>(piece[0]))) {
       space = true;
       continue;
     }
     if (space && !m_text.IsEmpty()) m_text += ' ';
     space = false;
-    m_text += static_cast<char>(b);
+    m_text += piece;
   }
   if (m_pos >= m_lineLength && m_lineLength > 0 && m_line[m_lineLength - 1] != '\n')
     m_textGlued = !space;
   return m_item;
 }
 
+/* Reads a comment chunk up to "-->" (at most MaxCommentChunk bytes), line
+** feeds kept, other blanks made spaces, references decoded. */
 XmlReader::ItemKind XmlReader::ReadCommentChunk() {
   m_item = ItemComment;
   m_text.Clear();
@@ -444,11 +590,16 @@ XmlReader::ItemKind XmlReader::ReadCommentChunk() {
       ++m_pos;
       continue;
     }
-    m_text += static_cast<char>(TakeTextByte(-1));
+    XB_String piece;
+    bool literal = false;
+    TakeText(-1, piece, &literal);
+    m_text += piece;
   }
   return m_item;
 }
 
+/* Advances to the next item and returns its kind.  Declarations met on the
+** way are skipped, and so are comments while skip comments is on. */
 XmlReader::ItemKind XmlReader::NextItem() {
   if (m_pending) {
     m_pending = false;
@@ -499,14 +650,21 @@ XmlReader::ItemKind XmlReader::NextItem() {
   return m_item = ItemEndOfInput;
 }
 
+/* Returns true when the current item is an end tag named NAME (ignoring
+** case). */
 bool XmlReader::IsEndTag(const char* name) const {
   return m_item == ItemEndTag && TagNameIs(name);
 }
 
+/* Returns true when the current tag's name is NAME, ignoring case. */
 bool XmlReader::TagNameIs(const char* name) const {
   return m_tagName.CompareNoCase(name ? name : "") == 0;
 }
 
+/* Takes the next whitespace-separated word, or quoted string with its
+** quotes, of the element's text into ITEM.  A quoted string may run over
+** several chunks, joined by one space.  Returns false, leaving the following
+** tag to be read next, when the text is exhausted. */
 bool XmlReader::NextTextItem(XB_String& item) {
   item.Clear();
   if (m_item != ItemText && NextItem() != ItemText) {
@@ -552,6 +710,8 @@ bool XmlReader::NextTextItem(XB_String& item) {
   }
 }
 
+/* Advances to the next start tag named NAME.  Returns false at the end of
+** input. */
 bool XmlReader::FindElement(const char* name) {
   for (;;) {
     ItemKind kind = NextItem();
@@ -560,6 +720,8 @@ bool XmlReader::FindElement(const char* name) {
   }
 }
 
+/* Advances to the next start tag before the end tag of PARENT.  Returns
+** false at that end tag or at the end of input. */
 bool XmlReader::NextChildElement(const char* parent) {
   for (;;) {
     ItemKind kind = NextItem();
@@ -568,6 +730,8 @@ bool XmlReader::NextChildElement(const char* parent) {
   }
 }
 
+/* Advances to the next start tag named NAME before the end tag of PARENT.
+** Returns false when there is none. */
 bool XmlReader::FindChildElement(const char* name, const char* parent) {
   while (NextChildElement(parent)) {
     if (TagNameIs(name)) return true;
@@ -575,6 +739,8 @@ bool XmlReader::FindChildElement(const char* name, const char* parent) {
   return false;
 }
 
+/* Skips to the end tag of NAME, stepping over nested elements of the same
+** name.  Returns false when the input ends first. */
 bool XmlReader::SkipElement(const char* name) {
   if (IsStartTag() && TagNameIs(name) && !HasContent()) return true;
   int depth = 1;
@@ -588,6 +754,8 @@ bool XmlReader::SkipElement(const char* name) {
   }
 }
 
+/* Returns the text chunks up to the next tag, joined by single spaces; the
+** tag is left to be read next. */
 XB_String XmlReader::ReadText() {
   XB_String text;
   if (m_item == ItemText && m_textPos < m_text.Length()) text = m_text.Mid(m_textPos);
@@ -603,6 +771,8 @@ XB_String XmlReader::ReadText() {
   return text;
 }
 
+/* Reads the next item into TEXT when it is a text chunk and returns true;
+** otherwise leaves that item to be read next and returns false. */
 bool XmlReader::ElementText(XB_String& text) {
   text.Clear();
   if (NextItem() != ItemText) {
@@ -614,6 +784,8 @@ bool XmlReader::ElementText(XB_String& text) {
   return true;
 }
 
+/* Returns the first attribute of the current tag named NAME (ignoring
+** case), or null. */
 const XmlReader::Attribute* XmlReader::FindAttr(const char* name) const {
   for (const Attribute& attr : m_attrs) {
     if (attr.name.CompareNoCase(name ? name : "") == 0) return &attr;
@@ -621,17 +793,22 @@ const XmlReader::Attribute* XmlReader::FindAttr(const char* name) const {
   return nullptr;
 }
 
+/* Returns the attribute's text, or DEFAULTTEXT when it is missing. */
 XB_String XmlReader::GetAttr(const char* name, const char* defaultText) const {
   const Attribute* attr = FindAttr(name);
   return attr ? attr->value : XB_String(defaultText);
 }
 
+/* Returns the attribute read as a decimal integer (as atoi), or
+** DEFAULTVALUE when it is missing. */
 int32_t XmlReader::GetAttrInt(const char* name, int32_t defaultValue) const {
   const Attribute* attr = FindAttr(name);
   return attr ? static_cast<int32_t>(ClampedNumber(attr->value.c_str(), INT32_MIN, INT32_MAX))
               : defaultValue;
 }
 
+/* Returns the attribute's first (at most) 8 characters read as hex, each
+** non-hex character counting as digit 0, or DEFAULTVALUE when missing. */
 uint32_t XmlReader::GetAttrHex(const char* name, uint32_t defaultValue) const {
   const Attribute* attr = FindAttr(name);
   if (!attr) return defaultValue;
@@ -651,11 +828,15 @@ uint32_t XmlReader::GetAttrHex(const char* name, uint32_t defaultValue) const {
   return value;
 }
 
+/* Returns the attribute read as a decimal fraction (as atof), or
+** DEFAULTVALUE when it is missing. */
 double XmlReader::GetAttrDouble(const char* name, double defaultValue) const {
   const Attribute* attr = FindAttr(name);
   return attr ? strtod(attr->value.c_str(), nullptr) : defaultValue;
 }
 
+/* Returns the attribute read as a 64-bit hex number (0 when it has no hex
+** digits), or DEFAULTVALUE when it is missing. */
 uint64_t XmlReader::GetAttrInt64Hex(const char* name, uint64_t defaultValue) const {
   const Attribute* attr = FindAttr(name);
   if (!attr) return defaultValue;
@@ -664,6 +845,9 @@ uint64_t XmlReader::GetAttrInt64Hex(const char* name, uint64_t defaultValue) con
   return value;
 }
 
+/* Returns the local midnight of the attribute's date "day.month.year" (or
+** of DEFAULTTEXT when it is missing); an empty text gives 0.  Day and month
+** are clamped to their ranges, a year below 1900 has 1900 added. */
 time_t XmlReader::GetAttrDate(const char* name, const char* defaultText) const {
   const Attribute* attr = FindAttr(name);
   const char* text = attr ? attr->value.c_str() : (defaultText ? defaultText : "");
@@ -684,6 +868,7 @@ time_t XmlReader::GetAttrDate(const char* name, const char* defaultText) const {
   return mktime(&fields);
 }
 
+/* Returns the message that goes with an error code. */
 const char* XmlReader::ErrorText(int code) {
   switch (code) {
     case NoError:

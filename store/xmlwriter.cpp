@@ -50,6 +50,58 @@ static bool IsBlank(unsigned char c) {
   return c == ' ' || c <= 13;
 }
 
+/* Decodes the UTF-8 text TEXT into code points; a byte that starts no valid
+** sequence stands for itself (ISO-8859-1). */
+static std::vector<uint32_t> CodePoints(const char* text) {
+  std::vector<uint32_t> points;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p) {
+    unsigned char lead = *p;
+    int need = lead >= 0xC2 && lead <= 0xDF   ? 1
+               : lead >= 0xE0 && lead <= 0xEF ? 2
+               : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                              : 0;
+    uint32_t cp = need == 1 ? lead & 0x1F : need == 2 ? lead & 0x0F : lead & 0x07;
+    int i = 1;
+    for (; i <= need && (p[i] & 0xC0) == 0x80; ++i) cp = (cp << 6) | (p[i] & 0x3F);
+    bool valid = need > 0 && i == need + 1 && !(need == 2 && cp < 0x800) &&
+                 !(need == 3 && (cp < 0x10000 || cp > 0x10FFFF)) && !(cp >= 0xD800 && cp <= 0xDFFF);
+    points.push_back(valid ? cp : lead);
+    p += valid ? need + 1 : 1;
+  }
+  return points;
+}
+
+/* Returns the UTF-8 text TEXT in ISO-8859-1, escaped so that a reader with
+** Unicode text on gives back exactly TEXT: characters beyond ISO-8859-1,
+** blanks other than single spaces between two other characters, and bytes
+** that would read as a UTF-8 sequence become hexadecimal references. */
+static XB_String EscapedUnicode(const char* text) {
+  XB_String out;
+  if (!text) return out;
+  std::vector<uint32_t> points = CodePoints(text);
+  for (size_t i = 0; i < points.size(); ++i) {
+    uint32_t cp = points[i];
+    uint32_t next = i + 1 < points.size() ? points[i + 1] : 0;
+    bool reference = false;
+    if (cp == ' ' || cp <= 13)
+      reference = !(cp == ' ' && i > 0 && !IsBlank(static_cast<unsigned char>(points[i - 1])) &&
+                    next != 0 && !IsBlank(static_cast<unsigned char>(next)));
+    else if (cp > 0xFF)
+      reference = true;
+    else if (cp >= 0xC2 && cp <= 0xF4)
+      reference = next >= 0x80 && next <= 0xBF;
+    if (reference) {
+      out += XB_String::Formatted("&#x%X;", cp);
+    } else if (cp == '&' || cp == '<' || cp == '>') {
+      out += cp == '&' ? "&amp;" : cp == '<' ? "&lt;" : "&gt;";
+    } else {
+      out += static_cast<char>(cp);
+    }
+  }
+  return out;
+}
+
 /* Returns true when two names are equal ignoring ASCII letter case. */
 static bool SameNameNoCase(const XB_String& a, const char* b) {
   return a.CompareNoCase(b ? b : "") == 0;
@@ -57,10 +109,13 @@ static bool SameNameNoCase(const XB_String& a, const char* b) {
 
 XmlWriter::XmlWriter() = default;
 
+/* Closes an open file the way Close() does, so nothing is left unfinished. */
 XmlWriter::~XmlWriter() {
   if (IsOpen()) XmlWriter::Close();
 }
 
+/* Opens the output and writes the declaration.  Returns false when no name
+** is set or the file cannot be created. */
 bool XmlWriter::Open() {
   m_column = 0;
   m_open.clear();
@@ -72,6 +127,9 @@ bool XmlWriter::Open() {
   return !Failed();
 }
 
+/* Ends every open element, writes the final line end and closes the file
+** (replacing the target under safe save).  Returns true only when the whole
+** document reached its target. */
 bool XmlWriter::Close() {
   if (!IsOpen()) return false;
   EndStartTag();
@@ -81,25 +139,32 @@ bool XmlWriter::Close() {
   return SafeFileWriter::Close();
 }
 
+/* Writes LENGTH bytes and advances the column past them. */
 void XmlWriter::Put(const char* text, size_t length) {
   if (!WriteBytes(text, length)) return;
   for (size_t i = 0; i < length; ++i) m_column = text[i] == '\n' ? 0 : m_column + 1;
 }
 
+/* Writes a terminated text. */
 void XmlWriter::Put(const char* text) {
   Put(text, strlen(text));
 }
 
+/* Writes the spaces that bring the column to three per level of DEPTH. */
 void XmlWriter::Indent(size_t depth) {
   if (!m_indent) return;
   long spaces = 3 * static_cast<long>(depth) - m_column;
   for (long i = 0; i < spaces; ++i) Put(" ", 1);
 }
 
+/* Returns the width that wrapping keeps lines within (at least 40). */
 int XmlWriter::WrapWidth() const {
   return m_lineWidth < 40 ? 40 : m_lineWidth;
 }
 
+/* Starts an element NAME ("filler" when absent, "blank" when empty).  With
+** HASCONTENT it stays open until EndElement(); otherwise it is closed by
+** "/>".  Returns false once the output has failed. */
 bool XmlWriter::BeginElement(const char* name, bool hasContent) {
   if (!IsOpen() || Failed()) return false;
   EndStartTag();
@@ -116,18 +181,22 @@ bool XmlWriter::BeginElement(const char* name, bool hasContent) {
   return !Failed();
 }
 
+/* Closes an open start tag and ends the line; does nothing without one. */
 void XmlWriter::EndStartTag() {
   if (!m_startTagOpen) return;
   m_startTagOpen = false;
   Put(m_startTagHasContent ? ">\n" : "/>\n");
 }
 
+/* Closes an open start tag so that content follows on the same line. */
 void XmlWriter::CloseStartTagInline() {
   m_startTagOpen = false;
   Put(m_startTagHasContent ? "> " : "/> ");
   if (m_startTagHasContent && !m_open.empty()) m_open.back().inlineContent = true;
 }
 
+/* Prepares for one content item: closes the start tag inline or separates
+** the item from the previous one by a space. */
 void XmlWriter::BeginItem() {
   if (m_startTagOpen)
     CloseStartTagInline();
@@ -135,6 +204,9 @@ void XmlWriter::BeginItem() {
     Put(" ", 1);
 }
 
+/* Ends open elements from the innermost down to and including the one named
+** NAME (ignoring case), or only the innermost when NAME is absent or empty.
+** A NAME that is not open ends nothing. */
 void XmlWriter::EndElement(const char* name) {
   if (!IsOpen() || Failed()) return;
   size_t target = m_open.size();
@@ -160,6 +232,7 @@ void XmlWriter::EndElement(const char* name) {
   m_itemWritten = false;
 }
 
+/* Writes ' NAME="VALUE"' into the open start tag; VALUE is already escaped. */
 void XmlWriter::WriteAttrRaw(const char* name, const XB_String& value) {
   if (!m_startTagOpen || Failed()) return;
   Put(" ", 1);
@@ -169,44 +242,52 @@ void XmlWriter::WriteAttrRaw(const char* name, const XB_String& value) {
   Put("\"", 1);
 }
 
+/* Writes a text attribute, escaped for a double-quoted value. */
 void XmlWriter::WriteAttr(const char* name, const char* text) {
   WriteAttrRaw(name, Escaped(text, true));
 }
 
+/* Writes an attribute in decimal. */
 void XmlWriter::WriteAttrInt(const char* name, int32_t value) {
   WriteAttrRaw(name, XB_String::Formatted("%d", value));
 }
 
+/* Writes an attribute as eight upper-case hex digits. */
 void XmlWriter::WriteAttrHex8(const char* name, uint32_t value) {
   char text[16];
   snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
   WriteAttrRaw(name, text);
 }
 
+/* Writes an attribute as (at least) four upper-case hex digits. */
 void XmlWriter::WriteAttrHex4(const char* name, uint32_t value) {
   char text[16];
   snprintf(text, sizeof text, "%04X", static_cast<unsigned>(value));
   WriteAttrRaw(name, text);
 }
 
+/* Writes an attribute in upper-case hex without leading zeros. */
 void XmlWriter::WriteAttrHex(const char* name, uint32_t value) {
   char text[16];
   snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
   WriteAttrRaw(name, text);
 }
 
+/* Writes an attribute as a fixed-point number with six decimals. */
 void XmlWriter::WriteAttrDouble(const char* name, double value) {
   char text[400];
   snprintf(text, sizeof text, "%f", value);
   WriteAttrRaw(name, text);
 }
 
+/* Writes a 64-bit attribute in upper-case hex. */
 void XmlWriter::WriteAttrInt64Hex(const char* name, uint64_t value) {
   char text[24];
   snprintf(text, sizeof text, "%" PRIX64, value);
   WriteAttr(name, text);
 }
 
+/* Writes a date attribute as day.month.year of local time. */
 void XmlWriter::WriteAttrDate(const char* name, time_t date) {
   char text[32];
   struct tm fields;
@@ -215,9 +296,19 @@ void XmlWriter::WriteAttrDate(const char* name, time_t date) {
   WriteAttr(name, text);
 }
 
+/* Writes one text item, escaped, wrapped at spaces so that lines stay
+** within the line width.  Texts without a usable space are not broken. */
 void XmlWriter::WriteText(const char* text) {
+  WriteEscapedText(Escaped(text, false));
+}
+
+void XmlWriter::WriteUnicodeText(const char* text) {
+  WriteEscapedText(EscapedUnicode(text));
+}
+
+/* Writes the escaped text ESCAPED as one item, wrapped at its spaces. */
+void XmlWriter::WriteEscapedText(const XB_String& escaped) {
   if (!IsOpen() || Failed()) return;
-  XB_String escaped = Escaped(text, false);
   int width = WrapWidth();
   size_t depth = m_open.size();
   BeginItem();
@@ -245,6 +336,7 @@ void XmlWriter::WriteText(const char* text) {
   m_itemWritten = true;
 }
 
+/* Writes one text item in double quotes, escaped, never wrapped. */
 void XmlWriter::WriteQuotedText(const char* text) {
   if (!IsOpen() || Failed()) return;
   BeginItem();
@@ -255,28 +347,34 @@ void XmlWriter::WriteQuotedText(const char* text) {
   m_itemWritten = true;
 }
 
+/* Writes a decimal integer item. */
 void XmlWriter::WriteInt(int32_t value) {
   WriteText(XB_String::Formatted("%d", value).c_str());
 }
 
+/* Writes an upper-case hex item without prefix. */
 void XmlWriter::WriteHex(uint32_t value) {
   char text[16];
   snprintf(text, sizeof text, "%X", static_cast<unsigned>(value));
   WriteText(text);
 }
 
+/* Writes a colour item: "#" and at least six upper-case hex digits. */
 void XmlWriter::WriteColour(uint32_t value) {
   char text[16];
   snprintf(text, sizeof text, "#%06X", static_cast<unsigned>(value));
   WriteText(text);
 }
 
+/* Writes a fixed-point item with six decimals. */
 void XmlWriter::WriteDouble(double value) {
   char text[400];
   snprintf(text, sizeof text, "%f", value);
   WriteText(text);
 }
 
+/* Writes one line of a comment's words, breaking at spaces so that lines
+** stay within the width; continuation lines are indented one space more. */
 void XmlWriter::WriteCommentLine(const XB_String& line, size_t depth) {
   int width = WrapWidth();
   bool first = true;
@@ -300,6 +398,9 @@ void XmlWriter::WriteCommentLine(const XB_String& line, size_t depth) {
   }
 }
 
+/* Writes a comment.  Leading blanks are skipped, each line feed in TEXT
+** starts a new line; "&", "<" and ">" are escaped because the reader decodes
+** entities in comments, and "--" is split so the comment cannot end early. */
 void XmlWriter::WriteComment(const char* text) {
   if (!IsOpen() || Failed()) return;
   size_t depth = m_open.size();
@@ -335,6 +436,7 @@ void XmlWriter::WriteComment(const char* text) {
   if (m_column > WrapWidth() || hadLineFeed) Put("\n", 1);
 }
 
+/* Writes TEXT as it is, a line end and the indentation for the next line. */
 void XmlWriter::WriteLine(const char* text) {
   if (!IsOpen() || Failed()) return;
   EndStartTag();
@@ -343,6 +445,7 @@ void XmlWriter::WriteLine(const char* text) {
   Indent(m_open.size());
 }
 
+/* Ends the current line. */
 void XmlWriter::NewLine() {
   if (!IsOpen() || Failed()) return;
   Put("\n", 1);
