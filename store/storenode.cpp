@@ -14,14 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 
-/* Returns true for the bytes skipped in front of a value: space and 0-13. */
-static bool IsBlank(unsigned char c) {
-  return c == ' ' || c <= 13;
-}
-
-/* Returns true for the ASCII letters a-z and A-Z. */
-static bool IsAsciiLetter(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+/* Returns the integer reading of a setting's VALUE: the parameter
+** library's AsInt (which may turn a "true" or "#" text into its kind), but
+** a range gives 0, as a range is no single number to a setting. */
+static int32_t IntegerOf(XB_Value& value) {
+  if (value.Kind() == VK_RANGE) return 0;
+  return value.AsInt();
 }
 
 /* Compares names ignoring ASCII letter case; an absent name is empty. */
@@ -211,97 +209,22 @@ void StoreNode::SetBool(bool value) {
   EnsureFirstValue() = XB_Value(value);
 }
 
-/* Makes the first value the one TEXT describes (see ParseValue). */
+/* Makes the first value the one TEXT describes (see XB_Value::FromText). */
 void StoreNode::SetText(const char* text) {
-  EnsureFirstValue() = ParseValue(text);
+  EnsureFirstValue() = XB_Value::FromText(text ? text : "");
 }
 
-/* Returns the typed value that a setting's TEXT describes.  After leading
-** blanks the first matching rule decides: a double quote starts a text (the
-** closing quote dropped), "#" a colour, exactly "true"/"false" a boolean,
-** ".." a range, "." a double, a leading letter a plain text, anything else
-** an integer. */
-XB_Value StoreNode::ParseValue(const char* text) {
-  const char* p = text ? text : "";
-  while (*p && IsBlank(static_cast<unsigned char>(*p))) ++p;
-  if (*p == '"') {
-    XB_String body(p + 1);
-    if (body.Find('"') >= 0) body.Truncate(body.Length() - 1);
-    return XB_Value(body);
-  }
-  if (*p == '#') return XB_Value::FromNumber(VK_HASH, XB_String::ParseInt(p));
-  if (strcmp(p, "true") == 0) return XB_Value(true);
-  if (strcmp(p, "false") == 0) return XB_Value(false);
-  if (const char* dots = strstr(p, "..")) {
-    return XB_Value::Range(static_cast<int16_t>(XB_String::ParseInt(p)),
-                           static_cast<int16_t>(XB_String::ParseInt(dots + 2)));
-  }
-  if (strchr(p, '.')) return XB_Value(strtod(p, nullptr));
-  if (IsAsciiLetter(static_cast<unsigned char>(*p))) return XB_Value(p);
-  return XB_Value(XB_String::ParseInt(p));
-}
-
-/* Returns the text a value is written as: "true"/"false", "0x" or "#" with
-** upper-case hex, decimal, "low..high", a decimal fraction; a text value is
-** returned as it is (the writer quotes it). */
 XB_String StoreNode::ValueText(const XB_Value& value) {
-  char text[32];
   switch (value.Kind()) {
-    case VK_BOOL:
-      return XB_String(value.Number() ? "true" : "false");
-    case VK_HEX:
-      snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(value.Number()));
-      return XB_String(text);
-    case VK_HASH:
-      snprintf(text, sizeof text, "#%X", static_cast<unsigned>(value.Number()));
-      return XB_String(text);
-    case VK_RANGE:
-      return XB_String::Formatted("%d..%d", static_cast<int32_t>(value.RangeFirst()),
-                                  static_cast<int32_t>(value.RangeSecond()));
     case VK_REAL:
+      // The stored text of the parameter library keeps three decimals, as
+      // dialogs show them; a settings file keeps the whole double.
       return DoubleText(value.Real());
-    case VK_TEXT:
-      return value.AsText();
-    default:
+    case VK_DATETIME:
+      // The local date form does not read back; the number does.
       return XB_String::Formatted("%d", value.Number());
-  }
-}
-
-/* Returns the integer reading of VALUE: the number of the integer kinds, 0
-** for a range, a double rounded half away from zero, and for a text: 1 or 0
-** for "true"/"false" (any case; the value becomes a boolean), the number of
-** a text of digits and blanks, the hex number after a leading "#" (the value
-** becomes a colour), 0 otherwise. */
-int32_t StoreNode::IntegerOf(XB_Value& value) {
-  switch (value.Kind()) {
-    case VK_NONE:
-    case VK_RANGE:
-      return 0;
-    case VK_REAL: {
-      double real = value.Real();
-      double rounded = real > 0 ? real + 0.5 : real - 0.5;
-      if (!(rounded > INT32_MIN)) return INT32_MIN;
-      if (!(rounded < INT32_MAX)) return INT32_MAX;
-      return static_cast<int32_t>(rounded);
-    }
-    case VK_TEXT: {
-      XB_String text = value.AsText();
-      if (text.CompareNoCase("true") == 0 || text.CompareNoCase("false") == 0) {
-        value = XB_Value(text.CompareNoCase("true") == 0);
-        return value.Number();
-      }
-      if (text.BeginsWith("#")) {
-        value = XB_Value::FromNumber(VK_HASH, XB_String::ParseInt(text.View()));
-        return value.Number();
-      }
-      for (size_t i = 0; i < text.Length(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (!(c >= '0' && c <= '9') && !IsBlank(c)) return 0;
-      }
-      return XB_String::ParseInt(text.View());
-    }
     default:
-      return value.Number();
+      return value.StoredText();
   }
 }
 
@@ -338,7 +261,7 @@ bool StoreNode::ReadElement(XmlReader& reader, const char* elementName) {
         while (reader.NextTextItem(item)) {
           if (!frame.valuesStarted) frame.node->m_values.Clear();
           frame.valuesStarted = true;
-          frame.node->m_values.Add(ParseValue(item.c_str()));
+          frame.node->m_values.Add(XB_Value::FromText(item.View()));
         }
         break;
       case XmlReader::ItemStartTag: {

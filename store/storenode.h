@@ -64,9 +64,12 @@ class StoreNode : public XB_SettingsAccess {
   bool ReadElement(XmlReader& reader, const char* elementName);
   static bool WriteNode(XmlWriter& writer, const StoreNode& node, const char* name);
 
-  static XB_Value ParseValue(const char* text);
+  /* Returns the text a settings file keeps for a value that is no text:
+  ** the value's stored text (XB_Value::StoredText), except that a double
+  ** keeps every digit (the shortest text that reads back as the same
+  ** double, always with a ".") and a date-time is its number.  Values are
+  ** read back with XB_Value::FromText, the one grammar of value texts. */
   static XB_String ValueText(const XB_Value& value);
-  static int32_t IntegerOf(XB_Value& value);
 
   bool ReadBool(const char* path, bool defaultValue) override;
   int32_t ReadInt(const char* path, int32_t defaultValue) override;

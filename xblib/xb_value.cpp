@@ -77,7 +77,8 @@ int16_t XB_Value::RangeSecond() const {
 XB_Value XB_Value::FromText(std::string_view text) {
   std::string_view rest = SkipBlanks(text);
   if (!rest.empty() && rest[0] == '"') {
-    if (rest.size() <= 2) return XB_Value("");
+    // The opening quote goes, and the last character when a closing quote
+    // follows somewhere; an unclosed "a keeps its letter.
     std::string_view inner = rest.substr(1);
     if (inner.find('"') != std::string_view::npos) inner.remove_suffix(1);
     return XB_Value(inner);

@@ -47,8 +47,14 @@ class XB_Value {
   static XB_Value FromNumber(uint16_t kind, int32_t number);
   /* Returns a range from FIRST to SECOND. */
   static XB_Value Range(int16_t first, int16_t second);
-  /* Returns the value that TEXT describes (quoted text, "#" hexadecimal,
-  ** true/false, a range "a..b", a real, plain text or an integer). */
+  /* Returns the value that TEXT describes.  This is the one grammar of value
+  ** texts, for parameters and for the settings file alike.  After leading
+  ** blanks (space and bytes 0 to 13) the first matching rule decides: a
+  ** double quote starts a text (the opening quote dropped, and the last
+  ** character when another quote follows), "#" a VK_HASH of up to 8 hex
+  ** digits, exactly "true"/"false" a boolean, a leading ASCII letter a text
+  ** (whatever dots it holds: "www.example.com" is a text), ".." a range,
+  ** "." a real, anything else an integer by XB_String::ParseInt. */
   static XB_Value FromText(std::string_view text);
 
   /* Makes this value the text TEXT (VK_TEXT) without parsing it. */

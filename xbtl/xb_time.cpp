@@ -4,9 +4,21 @@
 */
 #include "xb_time.h"
 
-/* The current Unix time minus the XB offset. */
-int64_t XB_TimeNow() {
+#include <atomic>
+
+/* The system clock on the XB scale. */
+static int64_t SystemClock() {
   return XB_TimeFromUnix(static_cast<int64_t>(time(nullptr)));
+}
+
+static std::atomic<XB_Clock> g_clock{&SystemClock};
+
+int64_t XB_TimeNow() {
+  return g_clock.load()();
+}
+
+XB_Clock XB_SetClock(XB_Clock clock) {
+  return g_clock.exchange(clock ? clock : &SystemClock);
 }
 
 /* Fills FIELDS with the local time of UNIXTIME; false when that fails. */

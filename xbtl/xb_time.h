@@ -12,8 +12,16 @@
 /* The Unix time at XB time 0. */
 constexpr int64_t XB_TIME_OFFSET = 1009839600;
 
-/* The current XB time. */
+/* A clock: returns the current XB time. */
+using XB_Clock = int64_t (*)();
+
+/* The current XB time, from the system clock unless XB_SetClock installed
+** another (tests fix "now" that way; "today" decides how time stamps look). */
 int64_t XB_TimeNow();
+
+/* Makes XB_TimeNow read CLOCK (null: the system clock again).  Returns the
+** clock used before. */
+XB_Clock XB_SetClock(XB_Clock clock);
 
 /* Conversions between the two scales. */
 constexpr int64_t XB_TimeFromUnix(int64_t unixTime) {

@@ -14,7 +14,7 @@ TEST(ParamLineLayout, BeginAndAdvance) {
   ParamLineLayout layout;
   ASSERT_TRUE(layout.Begin(ParamRect{0, 0, 330, 200}));
   EXPECT_EQ(layout.CurrentLine(), (ParamRect{10, 10, 320, 30}));
-  EXPECT_EQ(layout.LabelWidth(), (310 - 10) / 3);
+  EXPECT_EQ(layout.LabelWidth(), 100);
   layout.Advance();
   layout.Advance();
   EXPECT_EQ(layout.CurrentLine(), (ParamRect{10, 58, 320, 78}));
@@ -53,24 +53,30 @@ static ParamMetrics SampleMetrics() {
   return m;
 }
 
-/* The client height is the content height for many lines and the
-** minimum height for few; the width is a quarter of the screen; the
+/* The client area holds every line above the button strip, for few lines
+** and for many; few lines get the minimum height of a window with an icon
+** and four scroll arrows.  The width is a quarter of the screen, and the
 ** window is centred with one frame and a caption added. */
-TEST(ParamsDialogLayout, WindowSize) {
-  ParamsDialogLayout many(SampleMetrics(), 30);
-  EXPECT_EQ(many.Margin(), 6);
-  EXPECT_EQ(many.ClientHeight(), 24 + 3 * 6 + 720);
-  EXPECT_EQ(many.ClientWidth(), 400);
-  ParamRect window = many.WindowRect();
-  EXPECT_EQ(window.Width(), 400);
-  EXPECT_EQ(window.Height(), 24 + 3 * 6 + 720 + 6 + 24);
-  EXPECT_EQ(window.left, 600);
-  EXPECT_EQ(window.top, (1000 - window.Height()) / 2);
+TEST(ParamsDialogLayout, EveryLineFitsAboveTheButtons) {
+  for (int lines : {1, 5, 30}) {
+    ParamsDialogLayout layout(SampleMetrics(), lines);
+    int width = layout.ClientWidth();
+    int height = layout.ClientHeight();
+    ParamRect area = layout.LinesRect(width, height, false);
+    ParamLineLayout lineLayout;
+    ASSERT_TRUE(lineLayout.Begin(area)) << lines;
+    for (int i = 1; i < lines; ++i) lineLayout.Advance();
+    EXPECT_LE(lineLayout.CurrentLine().bottom, area.bottom) << lines;
+    ParamRect button = layout.ButtonRect(0, width, height);
+    EXPECT_GE(button.top, area.bottom) << lines;
+    EXPECT_LE(button.bottom, height) << lines;
+  }
+  EXPECT_EQ(ParamsDialogLayout(SampleMetrics(), 1).ClientHeight(), 134);
+  EXPECT_EQ(ParamsDialogLayout(SampleMetrics(), -3).ClientHeight(), 134);
 
-  ParamsDialogLayout few(SampleMetrics(), 1);
-  EXPECT_EQ(few.ClientHeight(), 38 + 32 + 4 * 16);
-  ParamsDialogLayout none(SampleMetrics(), -3);
-  EXPECT_EQ(none.ClientHeight(), 38 + 32 + 4 * 16);
+  ParamsDialogLayout many(SampleMetrics(), 30);
+  EXPECT_EQ(many.ClientHeight(), 762);
+  EXPECT_EQ(many.WindowRect(), (ParamRect{600, 104, 1000, 896}));
 }
 
 /* The lines end above the button strip; the strip is one line high, one

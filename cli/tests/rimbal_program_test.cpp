@@ -2,7 +2,6 @@
 ** Runs the built Rimbal program the way a script does and compares its exit
 ** code, standard output and error stream byte for byte.
 */
-#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sqlite3.h>
@@ -11,6 +10,8 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include "xb_sqlitetestdir.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -53,14 +54,6 @@ struct Outcome {
   std::string err;
 };
 
-/* Returns the whole content of the file at PATH. */
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 /* Returns TEXT padded with spaces to WIDTH. */
 std::string Pad(const std::string& text, size_t width) {
   return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
@@ -68,19 +61,10 @@ std::string Pad(const std::string& text, size_t width) {
 
 class RimbalProgram : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/rimbal-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
-  }
-
-  void TearDown() override {
-    std::string command = "rm -rf '" + m_dir + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-  }
+  void SetUp() override { ASSERT_FALSE(m_dir.Root().empty()); }
 
   /* Returns the path of NAME inside the test's own folder. */
-  std::string Path(const std::string& name) const { return m_dir + "/" + name; }
+  std::string Path(const std::string& name) const { return m_dir.Path(name); }
 
   /* Runs Rimbal with ARGS and the environment of the test minus every
   ** display variable, plus EXTRAENV.  Returns what it left behind. */
@@ -123,8 +107,8 @@ class RimbalProgram : public ::testing::Test {
     int status = 0;
     waitpid(pid, &status, 0);
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = ReadFile(outPath);
-    run.err = ReadFile(errPath);
+    run.out = XB_TestDir::Read(outPath);
+    run.err = XB_TestDir::Read(errPath);
     return run;
   }
 
@@ -149,7 +133,7 @@ class RimbalProgram : public ::testing::Test {
     return MakeDatabase("rows" + std::to_string(count) + ".db", sql);
   }
 
-  std::string m_dir;
+  XB_TestDir m_dir;
 };
 
 TEST_F(RimbalProgram, UsageWhenNoCommandIsGiven) {
@@ -224,7 +208,7 @@ TEST_F(RimbalProgram, CreateAndExec) {
   Outcome create =
       Rimbal({"--create", Path("c3.db"), "CREATE TABLE t (a); INSERT INTO t VALUES(7)"});
   EXPECT_EQ(create.exitCode, 0);
-  EXPECT_EQ(ReadFile(Path("c3.db")).substr(0, 15), "SQLite format 3");
+  EXPECT_EQ(XB_TestDir::Read(Path("c3.db")).substr(0, 15), "SQLite format 3");
 
   // A database that cannot be made is an open failure, not a success.
   Outcome nowhere = Rimbal({"--create", Path("missing/dir/x.db")});
@@ -237,7 +221,8 @@ TEST_F(RimbalProgram, CreateGeneration2) {
   std::string path = Path("c2.db");
   Outcome create = Rimbal({"--create2", path, "CREATE TABLE t (a)"});
   ASSERT_EQ(create.exitCode, 0) << create.err;
-  EXPECT_EQ(ReadFile(path).substr(0, 47), "** This file contains an SQLite 2.1 database **");
+  EXPECT_EQ(XB_TestDir::Read(path).substr(0, 47),
+            "** This file contains an SQLite 2.1 database **");
   Outcome query = Rimbal({"--query-tab", path, "SELECT type, name, sql FROM sqlite_master"});
   EXPECT_EQ(query.exitCode, 0);
   EXPECT_EQ(query.out, "table\tt\tCREATE TABLE t (a)\n");
@@ -245,7 +230,8 @@ TEST_F(RimbalProgram, CreateGeneration2) {
   // Creating generation 3 over a 2.x file must not let the newer engine at it.
   Outcome over = Rimbal({"--create", path, "CREATE TABLE u (b)"});
   EXPECT_EQ(over.exitCode, 3);
-  EXPECT_EQ(ReadFile(path).substr(0, 47), "** This file contains an SQLite 2.1 database **");
+  EXPECT_EQ(XB_TestDir::Read(path).substr(0, 47),
+            "** This file contains an SQLite 2.1 database **");
 }
 
 TEST_F(RimbalProgram, QueryOneWritesOnlyTheValue) {
@@ -376,7 +362,7 @@ TEST_F(RimbalProgram, FilesThatCannotBeOpened) {
     EXPECT_EQ(exec.exitCode, 3) << path;
     EXPECT_EQ(exec.err, kBanner + "Error: Failed to open database " + path + ".\n") << path;
   }
-  EXPECT_EQ(ReadFile(text).substr(0, 9), "just some");
+  EXPECT_EQ(XB_TestDir::Read(text).substr(0, 9), "just some");
 }
 
 TEST_F(RimbalProgram, RowCommands) {
@@ -392,7 +378,8 @@ TEST_F(RimbalProgram, RowCommands) {
   EXPECT_EQ(noDisplay.err,
             kBanner + "Error: No display available; the row dialogs need a windowing system.\n");
 
-  std::vector<std::string> offscreen{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + m_dir};
+  std::vector<std::string> offscreen{"QT_QPA_PLATFORM=offscreen",
+                                     "XDG_RUNTIME_DIR=" + m_dir.Root()};
   Outcome view = Rimbal({"--edit-row", db, "v"}, offscreen);
   EXPECT_EQ(view.exitCode, 4);
   EXPECT_EQ(view.err, kBanner + "Error: v must be a table.\n");
@@ -486,14 +473,11 @@ TEST_F(RimbalProgram, ConvertReportsWhatSQLite3RefusedOrChanged) {
 
 TEST_F(RimbalProgram, EveryFixtureDumpedIntoTheShellEqualsItsConversion) {
   if (std::system("sqlite3 -version > /dev/null 2>&1") != 0) GTEST_SKIP() << "no sqlite3 shell";
-  DIR* fixtures = opendir(XB_SQLITE2_FIXTURES);
-  ASSERT_TRUE(fixtures);
-  while (dirent* entry = readdir(fixtures)) {
-    std::string name = entry->d_name;
-    if (name.size() < 4 || name.substr(name.size() - 3) != ".db") continue;
+  for (const std::string& name : XB_Sqlite2Fixtures()) {
     SCOPED_TRACE(name);
     std::string old = Path(name);
-    std::ofstream(old, std::ios::binary) << ReadFile(std::string(XB_SQLITE2_FIXTURES) + "/" + name);
+    std::ofstream(old, std::ios::binary)
+        << XB_TestDir::Read(std::string(XB_SQLITE2_FIXTURES) + "/" + name);
     Outcome converted = Rimbal({"--convert", old, Path("c-" + name)});
     EXPECT_TRUE(converted.exitCode == 0 || converted.exitCode == 12) << converted.err;
     Outcome dump = Rimbal({"--dump", old});
@@ -505,10 +489,9 @@ TEST_F(RimbalProgram, EveryFixtureDumpedIntoTheShellEqualsItsConversion) {
                        Path("s.txt") + "'; sqlite3 '" + Path("c-" + name) + "' .dump > '" +
                        Path("c.txt") + "'";
     std::system(load.c_str());
-    EXPECT_EQ(ReadFile(Path("s.txt")), ReadFile(Path("c.txt")));
-    EXPECT_NE(ReadFile(Path("c.txt")).find("COMMIT;"), std::string::npos);
+    EXPECT_EQ(XB_TestDir::Read(Path("s.txt")), XB_TestDir::Read(Path("c.txt")));
+    EXPECT_NE(XB_TestDir::Read(Path("c.txt")).find("COMMIT;"), std::string::npos);
   }
-  closedir(fixtures);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "sqliterowstatements.h"
 #include "xb_sqliteresult.h"
 #include "xb_sqlitedb.h"
+#include "xb_sqlitetestdir.h"
 #include "xb_tabledef.h"
 
 namespace fs = std::filesystem;
@@ -24,23 +25,6 @@ namespace {
 
 /* A tricky value: quotes of both kinds, percent directives, Latin-1 bytes. */
 const char* const kTricky = "O'Brien \"q\" 100% %s %d \xE4\xF6\xFC\xDF";
-
-/* A fresh temporary folder, removed with the object. */
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "rowio-XXXXXX").string();
-    m_path = mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(m_path, ignored);
-  }
-  std::string File(const char* name) const { return (fs::path(m_path) / name).string(); }
-
- private:
-  std::string m_path;
-};
 
 /* Returns the single value SQL yields on DB, or "<none>". */
 std::string Value(XB_SQLiteDB& db, const char* sql) {
@@ -74,7 +58,7 @@ std::unique_ptr<XB_SQLiteDB> Open(const std::string& path, int version) {
 class RowIOBuilt : public ::testing::TestWithParam<int> {
  protected:
   void SetUp() override {
-    m_db = Open(m_dir.File("built.db"), GetParam());
+    m_db = Open(m_dir.Path("built.db"), GetParam());
     ASSERT_TRUE(m_db && m_db->IsOpen());
     const char* script[] = {
         "BEGIN",
@@ -102,7 +86,7 @@ class RowIOBuilt : public ::testing::TestWithParam<int> {
     for (const char* sql : script) ASSERT_TRUE(m_db->Exec(sql)) << sql << ": " << m_db->LastError();
   }
 
-  TempDir m_dir;
+  XB_TestDir m_dir;
   std::unique_ptr<XB_SQLiteDB> m_db;
   SQLiteRowIO m_rows;
 };
@@ -428,14 +412,13 @@ class RowIOFixture : public ::testing::Test {
  protected:
   /* Copies fixture NAME into the temporary folder and opens it. */
   void OpenFixture(const char* name) {
-    std::string copy = m_dir.File(name);
-    fs::copy_file(fs::path(XB_SQLITE2_FIXTURES) / name, copy);
+    std::string copy = m_dir.Fixture(name);
     m_db.reset(XB_SQLiteDB::NewAuto(copy.c_str()));
     ASSERT_TRUE(m_db && m_db->IsOpen());
     ASSERT_EQ(m_db->Version(), 2.0);
   }
 
-  TempDir m_dir;
+  XB_SQLiteTestDir m_dir;
   std::unique_ptr<XB_SQLiteDB> m_db;
   SQLiteRowIO m_rows;
 };

@@ -3,6 +3,7 @@
 ** file's generation.
 */
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -86,38 +87,58 @@ TEST(SQLiteFactories, Generation2FilesNeverReachTheNewerEngine) {
   EXPECT_FALSE(std::filesystem::exists(journal));
   EXPECT_EQ(XB_SQLiteTestDir::Read(path), body);
 
-  // NewAuto hands such a file to the older engine only (which may then
-  // deal with the journal as that generation does).
-  Connection automatic(XB_SQLiteDB::NewAuto(path.c_str()));
-  if (automatic) EXPECT_EQ(automatic->Version(), 2.0);
+  // NewAuto leaves the damaged file to the older engine, which refuses it,
+  // and the file stays as it was.
+  EXPECT_EQ(Connection(XB_SQLiteDB::NewAuto(path.c_str())), nullptr);
+  EXPECT_EQ(XB_SQLiteTestDir::Read(path), body);
   EXPECT_TRUE(XB_SQLiteDB::IsGeneration2File(path.c_str()));
+
+  // A sound 2.x file with a journal too short to play back opens in the
+  // older engine, which deletes that journal by its own rule.
+  std::string sound = dir.Fixture("small_table.db");
+  std::string soundJournal = dir.Write("small_table.db-journal", "journal content");
+  Connection automatic(XB_SQLiteDB::NewAuto(sound.c_str()));
+  ASSERT_TRUE(automatic);
+  EXPECT_EQ(automatic->Version(), 2.0);
+  EXPECT_FALSE(std::filesystem::exists(soundJournal));
   EXPECT_FALSE(XB_SQLiteDB::IsGeneration2File(dir.Write("short", "** This file").c_str()));
 }
 
 TEST(SQLite3Connection, PathsAreTakenWholeOrNotAtAll) {
   XB_SQLiteTestDir dir;
-  std::string longPath = dir.root + "/" + std::string(300 - dir.root.size(), 'x');
+  std::string longPath = dir.Root() + "/" + std::string(300 - dir.Root().size(), 'x');
   XB_SQLite3DB tooLong(longPath.c_str());
   EXPECT_FALSE(tooLong.IsOpen());
   EXPECT_STREQ(tooLong.LastError(), "file name too long");
   EXPECT_FALSE(tooLong.Open());
   EXPECT_NE(access(longPath.substr(0, 259).c_str(), F_OK), 0);
 
-  std::string fits = dir.root + "/" + std::string(259 - 1 - dir.root.size(), 'y');
+  std::string fits = dir.Root() + "/" + std::string(259 - 1 - dir.Root().size(), 'y');
   XB_SQLite3DB longest(fits.c_str());
   EXPECT_TRUE(longest.IsOpen());
   EXPECT_STREQ(longest.FilePath(), fits.c_str());
 
-  // Names the engine would read as a URI or as memory stay names of files.
-  ASSERT_EQ(chdir(dir.root.c_str()), 0);
-  for (const char* name : {"file:data.db?mode=memory", ":memory:"}) {
-    XB_SQLite3DB odd(name);
-    ASSERT_TRUE(odd.IsOpen()) << name;
-    EXPECT_TRUE(odd.Exec("CREATE TABLE t(a)")) << name;
-    odd.Close();
-    EXPECT_EQ(access((dir.root + "/" + name).c_str(), F_OK), 0) << name;
+  // Names the engine would read as a URI or as memory stay names of files
+  // in the current directory.  A child process opens them, so that this
+  // process never changes its own current directory.
+  const char* const oddNames[] = {"file:data.db?mode=memory", ":memory:"};
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (chdir(dir.Root().c_str()) != 0) _exit(2);
+    for (const char* name : oddNames) {
+      XB_SQLite3DB odd(name);
+      if (!odd.IsOpen() || !odd.Exec("CREATE TABLE t(a)")) _exit(1);
+    }
+    _exit(0);
   }
-  ASSERT_EQ(chdir("/"), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "an odd name did not open as a file";
+  for (const char* name : oddNames) {
+    EXPECT_EQ(access((dir.Root() + "/" + name).c_str(), F_OK), 0) << name;
+  }
 }
 
 TEST(SQLite3Connection, OpenCloseLifeCycle) {
@@ -187,7 +208,7 @@ TEST(SQLite3Connection, GetTableMatchesTheEnginesTable) {
 
   // A failure leaves the result empty and the message behind.
   ASSERT_TRUE(db.GetTable(result, "SELECT * FROM t"));
-  dir.log.clear();
+  dir.ClearLog();
   EXPECT_FALSE(db.GetTable(result, "SELECT 1; SELECT 1, 2"));
   EXPECT_EQ(result.Rows(), 0);
   EXPECT_EQ(result.Cols(), 0);

@@ -269,9 +269,7 @@ TEST(XB_SQLiteDump, Generation2TextKeepsUniqueValuesTheClassicDumpWouldMerge) {
 
 TEST(XB_SQLiteDump, EveryFixtureConvertsWithEachDifferenceReported) {
   XB_SQLiteTestDir dir;
-  for (const auto& entry : std::filesystem::directory_iterator(XB_SQLITE2_FIXTURES)) {
-    if (entry.path().extension() != ".db") continue;
-    std::string name = entry.path().filename().string();
+  for (const std::string& name : XB_Sqlite2Fixtures()) {
     SCOPED_TRACE(name);
     std::string source = dir.Fixture(name);
     std::string converted = dir.Path(name + "3");
@@ -324,7 +322,7 @@ TEST(XB_SQLiteDump, ConversionThatCannotWriteLeavesNothingBehind) {
   EXPECT_EQ(Convert(source, existing), XB_CONVERT_TARGET_FAILED);
   EXPECT_EQ(XB_SQLiteTestDir::Read(existing), "keep me");
   EXPECT_EQ(Convert(source, dir.Path("missing/new.db")), XB_CONVERT_TARGET_FAILED);
-  EXPECT_EQ(Listing(dir.root), (std::vector<std::string>{"existing.db", "rowids.db"}));
+  EXPECT_EQ(Listing(dir.Root()), (std::vector<std::string>{"existing.db", "rowids.db"}));
 }
 
 TEST(XB_SQLiteDump, ProgressCountsEveryRowAndCancelLeavesNothing) {
@@ -347,7 +345,7 @@ TEST(XB_SQLiteDump, ProgressCountsEveryRowAndCancelLeavesNothing) {
     if (done >= 1000) cancel = true;
   };
   EXPECT_EQ(Convert(source, dir.Path("cancelled.db"), nullptr, &progress), XB_CONVERT_CANCELLED);
-  EXPECT_EQ(Listing(dir.root), (std::vector<std::string>{"all.db", "multilevel.db"}));
+  EXPECT_EQ(Listing(dir.Root()), (std::vector<std::string>{"all.db", "multilevel.db"}));
 }
 
 TEST(XB_SQLiteDump, ReadingThatFailsMidwayEndsTheDumpWithRollback) {
@@ -378,7 +376,7 @@ TEST(XB_SQLiteDump, ReadingThatFailsMidwayEndsTheDumpWithRollback) {
   EXPECT_EQ(text.substr(text.size() - 10), "ROLLBACK;\n");
 
   EXPECT_EQ(Convert(source, dir.Path("new.db")), XB_CONVERT_READ_FAILED);
-  EXPECT_EQ(Listing(dir.root), (std::vector<std::string>{"damaged.db"}));
+  EXPECT_EQ(Listing(dir.Root()), (std::vector<std::string>{"damaged.db"}));
 }
 
 TEST(XB_SQLiteDump, SchemaSQLite3RefusesIsReportedAndTheRestCopied) {

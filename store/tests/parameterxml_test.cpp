@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "settingsstore.h"
-#include "tempfiles.h"
+#include "xb_testsupport.h"
 #include "xb_parametergroup.h"
 #include "xb_parameterplain.h"
 #include "xmlreader.h"
@@ -26,7 +26,7 @@ static void AddMembers(XB_ParameterGroup& group, XB_ParameterGroup& inner) {
 }
 
 TEST(ParameterXml, EveryKindComesBackThroughAFile) {
-  TempDir dir;
+  XB_TestDir dir;
   XB_ParameterGroup out("prefs"), outInner("inner");
   AddMembers(out, outInner);
   std::string longText;
@@ -44,7 +44,7 @@ TEST(ParameterXml, EveryKindComesBackThroughAFile) {
   out.AddGroup(outInner);
   {
     XmlWriter writer;
-    writer.SetFileName(dir.File("p.xml").c_str());
+    writer.SetFileName(dir.Path("p.xml").c_str());
     ASSERT_TRUE(writer.Open());
     EXPECT_TRUE(out.Write(writer));
     ASSERT_TRUE(writer.Close());
@@ -53,7 +53,7 @@ TEST(ParameterXml, EveryKindComesBackThroughAFile) {
   AddMembers(in, inInner);
   in.AddGroup(inInner);
   XmlReader reader;
-  ASSERT_TRUE(reader.Open(dir.File("p.xml").c_str()));
+  ASSERT_TRUE(reader.Open(dir.Path("p.xml").c_str()));
   ASSERT_TRUE(reader.ReadHeader());
   ASSERT_TRUE(reader.FindElement("prefs"));
   ASSERT_TRUE(in.Read(reader));
@@ -73,9 +73,9 @@ TEST(ParameterXml, EveryKindComesBackThroughAFile) {
 }
 
 TEST(ParameterXml, PreferencesAreBoundToTheSettingsTree) {
-  TempDir dir;
+  XB_TestDir dir;
   SettingsStore store;
-  store.SetFileName(dir.File("dorvex.xml").c_str());
+  store.SetFileName(dir.Path("dorvex.xml").c_str());
   store.Path("autoupdate/intervall")->SetText("5");
   XB_ParameterGroup view("View", &store);
   XB_Parameter* interval = view.AddInt("autoupdate/intervall", "intervall [s]", 10);
@@ -90,10 +90,10 @@ TEST(ParameterXml, PreferencesAreBoundToTheSettingsTree) {
   ASSERT_TRUE(store.Save());
 
   SettingsStore again;
-  again.SetFileName(dir.File("dorvex.xml").c_str());
+  again.SetFileName(dir.Path("dorvex.xml").c_str());
   ASSERT_TRUE(again.Load());
   EXPECT_EQ(again.Child("view")->Child("limit")->GetInt(100), 250);
   EXPECT_TRUE(again.Path("state/save/relativepath")->GetBool(false));
-  std::string saved = ReadFileBytes(dir.File("dorvex.xml"));
+  std::string saved = XB_TestDir::Read(dir.Path("dorvex.xml"));
   EXPECT_NE(saved.find("<relativepath> true</relativepath>"), std::string::npos) << saved;
 }

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "safefilewriter.h"
-#include "tempfiles.h"
+#include "xb_testsupport.h"
 #include "xmlwriter.h"
 
 #include <csignal>
@@ -15,30 +15,30 @@
 #include <sys/stat.h>
 
 TEST(SafeFileWriter, TemporaryFileSitsBesideTheTarget) {
-  TempDir dir;
+  XB_TestDir dir;
   XmlWriter w;
   w.EnableSafeSave();
-  ASSERT_TRUE(w.SetFileName(dir.File("dorvex.xml").c_str()));
-  WriteFileBytes(dir.File("dorvex.xml"), "old");
-  chmod(dir.File("dorvex.xml").c_str(), 0640);
+  ASSERT_TRUE(w.SetFileName(dir.Path("dorvex.xml").c_str()));
+  dir.Write("dorvex.xml", "old");
+  chmod(dir.Path("dorvex.xml").c_str(), 0640);
   ASSERT_TRUE(w.Open());
-  EXPECT_EQ(w.TempFileName(), dir.File("dorvex.~bw"));
+  EXPECT_EQ(w.TempFileName(), dir.Path("dorvex.~bw"));
   w.BeginElement("a");
   w.WriteInt(1);
-  EXPECT_EQ(ReadFileBytes(dir.File("dorvex.xml")), "old") << "the target stays until Close";
+  EXPECT_EQ(XB_TestDir::Read(dir.Path("dorvex.xml")), "old") << "the target stays until Close";
   ASSERT_TRUE(w.Close());
-  EXPECT_NE(ReadFileBytes(dir.File("dorvex.xml")).find("<a> 1</a>"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("dorvex.~bw")));
+  EXPECT_NE(XB_TestDir::Read(dir.Path("dorvex.xml")).find("<a> 1</a>"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("dorvex.~bw")));
   struct stat replaced;
-  ASSERT_EQ(stat(dir.File("dorvex.xml").c_str(), &replaced), 0);
+  ASSERT_EQ(stat(dir.Path("dorvex.xml").c_str(), &replaced), 0);
   EXPECT_EQ(replaced.st_mode & 0777, 0640u) << "the new file keeps the old one's permissions";
 }
 
 TEST(SafeFileWriter, TargetsWithoutExtensionAreWrittenDirectly) {
-  TempDir dir;
-  std::filesystem::create_directory(dir.File("v1.2"));
-  const std::string targets[] = {dir.File("settings"), dir.File("v1.2/settings"),
-                                 dir.File("x.~bw")};
+  XB_TestDir dir;
+  std::filesystem::create_directory(dir.Path("v1.2"));
+  const std::string targets[] = {dir.Path("settings"), dir.Path("v1.2/settings"),
+                                 dir.Path("x.~bw")};
   for (const std::string& target : targets) {
     SafeFileWriter w;
     w.EnableSafeSave();
@@ -48,7 +48,7 @@ TEST(SafeFileWriter, TargetsWithoutExtensionAreWrittenDirectly) {
     EXPECT_TRUE(w.Close());
     EXPECT_TRUE(std::filesystem::exists(target));
   }
-  EXPECT_FALSE(std::filesystem::exists(dir.File("v1.~bw")))
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("v1.~bw")))
       << "a dot in a folder name is no extension";
 }
 
@@ -60,8 +60,8 @@ TEST(SafeFileWriter, NamesAreRefusedNotCut) {
   EXPECT_FALSE(w.SetFileName(nullptr));
   EXPECT_TRUE(w.SetFileName(std::string(SafeFileWriter::MaxPathLength, 'a').c_str()));
 
-  TempDir dir;
-  std::string name = dir.File("");
+  XB_TestDir dir;
+  std::string name = dir.Path("");
   name += std::string(SafeFileWriter::MaxPathLength - name.size() - 2, 'b') + ".x";
   ASSERT_TRUE(w.SetFileName(name.c_str()));
   w.EnableSafeSave();
@@ -69,9 +69,8 @@ TEST(SafeFileWriter, NamesAreRefusedNotCut) {
 }
 
 TEST(SafeFileWriter, FullDiskLeavesTheOldFileAndReportsFalse) {
-  TempDir dir;
-  std::string target = dir.File("dorvex.xml");
-  WriteFileBytes(target, "old settings");
+  XB_TestDir dir;
+  std::string target = dir.Write("dorvex.xml", "old settings");
   std::string big(64 * 1024, 'z');
 
   struct rlimit saved;
@@ -96,8 +95,8 @@ TEST(SafeFileWriter, FullDiskLeavesTheOldFileAndReportsFalse) {
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, previous);
   EXPECT_FALSE(closed);
-  EXPECT_EQ(ReadFileBytes(target), "old settings");
-  EXPECT_FALSE(std::filesystem::exists(dir.File("dorvex.~bw")));
+  EXPECT_EQ(XB_TestDir::Read(target), "old settings");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("dorvex.~bw")));
 
   XmlWriter onFull;
   onFull.SetFileName("/dev/full");

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "settingsstore.h"
-#include "tempfiles.h"
+#include "xb_testsupport.h"
 #include "xmlwriter.h"
 
 #include <filesystem>
@@ -14,39 +14,39 @@
 static const char Declaration[] = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n";
 
 TEST(SettingsStore, SaveWritesTheDocumentedShape) {
-  TempDir dir;
+  XB_TestDir dir;
   SettingsStore store;
-  ASSERT_TRUE(store.SetFileName(dir.File("dorvex.xml").c_str()));
+  ASSERT_TRUE(store.SetFileName(dir.Path("dorvex.xml").c_str()));
   EXPECT_FALSE(store.Load()) << "no file yet";
   EXPECT_EQ(store.Path("update/dayscheck")->GetInt(7), 7);
   store.Path("view/Tables/empty");
   store.Path("state/save/pos")->GetBool(true);
   store.Path("Drop")->SetText("\"some text\"");
   ASSERT_TRUE(store.Save());
-  EXPECT_EQ(ReadFileBytes(dir.File("dorvex.xml")), std::string(Declaration) +
-                                                       "<xbstore>\n"
-                                                       "   <Drop> \"some text\"</Drop>\n"
-                                                       "   <state>\n"
-                                                       "      <save>\n"
-                                                       "         <pos> true</pos>\n"
-                                                       "      </save>\n"
-                                                       "   </state>\n"
-                                                       "   <update>\n"
-                                                       "      <dayscheck> 7</dayscheck>\n"
-                                                       "   </update>\n"
-                                                       "</xbstore>\n"
-                                                       "\n");
-  EXPECT_EQ(ReadFileBytes(dir.File("dorvex.~bw")), "<missing>");
+  EXPECT_EQ(XB_TestDir::Read(dir.Path("dorvex.xml")), std::string(Declaration) +
+                                                          "<xbstore>\n"
+                                                          "   <Drop> \"some text\"</Drop>\n"
+                                                          "   <state>\n"
+                                                          "      <save>\n"
+                                                          "         <pos> true</pos>\n"
+                                                          "      </save>\n"
+                                                          "   </state>\n"
+                                                          "   <update>\n"
+                                                          "      <dayscheck> 7</dayscheck>\n"
+                                                          "   </update>\n"
+                                                          "</xbstore>\n"
+                                                          "\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("dorvex.~bw")));
 }
 
 TEST(SettingsStore, RoundTripOfEveryKindAndOfTextsThatNeedEscaping) {
-  TempDir dir;
+  XB_TestDir dir;
   std::string longText;
   for (int i = 0; i < 40; ++i) longText += "lorem ipsum ";
   longText.pop_back();
   {
     SettingsStore store;
-    store.SetFileName(dir.File("s.xml").c_str());
+    store.SetFileName(dir.Path("s.xml").c_str());
     store.Path("a/text")->AddValue(XB_Value("a & <b>"));
     store.Path("a/quoted")->AddValue(XB_Value("say \"hi\""));
     store.Path("a/long")->AddValue(XB_Value((longText + "   x").c_str()));
@@ -59,13 +59,13 @@ TEST(SettingsStore, RoundTripOfEveryKindAndOfTextsThatNeedEscaping) {
     store.Path("b/many")->AddValue(XB_Value(int32_t(2)));
     ASSERT_TRUE(store.Save());
   }
-  std::string raw = ReadFileBytes(dir.File("s.xml"));
+  std::string raw = XB_TestDir::Read(dir.Path("s.xml"));
   EXPECT_NE(raw.find("<text> \"a &amp; &lt;b&gt;\"</text>"), std::string::npos) << raw;
   EXPECT_NE(raw.find("<quoted> \"say &quot;hi&quot;\"</quoted>"), std::string::npos) << raw;
   EXPECT_NE(raw.find(longText), std::string::npos) << "text values are never wrapped";
 
   SettingsStore store;
-  store.SetFileName(dir.File("s.xml").c_str());
+  store.SetFileName(dir.Path("s.xml").c_str());
   ASSERT_TRUE(store.Load("XBSTORE"));
   EXPECT_STREQ(store.Path("a/text")->FirstValue()->AsText().c_str(), "a & <b>");
   StoreNode* quoted = store.Path("a/quoted");
@@ -83,16 +83,16 @@ TEST(SettingsStore, RoundTripOfEveryKindAndOfTextsThatNeedEscaping) {
 }
 
 TEST(SettingsStore, LoadMergesDropsCommentsAndToleratesBadXml) {
-  TempDir dir;
-  WriteFileBytes(dir.File("dorvex.xml"),
-                 "<settings>\n"
-                 "  <!-- a note -->\n"
-                 "  <update><dayscheck>14</dayscheck><docheck>false</docheck></stray></update>\n"
-                 "  <view><limit> 250 </limit>\n"
-                 "  <empty/><sibling>1</sibling>\n"
-                 "  <open><deeper> 3");
+  XB_TestDir dir;
+  dir.Write("dorvex.xml",
+            "<settings>\n"
+            "  <!-- a note -->\n"
+            "  <update><dayscheck>14</dayscheck><docheck>false</docheck></stray></update>\n"
+            "  <view><limit> 250 </limit>\n"
+            "  <empty/><sibling>1</sibling>\n"
+            "  <open><deeper> 3");
   SettingsStore store;
-  store.SetFileName(dir.File("dorvex.xml").c_str());
+  store.SetFileName(dir.Path("dorvex.xml").c_str());
   store.Path("kept")->SetInt(1);
   store.Path("update/dayscheck")->SetInt(7);
   EXPECT_FALSE(store.Load("xbstore")) << "wrong document element";
@@ -105,43 +105,43 @@ TEST(SettingsStore, LoadMergesDropsCommentsAndToleratesBadXml) {
   EXPECT_EQ(store.Path("view/open/deeper")->GetInt(0), 3) << "open elements end with the input";
 
   ASSERT_TRUE(store.Save());
-  std::string saved = ReadFileBytes(dir.File("dorvex.xml"));
+  std::string saved = XB_TestDir::Read(dir.Path("dorvex.xml"));
   EXPECT_EQ(saved.find("note"), std::string::npos) << "settings are read without comments";
   EXPECT_EQ(saved.find("empty"), std::string::npos) << "empty nodes are not written";
 
   SettingsStore keeping;
   keeping.SetKeepComments(true);
-  WriteFileBytes(dir.File("c.xml"), "<!-- top --><r><a><!-- why -->5</a></r>");
-  keeping.SetFileName(dir.File("c.xml").c_str());
+  dir.Write("c.xml", "<!-- top --><r><a><!-- why -->5</a></r>");
+  keeping.SetFileName(dir.Path("c.xml").c_str());
   ASSERT_TRUE(keeping.Load());
   EXPECT_STREQ(keeping.Path("a")->Comment().c_str(), " why ");
 }
 
 TEST(SettingsStore, MissingOrBrokenFilesLeaveTheTreeAlone) {
-  TempDir dir;
+  XB_TestDir dir;
   SettingsStore store;
   store.Path("x")->SetInt(3);
-  store.SetFileName(dir.File("none.xml").c_str());
+  store.SetFileName(dir.Path("none.xml").c_str());
   EXPECT_FALSE(store.Load());
-  WriteFileBytes(dir.File("text.xml"), "just text, no element");
-  store.SetFileName(dir.File("text.xml").c_str());
+  dir.Write("text.xml", "just text, no element");
+  store.SetFileName(dir.Path("text.xml").c_str());
   EXPECT_FALSE(store.Load());
   EXPECT_EQ(store.ChildCount(), 1);
   EXPECT_EQ(store.Path("x")->GetInt(0), 3);
 
-  std::string tooLong = dir.File(std::string(300, 'n') + ".xml");
+  std::string tooLong = dir.Path(std::string(300, 'n') + ".xml");
   EXPECT_FALSE(store.SetFileName(tooLong.c_str()));
   EXPECT_FALSE(store.Save()) << "a path longer than the limit is refused, not cut";
 }
 
 TEST(SettingsStore, DeeplyNestedFileDoesNotExhaustTheStack) {
-  TempDir dir;
+  XB_TestDir dir;
   std::string deep;
   for (int i = 0; i < 200000; ++i) deep += "<a>";
   deep += "9";
-  WriteFileBytes(dir.File("deep.xml"), "<r>" + deep);
+  dir.Write("deep.xml", "<r>" + deep);
   SettingsStore store;
-  store.SetFileName(dir.File("deep.xml").c_str());
+  store.SetFileName(dir.Path("deep.xml").c_str());
   ASSERT_TRUE(store.Load());
   StoreNode* node = &store;
   int depth = 0;
@@ -154,15 +154,15 @@ TEST(SettingsStore, DeeplyNestedFileDoesNotExhaustTheStack) {
 }
 
 TEST(SettingsStore, SaveThatCannotReplaceTheTargetReportsFalse) {
-  TempDir dir;
-  std::string target = dir.File("settings.xml");
+  XB_TestDir dir;
+  std::string target = dir.Path("settings.xml");
   std::filesystem::create_directory(target);
-  WriteFileBytes(target + "/inside", "kept");
+  dir.Write("settings.xml/inside", "kept");
   SettingsStore store;
   store.SetFileName(target.c_str());
   store.Path("a")->SetInt(1);
   EXPECT_FALSE(store.Save()) << "the rename over a directory fails";
-  EXPECT_EQ(ReadFileBytes(target + "/inside"), "kept");
-  EXPECT_FALSE(std::filesystem::exists(dir.File("settings.~bw")))
+  EXPECT_EQ(XB_TestDir::Read(target + "/inside"), "kept");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("settings.~bw")))
       << "the temporary file is removed";
 }

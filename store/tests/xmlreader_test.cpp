@@ -6,15 +6,15 @@
 */
 #include <gtest/gtest.h>
 
-#include "tempfiles.h"
+#include "xb_testsupport.h"
 #include "xmlreader.h"
 
 /* Opens a reader on a file holding BYTES and reads its header. */
 class ReaderOn {
  public:
   explicit ReaderOn(const std::string& bytes) {
-    WriteFileBytes(m_dir.File("in.xml"), bytes);
-    m_ok = reader.Open(m_dir.File("in.xml").c_str()) && reader.ReadHeader();
+    m_dir.Write("in.xml", bytes);
+    m_ok = reader.Open(m_dir.Path("in.xml").c_str()) && reader.ReadHeader();
   }
   bool ok() const { return m_ok; }
   /* Returns the text of the first text chunk after the next start tag. */
@@ -25,7 +25,7 @@ class ReaderOn {
   XmlReader reader;
 
  private:
-  TempDir m_dir;
+  XB_TestDir m_dir;
   bool m_ok = false;
 };
 

@@ -5,7 +5,7 @@
 */
 #include <gtest/gtest.h>
 
-#include "tempfiles.h"
+#include "xb_testsupport.h"
 #include "xmlreader.h"
 #include "xmlwriter.h"
 
@@ -23,9 +23,9 @@ static time_t LocalMidnight(int day, int month, int year) {
 }
 
 TEST(XmlWriter, LayoutOfElementsAttributesAndInlineValues) {
-  TempDir dir;
+  XB_TestDir dir;
   XmlWriter w;
-  ASSERT_TRUE(w.SetFileName(dir.File("state.dvxs").c_str()));
+  ASSERT_TRUE(w.SetFileName(dir.Path("state.dvxs").c_str()));
   ASSERT_TRUE(w.Open());
   w.BeginElement("DorvexState");
   w.EndStartTag();
@@ -46,7 +46,7 @@ TEST(XmlWriter, LayoutOfElementsAttributesAndInlineValues) {
   w.WriteText("x");
   w.WriteText("y");
   ASSERT_TRUE(w.Close());
-  EXPECT_EQ(ReadFileBytes(dir.File("state.dvxs")),
+  EXPECT_EQ(XB_TestDir::Read(dir.Path("state.dvxs")),
             "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n"
             "<DorvexState>\n"
             "   <repeat intervall=\"10\"/>\n"
@@ -61,9 +61,9 @@ TEST(XmlWriter, LayoutOfElementsAttributesAndInlineValues) {
 }
 
 TEST(XmlWriter, EndElementWithUnknownNameEndsNothing) {
-  TempDir dir;
+  XB_TestDir dir;
   XmlWriter w;
-  w.SetFileName(dir.File("a.xml").c_str());
+  w.SetFileName(dir.Path("a.xml").c_str());
   ASSERT_TRUE(w.Open());
   w.BeginElement("a");
   w.BeginElement("b");
@@ -76,11 +76,11 @@ TEST(XmlWriter, EndElementWithUnknownNameEndsNothing) {
 }
 
 TEST(XmlRoundTrip, EscapedTextQuotesAndLatin1ComeBackUnchanged) {
-  TempDir dir;
+  XB_TestDir dir;
   const std::string text = "a & <b> \"q\" 'x' M\xFCller \xDF\xE4";
   {
     XmlWriter w;
-    w.SetFileName(dir.File("t.xml").c_str());
+    w.SetFileName(dir.Path("t.xml").c_str());
     ASSERT_TRUE(w.Open());
     w.BeginElement("root");
     w.BeginElement("t");
@@ -90,12 +90,12 @@ TEST(XmlRoundTrip, EscapedTextQuotesAndLatin1ComeBackUnchanged) {
     w.WriteQuotedText("x \"y\" & z");
     ASSERT_TRUE(w.Close());
   }
-  std::string raw = ReadFileBytes(dir.File("t.xml"));
+  std::string raw = XB_TestDir::Read(dir.Path("t.xml"));
   EXPECT_NE(raw.find("\"x &quot;y&quot; &amp; z\""), std::string::npos);
   EXPECT_NE(raw.find("'x'"), std::string::npos) << "the apostrophe is never escaped";
 
   XmlReader r;
-  ASSERT_TRUE(r.Open(dir.File("t.xml").c_str()));
+  ASSERT_TRUE(r.Open(dir.Path("t.xml").c_str()));
   ASSERT_TRUE(r.ReadHeader());
   ASSERT_TRUE(r.FindElement("T"));
   EXPECT_EQ(std::string(r.ReadText().c_str()), text);
@@ -106,14 +106,14 @@ TEST(XmlRoundTrip, EscapedTextQuotesAndLatin1ComeBackUnchanged) {
 }
 
 TEST(XmlRoundTrip, LongTextsWrapWithinTheLineWidthAndReadBackJoined) {
-  TempDir dir;
+  XB_TestDir dir;
   std::string words;
   for (int i = 0; words.size() < 700; ++i)
     words += (i ? " " : "") + std::string("word") + std::to_string(i);
   std::string unbreakable(120, 'x');
   {
     XmlWriter w;
-    w.SetFileName(dir.File("long.xml").c_str());
+    w.SetFileName(dir.Path("long.xml").c_str());
     ASSERT_TRUE(w.Open());
     w.BeginElement("root");
     w.BeginElement("words");
@@ -123,7 +123,7 @@ TEST(XmlRoundTrip, LongTextsWrapWithinTheLineWidthAndReadBackJoined) {
     w.WriteText(unbreakable.c_str());
     ASSERT_TRUE(w.Close());
   }
-  std::istringstream lines(ReadFileBytes(dir.File("long.xml")));
+  std::istringstream lines(XB_TestDir::Read(dir.Path("long.xml")));
   std::string line;
   int wrapped = 0;
   while (std::getline(lines, line)) {
@@ -135,7 +135,7 @@ TEST(XmlRoundTrip, LongTextsWrapWithinTheLineWidthAndReadBackJoined) {
   EXPECT_GT(wrapped, 7);
 
   XmlReader r;
-  ASSERT_TRUE(r.Open(dir.File("long.xml").c_str()));
+  ASSERT_TRUE(r.Open(dir.Path("long.xml").c_str()));
   ASSERT_TRUE(r.ReadHeader());
   ASSERT_TRUE(r.FindElement("words"));
   EXPECT_EQ(std::string(r.ReadText().c_str()), words);
@@ -144,10 +144,10 @@ TEST(XmlRoundTrip, LongTextsWrapWithinTheLineWidthAndReadBackJoined) {
 }
 
 TEST(XmlRoundTrip, EmptyElementsAndComments) {
-  TempDir dir;
+  XB_TestDir dir;
   {
     XmlWriter w;
-    w.SetFileName(dir.File("c.xml").c_str());
+    w.SetFileName(dir.Path("c.xml").c_str());
     ASSERT_TRUE(w.Open());
     w.BeginElement("root");
     w.WriteComment("  first line & more\nsecond --> line");
@@ -160,7 +160,7 @@ TEST(XmlRoundTrip, EmptyElementsAndComments) {
     ASSERT_TRUE(w.Close());
   }
   XmlReader r;
-  ASSERT_TRUE(r.Open(dir.File("c.xml").c_str()));
+  ASSERT_TRUE(r.Open(dir.Path("c.xml").c_str()));
   r.SetSkipComments(false);
   ASSERT_TRUE(r.ReadHeader());
   ASSERT_EQ(r.NextItem(), XmlReader::ItemStartTag);
@@ -182,18 +182,18 @@ TEST(XmlRoundTrip, EmptyElementsAndComments) {
   EXPECT_TRUE(r.IsEndTag("after"));
 
   XmlReader skipping;
-  ASSERT_TRUE(skipping.Open(dir.File("c.xml").c_str()));
+  ASSERT_TRUE(skipping.Open(dir.Path("c.xml").c_str()));
   ASSERT_TRUE(skipping.ReadHeader());
   skipping.NextItem();
   EXPECT_EQ(skipping.NextItem(), XmlReader::ItemStartTag) << "comments are skipped by default";
 }
 
 TEST(XmlRoundTrip, EveryAttributeGetter) {
-  TempDir dir;
+  XB_TestDir dir;
   const time_t christmas = LocalMidnight(24, 12, 2005);
   {
     XmlWriter w;
-    w.SetFileName(dir.File("attr.xml").c_str());
+    w.SetFileName(dir.Path("attr.xml").c_str());
     ASSERT_TRUE(w.Open());
     w.BeginElement("a", false);
     w.WriteAttr("s", "x \"y\" & <z>");
@@ -207,13 +207,13 @@ TEST(XmlRoundTrip, EveryAttributeGetter) {
     w.WriteAttr("S", "second of the same name");
     ASSERT_TRUE(w.Close());
   }
-  std::string raw = ReadFileBytes(dir.File("attr.xml"));
+  std::string raw = XB_TestDir::Read(dir.Path("attr.xml"));
   EXPECT_NE(raw.find("h8=\"00FF8000\" h4=\"00AB\" h=\"DEAD\" d=\"2.500000\""), std::string::npos)
       << raw;
   EXPECT_NE(raw.find("date=\"24.12.2005\""), std::string::npos) << raw;
 
   XmlReader r;
-  ASSERT_TRUE(r.Open(dir.File("attr.xml").c_str()));
+  ASSERT_TRUE(r.Open(dir.Path("attr.xml").c_str()));
   ASSERT_TRUE(r.ReadHeader());
   ASSERT_TRUE(r.FindElement("A"));
   EXPECT_STREQ(r.GetAttr("s").c_str(), "x \"y\" & <z>") << "the first attribute of a name wins";

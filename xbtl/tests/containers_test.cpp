@@ -4,13 +4,13 @@
 */
 #include <gtest/gtest.h>
 
-#include "logcapture.h"
+#include "xb_testsupport.h"
 #include "xb_arrayobval.h"
 #include "xb_arrayval.h"
 #include "xb_stringmap.h"
 
 TEST(ArrayVal, OutsideIndexYieldsNearestAndIsLogged) {
-  LogCapture log;
+  XB_LogCapture log;
   XB_ArrayVal<int> a;
   a.Add(10);
   a.Add(20);
@@ -18,19 +18,19 @@ TEST(ArrayVal, OutsideIndexYieldsNearestAndIsLogged) {
   EXPECT_EQ(a[-1], 10);
   EXPECT_EQ(a[3], 30);
   EXPECT_EQ(a[1], 20);
-  ASSERT_EQ(log.texts.size(), 2u);
-  EXPECT_EQ(log.texts[0], "E_ XB_ArrayVal<T>::[-1] ILLEGAL INDEX");
-  EXPECT_EQ(log.texts[1], "E_ XB_ArrayVal<T>::[3] ILLEGAL INDEX");
+  ASSERT_EQ(log.Texts().size(), 2u);
+  EXPECT_EQ(log.Texts()[0], "E_ XB_ArrayVal<T>::[-1] ILLEGAL INDEX");
+  EXPECT_EQ(log.Texts()[1], "E_ XB_ArrayVal<T>::[3] ILLEGAL INDEX");
 }
 
 TEST(ArrayVal, EmptyAccessIsLoggedAndDoesNotTouchTheArray) {
-  LogCapture log;
+  XB_LogCapture log;
   XB_ArrayVal<int> a;
   a[0] = 99; /* goes to the spare value, not into the array */
   EXPECT_EQ(a.Count(), 0);
   EXPECT_EQ(a[0], 0);
-  ASSERT_FALSE(log.texts.empty());
-  EXPECT_EQ(log.texts[0], "E_ XB_ArrayVal<T>::[0] EMPTY");
+  ASSERT_FALSE(log.Texts().empty());
+  EXPECT_EQ(log.Texts()[0], "E_ XB_ArrayVal<T>::[0] EMPTY");
 }
 
 TEST(ArrayVal, InsertRemoveAndFind) {
@@ -66,14 +66,14 @@ TEST(ArrayObVal, ReferencesStayValidWhileTheArrayGrows) {
 }
 
 TEST(ArrayObVal, BoundsAreLoggedInItsOwnName) {
-  LogCapture log;
+  XB_LogCapture log;
   XB_ArrayObVal<XB_String> a;
   EXPECT_TRUE(a[2].IsEmpty());
   a.Add(XB_String("x"));
   EXPECT_EQ(a[5], "x");
-  ASSERT_EQ(log.texts.size(), 2u);
-  EXPECT_EQ(log.texts[0], "E_ XB_ArrayObVal<T>::[2] EMPTY");
-  EXPECT_EQ(log.texts[1], "E_ XB_ArrayObVal<T>::[5] ILLEGAL INDEX");
+  ASSERT_EQ(log.Texts().size(), 2u);
+  EXPECT_EQ(log.Texts()[0], "E_ XB_ArrayObVal<T>::[2] EMPTY");
+  EXPECT_EQ(log.Texts()[1], "E_ XB_ArrayObVal<T>::[5] ILLEGAL INDEX");
 }
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "logcapture.h"
+#include "xb_testsupport.h"
 #include "xb_string.h"
 #include "xb_time.h"
 
@@ -114,42 +114,45 @@ TEST(FormatTime, DurationClockAndStamps) {
   EXPECT_EQ(F("%Tx", 3600), "01:00:00");
   EXPECT_EQ(F("%Tx", 3599), "   59:59");
   EXPECT_EQ(F("[%Tl][%t][%Tm]", 0, 0, -5), "[][][]");
-  setenv("TZ", "UTC", 1);
-  tzset();
+  XB_ScopedEnv utc("TZ", "UTC");
   EXPECT_EQ(F("%Tm", 1009839600 + 3600), "01.01.2002 00:00:00");
   EXPECT_EQ(F("%Tl", 3600 + 61), "01.01.2002 00:01:01");
-  int64_t now = XB_TimeNow();
-  EXPECT_EQ(F("%t", now).size(), 5u);
-  EXPECT_EQ(F("%Tq", now), F("%t", now));
-  EXPECT_EQ(F("%T", now), F("%t", now));
+  /* 3 February 2004, 14:05 UTC: today only the time shows, in another
+  ** year the whole date. */
+  int64_t stamp = XB_TimeFromUnix(1075817100);
+  XB_FixedClock today(stamp + 60);
+  EXPECT_EQ(F("%t", stamp), "14:05");
+  EXPECT_EQ(F("%Tq", stamp), "14:05");
+  EXPECT_EQ(F("%T", stamp), "14:05");
+  EXPECT_EQ(F("%t", stamp - 400 * 86400), "30.12.2002 14:05");
 }
 
 TEST(FormatArguments, MismatchAndMissingProduceNothingAndAreLogged) {
-  LogCapture log;
+  XB_LogCapture log;
   EXPECT_EQ(F("[%d]", "text"), "[]");
   EXPECT_EQ(F("[%s]", 42), "[]");
   EXPECT_EQ(F("[%D]", 1.5), "[]");
-  ASSERT_EQ(log.texts.size(), 3u);
-  EXPECT_EQ(log.texts[0].rfind("E_ ", 0), 0u);
-  log.texts.clear();
+  ASSERT_EQ(log.Texts().size(), 3u);
+  EXPECT_EQ(log.Texts()[0].rfind("E_ ", 0), 0u);
+  log.Texts().clear();
   /* The second %d has no argument; the text after it is still written. */
   EXPECT_EQ(F("%d,%d,%s", 1), "1,,");
-  EXPECT_EQ(log.texts.size(), 2u);
-  log.texts.clear();
+  EXPECT_EQ(log.Texts().size(), 2u);
+  log.Texts().clear();
   /* A mistyped argument is still used up by its directive. */
   EXPECT_EQ(F("%d %s", "a", "b"), " b");
   /* Surplus arguments are never read and not an error. */
-  log.texts.clear();
+  log.Texts().clear();
   EXPECT_EQ(F("plain", 1, "x"), "plain");
-  EXPECT_TRUE(log.texts.empty());
+  EXPECT_TRUE(log.Texts().empty());
 }
 
 TEST(FormatArguments, UnknownLettersAndIncompleteDirectives) {
-  LogCapture log;
+  XB_LogCapture log;
   /* An unknown letter produces nothing and uses no argument. */
   EXPECT_EQ(F("%q%d", 7), "7");
   EXPECT_EQ(F("%ld", 7), "d");
-  EXPECT_EQ(log.texts.size(), 2u);
+  EXPECT_EQ(log.Texts().size(), 2u);
   EXPECT_EQ(F("abc%"), "abc");
   EXPECT_EQ(F("abc%-08"), "abc");
 }

@@ -8,31 +8,37 @@
 #include <fstream>
 #include <sstream>
 
-#include "logcapture.h"
+#include "xb_testsupport.h"
 #include "xb_diaglog.h"
 #include "xb_log.h"
 
-TEST(LogSink, WithoutASinkNothingHappens) {
+TEST(LogSink, AClearedSinkReceivesNothing) {
+  std::vector<std::string> texts;
+  auto collect = [](const char* text, void* context) {
+    static_cast<std::vector<std::string>*>(context)->emplace_back(text);
+  };
+  XB_SetLogSink(collect, &texts);
+  XB_Log("before");
   XB_SetLogSink(nullptr);
   XB_Log("E_ nobody listens");
   XB_Log(static_cast<const char*>(nullptr));
-  EXPECT_EQ(XB_GetLogSink(), nullptr);
+  EXPECT_EQ(texts, std::vector<std::string>{"before"});
 }
 
 TEST(LogSink, SinkReceivesTextsAndLogF) {
-  LogCapture log;
+  XB_LogCapture log;
   XB_Log("plain note");
   XB_Log(static_cast<const char*>(nullptr));
   XB_LogF("E_ open %s: %s", nullptr, "denied");
   XB_LogF("E_ %s", "one");
   XB_LogF("B_ increased size to %d (performance warning)", 64);
   XB_LogF("E_ %s row %d", XB_String("t"), 3);
-  ASSERT_EQ(log.texts.size(), 5u);
-  EXPECT_EQ(log.texts[0], "plain note");
-  EXPECT_EQ(log.texts[1], "E_ open (null): denied");
-  EXPECT_EQ(log.texts[2], "E_ one");
-  EXPECT_EQ(log.texts[3], "B_ increased size to 64 (performance warning)");
-  EXPECT_EQ(log.texts[4], "E_ t row 3");
+  ASSERT_EQ(log.Texts().size(), 5u);
+  EXPECT_EQ(log.Texts()[0], "plain note");
+  EXPECT_EQ(log.Texts()[1], "E_ open (null): denied");
+  EXPECT_EQ(log.Texts()[2], "E_ one");
+  EXPECT_EQ(log.Texts()[3], "B_ increased size to 64 (performance warning)");
+  EXPECT_EQ(log.Texts()[4], "E_ t row 3");
 }
 
 namespace {
@@ -59,25 +65,11 @@ TEST(LogSink, TraceLineForms) {
   EXPECT_EQ(XB_LogTraceLine(""), "\n");
 }
 
-/* The whole content of the file PATH. */
-static std::string ReadAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class DiagLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_dir = std::filesystem::temp_directory_path() /
-            ("xbtl_diaglog_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(m_dir);
-    std::filesystem::create_directories(m_dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(m_dir); }
-  std::filesystem::path m_dir;
+  void SetUp() override { ASSERT_FALSE(m_temp.Root().empty()); }
+  XB_TestDir m_temp;
+  std::filesystem::path m_dir{m_temp.Root()};
 };
 
 TEST_F(DiagLogTest, DefaultThresholdProducesNothing) {
@@ -101,11 +93,11 @@ TEST_F(DiagLogTest, AppendsToTheNamedFileAndMovesALargeOneAside) {
   ASSERT_TRUE(log.SetFile(file.c_str()));
   log.SetSizeLimit(40);
   log.Log(90, "first %d", 1);
-  EXPECT_EQ(ReadAll(file), "queued before naming\nfirst 1\n");
+  EXPECT_EQ(XB_TestDir::Read(file), "queued before naming\nfirst 1\n");
   log.Log(90, "%s", std::string(50, 'x'));
   log.Log(390, "after rotation");
-  EXPECT_EQ(ReadAll(file), "after rotation\n");
-  EXPECT_EQ(ReadAll(m_dir / "net-old.log"),
+  EXPECT_EQ(XB_TestDir::Read(file), "after rotation\n");
+  EXPECT_EQ(XB_TestDir::Read(m_dir / "net-old.log"),
             "queued before naming\nfirst 1\n" + std::string(50, 'x') + "\n");
 }
 
@@ -113,10 +105,10 @@ TEST_F(DiagLogTest, UnwritableFileKeepsTheLines) {
   XB_DiagLog log;
   log.SetThreshold(100);
   ASSERT_TRUE(log.SetFile((m_dir / "missing" / "x.log").c_str()));
-  LogCapture errors;
+  XB_LogCapture errors;
   log.Log(50, "kept");
   EXPECT_EQ(log.Pending().size(), 1u);
-  EXPECT_FALSE(errors.texts.empty());
+  EXPECT_FALSE(errors.Texts().empty());
 }
 
 TEST(DiagLogNames, OldNamePutsMarkerBeforeTheExtension) {

@@ -4,6 +4,8 @@
 */
 #include <gtest/gtest.h>
 
+#include "xb_testsupport.h"
+
 #include <cstdlib>
 
 #include "xb_textconv.h"
@@ -80,8 +82,7 @@ TEST(ClockForm, HoursOnlyFromOneHour) {
 }
 
 TEST(TimeStamps, CompactFormDependsOnToday) {
-  setenv("TZ", "UTC", 1);
-  tzset();
+  XB_ScopedEnv utc("TZ", "UTC");
   /* 3 February 2004, 14:05 UTC. */
   int64_t stamp = XB_TimeFromUnix(1075817100);
   XB_String out;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "s2check.h"
+#include "s2expect.h"
 
 namespace {
 
@@ -28,8 +29,7 @@ using s2check::TextToNumber;
 
 /* Returns the bytes of fixture NAME.db. */
 std::string Fixture(const std::string& name) {
-  std::ifstream in(std::string(XB_SQLITE2_FIXTURES) + "/" + name + ".db", std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return s2test::ReadBytes(s2test::FixturePath(name, ".db"));
 }
 
 /* Returns the problems as one text for failure messages. */
@@ -159,16 +159,7 @@ TEST_P(CheckFixture, RandomDamageIsSurvived) {
   EXPECT_GT(found, 0);
 }
 
-std::vector<std::string> AllFixtures() {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(XB_SQLITE2_FIXTURES)) {
-    if (e.path().extension() == ".db") names.push_back(e.path().stem().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, CheckFixture, ::testing::ValuesIn(AllFixtures()),
+INSTANTIATE_TEST_SUITE_P(Fixtures, CheckFixture, ::testing::ValuesIn(s2test::FixtureNames()),
                          [](const auto& info) { return info.param; });
 
 TEST(CheckDamage, FileLevelFaults) {

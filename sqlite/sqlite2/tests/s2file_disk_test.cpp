@@ -4,6 +4,7 @@
 ** 2.8.17 does, and the fcntl locks against another process (including
 ** the trap of a second descriptor dropping the process's locks).
 */
+#include "s2expect.h"
 #include "s2file.h"
 #include "s2journal.h"
 
@@ -18,17 +19,9 @@
 
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
+using s2test::ReadBytes;
+using s2test::TempDir;
+using s2test::WriteBytes;
 
 bool exists(const std::string& path) {
   struct stat st;
@@ -38,14 +31,9 @@ bool exists(const std::string& path) {
 class Disk : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/s2file_disk_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
+    ASSERT_FALSE(m_temp.path().empty());
+    m_dir = m_temp.path();
     m_db = m_dir + "/test.db";
-  }
-  void TearDown() override {
-    std::string command = "rm -rf '" + m_dir + "'";
-    ASSERT_EQ(system(command.c_str()), 0);
   }
 
   /* An image of one table with N rows. */
@@ -73,6 +61,7 @@ class Disk : public ::testing::Test {
     ASSERT_TRUE(status.ok()) << status.message;
   }
 
+  TempDir m_temp;
   std::string m_dir;
   std::string m_db;
 };
@@ -81,13 +70,13 @@ TEST_F(Disk, OpenCreatesMissingFilesAndRefusesOthers) {
   s2::File file;
   ASSERT_TRUE(file.open(m_db).ok());
   EXPECT_TRUE(exists(m_db));
-  EXPECT_EQ(readFile(m_db).size(), 0u);
+  EXPECT_EQ(ReadBytes(m_db).size(), 0u);
   s2::Image image;
   ASSERT_TRUE(file.load(image).ok());
   EXPECT_TRUE(image.master.empty());
   /* Storing an empty image keeps the empty file as it is. */
   ASSERT_TRUE(file.store(image).ok());
-  EXPECT_EQ(readFile(m_db).size(), 0u);
+  EXPECT_EQ(ReadBytes(m_db).size(), 0u);
 
   s2::File missing;
   s2::Status status = missing.open(m_dir + "/no/such/dir.db");
@@ -101,7 +90,7 @@ const char kMagicPrefix[] = "** This file contains an SQLite 2.1 database **";
 
 TEST_F(Disk, ForeignFilesAreRefusedAndNeverWritten) {
   std::string foreign = "SQLite format 3" + std::string(2000, '\x01');
-  writeFile(m_db, foreign);
+  WriteBytes(m_db, foreign);
   s2::File file;
   ASSERT_TRUE(file.open(m_db).ok());
   s2::Image image;
@@ -109,20 +98,20 @@ TEST_F(Disk, ForeignFilesAreRefusedAndNeverWritten) {
   EXPECT_EQ(status.code, s2::kNotADb);
   EXPECT_EQ(status.message, "file is encrypted or is not a database");
   EXPECT_EQ(file.store(tableImage(1)).code, s2::kMisuse);
-  EXPECT_EQ(readFile(m_db), foreign);
+  EXPECT_EQ(ReadBytes(m_db), foreign);
 
   /* However short: a few bytes of text are no database either. */
   for (std::string shortText :
        {std::string("garbage"), std::string(47, '*'), std::string(kMagicPrefix, 20)}) {
-    writeFile(m_db, shortText);
+    WriteBytes(m_db, shortText);
     EXPECT_EQ(file.load(image).code, s2::kNotADb) << shortText;
     EXPECT_EQ(file.store(tableImage(2)).code, s2::kMisuse);
-    EXPECT_EQ(readFile(m_db), shortText);
+    EXPECT_EQ(ReadBytes(m_db), shortText);
   }
 
   /* The identification text on a file shorter than a page: an empty
   ** database, which the first write fills. */
-  writeFile(m_db, std::string(kMagicPrefix, 48));
+  WriteBytes(m_db, std::string(kMagicPrefix, 48));
   ASSERT_TRUE(file.load(image).ok());
   ASSERT_TRUE(file.store(tableImage(2)).ok());
   s2::Image back;
@@ -139,13 +128,13 @@ TEST_F(Disk, StoreWritesInPlaceAndOnlyWhatChanged) {
   ASSERT_TRUE(file.open(m_db).ok());
   s2::Image image;
   ASSERT_TRUE(file.load(image).ok());
-  std::string original = readFile(m_db);
+  std::string original = ReadBytes(m_db);
   ASSERT_TRUE(file.store(image).ok());
-  EXPECT_EQ(readFile(m_db), original);
+  EXPECT_EQ(ReadBytes(m_db), original);
 
   image.tables["t"][250].cells[1] = std::string("changed");
   ASSERT_TRUE(file.store(image).ok());
-  std::string changed = readFile(m_db);
+  std::string changed = ReadBytes(m_db);
   EXPECT_FALSE(exists(m_db + "-journal"));
   struct stat after;
   ASSERT_EQ(stat(m_db.c_str(), &after), 0);
@@ -169,7 +158,7 @@ TEST_F(Disk, ChangesByOthersAreNoticedAndNeverOverwritten) {
   s2::Image theirs = tableImage(4, "theirs");
   std::string theirBytes;
   ASSERT_TRUE(s2::buildImage(theirs, nullptr, theirBytes).ok());
-  writeFile(m_db, theirBytes);
+  WriteBytes(m_db, theirBytes);
 
   bool changed = false;
   ASSERT_TRUE(mine.changedSinceLoad(&changed).ok());
@@ -178,7 +167,7 @@ TEST_F(Disk, ChangesByOthersAreNoticedAndNeverOverwritten) {
   s2::Status status = mine.store(image);
   EXPECT_EQ(status.code, s2::kError);
   EXPECT_NE(status.message.find("changed by another program"), std::string::npos);
-  EXPECT_EQ(readFile(m_db), theirBytes);
+  EXPECT_EQ(ReadBytes(m_db), theirBytes);
 
   bool reloaded = false;
   ASSERT_TRUE(mine.refresh(image, &reloaded).ok());
@@ -194,7 +183,7 @@ class Journal : public Disk {
   void SetUp() override {
     Disk::SetUp();
     storeImage(tableImage(300));
-    m_original = readFile(m_db);
+    m_original = ReadBytes(m_db);
     ASSERT_GT(m_original.size(), 4096u);
   }
 
@@ -237,26 +226,26 @@ class Journal : public Disk {
 };
 
 TEST_F(Journal, HotJournalRestoresTheFileByteForByte) {
-  writeFile(m_db, damaged());
-  writeFile(m_db + "-journal", journal3({2, 3, 4}, 3));
+  WriteBytes(m_db, damaged());
+  WriteBytes(m_db + "-journal", journal3({2, 3, 4}, 3));
   s2::Image image;
   s2::Status status = openAndLoad(image);
   ASSERT_TRUE(status.ok()) << status.message;
-  EXPECT_EQ(readFile(m_db), m_original);
+  EXPECT_EQ(ReadBytes(m_db), m_original);
   EXPECT_FALSE(exists(m_db + "-journal"));
   EXPECT_EQ(image.tables["t"].size(), 300u);
 }
 
 TEST_F(Journal, ProbeRecognisesFilesAndRecovers) {
-  writeFile(m_db, damaged());
-  writeFile(m_db + "-journal", journal3({2, 3, 4}, 3));
+  WriteBytes(m_db, damaged());
+  WriteBytes(m_db + "-journal", journal3({2, 3, 4}, 3));
   bool generation2 = false;
   ASSERT_TRUE(s2::probeFile(m_db, &generation2).ok());
   EXPECT_TRUE(generation2);
-  EXPECT_EQ(readFile(m_db), m_original);
+  EXPECT_EQ(ReadBytes(m_db), m_original);
   EXPECT_FALSE(exists(m_db + "-journal"));
 
-  writeFile(m_db, "SQLite format 3" + std::string(2000, '\0'));
+  WriteBytes(m_db, "SQLite format 3" + std::string(2000, '\0'));
   ASSERT_TRUE(s2::probeFile(m_db, &generation2).ok());
   EXPECT_FALSE(generation2);
   ASSERT_TRUE(s2::probeFile(m_dir + "/missing.db", &generation2).ok());
@@ -266,28 +255,28 @@ TEST_F(Journal, ProbeRecognisesFilesAndRecovers) {
 
 TEST_F(Journal, RecordCountFromSizeAndEarlyStops) {
   /* nRec = 0xFFFFFFFF: count from the file size. */
-  writeFile(m_db, damaged());
-  writeFile(m_db + "-journal", journal3({2, 3, 4}, 0xffffffffu));
+  WriteBytes(m_db, damaged());
+  WriteBytes(m_db + "-journal", journal3({2, 3, 4}, 0xffffffffu));
   s2::Image image;
   ASSERT_TRUE(openAndLoad(image).ok());
-  EXPECT_EQ(readFile(m_db), m_original);
+  EXPECT_EQ(ReadBytes(m_db), m_original);
 
   /* A record beyond nRec is ignored: it was never synced. */
-  writeFile(m_db, damaged());
-  writeFile(m_db + "-journal", journal3({2, 3, 4}, 2));
+  WriteBytes(m_db, damaged());
+  WriteBytes(m_db + "-journal", journal3({2, 3, 4}, 2));
   openAndLoad(image);
-  std::string result = readFile(m_db);
+  std::string result = ReadBytes(m_db);
   EXPECT_EQ(result.size(), m_original.size());
   EXPECT_EQ(result.substr(1024, 2048), m_original.substr(1024, 2048));
   EXPECT_EQ(result.substr(3072, 1024), std::string(1024, '\x55'));
 
   /* A bad check value ends playback there, successfully. */
-  writeFile(m_db, damaged());
+  WriteBytes(m_db, damaged());
   std::string j = journal3({2, 3, 4}, 3);
   j[20 + 1032 + 1028] ^= 1;
-  writeFile(m_db + "-journal", j);
+  WriteBytes(m_db + "-journal", j);
   openAndLoad(image);
-  result = readFile(m_db);
+  result = ReadBytes(m_db);
   EXPECT_EQ(result.substr(1024, 1024), m_original.substr(1024, 1024));
   EXPECT_EQ(result.substr(2048, 1024), std::string(1024, '\x55'));
   EXPECT_FALSE(exists(m_db + "-journal"));
@@ -296,15 +285,15 @@ TEST_F(Journal, RecordCountFromSizeAndEarlyStops) {
 TEST_F(Journal, ShortAndBadJournals) {
   /* 0, 11, 12 and 19 bytes: too short for a header; the journal goes. */
   for (size_t size : {0u, 11u, 12u, 19u}) {
-    writeFile(m_db + "-journal", journal3({}, 0).substr(0, size));
+    WriteBytes(m_db + "-journal", journal3({}, 0).substr(0, size));
     s2::Image image;
     ASSERT_TRUE(openAndLoad(image).ok()) << size;
-    EXPECT_EQ(readFile(m_db), m_original);
+    EXPECT_EQ(ReadBytes(m_db), m_original);
     EXPECT_FALSE(exists(m_db + "-journal"));
   }
   s2::Image image;
   /* A wrong identifier costs one failed open; then the journal is gone. */
-  writeFile(m_db + "-journal", std::string(100, 'j'));
+  WriteBytes(m_db + "-journal", std::string(100, 'j'));
   s2::Status status = openAndLoad(image);
   EXPECT_EQ(status.code, s2::kCorrupt);
   EXPECT_EQ(status.message, "database disk image is malformed");
@@ -312,22 +301,22 @@ TEST_F(Journal, ShortAndBadJournals) {
   EXPECT_TRUE(openAndLoad(image).ok());
 
   /* nRec larger than the records present is a read error. */
-  writeFile(m_db + "-journal", journal3({2}, 5));
+  WriteBytes(m_db + "-journal", journal3({2}, 5));
   EXPECT_EQ(openAndLoad(image).code, s2::kCorrupt);
 }
 
 TEST_F(Journal, FormatTwoJournal) {
-  writeFile(m_db, damaged());
+  WriteBytes(m_db, damaged());
   std::string j("\xd9\xd5\x05\xf9\x20\xa1\x63\xd5", 8);
   put32(j, uint32_t(m_original.size() / 1024));
   for (uint32_t page : {2u, 3u, 4u}) {
     put32(j, page);
     j += m_original.substr((page - 1) * 1024, 1024);
   }
-  writeFile(m_db + "-journal", j);
+  WriteBytes(m_db + "-journal", j);
   s2::Image image;
   ASSERT_TRUE(openAndLoad(image).ok());
-  EXPECT_EQ(readFile(m_db), m_original);
+  EXPECT_EQ(ReadBytes(m_db), m_original);
 }
 
 /* Our own journal, cut short at each step of a write, restores the old
@@ -346,22 +335,22 @@ TEST_F(Journal, OwnJournalUndoesAnInterruptedWrite) {
     ASSERT_TRUE(s2::writeJournal(m_db + "-journal", pages, records).ok());
     std::string half = fresh.substr(0, written);
     if (half.size() < m_original.size()) half += m_original.substr(half.size());
-    writeFile(m_db, half);
+    WriteBytes(m_db, half);
     s2::Image image;
     ASSERT_TRUE(openAndLoad(image).ok());
-    EXPECT_EQ(readFile(m_db), m_original) << written;
+    EXPECT_EQ(ReadBytes(m_db), m_original) << written;
     EXPECT_FALSE(exists(m_db + "-journal"));
   }
   /* A journal whose record count was never written restores nothing, but
   ** still cuts the file back to its original length. */
   ASSERT_TRUE(s2::writeJournal(m_db + "-journal", pages, records).ok());
-  std::string journal = readFile(m_db + "-journal");
+  std::string journal = ReadBytes(m_db + "-journal");
   journal.replace(8, 4, std::string(4, '\0'));
-  writeFile(m_db + "-journal", journal);
-  writeFile(m_db, m_original + std::string(3072, 'x'));
+  WriteBytes(m_db + "-journal", journal);
+  WriteBytes(m_db, m_original + std::string(3072, 'x'));
   s2::Image image;
   ASSERT_TRUE(openAndLoad(image).ok());
-  EXPECT_EQ(readFile(m_db), m_original);
+  EXPECT_EQ(ReadBytes(m_db), m_original);
 }
 
 TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
@@ -398,7 +387,7 @@ TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
   ASSERT_TRUE(file.open(m_db).ok());
   s2::Image image;
   ASSERT_TRUE(file.load(image).ok());
-  std::string before = readFile(m_db);
+  std::string before = ReadBytes(m_db);
 
   ASSERT_EQ(tell('r'), 'y');
   EXPECT_TRUE(file.load(image).ok()); /* reading is allowed */
@@ -406,12 +395,12 @@ TEST_F(Disk, LocksHeldElsewhereMakeTheFileBusy) {
   s2::Status status = file.store(image); /* writing is not */
   EXPECT_EQ(status.code, s2::kBusy);
   EXPECT_EQ(status.message, "database is locked");
-  EXPECT_EQ(readFile(m_db), before);
+  EXPECT_EQ(ReadBytes(m_db), before);
 
   ASSERT_EQ(tell('w'), 'y');
   EXPECT_EQ(file.load(image).code, s2::kBusy);
   /* A journal beside a locked file belongs to a live writer: not hot. */
-  writeFile(m_db + "-journal", std::string(100, 'j'));
+  WriteBytes(m_db + "-journal", std::string(100, 'j'));
   EXPECT_EQ(file.lockRead().code, s2::kBusy);
   EXPECT_TRUE(exists(m_db + "-journal"));
   unlink((m_db + "-journal").c_str());

@@ -1,9 +1,10 @@
 /*
 ** Reads every 2.x fixture written by a real 2.8.17 engine and compares the
 ** content with its .expect file; then writes each one back, reads it again
-** and checks that the content survived, that a second write of the same
-** image gives the same bytes, and that both byte orders read alike.
+** and checks that the content survived and that a second write of the same
+** image gives the same bytes.
 */
+#include "s2expect.h"
 #include "s2file.h"
 #include "s2schema.h"
 
@@ -15,21 +16,9 @@
 
 namespace {
 
-const char* const kFixtures[] = {"dropped_table", "freelist",    "freelist_vacuumed", "indices",
-                                 "many_tables",   "multilevel",  "numeric_text",      "overflow",
-                                 "quoted_names",  "rowids",      "small_table",       "table_defs",
-                                 "text_values",   "view_trigger"};
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-std::string fixturePath(const std::string& name, const char* suffix) {
-  return std::string(XB_SQLITE2_FIXTURES) + "/" + name + suffix;
-}
+using s2test::FixtureNames;
+using s2test::FixturePath;
+using s2test::ReadBytes;
 
 /* Escapes a field the way the .expect files do. */
 std::string escape(const s2::Cell& cell) {
@@ -65,7 +54,12 @@ std::string render(const s2::Image& image, bool withRoots) {
            "\nsql\t" + escape(e.sql) + "\n";
     if (e.type != "table") continue;
     s2::TableDef def;
-    EXPECT_TRUE(e.sql && s2::parseCreateTable(*e.sql, def)) << *e.sql;
+    // A damaged copy may hold a definition that does not parse; the marker
+    // keeps it from ever matching a fixture's expectation.
+    if (!e.sql || !s2::parseCreateTable(*e.sql, def)) {
+      out += "columns\t(no definition)\n";
+      continue;
+    }
     out += "columns";
     for (const s2::ColumnDef& c : def.columns) out += "\t" + escape(c.name);
     auto rows = image.tables.find(e.name);
@@ -92,98 +86,21 @@ std::string blankRoots(const std::string& expect) {
   return out;
 }
 
-/* Converts a little-endian 2.x file to big-endian order (for tests only):
-** every integer of page 1, page headers, cells, free blocks, overflow and
-** freelist pages, found by walking the trees the reader reports. */
-class ByteSwapper {
- public:
-  explicit ByteSwapper(std::string& bytes) : m_b(bytes) {}
-
-  void swapFile(const s2::Image& image) {
-    uint32_t trunk = get32(52);
-    for (size_t off = 48; off < 96; off += 4) swap32(off);
-    swapTree(2);
-    for (const s2::MasterEntry& e : image.master) {
-      if (e.rootpage > 0) swapTree(uint32_t(e.rootpage));
-    }
-    while (trunk) {
-      size_t base = size_t(trunk - 1) * 1024;
-      uint32_t next = get32(base), leaves = get32(base + 4);
-      for (size_t i = 0; i < 2 + leaves; i++) swap32(base + 4 * i);
-      trunk = next;
-    }
-  }
-
- private:
-  uint32_t get32(size_t off) const {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(m_b.data()) + off;
-    return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
-  }
-  uint32_t get16(size_t off) const {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(m_b.data()) + off;
-    return p[0] | p[1] << 8;
-  }
-  void swap32(size_t off) {
-    std::swap(m_b[off], m_b[off + 3]);
-    std::swap(m_b[off + 1], m_b[off + 2]);
-  }
-  void swap16(size_t off) { std::swap(m_b[off], m_b[off + 1]); }
-
-  void swapTree(uint32_t page) {
-    size_t base = size_t(page - 1) * 1024;
-    uint32_t right = get32(base);
-    uint32_t cell = get16(base + 4), freeBlock = get16(base + 6);
-    swap32(base);
-    swap16(base + 4);
-    swap16(base + 6);
-    while (cell) {
-      size_t c = base + cell;
-      uint32_t left = get32(c), next = get16(c + 6);
-      uint32_t payload =
-          (get16(c + 4) | uint8_t(m_b[c + 8]) << 16) + (get16(c + 10) | uint8_t(m_b[c + 9]) << 16);
-      swap32(c);
-      swap16(c + 4);
-      swap16(c + 6);
-      swap16(c + 10);
-      if (payload > 236) {
-        uint32_t overflow = get32(c + 248);
-        swap32(c + 248);
-        while (overflow) {
-          size_t o = size_t(overflow - 1) * 1024;
-          overflow = get32(o);
-          swap32(o);
-        }
-      }
-      if (left) swapTree(left);
-      cell = next;
-    }
-    while (freeBlock) {
-      uint32_t next = get16(base + freeBlock + 2);
-      swap16(base + freeBlock);
-      swap16(base + freeBlock + 2);
-      freeBlock = next;
-    }
-    if (right) swapTree(right);
-  }
-
-  std::string& m_b;
-};
-
-class Fixture : public ::testing::TestWithParam<const char*> {};
+class Fixture : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Fixture, ReadsAsExpected) {
   std::string name = GetParam();
-  std::string bytes = readFile(fixturePath(name, ".db"));
+  std::string bytes = ReadBytes(FixturePath(name, ".db"));
   ASSERT_FALSE(bytes.empty());
   s2::Image image;
   s2::Status status = s2::readImage(bytes, image);
   ASSERT_TRUE(status.ok()) << status.message;
-  EXPECT_EQ(render(image, true), readFile(fixturePath(name, ".expect")));
+  EXPECT_EQ(render(image, true), ReadBytes(FixturePath(name, ".expect")));
 }
 
 TEST_P(Fixture, WriteBackKeepsContentAndIsDeterministic) {
   std::string name = GetParam();
-  std::string original = readFile(fixturePath(name, ".db"));
+  std::string original = ReadBytes(FixturePath(name, ".db"));
   s2::Image image;
   ASSERT_TRUE(s2::readImage(original, image).ok());
   std::string first;
@@ -194,7 +111,7 @@ TEST_P(Fixture, WriteBackKeepsContentAndIsDeterministic) {
   s2::Image again;
   status = s2::readImage(first, again);
   ASSERT_TRUE(status.ok()) << status.message;
-  EXPECT_EQ(render(again, false), blankRoots(readFile(fixturePath(name, ".expect"))));
+  EXPECT_EQ(render(again, false), blankRoots(ReadBytes(FixturePath(name, ".expect"))));
   EXPECT_EQ(again.fileFormat, 4u);
 
   std::string second;
@@ -204,32 +121,13 @@ TEST_P(Fixture, WriteBackKeepsContentAndIsDeterministic) {
   EXPECT_LE(first.size(), original.size());
 }
 
-TEST_P(Fixture, BigEndianCopyReadsTheSame) {
-  std::string name = GetParam();
-  std::string bytes = readFile(fixturePath(name, ".db"));
-  s2::Image image;
-  ASSERT_TRUE(s2::readImage(bytes, image).ok());
-  ByteSwapper(bytes).swapFile(image);
-  s2::Image swapped;
-  s2::Status status = s2::readImage(bytes, swapped);
-  ASSERT_TRUE(status.ok()) << status.message;
-  EXPECT_TRUE(swapped.bigEndian);
-  EXPECT_EQ(render(swapped, true), render(image, true));
-
-  /* Written back, it is native again and holds the same content. */
-  std::string rewritten;
-  ASSERT_TRUE(s2::buildImage(swapped, &swapped, rewritten).ok());
-  s2::Image native;
-  ASSERT_TRUE(s2::readImage(rewritten, native).ok());
-  EXPECT_FALSE(native.bigEndian);
-  EXPECT_EQ(render(native, false), render(image, false));
-}
-
 /* Damaged copies (random bytes changed, pages cut off) must give an error
-** or an image, never a crash or a hang; an image they give must write. */
+** or an image, never a crash or a hang.  An image they give either writes
+** a file that reads back as the same image, or is refused as something
+** 2.8.17 could not load (a damaged value may, say, break a UNIQUE index). */
 TEST_P(Fixture, DamagedCopiesNeverCrash) {
   std::string name = GetParam();
-  const std::string original = readFile(fixturePath(name, ".db"));
+  const std::string original = ReadBytes(FixturePath(name, ".db"));
   std::mt19937 random(12345);
   for (int round = 0; round < 80; round++) {
     std::string bytes = original;
@@ -251,10 +149,22 @@ TEST_P(Fixture, DamagedCopiesNeverCrash) {
       continue;
     }
     std::string rewritten;
-    s2::buildImage(image, &image, rewritten);
+    s2::Status built = s2::buildImage(image, &image, rewritten);
+    if (!built.ok()) {
+      EXPECT_TRUE(built.code == s2::kTooBig || built.code == s2::kMismatch ||
+                  built.code == s2::kConstraint || built.code == s2::kError)
+          << built.code << " " << built.message;
+      EXPECT_FALSE(built.message.empty());
+      continue;
+    }
+    s2::Image reread;
+    s2::Status back = s2::readImage(rewritten, reread);
+    ASSERT_TRUE(back.ok()) << back.message;
+    EXPECT_EQ(render(reread, false), render(image, false)) << "round " << round;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(All, Fixture, ::testing::ValuesIn(kFixtures));
+INSTANTIATE_TEST_SUITE_P(All, Fixture, ::testing::ValuesIn(FixtureNames()),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace

@@ -63,6 +63,18 @@ TEST_P(FixtureRead, BigEndianCopyReadsTheSame) {
   ExpectSameContent(expected, actual, true, name + " (big-endian)");
 }
 
+/* Every fixture in the folder comes with the script that built it and the
+** content it reads back; every test over the fixtures lists the folder, so
+** a fixture added there is tested without being named anywhere. */
+TEST(FixtureFolder, EveryFixtureHasItsScriptAndExpectation) {
+  std::vector<std::string> names = FixtureNames();
+  EXPECT_GE(names.size(), 10u);
+  for (const std::string& name : names) {
+    EXPECT_TRUE(std::filesystem::exists(FixturePath(name, ".sql"))) << name;
+    EXPECT_TRUE(std::filesystem::exists(FixturePath(name, ".expect"))) << name;
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllFixtures, FixtureRead, ::testing::ValuesIn(FixtureNames()),
                          [](const auto& info) { return info.param; });
 
