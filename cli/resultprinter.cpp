@@ -4,6 +4,7 @@
 #include "resultprinter.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "xb_string.h"
 
@@ -28,12 +29,59 @@ int ShownColumns(const XB_SQLiteResult& result) {
   return shown;
 }
 
+/* Returns true for a byte that continues a UTF-8 character. */
+bool IsContinuation(char c) {
+  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+/* Returns the number of UTF-8 characters of TEXT (a byte that continues no
+** character counts as one of its own, so nothing is ever cut inside a
+** valid character). */
+size_t CharacterCount(std::string_view text) {
+  size_t count = 0;
+  for (size_t i = 0; i < text.size(); i++) {
+    if (i == 0 || !IsContinuation(text[i])) count++;
+  }
+  return count;
+}
+
+/* Returns the byte length of the first COUNT UTF-8 characters of TEXT. */
+size_t CharacterBytes(std::string_view text, size_t count) {
+  size_t i = 0;
+  for (size_t n = 0; n < count && i < text.size(); n++) {
+    i++;
+    while (i < text.size() && IsContinuation(text[i])) i++;
+  }
+  return i;
+}
+
+/* Writes VALUE as a UTF-8 text table cell: cut to 13 characters and ".."
+** when longer than the column, padded to the column, then a space. */
+void WriteUtf8Cell(const char* value, OutputBuffer& out) {
+  std::string_view text = value ? value : "";
+  size_t characters = CharacterCount(text);
+  const size_t width = kColumnWidth;
+  if (characters > width) {
+    out.Write(text.data(), CharacterBytes(text, width - 2));
+    out.Write("..", 2);
+    characters = width;
+  } else {
+    out.Write(text.data(), text.size());
+  }
+  out.Repeat(' ', width - characters + 1);
+}
+
 /* Writes data row ROW (0-based) of the text table: every shown column
-** formatted with CELLFORMAT, then a newline. */
+** formatted with CELLFORMAT (by characters when UTF8 is set), then a
+** newline. */
 void WriteTableRow(const XB_SQLiteResult& result, int row, int shown, const XB_String& cellFormat,
-                   OutputBuffer& out) {
+                   bool utf8, OutputBuffer& out) {
   XB_String cell;
   for (int c = 0; c < shown; ++c) {
+    if (utf8) {
+      WriteUtf8Cell(result.Get(c, row), out);
+      continue;
+    }
     cell.Format(cellFormat.c_str(), result.Get(c, row));
     out.Write(cell.Data(), cell.Length());
   }
@@ -94,7 +142,7 @@ void WriteSeparated(const XB_SQLiteResult& result, char separator, OutputBuffer&
   }
 }
 
-bool AsciiTable(const XB_SQLiteResult& result, FILE* stream) {
+bool AsciiTable(const XB_SQLiteResult& result, FILE* stream, bool utf8) {
   if (!stream) return true;
   OutputBuffer out(stream);
   int shown = ShownColumns(result);
@@ -108,6 +156,14 @@ bool AsciiTable(const XB_SQLiteResult& result, FILE* stream) {
   for (int c = 0; c < shown; ++c) {
     if (c) out.Put('|');
     const char* name = result.Cell(c);
+    if (utf8) {
+      std::string_view text = name ? name : "";
+      out.Write(text.data(), text.size());
+      size_t characters = CharacterCount(text);
+      if (characters < static_cast<size_t>(kColumnWidth))
+        out.Repeat(' ', kColumnWidth - characters);
+      continue;
+    }
     char padded[kColumnWidth + 1];
     int length = std::snprintf(padded, sizeof padded, headerFormat, name ? name : "");
     if (length < static_cast<int>(sizeof padded)) {
@@ -125,13 +181,13 @@ bool AsciiTable(const XB_SQLiteResult& result, FILE* stream) {
 
   int rows = result.Rows();
   for (int row = 0; row < rows; ++row) {
-    WriteTableRow(result, row, shown, cellFormat, out);
+    WriteTableRow(result, row, shown, cellFormat, utf8, out);
     bool elide = row + 1 >= kRowLimit - 1 && row + 1 < rows;
     if (!elide) continue;
     out.Repeat(' ', kColumnWidth - 2);
     XB_String total = XB_String::Formatted(".. (%d total) ..\n", rows);
     out.Write(total.Data(), total.Length());
-    WriteTableRow(result, rows - 1, shown, cellFormat, out);
+    WriteTableRow(result, rows - 1, shown, cellFormat, utf8, out);
     break;
   }
   out.Put('\n');

@@ -18,7 +18,9 @@ void WriteSeparated(const XB_SQLiteResult& result, char separator, OutputBuffer&
 
 /* Writes RESULT as a text table: the first 6 columns, 15 characters each,
 ** at most 20 data rows with the rows between the 19th and the last elided.
-** Writes nothing when STREAM is null.  Returns false when writing failed. */
-bool AsciiTable(const XB_SQLiteResult& result, FILE* stream);
+** Cells are cut and padded by characters when UTF8 is set (the text of a
+** UTF-8 database), by bytes otherwise (Latin-1).  Writes nothing when
+** STREAM is null.  Returns false when writing failed. */
+bool AsciiTable(const XB_SQLiteResult& result, FILE* stream, bool utf8 = false);
 
 #endif

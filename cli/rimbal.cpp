@@ -6,6 +6,8 @@
 */
 #include "rimbal.h"
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <string>
 #include <utility>
@@ -14,6 +16,7 @@
 #include "resultprinter.h"
 #include "rimbaldump.h"
 #include "rowlauncher.h"
+#include "sqliterowio.h"
 #include "xb_log.h"
 #include "xb_sqlitedb.h"
 
@@ -48,6 +51,13 @@ int OpenFailed(const std::string& file) {
   return RX_OPEN_FAILED;
 }
 
+/* Returns true when PATH names an existing file system entry that is not a
+** folder. */
+bool IsExistingFile(const std::string& path) {
+  struct stat info;
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
 /* Writes TEXT and a newline to the error stream; null writes an empty line. */
 void ErrorLine(const char* text) {
   if (text) std::fputs(text, stderr);
@@ -58,6 +68,18 @@ void ErrorLine(const char* text) {
 int OutputFailed() {
   std::fputs("Error: Writing the output failed.\n", stderr);
   return RX_QUERY_FAILED;
+}
+
+/* Gives the still empty file of the generation-2 connection DB its header
+** page and an empty schema, so that it is a 2.x database before any
+** statement runs (the engine writes nothing until a change): otherwise an
+** empty statement would leave a 0-byte file, which reads as generation 3.
+** A table made and dropped again is the engine's public way to that (in
+** one transaction the engine would write nothing at all).  Returns false when the file cannot be written. */
+bool WriteEmpty2xDatabase(XB_SQLiteDB& db, const std::string& file) {
+  struct stat info;
+  if (::stat(file.c_str(), &info) == 0 && info.st_size > 0) return true;
+  return db.Exec("CREATE TABLE rimbal_new_file(a)") && db.Exec("DROP TABLE rimbal_new_file");
 }
 
 /* Commands 1 to 3: create or open the database and run the statement. */
@@ -71,6 +93,9 @@ int RunStatement(const RimbalOptions& options) {
   }
   // A connection that could not open its file must not count as created.
   if (!db || !db->IsOpen()) return OpenFailed(options.file);
+  if (options.command == RC_CREATE2 && !WriteEmpty2xDatabase(*db, options.file)) {
+    return OpenFailed(options.file);
+  }
   if (options.statement.empty()) return RX_OK;
   if (db->Exec(options.statement.c_str())) return RX_OK;
   std::fprintf(stderr, "Error: Execution of %s failed.\n", options.statement.c_str());
@@ -96,7 +121,10 @@ int RunQuery(XB_SQLiteDB& db, const RimbalOptions& options) {
     ErrorLine(db.LastError());
     return RX_QUERY_FAILED;
   }
-  if (options.command == RC_QUERY_TABLE) return AsciiTable(result, stdout) ? RX_OK : OutputFailed();
+  if (options.command == RC_QUERY_TABLE) {
+    bool utf8 = db.TextEncoding() == XB_TEXT_UTF8;
+    return AsciiTable(result, stdout, utf8) ? RX_OK : OutputFailed();
+  }
   OutputBuffer out(stdout);
   WriteSeparated(result, options.command == RC_QUERY_TAB ? '\t' : ',', out);
   return out.Flush() ? RX_OK : OutputFailed();
@@ -105,12 +133,10 @@ int RunQuery(XB_SQLiteDB& db, const RimbalOptions& options) {
 /* Commands 8 to 10: check that the table is one, then hand over to the
 ** program with the dialogs. */
 int RunRowDialog(std::unique_ptr<XB_SQLiteDB> db, const RimbalOptions& options) {
-  // The name goes in as a string literal: between double quotes the engine
-  // would take a table called "name" or "sql" for that column.
-  XB_String query("SELECT sql FROM sqlite_master WHERE name=");
-  query.Append(XB_SQLiteDB::SqlLiteral(options.table));
-  XB_String definition;
-  db->QueryValue(definition, "%s", query);
+  // The same lookup the row dialogs make: the name as a string literal
+  // (so a table called "name" is not that column), letter case ignored as
+  // the engines ignore it.
+  XB_String definition = SQLiteRowIO::GetTableSql(*db, options.table);
   if (definition.IsEmpty()) {
     std::fprintf(stderr, "Error: Failed to read table definiton for %s.\n", options.table.c_str());
     return RX_NO_TABLE;
@@ -152,6 +178,9 @@ int RunRimbal(int argc, char** argv) {
     std::fputs("Error: No display available; the row dialogs need a windowing system.\n", stderr);
     return RX_NO_TOOLKIT;
   }
+  // Only the commands that create say so; a query or a row command on a
+  // missing file must not leave an empty database behind.
+  if (!IsExistingFile(options.file)) return OpenFailed(options.file);
   Connection db(XB_SQLiteDB::NewAuto(options.file.c_str()));
   if (!db) return OpenFailed(options.file);
   if (options.command == RC_QUERY_ONE) return RunQueryOne(*db, options);

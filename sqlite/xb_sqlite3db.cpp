@@ -6,9 +6,15 @@
 
 #include <sqlite3.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <climits>
 #include <cctype>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
 
 namespace {
 
@@ -65,6 +71,65 @@ int CancelRequested(void* progress) {
   return static_cast<XB_QueryProgress*>(progress)->cancel.load() ? 1 : 0;
 }
 
+/* The engine's default file system layer, which the long-path layer
+** copies (its own data, pAppData, belongs to the copied operations). */
+sqlite3_vfs* standardLayer = nullptr;
+
+/* Returns a descriptor of the folder DIR, opened once and kept for the
+** life of the process (a short name for it must stay valid while any
+** connection uses it), or -1. */
+int FolderDescriptor(const std::string& dir) {
+  static std::mutex lock;
+  static std::map<std::string, int> folders;
+  std::lock_guard<std::mutex> guard(lock);
+  auto found = folders.find(dir);
+  if (found != folders.end()) return found->second;
+  int fd = ::open(dir.empty() ? "/" : dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) folders.emplace(dir, fd);
+  return fd;
+}
+
+/* The file system layer's full-path operation for names longer than the
+** engine's buffers hold (512 bytes): the file is named through its
+** folder's descriptor, /proc/self/fd/N/NAME, which the system resolves
+** and the engine takes as it is; shorter names go the standard way. */
+int LongPathFullPathname(sqlite3_vfs*, const char* name, int size, char* out) {
+  sqlite3_vfs* standard = standardLayer;
+  std::string_view path(name);
+  if (path.size() + 16 < static_cast<size_t>(standard->mxPathname)) {
+    return standard->xFullPathname(standard, name, size, out);
+  }
+  size_t slash = path.rfind('/');
+  std::string dir(slash == std::string_view::npos ? "." : path.substr(0, slash));
+  std::string_view base = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  int fd = FolderDescriptor(dir);
+  if (fd < 0) return SQLITE_CANTOPEN;
+  std::string shortName = "/proc/self/fd/" + std::to_string(fd) + "/" + std::string(base);
+  if (shortName.size() + 1 > static_cast<size_t>(size)) return SQLITE_CANTOPEN;
+  std::memcpy(out, shortName.c_str(), shortName.size() + 1);
+  return SQLITE_OK;
+}
+
+/* Returns the name of the file system layer this program opens files
+** with: the engine's default one, registered once more under another name,
+** whose full-path operation takes paths of any length the system takes.
+** Null (the default layer) when there is none to copy. */
+const char* LongPathVfs() {
+  static const char* const name = []() -> const char* {
+    static sqlite3_vfs longPaths;
+    sqlite3_vfs* standard = sqlite3_vfs_find(nullptr);
+    if (!standard) return nullptr;
+    longPaths = *standard;
+    longPaths.zName = "xb-long-paths";
+    standardLayer = standard;
+    longPaths.xFullPathname = LongPathFullPathname;
+    longPaths.pNext = nullptr;
+    if (sqlite3_vfs_register(&longPaths, 0) != SQLITE_OK) return nullptr;
+    return longPaths.zName;
+  }();
+  return name;
+}
+
 }  // namespace
 
 /* Stores PATH and opens or creates the database there. */
@@ -91,7 +156,8 @@ bool XB_SQLite3DB::Open() {
     return false;
   }
   sqlite3* db = nullptr;
-  if (sqlite3_open(EnginePath().c_str(), &db) != SQLITE_OK) {
+  if (sqlite3_open_v2(EnginePath().c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                      LongPathVfs()) != SQLITE_OK) {
     SetLastError(db ? sqlite3_errmsg(db) : "out of memory");
     sqlite3_close(db);
     return false;

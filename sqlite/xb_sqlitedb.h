@@ -41,6 +41,7 @@
 #define XB_SQLITEDB_H
 
 #include <atomic>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -72,9 +73,10 @@ class XB_SQLiteDB {
   /* How long a handle waits for a locked file, in milliseconds. */
   static constexpr int kBusyTimeoutMs = 2000;
 
-  /* Size of the path buffer, terminating NUL included.  A longer path is
-  ** refused, never cut: a cut path names a different file. */
-  static constexpr size_t kPathCapacity = 260;
+  /* Size of the path buffer, terminating NUL included: the system's own
+  ** limit, so every path the system takes fits.  A longer path is refused,
+  ** never cut: a cut path names a different file. */
+  static constexpr size_t kPathCapacity = PATH_MAX;
 
   XB_SQLiteDB(const XB_SQLiteDB&) = delete;
   XB_SQLiteDB& operator=(const XB_SQLiteDB&) = delete;

@@ -9,6 +9,7 @@
 #ifndef SAFEFILEWRITER_H
 #define SAFEFILEWRITER_H
 
+#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -16,7 +17,7 @@
 class SafeFileWriter {
  public:
   /* Longest file name kept; a longer name is refused, never cut. */
-  static constexpr size_t MaxPathLength = 259;
+  static constexpr size_t MaxPathLength = PATH_MAX - 1;
 
   SafeFileWriter();
   virtual ~SafeFileWriter();

@@ -495,3 +495,104 @@ TEST_F(RimbalProgram, EveryFixtureDumpedIntoTheShellEqualsItsConversion) {
 }
 
 }  // namespace
+
+TEST_F(RimbalProgram, QueriesAndRowCommandsNeverCreateAFile) {
+  std::vector<std::string> offscreen{"QT_QPA_PLATFORM=offscreen"};
+  std::string path = Path("missing.db");
+  for (const char* option : {"--query", "--query-csv", "--query-tab", "--query-one"}) {
+    Outcome run = Rimbal({option, path, "SELECT 1"});
+    EXPECT_EQ(run.exitCode, 3) << option;
+    EXPECT_NE(run.err.find("Error: Failed to open database " + path + ".\n"), std::string::npos)
+        << option;
+    EXPECT_NE(access(path.c_str(), F_OK), 0) << option;
+  }
+  for (const char* option : {"--edit-row", "--edit-rows", "--insert-row"}) {
+    Outcome run = Rimbal({option, path, "t"}, offscreen);
+    EXPECT_EQ(run.exitCode, 3) << option;
+    EXPECT_EQ(run.err, kBanner + "Error: Failed to open database " + path + ".\n") << option;
+    EXPECT_NE(access(path.c_str(), F_OK), 0) << option;
+  }
+  // The commands that create still do.
+  EXPECT_EQ(Rimbal({"--exec", path, ""}).exitCode, 0);
+  EXPECT_EQ(access(path.c_str(), F_OK), 0);
+}
+
+TEST_F(RimbalProgram, EmptyCreate2WritesA2xDatabase) {
+  std::string path = Path("empty2.db");
+  Outcome create = Rimbal({"--create2", path});
+  ASSERT_EQ(create.exitCode, 0) << create.err;
+  std::string content = XB_TestDir::Read(path);
+  ASSERT_GE(content.size(), 1024u);
+  EXPECT_EQ(content.substr(0, 47), "** This file contains an SQLite 2.1 database **");
+  // The next command finds generation 2 and an empty schema, and keeps it 2.x.
+  Outcome count = Rimbal({"--query-one", path, "SELECT count(*) FROM sqlite_master"});
+  EXPECT_EQ(count.out, "0\n");
+  EXPECT_EQ(Rimbal({"--exec", path, "CREATE TABLE t(a)"}).exitCode, 0);
+  EXPECT_EQ(XB_TestDir::Read(path).substr(0, 47),
+            "** This file contains an SQLite 2.1 database **");
+  Outcome tables = Rimbal({"--query-csv", path, "SELECT name FROM sqlite_master"});
+  EXPECT_EQ(tables.out, "t\n");
+}
+
+TEST_F(RimbalProgram, PathsLongerThan260CharactersWork) {
+  std::string deep = m_dir.Root();
+  for (int i = 0; i < 6; i++) {
+    deep += "/" + std::string(90, static_cast<char>('a' + i));
+    ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+  }
+  for (const char* option : {"--create", "--create2"}) {
+    std::string path = deep + "/" + option + ".db";
+    ASSERT_GT(path.size(), 500u);
+    Outcome create = Rimbal({option, path, "CREATE TABLE t(a); INSERT INTO t VALUES(42)"});
+    EXPECT_EQ(create.exitCode, 0) << option << create.err;
+    Outcome value = Rimbal({"--query-one", path, "SELECT a FROM t"});
+    EXPECT_EQ(value.out, "42\n") << option;
+  }
+  std::string tooLong = deep + "/" + std::string(4200, 'z');
+  Outcome refused = Rimbal({"--query-one", tooLong, "SELECT 1"});
+  EXPECT_EQ(refused.exitCode, 3);
+}
+
+TEST_F(RimbalProgram, TextTableCutsUtf8ByCharacters) {
+  std::string utf8 = MakeDatabase(
+      "u.db",
+      "CREATE TABLE t(a, b); INSERT INTO t VALUES('Gr\xC3\xBC\xC3\x9F"
+      "e \xE2\x82\xAC\xE2\x82\xAC"
+      "\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"
+      "\xE2\x82\xAC', "
+      "'\xC3\xA4');");
+  Outcome table = Rimbal({"--query", utf8, "SELECT a, b AS \"\xC3\xA4\" FROM t"});
+  ASSERT_EQ(table.exitCode, 0);
+  EXPECT_EQ(table.out,
+            "a              |\xC3\xA4              \n"
+            "---------------+---------------\n"
+            "Gr\xC3\xBC\xC3\x9F"
+            "e \xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC"
+            "\xE2\x82\xAC\xE2\x82\xAC.. \xC3\xA4               \n\n");
+
+  // A Latin-1 file of generation 2 is cut and padded by bytes.
+  std::string latin = Path("l.db");
+  ASSERT_EQ(Rimbal({"--create2", latin,
+                    "CREATE TABLE t(a); INSERT INTO t VALUES('\xE4\xE4\xE4\xE4\xE4\xE4\xE4\xE4"
+                    "\xE4\xE4\xE4\xE4\xE4\xE4\xE4\xE4')"})
+                .exitCode,
+            0);
+  Outcome bytes = Rimbal({"--query", latin, "SELECT a FROM t"});
+  EXPECT_EQ(bytes.out, "a              \n---------------\n" + std::string(13, '\xE4') + ".. \n\n");
+}
+
+TEST_F(RimbalProgram, RowCommandsThatFindNoRow) {
+  std::string db = MakeDatabase("r.db",
+                                "CREATE TABLE MyTable(id INTEGER PRIMARY KEY, v);"
+                                "INSERT INTO MyTable VALUES(1, 'a');");
+  std::vector<std::string> offscreen{"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR="};
+  Outcome none = Rimbal({"--edit-row", db, "mytable", "id=9"}, offscreen);
+  EXPECT_EQ(none.exitCode, 4);
+  EXPECT_EQ(none.err, kBanner + "Error: No row of mytable matches id=9.\n");
+  Outcome broken = Rimbal({"--edit-row", db, "MyTable", "id=="}, offscreen);
+  EXPECT_EQ(broken.exitCode, 4);
+  EXPECT_EQ(broken.err, kBanner + "Error: near \";\": syntax error\n");
+  Outcome rows = Rimbal({"--edit-rows", db, "MyTable", "nope=1"}, offscreen);
+  EXPECT_EQ(rows.exitCode, 4);
+  EXPECT_EQ(rows.err, kBanner + "Error: no such column: nope\n");
+}

@@ -106,17 +106,27 @@ TEST(SQLiteFactories, Generation2FilesNeverReachTheNewerEngine) {
 
 TEST(SQLite3Connection, PathsAreTakenWholeOrNotAtAll) {
   XB_SQLiteTestDir dir;
-  std::string longPath = dir.Root() + "/" + std::string(300 - dir.Root().size(), 'x');
+  // A deep folder: a path of far more than 260 characters is opened whole.
+  std::string deep = dir.Root();
+  for (int i = 0; i < 10; i++) {
+    deep += "/" + std::string(100, static_cast<char>('a' + i));
+    ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+  }
+  std::string fits = deep + "/data.db";
+  ASSERT_GT(fits.size(), 1000u);
+  XB_SQLite3DB longest(fits.c_str());
+  EXPECT_TRUE(longest.IsOpen());
+  EXPECT_STREQ(longest.FilePath(), fits.c_str());
+  EXPECT_TRUE(longest.Exec("CREATE TABLE t(a)"));
+  EXPECT_EQ(access(fits.c_str(), F_OK), 0);
+
+  // Longer than the system takes: refused, and no cut name is made.
+  std::string longPath = deep + "/" + std::string(XB_SQLiteDB::kPathCapacity, 'x');
   XB_SQLite3DB tooLong(longPath.c_str());
   EXPECT_FALSE(tooLong.IsOpen());
   EXPECT_STREQ(tooLong.LastError(), "file name too long");
   EXPECT_FALSE(tooLong.Open());
-  EXPECT_NE(access(longPath.substr(0, 259).c_str(), F_OK), 0);
-
-  std::string fits = dir.Root() + "/" + std::string(259 - 1 - dir.Root().size(), 'y');
-  XB_SQLite3DB longest(fits.c_str());
-  EXPECT_TRUE(longest.IsOpen());
-  EXPECT_STREQ(longest.FilePath(), fits.c_str());
+  EXPECT_NE(access(longPath.substr(0, XB_SQLiteDB::kPathCapacity - 1).c_str(), F_OK), 0);
 
   // Names the engine would read as a URI or as memory stay names of files
   // in the current directory.  A child process opens them, so that this

@@ -52,6 +52,25 @@ TEST(SafeFileWriter, TargetsWithoutExtensionAreWrittenDirectly) {
       << "a dot in a folder name is no extension";
 }
 
+TEST(SafeFileWriter, DeepFoldersAreWritten) {
+  XB_TestDir dir;
+  std::string deep = dir.Path("");
+  for (int i = 0; i < 8; i++) {
+    deep += std::string(100, static_cast<char>('a' + i)) + "/";
+    ASSERT_TRUE(std::filesystem::create_directory(deep));
+  }
+  std::string target = deep + "dorvex.xml";
+  ASSERT_GT(target.size(), 800u);
+  XmlWriter w;
+  w.EnableSafeSave();
+  ASSERT_TRUE(w.SetFileName(target.c_str()));
+  ASSERT_TRUE(w.Open());
+  w.BeginElement("a");
+  w.WriteInt(1);
+  ASSERT_TRUE(w.Close());
+  EXPECT_NE(XB_TestDir::Read(target).find("<a> 1</a>"), std::string::npos);
+}
+
 TEST(SafeFileWriter, NamesAreRefusedNotCut) {
   SafeFileWriter w;
   EXPECT_FALSE(w.SetFileName(std::string(SafeFileWriter::MaxPathLength + 1, 'a').c_str()));

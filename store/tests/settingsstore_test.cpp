@@ -5,6 +5,7 @@
 */
 #include <gtest/gtest.h>
 
+#include "safefilewriter.h"
 #include "settingsstore.h"
 #include "xb_testsupport.h"
 #include "xmlwriter.h"
@@ -129,7 +130,7 @@ TEST(SettingsStore, MissingOrBrokenFilesLeaveTheTreeAlone) {
   EXPECT_EQ(store.ChildCount(), 1);
   EXPECT_EQ(store.Path("x")->GetInt(0), 3);
 
-  std::string tooLong = dir.Path(std::string(300, 'n') + ".xml");
+  std::string tooLong = dir.Path(std::string(SafeFileWriter::MaxPathLength, 'n') + ".xml");
   EXPECT_FALSE(store.SetFileName(tooLong.c_str()));
   EXPECT_FALSE(store.Save()) << "a path longer than the limit is refused, not cut";
 }
