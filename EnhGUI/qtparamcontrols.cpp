@@ -194,12 +194,11 @@ bool QtParamControls::TextFits(int control, XB_String* error) const {
 }
 
 void QtParamControls::SetReadOnly(int control, bool readOnly) {
-  if (auto* edit = qobject_cast<QLineEdit*>(Widget(control))) {
-    edit->setReadOnly(readOnly);
-    edit->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::StrongFocus);
-    edit->setBackgroundRole(readOnly ? QPalette::Window : QPalette::Base);
-    edit->setProperty("readOnlyLook", readOnly);
-  }
+  auto* edit = qobject_cast<QLineEdit*>(Widget(control));
+  if (!edit) return;
+  edit->setReadOnly(readOnly);
+  edit->setFocusPolicy(readOnly ? Qt::NoFocus : Qt::StrongFocus);
+  UpdateLook(edit);
 }
 
 void QtParamControls::SetNullLook(int control, bool isNull) {
@@ -207,10 +206,14 @@ void QtParamControls::SetNullLook(int control, bool isNull) {
   if (!edit) return;
   edit->setPlaceholderText(isNull ? QStringLiteral("NULL") : QString());
   edit->setProperty("nullValue", isNull);
+  UpdateLook(edit);
+}
+
+void QtParamControls::UpdateLook(QLineEdit* edit) {
+  bool grey = edit->isReadOnly() || edit->property("nullValue").toBool();
   QPalette palette = edit->palette();
   QPalette standard = edit->style()->standardPalette();
-  palette.setColor(QPalette::Base,
-                   isNull ? standard.color(QPalette::Window) : standard.color(QPalette::Base));
+  palette.setColor(QPalette::Base, standard.color(grey ? QPalette::Window : QPalette::Base));
   edit->setPalette(palette);
 }
 

@@ -31,6 +31,8 @@ class ParamTextCodec {
   virtual bool ToStored(std::string_view utf8, std::string* stored, std::string* error) const = 0;
 };
 
+class QLineEdit;
+
 class QtParamControls : public QObject, public ParamControls {
   Q_OBJECT
  public:
@@ -99,6 +101,8 @@ class QtParamControls : public QObject, public ParamControls {
   QWidget* MakeWidget(Kind kind, unsigned style, int id);
   /* Passes a notification on when a receiver is set. */
   void Send(int id, ParamControls::Event event);
+  /* Greys an edit while it is read-only or stands for NULL. */
+  static void UpdateLook(QLineEdit* edit);
   /* Shows the edit's context menu, with "Set to NULL" added. */
   void ShowNullMenu(QWidget* edit, int id, const QPoint& where);
   /* Stored bytes as a widget text, and back (Latin-1 without codec). */

@@ -93,3 +93,27 @@ TEST(ParamsDialogLayout, LinesAndButtons) {
   EXPECT_EQ(layout.ButtonRect(3, 400, 300), (ParamRect{297, 270, 394, 294}));
   EXPECT_EQ(layout.ButtonRect(9, 400, 300), layout.ButtonRect(3, 400, 300));
 }
+
+/* A dialog whose lines do not fit the maximised area is clamped to it and
+** its lines scroll on a canvas that has room for all of them; one that
+** fits keeps its height and has nothing to scroll. */
+TEST(ParamsDialogLayout, TallDialogsAreClampedToTheScreen) {
+  ParamMetrics metrics;
+  metrics.maximizedWidth = 1280;
+  metrics.maximizedHeight = 800;
+  ParamsDialogLayout big(metrics, 41);
+  EXPECT_EQ(big.ContentHeight(), 24 + 3 * 4 + 24 * 41);
+  EXPECT_TRUE(big.Scrolls());
+  EXPECT_EQ(big.ClientHeight(), 800 - 4 - 24);
+  ParamRect window = big.WindowRect();
+  EXPECT_GE(window.top, 0);
+  EXPECT_LE(window.bottom, 800);
+  EXPECT_EQ(big.CanvasHeight(), big.ContentHeight() - (4 + 24));
+  ParamRect ok = big.ButtonRect(0, big.ClientWidth(), big.ClientHeight());
+  EXPECT_LE(ok.bottom, big.ClientHeight());
+
+  ParamsDialogLayout small(metrics, 5);
+  EXPECT_FALSE(small.Scrolls());
+  EXPECT_EQ(small.ClientHeight(), small.ContentHeight());
+  EXPECT_EQ(small.LinesRect(320, small.ClientHeight(), false).bottom, small.CanvasHeight());
+}

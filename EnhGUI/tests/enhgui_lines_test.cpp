@@ -245,3 +245,59 @@ TEST(ParamLines, FailedControlDropsLine) {
   EXPECT_TRUE(lines.AddLine(form.definition.Add("c", "c", "", PT_DATETIME)));
   EXPECT_EQ(lines.Count(), 1);
 }
+
+/* In row mode the lines tell NULL from the empty text: a NULL loads as an
+** empty greyed field and comes back as NULL only while untouched or set
+** again; an emptied number, date or time is NULL, an emptied text the
+** empty text; date, time and date-time columns are text fields that give
+** back exactly what they showed; a read-only line never changes. */
+TEST(ParamLines, RowModeKeepsNullApart) {
+  Form form;
+  form.Add("n", PT_INT, XB_Value("5"));
+  form.Add("d", PT_DATE, XB_Value());
+  form.Add("t", PT_TIME, XB_Value("sometime"));
+  form.Add("stamp", PT_DATETIME, XB_Value("2020-01-02 03:04:05"));
+  form.Add("a", PT_TEXT, XB_Value("x"));
+  form.Add("b", PT_TEXT, XB_Value());
+  form.Add("blob", PT_TEXT, XB_Value("<BLOB, 2 bytes>"));
+  RecordingControls controls;
+  ParamLines lines(&controls);
+  lines.SetNullAware(true);
+  ASSERT_TRUE(lines.Create(ParamRect{0, 0, 340, 400}, form.set));
+  ASSERT_EQ(lines.Count(), 7);
+  lines.Exchange(false, form.set);
+  lines.FindLine("blob")->SetReadOnly(true);
+  EXPECT_TRUE(controls.Find("d", C::CONTROL_EDIT)->nullLook);
+  EXPECT_TRUE(controls.Find("b", C::CONTROL_EDIT)->nullLook);
+  EXPECT_FALSE(controls.Find("a", C::CONTROL_EDIT)->nullLook);
+  EXPECT_EQ(controls.Find("stamp", C::CONTROL_EDIT)->text, "2020-01-02 03:04:05");
+  EXPECT_NE(controls.Find("a", C::CONTROL_EDIT)->style & C::EDIT_SET_NULL, 0u);
+  EXPECT_EQ(lines.FirstInput()->Key(), "n");
+
+  // The user empties the number and the text, sets b to NULL after typing
+  // into it, and types over the BLOB note of a read-only line.
+  controls.Find("n", C::CONTROL_EDIT)->text = "";
+  controls.Find("a", C::CONTROL_EDIT)->text = "";
+  RecordingControls::Control* b = controls.Find("b", C::CONTROL_EDIT);
+  b->text = "typed";
+  lines.Notify(b->id, C::EVENT_CHANGED);
+  EXPECT_FALSE(b->nullLook);
+  b->text = "";
+  lines.Notify(b->id, C::EVENT_SET_NULL);
+  EXPECT_TRUE(b->nullLook);
+  controls.Find("blob", C::CONTROL_EDIT)->text = "changed";
+  lines.Exchange(true, form.set);
+  EXPECT_TRUE(form.Value("n").IsNone());
+  EXPECT_EQ(form.Value("a").AsText(), "");
+  EXPECT_FALSE(form.Value("a").IsNone());
+  EXPECT_TRUE(form.Value("b").IsNone());
+  EXPECT_TRUE(form.Value("d").IsNone());
+  EXPECT_EQ(form.Value("t").AsText(), "sometime");
+  EXPECT_EQ(form.Value("blob").AsText(), "<BLOB, 2 bytes>");
+
+  // A character the encoding cannot hold stops the save before it starts.
+  controls.Find("t", C::CONTROL_EDIT)->text = "bad\x7F";
+  XB_String key, error;
+  EXPECT_FALSE(lines.ValuesFit(&key, &error));
+  EXPECT_EQ(key, "t");
+}

@@ -12,6 +12,7 @@
 #include "xb_tabledef.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -441,6 +442,31 @@ class DialogsTest : public QObject {
     });
     QCOMPARE(code, 0);
     QCOMPARE(Value(*db, "SELECT group_concat(v, ',') FROM nn"), QByteArray("fixed,z"));
+  }
+
+  /* A file another connection holds locked is waited for as long as the
+  ** busy timeout allows; then the dialog keeps the values and says so, and
+  ** a second OK after the lock is gone saves them. */
+  void lockedFileKeepsDialog() {
+    auto db = MakeDb(3,
+                     "CREATE TABLE p(id INTEGER PRIMARY KEY, name TEXT);"
+                     "INSERT INTO p VALUES(1, 'a');");
+    QVERIFY(db);
+    std::unique_ptr<XB_SQLiteDB> other(XB_SQLiteDB::NewAuto(db->FilePath()));
+    QVERIFY(other && other->Exec("BEGIN IMMEDIATE; UPDATE p SET name='held'"));
+    QElapsedTimer waited;
+    int code = RunCommand(*db, RC_EDIT_ROW, "p", "", [&other, &waited](QWidget* d) {
+      Type(d, "name", "mine");
+      waited.start();
+      Press(d, "ok");
+      QVERIFY(waited.elapsed() >= 1500);
+      QCOMPARE(QApplication::activeModalWidget(), d);
+      QVERIFY2(Message(d).contains(QStringLiteral("locked")), qPrintable(Message(d)));
+      QVERIFY(other->Exec("COMMIT"));
+      Press(d, "ok");
+    });
+    QCOMPARE(code, 0);
+    QCOMPARE(Value(*db, "SELECT name FROM p"), QByteArray("mine"));
   }
 
   /* The where-part of the row-wise editor restricts its rows. */
