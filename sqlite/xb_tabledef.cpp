@@ -257,7 +257,8 @@ size_t ApplyConstraint(XB_TableDefinition& group, uint8_t kind, std::string_view
   for (const std::string& name : names) {
     XB_ParameterInfo* info = group.FindColumn(name);
     if (!(flags & kind)) {
-      if (info) group.Remove(info->Key().View());
+      // The key is copied: Remove deletes the descriptor that holds it.
+      if (info) group.Remove(XB_String(info->Key()).View());
       continue;
     }
     if (!info) info = AddColumnInfo(group, name, PT_TEXT);
