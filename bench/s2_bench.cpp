@@ -1,19 +1,29 @@
 /*
-** The generation-2 engine against SQLite 3 on the same data: 50,000 rows
-** of 5 columns, once in a 2.x file and once in a 3.x file.  Measured are
-** reading every row (open, SELECT *, close) and one single-row UPDATE on
-** an open connection, each written to disk as the engine commits it.
-** The ratios are printed as counters: s2 time / s3 time.
+** The generation-2 engine against SQLite 3 on the same data, whole process:
+** a table of 500,000 rows (INTEGER PRIMARY KEY, an index on a text column)
+** once in a 2.x file and once in a 3.x file, in two sizes: rows of about
+** 75 bytes (a file of about 36 MiB) and rows padded so that half of them
+** spill onto overflow pages (a file of more than 300 MiB).  Each statement
+** runs in a fresh child process that opens the file, runs it and closes the
+** file; the best wall time of a few runs and the child's peak resident
+** memory are reported, with the ratio of the 2.x engine's time to SQLite
+** 3's.  The one-row UPDATE is written to disk and synced by both.
+**
+**   s2_bench [--small-only] [--runs N] [DIR]
 */
-#include <benchmark/benchmark.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "s2check.h"
+#include "s2file.h"
 #include "sqlite.h"
 /* Both generations name their version macro alike; only the 3.x
 ** functions are used from this header. */
@@ -23,116 +33,218 @@
 
 namespace {
 
-constexpr int kRows = 50000;
+constexpr int kRows = 500000;
 
-/* The data set: row K has an integer, a text, a real, a short text and a
-** number-looking text, about 60 bytes per row. */
-std::string InsertSql(int k) {
-  return "INSERT INTO t VALUES(" + std::to_string(k) + ", 'name " +
-         std::to_string(k * 7919 % 100000) + " of the row', " + std::to_string(k) + ".25, 'c" +
-         std::to_string(k % 97) + "', '" + std::to_string(k * 31 % 1000) + "')";
+const char kCreate[] =
+    "CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, price REAL, code TEXT, qty, pad TEXT)";
+const char kIndex[] = "CREATE INDEX t_name ON t(name)";
+
+/* The values of row K; PADDED rows carry a filler that makes every second
+** row overflow its b-tree cell. */
+std::vector<std::string> RowValues(int k, bool padded) {
+  std::string pad;
+  if (padded) pad.assign(k % 2 ? 120 : 700, char('a' + k % 26));
+  return {std::to_string(k),
+          "n" + std::to_string(k * 7919 % 100000),
+          std::to_string(k) + ".25",
+          "c" + std::to_string(k % 97),
+          std::to_string(k * 31 % 1000),
+          pad};
 }
 
-const char kCreate[] = "CREATE TABLE t(id INTEGER, name TEXT, price REAL, code TEXT, qty)";
-
-/* The directory holding both files, made and filled once. */
-struct Files {
-  std::string dir, s2, s3;
-  Files() {
-    char pattern[] = "/tmp/s2benchXXXXXX";
-    dir = mkdtemp(pattern) ? pattern : "/tmp";
-    s2 = dir + "/data2.db";
-    s3 = dir + "/data3.db";
-    std::string sql = std::string("BEGIN;") + kCreate + ";";
-    for (int k = 1; k <= kRows; k++) sql += InsertSql(k) + ";";
-    sql += "COMMIT;";
-    sqlite* db2 = sqlite_open(s2.c_str(), 0, nullptr);
-    char* err = nullptr;
-    if (!db2 || sqlite_exec(db2, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
-      std::fprintf(stderr, "cannot build the 2.x file: %s\n", err ? err : "open failed");
-      std::exit(1);
-    }
-    sqlite_close(db2);
-    for (const std::string& problem : s2check::CheckFile(s2))
-      std::fprintf(stderr, "2.x file: %s\n", problem.c_str());
-    sqlite3* db3 = nullptr;
-    if (sqlite3_open(s3.c_str(), &db3) != SQLITE_OK ||
-        sqlite3_exec(db3, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-      std::fprintf(stderr, "cannot build the 3.x file\n");
-      std::exit(1);
-    }
-    sqlite3_close(db3);
+/* Writes the 2.x file with the engine's own file writer. */
+bool Build2(const std::string& path, bool padded) {
+  s2::Image image;
+  image.master.push_back({1, "table", "t", "t", 0, std::string(kCreate)});
+  image.master.push_back({2, "index", "t_name", "t", 0, std::string(kIndex)});
+  std::vector<s2::Row>& rows = image.tables["t"];
+  rows.reserve(kRows);
+  for (int k = 1; k <= kRows; ++k) {
+    s2::Row row;
+    row.rowid = k;
+    for (std::string& v : RowValues(k, padded)) row.cells.emplace_back(std::move(v));
+    rows.push_back(std::move(row));
   }
-  ~Files() {
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
+  std::string bytes;
+  s2::Status st = s2::buildImage(image, nullptr, bytes);
+  if (!st.ok()) {
+    std::fprintf(stderr, "cannot build the 2.x file: %s\n", st.message.c_str());
+    return false;
   }
-};
+  FILE* f = std::fopen(path.c_str(), "wb");
+  bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (f) std::fclose(f);
+  return ok;
+}
 
-Files& TheFiles() {
-  static Files files;
-  return files;
+bool Build3(const std::string& path, bool padded) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
+  sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+  sqlite3_exec(db, kCreate, nullptr, nullptr, nullptr);
+  sqlite3_exec(db, kIndex, nullptr, nullptr, nullptr);
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(db, "INSERT INTO t VALUES(?,?,?,?,?,?)", -1, &insert, nullptr);
+  for (int k = 1; k <= kRows; ++k) {
+    std::vector<std::string> values = RowValues(k, padded);
+    sqlite3_bind_int64(insert, 1, k);
+    for (int i = 1; i < 6; ++i)
+      sqlite3_bind_text(insert, i + 1, values[size_t(i)].c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_step(insert);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  bool ok = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
 }
 
 /* Counts the values of every row handed to it. */
-int CountRow(void* arg, int ncol, char** values, char**) {
+int CountRow(void* arg, int ncol, char**, char**) {
   *static_cast<long*>(arg) += ncol;
   return 0;
 }
 
-void BM_ReadAll_S2(benchmark::State& state) {
-  const std::string& path = TheFiles().s2;
-  for (auto _ : state) {
-    long cells = 0;
-    sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
-    sqlite_exec(db, "SELECT * FROM t", CountRow, &cells, nullptr);
+/* Runs SQL on the file in this (child) process; returns the exit status. */
+int RunStatement(bool generation2, const std::string& path, const std::string& sql) {
+  long values = 0;
+  if (generation2) {
+    char* err = nullptr;
+    sqlite* db = sqlite_open(path.c_str(), 0, &err);
+    if (!db) return 2;
+    int rc = sqlite_exec(db, sql.c_str(), CountRow, &values, &err);
+    if (rc != SQLITE_OK) std::fprintf(stderr, "2.x: %s\n", err ? err : "error");
     sqlite_close(db);
-    if (cells != 5L * kRows) state.SkipWithError("wrong number of values");
-    benchmark::DoNotOptimize(cells);
+    return rc == SQLITE_OK ? 0 : 1;
   }
-}
-
-void BM_ReadAll_S3(benchmark::State& state) {
-  const std::string& path = TheFiles().s3;
-  for (auto _ : state) {
-    long cells = 0;
-    sqlite3* db = nullptr;
-    sqlite3_open(path.c_str(), &db);
-    sqlite3_exec(db, "SELECT * FROM t", CountRow, &cells, nullptr);
-    sqlite3_close(db);
-    if (cells != 5L * kRows) state.SkipWithError("wrong number of values");
-    benchmark::DoNotOptimize(cells);
-  }
-}
-
-void BM_UpdateOne_S2(benchmark::State& state) {
-  sqlite* db = sqlite_open(TheFiles().s2.c_str(), 0, nullptr);
-  long n = 0;
-  for (auto _ : state) {
-    std::string sql = "UPDATE t SET qty = '" + std::to_string(++n) + "' WHERE id = 25000";
-    if (sqlite_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-      state.SkipWithError("update failed");
-  }
-  sqlite_close(db);
-}
-
-void BM_UpdateOne_S3(benchmark::State& state) {
   sqlite3* db = nullptr;
-  sqlite3_open(TheFiles().s3.c_str(), &db);
-  long n = 0;
-  for (auto _ : state) {
-    std::string sql = "UPDATE t SET qty = '" + std::to_string(++n) + "' WHERE id = 25000";
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-      state.SkipWithError("update failed");
-  }
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return 2;
+  int rc = sqlite3_exec(db, sql.c_str(), CountRow, &values, nullptr);
+  if (rc != SQLITE_OK) std::fprintf(stderr, "3.x: %s\n", sqlite3_errmsg(db));
   sqlite3_close(db);
+  return rc == SQLITE_OK ? 0 : 1;
 }
 
-BENCHMARK(BM_ReadAll_S2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReadAll_S3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_UpdateOne_S2)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_UpdateOne_S3)->Unit(benchmark::kMillisecond);
+/* Returns the peak resident memory of this process in KiB (VmHWM). */
+long PeakKiB() {
+  FILE* status = std::fopen("/proc/self/status", "r");
+  if (!status) return 0;
+  char line[256];
+  long kib = 0;
+  while (std::fgets(line, sizeof line, status)) {
+    if (std::strncmp(line, "VmHWM:", 6) == 0) kib = std::atol(line + 6);
+  }
+  std::fclose(status);
+  return kib;
+}
+
+struct Measure {
+  double seconds = 1e300;
+  double peakMiB = 0;
+  bool ok = true;
+};
+
+/* Runs the statement RUNS times, each in a fresh process. */
+Measure Time(bool generation2, const std::string& path, const std::string& sql, int runs) {
+  Measure m;
+  for (int r = 0; r < runs; ++r) {
+    auto start = std::chrono::steady_clock::now();
+    /* A fresh program, not a fork, that reports its own peak: the kernel
+    ** would count the pages of the files built here as the child's. */
+    int pipeFd[2];
+    if (pipe(pipeFd) != 0) return m;
+    pid_t child = fork();
+    if (child == 0) {
+      dup2(pipeFd[1], 1);
+      close(pipeFd[0]);
+      execl("/proc/self/exe", "s2_bench", "--run", generation2 ? "2" : "3", path.c_str(),
+            sql.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(pipeFd[1]);
+    std::string report;
+    char buffer[256];
+    for (ssize_t n; (n = read(pipeFd[0], buffer, sizeof buffer)) > 0;)
+      report.append(buffer, size_t(n));
+    close(pipeFd[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.ok = m.ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    m.seconds = std::min(m.seconds, seconds);
+    m.peakMiB = std::max(m.peakMiB, std::atof(report.c_str()) / 1024.0);
+  }
+  return m;
+}
+
+struct Case {
+  const char* label;
+  const char* sql;
+};
+
+const Case kCases[] = {
+    {"count(*)", "SELECT count(*) FROM t"},
+    {"sum over every row", "SELECT sum(qty) FROM t"},
+    {"every row, every column", "SELECT * FROM t"},
+    {"first 100 rows (LIMIT 100)", "SELECT * FROM t LIMIT 100"},
+    {"one row by rowid", "SELECT * FROM t WHERE rowid = 424242"},
+    {"one row by INTEGER PRIMARY KEY", "SELECT * FROM t WHERE id = 424242"},
+    {"rows through a 2.x index", "SELECT * FROM t WHERE name = 'n4242'"},
+    {"one-row UPDATE by rowid, synced", "UPDATE t SET qty = qty + 1 WHERE id = 4242"},
+};
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (argc == 5 && std::strcmp(argv[1], "--run") == 0) {
+    int rc = RunStatement(std::strcmp(argv[2], "2") == 0, argv[3], argv[4]);
+    std::printf("%ld\n", PeakKiB());
+    return rc;
+  }
+  bool smallOnly = false;
+  int runs = 3;
+  std::string dir;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--small-only") == 0) {
+      smallOnly = true;
+    } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+      runs = std::max(1, std::atoi(argv[++i]));
+    } else {
+      dir = argv[i];
+    }
+  }
+  bool ownDir = dir.empty();
+  if (ownDir) {
+    char pattern[] = "/tmp/s2benchXXXXXX";
+    if (!mkdtemp(pattern)) return 1;
+    dir = pattern;
+  }
+  std::printf("%-34s %-8s %10s %10s %7s %10s %10s\n", "statement", "file", "2.x s", "3.x s",
+              "ratio", "2.x MiB", "3.x MiB");
+  int failures = 0;
+  for (bool padded : {false, true}) {
+    if (padded && smallOnly) break;
+    std::string s2 = dir + (padded ? "/large2.db" : "/small2.db");
+    std::string s3 = dir + (padded ? "/large3.db" : "/small3.db");
+    if (!std::filesystem::exists(s2) && !Build2(s2, padded)) return 1;
+    if (!std::filesystem::exists(s3) && !Build3(s3, padded)) return 1;
+    std::string size = std::to_string(std::filesystem::file_size(s2) >> 20) + "MiB";
+    for (const Case& c : kCases) {
+      Measure m2 = Time(true, s2, c.sql, runs);
+      Measure m3 = Time(false, s3, c.sql, runs);
+      if (!m2.ok || !m3.ok) ++failures;
+      std::printf("%-34s %-8s %10.3f %10.3f %7.2f %10.1f %10.1f%s\n", c.label, size.c_str(),
+                  m2.seconds, m3.seconds, m2.seconds / m3.seconds, m2.peakMiB, m3.peakMiB,
+                  m2.ok && m3.ok ? "" : "  FAILED");
+      std::fflush(stdout);
+    }
+    for (const std::string& problem : s2check::CheckFile(s2))
+      std::printf("2.x file after the runs: %s\n", problem.c_str());
+  }
+  if (ownDir) {
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+  return failures == 0 ? 0 : 1;
+}

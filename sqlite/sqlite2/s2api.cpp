@@ -27,7 +27,8 @@ struct sqlite {
 struct sqlite_vm {
   sqlite* owner = nullptr;
   std::unique_ptr<s2::Program> program;
-  bool finished = false; /* SQLITE_DONE or an error was returned */
+  bool finished = false;    /* SQLITE_DONE or an error was returned */
+  bool outOfMemory = false; /* a step ran out of memory */
   std::vector<const char*> values;
   std::vector<const char*> names;
 };
@@ -45,6 +46,32 @@ char* copyText(const std::string& text) {
 int report(char** errmsg, int code, const std::string& message) {
   if (errmsg) *errmsg = code == SQLITE_OK || message.empty() ? nullptr : copyText(message);
   return code;
+}
+
+/* The same for a fixed text; allocates nothing but the copy. */
+int report(char** errmsg, int code, const char* message) {
+  if (errmsg) {
+    size_t n = std::strlen(message) + 1;
+    *errmsg = static_cast<char*>(std::malloc(n));
+    if (*errmsg) std::memcpy(*errmsg, message, n);
+  }
+  return code;
+}
+
+/* Runs BODY, the work of one interface function, so that no C++
+** exception reaches the C caller: running out of memory gives
+** SQLITE_NOMEM, anything else SQLITE_ERROR, each with its message. */
+template <typename Body>
+int guarded(char** errmsg, Body&& body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return report(errmsg, SQLITE_NOMEM, "out of memory");
+  } catch (const std::exception& e) {
+    return report(errmsg, SQLITE_ERROR, e.what());
+  } catch (...) {
+    return report(errmsg, SQLITE_ERROR, "internal error");
+  }
 }
 
 /* Returns a view of TEXT that holds at least its first statement, without
@@ -89,7 +116,8 @@ struct TableCollector {
   int rows = 0;
   bool namesStored = false;
   bool failed = false;
-  std::string error;
+  const char* error = nullptr;
+  int code = SQLITE_ERROR;
 };
 
 /* Frees every string of CELLS. */
@@ -98,13 +126,15 @@ void freeCells(std::vector<char*>& cells) {
   cells.clear();
 }
 
-/* sqlite_exec callback of sqlite_get_table: appends one row (and the
-** names row before the first). */
-int collectRow(void* arg, int ncol, char** values, char** names) {
-  auto* t = static_cast<TableCollector*>(arg);
+/* Appends one row of a sqlite_get_table result (and the names row before
+** the first).  Returns non-zero to stop the query. */
+int collectCells(TableCollector* t, int ncol, char** values, char** names) {
   if (!t->namesStored) {
     t->columns = ncol;
-    for (int i = 0; i < ncol; ++i) t->cells.push_back(names[i] ? copyText(names[i]) : nullptr);
+    for (int i = 0; i < ncol; ++i) {
+      t->cells.push_back(nullptr);
+      if (names[i]) t->cells.back() = copyText(names[i]);
+    }
     t->namesStored = true;
   } else if (ncol != t->columns) {
     t->failed = true;
@@ -112,7 +142,10 @@ int collectRow(void* arg, int ncol, char** values, char** names) {
     return 1;
   }
   if (!values) return 0;
-  for (int i = 0; i < ncol; ++i) t->cells.push_back(values[i] ? copyText(values[i]) : nullptr);
+  for (int i = 0; i < ncol; ++i) {
+    t->cells.push_back(nullptr);
+    if (values[i]) t->cells.back() = copyText(values[i]);
+  }
   ++t->rows;
   return 0;
 }
@@ -136,64 +169,22 @@ bool pragmaOnlyReads(const s2::Statement& statement) {
   return false;
 }
 
-}  // namespace
-
-extern "C" {
-
-sqlite* sqlite_open(const char* filename, int mode, char** errmsg) {
-  (void)mode;
-  if (errmsg) *errmsg = nullptr;
-  std::unique_ptr<sqlite> db(new (std::nothrow) sqlite);
-  if (!db) {
-    report(errmsg, SQLITE_NOMEM, "out of memory");
-    return nullptr;
+/* sqlite_exec callback of sqlite_get_table: appends one row (and the
+** names row before the first). */
+int collectRow(void* arg, int ncol, char** values, char** names) {
+  auto* t = static_cast<TableCollector*>(arg);
+  try {
+    return collectCells(t, ncol, values, names);
+  } catch (const std::bad_alloc&) {
+    t->failed = true;
+    t->error = "out of memory";
+    t->code = SQLITE_NOMEM;
+    return 1;
   }
-  db->database = std::make_unique<s2::Database>();
-  s2::Status st = db->database->open(filename ? filename : "");
-  if (!st.ok()) {
-    report(errmsg, st.code, st.message);
-    return nullptr;
-  }
-  return db.release();
 }
 
-void sqlite_close(sqlite* db) {
-  if (!db) return;
-  if (db->liveMachines > 0) {
-    db->closePending = true;
-    return;
-  }
-  delete db;
-}
-
-int sqlite_compile(sqlite* db, const char* zSql, const char** pzTail, sqlite_vm** ppVm,
-                   char** pzErrmsg) {
-  if (ppVm) *ppVm = nullptr;
-  if (pzErrmsg) *pzErrmsg = nullptr;
-  if (pzTail) *pzTail = zSql;
-  if (!db || db->closePending || !ppVm)
-    return report(pzErrmsg, SQLITE_MISUSE, "library routine called out of sequence");
-  if (!zSql) return SQLITE_OK;
-  std::unique_ptr<s2::Program> program;
-  size_t consumed = 0;
-  s2::Status st = db->database->compile(firstStatementText(zSql), &consumed, program);
-  if (pzTail) *pzTail = zSql + consumed;
-  if (!st.ok()) return report(pzErrmsg, st.code, st.message);
-  if (!program) return SQLITE_OK;
-  auto* vm = new (std::nothrow) sqlite_vm;
-  if (!vm) return report(pzErrmsg, SQLITE_NOMEM, "out of memory");
-  vm->owner = db;
-  vm->program = std::move(program);
-  ++db->liveMachines;
-  *ppVm = vm;
-  return SQLITE_OK;
-}
-
-int sqlite_step(sqlite_vm* vm, int* pN, const char*** pazValue, const char*** pazColName) {
-  if (pN) *pN = 0;
-  if (pazValue) *pazValue = nullptr;
-  if (pazColName) *pazColName = nullptr;
-  if (!vm || vm->finished || vm->owner->closePending) return SQLITE_MISUSE;
+/* The work of sqlite_step. */
+int stepMachine(sqlite_vm* vm, int* pN, const char*** pazValue, const char*** pazColName) {
   s2::StepResult r = vm->owner->database->step(*vm->program);
   if (r == s2::StepResult::Busy) return SQLITE_BUSY;
   if (r == s2::StepResult::Error) {
@@ -212,14 +203,98 @@ int sqlite_step(sqlite_vm* vm, int* pN, const char*** pazValue, const char*** pa
   return SQLITE_ROW;
 }
 
+}  // namespace
+
+extern "C" {
+
+sqlite* sqlite_open(const char* filename, int mode, char** errmsg) {
+  (void)mode;
+  if (errmsg) *errmsg = nullptr;
+  std::unique_ptr<sqlite> db(new (std::nothrow) sqlite);
+  if (!db) {
+    report(errmsg, SQLITE_NOMEM, "out of memory");
+    return nullptr;
+  }
+  int rc = guarded(errmsg, [&] {
+    db->database = std::make_unique<s2::Database>();
+    s2::Status st = db->database->open(filename ? filename : "");
+    return report(errmsg, st.code, st.message);
+  });
+  if (rc != SQLITE_OK) {
+    /* Closing a half-opened connection must not throw either. */
+    try {
+      db.reset();
+    } catch (...) {
+    }
+    return nullptr;
+  }
+  return db.release();
+}
+
+void sqlite_close(sqlite* db) {
+  if (!db) return;
+  if (db->liveMachines > 0) {
+    db->closePending = true;
+    return;
+  }
+  try {
+    delete db;
+  } catch (...) {
+  }
+}
+
+int sqlite_compile(sqlite* db, const char* zSql, const char** pzTail, sqlite_vm** ppVm,
+                   char** pzErrmsg) {
+  if (ppVm) *ppVm = nullptr;
+  if (pzErrmsg) *pzErrmsg = nullptr;
+  if (pzTail) *pzTail = zSql;
+  if (!db || db->closePending || !ppVm)
+    return report(pzErrmsg, SQLITE_MISUSE, "library routine called out of sequence");
+  if (!zSql) return SQLITE_OK;
+  std::unique_ptr<s2::Program> program;
+  int rc = guarded(pzErrmsg, [&] {
+    size_t consumed = 0;
+    s2::Status st = db->database->compile(firstStatementText(zSql), &consumed, program);
+    if (pzTail) *pzTail = zSql + consumed;
+    return report(pzErrmsg, st.code, st.message);
+  });
+  if (rc != SQLITE_OK || !program) return rc;
+  auto* vm = new (std::nothrow) sqlite_vm;
+  if (!vm) return report(pzErrmsg, SQLITE_NOMEM, "out of memory");
+  vm->owner = db;
+  vm->program = std::move(program);
+  ++db->liveMachines;
+  *ppVm = vm;
+  return SQLITE_OK;
+}
+
+int sqlite_step(sqlite_vm* vm, int* pN, const char*** pazValue, const char*** pazColName) {
+  if (pN) *pN = 0;
+  if (pazValue) *pazValue = nullptr;
+  if (pazColName) *pazColName = nullptr;
+  if (!vm || vm->finished || vm->owner->closePending) return SQLITE_MISUSE;
+  /* Out of memory, the step ends as an error and sqlite_finalize tells
+  ** which. */
+  int rc = guarded(nullptr, [&] { return stepMachine(vm, pN, pazValue, pazColName); });
+  if (rc == SQLITE_NOMEM || rc == SQLITE_ERROR) {
+    vm->outOfMemory = vm->outOfMemory || rc == SQLITE_NOMEM;
+    vm->finished = true;
+    return SQLITE_ERROR;
+  }
+  return rc;
+}
+
 int sqlite_finalize(sqlite_vm* vm, char** pzErrMsg) {
   if (pzErrMsg) *pzErrMsg = nullptr;
   if (!vm) return SQLITE_OK;
   sqlite* db = vm->owner;
-  s2::Status st = db->database->finalize(*vm->program);
-  int code = db->closePending
-                 ? report(pzErrMsg, SQLITE_MISUSE, "library routine called out of sequence")
-                 : report(pzErrMsg, st.code, st.message);
+  int code = guarded(pzErrMsg, [&] {
+    s2::Status st = db->database->finalize(*vm->program);
+    if (db->closePending)
+      return report(pzErrMsg, SQLITE_MISUSE, "library routine called out of sequence");
+    if (vm->outOfMemory) return report(pzErrMsg, SQLITE_NOMEM, "out of memory");
+    return report(pzErrMsg, st.code, st.message);
+  });
   vm->program.reset();
   delete vm;
   --db->liveMachines;
@@ -295,7 +370,7 @@ int sqlite_get_table(sqlite* db, const char* sql, char*** pazResult, int* pnRow,
       std::free(*pzErrmsg);
       *pzErrmsg = nullptr;
     }
-    rc = report(pzErrmsg, SQLITE_ERROR, collector.error);
+    rc = report(pzErrmsg, collector.code, collector.error);
   }
   if (rc != SQLITE_OK) {
     freeCells(collector.cells);

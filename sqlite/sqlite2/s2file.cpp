@@ -202,14 +202,14 @@ Status File::lockRead() {
   if (file.holders == 1 && !file.readOnly) status = setPosixLock(file, F_WRLCK);
   if (status.ok()) {
     status = playBackJournal(file.fd, m_journalPath);
-    setPosixLock(file, F_RDLCK);
+    discard(setPosixLock(file, F_RDLCK));
   }
   if (status.ok()) return status;
   if (status.code == kReadOnly) status = Status::failure(kBusy, kLockedMessage);
   file.holders--;
   m_level = LockLevel::None;
   if (file.holders == 0) {
-    setPosixLock(file, F_UNLCK);
+    discard(setPosixLock(file, F_UNLCK));
     file.posixLevel = 0;
   }
   return status;
@@ -238,10 +238,10 @@ void File::unlock() {
   if (file.writer == this) file.writer = nullptr;
   file.holders--;
   if (file.holders == 0) {
-    setPosixLock(file, F_UNLCK);
+    discard(setPosixLock(file, F_UNLCK));
     file.posixLevel = 0;
   } else if (file.posixLevel == 2) {
-    setPosixLock(file, F_RDLCK);
+    discard(setPosixLock(file, F_RDLCK));
     file.posixLevel = 1;
   }
   m_level = LockLevel::None;
@@ -267,7 +267,7 @@ void File::restoreLevel(LockLevel before) {
   SharedFile& file = *m_shared;
   if (file.writer == this) file.writer = nullptr;
   if (file.posixLevel == 2) {
-    setPosixLock(file, F_RDLCK);
+    discard(setPosixLock(file, F_RDLCK));
     file.posixLevel = 1;
   }
   m_level = LockLevel::Read;
@@ -368,10 +368,23 @@ Status File::store(const Image& image) {
   std::string fresh;
   Status status = buildImage(image, &m_loadedSchema, fresh);
   if (!status.ok()) return status;
+  return commitBytes(std::move(fresh), true);
+}
 
+Status File::storeEdited(const std::function<Status(std::string& bytes)>& edit) {
+  if (!m_shared || !m_loaded)
+    return Status::failure(kMisuse, "library routine called out of sequence");
+  if (m_loadedBytes.size() < 2 * kPageSize) return Status::failure(kNotFound, "file too short");
+  std::string fresh = m_loadedBytes;
+  Status status = edit(fresh);
+  if (!status.ok()) return status;
+  return commitBytes(std::move(fresh), false);
+}
+
+Status File::commitBytes(std::string&& fresh, bool schemaChanged) {
   LockLevel before = m_level;
   bool verified = m_verifiedUnderLock && m_level != LockLevel::None;
-  status = lockWrite();
+  Status status = lockWrite();
   if (!status.ok()) {
     restoreLevel(before);
     return status;
@@ -391,14 +404,38 @@ Status File::store(const Image& image) {
   }
   status = writeInPlace(fresh);
   if (status.ok()) {
-    /* Only the schema rows are remembered: the root pages just assigned. */
+    /* Only the schema rows are remembered: after a whole write the root
+    ** pages just assigned, after an edit those the file had. */
     Image schema;
-    Status reread = readSchema(fresh, schema);
-    if (reread.ok()) remember(std::move(fresh), schema);
+    if (!schemaChanged) {
+      schema = m_loadedSchema;
+      remember(std::move(fresh), schema);
+    } else if (readSchema(fresh, schema).ok()) {
+      remember(std::move(fresh), schema);
+    }
     m_verifiedUnderLock = true;
   }
   restoreLevel(before);
   return status;
+}
+
+Status File::readPage(uint32_t number, unsigned char* out) {
+  if (!m_shared || number == 0) return Status::failure(kIoErr, "disk I/O error");
+  size_t done = 0;
+  off_t offset = off_t(number - 1) * off_t(kPageSize);
+  while (done < kPageSize) {
+    ssize_t got = pread(m_shared->fd, out + done, kPageSize - done, offset + off_t(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return Status::failure(kIoErr, "disk I/O error");
+    done += size_t(got);
+  }
+  return Status::success();
+}
+
+uint32_t File::pageCount() {
+  struct stat st;
+  if (!m_shared || fstat(m_shared->fd, &st) != 0) return 0;
+  return uint32_t(uint64_t(st.st_size) / kPageSize);
 }
 
 Status File::writeInPlace(const std::string& fresh) {
@@ -440,7 +477,7 @@ Status File::writeInPlace(const std::string& fresh) {
   if (!good) {
     /* Put the old content back at once; if even that fails the journal
     ** stays hot and the next opener restores the file. */
-    playBackJournal(fd, m_journalPath);
+    discard(playBackJournal(fd, m_journalPath));
     return Status::failure(kIoErr, "disk I/O error");
   }
   if (unlink(m_journalPath.c_str()) != 0) return Status::failure(kIoErr, "disk I/O error");

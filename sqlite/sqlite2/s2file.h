@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -101,6 +102,22 @@ class File {
   ** advanced when the schema rows (root pages included) change. */
   Status store(const Image& image);
 
+  /* Writes the file as last loaded or stored, changed in memory by EDIT,
+  ** back as store() does (same locks, checks, journal and syncs), without
+  ** building it anew: only the pages EDIT changed are journaled and
+  ** written.  The schema rows must not change.  Returns EDIT's error,
+  ** kNotFound without calling EDIT when the file is shorter than two pages
+  ** (store() is then the way), and store()'s errors. */
+  Status storeEdited(const std::function<Status(std::string& bytes)>& edit);
+
+  /* Reads page NUMBER (1-based) of the file as it is now into OUT, which
+  ** has room for one page.  The caller holds a lock.  Returns kIoErr when
+  ** the whole page cannot be read. */
+  Status readPage(uint32_t number, unsigned char* out);
+
+  /* Returns the number of whole pages the file has now. */
+  uint32_t pageCount();
+
   /* The schema cookie of the file as last loaded or stored. */
   uint32_t schemaCookie() const { return m_cookie; }
 
@@ -122,6 +139,11 @@ class File {
   /* Replaces the loaded bytes with FRESH on disk: journal the pages that
   ** change, write them, sync, delete the journal.  The write lock is held. */
   Status writeInPlace(const std::string& fresh);
+
+  /* Writes FRESH in place of the loaded bytes under the write lock, after
+  ** checking that nobody changed the file since it was loaded, and makes
+  ** it the loaded state, its schema rows read again when SCHEMACHANGED. */
+  Status commitBytes(std::string&& fresh, bool schemaChanged);
 
   std::shared_ptr<SharedFile> m_shared;
   std::string m_path;

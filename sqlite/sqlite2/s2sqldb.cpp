@@ -92,7 +92,9 @@ Status Database::open(const std::string& path) {
       SQLITE_OK) {
     return Status::failure(kNoMem, "out of memory");
   }
-  if (registerFunctions(m_db, &m_hooks) != SQLITE_OK) return sqliteFailure(SQLITE_ERROR);
+  if (registerFunctions(m_db, &m_hooks) != SQLITE_OK ||
+      registerTreeModule(m_db, &m_lazy) != SQLITE_OK)
+    return sqliteFailure(SQLITE_ERROR);
   sqlite3_preupdate_hook(m_db, rowChanged, &m_rowChanges);
   sqlite3_progress_handler(m_db, 1000, stopRequested, this);
   /* Result columns are named by the expression as written, as in 2.x. */
@@ -117,12 +119,13 @@ Status Database::open(const std::string& path) {
 
 void Database::close() {
   if (m_db) {
-    if (m_inTransaction) exec("ROLLBACK");
+    if (m_inTransaction) discard(exec("ROLLBACK"));
     sqlite3_close_v2(m_db);
     m_db = nullptr;
   }
   m_inTransaction = false;
   if (m_hasFile) m_file.close();
+  m_lazy.forget();
   m_hasFile = false;
 }
 
@@ -132,6 +135,12 @@ void Database::close() {
 
 Status Database::ensureLoaded() {
   if (m_loaded || !m_hasFile) return Status::success();
+  if (!m_wantFull) {
+    bool usable = false;
+    Status st = loadLazily(&usable);
+    if (!st.ok() || usable) return st;
+  }
+  m_lazyMode = false;
   Image image;
   Status st = m_file.load(image);
   if (!st.ok()) return st;
@@ -144,6 +153,7 @@ Status Database::ensureLoaded() {
 Status Database::ensureCurrent() {
   if (!m_loaded) return ensureLoaded();
   if (!m_hasFile || m_inTransaction || m_activePrograms > 0) return Status::success();
+  if (m_lazyMode) return refreshLazily();
   Image fresh;
   bool reloaded = false;
   Status st = m_file.refresh(fresh, &reloaded);
@@ -183,31 +193,7 @@ Status Database::loadWorkingCopy(const Image& image) {
   sqlite3_preupdate_hook(m_db, nullptr, nullptr);
   Status st = exec("BEGIN");
   if (!st.ok()) return st;
-  sqlite3_stmt* insert = nullptr;
-  const char* sql =
-      "INSERT INTO temp.xb_master(rowid, type, name, tbl_name, rootpage, sql) "
-      "VALUES(?,?,?,?,?,?)";
-  if (sqlite3_prepare_v2(m_db, sql, -1, &insert, nullptr) != SQLITE_OK) {
-    st = sqliteFailure(SQLITE_ERROR);
-  }
-  for (const MasterEntry& e : image.master) {
-    if (!st.ok()) break;
-    std::string root = std::to_string(e.rootpage);
-    sqlite3_bind_int64(insert, 1, e.rowid);
-    sqlite3_bind_text(insert, 2, e.type.data(), int(e.type.size()), SQLITE_STATIC);
-    sqlite3_bind_text(insert, 3, e.name.data(), int(e.name.size()), SQLITE_STATIC);
-    sqlite3_bind_text(insert, 4, e.tbl_name.data(), int(e.tbl_name.size()), SQLITE_STATIC);
-    sqlite3_bind_text(insert, 5, root.data(), int(root.size()), SQLITE_TRANSIENT);
-    if (e.sql) {
-      sqlite3_bind_text(insert, 6, e.sql->data(), int(e.sql->size()), SQLITE_STATIC);
-    } else {
-      sqlite3_bind_null(insert, 6);
-    }
-    if (sqlite3_step(insert) != SQLITE_DONE) st = sqliteFailure(SQLITE_ERROR);
-    sqlite3_reset(insert);
-  }
-  sqlite3_finalize(insert);
-  invalidateSchema();
+  st = loadMasterRows(image.master);
 
   /* Tables and their rows first, then the indices, then views and
   ** triggers, so that no trigger fires while rows are loaded.  An object
@@ -243,12 +229,12 @@ Status Database::loadWorkingCopy(const Image& image) {
     for (const MasterEntry& e : image.master) {
       if (!st.ok()) break;
       if (e.type != kind || !e.sql) continue;
-      exec(translateForWorkingCopy(*e.sql));
+      discard(exec(translateForWorkingCopy(*e.sql)));
     }
   }
   if (st.ok()) st = exec("COMMIT");
   if (!st.ok()) {
-    exec("ROLLBACK");
+    discard(exec("ROLLBACK"));
     if (st.code == kConstraint) st = Status::failure(kCorrupt, "database disk image is malformed");
   }
   sqlite3_preupdate_hook(m_db, rowChanged, &m_rowChanges);
@@ -257,6 +243,36 @@ Status Database::loadWorkingCopy(const Image& image) {
   m_schemaChanged = false;
   m_rootsKnown = false;
   ++m_generation;
+  return st;
+}
+
+Status Database::loadMasterRows(const std::vector<MasterEntry>& master) {
+  Status st;
+  sqlite3_stmt* insert = nullptr;
+  const char* sql =
+      "INSERT INTO temp.xb_master(rowid, type, name, tbl_name, rootpage, sql) "
+      "VALUES(?,?,?,?,?,?)";
+  if (sqlite3_prepare_v2(m_db, sql, -1, &insert, nullptr) != SQLITE_OK) {
+    st = sqliteFailure(SQLITE_ERROR);
+  }
+  for (const MasterEntry& e : master) {
+    if (!st.ok()) break;
+    std::string root = std::to_string(e.rootpage);
+    sqlite3_bind_int64(insert, 1, e.rowid);
+    sqlite3_bind_text(insert, 2, e.type.data(), int(e.type.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 3, e.name.data(), int(e.name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 4, e.tbl_name.data(), int(e.tbl_name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(insert, 5, root.data(), int(root.size()), SQLITE_TRANSIENT);
+    if (e.sql) {
+      sqlite3_bind_text(insert, 6, e.sql->data(), int(e.sql->size()), SQLITE_STATIC);
+    } else {
+      sqlite3_bind_null(insert, 6);
+    }
+    if (sqlite3_step(insert) != SQLITE_DONE) st = sqliteFailure(SQLITE_ERROR);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  invalidateSchema();
   return st;
 }
 
@@ -482,6 +498,9 @@ Status Database::writeBack() {
     return Status::success();
   }
   if (m_dirtyTables.empty() && m_rowChanges.empty() && !m_schemaChanged) return Status::success();
+  bool inPlace = canWriteInPlace();
+  RowsBefore before;
+  if (inPlace) rowsBefore(before);
   Image next;
   next.schemaCookie = m_image.schemaCookie;
   next.fileFormat = 4;
@@ -514,7 +533,9 @@ Status Database::writeBack() {
       next.tables[e.name];
     }
   }
-  if (st.ok()) st = m_file.store(next);
+  bool written = false;
+  if (st.ok() && inPlace) st = storeInPlace(next, before, &written);
+  if (st.ok() && !written) st = m_file.store(next);
   if (!st.ok()) {
     for (const std::string& name : borrowed) m_image.tables[name] = std::move(next.tables[name]);
     for (const std::string& name : patched) m_image.tables.erase(name);
@@ -523,7 +544,7 @@ Status Database::writeBack() {
   /* Our writer gives root pages by schema order alone, so they only move
   ** when the schema changes or on the first write over another writer's
   ** file. */
-  bool rootsMoved = m_schemaChanged || !m_rootsKnown;
+  bool rootsMoved = !written && (m_schemaChanged || !m_rootsKnown);
   m_image = std::move(next);
   m_dirtyTables.clear();
   m_rowChanges.clear();
@@ -574,9 +595,11 @@ void Database::releaseLock() {
   if (!m_hasFile || m_inTransaction) return;
   if (m_activePrograms == 0) {
     m_file.unlock();
+    m_lazy.forgetPages();
   } else if (m_file.lockLevel() == LockLevel::Write) {
     m_file.unlock();
-    m_file.lockRead();
+    m_lazy.forgetPages();
+    discard(m_file.lockRead());
   }
 }
 
@@ -601,7 +624,7 @@ Status Database::endOwnTransaction(Program& program, Status status) {
   if (status.ok()) status = writeBack();
   if (status.ok()) status = exec("COMMIT");
   if (!status.ok()) {
-    exec("ROLLBACK");
+    discard(exec("ROLLBACK"));
     forgetUncommitted();
   }
   return status;
@@ -612,7 +635,7 @@ Status Database::runTransactionStatement(Program& program) {
     case StatementKind::Begin: {
       if (m_inTransaction)
         return Status::failure(kError, "cannot start a transaction within a transaction");
-      Status st = ensureCurrent();
+      Status st = ensureFull();
       if (st.ok()) st = exec("BEGIN");
       if (st.ok()) m_inTransaction = true;
       return st;
@@ -631,7 +654,7 @@ Status Database::runTransactionStatement(Program& program) {
     default: {
       if (!m_inTransaction)
         return Status::failure(kError, "cannot rollback - no transaction is active");
-      exec("ROLLBACK");
+      discard(exec("ROLLBACK"));
       m_inTransaction = false;
       forgetUncommitted();
       releaseLock();
@@ -658,7 +681,11 @@ Status Database::compile(std::string_view sql, size_t* consumed,
   if (consumed) *consumed = used;
   if (statement.kind == StatementKind::Empty) return Status::success();
   if (statement.kind == StatementKind::Invalid) return Status::failure(kError, statement.error);
-  Status st = retryWhileBusy(m_busyTimeoutMs, [this] { return ensureLoaded(); });
+  Status st = retryWhileBusy(m_busyTimeoutMs, [&] {
+    Status form =
+        m_hasFile ? (needsFullCopy(statement) ? ensureFull() : ensureLazy()) : Status::success();
+    return form.ok() ? ensureLoaded() : form;
+  });
   if (!st.ok()) return st;
   auto p = std::make_unique<Program>();
   p->statement = std::move(statement);
@@ -760,7 +787,8 @@ StepResult Database::step(Program& p) {
     Status st = lock ? acquireLock(p.writes || kind == StatementKind::Begin) : Status::success();
     if (st.code == kBusy) return StepResult::Busy;
     if (!st.ok()) return finish(p, st);
-    if (!transaction) st = ensureCurrent();
+    if (!transaction)
+      st = m_lazyMode && needsFullCopy(p.statement) ? ensureFull() : ensureCurrent();
     if (!st.ok()) {
       releaseLock();
       return finish(p, st);

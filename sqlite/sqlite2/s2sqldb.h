@@ -1,17 +1,21 @@
 /*
 ** The working copy of one generation-2 connection: a private in-memory
-** SQLite 3 database holding every table, index, view and trigger of the
-** 2.x file, with the 2.x schema rows kept apart.  Statements are compiled
-** into Programs and run against the working copy; a statement that
-** changes it is followed, once no transaction is open, by building an
-** Image of the working copy and handing it to the file layer, which
-** writes it back as a 2.x file.  Before a statement runs, a file that
-** another program changed is loaded again.
+** SQLite 3 database with the 2.x schema rows kept apart, in one of two
+** forms.  In the lazy form every 2.x table is a virtual table that reads
+** its b-tree through a page cache (s2vtab.h); queries run this way and
+** cost the pages they read.  In the full form the working copy holds
+** every table, index, view and trigger of the file; writes, transactions
+** and schema changes run this way, and a statement that changes it is
+** followed, once no transaction is open, by writing the changed rows into
+** the file's b-trees (or, for schema changes, by building an Image of the
+** working copy that the file layer writes whole).  Before a statement
+** runs, a file that another program changed is read again.
 */
 #ifndef S2SQLDB_H
 #define S2SQLDB_H
 
 #include "s2file.h"
+#include "s2lazy.h"
 #include "s2schema.h"
 #include "s2sqlrewrite.h"
 #include "s2sqlvalue.h"
@@ -19,6 +23,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -123,6 +128,35 @@ class Database {
   Status readMaster(std::vector<MasterEntry>& master);
   Status writeBack();
   Status updateRootPages();
+  Status loadMasterRows(const std::vector<MasterEntry>& master);
+
+  /* the lazy form (s2sqllazy.cpp) */
+  /* True when STATEMENT needs the full form. */
+  bool needsFullCopy(const Statement& statement) const;
+  /* Reads the schema through the page cache and makes the lazy form;
+  ** *usable is false (and nothing made) when the file is to be loaded
+  ** whole instead (too short, an old format). */
+  Status loadLazily(bool* usable);
+  Status createLazyObjects();
+  /* Switches to the full form (or checks it is current); kLocked while a
+  ** statement of the lazy form runs. */
+  Status ensureFull();
+  /* Switches back to the lazy form when nothing holds the full one. */
+  Status ensureLazy();
+  /* The lazy form's check before a statement: page 1 read again, the
+  ** schema only when it changed. */
+  Status refreshLazily();
+
+  /* rows written straight into the file's b-trees (s2sqlinplace.cpp) */
+  using RowsBefore = std::map<std::string, std::vector<std::pair<int64_t, std::optional<Row>>>>;
+  /* True when the pending changes are rows only, of a file the b-tree
+  ** editor may change. */
+  bool canWriteInPlace() const;
+  /* Collects the rows the pending changes replace, by table name. */
+  void rowsBefore(RowsBefore& before) const;
+  /* Writes the rows of NEXT that BEFORE names into the file; *done is
+  ** false (and nothing written) when the file has to be written whole. */
+  Status storeInPlace(const Image& next, const RowsBefore& before, bool* done);
 
   /* locks and transactions */
   Status acquireLock(bool write);
@@ -170,6 +204,9 @@ class Database {
 
   sqlite3* m_db = nullptr;
   File m_file;
+  LazyFile m_lazy{m_file};
+  bool m_lazyMode = false; /* tables are virtual tables over the file */
+  bool m_wantFull = false; /* the next load is a whole one */
   bool m_hasFile = false;
   bool m_loaded = false;
   Image m_image; /* the file's content as last loaded or written */

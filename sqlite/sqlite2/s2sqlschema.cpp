@@ -197,7 +197,9 @@ const TableInfo* Database::table(const std::string& name) {
   if (!m_tablesValid) {
     m_tables.clear();
     std::vector<MasterEntry> master;
-    readMaster(master);
+    /* A map from a partly read schema is not kept: the next call reads it
+    ** again. */
+    if (!readMaster(master).ok()) return nullptr;
     for (const MasterEntry& e : master) {
       if (e.type != "table" || !e.sql) continue;
       TableInfo info;
@@ -531,7 +533,8 @@ Status Database::pragmaIndexList(Program& p, const std::string& argument) {
   if (!info) return Status::success();
   setPragmaColumns(p, {"seq", "name", "unique"});
   std::vector<MasterEntry> master;
-  readMaster(master);
+  Status st = readMaster(master);
+  if (!st.ok()) return st;
   int seq = 0;
   for (const MasterEntry& e : master) {
     if (e.type != "index" || !sameName(e.tbl_name, info->def.name)) continue;

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <random>
 
 namespace s2 {
@@ -347,6 +348,19 @@ void assignColumnCell(sqlite3_stmt* stmt, int col, Cell& cell) {
   cell->assign(p ? static_cast<const char*>(p) : "", p ? size_t(n) : 0);
 }
 
+/* SQLite 3 calls the functions below from C: no C++ exception may pass
+** through it, so an allocation failure becomes the statement's NOMEM error. */
+template <void (*Function)(sqlite3_context*, int, sqlite3_value**)>
+void guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  try {
+    Function(ctx, argc, argv);
+  } catch (const std::bad_alloc&) {
+    sqlite3_result_error_nomem(ctx);
+  } catch (...) {
+    sqlite3_result_error(ctx, "internal error", -1);
+  }
+}
+
 int registerFunctions(sqlite3* db, FunctionHooks* hooks) {
   const int flags = SQLITE_UTF8;
   const int pure = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
@@ -356,32 +370,39 @@ int registerFunctions(sqlite3* db, FunctionHooks* hooks) {
     rc = sqlite3_create_collation(db, "NUMERIC", SQLITE_UTF8, nullptr, numericCollate);
   if (rc == SQLITE_OK) rc = sqlite3_create_collation(db, "TEXT", SQLITE_UTF8, nullptr, textCollate);
   if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, kStoreFunction, 1, pure, nullptr, storeFunction, nullptr,
+    rc = sqlite3_create_function(db, kStoreFunction, 1, pure, nullptr, guarded<storeFunction>,
+                                 nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, kFailFunction, 2, flags, nullptr, guarded<failFunction>,
+                                 nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, kNewRowidFunction, 3, flags, hooks, guarded<newRowidFunction>,
+                                 nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "length", 1, pure, nullptr, guarded<lengthFunction>, nullptr,
                                  nullptr);
   if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, kFailFunction, 2, flags, nullptr, failFunction, nullptr,
+    rc = sqlite3_create_function(db, "substr", 2, pure, nullptr, guarded<substrFunction>, nullptr,
                                  nullptr);
   if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, kNewRowidFunction, 3, flags, hooks, newRowidFunction, nullptr,
+    rc = sqlite3_create_function(db, "substr", 3, pure, nullptr, guarded<substrFunction>, nullptr,
                                  nullptr);
   if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, "length", 1, pure, nullptr, lengthFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, "substr", 2, pure, nullptr, substrFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, "substr", 3, pure, nullptr, substrFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, "round", 1, pure, nullptr, roundFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, "round", 2, pure, nullptr, roundFunction, nullptr, nullptr);
-  if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, "sqlite_version", 0, pure, nullptr, versionFunction, nullptr,
+    rc = sqlite3_create_function(db, "round", 1, pure, nullptr, guarded<roundFunction>, nullptr,
                                  nullptr);
   if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, "like", 2, pure, nullptr, patternFunction, nullptr, nullptr);
+    rc = sqlite3_create_function(db, "round", 2, pure, nullptr, guarded<roundFunction>, nullptr,
+                                 nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "sqlite_version", 0, pure, nullptr, guarded<versionFunction>,
+                                 nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "like", 2, pure, nullptr, guarded<patternFunction>, nullptr,
+                                 nullptr);
   static int globTag = 1;
   if (rc == SQLITE_OK)
-    rc = sqlite3_create_function(db, "glob", 2, pure, &globTag, patternFunction, nullptr, nullptr);
+    rc = sqlite3_create_function(db, "glob", 2, pure, &globTag, guarded<patternFunction>, nullptr,
+                                 nullptr);
   return rc;
 }
 

@@ -44,8 +44,9 @@ enum Code : int {
 };
 
 /* Outcome of a file-layer call: a 2.x result code and its message.  The
-** message is empty for kOk. */
-struct Status {
+** message is empty for kOk.  A Status is never dropped unseen: where a
+** failure can change nothing, discard() says so. */
+struct [[nodiscard]] Status {
   int code = kOk;
   std::string message;
 
@@ -53,6 +54,10 @@ struct Status {
   static Status success() { return {}; }
   static Status failure(int code, std::string message) { return {code, std::move(message)}; }
 };
+
+/* Drops STATUS on purpose: undoing work that already failed, giving up a
+** lock, running what 2.x skips when it cannot be used. */
+inline void discard(const Status&) {}
 
 }  // namespace s2
 

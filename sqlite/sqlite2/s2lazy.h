@@ -1,0 +1,77 @@
+/*
+** The lazy view of one connection's database file: the page cache over
+** the file, the header values and schema rows read through it and the
+** catalog the virtual tables use.  The connection calls refresh() under
+** its lock before each statement: page 1 is read again and the schema
+** only when page 1 says it changed.  When the connection gives up its
+** lock it calls forgetPages(), so nothing read under an old lock is used
+** under a new one.
+*/
+#ifndef S2LAZY_H
+#define S2LAZY_H
+
+#include "s2catalog.h"
+#include "s2file.h"
+#include "s2pager.h"
+#include "s2vtab.h"
+
+#include <array>
+
+namespace s2 {
+
+/* Pages of a File, read under the lock its connection holds. */
+class FileSource : public PageSource {
+ public:
+  explicit FileSource(File& file) : m_file(file) {}
+  Status readPage(uint32_t number, unsigned char* out) override;
+  uint32_t pageCount() override;
+
+ private:
+  File& m_file;
+};
+
+/*
+** Protocol: refresh() under a lock (read or write) before the file is
+** read; schema() and catalog() then describe the file; forgetPages() when
+** the lock is released.  refresh() errors: those of readCatalogSchema();
+** kBusy when no lock is held.
+*/
+class LazyFile : public TreeHost {
+ public:
+  explicit LazyFile(File& file);
+
+  /* Reads page 1 and, when the schema may have changed since the last
+  ** refresh (or on the first), the schema rows.  *schemaChanged tells
+  ** whether it was read again. */
+  Status refresh(bool* schemaChanged);
+
+  /* True when the file as last refreshed can be read lazily: at least two
+  ** pages (a shorter file is read whole, cheaply) and a format whose
+  ** tables 2.8.17 reads without upgrading them. */
+  bool usable() const { return m_known && m_usable; }
+
+  /* Header values and schema rows as last refreshed (no table rows). */
+  const Image& schema() const { return m_schema; }
+
+  void forgetPages() { m_cache.clear(); }
+  void forget();
+
+  PageCache& pageCache() override { return m_cache; }
+  const TreeCatalog& catalog() override { return m_catalog; }
+  Status readable() override;
+
+ private:
+  File& m_file;
+  FileSource m_source;
+  PageCache m_cache;
+  TreeCatalog m_catalog;
+  Image m_schema;
+  bool m_known = false;
+  bool m_usable = false;
+  std::array<unsigned char, kOffMeta + 36>
+      m_header{}; /* page 1 as last seen, without the freelist */
+};
+
+}  // namespace s2
+
+#endif

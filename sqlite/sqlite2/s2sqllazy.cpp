@@ -1,0 +1,116 @@
+/*
+** The two forms of the working copy.  Lazy: every 2.x table is a virtual
+** table over its b-tree (s2vtab.h) and only page 1 and the schema pages
+** are read when the file is opened or changed; queries run this way.
+** Full: the whole file is loaded into SQLite 3 tables, which is what
+** writes, transactions, triggers and schema changes need, because they go
+** through SQLite 3's own tables and the whole-file writer.  A statement
+** chooses the form it needs when it is compiled; the connection returns
+** to the lazy form as soon as nothing holds the full one.
+*/
+#include "s2sqldb.h"
+
+#include <sqlite3.h>
+
+namespace s2 {
+
+bool Database::needsFullCopy(const Statement& statement) const {
+  switch (statement.kind) {
+    case StatementKind::Query:
+    case StatementKind::Commit:
+    case StatementKind::Rollback:
+      return false;
+    case StatementKind::Pragma:
+      /* The check of the file is the check of the whole file. */
+      return statement.tokens.size() >= 2 &&
+             lowerAscii(unquoteName(statement.tokens[1])) == "integrity_check";
+    default:
+      return true;
+  }
+}
+
+Status Database::loadLazily(bool* usable) {
+  *usable = false;
+  bool locked = m_file.lockLevel() == LockLevel::None;
+  Status st = locked ? m_file.lockRead() : Status::success();
+  if (!st.ok()) return st;
+  bool changed = false;
+  st = m_lazy.refresh(&changed);
+  if (st.ok() && m_lazy.usable()) {
+    *usable = true;
+    st = createLazyObjects();
+  }
+  if (locked) {
+    m_file.unlock();
+    m_lazy.forgetPages();
+  }
+  return st;
+}
+
+Status Database::createLazyObjects() {
+  const Image& schema = m_lazy.schema();
+  m_image = Image();
+  m_image.master = schema.master;
+  m_image.schemaCookie = schema.schemaCookie;
+  m_image.fileFormat = schema.fileFormat;
+  m_image.bigEndian = schema.bigEndian;
+  Status st = loadMasterRows(schema.master);
+  for (const MasterEntry& e : schema.master) {
+    if (!st.ok()) break;
+    if (e.type != "table" || !m_lazy.catalog().find(e.name) || !table(e.name)) continue;
+    st = exec(treeTableStatement("main", e.name));
+  }
+  /* Views only: triggers fire on writes, which run in the full form.  A
+  ** view whose statement cannot be used is skipped, as 2.x skips it. */
+  for (const MasterEntry& e : schema.master) {
+    if (!st.ok()) break;
+    if (e.type == "view" && e.sql) discard(exec(translateForWorkingCopy(*e.sql)));
+  }
+  m_lazyMode = st.ok();
+  m_loaded = st.ok();
+  m_rootsKnown = false;
+  ++m_generation;
+  return st;
+}
+
+Status Database::ensureFull() {
+  if (!m_lazyMode) return m_loaded ? ensureCurrent() : ensureLoaded();
+  if (m_activePrograms > 0) return Status::failure(kLocked, "database table is locked");
+  Status st = clearWorkingCopy();
+  m_lazyMode = false;
+  m_loaded = false;
+  m_wantFull = true;
+  if (st.ok()) st = ensureLoaded();
+  return st;
+}
+
+Status Database::ensureLazy() {
+  m_wantFull = false;
+  if (m_lazyMode || !m_hasFile || !m_loaded || m_inTransaction || m_activePrograms > 0)
+    return Status::success();
+  Status st = clearWorkingCopy();
+  m_loaded = false;
+  if (st.ok()) st = ensureLoaded();
+  return st;
+}
+
+Status Database::refreshLazily() {
+  bool locked = m_file.lockLevel() == LockLevel::None;
+  Status st = locked ? m_file.lockRead() : Status::success();
+  if (!st.ok()) return st;
+  bool changed = false;
+  st = m_lazy.refresh(&changed);
+  if (st.ok() && changed) {
+    st = clearWorkingCopy();
+    m_lazyMode = false;
+    m_loaded = false;
+    if (st.ok()) st = ensureLoaded();
+  }
+  if (locked) {
+    m_file.unlock();
+    m_lazy.forgetPages();
+  }
+  return st;
+}
+
+}  // namespace s2

@@ -1,0 +1,85 @@
+/*
+** Changing the b-trees of a generation-2 file in place: inserting,
+** replacing and removing one entry, with page splits, merges of emptied
+** pages and the freelist, as 2.8.17 itself changes a file.  Only the pages
+** on the way to the entry (and those a split, a merge or an overflow chain
+** needs) change, so a write of a few rows journals and writes a few pages.
+** Under-full pages are kept (2.x accepts any fill); empty pages other than
+** a root are never left behind.
+*/
+#ifndef S2TREEEDIT_H
+#define S2TREEEDIT_H
+
+#include "s2format.h"
+#include "s2image.h"
+#include "s2status.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace s2 {
+
+/*
+** Edits the file content BYTES (whole pages) in its byte order ORDER.
+** Each call leaves BYTES a valid file when it succeeds; on failure BYTES
+** may be half changed and must be thrown away.  Errors: kCorrupt naming
+** the page when a page met on the way is damaged, kTooBig for an entry of
+** more than 1 MiB.
+*/
+class TreeEditor {
+ public:
+  TreeEditor(std::string& bytes, ByteOrder order);
+
+  /* Inserts the entry KEY/DATA into the tree rooted at ROOT, replacing the
+  ** entry of the same key if there is one. */
+  Status insert(uint32_t root, std::string_view key, std::string_view data);
+
+  /* Removes the entry KEY; *found tells whether there was one. */
+  Status remove(uint32_t root, std::string_view key, bool* found);
+
+  /* Looks for the first entry whose key begins with PREFIX; *key receives
+  ** it (empty when there is none). */
+  Status findPrefix(uint32_t root, std::string_view prefix, std::string* key);
+
+ private:
+  struct Node {
+    uint32_t page = 0;
+    uint32_t right = 0;
+    std::vector<std::string> cells; /* whole cells, header included */
+    bool dirty = false;
+  };
+  struct Level {
+    Node node;
+    size_t index = 0; /* child of node the path continues in */
+  };
+
+  unsigned char* page(uint32_t number);
+  uint32_t pageCount() const;
+  Status readNode(uint32_t number, Node& node);
+  void writeNode(const Node& node);
+  Status cellKey(const std::string& cell, std::string& key);
+  Status makeCell(std::string_view key, std::string_view data, uint32_t left, std::string& cell);
+  Status freeChain(const std::string& cell);
+  Status allocate(uint32_t* number);
+  Status release(uint32_t number);
+  uint32_t leftOf(const std::string& cell) const;
+  void setLeft(std::string& cell, uint32_t left) const;
+  static size_t nodeBytes(const Node& node);
+  Status descend(uint32_t root, std::string_view key, std::vector<Level>& path, Node& node,
+                 size_t* index, bool* equal);
+  Status settle(std::vector<Level>& path, Node node);
+  Status split(Node& node, std::vector<Level>& path);
+  Status mergeEmpty(Node& node, Level& up, size_t* siblingIndex, Node& sibling);
+
+  std::string& m_bytes;
+  ByteOrder m_order;
+};
+
+/* Appends the 2.x record of FIELDS to OUT: offsets little-endian, their
+** width chosen by size; NULLCOLUMN (or -1) is stored as NULL. */
+void encodeRowRecord(const std::vector<Cell>& fields, int nullColumn, std::string& out);
+
+}  // namespace s2
+
+#endif
