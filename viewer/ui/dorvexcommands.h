@@ -32,7 +32,6 @@ enum class DorvexCommand {
   OffsetDown,
   Stop,
   Latin1Text,
-  EditRow,
   HelpEngineSite,
   HelpSyntax,
   HelpProgram,

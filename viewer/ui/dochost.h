@@ -1,0 +1,26 @@
+/*
+** MainFrameDocHost: how the window program answers a document's questions
+** (message boxes over the main window) and applies a view state's window
+** rectangle to the main window.
+*/
+#ifndef DOCHOST_H
+#define DOCHOST_H
+
+#include "dorvexdochost.h"
+
+class QWidget;
+
+class MainFrameDocHost : public DorvexDocHost {
+ public:
+  /* WINDOW owns the boxes and takes a state's rectangle. */
+  explicit MainFrameDocHost(QWidget* window) : m_window(window) {}
+
+  bool AskYesNo(const std::string& question, bool defaultYes) override;
+  TransactionEnd AskTransactionEnd(const std::string& question) override;
+  void ApplyStateLayout(const DorvexState& state) override;
+
+ private:
+  QWidget* m_window;
+};
+
+#endif

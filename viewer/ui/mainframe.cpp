@@ -1,0 +1,439 @@
+/*
+** The main window: actions, menus, toolbar, status panes, the document
+** area, recent files and dropped files.
+*/
+#include "mainframe.h"
+
+#include "dorvexview.h"
+#include "helplinks.h"
+#include "resultgrid.h"
+#include "settingsstore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QUrl>
+
+namespace {
+
+/* Profile section of the recent-file list and its entry names. */
+const char* const kRecentSection = "Recent File List";
+
+/* Returns the standard icon for COMMAND's toolbar button, or none. */
+QIcon CommandIcon(DorvexCommand command, QStyle* style) {
+  switch (command) {
+    case DorvexCommand::Open:
+      return style->standardIcon(QStyle::SP_DialogOpenButton);
+    case DorvexCommand::ReOpen:
+      return style->standardIcon(QStyle::SP_BrowserReload);
+    case DorvexCommand::FileInfo:
+      return style->standardIcon(QStyle::SP_FileDialogInfoView);
+    case DorvexCommand::PreviousTable:
+      return style->standardIcon(QStyle::SP_ArrowLeft);
+    case DorvexCommand::NextTable:
+      return style->standardIcon(QStyle::SP_ArrowRight);
+    case DorvexCommand::OffsetDown:
+      return style->standardIcon(QStyle::SP_ArrowDown);
+    case DorvexCommand::OffsetUp:
+      return style->standardIcon(QStyle::SP_ArrowUp);
+    case DorvexCommand::Stop:
+      return style->standardIcon(QStyle::SP_BrowserStop);
+    case DorvexCommand::About:
+      return style->standardIcon(QStyle::SP_MessageBoxInformation);
+    default:
+      return QIcon();
+  }
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
+    : QMainWindow(parent), m_settings(settings) {
+  setObjectName(QStringLiteral("CMainFrame"));
+  m_mdi = new QMdiArea(this);
+  m_mdi->setViewMode(QMdiArea::SubWindowView);
+  setCentralWidget(m_mdi);
+  setAcceptDrops(true);
+  // The empty document area takes dropped files too.
+  m_mdi->viewport()->setAcceptDrops(true);
+  m_mdi->viewport()->installEventFilter(this);
+  BuildActions();
+  BuildMenus();
+  BuildToolBar();
+  BuildStatusBar();
+  LoadRecentFiles();
+  connect(m_mdi, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateCommands);
+  m_busyTimer.setInterval(100);
+  connect(&m_busyTimer, &QTimer::timeout, this, &CMainFrame::UpdateBusyPane);
+  resize(1000, 700);
+  UpdateCommands();
+}
+
+CMainFrame::~CMainFrame() {
+  // The document windows go after this object's members: nothing they or
+  // the area announce while going may reach this window any more.
+  m_mdi->disconnect(this);
+  for (CDorvexView* view : Views()) view->disconnect(this);
+}
+
+void CMainFrame::BuildActions() {
+  for (const DorvexCommandInfo& info : DorvexCommands()) {
+    auto* action = new QAction(info.text, this);
+    action->setShortcuts(info.keys);
+    action->setCheckable(info.checkable);
+    QString prompt = info.prompt.section(QLatin1Char('\n'), 0, 0);
+    action->setStatusTip(prompt);
+    action->setToolTip(info.prompt.section(QLatin1Char('\n'), 1, 1));
+    action->setIcon(CommandIcon(info.id, style()));
+    if (info.scope == CommandScope::Grid) {
+      // Grid keys act inside the document area only, so other widgets keep
+      // the same keys for editing.
+      action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+      m_mdi->addAction(action);
+    } else {
+      action->setShortcutContext(Qt::WindowShortcut);
+      addAction(action);
+    }
+    DorvexCommand id = info.id;
+    connect(action, &QAction::triggered, this, [this, id] { Execute(id); });
+    m_actions.insert(static_cast<int>(id), action);
+  }
+}
+
+void CMainFrame::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  file->addAction(Action(DorvexCommand::Open));
+  file->addAction(Action(DorvexCommand::Close));
+  file->addSeparator();
+  m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
+  file->addSeparator();
+  file->addAction(Action(DorvexCommand::Exit));
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  edit->addAction(Action(DorvexCommand::Copy));
+  edit->addAction(Action(DorvexCommand::SelectAll));
+  m_documentMenus << edit;
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  view->addAction(Action(DorvexCommand::NextTable));
+  view->addAction(Action(DorvexCommand::PreviousTable));
+  view->addAction(Action(DorvexCommand::OffsetDown));
+  view->addAction(Action(DorvexCommand::OffsetUp));
+  view->addSeparator();
+  view->addAction(Action(DorvexCommand::Refresh));
+  view->addAction(Action(DorvexCommand::AutoUpdate));
+  view->addAction(Action(DorvexCommand::Stop));
+  view->addAction(Action(DorvexCommand::FileInfo));
+  view->addSeparator();
+  view->addAction(Action(DorvexCommand::LockFile));
+  view->addAction(Action(DorvexCommand::ReOpen));
+  view->addAction(Action(DorvexCommand::Latin1Text));
+
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(Action(DorvexCommand::HelpEngineSite));
+  help->addAction(Action(DorvexCommand::HelpSyntax));
+  help->addAction(Action(DorvexCommand::HelpProgram));
+  help->addSeparator();
+  help->addAction(Action(DorvexCommand::About));
+}
+
+void CMainFrame::BuildToolBar() {
+  QToolBar* bar = addToolBar(QStringLiteral("Toolbar"));
+  bar->setObjectName(QStringLiteral("Toolbar"));
+  bar->setIconSize(QSize(22, 22));
+  bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  bar->addAction(Action(DorvexCommand::Open));
+  bar->addAction(Action(DorvexCommand::LockFile));
+  bar->addAction(Action(DorvexCommand::ReOpen));
+  bar->addAction(Action(DorvexCommand::AutoUpdate));
+  bar->addAction(Action(DorvexCommand::Stop));
+  bar->addSeparator();
+  bar->addAction(Action(DorvexCommand::FileInfo));
+  bar->addAction(Action(DorvexCommand::PreviousTable));
+  bar->addAction(Action(DorvexCommand::NextTable));
+  bar->addSeparator();
+  bar->addAction(Action(DorvexCommand::OffsetDown));
+  bar->addAction(Action(DorvexCommand::OffsetUp));
+  bar->addAction(Action(DorvexCommand::Copy));
+  bar->addSeparator();
+  bar->addAction(Action(DorvexCommand::About));
+
+  // The View menu offers the bars themselves too.
+  for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
+    if (menu->title() != QLatin1String("&View")) continue;
+    menu->addSeparator();
+    menu->addAction(bar->toggleViewAction());
+    QAction* status = menu->addAction(QStringLiteral("&Status Bar"));
+    status->setCheckable(true);
+    status->setChecked(true);
+    connect(status, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
+  }
+}
+
+void CMainFrame::BuildStatusBar() {
+  m_noticePane = new QLabel(this);
+  m_busyPane = new QLabel(this);
+  m_pagingPane = new QLabel(this);
+  m_pagingPane->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  QFontMetrics metrics(m_pagingPane->font());
+  m_pagingPane->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("0000+9999")) + 8);
+  m_busyPane->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("running 000.0 s")) + 8);
+  statusBar()->addPermanentWidget(m_noticePane);
+  statusBar()->addPermanentWidget(m_busyPane);
+  statusBar()->addPermanentWidget(m_pagingPane);
+}
+
+bool CMainFrame::OpenDocument(const QString& path, QString* error, bool asState) {
+  QString reason;
+  QString absolute = QFileInfo(path).absoluteFilePath();
+  auto* view = new CDorvexView(m_settings, &m_docHost);
+  if (!view->Open(absolute, &reason, asState)) {
+    delete view;
+    if (error) {
+      *error = reason;
+    } else {
+      QMessageBox::warning(this, QStringLiteral("Dorvex"),
+                           QStringLiteral("Could not open %1.\n%2").arg(absolute, reason));
+    }
+    return false;
+  }
+  QMdiSubWindow* window = m_mdi->addSubWindow(view);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  ConnectView(view, window);
+  window->showMaximized();
+  AddRecentFile(absolute);
+  view->FirstShow();
+  UpdateCommands();
+  return true;
+}
+
+void CMainFrame::ConnectView(CDorvexView* view, QMdiSubWindow* window) {
+  view->Grid()->SetCopyAction(Action(DorvexCommand::Copy));
+  window->setWindowTitle(view->Title());
+  connect(view, &CDorvexView::StateChanged, this, [this, view, window] {
+    window->setWindowTitle(view->Title());
+    if (view == ActiveView()) UpdateCommands();
+  });
+  connect(view, &QObject::destroyed, this, &CMainFrame::UpdateCommands, Qt::QueuedConnection);
+}
+
+CDorvexView* CMainFrame::ActiveView() const {
+  QMdiSubWindow* window = m_mdi->activeSubWindow();
+  if (!window) window = m_mdi->currentSubWindow();
+  return window ? qobject_cast<CDorvexView*>(window->widget()) : nullptr;
+}
+
+QList<CDorvexView*> CMainFrame::Views() const {
+  QList<CDorvexView*> views;
+  for (QMdiSubWindow* window : m_mdi->subWindowList())
+    if (auto* view = qobject_cast<CDorvexView*>(window->widget())) views << view;
+  return views;
+}
+
+void CMainFrame::Execute(DorvexCommand command) {
+  switch (command) {
+    case DorvexCommand::Open:
+      OnOpen();
+      return;
+    case DorvexCommand::Close:
+      if (m_mdi->activeSubWindow()) m_mdi->activeSubWindow()->close();
+      return;
+    case DorvexCommand::Exit:
+      close();
+      return;
+    case DorvexCommand::About:
+      OnAbout();
+      return;
+    case DorvexCommand::HelpEngineSite:
+    case DorvexCommand::HelpSyntax:
+    case DorvexCommand::HelpProgram:
+      OnHelpLink(command);
+      return;
+    default:
+      break;
+  }
+  CDorvexView* view = ActiveView();
+  if (view) view->Execute(command);
+  UpdateCommands();
+}
+
+void CMainFrame::UpdateCommands() {
+  CDorvexView* view = ActiveView();
+  for (const DorvexCommandInfo& info : DorvexCommands()) {
+    QAction* action = Action(info.id);
+    if (info.scope == CommandScope::Window) continue;
+    action->setEnabled(view && view->CommandEnabled(info.id));
+    if (info.checkable) action->setChecked(view && view->CommandChecked(info.id));
+  }
+  Action(DorvexCommand::Close)->setEnabled(view != nullptr);
+  Action(DorvexCommand::HelpProgram)->setEnabled(!HelpLinks::ProgramPage().isEmpty());
+  for (QMenu* menu : m_documentMenus) menu->menuAction()->setVisible(view != nullptr);
+  m_title = view ? QStringLiteral("Dorvex - ") + view->Title() : QStringLiteral("Dorvex");
+  setWindowTitle(m_title);
+  m_pagingPane->setText(view ? view->PagingText() : QString());
+  m_noticePane->setText(view ? view->Notice() : QString());
+  UpdateBusyPane();
+  bool anyBusy = false;
+  for (CDorvexView* v : Views()) anyBusy = anyBusy || v->IsBusy();
+  if (anyBusy && !m_busyTimer.isActive()) m_busyTimer.start();
+  if (!anyBusy) m_busyTimer.stop();
+}
+
+void CMainFrame::UpdateBusyPane() {
+  CDorvexView* view = ActiveView();
+  if (!view || !view->IsBusy()) {
+    m_busyPane->clear();
+    return;
+  }
+  m_busyPane->setText(
+      QStringLiteral("running %1 s").arg(double(view->BusyMilliseconds()) / 1000.0, 0, 'f', 1));
+}
+
+QWidget* CMainFrame::DocumentArea() const {
+  return m_mdi->viewport();
+}
+
+QString CMainFrame::PagingPaneText() const {
+  return m_pagingPane->text();
+}
+QString CMainFrame::BusyPaneText() const {
+  return m_busyPane->text();
+}
+QString CMainFrame::NoticePaneText() const {
+  return m_noticePane->text();
+}
+
+void CMainFrame::OnOpen() {
+  QStringList paths = QFileDialog::getOpenFileNames(
+      this, QStringLiteral("Open"), QString(),
+      QStringLiteral("SQLite Databases (*.db *.db2 *.db3 *.sqlite *.sqlite3 *.dvx);;"
+                     "Dorvex states (*.dvxs);;All files (*)"));
+  for (const QString& path : paths) OpenDocument(path);
+}
+
+void CMainFrame::OnAbout() {
+  QMessageBox box(this);
+  box.setWindowTitle(QStringLiteral("About Dorvex"));
+  box.setIconPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
+  box.setText(QStringLiteral("<b>Dorvex</b> version 0.15.0 (build 59)"));
+  box.setInformativeText(
+      QStringLiteral("A viewer for SQLite 2.x and 3.x database files.\n(c) XB Software"));
+  box.exec();
+}
+
+void CMainFrame::OnHelpLink(DorvexCommand command) {
+  QString address = command == DorvexCommand::HelpEngineSite ? HelpLinks::EngineSite()
+                    : command == DorvexCommand::HelpSyntax   ? HelpLinks::EngineSyntax()
+                                                             : HelpLinks::ProgramPage();
+  if (address.isEmpty()) return;
+  // Addresses are opened by the desktop, never through a shell command.
+  QDesktopServices::openUrl(QUrl(address));
+}
+
+void CMainFrame::LoadRecentFiles() {
+  QSettings profile;
+  profile.beginGroup(QLatin1String(kRecentSection));
+  m_recentFiles.clear();
+  for (int i = 1; i <= kRecentFileCount; ++i) {
+    QString path = profile.value(QStringLiteral("File%1").arg(i)).toString();
+    if (!path.isEmpty() && !m_recentFiles.contains(path)) m_recentFiles << path;
+  }
+  RebuildRecentMenu();
+}
+
+void CMainFrame::SaveRecentFiles() const {
+  QSettings profile;
+  profile.beginGroup(QLatin1String(kRecentSection));
+  for (int i = 1; i <= kRecentFileCount; ++i) {
+    QString key = QStringLiteral("File%1").arg(i);
+    if (i <= m_recentFiles.size())
+      profile.setValue(key, m_recentFiles[i - 1]);
+    else
+      profile.remove(key);
+  }
+}
+
+void CMainFrame::AddRecentFile(const QString& path) {
+  m_recentFiles.removeAll(path);
+  m_recentFiles.prepend(path);
+  while (m_recentFiles.size() > kRecentFileCount) m_recentFiles.removeLast();
+  SaveRecentFiles();
+  RebuildRecentMenu();
+}
+
+void CMainFrame::RebuildRecentMenu() {
+  m_recentMenu->clear();
+  for (int i = 0; i < m_recentFiles.size(); ++i) {
+    QString path = m_recentFiles[i];
+    QString text = QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName());
+    QAction* action = m_recentMenu->addAction(text);
+    action->setStatusTip(path);
+    connect(action, &QAction::triggered, this, [this, path] { OpenDocument(path); });
+  }
+  m_recentMenu->setEnabled(!m_recentFiles.isEmpty());
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  // A maximized document window would make the title "Dorvex - x - [x]";
+  // the main window's title is always "Dorvex - " and the active title.
+  if (event->type() == QEvent::WindowTitleChange && !m_title.isEmpty() && windowTitle() != m_title)
+    setWindowTitle(m_title);
+  QMainWindow::changeEvent(event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // Each document may ask about an open transaction; a refusal keeps the window.
+  m_mdi->closeAllSubWindows();
+  if (!m_mdi->subWindowList().isEmpty()) {
+    event->ignore();
+    return;
+  }
+  emit Closing();
+  event->accept();
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_mdi->viewport()) {
+    if (event->type() == QEvent::DragEnter) {
+      dragEnterEvent(static_cast<QDragEnterEvent*>(event));
+      return true;
+    }
+    if (event->type() == QEvent::Drop) {
+      dropEvent(static_cast<QDropEvent*>(event));
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  if (paths.isEmpty()) return;
+  event->acceptProposedAction();
+  // Opened once the drop has ended: a failure's message box must not run
+  // inside the drag and drop machinery.
+  QTimer::singleShot(0, this, [this, paths] {
+    for (const QString& path : paths) OpenDocument(path);
+  });
+}

@@ -1,0 +1,360 @@
+/*
+** The viewer as a user drives it, on the offscreen platform and on files of
+** both generations: open and first show, the table walk, header sorting,
+** paging, refresh, the repeat timer, copy, drops, the error path, a long
+** query cancelled with Esc while the window keeps answering, and the row
+** bound.
+*/
+#include "dorvexview.h"
+#include "mainframe.h"
+#include "resultgrid.h"
+#include "settingsstore.h"
+#include "xb_sqlitedb.h"
+
+#include <QClipboard>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+/* Waits until VIEW has no query running; false after 20 seconds. */
+bool WaitIdle(CDorvexView* view) {
+  return QTest::qWaitFor([view] { return !view->IsBusy(); }, 20000);
+}
+
+/* The "SQLite Error" boxes VIEW shows. */
+QList<QMessageBox*> ErrorBoxes(CDorvexView* view) {
+  QList<QMessageBox*> boxes;
+  for (QMessageBox* box : view->findChildren<QMessageBox*>())
+    if (box->windowTitle() == QLatin1String("SQLite Error") && box->isVisible()) boxes << box;
+  return boxes;
+}
+
+}  // namespace
+
+class DorvexViewTest : public QObject {
+  Q_OBJECT
+ private:
+  QTemporaryDir m_dir;
+  int m_serial = 0;
+
+  /* Runs SQL on the database at PATH through a connection of its own. */
+  static bool Exec(const QString& path, const char* sql) {
+    std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewAuto(QFile::encodeName(path).constData()));
+    return db && db->Open() && db->Exec(sql);
+  }
+
+  /* Makes a database of GENERATION with tables t (250 rows, an integer
+  ** column) and u (2 rows); returns its path. */
+  QString MakeDb(int generation) {
+    QString path = m_dir.filePath(QStringLiteral("shop%1_%2.db").arg(generation).arg(++m_serial));
+    std::unique_ptr<XB_SQLiteDB> db(
+        XB_SQLiteDB::NewByVersion(QFile::encodeName(path).constData(), generation));
+    if (!db->OpenOrCreate()) return QString();
+    db->Exec("CREATE TABLE t (id INTEGER PRIMARY KEY, name TEXT, qty INTEGER)");
+    db->Exec("BEGIN");
+    for (int i = 1; i <= 250; ++i)
+      db->ExecF("INSERT INTO t VALUES (%d, 'item %d', %d)", i, 251 - i, i % 7);
+    db->Exec("COMMIT");
+    db->Exec("CREATE TABLE u (k TEXT, v TEXT)");
+    db->Exec("INSERT INTO u VALUES ('a', 'tab\there')");
+    db->Exec("INSERT INTO u VALUES ('b', 'two\nlines')");
+    return path;
+  }
+
+  /* Opens PATH in FRAME and waits for the first table. */
+  static CDorvexView* OpenAndWait(CMainFrame& frame, const QString& path) {
+    if (!frame.OpenDocument(path)) return nullptr;
+    CDorvexView* view = frame.ActiveView();
+    return view && WaitIdle(view) ? view : nullptr;
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(m_dir.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath("config")));
+    QCoreApplication::setOrganizationName("XB Software");
+    QCoreApplication::setApplicationName("Dorvex");
+  }
+
+  void generations_data() {
+    QTest::addColumn<int>("generation");
+    QTest::newRow("3.x") << 3;
+    QTest::newRow("2.x") << 2;
+  }
+
+  void openWalkSortPage_data() { generations_data(); }
+  void openWalkSortPage() {
+    QFETCH(int, generation);
+    QString path = MakeDb(generation);
+    SettingsStore settings;
+    CMainFrame frame(settings);
+    frame.show();
+    CDorvexView* view = OpenAndWait(frame, path);
+    QVERIFY(view);
+    QString base = QFileInfo(path).completeBaseName();
+    QString engine = generation == 3 ? "3.0" : "2.0";
+    QCOMPARE(frame.windowTitle(),
+             QStringLiteral("Dorvex - %1:%2:SELECT * FROM t LIMIT 100").arg(base, engine));
+    QCOMPARE(view->Grid()->model()->rowCount(), 100);
+    QCOMPARE(view->Grid()->model()->headerData(2, Qt::Horizontal).toString(), QString("qty"));
+    // The integer column is right-aligned, the text column is not.
+    auto align = [view](int c) {
+      return view->Grid()->model()->index(0, c).data(Qt::TextAlignmentRole).value<Qt::Alignment>();
+    };
+    QVERIFY(align(2) & Qt::AlignRight);
+    QVERIFY(align(1) & Qt::AlignLeft);
+    QCOMPARE(frame.PagingPaneText(), QString("0+100"));
+
+    // Header sort: query text and arrow; a second click turns it round.
+    emit view->Grid()->horizontalHeader()->sectionClicked(1);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->CurrentQuery(), QString("SELECT * FROM t ORDER BY name ASC LIMIT 100"));
+    QHeaderView* header = view->Grid()->horizontalHeader();
+    QVERIFY(header->isSortIndicatorShown());
+    QCOMPARE(header->sortIndicatorSection(), 1);
+    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    emit header->sectionClicked(1);
+    QVERIFY(WaitIdle(view));
+    QVERIFY(view->CurrentQuery().contains("ORDER BY name DESC"));
+    QCOMPARE(view->Grid()->GridModel()->CellText(0, 1), QString("item 99"));
+    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // Paging keeps the sort and the arrow.
+    frame.Execute(DorvexCommand::OffsetDown);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(frame.PagingPaneText(), QString("100+100"));
+    QVERIFY(header->isSortIndicatorShown());
+    frame.Execute(DorvexCommand::OffsetDown);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->Grid()->model()->rowCount(), 50);
+    frame.Execute(DorvexCommand::OffsetUp);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(frame.PagingPaneText(), QString("100+100"));
+
+    // The next table rebuilds the columns: no arrow on its column 0.
+    frame.Execute(DorvexCommand::NextTable);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->CurrentQuery(), QString("SELECT * FROM u LIMIT 100"));
+    QVERIFY(!header->isSortIndicatorShown());
+    QVERIFY(!frame.Action(DorvexCommand::NextTable)->isEnabled());
+    frame.Execute(DorvexCommand::PreviousTable);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->CurrentQuery(), QString("SELECT * FROM t LIMIT 100"));
+
+    // Refresh shows a row another program added.
+    frame.Execute(DorvexCommand::NextTable);
+    QVERIFY(WaitIdle(view));
+    QVERIFY(Exec(path, "INSERT INTO u VALUES ('c', 'new')"));
+    frame.Execute(DorvexCommand::Refresh);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->Grid()->model()->rowCount(), 3);
+
+    // Copy: the selected rows as tab-separated lines, odd cells quoted.
+    view->Grid()->selectionModel()->select(view->Grid()->model()->index(0, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->Grid()->selectionModel()->select(view->Grid()->model()->index(1, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QVERIFY(frame.Action(DorvexCommand::Copy)->isEnabled());
+    frame.Execute(DorvexCommand::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(),
+             QString("a\t\"tab\there\"\nb\t\"two\nlines\"\n"));
+
+    // File Info lists the schema.
+    frame.Execute(DorvexCommand::FileInfo);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->CurrentQuery(), QString("SELECT * FROM sqlite_master"));
+    QCOMPARE(view->Grid()->model()->rowCount(), generation == 3 ? 2 : 2);
+  }
+
+  void failedRunsKeepTheGrid_data() { generations_data(); }
+  void failedRunsKeepTheGrid() {
+    QFETCH(int, generation);
+    QString path = MakeDb(generation);
+    SettingsStore settings;
+    CMainFrame frame(settings);
+    frame.show();
+    CDorvexView* view = OpenAndWait(frame, path);
+    QVERIFY(view);
+    emit view->Grid()->horizontalHeader()->sectionClicked(0);
+    QVERIFY(WaitIdle(view));
+    QVERIFY(view->Grid()->horizontalHeader()->isSortIndicatorShown());
+
+    view->RunCustomQuery("SELECT nothing FROM t");
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(ErrorBoxes(view).size(), 1);
+    QVERIFY(ErrorBoxes(view).front()->text().contains("nothing"));
+    ErrorBoxes(view).front()->close();
+    QCOMPARE(view->Grid()->model()->rowCount(), 100);
+    QCOMPARE(view->Grid()->model()->columnCount(), 3);
+    QVERIFY(frame.windowTitle().contains(" !"));
+
+    // An empty result still shows the column names of the new query.
+    view->RunCustomQuery("SELECT id, name FROM t WHERE id < 0");
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->Grid()->model()->rowCount(), 0);
+    QCOMPARE(view->Grid()->model()->columnCount(), 2);
+    // ...and a header click on it sorts by that name.
+    emit view->Grid()->horizontalHeader()->sectionClicked(1);
+    QVERIFY(WaitIdle(view));
+    QVERIFY(view->CurrentQuery().contains("ORDER BY name ASC"));
+    QVERIFY(ErrorBoxes(view).isEmpty());
+
+    // A sort that fails keeps the arrow where it was.
+    view->RunCustomQuery("SELECT * FROM u");
+    QVERIFY(WaitIdle(view));
+    emit view->Grid()->horizontalHeader()->sectionClicked(0);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->Grid()->horizontalHeader()->sortIndicatorSection(), 0);
+    QVERIFY(Exec(path, "DROP TABLE u"));
+    emit view->Grid()->horizontalHeader()->sectionClicked(1);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(ErrorBoxes(view).size(), 1);
+    ErrorBoxes(view).front()->close();
+    QCOMPARE(view->Grid()->horizontalHeader()->sortIndicatorSection(), 0);
+    QCOMPARE(view->Grid()->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
+  }
+
+  void repeatTimer() {
+    QString path = MakeDb(3);
+    SettingsStore settings;
+    CMainFrame frame(settings);
+    frame.show();
+    CDorvexView* view = OpenAndWait(frame, path);
+    QVERIFY(view);
+
+    // Ticks never overlap: every run starts after the one before ended.
+    QElapsedTimer clock;
+    clock.start();
+    QList<qint64> starts, ends;
+    connect(view, &CDorvexView::RunStarted, this, [&] { starts << clock.elapsed(); });
+    connect(view, &CDorvexView::RunFinished, this, [&] { ends << clock.elapsed(); });
+    view->RunCustomQuery(
+        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 300000) "
+        "SELECT count(*) FROM c");
+    QVERIFY(WaitIdle(view));
+    starts.clear();
+    ends.clear();
+    view->StartRepeating(1);
+    QTest::qWait(1500);
+    QVERIFY(starts.size() >= 2);
+    for (int i = 1; i < starts.size(); ++i) QVERIFY(starts[i] >= ends[i - 1]);
+
+    // A custom query stops the timer.
+    QVERIFY(WaitIdle(view));
+    view->RunCustomQuery("SELECT * FROM u");
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->RepeatMilliseconds(), 0);
+    QVERIFY(!frame.Action(DorvexCommand::AutoUpdate)->isChecked());
+
+    // A failing tick stops the timer and is reported once.
+    view->StartRepeating(20);
+    QVERIFY(Exec(path, "DROP TABLE u"));
+    QTest::qWait(600);
+    QCOMPARE(ErrorBoxes(view).size(), 1);
+    QCOMPARE(view->RepeatMilliseconds(), 0);
+
+    // Auto Update takes the preference: a missing one is stored as 5 s.
+    ErrorBoxes(view).front()->close();
+    view->RunCustomQuery("SELECT * FROM t");
+    QVERIFY(WaitIdle(view));
+    frame.Execute(DorvexCommand::AutoUpdate);
+    QCOMPARE(view->RepeatMilliseconds(), 5000);
+    QCOMPARE(settings.ReadInt("autoupdate/intervall", 0), 5);
+    frame.Execute(DorvexCommand::AutoUpdate);
+    QCOMPARE(view->RepeatMilliseconds(), 0);
+  }
+
+  void escCancelsALongQueryWhileTheWindowAnswers_data() { generations_data(); }
+  void escCancelsALongQueryWhileTheWindowAnswers() {
+    QFETCH(int, generation);
+    QString path = MakeDb(generation);
+    SettingsStore settings;
+    CMainFrame frame(settings);
+    frame.show();
+    CDorvexView* view = OpenAndWait(frame, path);
+    QVERIFY(view);
+    QString slow = generation == 3
+                       ? "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+                         "SELECT count(*) FROM c"
+                       : "SELECT count(*) FROM t a, t b, t c, t d";
+    view->RunCustomQuery(slow);
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
+    ticker.start(10);
+    QTest::qWait(400);
+    QVERIFY(view->IsBusy());
+    QVERIFY(ticks >= 10);  // the event loop kept running
+    QVERIFY(!frame.BusyPaneText().isEmpty());
+    QVERIFY(!frame.Action(DorvexCommand::Refresh)->isEnabled());
+    view->Grid()->setFocus();
+    QTest::keyClick(view->Grid(), Qt::Key_Escape);
+    QVERIFY(QTest::qWaitFor([view] { return !view->IsBusy(); }, 5000));
+    QVERIFY(ErrorBoxes(view).isEmpty());  // a cancel is no error
+    QCOMPARE(view->Grid()->model()->rowCount(), 100);
+  }
+
+  void rowBoundNotice() {
+    QString path = MakeDb(3);
+    SettingsStore settings;
+    settings.WriteInt("view/maxrows", 60);
+    CMainFrame frame(settings);
+    frame.show();
+    CDorvexView* view = OpenAndWait(frame, path);
+    QVERIFY(view);
+    view->RunCustomQuery("SELECT * FROM t");
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->Grid()->model()->rowCount(), 60);
+    QVERIFY(frame.NoticePaneText().contains("60"));
+    view->RunCustomQuery("SELECT * FROM t LIMIT 10");
+    QVERIFY(WaitIdle(view));
+    QVERIFY(frame.NoticePaneText().isEmpty());
+  }
+
+  void dropsOpenDocuments() {
+    QString first = MakeDb(3);
+    QString second = MakeDb(2);
+    SettingsStore settings;
+    CMainFrame frame(settings);
+    frame.show();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame.DocumentArea(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(frame.DocumentArea(), &drop);
+    QVERIFY(QTest::qWaitFor([&] { return frame.Views().size() == 2; }, 5000));
+    for (CDorvexView* view : frame.Views()) QVERIFY(WaitIdle(view));
+    QCOMPARE(frame.RecentFiles().front(), second);
+    QVERIFY(frame.windowTitle().contains(":2.0:"));
+
+    // A .sql file dropped on a view runs there.
+    CDorvexView* view = frame.ActiveView();
+    QString script = m_dir.filePath("q.sql");
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("SELECT k FROM u\n");
+    file.close();
+    QMimeData sql;
+    sql.setUrls({QUrl::fromLocalFile(script)});
+    QDragEnterEvent enterView(QPoint(5, 5), Qt::CopyAction, &sql, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &enterView);
+    QDropEvent onView(QPointF(5, 5), Qt::CopyAction, &sql, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &onView);
+    QVERIFY(
+        QTest::qWaitFor([view] { return view->CurrentQuery().contains("SELECT k FROM u"); }, 5000));
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->Grid()->model()->columnCount(), 1);
+  }
+};
+
+QTEST_MAIN(DorvexViewTest)
+#include "dorvexview_qtest.moc"
