@@ -37,3 +37,14 @@ echo "== Rimbal --query samples/sample2.db (SQLite 2.x)"
   "SELECT planet, moon, radius_km FROM planet_moons ORDER BY planet, moon"
 echo "== Rimbal --query-one samples/sample2.db"
 "$rimbal" --query-one "$here/samples/sample2.db" "SELECT count(*) FROM moon"
+
+# With a display, the viewer opens both samples, one window each; it keeps
+# running after this script ends.
+dorvex="$here/build/viewer/ui/Dorvex"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "== Dorvex samples/sample3.db samples/sample2.db"
+  nohup "$dorvex" "$here/samples/sample3.db" "$here/samples/sample2.db" >/dev/null 2>&1 &
+else
+  echo "== no display: start the viewer with"
+  echo "   $dorvex samples/sample3.db samples/sample2.db"
+fi
