@@ -128,6 +128,7 @@ bool SafeFileWriter::FinishOutput() {
   ok = fclose(m_out) == 0 && ok;
   m_out = nullptr;
   m_failed = false;
+  if (ok && m_check) ok = m_check(m_temp.empty() ? m_target : m_temp);
   if (!ok) {
     Discard();
     return false;

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 class SafeFileWriter {
@@ -24,6 +25,12 @@ class SafeFileWriter {
 
   SafeFileWriter(const SafeFileWriter&) = delete;
   SafeFileWriter& operator=(const SafeFileWriter&) = delete;
+
+  /* Sets CHECK to run on the complete output file (its path given) before
+  ** it replaces the target under safe save; a false result discards it and
+  ** makes Close() fail.  Without a temporary file the check runs on the
+  ** target itself, after it was written. */
+  void SetCheck(std::function<bool(const std::string&)> check) { m_check = std::move(check); }
 
   bool SetFileName(const char* path);
   void EnableSafeSave(bool on = true);
@@ -50,6 +57,7 @@ class SafeFileWriter {
   std::string m_temp;
   bool m_safeSave = false;
   bool m_failed = false;
+  std::function<bool(const std::string&)> m_check;
 };
 
 #endif

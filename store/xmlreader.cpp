@@ -8,6 +8,7 @@
 */
 #include "xmlreader.h"
 
+#include <cctype>
 #include <cinttypes>
 #include <climits>
 #include <cstdlib>
@@ -43,6 +44,65 @@ static bool EqualsNoCase(const char* a, const char* b) {
   return XB_String(a).CompareNoCase(b ? b : "") == 0;
 }
 
+/* Returns the code point of the numeric reference NAME ("#" and decimal
+** digits, or "#x" and hex digits), or -1 when NAME is no such reference or
+** names no Unicode character. */
+static long NumericReference(const char* name) {
+  if (name[0] != '#') return -1;
+  bool hex = name[1] == 'x' || name[1] == 'X';
+  const char* digits = name + (hex ? 2 : 1);
+  if (!*digits) return -1;
+  long value = 0;
+  for (const char* p = digits; *p; ++p) {
+    int digit = IsDigit(static_cast<unsigned char>(*p)) ? *p - '0' : -1;
+    if (hex && digit < 0 && isxdigit(static_cast<unsigned char>(*p)))
+      digit = 10 + (tolower(static_cast<unsigned char>(*p)) - 'a');
+    if (digit < 0) return -1;
+    value = value * (hex ? 16 : 10) + digit;
+    if (value > 0x10FFFF) return -1;
+  }
+  if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return -1;
+  return value;
+}
+
+/* Appends code point CP to OUT as UTF-8. */
+static void AppendUtf8(XB_String& out, long cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+/* Returns the length of the valid UTF-8 sequence of two or more bytes at
+** TEXT (at most LENGTH bytes available), or 0 when there is none. */
+static size_t Utf8SequenceLength(const char* text, size_t length) {
+  unsigned char lead = static_cast<unsigned char>(text[0]);
+  size_t need = lead >= 0xC2 && lead <= 0xDF   ? 2
+                : lead >= 0xE0 && lead <= 0xEF ? 3
+                : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                               : 0;
+  if (need == 0 || need > length) return 0;
+  for (size_t i = 1; i < need; ++i) {
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0;
+  }
+  unsigned char second = static_cast<unsigned char>(text[1]);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+    return 0;
+  return need;
+}
+
 /* Returns the byte that entity NAME stands for; unknown names give a space. */
 static unsigned char EntityByte(const char* name) {
   static const struct {
@@ -55,6 +115,8 @@ static unsigned char EntityByte(const char* name) {
       {"Uuml", 0xDC, true},  {"Auml", 0xC4, true}, {"Ouml", 0xD6, true}, {"szlig", 0xDF, false},
   };
   if (strcmp(name, "#8217") == 0) return '\'';
+  long cp = NumericReference(name);
+  if (cp >= 0) return cp < 0x100 ? static_cast<unsigned char>(cp) : ' ';
   for (const auto& entry : table) {
     bool same = entry.exactCase ? strcmp(name, entry.name) == 0 : EqualsNoCase(name, entry.name);
     if (same) return entry.byte;
@@ -170,8 +232,11 @@ void XmlReader::SkipBlanks() {
 
 /* Decodes the reference that starts at the "&" under the cursor.  It runs to
 ** the next ";"; stopping first at a "<", at STOPAT (a closing quote, or -1),
-** or at the end of the line makes the whole reference one space. */
-unsigned char XmlReader::DecodeEntity(int stopAt) {
+** or at the end of the line makes the whole reference one space.  Returns
+** the code point of a numeric reference (*NUMERIC set), else the byte of a
+** named one; "&#8217;" stays the apostrophe it has always been read as. */
+long XmlReader::DecodeEntity(int stopAt, bool* numeric) {
+  *numeric = false;
   char name[16];
   size_t length = 0;
   size_t at = m_pos + 1;
@@ -190,24 +255,54 @@ unsigned char XmlReader::DecodeEntity(int stopAt) {
     return ' ';
   }
   m_pos = at + 1;
-  return tooLong ? ' ' : EntityByte(name);
+  if (tooLong) return ' ';
+  long cp = strcmp(name, "#8217") == 0 ? -1 : NumericReference(name);
+  if (cp < 0) return EntityByte(name);
+  *numeric = true;
+  return cp;
 }
 
-/* Takes one byte of text, a quoted value or a comment: decodes a reference
-** or, in a UTF-8 file, joins a two-byte sequence into its ISO-8859-1 byte.
-** A lead byte without a continuation byte after it is kept as it is. */
-unsigned char XmlReader::TakeTextByte(int stopAt) {
+/* Takes one character of text, a quoted value or a comment into PIECE and
+** sets *LITERAL when it came from a numeric reference, which is kept as it
+** is even when blank.  Without Unicode text: one ISO-8859-1 byte, a
+** reference beyond it becomes a space, and in a UTF-8 file a two-byte
+** sequence is joined into its byte (a lead byte without a continuation byte
+** is kept).  With Unicode text: UTF-8; a valid UTF-8 sequence of the file
+** passes through, any other high byte is taken as ISO-8859-1. */
+void XmlReader::TakeText(int stopAt, XB_String& piece, bool* literal) {
+  piece.Clear();
+  *literal = false;
   unsigned char c = static_cast<unsigned char>(m_line[m_pos]);
-  if (c == '&') return DecodeEntity(stopAt);
+  if (c == '&') {
+    long cp = DecodeEntity(stopAt, literal);
+    if (m_unicodeText) {
+      AppendUtf8(piece, cp);
+    } else {
+      if (cp >= 0x100) *literal = false;
+      piece += static_cast<char>(cp < 0x100 ? cp : ' ');
+    }
+    return;
+  }
+  if (m_unicodeText && c >= 0x80) {
+    size_t sequence = Utf8SequenceLength(m_line + m_pos, m_lineLength - m_pos);
+    if (sequence) {
+      piece.Append(m_line + m_pos, sequence);
+      m_pos += sequence;
+      return;
+    }
+    ++m_pos;
+    AppendUtf8(piece, c);
+    return;
+  }
   ++m_pos;
-  if (m_utf8 && (c & 0xC0) == 0xC0) {
+  if (!m_unicodeText && m_utf8 && (c & 0xC0) == 0xC0) {
     int next = Peek(0);
     if (next >= 0 && (next & 0xC0) == 0x80) {
       ++m_pos;
-      return static_cast<unsigned char>(((c & 3) << 6) | (next & 63));
+      c = static_cast<unsigned char>(((c & 3) << 6) | (next & 63));
     }
   }
-  return c;
+  piece += static_cast<char>(c);
 }
 
 /* Reads the name under the cursor into m_name (MaxNameLength kept). */
@@ -224,9 +319,11 @@ void XmlReader::ReadNameToken() {
 void XmlReader::ReadQuotedValue() {
   char quote = m_line[m_pos++];
   m_value.Clear();
+  XB_String piece;
+  bool literal = false;
   while (m_pos < m_lineLength && m_line[m_pos] != quote) {
-    unsigned char c = TakeTextByte(static_cast<unsigned char>(quote));
-    if (m_value.Length() < MaxValueLength) m_value += static_cast<char>(c);
+    TakeText(static_cast<unsigned char>(quote), piece, &literal);
+    if (m_value.Length() + piece.Length() <= MaxValueLength) m_value += piece;
   }
   if (m_pos < m_lineLength) ++m_pos;
 }
@@ -441,6 +538,8 @@ XmlReader::ItemKind XmlReader::ReadTextChunk(bool afterBlank) {
   m_textGlued = false;
   m_textAfterBlank = afterBlank;
   bool space = false;
+  XB_String piece;
+  bool literal = false;
   while (m_pos < m_lineLength && m_line[m_pos] != '<') {
     unsigned char c = static_cast<unsigned char>(m_line[m_pos]);
     if (IsBlank(c)) {
@@ -449,18 +548,20 @@ XmlReader::ItemKind XmlReader::ReadTextChunk(bool afterBlank) {
       if (m_text.Length() > TextChunkWordCut) return m_item;
       continue;
     }
-    if (m_text.Length() + 2 > MaxTextChunk) {
+    size_t before = m_pos;
+    TakeText(-1, piece, &literal);
+    if (m_text.Length() + piece.Length() + 1 > MaxTextChunk) {
+      m_pos = before;
       m_textGlued = !space;
       return m_item;
     }
-    unsigned char b = TakeTextByte(-1);
-    if (IsBlank(b)) {
+    if (!literal && piece.Length() == 1 && IsBlank(static_cast<unsigned char>(piece[0]))) {
       space = true;
       continue;
     }
     if (space && !m_text.IsEmpty()) m_text += ' ';
     space = false;
-    m_text += static_cast<char>(b);
+    m_text += piece;
   }
   if (m_pos >= m_lineLength && m_lineLength > 0 && m_line[m_lineLength - 1] != '\n')
     m_textGlued = !space;
@@ -489,7 +590,10 @@ XmlReader::ItemKind XmlReader::ReadCommentChunk() {
       ++m_pos;
       continue;
     }
-    m_text += static_cast<char>(TakeTextByte(-1));
+    XB_String piece;
+    bool literal = false;
+    TakeText(-1, piece, &literal);
+    m_text += piece;
   }
   return m_item;
 }

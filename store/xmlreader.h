@@ -50,6 +50,12 @@ class XmlReader : public XB_XmlSource {
   void SetSkipComments(bool on) { m_skipComments = on; }
   bool IsUtf8() const { return m_utf8; }
 
+  /* With Unicode text on, texts, attribute values and comments arrive as
+  ** UTF-8 instead of ISO-8859-1 bytes: every numeric reference becomes its
+  ** character, a valid UTF-8 sequence in the file is kept and any other
+  ** high byte is read as ISO-8859-1.  Off by default. */
+  void SetUnicodeText(bool on) { m_unicodeText = on; }
+
   ItemKind NextItem();
   ItemKind Item() const { return m_item; }
   const XB_String& TagName() const override { return m_tagName; }
@@ -107,8 +113,8 @@ class XmlReader : public XB_XmlSource {
   bool LineHas(const char* text) const;
   void SkipPast(const char* terminator);
   void SkipBlanks();
-  unsigned char DecodeEntity(int stopAt);
-  unsigned char TakeTextByte(int stopAt);
+  long DecodeEntity(int stopAt, bool* numeric);
+  void TakeText(int stopAt, XB_String& piece, bool* literal);
 
   TagToken NextTagToken();
   void ReadNameToken();
@@ -140,6 +146,7 @@ class XmlReader : public XB_XmlSource {
 
   bool m_utf8 = false;
   bool m_skipComments = true;
+  bool m_unicodeText = false;
   bool m_inComment = false;
   bool m_inDeclaration = false;
   bool m_valueExpected = false;

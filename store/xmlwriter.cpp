@@ -50,6 +50,58 @@ static bool IsBlank(unsigned char c) {
   return c == ' ' || c <= 13;
 }
 
+/* Decodes the UTF-8 text TEXT into code points; a byte that starts no valid
+** sequence stands for itself (ISO-8859-1). */
+static std::vector<uint32_t> CodePoints(const char* text) {
+  std::vector<uint32_t> points;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p) {
+    unsigned char lead = *p;
+    int need = lead >= 0xC2 && lead <= 0xDF   ? 1
+               : lead >= 0xE0 && lead <= 0xEF ? 2
+               : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                              : 0;
+    uint32_t cp = need == 1 ? lead & 0x1F : need == 2 ? lead & 0x0F : lead & 0x07;
+    int i = 1;
+    for (; i <= need && (p[i] & 0xC0) == 0x80; ++i) cp = (cp << 6) | (p[i] & 0x3F);
+    bool valid = need > 0 && i == need + 1 && !(need == 2 && cp < 0x800) &&
+                 !(need == 3 && (cp < 0x10000 || cp > 0x10FFFF)) && !(cp >= 0xD800 && cp <= 0xDFFF);
+    points.push_back(valid ? cp : lead);
+    p += valid ? need + 1 : 1;
+  }
+  return points;
+}
+
+/* Returns the UTF-8 text TEXT in ISO-8859-1, escaped so that a reader with
+** Unicode text on gives back exactly TEXT: characters beyond ISO-8859-1,
+** blanks other than single spaces between two other characters, and bytes
+** that would read as a UTF-8 sequence become hexadecimal references. */
+static XB_String EscapedUnicode(const char* text) {
+  XB_String out;
+  if (!text) return out;
+  std::vector<uint32_t> points = CodePoints(text);
+  for (size_t i = 0; i < points.size(); ++i) {
+    uint32_t cp = points[i];
+    uint32_t next = i + 1 < points.size() ? points[i + 1] : 0;
+    bool reference = false;
+    if (cp == ' ' || cp <= 13)
+      reference = !(cp == ' ' && i > 0 && !IsBlank(static_cast<unsigned char>(points[i - 1])) &&
+                    next != 0 && !IsBlank(static_cast<unsigned char>(next)));
+    else if (cp > 0xFF)
+      reference = true;
+    else if (cp >= 0xC2 && cp <= 0xF4)
+      reference = next >= 0x80 && next <= 0xBF;
+    if (reference) {
+      out += XB_String::Formatted("&#x%X;", cp);
+    } else if (cp == '&' || cp == '<' || cp == '>') {
+      out += cp == '&' ? "&amp;" : cp == '<' ? "&lt;" : "&gt;";
+    } else {
+      out += static_cast<char>(cp);
+    }
+  }
+  return out;
+}
+
 /* Returns true when two names are equal ignoring ASCII letter case. */
 static bool SameNameNoCase(const XB_String& a, const char* b) {
   return a.CompareNoCase(b ? b : "") == 0;
@@ -247,8 +299,16 @@ void XmlWriter::WriteAttrDate(const char* name, time_t date) {
 /* Writes one text item, escaped, wrapped at spaces so that lines stay
 ** within the line width.  Texts without a usable space are not broken. */
 void XmlWriter::WriteText(const char* text) {
+  WriteEscapedText(Escaped(text, false));
+}
+
+void XmlWriter::WriteUnicodeText(const char* text) {
+  WriteEscapedText(EscapedUnicode(text));
+}
+
+/* Writes the escaped text ESCAPED as one item, wrapped at its spaces. */
+void XmlWriter::WriteEscapedText(const XB_String& escaped) {
   if (!IsOpen() || Failed()) return;
-  XB_String escaped = Escaped(text, false);
   int width = WrapWidth();
   size_t depth = m_open.size();
   BeginItem();

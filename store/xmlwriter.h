@@ -46,6 +46,13 @@ class XmlWriter : public SafeFileWriter, public XB_XmlTarget {
   void WriteAttrDate(const char* name, time_t date);
 
   void WriteText(const char* text) override;
+  /* Writes the UTF-8 text TEXT as one wrapped item that a reader with
+  ** Unicode text on reads back exactly as TEXT: characters beyond
+  ** ISO-8859-1 and blanks that reading would fold go out as numeric
+  ** references (see XmlReader::SetUnicodeText).  A line longer than the
+  ** reader's line buffer (a word of over 500 bytes) may still read back
+  ** otherwise, so callers that need exactness read the file back. */
+  void WriteUnicodeText(const char* text);
   void WriteQuotedText(const char* text) override;
   void WriteInt(int32_t value);
   void WriteHex(uint32_t value);
@@ -70,6 +77,7 @@ class XmlWriter : public SafeFileWriter, public XB_XmlTarget {
   void BeginItem();
   void WriteAttrRaw(const char* name, const XB_String& value);
   int WrapWidth() const;
+  void WriteEscapedText(const XB_String& escaped);
   void WriteCommentLine(const XB_String& line, size_t depth);
 
   int m_column = 0;

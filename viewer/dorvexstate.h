@@ -10,8 +10,11 @@
 ** letter case; the order of the children does not matter.  Loading fails
 ** (message in *error, record unchanged) when the path is not a regular file
 ** of at most kMaxFileSize bytes, the file is not XML with a "DorvexState"
-** element, or its file or query is empty.  Saving comes with the view's
-** Save State command.
+** element, or its file or query is empty.
+**
+** Save writes the record through a temporary file that replaces the target
+** only once it is complete and reads back into the same file, query, name,
+** interval and rectangle; texts go out so that they read back exactly.
 */
 #ifndef DORVEXSTATE_H
 #define DORVEXSTATE_H
@@ -38,6 +41,25 @@ class DorvexState {
   ** Returns false with a message in *ERROR (may be null) when it fails;
   ** the record is then unchanged. */
   bool Load(const std::string& path, std::string* error);
+
+  /* Writes this record as a state file at PATH and sets m_path to PATH made
+  ** absolute.  The interval is written clamped as ClampInterval() does.
+  ** Returns false with a message in *ERROR (may be null) when the file
+  ** cannot be written (the old file at PATH is then kept) or would not read
+  ** back into the same record (a text that the file cannot carry: an empty
+  ** file or query, a word of over 500 bytes, a file name without "/" but
+  ** with "\"). */
+  bool Save(const std::string& path, std::string* error);
+
+  /* Returns DATABASE (an absolute path) relative to the folder of the state
+  ** file STATEPATH when the two share a folder below the root, written with
+  ** "/" (compared case-sensitively; "\" counts as a separator too);
+  ** otherwise DATABASE unchanged. */
+  static std::string RelativePath(const std::string& database, const std::string& statePath);
+
+  /* Returns the repeat interval to use for SECONDS from a state file: 0 (no
+  ** repeat) for zero or less, else SECONDS clamped to 3..86,400. */
+  static int32_t ClampInterval(int64_t seconds);
 
   /* Returns the database path: FILE made absolute against the folder of the
   ** state file when it is relative. */
