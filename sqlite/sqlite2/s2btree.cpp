@@ -19,6 +19,7 @@ TreeCursor::TreeCursor(PageCache& cache, ByteOrder order, uint32_t root)
 Status TreeCursor::fail(Status status) {
   m_levels.clear();
   m_key = m_data = {};
+  m_dataPending = false;
   return status;
 }
 
@@ -114,11 +115,36 @@ Status TreeCursor::loadEntry() {
   size_t dataSize = m_order.get16(c + 10) | size_t(c[9]) << 16;
   size_t total = keySize + dataSize;
   const char* local = reinterpret_cast<const char*>(c + kCellHeaderSize);
+  m_dataPending = false;
   if (total <= kMaxLocalPayload) {
     m_key = std::string_view(local, keySize);
     m_data = std::string_view(local + keySize, dataSize);
     return Status::success();
   }
+  if (keySize <= kMaxLocalPayload) {
+    /* The key is on the page; the data is read when it is asked for. */
+    m_key = std::string_view(local, keySize);
+    m_data = {};
+    m_dataPending = true;
+    return Status::success();
+  }
+  return assemble();
+}
+
+Status TreeCursor::loadData() {
+  if (!m_dataPending) return Status::success();
+  m_dataPending = false;
+  Status st = assemble();
+  return st.ok() ? st : fail(st);
+}
+
+Status TreeCursor::assemble() {
+  const Level& level = m_levels.back();
+  const unsigned char* c = level.bytes.data() + level.cells[level.index].offset;
+  size_t keySize = m_order.get16(c + 4) | size_t(c[8]) << 16;
+  size_t dataSize = m_order.get16(c + 10) | size_t(c[9]) << 16;
+  size_t total = keySize + dataSize;
+  const char* local = reinterpret_cast<const char*>(c + kCellHeaderSize);
   m_payload.assign(local, kMaxLocalPayload);
   size_t remaining = total - kMaxLocalPayload;
   uint32_t next = m_order.get32(c + kCellHeaderSize + kMaxLocalPayload);

@@ -52,9 +52,13 @@ class TreeCursor {
 
   bool atEnd() const { return m_levels.empty(); }
 
-  /* The key and data of the current entry (the payload is assembled
-  ** from its overflow pages when it has any). */
+  /* The key of the current entry. */
   std::string_view key() const { return m_key; }
+
+  /* Makes data() hold the data of the current entry, reading its
+  ** overflow pages when it has any (a walk that needs no data, such as a
+  ** count, never reads them).  Errors: kCorrupt naming the page. */
+  Status loadData();
   std::string_view data() const { return m_data; }
 
   /* The page the cursor stands on (0 at the end). */
@@ -78,6 +82,7 @@ class TreeCursor {
   Status descendLeftmost();
   Status climb();
   Status loadEntry();
+  Status assemble();
   Status keyAt(const Level& level, std::string_view& key);
   Status fail(Status status);
   uint32_t childAt(const Level& level, size_t index) const;
@@ -90,6 +95,7 @@ class TreeCursor {
   std::vector<uint32_t> m_seenPages; /* the pages marked in m_seen */
   std::string m_payload;             /* assembled payload of an overflowing entry */
   std::string_view m_key, m_data;
+  bool m_dataPending = false; /* the data lies partly on overflow pages */
 };
 
 /* Returns the rowid of a 4-byte table key. */

@@ -35,6 +35,8 @@ Status readMasterRows(PageCache& cache, ByteOrder order, Image& image) {
     if (cursor.key().size() != 4) return damagedPage(cursor.page());
     int32_t rowid = rowidOfTableKey(cursor.key());
     if (!first && rowid <= last) return damagedPage(cursor.page());
+    st = cursor.loadData();
+    if (!st.ok()) return st;
     first = false;
     last = rowid;
     std::array<Cell, 5> cells;

@@ -111,11 +111,11 @@ int xConnectImpl(sqlite3* db, void* aux, int argc, const char* const* argv, sqli
   }
   int rc = sqlite3_declare_vtab(db, (ddl + ")").c_str());
   if (rc != SQLITE_OK) return rc;
-  auto* vtab = new (std::nothrow) TreeVtab{};
+  std::unique_ptr<TreeVtab> vtab(new (std::nothrow) TreeVtab{});
   if (!vtab) return SQLITE_NOMEM;
   vtab->host = host;
   vtab->name = argv[2];
-  *out = &vtab->base;
+  *out = &vtab.release()->base;
   return SQLITE_OK;
 }
 
@@ -387,8 +387,9 @@ int xColumnImpl(sqlite3_vtab_cursor* base, sqlite3_context* context, int column)
   }
   bool isNull = true;
   std::string_view value;
-  if (!recordField(c->table->data(), size_t(column), &isNull, &value)) {
-    Status st = damagedPage(c->table->page());
+  Status loaded = c->table->loadData();
+  if (!loaded.ok() || !recordField(c->table->data(), size_t(column), &isNull, &value)) {
+    Status st = loaded.ok() ? damagedPage(c->table->page()) : loaded;
     sqlite3_result_error(context, st.message.c_str(), -1);
     sqlite3_result_error_code(context, SQLITE_CORRUPT);
     return SQLITE_CORRUPT;
