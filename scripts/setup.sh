@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools
   libsqlite3-dev sqlite3 libcurl4-openssl-dev
-  dbus dbus-x11 python3
+  dbus dbus-x11 python3 poppler-utils
   clang-format ccache
   desktop-file-utils libglib2.0-bin shared-mime-info lintian dpkg-dev file
 )

@@ -301,6 +301,28 @@ class DorvexViewTest : public QObject {
     QCOMPARE(view->Grid()->model()->rowCount(), 100);
   }
 
+  void viewStateIsShownFirstWithItsInterval() {
+    QString db = MakeDb(3);
+    QString state = m_dir.filePath("view.dvxs");
+    QFile file(state);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("<?xml version=\"1.0\"?>\n<DorvexState>\n<repeat intervall=\"10\"/>\n"
+                              "<file>%1</file>\n<query>SELECT name FROM t WHERE id &lt; 4</query>\n"
+                              "</DorvexState>\n")
+                   .arg(QFileInfo(db).fileName())
+                   .toUtf8());
+    file.close();
+    SettingsStore settings;
+    CMainFrame frame(settings);
+    frame.show();
+    CDorvexView* view = OpenAndWait(frame, state);
+    QVERIFY(view);
+    QCOMPARE(view->CurrentQuery(), QString("SELECT name FROM t WHERE id < 4"));
+    QCOMPARE(view->Grid()->model()->rowCount(), 3);
+    QCOMPARE(view->RepeatMilliseconds(), 10000);
+    QVERIFY(frame.Action(DorvexCommand::AutoUpdate)->isChecked());
+  }
+
   void rowBoundNotice() {
     QString path = MakeDb(3);
     SettingsStore settings;
