@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Checks the install rules and the Debian package of the build tree given
 # as the only argument: an install into a temporary prefix and the unpacked
-# package each give a tree from which Rimbal runs, with every desktop file
-# in place; only a live install writes cache files; the package states its
-# dependencies, ships no cache file and passes lintian without errors.
+# package each give a tree from which Rimbal runs; the desktop files are in
+# place exactly when the viewer is (and install on their own as the
+# component "desktop"); only a live install writes cache files; the package
+# states its dependencies, ships no cache file, resolves with apt and
+# passes lintian without errors.
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 work="$(mktemp -d)"
@@ -11,8 +13,6 @@ trap 'rm -rf "$work"' EXIT
 
 fail() { echo "install-check: $*" >&2; exit 1; }
 
-desktop=no
-if grep -q '^XB_DESKTOP_FILES:BOOL=ON' "$build/CMakeCache.txt"; then desktop=yes; fi
 desktop_files=(
   share/applications/dorvex.desktop
   share/applications/dorvex-state.desktop
@@ -22,6 +22,15 @@ desktop_files=(
   share/icons/hicolor/scalable/mimetypes/application-x-dorvex-document.svg
   share/dbus-1/services/org.xbsoftware.Dorvex.service
 )
+
+# Installs the build into prefix $2 with DESTDIR $1 (may be empty) and
+# further cmake --install options.
+install_into() {
+  local destdir="$1" prefix="$2"
+  shift 2
+  DESTDIR="$destdir" cmake --install "$build" --prefix "$prefix" "$@" >"$work/install.log" 2>&1 ||
+    { cat "$work/install.log"; fail "cmake --install $* failed"; }
+}
 
 # Runs Rimbal from the tree below $1 on a new database.
 check_rimbal() {
@@ -33,13 +42,8 @@ check_rimbal() {
     fail "Rimbal from $1 gives a wrong answer"
 }
 
-# Checks that every desktop file is below $1 and the service names $2;
-# without the viewer (and without XB_DESKTOP_FILES) none may be there.
+# Checks that every desktop file is below $1 and the service starts $2.
 check_desktop_files() {
-  if [ ! -x "$1/bin/Dorvex" ] && [ "$desktop" = no ]; then
-    [ ! -e "$1/share/applications/dorvex.desktop" ] || fail "desktop files without the viewer"
-    return
-  fi
   for f in "${desktop_files[@]}"; do [ -f "$1/$f" ] || fail "missing $1/$f"; done
   grep -qx "Exec=$2 --automation" "$1/share/dbus-1/services/org.xbsoftware.Dorvex.service" ||
     fail "the D-Bus service does not start $2"
@@ -49,18 +53,31 @@ check_desktop_files() {
   fi
 }
 
+# Checks that no desktop file is below $1.
+check_no_desktop_files() {
+  for f in "${desktop_files[@]}"; do [ ! -e "$1/$f" ] || fail "$1/$f without the viewer"; done
+}
+
 # A live install into a prefix: files in place, caches refreshed.
 prefix="$work/prefix dir"
-cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
-  { cat "$work/install.log"; fail "cmake --install failed"; }
+install_into "" "$prefix"
 check_rimbal "$prefix"
-check_desktop_files "$prefix" "$prefix/bin/Dorvex"
-if command -v update-mime-database >/dev/null && [ -d "$prefix/share/mime" ]; then
-  [ -f "$prefix/share/mime/mime.cache" ] || fail "a live install did not refresh the MIME cache"
+viewer=no
+if [ -x "$prefix/bin/Dorvex" ]; then viewer=yes; fi
+desktop_prefix="$prefix"
+if [ "$viewer" = no ]; then
+  check_no_desktop_files "$prefix"
+  desktop_prefix="$work/desktop prefix"
+  install_into "" "$desktop_prefix" --component desktop
+fi
+check_desktop_files "$desktop_prefix" "$desktop_prefix/bin/Dorvex"
+if command -v update-mime-database >/dev/null; then
+  [ -f "$desktop_prefix/share/mime/mime.cache" ] || fail "a live install did not refresh the MIME cache"
 fi
 
 # A staged install (DESTDIR) writes no cache.
-DESTDIR="$work/stage" cmake --install "$build" --prefix /opt/xb >"$work/stage.log"
+install_into "$work/stage" /opt/xb
+install_into "$work/stage" /opt/xb --component desktop
 check_desktop_files "$work/stage/opt/xb" /opt/xb/bin/Dorvex
 [ -z "$(find "$work/stage" -name '*.cache')" ] || fail "a staged install wrote cache files"
 
@@ -70,17 +87,9 @@ check_desktop_files "$work/stage/opt/xb" /opt/xb/bin/Dorvex
 deb="$(ls "$work"/pkg/*.deb)"
 dpkg-deb --info "$deb" >"$work/info"
 depends="$(grep '^ Depends:' "$work/info")" || fail "the package has no dependencies"
-libs=(libsqlite3-0 libqt6widgets6 libstdc++6)
-# The viewer brings the network and bus libraries in.
-if dpkg-deb -c "$deb" | grep -q '/usr/bin/Dorvex$'; then libs+=(libcurl4 libqt6dbus6); fi
-for lib in "${libs[@]}"; do
-  grep -q "$lib" <<<"$depends" || fail "the package does not depend on $lib: $depends"
-done
 dpkg-deb -c "$deb" | awk '{print $6}' >"$work/contents"
 expected=(bin/Rimbal bin/RimbalRows)
-if grep -q '/usr/bin/Dorvex$' "$work/contents" || [ "$desktop" = yes ]; then
-  expected+=("${desktop_files[@]}")
-fi
+if [ "$viewer" = yes ]; then expected+=(bin/Dorvex "${desktop_files[@]}"); fi
 for f in "${expected[@]}"; do
   grep -qx "./usr/$f" "$work/contents" || fail "the package lacks /usr/$f"
 done
@@ -89,8 +98,21 @@ if grep -E '\.cache$|/mime/(globs2?|magic|aliases|subclasses|types|icons|generic
   fail "the package ships cache files"
 fi
 dpkg-deb -x "$deb" "$work/unpacked"
+# Every library a packaged program needs comes from a dependency.
+needed="$(for f in "$work"/unpacked/usr/bin/*; do objdump -p "$f" | awk '/NEEDED/ {print $2}'; done)"
+for pair in libsqlite3.so.0:libsqlite3-0 libcurl.so.4:libcurl4 libQt6Widgets.so.6:libqt6widgets6 \
+    libQt6DBus.so.6:libqt6dbus6 libstdc++.so.6:libstdc++6; do
+  if grep -qx "${pair%%:*}" <<<"$needed"; then
+    grep -q "${pair#*:}" <<<"$depends" || fail "the package does not depend on ${pair#*:}: $depends"
+  fi
+done
+grep -qx libsqlite3.so.0 <<<"$needed" || fail "no packaged program needs libsqlite3"
 check_rimbal "$work/unpacked/usr"
-check_desktop_files "$work/unpacked/usr" /usr/bin/Dorvex
+if [ "$viewer" = yes ]; then
+  check_desktop_files "$work/unpacked/usr" /usr/bin/Dorvex
+else
+  check_no_desktop_files "$work/unpacked/usr"
+fi
 
 # apt resolves the package's dependencies (simulated: nothing is installed).
 if command -v apt-get >/dev/null; then
@@ -102,4 +124,4 @@ if command -v lintian >/dev/null; then
   cat "$work/lintian"
   if grep -q '^E:' "$work/lintian"; then fail "lintian reports errors"; fi
 fi
-echo "install-check: all good ($(basename "$deb"))"
+echo "install-check: all good ($(basename "$deb"), viewer: $viewer)"

@@ -13,27 +13,31 @@ set(xb_desktop ${CMAKE_SOURCE_DIR}/net/desktop)
 set(xb_staged ${CMAKE_BINARY_DIR}/packaging)
 
 install(TARGETS Rimbal RimbalRows RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# The viewer is installed with its desktop files once it is part of the
-# build; XB_DESKTOP_FILES installs the desktop files without it (to check
-# the rules).
-option(XB_DESKTOP_FILES "Install the desktop files even without the viewer" OFF)
+# The viewer's desktop files form the component "desktop".  It is part of
+# the default install (and of the package) only when the viewer is part of
+# the build; without it, `cmake --install --component desktop` still
+# installs them, so their rules can be checked.
+set(xb_component COMPONENT desktop)
 if(TARGET Dorvex)
   install(TARGETS Dorvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+else()
+  list(APPEND xb_component EXCLUDE_FROM_ALL)
 endif()
-if(TARGET Dorvex OR XB_DESKTOP_FILES)
+block()
   # Installed desktop entries start the program through the search path.
   set(DORVEX_EXEC Dorvex)
   configure_file(${xb_desktop}/dorvex.desktop.in ${xb_staged}/dorvex.desktop @ONLY)
   configure_file(${xb_desktop}/dorvex-state.desktop.in ${xb_staged}/dorvex-state.desktop @ONLY)
   install(FILES ${xb_staged}/dorvex.desktop ${xb_staged}/dorvex-state.desktop
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications ${xb_component})
   install(FILES ${xb_desktop}/dorvex-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
-          RENAME dorvex.xml)
+          RENAME dorvex.xml ${xb_component})
   install(FILES ${xb_desktop}/icons/dorvex.svg
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps ${xb_component})
   install(FILES ${xb_desktop}/icons/application-x-dorvex-state.svg
                 ${xb_desktop}/icons/application-x-dorvex-document.svg
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/mimetypes)
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/mimetypes
+          ${xb_component})
 
   # The D-Bus service file needs the program's absolute path, known only when
   # installing (cmake --install --prefix may change it).
@@ -46,8 +50,25 @@ if(TARGET Dorvex OR XB_DESKTOP_FILES)
         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/dbus-1/services/org.xbsoftware.Dorvex.service\")
     message(STATUS \"Installing: \${xb_service_file}\")
     file(WRITE \"\${xb_service_file}\" \"\${xb_service}\")
-  ")
-endif()
+  " ${xb_component})
+
+  # Only a live install (no DESTDIR) refreshes the desktop's caches.
+  install(CODE [[
+    if("$ENV{DESTDIR}" STREQUAL "")
+      foreach(step
+          "update-mime-database;${CMAKE_INSTALL_PREFIX}/share/mime"
+          "update-desktop-database;-q;${CMAKE_INSTALL_PREFIX}/share/applications"
+          "gtk-update-icon-cache;-q;-t;-f;${CMAKE_INSTALL_PREFIX}/share/icons/hicolor")
+        list(POP_FRONT step tool)
+        find_program(xb_tool_${tool} ${tool})
+        if(xb_tool_${tool})
+          message(STATUS "Refreshing: ${tool}")
+          execute_process(COMMAND ${xb_tool_${tool}} ${step})
+        endif()
+      endforeach()
+    endif()
+  ]] ${xb_component})
+endblock()
 
 # Debian's documentation files: the copyright and a compressed changelog.
 file(MAKE_DIRECTORY ${xb_staged})
@@ -56,22 +77,6 @@ execute_process(COMMAND gzip -9n -c ${CMAKE_SOURCE_DIR}/packaging/changelog
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${xb_staged}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dorvex)
-
-install(CODE [[
-  if("$ENV{DESTDIR}" STREQUAL "")
-    foreach(step
-        "update-mime-database;${CMAKE_INSTALL_PREFIX}/share/mime"
-        "update-desktop-database;-q;${CMAKE_INSTALL_PREFIX}/share/applications"
-        "gtk-update-icon-cache;-q;-t;-f;${CMAKE_INSTALL_PREFIX}/share/icons/hicolor")
-      list(POP_FRONT step tool)
-      find_program(xb_tool_${tool} ${tool})
-      if(xb_tool_${tool})
-        message(STATUS "Refreshing: ${tool}")
-        execute_process(COMMAND ${xb_tool_${tool}} ${step})
-      endif()
-    endforeach()
-  endif()
-]])
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dorvex)
