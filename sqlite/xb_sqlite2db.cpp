@@ -110,18 +110,14 @@ int CollectWatchedRow(void* arg, int ncol, char** values, char** names) {
 
 }  // namespace
 
-/* Stores PATH and opens or creates the database there. */
 XB_SQLite2DB::XB_SQLite2DB(const char* path) : XB_SQLiteDB(path) {
   OpenOrCreate();
 }
 
-/* Closes the handle. */
 XB_SQLite2DB::~XB_SQLite2DB() {
   XB_SQLite2DB::Close();
 }
 
-/* Opens the stored path with file mode 0.  Returns true when a handle is
-** present afterwards. */
 bool XB_SQLite2DB::Open() {
   if (m_engineHandle) return true;
   ClearLastError();
@@ -144,7 +140,6 @@ bool XB_SQLite2DB::Open() {
   return true;
 }
 
-/* Closes the handle if present.  Returns true. */
 bool XB_SQLite2DB::Close() {
   WithEngineHandle([](void* handle) {
     if (handle) sqlite_close(Handle(handle));
@@ -153,7 +148,6 @@ bool XB_SQLite2DB::Close() {
   return true;
 }
 
-/* Runs SQL without a row callback.  Returns true on success. */
 bool XB_SQLite2DB::Exec(const char* sql) {
   if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
@@ -170,8 +164,6 @@ bool XB_SQLite2DB::Exec(const char* sql) {
   return false;
 }
 
-/* Copies the first column of the first row of STATEMENT into OUT.  Returns
-** false, OUT unchanged, when there is no such value. */
 bool XB_SQLite2DB::QueryValueText(XB_String& out, const char* statement) {
   if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
@@ -202,8 +194,6 @@ bool XB_SQLite2DB::QueryValueText(XB_String& out, const char* statement) {
   return found;
 }
 
-/* Runs STATEMENT with the engine's get-table call; RESULT takes over the
-** engine's array.  Returns true on success; RESULT stays empty on failure. */
 bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) {
   result.Reset();
   if (!m_engineHandle) {
@@ -229,19 +219,15 @@ bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
   return true;
 }
 
-/* Returns the engine's last inserted row id (32 bits in this generation). */
 int32_t XB_SQLite2DB::LastInsertRowId() {
   if (!m_engineHandle) return 0;
   return sqlite_last_insert_rowid(Handle(m_engineHandle));
 }
 
-/* Returns the last inserted row id; this generation's ids fit 32 bits. */
 int64_t XB_SQLite2DB::LastInsertRowId64() {
   return LastInsertRowId();
 }
 
-/* Looks at the schema and the first rows of every table; a failing query
-** adds nothing, so an unreadable file stays Latin-1, 2.x's own encoding. */
 void XB_SQLite2DB::DetectTextEncoding() {
   m_encodingDecided = true;
   sqlite* db = Handle(m_engineHandle);
@@ -272,9 +258,6 @@ void XB_SQLite2DB::DetectTextEncoding() {
   m_textEncoding = seen.multiByte && !seen.invalid ? XB_TEXT_UTF8 : XB_TEXT_LATIN1;
 }
 
-/* GetTableText through sqlite_exec with a row callback, so that rows are
-** counted as they come and the cancel flag is seen between rows; a long
-** step is stopped by sqlite_interrupt. */
 bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statement,
                                    XB_QueryProgress* progress) {
   result.Reset();

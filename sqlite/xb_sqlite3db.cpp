@@ -132,17 +132,14 @@ const char* LongPathVfs() {
 
 }  // namespace
 
-/* Stores PATH and opens or creates the database there. */
 XB_SQLite3DB::XB_SQLite3DB(const char* path) : XB_SQLiteDB(path) {
   OpenOrCreate();
 }
 
-/* Closes the handle. */
 XB_SQLite3DB::~XB_SQLite3DB() {
   XB_SQLite3DB::Close();
 }
 
-/* Opens the stored path.  Returns true when a handle is present. */
 bool XB_SQLite3DB::Open() {
   if (m_engineHandle) return true;
   ClearLastError();
@@ -167,7 +164,6 @@ bool XB_SQLite3DB::Open() {
   return true;
 }
 
-/* Closes the handle if present.  Returns true. */
 bool XB_SQLite3DB::Close() {
   WithEngineHandle([](void* handle) {
     if (handle) sqlite3_close_v2(Handle(handle));
@@ -176,7 +172,6 @@ bool XB_SQLite3DB::Close() {
   return true;
 }
 
-/* Runs SQL without a row callback.  Returns true on success. */
 bool XB_SQLite3DB::Exec(const char* sql) {
   if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
@@ -193,8 +188,6 @@ bool XB_SQLite3DB::Exec(const char* sql) {
   return false;
 }
 
-/* Copies the first column of the first row of STATEMENT into OUT.  Returns
-** false, OUT unchanged, when there is no such value. */
 bool XB_SQLite3DB::QueryValueText(XB_String& out, const char* statement) {
   if (!m_engineHandle) {
     XB_Log("SQLite: No Database open!");
@@ -212,18 +205,10 @@ bool XB_SQLite3DB::QueryValueText(XB_String& out, const char* statement) {
   return found;
 }
 
-/* Runs every statement of STATEMENT and gathers their rows into RESULT as
-** the engine's get-table call would: the column names come with the first
-** row, so a query without rows gives no columns either.  Returns true on
-** success; RESULT stays empty on failure. */
 bool XB_SQLite3DB::GetTableText(XB_SQLiteResult& result, const char* statement) {
   return GetTableWatched(result, statement, nullptr);
 }
 
-/* GetTableText with the rows counted into PROGRESS; its cancel flag stops
-** the statement through the progress handler, between rows and within a
-** long step alike, without the race of an interrupt made just before a
-** step begins. */
 bool XB_SQLite3DB::GetTableWatched(XB_SQLiteResult& result, const char* statement,
                                    XB_QueryProgress* progress) {
   result.Reset();
@@ -300,12 +285,10 @@ bool XB_SQLite3DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
   return true;
 }
 
-/* Returns the low 32 bits of the last inserted row id. */
 int32_t XB_SQLite3DB::LastInsertRowId() {
   return static_cast<int32_t>(static_cast<uint32_t>(LastInsertRowId64()));
 }
 
-/* Returns the whole last inserted row id, 0 while closed. */
 int64_t XB_SQLite3DB::LastInsertRowId64() {
   if (!m_engineHandle) return 0;
   return sqlite3_last_insert_rowid(Handle(m_engineHandle));
@@ -317,9 +300,6 @@ void XB_SQLite3DB::Interrupt() {
   });
 }
 
-/* A statement is one read-only statement when the engine calls it
-** read-only and it yields rows: transaction control and ATTACH count as
-** read-only to the engine but change the connection, and yield none. */
 bool XB_SQLite3DB::IsOneReadOnlyStatement(const char* sql, bool* readOnly) {
   *readOnly = false;
   if (!m_engineHandle) {

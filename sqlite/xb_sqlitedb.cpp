@@ -85,10 +85,8 @@ bool HasContent(const char* path) {
 
 }  // namespace
 
-/* An unnamed connection; used by nothing but derived classes. */
 XB_SQLiteDB::XB_SQLiteDB() = default;
 
-/* Stores PATH, or marks it refused when it does not fit the buffer. */
 XB_SQLiteDB::XB_SQLiteDB(const char* path) {
   size_t length = path ? std::strlen(path) : 0;
   if (length >= kPathCapacity) {
@@ -99,13 +97,11 @@ XB_SQLiteDB::XB_SQLiteDB(const char* path) {
   m_filePath[length] = '\0';
 }
 
-/* The base has no handle of its own to close; implementations override. */
+// The base has no handle of its own to close; implementations override.
 bool XB_SQLiteDB::Close() {
   return false;
 }
 
-/* Opens the stored path, making a new database when no file is there.
-** Returns true when the connection is open afterwards. */
 bool XB_SQLiteDB::OpenOrCreate() {
   struct stat info;
   bool exists = ::stat(m_filePath, &info) == 0 && !S_ISDIR(info.st_mode);
@@ -115,20 +111,15 @@ bool XB_SQLiteDB::OpenOrCreate() {
   return true;
 }
 
-/* Makes TEXT the last error; null clears it. */
 void XB_SQLiteDB::SetLastError(const char* text) {
   m_hasLastError = text != nullptr;
   m_lastError.assign(text ? text : "");
 }
 
-/* Forgets the last error. */
 void XB_SQLiteDB::ClearLastError() {
   SetLastError(nullptr);
 }
 
-/* Returns true when the stored path may go to an engine; otherwise sets
-** the last error and logs the reason.  An empty name would give a private
-** temporary database that vanishes on close, so it is refused too. */
 bool XB_SQLiteDB::PathIsUsable() {
   if (m_pathRefused) {
     SetLastError("file name too long");
@@ -144,25 +135,18 @@ bool XB_SQLiteDB::PathIsUsable() {
   return true;
 }
 
-/* Returns the stored path as handed to an engine.  The engines read names
-** beginning with "file:" as URIs and ":memory:" as a database in memory;
-** "./" in front keeps such names what the user meant: files. */
 std::string XB_SQLiteDB::EnginePath() const {
   std::string name(m_filePath);
   if (name.rfind("file:", 0) == 0 || name == ":memory:") name.insert(0, "./");
   return name;
 }
 
-/* Returns false, and logs it, when formatting the statement failed. */
 bool XB_SQLiteDB::StatementIsSound(const XB_String& sql) {
   if (!sql.IsError()) return true;
   XB_Log("E_ SQLite: statement could not be formatted");
   return false;
 }
 
-/* Returns true when sqlite_master has an entry named NAME, ASCII letter
-** case ignored.  The name travels as a string literal, so a table called
-** "name" or "sql" is not mistaken for the column of that name. */
 bool XB_SQLiteDB::TableExists(const char* name) {
   std::string_view wanted = name ? name : "";
   XB_String found;
@@ -236,7 +220,6 @@ std::string XB_SQLiteDB::FromFileText(std::string_view stored) const {
   return text;
 }
 
-/* Returns TEXT in single quotes with embedded single quotes doubled. */
 XB_String XB_SQLiteDB::SqlLiteral(std::string_view text) {
   XB_String literal;
   literal.Reserve(text.size() + 2);
@@ -249,7 +232,6 @@ XB_String XB_SQLiteDB::SqlLiteral(std::string_view text) {
   return literal;
 }
 
-/* Returns true when PATH is a file that begins with the generation-2 header. */
 bool XB_SQLiteDB::IsGeneration2File(const char* path) {
   if (!path || !path[0]) return false;
   struct stat info;
@@ -281,7 +263,6 @@ bool XB_SQLiteDB::IsGeneration2File(const char* path) {
          std::memcmp(head, kGeneration2Header, sizeof head) == 0;
 }
 
-/* Returns a connection of the generation the file at PATH has, or null. */
 XB_SQLiteDB* XB_SQLiteDB::NewAuto(const char* path) {
   // A generation-2 file must never reach the generation-3 engine: it would
   // delete a hot rollback journal of the other generation unplayed.
@@ -294,7 +275,6 @@ XB_SQLiteDB* XB_SQLiteDB::NewAuto(const char* path) {
   return KeepIfReadable(new XB_SQLite2DB(path));
 }
 
-/* Returns an unprobed connection of generation 2 or 3. */
 XB_SQLiteDB* XB_SQLiteDB::NewByVersion(const char* path, int version) {
   if (version == 2) return new XB_SQLite2DB(path);
   return new XB_SQLite3DB(path);

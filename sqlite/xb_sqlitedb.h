@@ -119,8 +119,9 @@ class XB_SQLiteDB {
   ** Returns true when the connection is open afterwards. */
   virtual bool OpenOrCreate();
 
-  /* Returns true when sqlite_master has an entry of that name (ASCII letter
-  ** case ignored, as the engines do for names). */
+  /* Returns true when sqlite_master has an entry named NAME, ASCII letter
+  ** case ignored.  The name travels as a string literal, so a table called
+  ** "name" or "sql" is not mistaken for the column of that name. */
   virtual bool TableExists(const char* name);
 
   /* Returns the full 64-bit row id of the most recent INSERT, for callers
@@ -236,18 +237,22 @@ class XB_SQLiteDB {
  protected:
   /* Stores PATH (or refuses it when it does not fit); the handle is closed. */
   explicit XB_SQLiteDB(const char* path);
+  /* An unnamed connection; used by nothing but derived classes. */
   XB_SQLiteDB();
 
   /* Makes TEXT (null for none) the last error. */
   void SetLastError(const char* text);
+  /* Forgets the last error. */
   void ClearLastError();
 
-  /* Returns true when the stored path can be handed to an engine; otherwise
-  ** records and logs why not. */
+  /* Returns true when the stored path may go to an engine; otherwise sets
+  ** the last error and logs the reason.  An empty name would give a private
+  ** temporary database that vanishes on close, so it is refused too. */
   bool PathIsUsable();
 
-  /* Returns the stored path in the form handed to an engine: a name that an
-  ** engine would read as something other than a file gets "./" in front. */
+  /* Returns the stored path as handed to an engine.  The engines read names
+  ** beginning with "file:" as URIs and ":memory:" as a database in memory;
+  ** "./" in front keeps such names what the user meant: files. */
   std::string EnginePath() const;
 
   /* Returns false, and logs why, for a statement that could not be formatted. */

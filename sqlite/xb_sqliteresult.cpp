@@ -10,20 +10,17 @@
 
 #include "sqlite.h"
 
-/* Drops one holder; the last one frees the cells and deletes the table. */
 void XB_SQLiteTable::Release() {
   if (--m_refCount > 0) return;
   Free();
   delete this;
 }
 
-/* Hands the get-table array back to the generation-2 engine. */
 void XB_SQLite2Table::Free() {
   sqlite_free_table(m_cells);
   m_cells = nullptr;
 }
 
-/* Returns the cell at INDEX and its length. */
 const char* XB_SQLite2Table::Cell(size_t index, size_t& length) const {
   const char* value = m_cells[index];
   length = value ? std::strlen(value) : 0;
@@ -48,7 +45,6 @@ bool Grow(T*& block, size_t capacity) {
 
 }  // namespace
 
-/* Returns the text block, the offsets and the NULL map to the heap. */
 void XB_SQLiteBlockTable::Free() {
   std::free(m_text);
   std::free(m_ends);
@@ -59,8 +55,6 @@ void XB_SQLiteBlockTable::Free() {
   m_textUsed = m_textCapacity = m_cellCount = m_cellCapacity = 0;
 }
 
-/* Makes room for one more cell with EXTRATEXT bytes of text.  Returns false
-** when that is impossible; nothing is lost then. */
 bool XB_SQLiteBlockTable::Reserve(size_t extraText) {
   if (m_cellCount == m_cellCapacity) {
     size_t wanted = m_cellCapacity < 1024 ? 1024 : m_cellCapacity + m_cellCapacity / 2;
@@ -81,7 +75,6 @@ bool XB_SQLiteBlockTable::Reserve(size_t extraText) {
   return true;
 }
 
-/* Appends one cell (null for SQL NULL).  Returns false when it does not fit. */
 bool XB_SQLiteBlockTable::Append(const char* value, size_t length) {
   if (!value) length = 0;
   if (!Reserve(length + 1)) return false;
@@ -93,7 +86,6 @@ bool XB_SQLiteBlockTable::Append(const char* value, size_t length) {
   return true;
 }
 
-/* Gives back the unused tails of the arrays. */
 void XB_SQLiteBlockTable::Shrink() {
   if (m_textUsed && m_textUsed < m_textCapacity && Grow(m_text, m_textUsed))
     m_textCapacity = m_textUsed;
@@ -103,13 +95,11 @@ void XB_SQLiteBlockTable::Shrink() {
   Grow(m_nulls, cells / 8);
 }
 
-/* Makes a second holder of the same cells. */
 XB_SQLiteResult::XB_SQLiteResult(const XB_SQLiteResult& other)
     : m_columnCount(other.m_columnCount), m_rowCount(other.m_rowCount), m_table(other.m_table) {
   if (m_table) m_table->AddRef();
 }
 
-/* Takes over the cells of OTHER, which is left empty. */
 XB_SQLiteResult::XB_SQLiteResult(XB_SQLiteResult&& other) noexcept
     : m_columnCount(std::exchange(other.m_columnCount, 0)),
       m_rowCount(std::exchange(other.m_rowCount, 0)),
@@ -136,12 +126,10 @@ XB_SQLiteResult& XB_SQLiteResult::operator=(XB_SQLiteResult&& other) noexcept {
   return *this;
 }
 
-/* Lets go of the cells. */
 XB_SQLiteResult::~XB_SQLiteResult() {
   Reset();
 }
 
-/* Lets go of the cells and sets both counts to 0. */
 void XB_SQLiteResult::Reset() {
   if (m_table) m_table->Release();
   m_table = nullptr;
@@ -149,7 +137,6 @@ void XB_SQLiteResult::Reset() {
   m_rowCount = 0;
 }
 
-/* Empties the result and takes over HOLDER with its counts. */
 void XB_SQLiteResult::Set(XB_SQLiteTable* holder, int cols, int rows) {
   Reset();
   m_table = holder;
@@ -157,8 +144,6 @@ void XB_SQLiteResult::Set(XB_SQLiteTable* holder, int cols, int rows) {
   m_rowCount = rows;
 }
 
-/* Returns the value at column COL of data row ROW with its length, or null
-** (length 0) outside the result and for SQL NULL. */
 const char* XB_SQLiteResult::Get(int col, int row, size_t& length) const {
   length = 0;
   if (!m_table || row < 0 || row >= m_rowCount || col < 0 || col >= m_columnCount) return nullptr;
@@ -167,8 +152,6 @@ const char* XB_SQLiteResult::Get(int col, int row, size_t& length) const {
   return m_table->Cell(index, length);
 }
 
-/* Returns the value at column COL of data row ROW, or null outside the
-** result and for SQL NULL. */
 const char* XB_SQLiteResult::Get(int col, int row) const {
   if (!m_table || row < 0 || row >= m_rowCount || col < 0 || col >= m_columnCount) return nullptr;
   size_t index = (static_cast<size_t>(row) + 1) * static_cast<size_t>(m_columnCount) +

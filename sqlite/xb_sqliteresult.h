@@ -67,8 +67,10 @@ class XB_SQLiteTable {
 class XB_SQLite2Table final : public XB_SQLiteTable {
  public:
   explicit XB_SQLite2Table(char** engineArray) : m_cells(engineArray) {}
+  /* Hands the get-table array back to the generation-2 engine. */
   void Free() override;
   const char* Cell(size_t index) const override { return m_cells[index]; }
+  /* Returns the cell at INDEX and its length. */
   const char* Cell(size_t index, size_t& length) const override;
 
  private:
@@ -84,6 +86,7 @@ class XB_SQLite2Table final : public XB_SQLiteTable {
 class XB_SQLiteBlockTable final : public XB_SQLiteTable {
  public:
   XB_SQLiteBlockTable() = default;
+  /* Returns the text block, the offsets and the NULL map to the heap. */
   void Free() override;
   const char* Cell(size_t index) const override {
     if (IsNull(index)) return nullptr;
@@ -118,6 +121,8 @@ class XB_SQLiteBlockTable final : public XB_SQLiteTable {
  private:
   bool IsNull(size_t index) const { return (m_nulls[index >> 3] >> (index & 7)) & 1; }
   size_t Start(size_t index) const { return index ? m_ends[index - 1] : 0; }
+  /* Makes room for one more cell with EXTRATEXT bytes of text.  Returns false
+  ** when that is impossible; nothing is lost then. */
   bool Reserve(size_t extraText);
 
   char* m_text = nullptr;
@@ -137,10 +142,13 @@ class XB_SQLiteBlockTable final : public XB_SQLiteTable {
 class XB_SQLiteResult {
  public:
   XB_SQLiteResult() = default;
+  /* Makes a second holder of the same cells. */
   XB_SQLiteResult(const XB_SQLiteResult& other);
+  /* Takes over the cells of OTHER, which is left empty. */
   XB_SQLiteResult(XB_SQLiteResult&& other) noexcept;
   XB_SQLiteResult& operator=(const XB_SQLiteResult& other);
   XB_SQLiteResult& operator=(XB_SQLiteResult&& other) noexcept;
+  /* Lets go of the cells. */
   virtual ~XB_SQLiteResult();
 
   /* Lets go of the cells and sets both counts to 0. */

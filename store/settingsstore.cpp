@@ -16,8 +16,6 @@ SettingsStore::SettingsStore() = default;
 
 SettingsStore::~SettingsStore() = default;
 
-/* Binds the store to PATH.  Returns false, leaving no file bound, when the
-** path is empty or longer than the writer can take. */
 bool SettingsStore::SetFileName(const char* path) {
   m_fileName.Clear();
   if (!path || !*path || strlen(path) > SafeFileWriter::MaxPathLength) return false;
@@ -33,9 +31,6 @@ static XmlReader::ItemKind NextNonComment(XmlReader& reader) {
   return kind;
 }
 
-/* Merges the settings file into the tree.  With ROOTNAME given, the
-** document element must have that name (ignoring case).  Returns true when
-** the file was read; false leaves the tree as it was. */
 bool SettingsStore::Load(const char* rootName) {
   XmlReader reader;
   reader.SetSkipComments(!m_keepComments);
@@ -51,9 +46,6 @@ bool SettingsStore::Load(const char* rootName) {
   return true;
 }
 
-/* Writes the whole tree to the settings file through a temporary file.
-** Returns true only when the new file is complete and has replaced the old
-** one; otherwise the old file is untouched. */
 bool SettingsStore::Save() {
   XmlWriter writer;
   writer.EnableSafeSave(true);

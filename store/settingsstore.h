@@ -14,12 +14,20 @@ class SettingsStore : public StoreNode {
   SettingsStore();
   ~SettingsStore() override;
 
+  /* Binds the store to PATH.  Returns false, leaving no file bound, when the
+  ** path is empty or longer than the writer can take. */
   bool SetFileName(const char* path);
   const XB_String& FileName() const { return m_fileName; }
   void SetKeepComments(bool on) { m_keepComments = on; }
   bool KeepComments() const { return m_keepComments; }
 
+  /* Merges the settings file into the tree.  With ROOTNAME given, the
+  ** document element must have that name (ignoring case).  Returns true when
+  ** the file was read; false leaves the tree as it was. */
   bool Load(const char* rootName = nullptr);
+  /* Writes the whole tree to the settings file through a temporary file.
+  ** Returns true only when the new file is complete and has replaced the old
+  ** one; otherwise the old file is untouched. */
   bool Save();
 
  private:

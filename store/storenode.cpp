@@ -45,13 +45,10 @@ static XB_String DoubleText(double value) {
   return result;
 }
 
-/* Makes an empty node; destroying a node destroys its subtree. */
 StoreNode::StoreNode() = default;
 
 StoreNode::~StoreNode() = default;
 
-/* Returns the index where NAME is or would be inserted; *FOUND tells which.
-** New names usually come in order, so the last entry is tried first. */
 size_t StoreNode::LowerBound(const char* name, bool* found) const {
   *found = false;
   size_t count = m_children.size();
@@ -79,8 +76,6 @@ size_t StoreNode::LowerBound(const char* name, bool* found) const {
   return low;
 }
 
-/* Returns the child named NAME (ignoring case), creating an empty one in
-** its sorted place when there is none.  The first spelling used is kept. */
 StoreNode* StoreNode::Child(const char* name) {
   bool found = false;
   size_t at = LowerBound(name, &found);
@@ -91,15 +86,12 @@ StoreNode* StoreNode::Child(const char* name) {
   return child;
 }
 
-/* Returns the child named NAME (ignoring case), or null. */
 StoreNode* StoreNode::FindChild(const char* name) const {
   bool found = false;
   size_t at = LowerBound(name, &found);
   return found ? m_children[at].node.get() : nullptr;
 }
 
-/* Removes the child named NAME with its subtree.  Returns false when there
-** is none. */
 bool StoreNode::RemoveChild(const char* name) {
   bool found = false;
   size_t at = LowerBound(name, &found);
@@ -108,10 +100,6 @@ bool StoreNode::RemoveChild(const char* name) {
   return true;
 }
 
-/* Resolves a "/"-separated PATH from this node, creating every missing node
-** on the way.  An absent or empty path gives this node.  Empty segments (a
-** leading, doubled or trailing "/") are passed over, so that no nameless
-** node is created, which could not be written to a file. */
 StoreNode* StoreNode::Path(const char* path) {
   StoreNode* node = this;
   const char* p = path ? path : "";
@@ -125,8 +113,6 @@ StoreNode* StoreNode::Path(const char* path) {
   return node;
 }
 
-/* Returns the name of child I in sorted order (the last one when I is out
-** of range, the empty text when there are none). */
 const XB_String& StoreNode::ChildName(int i) const {
   static const XB_String none;
   if (m_children.empty()) return none;
@@ -136,14 +122,11 @@ const XB_String& StoreNode::ChildName(int i) const {
   return m_children[at].name;
 }
 
-/* Returns child I in sorted order, or null when I is out of range. */
 StoreNode* StoreNode::ChildAt(int i) const {
   if (i < 0 || static_cast<size_t>(i) >= m_children.size()) return nullptr;
   return m_children[static_cast<size_t>(i)].node.get();
 }
 
-/* Returns true when this node or any node below it has a value, that is,
-** when writing it would write anything. */
 bool StoreNode::HoldsValues() const {
   std::vector<const StoreNode*> pending{this};
   while (!pending.empty()) {
@@ -155,33 +138,26 @@ bool StoreNode::HoldsValues() const {
   return false;
 }
 
-/* Removes every child, value and the comment. */
 void StoreNode::Clear() {
   m_children.clear();
   m_values.Clear();
   m_comment.Clear();
 }
 
-/* Returns the first value, or null when the node has none. */
 XB_Value* StoreNode::FirstValue() {
   return m_values.IsEmpty() ? nullptr : &m_values[0];
 }
 
-/* Returns the first value, adding an empty one when there is none. */
 XB_Value& StoreNode::EnsureFirstValue() {
   if (m_values.IsEmpty()) m_values.Add(XB_Value());
   return m_values[0];
 }
 
-/* Returns whether the first value reads as an integer above 0; a node
-** without value stores DEFAULTVALUE as a boolean first. */
 bool StoreNode::GetBool(bool defaultValue) {
   if (m_values.IsEmpty()) m_values.Add(XB_Value(defaultValue));
   return IntegerOf(m_values[0]) > 0;
 }
 
-/* Returns the integer reading of the first value; a node without value
-** stores DEFAULTVALUE as an integer and returns it. */
 int32_t StoreNode::GetInt(int32_t defaultValue) {
   if (m_values.IsEmpty()) {
     m_values.Add(XB_Value(defaultValue));
@@ -190,8 +166,6 @@ int32_t StoreNode::GetInt(int32_t defaultValue) {
   return IntegerOf(m_values[0]);
 }
 
-/* As GetInt(DEFAULTVALUE), but a stored value is clamped to
-** MINIMUM..MAXIMUM; a newly stored default is returned as it is. */
 int32_t StoreNode::GetInt(int32_t defaultValue, int32_t minimum, int32_t maximum) {
   if (m_values.IsEmpty()) return GetInt(defaultValue);
   int32_t value = IntegerOf(m_values[0]);
@@ -199,17 +173,14 @@ int32_t StoreNode::GetInt(int32_t defaultValue, int32_t minimum, int32_t maximum
   return value > maximum ? maximum : value;
 }
 
-/* Makes the first value the integer VALUE. */
 void StoreNode::SetInt(int32_t value) {
   EnsureFirstValue() = XB_Value(value);
 }
 
-/* Makes the first value the boolean VALUE. */
 void StoreNode::SetBool(bool value) {
   EnsureFirstValue() = XB_Value(value);
 }
 
-/* Makes the first value the one TEXT describes (see XB_Value::FromText). */
 void StoreNode::SetText(const char* text) {
   EnsureFirstValue() = XB_Value::FromText(text ? text : "");
 }
@@ -228,14 +199,6 @@ XB_String StoreNode::ValueText(const XB_Value& value) {
   }
 }
 
-/* Reads the content of the element ELEMENTNAME, whose start tag the reader
-** has just delivered (an empty-element tag has none), into this node:
-** comments, text items as values,
-** child elements as child nodes (merged into existing ones).  Ends at the
-** element's end tag or at the end of input; end tags of other names are
-** passed over.  Nesting is followed with an explicit stack and bounded by
-** MaxNesting, so a deeply nested file cannot exhaust the call stack.
-** Returns true. */
 bool StoreNode::ReadElement(XmlReader& reader, const char* elementName) {
   struct Frame {
     StoreNode* node;
@@ -295,10 +258,6 @@ static void WriteValues(XmlWriter& writer, const StoreNode& node) {
   }
 }
 
-/* Writes NODE as an element named NAME ("null" when absent; a node with
-** children and an empty name is the document element "xbstore", a node with
-** values only and an empty name writes just its values).  A node without
-** any value in its subtree writes nothing.  Returns true. */
 bool StoreNode::WriteNode(XmlWriter& writer, const StoreNode& node, const char* name) {
   if (!node.HoldsValues()) return true;
   XB_String tag(name ? name : "null");
@@ -321,22 +280,18 @@ bool StoreNode::WriteNode(XmlWriter& writer, const StoreNode& node, const char* 
   return true;
 }
 
-/* Returns the boolean at PATH below this node (see GetBool). */
 bool StoreNode::ReadBool(const char* path, bool defaultValue) {
   return Path(path)->GetBool(defaultValue);
 }
 
-/* Returns the integer at PATH below this node (see GetInt). */
 int32_t StoreNode::ReadInt(const char* path, int32_t defaultValue) {
   return Path(path)->GetInt(defaultValue);
 }
 
-/* Stores the boolean VALUE at PATH below this node. */
 void StoreNode::WriteBool(const char* path, bool value) {
   Path(path)->SetBool(value);
 }
 
-/* Stores the integer VALUE at PATH below this node. */
 void StoreNode::WriteInt(const char* path, int32_t value) {
   Path(path)->SetInt(value);
 }

@@ -13,7 +13,8 @@
 **     query runner); while it runs, IsBusy is true, Interrupt may be called
 **     from any thread, and every other operation that needs the connection
 **     fails with "a query is still running".  The getters may be called
-**     from any thread at any time.
+**     from any thread at any time.  A QueryRunner of the document must be
+**     destroyed before the document.
 **   - Text: the caller's SQL and every text handed out are UTF-8; what the
 **     file holds is converted by the file's text rule (ToFileText,
 **     FromFileText).  Result tables stay in the file's encoding; views show

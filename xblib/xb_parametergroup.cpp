@@ -80,17 +80,13 @@ class XB_SettingsParameter : public XB_ParameterPlain {
 
 }  // namespace
 
-/* Makes an empty group named NAME bound to SETTINGS. */
 XB_ParameterGroup::XB_ParameterGroup(std::string_view name, XB_SettingsAccess* settings)
     : XB_ParameterSetAuto(name), m_settings(settings) {}
 
-/* Returns a new group sharing this group's members. */
 XB_Parameter* XB_ParameterGroup::Clone() const {
   return new XB_ParameterGroup(*this);
 }
 
-/* Creates a bound parameter of TYPE for PATH and adds it, replacing a
-** member with the same key.  Returns the new member. */
 XB_Parameter* XB_ParameterGroup::AddBound(const char* path, const char* label, uint32_t type,
                                           int32_t defaultValue) {
   XB_String key(path);
@@ -99,23 +95,18 @@ XB_Parameter* XB_ParameterGroup::AddBound(const char* path, const char* label, u
       new XB_SettingsParameter(key, label, type, m_settings, path ? path : "", defaultValue));
 }
 
-/* Adds a PT_BOOL parameter bound to PATH; returns it. */
 XB_Parameter* XB_ParameterGroup::AddBool(const char* path, const char* label, bool defaultValue) {
   return AddBound(path, label, PT_BOOL, defaultValue ? 1 : 0);
 }
 
-/* Adds a PT_INT parameter bound to PATH; returns it. */
 XB_Parameter* XB_ParameterGroup::AddInt(const char* path, const char* label, int32_t defaultValue) {
   return AddBound(path, label, PT_INT, defaultValue);
 }
 
-/* Appends a copy of GROUP sharing its members; returns the copy. */
 XB_Parameter* XB_ParameterGroup::AddGroup(const XB_ParameterGroup& group) {
   return Add(new XB_ParameterGroup(group));
 }
 
-/* Writes an element named by the group's key with one element per member.
-** Returns false when the target has failed. */
 bool XB_ParameterGroup::Write(XB_XmlTarget& target) const {
   const XB_String& key = Name();
   if (!target.BeginElement(key.c_str(), true)) return false;
@@ -125,9 +116,6 @@ bool XB_ParameterGroup::Write(XB_XmlTarget& target) const {
   return ok;
 }
 
-/* Reads every child element of the element just reached into the member
-** with that key; children without a member are skipped.  Returns false for
-** an element without content. */
 bool XB_ParameterGroup::Read(XB_XmlSource& source) {
   if (!source.HasContent()) return false;
   XB_String parent = source.TagName();

@@ -39,17 +39,22 @@ class XB_ParameterGroup : public XB_ParameterSetAuto {
   ** LABEL, and DEFAULTVALUE stored at PATH when nothing is there.  A member
   ** with the same key is replaced.  Returns the new member. */
   XB_Parameter* AddBool(const char* path, const char* label, bool defaultValue);
+  /* Adds a PT_INT parameter bound to PATH; returns it. */
   XB_Parameter* AddInt(const char* path, const char* label, int32_t defaultValue);
   /* Appends a copy of GROUP that shares its members; returns the copy. */
   XB_Parameter* AddGroup(const XB_ParameterGroup& group);
 
-  /* Writes the group as an element named by its key holding its members. */
+  /* Writes an element named by the group's key with one element per member.
+  ** Returns false when the target has failed. */
   bool Write(XB_XmlTarget& target) const override;
-  /* Reads the members named by the child elements of the element just
-  ** reached; unknown children are skipped.  Returns false without content. */
+  /* Reads every child element of the element just reached into the member
+  ** with that key; children without a member are skipped.  Returns false for
+  ** an element without content. */
   bool Read(XB_XmlSource& source) override;
 
  private:
+  /* Creates a bound parameter of TYPE for PATH and adds it, replacing a
+  ** member with the same key.  Returns the new member. */
   XB_Parameter* AddBound(const char* path, const char* label, uint32_t type, int32_t defaultValue);
 
   XB_SettingsAccess* m_settings = nullptr;

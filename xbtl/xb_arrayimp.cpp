@@ -6,7 +6,6 @@
 
 #include "xb_log.h"
 
-/* Returns INDEX, the nearest valid index, or -1 for an empty array (logged). */
 int XB_ArrayCheckIndex(int index, int count, const char* className) {
   if (index >= 0 && index < count) return index;
   XB_String text;

@@ -10,14 +10,12 @@
 
 #include "xb_log.h"
 
-/* Names PATH as the log file (none when shorter than 3 characters). */
 bool XB_DiagLog::SetFile(const char* path) {
   m_file.Assign(path);
   if (m_file.Length() < 3) m_file.Clear();
   return !m_file.IsEmpty();
 }
 
-/* Queues LINE when LEVEL passes the threshold and writes it out when a file is named. */
 void XB_DiagLog::Queue(int level, const XB_String& line) {
   if (!Wants(level)) return;
   m_pending.push_back(line);
@@ -28,10 +26,6 @@ void XB_DiagLog::Queue(int level, const XB_String& line) {
   while (m_pending.size() > kMaxQueued) m_pending.pop_front();
 }
 
-/*
-** The name with "-old." put before the extension of the last path
-** component, or "-old" appended when it has no extension.
-*/
 XB_String XB_DiagLog::OldName(std::string_view path) {
   size_t slash = path.find_last_of("/\\");
   size_t dot = path.rfind('.');
@@ -46,8 +40,6 @@ XB_String XB_DiagLog::OldName(std::string_view path) {
   return name;
 }
 
-/* Appends the queue to the file, moving an oversized file aside first.
-** Returns false and keeps the lines when the file cannot be written. */
 bool XB_DiagLog::Flush() {
   if (m_file.IsEmpty()) return false;
   if (m_pending.empty()) return true;
@@ -75,7 +67,6 @@ bool XB_DiagLog::Flush() {
   return ok;
 }
 
-/* The one diagnostic log of the process. */
 XB_DiagLog& XB_SharedDiagLog() {
   static XB_DiagLog log;
   return log;

@@ -53,15 +53,18 @@ class XB_DiagLog {
   ** with a file named, the queue is written out at once. */
   void Queue(int level, const XB_String& line);
 
-  /* Appends the queued lines to the file; false (lines kept) when it cannot
-  ** be written or no file is named. */
+  /* Appends the queue to the file, moving an oversized file aside first.
+  ** Returns false and keeps the lines when the file cannot be written. */
   bool Flush();
 
   /* The lines still queued, oldest first. */
   const std::deque<XB_String>& Pending() const { return m_pending; }
   void ClearPending() { m_pending.clear(); }
 
-  /* The name the file is moved to when it grows too large. */
+  /*
+  ** The name with "-old." put before the extension of the last path
+  ** component, or "-old" appended when it has no extension.
+  */
   static XB_String OldName(std::string_view path);
 
  private:

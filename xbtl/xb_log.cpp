@@ -17,27 +17,19 @@ bool g_inSink = false;
 bool g_trace = true;
 }  // namespace
 
-/* Installs SINK with CONTEXT; null removes the sink. */
 void XB_SetLogSink(XB_LogSink sink, void* context) {
   g_sink = sink;
   g_sinkContext = context;
 }
 
-/* Turns the standard-error copy on or off. */
 void XB_SetLogTrace(bool enabled) {
   g_trace = enabled;
 }
 
-/* The installed sink, or null. */
 XB_LogSink XB_GetLogSink() {
   return g_sink;
 }
 
-/*
-** The standard-error line of TEXT: for "L_ rest" the rest, two spaces, a
-** tab and "[L]"; otherwise the text itself; both end in a newline.  A text
-** such as "E_" that is too short to have a rest gives an empty rest.
-*/
 XB_String XB_LogTraceLine(std::string_view text) {
   XB_String line;
   if (text.size() >= 2 && text[1] == '_') {
@@ -49,7 +41,6 @@ XB_String XB_LogTraceLine(std::string_view text) {
   return line;
 }
 
-/* Sends TEXT to the sink and, in diagnostic builds, to standard error. */
 void XB_Log(const char* text) {
   if (!text) return;
 #ifndef NDEBUG
@@ -64,12 +55,10 @@ void XB_Log(const char* text) {
   g_inSink = false;
 }
 
-/* Logs the text of TEXT. */
 void XB_Log(const XB_String& text) {
   XB_Log(text.c_str());
 }
 
-/* Formats FORMAT with A and B (absent ones print "(null)") and logs it. */
 void XB_LogF(const char* format, const char* a, const char* b) {
   const XB_FormatArg args[] = {XB_FormatArg(a ? a : "(null)"), XB_FormatArg(b ? b : "(null)")};
   XB_String text;

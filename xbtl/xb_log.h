@@ -29,13 +29,18 @@ XB_LogSink XB_GetLogSink();
 /* Sends TEXT to the sink (and, in diagnostic builds, to standard error).
 ** An absent text is ignored. */
 void XB_Log(const char* text);
+/* Logs the text of TEXT. */
 void XB_Log(const XB_String& text);
 
 /* Turns the standard-error copy of diagnostic builds off or back on (it is
 ** on by default; release builds never write it). */
 void XB_SetLogTrace(bool enabled);
 
-/* The standard-error form of TEXT that diagnostic builds write. */
+/*
+** The standard-error line of TEXT: for "L_ rest" the rest, two spaces, a
+** tab and "[L]"; otherwise the text itself; both end in a newline.  A text
+** such as "E_" that is too short to have a rest gives an empty rest.
+*/
 XB_String XB_LogTraceLine(std::string_view text);
 
 /* Formats FORMAT with up to two texts (an absent one prints "(null)") and logs it. */

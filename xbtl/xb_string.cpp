@@ -14,7 +14,6 @@ static inline unsigned char LowerAscii(char c) {
   return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + 32) : u;
 }
 
-/* Sets the text to TEXT (empty for null); returns this string. */
 XB_String& XB_String::Assign(const char* text) {
   m_error = false;
   if (!text) {
@@ -25,7 +24,6 @@ XB_String& XB_String::Assign(const char* text) {
   return *this;
 }
 
-/* Sets the text to LENGTH bytes of TEXT (empty for null); returns this string. */
 XB_String& XB_String::Assign(const char* text, size_t length) {
   m_error = false;
   if (!text) {
@@ -36,26 +34,22 @@ XB_String& XB_String::Assign(const char* text, size_t length) {
   return *this;
 }
 
-/* Sets the text to TEXT; returns this string. */
 XB_String& XB_String::Assign(std::string_view text) {
   m_error = false;
   m_text.assign(text.data(), text.size());
   return *this;
 }
 
-/* Appends TEXT (nothing for null); returns this string. */
 XB_String& XB_String::Append(const char* text) {
   if (text) m_text.append(text);
   return *this;
 }
 
-/* Appends LENGTH bytes of TEXT (nothing for null); returns this string. */
 XB_String& XB_String::Append(const char* text, size_t length) {
   if (text) m_text.append(text, length);
   return *this;
 }
 
-/* Appends TEXT, with SEPARATOR before it unless the string is empty. */
 XB_String& XB_String::AppendSeparated(std::string_view separator, std::string_view text) {
   if (m_text.empty()) {
     m_text.append(text);
@@ -69,13 +63,11 @@ XB_String& XB_String::AppendSeparated(std::string_view separator, std::string_vi
   return *this;
 }
 
-/* Removes whitespace (space, codes 1 to 13) at both ends; returns this string. */
 XB_String& XB_String::Trim() {
   TrimRight();
   return TrimLeft();
 }
 
-/* Removes whitespace at the start; returns this string. */
 XB_String& XB_String::TrimLeft() {
   size_t start = 0;
   while (start < m_text.size() && XB_IsSpace(m_text[start])) start++;
@@ -83,7 +75,6 @@ XB_String& XB_String::TrimLeft() {
   return *this;
 }
 
-/* Removes whitespace at the end; returns this string. */
 XB_String& XB_String::TrimRight() {
   size_t end = m_text.size();
   while (end > 0 && XB_IsSpace(m_text[end - 1])) end--;
@@ -91,25 +82,21 @@ XB_String& XB_String::TrimRight() {
   return *this;
 }
 
-/* Keeps at most LENGTH bytes; returns this string. */
 XB_String& XB_String::Truncate(size_t length) {
   if (length < m_text.size()) m_text.resize(length);
   return *this;
 }
 
-/* Removes COUNT bytes from POS on (clamped); returns this string. */
 XB_String& XB_String::Erase(size_t pos, size_t count) {
   if (pos < m_text.size()) m_text.erase(pos, count);
   return *this;
 }
 
-/* Inserts TEXT before POS (clamped to the end); returns this string. */
 XB_String& XB_String::Insert(size_t pos, std::string_view text) {
   m_text.insert(std::min(pos, m_text.size()), text);
   return *this;
 }
 
-/* Turns ASCII letters to upper case; returns this string. */
 XB_String& XB_String::MakeUpper() {
   for (char& c : m_text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
@@ -117,17 +104,11 @@ XB_String& XB_String::MakeUpper() {
   return *this;
 }
 
-/* Turns ASCII letters to lower case; returns this string. */
 XB_String& XB_String::MakeLower() {
   for (char& c : m_text) c = static_cast<char>(LowerAscii(c));
   return *this;
 }
 
-/*
-** Replaces each occurrence of FROM by TO, left to right and without
-** overlaps; the inserted text is not searched again.  Returns the number of
-** replacements (0 for an empty FROM).
-*/
 size_t XB_String::ReplaceAll(std::string_view from, std::string_view to) {
   if (from.empty()) return 0;
   size_t found = m_text.find(from);
@@ -148,10 +129,6 @@ size_t XB_String::ReplaceAll(std::string_view from, std::string_view to) {
   return count;
 }
 
-/*
-** Shortens a text longer than WIDTH: below width 5 it is cut to WIDTH,
-** otherwise to WIDTH-2 characters followed by "..".  Returns this string.
-*/
 XB_String& XB_String::Shorten(size_t width) {
   if (m_text.size() <= width) return *this;
   if (width < 5) {
@@ -163,30 +140,25 @@ XB_String& XB_String::Shorten(size_t width) {
   return *this;
 }
 
-/* The first COUNT bytes (all when shorter). */
 XB_String XB_String::Left(size_t count) const {
   return XB_String(std::string_view(m_text).substr(0, count));
 }
 
-/* COUNT bytes from POS on, clamped to the text. */
 XB_String XB_String::Mid(size_t pos, size_t count) const {
   if (pos >= m_text.size()) return XB_String();
   return XB_String(std::string_view(m_text).substr(pos, count));
 }
 
-/* The last COUNT bytes (all when shorter). */
 XB_String XB_String::Right(size_t count) const {
   if (count >= m_text.size()) return *this;
   return XB_String(std::string_view(m_text).substr(m_text.size() - count));
 }
 
-/* Byte-wise comparison: negative, 0 or positive. */
 int XB_String::Compare(std::string_view other) const {
   int c = View().compare(other);
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-/* Comparison ignoring ASCII letter case: negative, 0 or positive. */
 int XB_String::CompareNoCase(std::string_view other) const {
   size_t n = std::min(m_text.size(), other.size());
   for (size_t i = 0; i < n; i++) {
@@ -198,19 +170,16 @@ int XB_String::CompareNoCase(std::string_view other) const {
   return m_text.size() < other.size() ? -1 : 1;
 }
 
-/* The position of WHAT from FROM on, or -1. */
 ptrdiff_t XB_String::Find(std::string_view what, size_t from) const {
   size_t at = m_text.find(what, from);
   return at == std::string::npos ? -1 : static_cast<ptrdiff_t>(at);
 }
 
-/* The position of C from FROM on, or -1. */
 ptrdiff_t XB_String::Find(char c, size_t from) const {
   size_t at = m_text.find(c, from);
   return at == std::string::npos ? -1 : static_cast<ptrdiff_t>(at);
 }
 
-/* The position of WHAT from FROM on, ignoring ASCII case, or -1. */
 ptrdiff_t XB_String::FindNoCase(std::string_view what, size_t from) const {
   if (what.size() > m_text.size()) return -1;
   for (size_t at = from; at + what.size() <= m_text.size(); at++) {
@@ -221,29 +190,24 @@ ptrdiff_t XB_String::FindNoCase(std::string_view what, size_t from) const {
   return -1;
 }
 
-/* The position of the last C, or -1. */
 ptrdiff_t XB_String::ReverseFind(char c) const {
   size_t at = m_text.rfind(c);
   return at == std::string::npos ? -1 : static_cast<ptrdiff_t>(at);
 }
 
-/* True when the text begins with PREFIX (letter case counts). */
 bool XB_String::BeginsWith(std::string_view prefix) const {
   return View().substr(0, prefix.size()) == prefix;
 }
 
-/* True when the text begins with PREFIX, ignoring ASCII case. */
 bool XB_String::BeginsWithNoCase(std::string_view prefix) const {
   if (prefix.size() > m_text.size()) return false;
   return XB_String(View().substr(0, prefix.size())).CompareNoCase(prefix) == 0;
 }
 
-/* True when the text ends with SUFFIX (letter case counts). */
 bool XB_String::EndsWith(std::string_view suffix) const {
   return suffix.size() <= m_text.size() && View().substr(m_text.size() - suffix.size()) == suffix;
 }
 
-/* Puts the string into the error state. */
 void XB_String::SetError() {
   m_text.assign(kErrorText);
   m_error = true;
@@ -275,12 +239,6 @@ static size_t QuotedWordEnd(std::string_view text, size_t start) {
   return text.size();
 }
 
-/*
-** Takes the next word of TEXT from POS into WORD: leading whitespace is
-** skipped; a word beginning with a double quote runs to its closing quote,
-** any other word to the next whitespace.  The whitespace character that
-** ends the word is consumed with it.  Returns the position after that.
-*/
 size_t XB_String::NextWord(std::string_view text, size_t pos, XB_String& word) {
   word.Clear();
   while (pos < text.size() && XB_IsSpace(text[pos])) pos++;
@@ -297,7 +255,6 @@ size_t XB_String::NextWord(std::string_view text, size_t pos, XB_String& word) {
   return end;
 }
 
-/* Takes the next word off the front of this string; false when none is left. */
 bool XB_String::TakeWord(XB_String& word) {
   size_t next = NextWord(View(), 0, word);
   m_text.erase(0, next);
@@ -323,19 +280,11 @@ static int32_t ParseHex(std::string_view text) {
   return static_cast<int32_t>(value);
 }
 
-/* The integer parse of an absent text: 0. */
 int32_t XB_String::ParseInt(const char* text) {
   if (!text) return 0;
   return ParseInt(std::string_view(text));
 }
 
-/*
-** Reads an integer from TEXT: after leading spaces, "?x..." (longer than 2
-** characters) and "#..." are hexadecimal (at most 8 digits); otherwise an
-** optional sign and decimal digits within the first 12 characters.  A
-** decimal value beyond the 32-bit range gives the nearest 32-bit value
-** rather than a wrapped one.  Returns 0 for a text without digits.
-*/
 int32_t XB_String::ParseInt(std::string_view text) {
   size_t start = 0;
   while (start < text.size() && text[start] == ' ') start++;

@@ -119,8 +119,11 @@ class XB_String {
   char operator[](size_t pos) const { return At(pos); }
 
   /* Assignment: an absent (null) text gives the empty string. */
+  /* Sets the text to TEXT (empty for null); returns this string. */
   XB_String& Assign(const char* text);
+  /* Sets the text to LENGTH bytes of TEXT (empty for null); returns this string. */
   XB_String& Assign(const char* text, size_t length);
+  /* Sets the text to TEXT; returns this string. */
   XB_String& Assign(std::string_view text);
   void Clear() {
     m_text.clear();
@@ -129,7 +132,9 @@ class XB_String {
   void Reserve(size_t capacity) { m_text.reserve(capacity); }
 
   /* Appending; an absent text appends nothing. */
+  /* Appends TEXT (nothing for null); returns this string. */
   XB_String& Append(const char* text);
+  /* Appends LENGTH bytes of TEXT (nothing for null); returns this string. */
   XB_String& Append(const char* text, size_t length);
   XB_String& Append(std::string_view text) {
     m_text.append(text);
@@ -158,30 +163,49 @@ class XB_String {
   }
 
   /* Editing. */
+  /* Removes whitespace (space, codes 1 to 13) at both ends; returns this string. */
   XB_String& Trim();
+  /* Removes whitespace at the start; returns this string. */
   XB_String& TrimLeft();
+  /* Removes whitespace at the end; returns this string. */
   XB_String& TrimRight();
+  /* Keeps at most LENGTH bytes; returns this string. */
   XB_String& Truncate(size_t length);
+  /* Removes COUNT bytes from POS on (clamped); returns this string. */
   XB_String& Erase(size_t pos, size_t count);
+  /* Inserts TEXT before POS (clamped to the end); returns this string. */
   XB_String& Insert(size_t pos, std::string_view text);
   XB_String& Insert(size_t pos, const char* text) { return Insert(pos, XB_TextOrEmpty(text)); }
+  /* Turns ASCII letters to upper case; returns this string. */
   XB_String& MakeUpper(); /* ASCII letters only */
+  /* Turns ASCII letters to lower case; returns this string. */
   XB_String& MakeLower(); /* ASCII letters only */
-  /* Replaces every occurrence of FROM by TO; returns the number replaced. */
+  /*
+  ** Replaces each occurrence of FROM by TO, left to right and without
+  ** overlaps; the inserted text is not searched again.  Returns the number of
+  ** replacements (0 for an empty FROM).
+  */
   size_t ReplaceAll(std::string_view from, std::string_view to);
   size_t ReplaceAll(const char* from, const char* to) {
     return ReplaceAll(XB_TextOrEmpty(from), XB_TextOrEmpty(to));
   }
-  /* Cuts a text longer than WIDTH to WIDTH-2 characters plus "..". */
+  /*
+  ** Shortens a text longer than WIDTH: below width 5 it is cut to WIDTH,
+  ** otherwise to WIDTH-2 characters followed by "..".  Returns this string.
+  */
   XB_String& Shorten(size_t width);
 
   /* Pieces (clamped to the text). */
+  /* The first COUNT bytes (all when shorter). */
   XB_String Left(size_t count) const;
+  /* COUNT bytes from POS on, clamped to the text. */
   XB_String Mid(size_t pos, size_t count = std::string::npos) const;
+  /* The last COUNT bytes (all when shorter). */
   XB_String Right(size_t count) const;
 
   /* Comparison: == counts letter case; the NoCase forms ignore ASCII case. */
   int Compare(std::string_view other) const;
+  /* Comparison ignoring ASCII letter case: negative, 0 or positive. */
   int CompareNoCase(std::string_view other) const;
   bool EqualsNoCase(std::string_view other) const { return CompareNoCase(other) == 0; }
   /* An absent (null) text compares as the empty text. */
@@ -197,12 +221,18 @@ class XB_String {
 
   /* Searching: positions, or -1 when not found. */
   ptrdiff_t Find(std::string_view what, size_t from = 0) const;
+  /* The position of C from FROM on, or -1. */
   ptrdiff_t Find(char c, size_t from = 0) const;
+  /* The position of WHAT from FROM on, ignoring ASCII case, or -1. */
   ptrdiff_t FindNoCase(std::string_view what, size_t from = 0) const;
+  /* The position of the last C, or -1. */
   ptrdiff_t ReverseFind(char c) const;
   bool Contains(std::string_view what) const { return Find(what) >= 0; }
+  /* True when the text begins with PREFIX (letter case counts). */
   bool BeginsWith(std::string_view prefix) const;
+  /* True when the text begins with PREFIX, ignoring ASCII case. */
   bool BeginsWithNoCase(std::string_view prefix) const;
+  /* True when the text ends with SUFFIX (letter case counts). */
   bool EndsWith(std::string_view suffix) const;
   /* An absent (null) text is the empty text here too. */
   ptrdiff_t Find(const char* what, size_t from = 0) const {
@@ -222,15 +252,26 @@ class XB_String {
   void SetError();
   bool IsError() const { return m_error; }
 
-  /* Word splitter: the next word of TEXT from POS (see xb_string.cpp).
-  ** Returns the position after the word and the whitespace character that
-  ** ended it; WORD is empty and the result is TEXT's length when no word is left. */
+  /*
+  ** Takes the next word of TEXT from POS into WORD: leading whitespace is
+  ** skipped; a word beginning with a double quote runs to its closing quote,
+  ** any other word to the next whitespace.  The whitespace character that
+  ** ends the word is consumed with it.  Returns the position after that;
+  ** WORD is empty and the result is TEXT's length when no word is left.
+  */
   static size_t NextWord(std::string_view text, size_t pos, XB_String& word);
   /* Takes the next word off the front of this string; false when none is left. */
   bool TakeWord(XB_String& word);
 
   /* Integer parse (decimal, "0x.."/"#.." hexadecimal); an absent text gives 0. */
   static int32_t ParseInt(const char* text);
+  /*
+  ** Reads an integer from TEXT: after leading spaces, "?x..." (longer than 2
+  ** characters) and "#..." are hexadecimal (at most 8 digits); otherwise an
+  ** optional sign and decimal digits within the first 12 characters.  A
+  ** decimal value beyond the 32-bit range gives the nearest 32-bit value
+  ** rather than a wrapped one.  Returns 0 for a text without digits.
+  */
   static int32_t ParseInt(std::string_view text);
   int32_t ToInt() const { return ParseInt(View()); }
 

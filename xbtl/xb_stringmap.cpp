@@ -3,7 +3,6 @@
 */
 #include "xb_stringmap.h"
 
-/* KEY as it is looked up: unchanged, or with ASCII letters made lower case. */
 std::string XB_StringMapFoldKey(std::string_view key, bool ignoreCase) {
   std::string folded(key);
   if (!ignoreCase) return folded;

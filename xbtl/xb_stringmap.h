@@ -17,7 +17,7 @@
 #include "xb_arrayobval.h"
 #include "xb_string.h"
 
-/* The lookup form of KEY: itself, or folded to lower ASCII case. */
+/* KEY as it is looked up: unchanged, or with ASCII letters made lower case. */
 std::string XB_StringMapFoldKey(std::string_view key, bool ignoreCase);
 
 template <class T>

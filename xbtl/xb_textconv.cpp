@@ -73,7 +73,6 @@ void AppendYear(XB_String& out, int year) {
 
 }  // namespace
 
-/* Appends TEXT with "&" "<" ">" replaced by entities. */
 void XB_AppendXmlEscape(XB_String& out, std::string_view text) {
   for (char c : text) {
     if (c == '&') {
@@ -88,14 +87,12 @@ void XB_AppendXmlEscape(XB_String& out, std::string_view text) {
   }
 }
 
-/* The converted text as a new string. */
 XB_String XB_XmlEscape(std::string_view text) {
   XB_String out;
   XB_AppendXmlEscape(out, text);
   return out;
 }
 
-/* Appends TEXT with the HTML entity table applied in QUOTESTYLE. */
 void XB_AppendHtmlEscape(XB_String& out, std::string_view text, int quoteStyle) {
   const EntityLookup& lookup = Entities();
   for (char c : text) {
@@ -116,14 +113,12 @@ void XB_AppendHtmlEscape(XB_String& out, std::string_view text, int quoteStyle) 
   }
 }
 
-/* The converted text as a new string. */
 XB_String XB_HtmlEscape(std::string_view text, int quoteStyle) {
   XB_String out;
   XB_AppendHtmlEscape(out, text, quoteStyle);
   return out;
 }
 
-/* Appends TEXT with backslash, quotes, newline and tab backslash-escaped. */
 void XB_AppendCEscape(XB_String& out, std::string_view text) {
   for (char c : text) {
     switch (c) {
@@ -149,14 +144,12 @@ void XB_AppendCEscape(XB_String& out, std::string_view text) {
   }
 }
 
-/* The converted text as a new string. */
 XB_String XB_CEscape(std::string_view text) {
   XB_String out;
   XB_AppendCEscape(out, text);
   return out;
 }
 
-/* Appends TEXT URL-escaped. */
 void XB_AppendUrlEscape(XB_String& out, std::string_view text) {
   static const char kHex[] = "0123456789ABCDEF";
   for (char c : text) {
@@ -173,14 +166,12 @@ void XB_AppendUrlEscape(XB_String& out, std::string_view text) {
   }
 }
 
-/* The converted text as a new string. */
 XB_String XB_UrlEscape(std::string_view text) {
   XB_String out;
   XB_AppendUrlEscape(out, text);
   return out;
 }
 
-/* Appends a non-empty TEXT in double quotes with inner quotes doubled. */
 void XB_AppendQuote(XB_String& out, std::string_view text) {
   if (text.empty()) return;
   out.Append('"');
@@ -191,18 +182,12 @@ void XB_AppendQuote(XB_String& out, std::string_view text) {
   out.Append('"');
 }
 
-/* The converted text as a new string. */
 XB_String XB_Quote(std::string_view text) {
   XB_String out;
   XB_AppendQuote(out, text);
   return out;
 }
 
-/*
-** Appends the duration of SECONDS in its largest two units.  The smaller
-** unit is rounded but does not carry into the larger one.  From 215308801
-** seconds on, years of 365 days and the whole remaining days are shown.
-*/
 void XB_AppendDuration(XB_String& out, uint32_t s) {
   const uint32_t kYear = 365u * 86400u;
   if (s < 60) {
@@ -232,14 +217,12 @@ void XB_AppendDuration(XB_String& out, uint32_t s) {
   }
 }
 
-/* The converted text as a new string. */
 XB_String XB_Duration(uint32_t seconds) {
   XB_String out;
   XB_AppendDuration(out, seconds);
   return out;
 }
 
-/* Appends the clock form of SECONDS. */
 void XB_AppendClockTime(XB_String& out, uint32_t s) {
   if (s >= 3600) {
     uint32_t hours = s / 3600;
@@ -253,14 +236,12 @@ void XB_AppendClockTime(XB_String& out, uint32_t s) {
   AppendTwoDigits(out, static_cast<int>(s % 60));
 }
 
-/* The converted text as a new string. */
 XB_String XB_ClockTime(uint32_t seconds) {
   XB_String out;
   XB_AppendClockTime(out, seconds);
   return out;
 }
 
-/* Appends "dd.mm.yyyy hh:mm:ss" of UNIXTIME in local time; nothing for values <= 0. */
 void XB_AppendLongTimeUnix(XB_String& out, int64_t unixTime) {
   struct tm f;
   if (unixTime <= 0 || !XB_LocalTime(unixTime, f)) return;
@@ -277,21 +258,18 @@ void XB_AppendLongTimeUnix(XB_String& out, int64_t unixTime) {
   AppendTwoDigits(out, f.tm_sec);
 }
 
-/* The converted text as a new string. */
 XB_String XB_LongTimeUnix(int64_t unixTime) {
   XB_String out;
   XB_AppendLongTimeUnix(out, unixTime);
   return out;
 }
 
-/* The converted text as a new string. */
 XB_String XB_LongTimeXB(int64_t xbTime) {
   XB_String out;
   if (xbTime > 0) XB_AppendLongTimeUnix(out, XB_TimeToUnix(xbTime));
   return out;
 }
 
-/* Appends the compact time stamp of XBTIME as seen at NOW; nothing for values <= 0. */
 void XB_AppendTimeStamp(XB_String& out, int64_t xbTime, int64_t now) {
   struct tm f;
   if (xbTime <= 0 || !XB_LocalTime(XB_TimeToUnix(xbTime), f)) return;
@@ -308,26 +286,22 @@ void XB_AppendTimeStamp(XB_String& out, int64_t xbTime, int64_t now) {
   AppendTwoDigits(out, f.tm_min);
 }
 
-/* The converted text as a new string. */
 XB_String XB_TimeStamp(int64_t xbTime) {
   XB_String out;
   XB_AppendTimeStamp(out, xbTime, XB_TimeNow());
   return out;
 }
 
-/* Appends VALUE in decimal with "." between groups of three digits. */
 void XB_AppendGrouped(XB_String& out, int64_t value) {
   out.AppendFormat("%D", value);
 }
 
-/* The converted text as a new string. */
 XB_String XB_Grouped(int64_t value) {
   XB_String out;
   XB_AppendGrouped(out, value);
   return out;
 }
 
-/* Appends the byte size of BYTES with two, one or no decimals. */
 void XB_AppendByteSize(XB_String& out, uint32_t n) {
   const double K = 1024.0, M = 1048576.0, G = 1073741824.0;
   if (n < 1000) {
@@ -349,14 +323,12 @@ void XB_AppendByteSize(XB_String& out, uint32_t n) {
   }
 }
 
-/* The converted text as a new string. */
 XB_String XB_ByteSize(uint32_t bytes) {
   XB_String out;
   XB_AppendByteSize(out, bytes);
   return out;
 }
 
-/* The transfer-rate text of BYTESPERSECOND. */
 XB_String XB_TransferRate(uint32_t bytesPerSecond) {
   XB_String out;
   XB_AppendByteSize(out, bytesPerSecond);
@@ -364,7 +336,6 @@ XB_String XB_TransferRate(uint32_t bytesPerSecond) {
   return out;
 }
 
-/* The share text of PERCENT. */
 XB_String XB_Share(double percent) {
   return XB_String::Formatted("%.1f%% ", percent);
 }

@@ -21,20 +21,17 @@ XB_Clock XB_SetClock(XB_Clock clock) {
   return g_clock.exchange(clock ? clock : &SystemClock);
 }
 
-/* Fills FIELDS with the local time of UNIXTIME; false when that fails. */
 bool XB_LocalTime(int64_t unixTime, struct tm& fields) {
   time_t t = static_cast<time_t>(unixTime);
   return localtime_r(&t, &fields) != nullptr;
 }
 
-/* True when A and B have the same local year and day of the year. */
 bool XB_TimeSameDay(int64_t a, int64_t b) {
   struct tm fa, fb;
   if (!XB_LocalTime(XB_TimeToUnix(a), fa) || !XB_LocalTime(XB_TimeToUnix(b), fb)) return false;
   return fa.tm_year == fb.tm_year && fa.tm_yday == fb.tm_yday;
 }
 
-/* True when A and B have the same local year. */
 bool XB_TimeSameYear(int64_t a, int64_t b) {
   struct tm fa, fb;
   if (!XB_LocalTime(XB_TimeToUnix(a), fa) || !XB_LocalTime(XB_TimeToUnix(b), fb)) return false;

@@ -86,8 +86,6 @@ void FileChecker::Problem(const std::string& text) {
   }
 }
 
-/* Marks page PGNO as used by WHAT.  Returns false (and reports) when the
-** number is out of range or the page was already used. */
 bool FileChecker::UsePage(uint32_t pgno, const std::string& what) {
   if (pgno < 1 || pgno > m_pageCount) {
     Problem(what + ": invalid page number " + std::to_string(pgno));
@@ -101,8 +99,6 @@ bool FileChecker::UsePage(uint32_t pgno, const std::string& what) {
   return true;
 }
 
-/* Checks page 1.  Returns false when the file is not a 2.x database at all,
-** so nothing else can be checked. */
 bool FileChecker::CheckHeader() {
   if (m_bytes.size() % kPageSize != 0) {
     Problem("file length " + std::to_string(m_bytes.size()) + " is not a multiple of 1024");
@@ -130,14 +126,10 @@ bool FileChecker::CheckHeader() {
   return true;
 }
 
-/* Walks the tree rooted at ROOT, calling WALK.visit for every entry in key
-** order. */
 void FileChecker::WalkTree(uint32_t root, TreeWalk& walk) {
   WalkPage(root, true, 0, walk);
 }
 
-/* Reads the payload of a cell (local part and overflow chain) into PAYLOAD.
-** Returns false (and reports) when the overflow chain is broken. */
 bool FileChecker::ReadPayload(uint32_t pgno, const unsigned char* cell, uint32_t keySize,
                               uint32_t dataSize, const std::string& tree, std::string& payload) {
   uint64_t total = uint64_t(keySize) + dataSize;
@@ -173,9 +165,6 @@ bool FileChecker::ReadPayload(uint32_t pgno, const unsigned char* cell, uint32_t
   return true;
 }
 
-/* Follows the cell list of page P from FIRST, adding each cell to CELLS and
-** counting the bytes it covers in COVER.  Returns false (and reports) when
-** the list is damaged. */
 bool FileChecker::ReadCellList(const unsigned char* p, uint32_t first, const std::string& where,
                                std::vector<CellInfo>& cells, unsigned char* cover) {
   for (uint32_t off = first; off != 0;) {
@@ -203,8 +192,6 @@ bool FileChecker::ReadCellList(const unsigned char* p, uint32_t first, const std
   return true;
 }
 
-/* Follows the free block list of page P from FIRST, counting the bytes each
-** block covers in COVER.  Returns false (and reports) when it is damaged. */
 bool FileChecker::ReadFreeList(const unsigned char* p, uint32_t first, const std::string& where,
                                unsigned char* cover) {
   uint32_t previous = 0;
@@ -230,7 +217,6 @@ bool FileChecker::ReadFreeList(const unsigned char* p, uint32_t first, const std
   return true;
 }
 
-/* Checks one b-tree page and, through recursion, its subtrees. */
 void FileChecker::WalkPage(uint32_t pgno, bool isRoot, int depth, TreeWalk& walk) {
   std::string where = walk.name + ", page " + std::to_string(pgno);
   if (depth > kMaxDepth) {
@@ -291,9 +277,6 @@ void FileChecker::WalkPage(uint32_t pgno, bool isRoot, int depth, TreeWalk& walk
   if (interior) WalkPage(rightChild, false, depth + 1, walk);
 }
 
-/* Checks one entry of a table tree: a 4-byte rowid key and a record with
-** COLUMN_COUNT fields (any count when it is negative).  Adds the row to ROWS
-** when given. */
 void FileChecker::CheckTableEntry(const std::string& tree, const std::string& key,
                                   const std::string& data, int columnCount, int rowidColumn,
                                   std::vector<Row>* rows) {
@@ -322,7 +305,6 @@ void FileChecker::CheckTableEntry(const std::string& tree, const std::string& ke
   if (rows) rows->push_back(std::move(row));
 }
 
-/* Walks sqlite_master and analyses its rows. */
 void FileChecker::CheckMaster() {
   if (m_pageCount < 2) return;
   TreeWalk walk;
@@ -353,7 +335,6 @@ static bool ParseRootPage(const std::string& text, uint32_t& root) {
   return true;
 }
 
-/* Checks one row of sqlite_master and records the object it defines. */
 void FileChecker::AnalyseMasterRow(const Row& row) {
   std::string where = "sqlite_master row " + std::to_string(row.rowid);
   const Cell& type = row.fields[0];
@@ -411,7 +392,6 @@ void FileChecker::AnalyseMasterRow(const Row& row) {
   }
 }
 
-/* Records a table row of sqlite_master after checking its definition. */
 void FileChecker::AnalyseTableRow(const Row& row, const std::string& name, uint32_t root,
                                   const std::string& sql) {
   std::string where = "sqlite_master row " + std::to_string(row.rowid);
@@ -438,7 +418,6 @@ void FileChecker::AnalyseTableRow(const Row& row, const std::string& name, uint3
   m_tableOrder.push_back(key);
 }
 
-/* Records an index row of sqlite_master after checking its definition. */
 void FileChecker::AnalyseIndexRow(const Row& row, const std::string& name,
                                   const std::string& tblName, uint32_t root, const Cell& sql) {
   std::string where = "sqlite_master row " + std::to_string(row.rowid);
@@ -485,7 +464,6 @@ void FileChecker::AnalyseIndexRow(const Row& row, const std::string& name,
   }
 }
 
-/* Walks every table and index tree and compares the indices with the rows. */
 void FileChecker::CheckTables() {
   for (const std::string& key : m_tableOrder) {
     TableInfo& table = m_tables[key];
@@ -538,7 +516,6 @@ void FileChecker::CheckTables() {
   }
 }
 
-/* Walks the freelist and compares its length with the count on page 1. */
 void FileChecker::CheckFreelist() {
   const unsigned char* header = Page(1);
   uint32_t trunk = Get32(header + 52);
@@ -565,7 +542,6 @@ void FileChecker::CheckFreelist() {
   }
 }
 
-/* Reports every page that nothing uses. */
 void FileChecker::CheckUnusedPages() {
   for (uint32_t pgno = 1; pgno <= m_pageCount; pgno++) {
     if (!m_used[pgno]) Problem("Page " + std::to_string(pgno) + " is never used");

@@ -115,26 +115,50 @@ class FileChecker {
   }
 
   void Problem(const std::string& text);
+  /* Marks page PGNO as used by WHAT.  Returns false (and reports) when the
+  ** number is out of range or the page was already used. */
   bool UsePage(uint32_t pgno, const std::string& what);
+  /* Checks page 1.  Returns false when the file is not a 2.x database at all,
+  ** so nothing else can be checked. */
   bool CheckHeader();
+  /* Walks sqlite_master and analyses its rows. */
   void CheckMaster();
+  /* Checks one row of sqlite_master and records the object it defines. */
   void AnalyseMasterRow(const Row& row);
+  /* Records a table row of sqlite_master after checking its definition. */
   void AnalyseTableRow(const Row& row, const std::string& name, uint32_t root,
                        const std::string& sql);
+  /* Records an index row of sqlite_master after checking its definition. */
   void AnalyseIndexRow(const Row& row, const std::string& name, const std::string& tblName,
                        uint32_t root, const Cell& sql);
+  /* Walks every table and index tree and compares the indices with the rows. */
   void CheckTables();
   void CheckIndexContent(const IndexInfo& index);
+  /* Walks the freelist and compares its length with the count on page 1. */
   void CheckFreelist();
+  /* Reports every page that nothing uses. */
   void CheckUnusedPages();
+  /* Walks the tree rooted at ROOT, calling WALK.visit for every entry in key
+  ** order. */
   void WalkTree(uint32_t root, TreeWalk& walk);
+  /* Checks one b-tree page and, through recursion, its subtrees. */
   void WalkPage(uint32_t pgno, bool isRoot, int depth, TreeWalk& walk);
+  /* Follows the cell list of page P from FIRST, adding each cell to CELLS and
+  ** counting the bytes it covers in COVER.  Returns false (and reports) when
+  ** the list is damaged. */
   bool ReadCellList(const unsigned char* p, uint32_t first, const std::string& where,
                     std::vector<CellInfo>& cells, unsigned char* cover);
+  /* Follows the free block list of page P from FIRST, counting the bytes each
+  ** block covers in COVER.  Returns false (and reports) when it is damaged. */
   bool ReadFreeList(const unsigned char* p, uint32_t first, const std::string& where,
                     unsigned char* cover);
+  /* Reads the payload of a cell (local part and overflow chain) into PAYLOAD.
+  ** Returns false (and reports) when the overflow chain is broken. */
   bool ReadPayload(uint32_t pgno, const unsigned char* cell, uint32_t keySize, uint32_t dataSize,
                    const std::string& tree, std::string& payload);
+  /* Checks one entry of a table tree: a 4-byte rowid key and a record with
+  ** COLUMN_COUNT fields (any count when it is negative).  Adds the row to ROWS
+  ** when given. */
   void CheckTableEntry(const std::string& tree, const std::string& key, const std::string& data,
                        int columnCount, int rowidColumn, std::vector<Row>* rows);
 

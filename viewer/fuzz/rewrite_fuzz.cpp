@@ -38,6 +38,22 @@ bool InOrder(const std::vector<std::string>& wanted, const std::vector<std::stri
   return true;
 }
 
+/* Returns true when the quoted token T of TEXT ends with its closing
+** quote (a doubled quote inside stands for itself, except in [...]). */
+bool Closed(std::string_view text, const SqlToken& t) {
+  char open = text[t.begin];
+  char close = open == '[' ? ']' : open;
+  for (size_t i = t.begin + 1; i < t.end; ++i) {
+    if (text[i] != close) continue;
+    if (open != '[' && i + 1 < t.end && text[i + 1] == close) {
+      ++i;
+      continue;
+    }
+    return i + 1 == t.end;
+  }
+  return false;
+}
+
 /* Returns where the query's own ORDER BY or LIMIT clause begins in TEXT
 ** (the first of them at the top level of its first statement), or the
 ** text's size.  Also sets *SOUND to false when a literal, quoted name or
@@ -49,10 +65,8 @@ size_t ClauseStart(std::string_view text, bool* sound) {
   bool firstStatement = true;
   for (size_t i = 0; i < tokens.size(); ++i) {
     const SqlToken& t = tokens[i];
-    if (t.kind == SqlTokenKind::String || t.kind == SqlTokenKind::QuotedName) {
-      char close = text[t.begin] == '[' ? ']' : text[t.begin];
-      if (t.end - t.begin < 2 || text[t.end - 1] != close) *sound = false;
-    }
+    if ((t.kind == SqlTokenKind::String || t.kind == SqlTokenKind::QuotedName) && !Closed(text, t))
+      *sound = false;
     if (t.kind == SqlTokenKind::Semicolon && t.depth == 0) firstStatement = false;
     // A bracket left open takes in whatever is appended, too.
     if (i + 1 == tokens.size() && t.depth + (t.kind == SqlTokenKind::Open ? 1 : 0) != 0)
