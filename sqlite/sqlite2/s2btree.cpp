@@ -239,25 +239,48 @@ int32_t rowidOfTableKey(std::string_view key) {
   return int32_t(getBE32(reinterpret_cast<const unsigned char*>(key.data())) ^ 0x80000000u);
 }
 
+namespace {
+
+/* Returns offset I of the header of RECORD, whose offsets are WIDTH bytes
+** wide (little-endian). */
+size_t recordOffset(std::string_view record, size_t width, size_t i) {
+  const unsigned char* d = reinterpret_cast<const unsigned char*>(record.data());
+  size_t v = 0;
+  for (size_t b = 0; b < width; b++) v |= size_t(d[i * width + b]) << (8 * b);
+  return v;
+}
+
+/* Reads the offset width and the end of the header of a non-empty RECORD.
+** Returns false when the header is impossible. */
+bool recordHeader(std::string_view record, size_t* width, size_t* headerEnd) {
+  size_t length = record.size();
+  *width = length < 256 ? 1 : length < 65536 ? 2 : 3;
+  if (length < *width) return false;
+  *headerEnd = recordOffset(record, *width, 0);
+  return *headerEnd >= 2 * *width && *headerEnd <= length && *headerEnd % *width == 0;
+}
+
+}  // namespace
+
+bool recordFieldCount(std::string_view record, size_t* count) {
+  *count = 0;
+  if (record.empty()) return true;
+  size_t width = 0, headerEnd = 0;
+  if (!recordHeader(record, &width, &headerEnd)) return false;
+  *count = headerEnd / width - 1;
+  return true;
+}
+
 bool recordField(std::string_view record, size_t field, bool* isNull, std::string_view* value) {
   *isNull = true;
   *value = {};
-  size_t length = record.size();
-  if (length == 0) return true;
-  size_t width = length < 256 ? 1 : length < 65536 ? 2 : 3;
-  const unsigned char* d = reinterpret_cast<const unsigned char*>(record.data());
-  auto offsetAt = [&](size_t i) {
-    size_t v = 0;
-    for (size_t b = 0; b < width; b++) v |= size_t(d[i * width + b]) << (8 * b);
-    return v;
-  };
-  if (length < width) return false;
-  size_t headerEnd = offsetAt(0);
-  if (headerEnd < 2 * width || headerEnd > length || headerEnd % width != 0) return false;
-  size_t count = headerEnd / width - 1;
-  if (field >= count) return true;
-  size_t start = offsetAt(field), end = offsetAt(field + 1);
-  if (start < headerEnd || end < start || end > length) return false;
+  if (record.empty()) return true;
+  size_t width = 0, headerEnd = 0;
+  if (!recordHeader(record, &width, &headerEnd)) return false;
+  if (field >= headerEnd / width - 1) return true;
+  size_t start = recordOffset(record, width, field);
+  size_t end = recordOffset(record, width, field + 1);
+  if (start < headerEnd || end < start || end > record.size()) return false;
   if (start == end) return true;
   *isNull = false;
   const char* text = record.data() + start;

@@ -101,6 +101,10 @@ class TreeCursor {
 /* Returns the rowid of a 4-byte table key. */
 int32_t rowidOfTableKey(std::string_view key);
 
+/* Sets *COUNT to the number of fields stored in a 2.x record (0 for an
+** empty one).  Returns false when the record's header is impossible. */
+bool recordFieldCount(std::string_view record, size_t* count);
+
 /* Reads field FIELD of a 2.x record (the data of a table entry).  Returns
 ** false when the record's offsets are impossible; *isNull is set for an
 ** empty span or a field past the stored ones; *value gets the text up to

@@ -7,6 +7,7 @@
 ** page numbers out of range, impossible sizes) yields kCorrupt, never a
 ** crash or an endless loop: every page is visited at most once.
 */
+#include "s2btree.h"
 #include "s2file.h"
 #include "s2format.h"
 #include "s2schema.h"
@@ -197,39 +198,19 @@ class TreeReader {
 ** its terminating 0x00).  Returns false when the offsets are impossible. */
 bool decodeRecord(std::string_view data, std::vector<Cell>& fields) {
   fields.clear();
-  size_t length = data.size();
-  if (length == 0) return true;
-  size_t width = length < 256 ? 1 : length < 65536 ? 2 : 3;
-  const unsigned char* d = reinterpret_cast<const unsigned char*>(data.data());
-  auto offsetAt = [&](size_t i) {
-    size_t v = 0;
-    for (size_t b = 0; b < width; b++) v |= size_t(d[i * width + b]) << (8 * b);
-    return v;
-  };
-  if (length < width) return false;
-  size_t headerEnd = offsetAt(0);
-  if (headerEnd < 2 * width || headerEnd > length || headerEnd % width != 0) return false;
-  size_t count = headerEnd / width - 1;
+  size_t count = 0;
+  if (!recordFieldCount(data, &count)) return false;
   fields.reserve(count);
   for (size_t i = 0; i < count; i++) {
-    size_t start = offsetAt(i), end = offsetAt(i + 1);
-    if (start < headerEnd || end < start || end > length) return false;
-    if (start == end) {
+    bool isNull = true;
+    std::string_view value;
+    if (!recordField(data, i, &isNull, &value)) return false;
+    if (isNull)
       fields.emplace_back();
-      continue;
-    }
-    const char* text = data.data() + start;
-    const void* nul = std::memchr(text, 0, end - start);
-    size_t n = nul ? size_t(static_cast<const char*>(nul) - text) : end - start;
-    fields.emplace_back(std::in_place, text, n);
+    else
+      fields.emplace_back(std::in_place, value.data(), value.size());
   }
   return true;
-}
-
-/* Returns the rowid of a 4-byte table key. */
-int32_t rowidOfKey(std::string_view key) {
-  uint32_t v = getBE32(reinterpret_cast<const unsigned char*>(key.data()));
-  return int32_t(v ^ 0x80000000u);
 }
 
 /* Collects the rows of one table b-tree in key order. */
@@ -246,7 +227,7 @@ struct RowCollector {
     auto* self = static_cast<RowCollector*>(context);
     if (key.size() != 4) return false;
     Row row;
-    row.rowid = rowidOfKey(key);
+    row.rowid = rowidOfTableKey(key);
     if (!self->first && row.rowid <= self->lastRowid) return false;
     self->first = false;
     self->lastRowid = row.rowid;
