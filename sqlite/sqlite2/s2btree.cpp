@@ -63,18 +63,7 @@ Status TreeCursor::push(uint32_t number) {
     offset = m_order.get16(c + 6);
   }
   size_t freeBytes = 0;
-  uint32_t previous = 0;
-  for (uint32_t offset = firstFree; offset != 0;) {
-    if (offset < kPageHeaderSize || offset > kPageSize - 4 || offset % 4 != 0 ||
-        (previous != 0 && offset <= previous)) {
-      return damagedPage(number);
-    }
-    uint32_t size = m_order.get16(p + offset);
-    if (size < 4 || offset + size > kPageSize) return damagedPage(number);
-    freeBytes += size;
-    previous = offset;
-    offset = m_order.get16(p + offset + 2);
-  }
+  if (!freeBlockBytes(m_order, p, firstFree, &freeBytes)) return damagedPage(number);
   bool allZero = firstCell == 0 && firstFree == 0;
   if (!allZero && cellBytes + freeBytes != kUsableSpace) return damagedPage(number);
   bool interior = level.rightChild != 0;
@@ -261,6 +250,24 @@ bool recordHeader(std::string_view record, size_t* width, size_t* headerEnd) {
 }
 
 }  // namespace
+
+bool freeBlockBytes(const ByteOrder& order, const unsigned char* page, uint32_t firstFree,
+                    size_t* bytes) {
+  *bytes = 0;
+  uint32_t previous = 0;
+  for (uint32_t offset = firstFree; offset != 0;) {
+    if (offset < kPageHeaderSize || offset > kPageSize - 4 || offset % 4 != 0 ||
+        (previous != 0 && offset <= previous)) {
+      return false;
+    }
+    uint32_t size = order.get16(page + offset);
+    if (size < 4 || offset + size > kPageSize) return false;
+    *bytes += size;
+    previous = offset;
+    offset = order.get16(page + offset + 2);
+  }
+  return true;
+}
 
 bool recordFieldCount(std::string_view record, size_t* count) {
   *count = 0;

@@ -101,6 +101,13 @@ class TreeCursor {
 /* Returns the rowid of a 4-byte table key. */
 int32_t rowidOfTableKey(std::string_view key);
 
+/* Adds up the sizes of the free blocks of PAGE (a b-tree page in byte
+** ORDER) whose list starts at FIRSTFREE into *BYTES.  Returns false when
+** the list is damaged: a block outside the page, misaligned, too small, or
+** not after the one before it. */
+bool freeBlockBytes(const ByteOrder& order, const unsigned char* page, uint32_t firstFree,
+                    size_t* bytes);
+
 /* Sets *COUNT to the number of fields stored in a 2.x record (0 for an
 ** empty one).  Returns false when the record's header is impossible. */
 bool recordFieldCount(std::string_view record, size_t* count);

@@ -68,22 +68,16 @@ Status readMasterRows(PageCache& cache, ByteOrder order, Image& image) {
 
 }  // namespace
 
-Status readCatalogSchema(PageCache& cache, Image& image) {
-  image = Image();
-  if (cache.pageCount() == 0) return Status::success();
-  std::array<unsigned char, kPageSize> header;
-  Status st = cache.read(1, header.data());
-  if (!st.ok()) return st;
-  const unsigned char* p = header.data();
+Status decodeHeaderPage(const unsigned char* p, Image& image, ByteOrder* order) {
   if (std::memcmp(p, kMagic, kMagicSize) != 0) return Status::failure(kNotADb, kNotADatabase);
-  ByteOrder order;
-  order.bigEndian = nativeBigEndian();
-  if (order.get32(p + kOffMark) != kByteOrderMark) {
-    order.bigEndian = !order.bigEndian;
-    if (order.get32(p + kOffMark) != kByteOrderMark) return Status::failure(kNotADb, kNotADatabase);
+  order->bigEndian = nativeBigEndian();
+  if (order->get32(p + kOffMark) != kByteOrderMark) {
+    order->bigEndian = !order->bigEndian;
+    if (order->get32(p + kOffMark) != kByteOrderMark)
+      return Status::failure(kNotADb, kNotADatabase);
   }
-  image.bigEndian = order.bigEndian;
-  auto meta = [&](int k) { return order.get32(p + kOffMeta + 4 * (k - 1)); };
+  image.bigEndian = order->bigEndian;
+  auto meta = [&](int k) { return order->get32(p + kOffMeta + 4 * (k - 1)); };
   image.schemaCookie = meta(1);
   image.fileFormat = meta(2) == 0 ? kCurrentFormat : meta(2);
   if (image.fileFormat > kCurrentFormat) return Status::failure(kError, "unsupported file format");
@@ -94,6 +88,19 @@ Status readCatalogSchema(PageCache& cache, Image& image) {
   image.unusedMeta[1] = meta(7);
   image.unusedMeta[2] = meta(8);
   image.unusedMeta[3] = meta(9);
+  return Status::success();
+}
+
+Status readCatalogSchema(PageCache& cache, Image& image) {
+  image = Image();
+  if (cache.pageCount() == 0) return Status::success();
+  std::array<unsigned char, kPageSize> header;
+  Status st = cache.read(1, header.data());
+  if (!st.ok()) return st;
+  const unsigned char* p = header.data();
+  ByteOrder order;
+  st = decodeHeaderPage(p, image, &order);
+  if (!st.ok()) return st;
   /* A file of one page has an empty schema (2.x reads the missing page 2
   ** as zeros, an empty root). */
   if (cache.pageCount() < 2) return Status::success();

@@ -39,6 +39,12 @@ struct TreeTable {
 ** format", kCorrupt (naming the damaged page), the cache's read errors. */
 Status readCatalogSchema(PageCache& cache, Image& image);
 
+/* Reads the header page P (kPageSize bytes) into IMAGE's byte order, schema
+** cookie, file format and meta values, and sets *ORDER to the file's byte
+** order.  Returns kNotADb when P is no 2.x header page, kError for a file
+** format newer than this engine writes. */
+Status decodeHeaderPage(const unsigned char* p, Image& image, ByteOrder* order);
+
 /*
 ** The tables of one file by name (compared as 2.x compares names).
 ** build() fills it from schema rows; lookups are valid until the next

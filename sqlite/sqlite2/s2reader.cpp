@@ -8,6 +8,7 @@
 ** crash or an endless loop: every page is visited at most once.
 */
 #include "s2btree.h"
+#include "s2catalog.h"
 #include "s2file.h"
 #include "s2format.h"
 #include "s2schema.h"
@@ -307,25 +308,8 @@ static Status readFile(std::string_view bytes, Image& image, bool withRows) {
   }
   if (bytes.size() < kPageSize) return Status::success();
   ByteOrder order;
-  order.bigEndian = nativeBigEndian();
-  if (order.get32(p + kOffMark) != kByteOrderMark) {
-    order.bigEndian = !order.bigEndian;
-    if (order.get32(p + kOffMark) != kByteOrderMark) {
-      return Status::failure(kNotADb, "file is encrypted or is not a database");
-    }
-  }
-  image.bigEndian = order.bigEndian;
-  auto meta = [&](int k) { return order.get32(p + kOffMeta + 4 * (k - 1)); };
-  image.schemaCookie = meta(1);
-  image.fileFormat = meta(2) == 0 ? kCurrentFormat : meta(2);
-  if (image.fileFormat > kCurrentFormat) return Status::failure(kError, "unsupported file format");
-  image.defaultCacheSize = int32_t(meta(3));
-  image.defaultSafetyLevel = int32_t(meta(4));
-  image.defaultTempStore = int32_t(meta(6));
-  image.unusedMeta[0] = meta(5);
-  image.unusedMeta[1] = meta(7);
-  image.unusedMeta[2] = meta(8);
-  image.unusedMeta[3] = meta(9);
+  Status header = decodeHeaderPage(p, image, &order);
+  if (!header.ok()) return header;
 
   /* 2.x reads pages beyond the end of the file as zeros, and an all-zero
   ** page is an empty root: a file of one page has an empty schema. */

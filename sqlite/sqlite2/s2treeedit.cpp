@@ -107,18 +107,7 @@ Status TreeEditor::readNode(uint32_t number, Node& node) {
     offset = m_order.get16(p + offset + 6);
   }
   size_t freeBytes = 0;
-  uint32_t previous = 0;
-  for (uint32_t offset = firstFree; offset != 0;) {
-    if (offset < kPageHeaderSize || offset > kPageSize - 4 || offset % 4 != 0 ||
-        (previous != 0 && offset <= previous)) {
-      return damagedPage(number);
-    }
-    uint32_t size = m_order.get16(p + offset);
-    if (size < 4 || offset + size > kPageSize) return damagedPage(number);
-    freeBytes += size;
-    previous = offset;
-    offset = m_order.get16(p + offset + 2);
-  }
+  if (!freeBlockBytes(m_order, p, firstFree, &freeBytes)) return damagedPage(number);
   if ((firstCell != 0 || firstFree != 0) && cellBytes + freeBytes != kUsableSpace)
     return damagedPage(number);
   for (const std::string& cell : node.cells) {

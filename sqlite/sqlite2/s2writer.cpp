@@ -10,6 +10,7 @@
 #include "s2file.h"
 #include "s2format.h"
 #include "s2schema.h"
+#include "s2treeedit.h"
 #include "s2value.h"
 
 #include <algorithm>
@@ -207,29 +208,6 @@ void buildTree(PageSink& sink, uint32_t root, const CellList& cells) {
   }
 }
 
-/* Appends the record of FIELDS to OUT (offsets little-endian, width by size). */
-void encodeRecord(const std::vector<Cell>& fields, int nullColumn, std::string& out) {
-  size_t dataBytes = 0;
-  for (size_t i = 0; i < fields.size(); i++) {
-    if (fields[i] && int(i) != nullColumn) dataBytes += fields[i]->size() + 1;
-  }
-  size_t n = fields.size();
-  size_t width = dataBytes + (n + 1) < 256 ? 1 : dataBytes + 2 * (n + 1) < 65536 ? 2 : 3;
-  size_t total = dataBytes + width * (n + 1);
-  out.assign(total, '\0');
-  size_t position = width * (n + 1);
-  auto putOffset = [&](size_t slot, size_t value) {
-    for (size_t b = 0; b < width; b++) out[slot * width + b] = char(value >> (8 * b));
-  };
-  for (size_t i = 0; i < n; i++) {
-    putOffset(i, position);
-    if (!fields[i] || int(i) == nullColumn) continue;
-    std::memcpy(out.data() + position, fields[i]->data(), fields[i]->size());
-    position += fields[i]->size() + 1;
-  }
-  putOffset(n, position);
-}
-
 bool isType(const MasterEntry& e, const char* type) {
   return sameName(e.type, type);
 }
@@ -378,9 +356,9 @@ Status buildTableTrees(PageSink& sink, const SchemaObject& table, const std::vec
     if (columns != 0 && row.cells.size() != columns) {
       padded = row.cells;
       padded.resize(columns);
-      encodeRecord(padded, nullColumn, record);
+      encodeRowRecord(padded, nullColumn, record);
     } else {
-      encodeRecord(row.cells, nullColumn, record);
+      encodeRowRecord(row.cells, nullColumn, record);
     }
     if (record.size() > kMaxRecordSize) {
       return Status::failure(kTooBig, "too much data for one table row");
@@ -474,7 +452,7 @@ Status buildImage(const Image& image, const Image* previous, std::string& bytes)
     row.cells = fields;
     status = checkValues("sqlite_master", row);
     if (!status.ok()) return status;
-    encodeRecord(fields, -1, record);
+    encodeRowRecord(fields, -1, record);
     if (record.size() > kMaxRecordSize)
       return Status::failure(kTooBig, "too much data for one table row");
     addCell(sink, masterCells, rowidKey(e.rowid), record);
