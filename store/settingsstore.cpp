@@ -53,3 +53,13 @@ bool SettingsStore::Save() {
   WriteNode(writer, *this, "");
   return writer.Close();
 }
+
+void SettingsStore::WriteBool(const char* path, bool value) {
+  StoreNode::WriteBool(path, value);
+  m_written.emplace_back(path ? path : "");
+}
+
+void SettingsStore::WriteInt(const char* path, int32_t value) {
+  StoreNode::WriteInt(path, value);
+  m_written.emplace_back(path ? path : "");
+}

@@ -9,6 +9,9 @@
 
 #include "storenode.h"
 
+#include <string>
+#include <vector>
+
 class SettingsStore : public StoreNode {
  public:
   SettingsStore();
@@ -30,9 +33,19 @@ class SettingsStore : public StoreNode {
   ** one; otherwise the old file is untouched. */
   bool Save();
 
+  /* Store VALUE at PATH and remember PATH as set on purpose, as against a
+  ** default that a getter stored (see WrittenPaths). */
+  void WriteBool(const char* path, bool value) override;
+  void WriteInt(const char* path, int32_t value) override;
+  /* The key paths given to WriteBool / WriteInt since the last
+  ** ClearWritten, in the order given (repeats included). */
+  const std::vector<std::string>& WrittenPaths() const { return m_written; }
+  void ClearWritten() { m_written.clear(); }
+
  private:
   XB_String m_fileName;
   bool m_keepComments = false;
+  std::vector<std::string> m_written;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include "dochost.h"
 
 #include "dorvexstate.h"
+#include "mainframe.h"
 
 #include <QMessageBox>
 #include <QPushButton>
@@ -30,9 +31,5 @@ DorvexDocHost::TransactionEnd MainFrameDocHost::AskTransactionEnd(const std::str
 }
 
 void MainFrameDocHost::ApplyStateLayout(const DorvexState& state) {
-  int width = state.m_right - state.m_left;
-  int height = state.m_bottom - state.m_top;
-  // A state saved without a window rectangle leaves the window where it is.
-  if (!m_window || width <= 0 || height <= 0) return;
-  m_window->setGeometry(state.m_left, state.m_top, width, height);
+  if (m_window) m_window->ApplyState(state);
 }

@@ -8,19 +8,19 @@
 
 #include "dorvexdochost.h"
 
-class QWidget;
+class CMainFrame;
 
 class MainFrameDocHost : public DorvexDocHost {
  public:
   /* WINDOW owns the boxes and takes a state's rectangle. */
-  explicit MainFrameDocHost(QWidget* window) : m_window(window) {}
+  explicit MainFrameDocHost(CMainFrame* window) : m_window(window) {}
 
   bool AskYesNo(const std::string& question, bool defaultYes) override;
   TransactionEnd AskTransactionEnd(const std::string& question) override;
   void ApplyStateLayout(const DorvexState& state) override;
 
  private:
-  QWidget* m_window;
+  CMainFrame* m_window;
 };
 
 #endif

@@ -32,6 +32,8 @@ enum class DorvexCommand {
   OffsetDown,
   Stop,
   Latin1Text,
+  Preferences,
+  AlwaysOnTop,
   HelpEngineSite,
   HelpSyntax,
   HelpProgram,

@@ -3,6 +3,7 @@
 */
 #include "dorvexstartup.h"
 
+#include "dorvextesthook.h"
 #include "mainframe.h"
 #include "shellregistration.h"
 #include "updatecheck.h"
@@ -62,6 +63,12 @@ int DorvexStartup::Start(const QStringList& args, const QString& settingsPath) {
 
   RegisterFileTypes();
   m_mainFrame = std::make_unique<CMainFrame>(m_settings);
+  // The automation service's window neither takes nor leaves a layout.
+  if (!m_options.automation) {
+    m_mainFrame->RestoreLayout();
+    m_mainFrame->SetSettingsSaver(
+        [this](QString* error) { return m_settingsFile.Save(m_settings, *error); });
+  }
 
   if (!m_options.stateFile.isEmpty()) {
     if (!m_mainFrame->OpenDocument(m_options.stateFile, &error, true)) {
@@ -73,6 +80,7 @@ int DorvexStartup::Start(const QStringList& args, const QString& settingsPath) {
     return kStartFailed;
   }
   m_mainFrame->show();
+  DorvexTestHook::Arm(m_mainFrame.get(), m_settings);
   if (!settingsNotice.isEmpty()) Report(settingsNotice);
   StartUpdateCheck();
   return -1;

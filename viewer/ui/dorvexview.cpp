@@ -25,10 +25,6 @@
 
 namespace {
 
-/* Default bounds of one result: rows, and megabytes of cell text. */
-constexpr int32_t kDefaultMaxRows = 1000000;
-constexpr int32_t kDefaultMaxMegabytes = 512;
-
 /* Returns TEXT as UTF-8 bytes for the document. */
 std::string Utf8(const QString& text) {
   return text.toStdString();

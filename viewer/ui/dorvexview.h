@@ -51,6 +51,10 @@ class CDorvexView : public QWidget {
   /* Where a run came from: a failure in a timer run stops the timer. */
   enum RunOrigin { RO_COMMAND, RO_TIMER };
 
+  /* Defaults of the row bound (settings view/maxrows and view/maxmb). */
+  static constexpr int32_t kDefaultMaxRows = 1000000;
+  static constexpr int32_t kDefaultMaxMegabytes = 512;
+
   /* Completion of a run: true when it succeeded. */
   using RunDone = std::function<void(bool)>;
 

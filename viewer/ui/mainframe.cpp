@@ -6,24 +6,31 @@
 
 #include "filemanager.h"
 
+#include "dorvexstate.h"
 #include "dorvexview.h"
+#include "framelayout.h"
 #include "helplinks.h"
+#include "preferencesmodel.h"
+#include "prefstreedialog.h"
 #include "resultgrid.h"
 #include "settingsstore.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -77,6 +84,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
   BuildMenus();
   BuildToolBar();
   BuildStatusBar();
+  BuildBarMenu();
   LoadRecentFiles();
   connect(m_mdi, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateCommands);
   m_busyTimer.setInterval(100);
@@ -131,6 +139,7 @@ void CMainFrame::BuildMenus() {
   m_documentMenus << edit;
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  m_viewMenu = view;
   view->addAction(Action(DorvexCommand::NextTable));
   view->addAction(Action(DorvexCommand::PreviousTable));
   view->addAction(Action(DorvexCommand::OffsetDown));
@@ -144,6 +153,14 @@ void CMainFrame::BuildMenus() {
   view->addAction(Action(DorvexCommand::LockFile));
   view->addAction(Action(DorvexCommand::ReOpen));
   view->addAction(Action(DorvexCommand::Latin1Text));
+
+  QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+  options->addAction(Action(DorvexCommand::Preferences));
+  options->addAction(Action(DorvexCommand::AlwaysOnTop));
+  // Where the window system cannot keep a window above others the command
+  // would promise what it cannot do.
+  Action(DorvexCommand::AlwaysOnTop)
+      ->setEnabled(FrameLayout::OnTopSupported(QGuiApplication::platformName()));
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->addAction(Action(DorvexCommand::HelpEngineSite));
@@ -173,20 +190,10 @@ void CMainFrame::BuildToolBar() {
   bar->addAction(Action(DorvexCommand::Copy));
   bar->addSeparator();
   bar->addAction(Action(DorvexCommand::About));
-
-  // The View menu offers the bars themselves too.
-  for (QMenu* menu : menuBar()->findChildren<QMenu*>()) {
-    if (menu->title() != QLatin1String("&View")) continue;
-    menu->addSeparator();
-    menu->addAction(bar->toggleViewAction());
-    QAction* status = menu->addAction(QStringLiteral("&Status Bar"));
-    status->setCheckable(true);
-    status->setChecked(true);
-    connect(status, &QAction::toggled, this, [this](bool on) { statusBar()->setVisible(on); });
-  }
 }
 
 void CMainFrame::BuildStatusBar() {
+  statusBar()->setObjectName(QStringLiteral("StatusBar"));
   m_noticePane = new QLabel(this);
   m_busyPane = new QLabel(this);
   m_pagingPane = new QLabel(this);
@@ -197,6 +204,142 @@ void CMainFrame::BuildStatusBar() {
   statusBar()->addPermanentWidget(m_noticePane);
   statusBar()->addPermanentWidget(m_busyPane);
   statusBar()->addPermanentWidget(m_pagingPane);
+}
+
+void CMainFrame::BuildBarMenu() {
+  // Every bar made so far gets its item; the toolbars' and dock widgets'
+  // own actions show and hide them, the status bar needs one of its own.
+  m_viewMenu->addSeparator();
+  for (QWidget* bar : Bars()) {
+    if (auto* tool = qobject_cast<QToolBar*>(bar)) {
+      m_viewMenu->addAction(tool->toggleViewAction());
+    } else if (auto* dock = qobject_cast<QDockWidget*>(bar)) {
+      m_viewMenu->addAction(dock->toggleViewAction());
+    } else {
+      m_statusAction = m_viewMenu->addAction(QStringLiteral("&Status Bar"));
+      m_statusAction->setCheckable(true);
+      connect(m_statusAction, &QAction::triggered, bar, &QWidget::setVisible);
+    }
+  }
+  // Bars hidden before the window was first shown do not update their
+  // actions, so the marks are set from the bars whenever the menu opens.
+  connect(m_viewMenu, &QMenu::aboutToShow, this, &CMainFrame::SyncBarActions);
+  SyncBarActions();
+}
+
+void CMainFrame::SyncBarActions() {
+  for (QWidget* bar : Bars()) {
+    bool shown = !bar->isHidden();
+    if (auto* tool = qobject_cast<QToolBar*>(bar))
+      tool->toggleViewAction()->setChecked(shown);
+    else if (auto* dock = qobject_cast<QDockWidget*>(bar))
+      dock->toggleViewAction()->setChecked(shown);
+    else if (m_statusAction)
+      m_statusAction->setChecked(shown);
+  }
+}
+
+QList<QWidget*> CMainFrame::Bars() const {
+  QList<QWidget*> bars;
+  for (QToolBar* bar : findChildren<QToolBar*>(Qt::FindDirectChildrenOnly)) bars << bar;
+  for (QDockWidget* bar : findChildren<QDockWidget*>(Qt::FindDirectChildrenOnly)) bars << bar;
+  bars << statusBar();
+  return bars;
+}
+
+void CMainFrame::RestoreLayout() {
+  QSettings profile;
+  ShowInitialPlacement();
+  // restoreState checks the data and leaves the arrangement as it is when
+  // the data is damaged or of another version.
+  restoreState(profile.value(QLatin1String(kBarStateKey)).toByteArray(),
+               FrameLayout::kBarStateVersion);
+  RestoreBars(m_settings, QStringLiteral("main/"), false);
+  // The profile decides the on-top state at start, not the settings file.
+  SetOnTop(profile.value(QLatin1String(kOnTopKey), 0).toInt() > 0);
+  m_layoutRestored = true;
+}
+
+bool CMainFrame::ShowInitialPlacement() {
+  if (!m_settings.ReadBool("main/storewndpos", true)) return false;
+  QSettings profile;
+  // saveGeometry keeps the normal rectangle and the maximized state only,
+  // so a window closed minimized comes back restored.
+  return restoreGeometry(profile.value(QLatin1String(kPlacementKey)).toByteArray());
+}
+
+void CMainFrame::RestoreBars(XB_SettingsAccess& node, const QString& prefix, bool withOnTop) {
+  QList<QWidget*> widgets = Bars();
+  std::vector<FrameLayout::Bar> bars;
+  for (QWidget* bar : widgets) bars.push_back({bar->objectName(), !bar->isHidden()});
+  bool onTop = FrameLayout::RestoreBars(node, prefix, bars);
+  for (qsizetype i = 0; i < widgets.size(); ++i) widgets[i]->setVisible(bars[size_t(i)].visible);
+  SyncBarActions();
+  if (withOnTop) SetOnTop(onTop);
+}
+
+void CMainFrame::SaveBars(XB_SettingsAccess& node, const QString& prefix) const {
+  std::vector<FrameLayout::Bar> bars;
+  for (QWidget* bar : Bars()) bars.push_back({bar->objectName(), !bar->isHidden()});
+  FrameLayout::SaveBars(node, prefix, bars, m_onTop);
+}
+
+void CMainFrame::SaveLayout() {
+  if (!m_layoutRestored) return;
+  SaveBars(m_settings, QStringLiteral("main/"));
+  QSettings profile;
+  if (m_settings.ReadBool("main/storewndpos", true))
+    profile.setValue(QLatin1String(kPlacementKey), saveGeometry());
+  profile.setValue(QLatin1String(kBarStateKey), saveState(FrameLayout::kBarStateVersion));
+}
+
+void CMainFrame::SetOnTop(bool on) {
+  Action(DorvexCommand::AlwaysOnTop)->setChecked(on);
+  if (on == m_onTop) return;
+  m_onTop = on;
+  bool shown = isVisible();
+  setWindowFlag(Qt::WindowStaysOnTopHint, on);
+  // Changing a window flag hides the window; it comes back in its state.
+  if (shown) show();
+}
+
+void CMainFrame::ToggleOnTop() {
+  SetOnTop(!m_onTop);
+  QSettings profile;
+  profile.setValue(QLatin1String(kOnTopKey), m_onTop ? 1 : 0);
+}
+
+void CMainFrame::ApplyState(const DorvexState& state) {
+  bool savePos = m_settings.ReadBool("state/save/pos", true);
+  bool saveSize = m_settings.ReadBool("state/save/size", true);
+  if (FrameLayout::NeedsInitialPlacement(savePos, saveSize)) ShowInitialPlacement();
+  QRect now = normalGeometry().isValid() ? normalGeometry() : geometry();
+  WindowRect current{now.left(), now.top(), int64_t(now.left()) + now.width(),
+                     int64_t(now.top()) + now.height()};
+  WindowRect wanted{state.m_left, state.m_top, state.m_right, state.m_bottom};
+  std::optional<WindowRect> planned =
+      FrameLayout::PlanStateRect(wanted, current, savePos, saveSize);
+  if (planned) {
+    std::vector<WindowRect> screens;
+    QList<QScreen*> all = QGuiApplication::screens();
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary) {
+      all.removeAll(primary);
+      all.prepend(primary);
+    }
+    for (QScreen* screen : all) {
+      QRect area = screen->availableGeometry();
+      screens.push_back({area.left(), area.top(), int64_t(area.left()) + area.width(),
+                         int64_t(area.top()) + area.height()});
+    }
+    WindowRect fit = ClampToScreens(*planned, screens);
+    setWindowState(windowState() &
+                   ~(Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen));
+    // ClampToScreens keeps the rectangle on a screen, so it fits in int.
+    setGeometry(int(fit.left), int(fit.top), int(fit.Width()), int(fit.Height()));
+  }
+  if (state.m_main && !state.m_main->IsEmpty() && m_settings.ReadBool("state/save/main", true))
+    RestoreBars(*state.m_main, QString(), true);
 }
 
 bool CMainFrame::OpenDocument(const QString& path, QString* error, bool asState) {
@@ -259,6 +402,12 @@ void CMainFrame::Execute(DorvexCommand command) {
       return;
     case DorvexCommand::About:
       OnAbout();
+      return;
+    case DorvexCommand::AlwaysOnTop:
+      ToggleOnTop();
+      return;
+    case DorvexCommand::Preferences:
+      OnPreferences();
       return;
     case DorvexCommand::HelpEngineSite:
     case DorvexCommand::HelpSyntax:
@@ -337,6 +486,15 @@ void CMainFrame::OnAbout() {
   box.exec();
 }
 
+void CMainFrame::OnPreferences() {
+  PreferencesModel model(m_settings);
+  CPrefsTreeDialog dialog(model, QLatin1String(PreferencesModel::kTitle), this);
+  dialog.Run();
+  QString error;
+  if (m_settingsSaver && !m_settingsSaver(&error))
+    QMessageBox::warning(this, QStringLiteral("Dorvex"), error);
+}
+
 void CMainFrame::OnHelpLink(DorvexCommand command) {
   QString address = command == DorvexCommand::HelpEngineSite ? HelpLinks::EngineSite()
                     : command == DorvexCommand::HelpSyntax   ? HelpLinks::EngineSyntax()
@@ -404,6 +562,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  SaveLayout();
   emit Closing();
   event->accept();
 }

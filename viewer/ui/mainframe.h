@@ -10,6 +10,15 @@
 ** are refreshed whenever the active view announces a change.  Grid
 ** commands act only while the keyboard focus is in the document area (see
 ** dorvexcommands.h).  Opening a file that fails shows why in a message box.
+**
+** Layout: RestoreLayout (called once after construction, never for a start
+** by the automation service) brings back the placement (unless the
+** preference main/storewndpos is off), the bar arrangement, the bars shown
+** (settings main/bars/...) and Always on Top (profile main/ontop); closing
+** stores them again, but only when they were restored.  Bars are the direct
+** toolbars and dock widgets of the window and the status bar, known by
+** their object names (see FrameLayout); the View menu shows and hides each.
+** A view state applies its rectangle, bars and on-top state by ApplyState.
 */
 #ifndef MAINFRAME_H
 #define MAINFRAME_H
@@ -22,12 +31,16 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 class CDorvexView;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class DorvexState;
 class SettingsStore;
+class XB_SettingsAccess;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -67,6 +80,38 @@ class CMainFrame : public QMainWindow {
   /* Runs COMMAND as its action would. */
   void Execute(DorvexCommand command);
 
+  /* Profile entries of the layout: placement (saveGeometry), bar
+  ** arrangement (saveState) and Always on Top. */
+  static constexpr const char* kPlacementKey = "WindowPlacement/main-Place";
+  static constexpr const char* kBarStateKey = "WindowPlacement/main-Bars";
+  static constexpr const char* kOnTopKey = "main/ontop";
+
+  /* Restores the stored layout (see the file comment) and arms storing it
+  ** at close. */
+  void RestoreLayout();
+
+  /* Gives the window STATE's rectangle (as the preferences state/save/pos
+  ** and state/save/size allow, made fit for the screens) and, when STATE
+  ** has bars and state/save/main is on, its bars and on-top state. */
+  void ApplyState(const DorvexState& state);
+
+  /* Writes the bars shown and the on-top state into NODE with each key
+  ** preceded by PREFIX (a view state's "main" node takes no prefix). */
+  void SaveBars(XB_SettingsAccess& node, const QString& prefix) const;
+
+  /* The bars of the window: toolbars, dock widgets and the status bar. */
+  QList<QWidget*> Bars() const;
+
+  /* Writes the settings file; returns false with the reason in *ERROR. */
+  using SettingsSaver = std::function<bool(QString* error)>;
+  /* Sets how the settings file is written after the Preferences window
+  ** (not at all when none is set). */
+  void SetSettingsSaver(SettingsSaver saver) { m_settingsSaver = std::move(saver); }
+
+  /* Whether the window stays above others; SetOnTop changes it. */
+  bool OnTop() const { return m_onTop; }
+  void SetOnTop(bool on);
+
  signals:
   /* The main window is closing (network work started for it must end). */
   void Closing();
@@ -83,11 +128,20 @@ class CMainFrame : public QMainWindow {
   void BuildMenus();
   void BuildToolBar();
   void BuildStatusBar();
+  void BuildBarMenu();
+  void SyncBarActions();
+  /* Shows the bars as NODE says (keys after PREFIX); WITHONTOP takes its
+  ** "topmost" as the on-top state too. */
+  void RestoreBars(XB_SettingsAccess& node, const QString& prefix, bool withOnTop);
+  bool ShowInitialPlacement();
+  void SaveLayout();
+  void ToggleOnTop();
   void ConnectView(CDorvexView* view, QMdiSubWindow* window);
   void UpdateCommands();
   void UpdateBusyPane();
   void OnOpen();
   void OnAbout();
+  void OnPreferences();
   void OnHelpLink(DorvexCommand command);
   void AddRecentFile(const QString& path);
   void RebuildRecentMenu();
@@ -100,12 +154,17 @@ class CMainFrame : public QMainWindow {
   QHash<int, QAction*> m_actions;
   QList<QMenu*> m_documentMenus;
   QMenu* m_recentMenu = nullptr;
+  QMenu* m_viewMenu = nullptr;
+  QAction* m_statusAction = nullptr;
   QLabel* m_pagingPane = nullptr;
   QLabel* m_busyPane = nullptr;
   QLabel* m_noticePane = nullptr;
   QTimer m_busyTimer;
   QStringList m_recentFiles;
   QString m_title;
+  SettingsSaver m_settingsSaver;
+  bool m_onTop = false;
+  bool m_layoutRestored = false;
 };
 
 #endif

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QStandardPaths>
 
 /* Returns true when the XML file at PATH has a document element that is
@@ -53,8 +54,13 @@ bool SettingsFile::Load(SettingsStore& store, const QString& path) {
             .arg(path);
     return false;
   }
+  m_baseline.clear();
+  store.ClearWritten();
   if (!QFileInfo::exists(path)) return true;
-  if (FileIsComplete(path) && store.Load()) return true;
+  if (FileIsComplete(path) && store.Load()) {
+    m_baseline = SettingsMerge::Take(store);
+    return true;
+  }
   store.Clear();
   // Keep the unreadable file for the user instead of writing defaults over it.
   QString bad = path + QStringLiteral(".bad");
@@ -84,6 +90,19 @@ bool SettingsFile::Save(SettingsStore& store, QString& error) {
     error = QStringLiteral("Could not make the folder %1 for the settings file.").arg(folder);
     return false;
   }
+  QLockFile lock(m_path + QStringLiteral(".lock"));
+  if (!lock.tryLock(m_lockWaitMs)) {
+    error = QStringLiteral("Could not save the settings file %1: another program keeps it locked.")
+                .arg(m_path);
+    return false;
+  }
+  // What another viewer wrote since this one read the file is kept; a file
+  // that does not read completely has nothing to keep.
+  if (QFileInfo::exists(m_path) && FileIsComplete(m_path)) {
+    SettingsStore disk;
+    if (disk.SetFileName(store.FileName().c_str()) && disk.Load())
+      SettingsMerge::Merge(store, m_baseline, disk, store.WrittenPaths());
+  }
   if (!store.Save()) {
     QFileInfo info(folder);
     QString reason = info.isWritable() ? QStringLiteral("the file could not be written")
@@ -91,5 +110,7 @@ bool SettingsFile::Save(SettingsStore& store, QString& error) {
     error = QStringLiteral("Could not save the settings file %1: %2.").arg(m_path, reason);
     return false;
   }
+  m_baseline = SettingsMerge::Take(store);
+  store.ClearWritten();
   return true;
 }

@@ -8,9 +8,16 @@
 ** saving stays off for the run.  A save that fails says why, so the caller
 ** can tell the user (a message after a dialog, a line on the error stream at
 ** exit).
+**
+** Several viewers may run at once.  A save holds the lock file PATH +
+** ".lock" while it reads the file again, takes over what another viewer
+** changed meanwhile (SettingsMerge) and writes the result, so no viewer
+** undoes another's changes.
 */
 #ifndef SETTINGSFILE_H
 #define SETTINGSFILE_H
+
+#include "settingsmerge.h"
 
 #include <QString>
 
@@ -18,6 +25,9 @@ class SettingsStore;
 
 class SettingsFile {
  public:
+  /* How long a save waits for another writer's lock by default. */
+  static constexpr int kLockWaitMs = 10000;
+
   /* Returns the settings file's path in the per-user configuration folder. */
   static QString DefaultPath();
 
@@ -27,10 +37,15 @@ class SettingsFile {
   ** the file is then kept as PATH + ".bad". */
   bool Load(SettingsStore& store, const QString& path);
 
-  /* Writes STORE to its file, making the folder first.  Returns false with
-  ** the reason in ERROR when saving is off (see Load) or the write failed;
-  ** the old file is then unchanged. */
+  /* Writes STORE to its file, making the folder first, after taking into
+  ** STORE what another writer changed in the file since this object last
+  ** read or wrote it.  Returns false with the reason in ERROR when saving
+  ** is off (see Load), the lock could not be had in time (SetLockWait) or the
+  ** write failed; the old file is then unchanged. */
   bool Save(SettingsStore& store, QString& error);
+
+  /* Sets how long a save waits for another writer's lock. */
+  void SetLockWait(int milliseconds) { m_lockWaitMs = milliseconds; }
 
   /* The message Load left for the user, empty when there is none. */
   const QString& Notice() const { return m_notice; }
@@ -42,6 +57,8 @@ class SettingsFile {
   QString m_path;
   QString m_notice;
   bool m_saveAllowed = true;
+  int m_lockWaitMs = kLockWaitMs;
+  SettingsMerge::Snapshot m_baseline; /* the file as last read or written */
 };
 
 #endif

@@ -147,6 +147,52 @@ class DorvexStartupTest : public QObject {
     QCOMPARE(dorvex.exitCode(), 1);
     QVERIFY(dorvex.readAllStandardError().contains("none.dvxs"));
   }
+
+  void twoViewersSavingAtOnceKeepBothChanges() {
+    QString config = m_dir.filePath("two/config");
+    QString settingsPath = config + "/XB Software/Dorvex/dorvex.xml";
+    {
+      SettingsStore seed;
+      SettingsFile file;
+      QVERIFY(file.Load(seed, settingsPath));
+      seed.WriteBool("update/docheck", false);
+      seed.WriteInt("view/limit", 100);
+      QString error;
+      QVERIFY2(file.Save(seed, error), qPrintable(error));
+    }
+    QString go = m_dir.filePath("two/go");
+    QProcess viewers[2];
+    const char* changes[2] = {"view/limit=42", "autoupdate/intervall=30,dropfiles/sql/ask=1"};
+    for (int i = 0; i < 2; ++i) {
+      QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+      env.insert("QT_QPA_PLATFORM", "offscreen");
+      env.insert("XDG_CONFIG_HOME", config);
+      env.insert("XDG_DATA_HOME", m_dir.filePath("two/data"));
+      // Without a session bus neither viewer hands its start to the other.
+      env.remove("DBUS_SESSION_BUS_ADDRESS");
+      env.insert("DORVEX_TEST_SET", changes[i]);
+      env.insert("DORVEX_TEST_CLOSE_WHEN", go);
+      viewers[i].setProcessEnvironment(env);
+      viewers[i].start(DORVEX_PATH, {});
+    }
+    // Both have read the file before either writes it.
+    QByteArray output[2];
+    for (int i = 0; i < 2; ++i)
+      QTRY_VERIFY_WITH_TIMEOUT((output[i] += viewers[i].readAllStandardOutput()).contains("ready"),
+                               30000);
+    QFile(go).open(QIODevice::WriteOnly);
+    for (QProcess& viewer : viewers) {
+      QVERIFY(viewer.waitForFinished(30000));
+      QCOMPARE(viewer.exitCode(), 0);
+    }
+    SettingsStore result;
+    SettingsFile file;
+    QVERIFY(file.Load(result, settingsPath));
+    QCOMPARE(result.ReadInt("view/limit", -1), 42);
+    QCOMPARE(result.ReadInt("autoupdate/intervall", -1), 30);
+    QCOMPARE(result.ReadBool("dropfiles/sql/ask", false), true);
+    QCOMPARE(result.ReadBool("update/docheck", true), false);
+  }
 };
 
 QTEST_MAIN(DorvexStartupTest)
