@@ -57,8 +57,8 @@ QIcon CommandIcon(DorvexCommand command, QStyle* style) {
     case DorvexCommand::About:
       return style->standardIcon(QStyle::SP_MessageBoxInformation);
     case DorvexCommand::Print:
-      return QIcon::fromTheme(QStringLiteral("document-print"),
-                              style->standardIcon(QStyle::SP_FileIcon));
+      // Without an icon theme the button shows its text.
+      return QIcon::fromTheme(QStringLiteral("document-print"));
     default:
       return QIcon();
   }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
@@ -33,6 +34,7 @@ PrintPreview::PrintPreview(ListPrinter& job, const QPrinter& printer, QWidget* p
   m_scroll->setBackgroundRole(QPalette::Dark);
   m_image = new QLabel(m_scroll);
   m_scroll->setWidget(m_image);
+  m_scroll->viewport()->installEventFilter(this);
   layout->addWidget(m_scroll, 1);
 
   QPushButton* print = AddButton(bar, QStringLiteral("&Print..."), QStringLiteral("print"));
@@ -93,9 +95,10 @@ void PrintPreview::Render() {
   m_image->resize(image.size());
 }
 
-void PrintPreview::resizeEvent(QResizeEvent* event) {
-  QDialog::resizeEvent(event);
-  if (m_page > 0) Render();
+bool PrintPreview::eventFilter(QObject* watched, QEvent* event) {
+  // The page follows the width of the view it is shown in.
+  if (watched == m_scroll->viewport() && event->type() == QEvent::Resize && m_page > 0) Render();
+  return QDialog::eventFilter(watched, event);
 }
 
 void PrintPreview::OnPrint() {

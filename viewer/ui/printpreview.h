@@ -34,7 +34,7 @@ class PrintPreview : public QDialog {
   bool PrintRequested() const { return m_printRequested; }
 
  protected:
-  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QPushButton* AddButton(QBoxLayout* bar, const QString& text, const QString& name);

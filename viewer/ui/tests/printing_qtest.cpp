@@ -2,12 +2,13 @@
 ** Printing from the window: Print writes the active grid to the PDF the
 ** (recording) print dialog chooses, the print commands follow the active
 ** document, the snapshot keeps the result it was taken from while the view
-** runs other queries, and the preview of a million rows draws only the
-** pages looked at.
+** runs other queries, the progress's Cancel stops a job, and the preview
+** of a million rows draws only the pages looked at.
 */
 #include "dorvexview.h"
 #include "mainframe.h"
 #include "pdfprobe.h"
+#include "printdialogs.h"
 #include "printpreview.h"
 #include "recordingprintui.h"
 #include "resultgrid.h"
@@ -15,6 +16,7 @@
 #include "xb_sqlitedb.h"
 
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -34,10 +36,11 @@ class PrintingTest : public QObject {
   Q_OBJECT
  private:
   QTemporaryDir m_dir;
+  int m_serial = 0;
 
-  /* Makes a 3.x database with table t (250 rows) and u (2 rows). */
+  /* Makes a new 3.x database with table t (250 rows) and u (2 rows). */
   QString MakeDb() {
-    QString path = m_dir.filePath(QStringLiteral("shop.db"));
+    QString path = m_dir.filePath(QStringLiteral("shop%1.db").arg(++m_serial));
     std::unique_ptr<XB_SQLiteDB> db(
         XB_SQLiteDB::NewByVersion(QFile::encodeName(path).constData(), 3));
     if (!db->OpenOrCreate()) return QString();
@@ -114,6 +117,24 @@ class PrintingTest : public QObject {
     QCOMPARE(snapshot.rowCount, int64_t(100));
     QCOMPARE(snapshot.cell(99, 1), QStringLiteral("item 151"));
     QCOMPARE(snapshot.cell(0, 0), QStringLiteral("1"));
+  }
+
+  void progressCancelStopsTheJob() {
+    QWidget window;
+    window.show();
+    PrintDialogs dialogs(&window);
+    QVERIFY(dialogs.Progress(1, 10));
+    auto* progress = window.findChild<QProgressDialog*>();
+    QVERIFY(progress);
+    QVERIFY(dialogs.Progress(2, 10));
+    QCOMPARE(progress->maximum(), 10);
+    progress->cancel();
+    QVERIFY(!dialogs.Progress(3, 10));
+    dialogs.EndProgress();
+    QVERIFY(!window.findChild<QProgressDialog*>());
+    // The next job starts with a fresh progress.
+    QVERIFY(dialogs.Progress(1, 4));
+    dialogs.EndProgress();
   }
 
   void previewDrawsOnlyThePagesLookedAt() {
