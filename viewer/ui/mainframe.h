@@ -10,6 +10,8 @@
 ** are refreshed whenever the active view announces a change.  Grid
 ** commands act only while the keyboard focus is in the document area (see
 ** dorvexcommands.h).  Opening a file that fails shows why in a message box.
+** Print and Print Preview work on a snapshot of the active grid, all print
+** commands on the one printer of PrintController.
 **
 ** Layout: RestoreLayout (called once after construction, never for a start
 ** by the automation service) brings back the placement (unless the
@@ -25,6 +27,8 @@
 
 #include "dochost.h"
 #include "dorvexcommands.h"
+#include "printcontroller.h"
+#include "printdialogs.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -76,6 +80,9 @@ class CMainFrame : public QMainWindow {
   QString PagingPaneText() const;
   QString BusyPaneText() const;
   QString NoticePaneText() const;
+
+  /* The print commands' job driver (tests replace its dialogs). */
+  PrintController& Printing() { return m_printing; }
 
   /* Runs COMMAND as its action would. */
   void Execute(DorvexCommand command);
@@ -143,6 +150,7 @@ class CMainFrame : public QMainWindow {
   void OnAbout();
   void OnPreferences();
   void OnHelpLink(DorvexCommand command);
+  void OnPrint(DorvexCommand command);
   void AddRecentFile(const QString& path);
   void RebuildRecentMenu();
   void LoadRecentFiles();
@@ -150,6 +158,8 @@ class CMainFrame : public QMainWindow {
 
   SettingsStore& m_settings;
   MainFrameDocHost m_docHost{this};
+  PrintDialogs m_printDialogs{this};
+  PrintController m_printing{&m_printDialogs};
   QMdiArea* m_mdi = nullptr;
   QHash<int, QAction*> m_actions;
   QList<QMenu*> m_documentMenus;
