@@ -6,9 +6,11 @@
 
 #include "filemanager.h"
 
+#include "convertdialogs.h"
 #include "dorvexview.h"
 #include "helplinks.h"
 #include "resultgrid.h"
+#include "saveassqlite3.h"
 #include "settingsstore.h"
 
 #include <QAction>
@@ -73,6 +75,9 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
   // The empty document area takes dropped files too.
   m_mdi->viewport()->setAcceptDrops(true);
   m_mdi->viewport()->installEventFilter(this);
+  m_convertDialogs = std::make_unique<QtConvertDialogs>(this);
+  m_saveAs = std::make_unique<SaveAsSqlite3>(m_convertDialogs.get());
+  connect(m_saveAs.get(), &SaveAsSqlite3::Finished, this, &CMainFrame::UpdateCommands);
   BuildActions();
   BuildMenus();
   BuildToolBar();
@@ -120,6 +125,8 @@ void CMainFrame::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(Action(DorvexCommand::Open));
   file->addAction(Action(DorvexCommand::Close));
+  file->addSeparator();
+  file->addAction(Action(DorvexCommand::SaveAsSqlite3));
   file->addSeparator();
   m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
   file->addSeparator();
@@ -260,6 +267,9 @@ void CMainFrame::Execute(DorvexCommand command) {
     case DorvexCommand::About:
       OnAbout();
       return;
+    case DorvexCommand::SaveAsSqlite3:
+      OnSaveAsSqlite3();
+      return;
     case DorvexCommand::HelpEngineSite:
     case DorvexCommand::HelpSyntax:
     case DorvexCommand::HelpProgram:
@@ -282,6 +292,7 @@ void CMainFrame::UpdateCommands() {
     if (info.checkable) action->setChecked(view && view->CommandChecked(info.id));
   }
   Action(DorvexCommand::Close)->setEnabled(view != nullptr);
+  if (m_saveAs->IsRunning()) Action(DorvexCommand::SaveAsSqlite3)->setEnabled(false);
   Action(DorvexCommand::HelpProgram)->setEnabled(!HelpLinks::ProgramPage().isEmpty());
   for (QMenu* menu : m_documentMenus) menu->menuAction()->setVisible(view != nullptr);
   m_title = view ? QStringLiteral("Dorvex - ") + view->Title() : QStringLiteral("Dorvex");
@@ -325,6 +336,23 @@ void CMainFrame::OnOpen() {
       QStringLiteral("SQLite Databases (*.db *.db2 *.db3 *.sqlite *.sqlite3 *.dvx);;"
                      "Dorvex states (*.dvxs);;All files (*)"));
   for (const QString& path : paths) OpenDocument(path);
+}
+
+void CMainFrame::OnSaveAsSqlite3() {
+  CDorvexView* view = ActiveView();
+  if (!view || !view->CommandEnabled(DorvexCommand::SaveAsSqlite3) || m_saveAs->IsRunning()) return;
+  m_saveAs->Run(*view->Document());
+  UpdateCommands();
+}
+
+void CMainFrame::SetConvertDialogs(std::unique_ptr<ConvertDialogs> dialogs) {
+  if (m_saveAs->IsRunning() || !dialogs) return;
+  m_saveAs->SetDialogs(dialogs.get());
+  m_convertDialogs = std::move(dialogs);
+}
+
+bool CMainFrame::IsSavingAsSqlite3() const {
+  return m_saveAs->IsRunning();
 }
 
 void CMainFrame::OnAbout() {
