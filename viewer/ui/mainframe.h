@@ -13,12 +13,16 @@
 ** File > "Save as SQLite 3..." copies the active generation-2 document's
 ** file into a new SQLite 3 file (SaveAsSqlite3); it is off for generation-3
 ** documents, while the view is busy and while a copy runs.
+** Print and Print Preview work on a snapshot of the active grid, all print
+** commands on the one printer of PrintController.
 */
 #ifndef MAINFRAME_H
 #define MAINFRAME_H
 
 #include "dochost.h"
 #include "dorvexcommands.h"
+#include "printcontroller.h"
+#include "printdialogs.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -71,6 +75,9 @@ class CMainFrame : public QMainWindow {
   QString BusyPaneText() const;
   QString NoticePaneText() const;
 
+  /* The print commands' job driver (tests replace its dialogs). */
+  PrintController& Printing() { return m_printing; }
+
   /* Runs COMMAND as its action would. */
   void Execute(DorvexCommand command);
 
@@ -105,6 +112,7 @@ class CMainFrame : public QMainWindow {
   void OnSaveAsSqlite3();
   void OnAbout();
   void OnHelpLink(DorvexCommand command);
+  void OnPrint(DorvexCommand command);
   void AddRecentFile(const QString& path);
   void RebuildRecentMenu();
   void LoadRecentFiles();
@@ -112,6 +120,8 @@ class CMainFrame : public QMainWindow {
 
   SettingsStore& m_settings;
   MainFrameDocHost m_docHost{this};
+  PrintDialogs m_printDialogs{this};
+  PrintController m_printing{&m_printDialogs};
   QMdiArea* m_mdi = nullptr;
   QHash<int, QAction*> m_actions;
   QList<QMenu*> m_documentMenus;
