@@ -206,6 +206,18 @@ class DorvexBusTest : public QObject {
     QCOMPARE(second->exitCode(), 0);
     QCOMPARE(NewestRecentFile(), m_dir.filePath("second.db"));
 
+    // So does a view state given with --state.
+    QFile state(m_dir.filePath("view.dvxs"));
+    QVERIFY(state.open(QIODevice::WriteOnly));
+    state.write(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<DorvexState>\n"
+        "<file>second.db</file>\n<query>SELECT a FROM t</query>\n</DorvexState>\n");
+    state.close();
+    QProcess* withState = StartDorvex({"--state", "view.dvxs"});
+    QVERIFY(Ended(withState));
+    QCOMPARE(withState->exitCode(), 0);
+    QCOMPARE(NewestRecentFile(), m_dir.filePath("view.dvxs"));
+
     // A file the running viewer cannot open: the second start says so and fails.
     QProcess* missing = StartDorvex({"missing.db"});
     QVERIFY(Ended(missing));
