@@ -9,12 +9,17 @@
 #include <QDBusMessage>
 #include <QDir>
 #include <QFileInfo>
+#include <utility>
 
 #include "dorvexdochost.h"
+#include "queryrunner.h"
 
 namespace {
 
 const char kRolledBack[] = "an open transaction was rolled back";
+const char kTooLarge[] = "org.xbsoftware.Dorvex.Error.ResultTooLarge";
+const char kBusy[] = "org.xbsoftware.Dorvex.Error.Busy";
+const char kCancelled[] = "org.xbsoftware.Dorvex.Error.Cancelled";
 
 }  // namespace
 
@@ -34,11 +39,17 @@ AutomationDocument::AutomationDocument(int number, const QString& creator, qint6
       m_doc(m_host.get(), nullptr),
       m_number(number),
       m_creator(creator),
-      m_maxResultBytes(maxResultBytes) {
+      m_maxResultBytes(maxResultBytes),
+      m_runner(std::make_unique<QueryRunner>(m_doc)),
+      m_replyConnection(QStringLiteral("(not connected)")) {
   m_lastCall.start();
+  // Each stored cell counts its text and 5 bytes, its tabbed form at least a
+  // fifth of that: a run stopped here could never be sent.
+  m_runner->SetBounds(0, m_maxResultBytes * 5 + 1);
 }
 
 AutomationDocument::~AutomationDocument() {
+  StopQuery(QStringLiteral("the document was released"));
   EndTransaction();
   m_doc.Close();
 }
@@ -64,6 +75,7 @@ bool AutomationDocument::load(const QString& path) {
     m_lastError = QStringLiteral("load needs an absolute path");
     return false;
   }
+  StopQuery(QStringLiteral("load was called"));
   EndTransaction();
   const QString rolledBack = m_lastError;
   m_doc.Close();
@@ -85,6 +97,7 @@ bool AutomationDocument::load(const QString& path) {
 bool AutomationDocument::free() {
   m_lastCall.restart();
   m_lastError.clear();
+  StopQuery(QStringLiteral("free was called"));
   EndTransaction();
   m_doc.Close();
   return true;
@@ -97,11 +110,17 @@ QString AutomationDocument::lastError() {
 
 void AutomationDocument::Release() {
   m_lastCall.restart();
+  StopQuery(QStringLiteral("the document was released"));
   emit releaseRequested(this);
 }
 
 QString AutomationDocument::queryTabbed(const QString& sql) {
   m_lastCall.restart();
+  if (calledFromDBus() && m_pending.type() != QDBusMessage::InvalidMessage) {
+    sendErrorReply(QString::fromLatin1(kBusy),
+                   QStringLiteral("the document is still running a query"));
+    return {};
+  }
   m_lastError.clear();
   if (sql.contains(QChar(0))) {
     // The engine would stop at the NUL and run another statement than was sent.
@@ -112,11 +131,53 @@ QString AutomationDocument::queryTabbed(const QString& sql) {
     m_lastError = QStringLiteral("no database is loaded");
     return {};
   }
+  if (calledFromDBus()) {
+    StartQuery(sql.toStdString());
+    return {};
+  }
   XB_QueryProgress progress;
-  // Each stored cell counts its text and 5 bytes, its tabbed form at least a
-  // fifth of that: a run stopped here could never be sent.
   progress.maxBytes = m_maxResultBytes * 5 + 1;
-  const QueryOutcome outcome = m_doc.Run(sql.toStdString(), QueryRunKind::Query, &progress);
+  bool tooLarge = false;
+  return Answer(m_doc.Run(sql.toStdString(), QueryRunKind::Query, &progress), &tooLarge);
+}
+
+void AutomationDocument::StartQuery(const std::string& sql) {
+  setDelayedReply(true);
+  auto finished = [this] {
+    QMetaObject::invokeMethod(this, &AutomationDocument::OnQueryFinished, Qt::QueuedConnection);
+  };
+  if (!m_runner->Start(sql, QueryRunKind::Query, finished)) {
+    sendErrorReply(QString::fromLatin1(kBusy), QStringLiteral("the document is busy"));
+    return;
+  }
+  m_pending = message();
+  m_replyConnection = connection();
+}
+
+void AutomationDocument::OnQueryFinished() {
+  // StopQuery may have answered the call already.
+  if (m_pending.type() == QDBusMessage::InvalidMessage) return;
+  std::optional<QueryOutcome> outcome = m_runner->TakeOutcome();
+  if (!outcome) return;
+  const QDBusMessage request = std::exchange(m_pending, QDBusMessage());
+  m_lastCall.restart();
+  bool tooLarge = false;
+  const QString text = Answer(*outcome, &tooLarge);
+  m_replyConnection.send(tooLarge
+                             ? request.createErrorReply(QString::fromLatin1(kTooLarge), m_lastError)
+                             : request.createReply(text));
+}
+
+void AutomationDocument::StopQuery(const QString& why) {
+  if (m_pending.type() == QDBusMessage::InvalidMessage) return;
+  m_runner->Cancel();
+  m_runner->Wait();
+  m_runner->TakeOutcome();
+  const QDBusMessage request = std::exchange(m_pending, QDBusMessage());
+  m_replyConnection.send(request.createErrorReply(QString::fromLatin1(kCancelled), why));
+}
+
+QString AutomationDocument::Answer(const QueryOutcome& outcome, bool* tooLarge) {
   QString text;
   if (!outcome.ok) {
     m_lastError = QString::fromStdString(outcome.error.empty() ? m_doc.LastError() : outcome.error);
@@ -125,8 +186,7 @@ QString AutomationDocument::queryTabbed(const QString& sql) {
   if (outcome.limited || !TabbedText(outcome.result, &text)) {
     m_lastError = QStringLiteral("the result is larger than a bus message may hold (%1 bytes)")
                       .arg(m_maxResultBytes);
-    if (calledFromDBus())
-      sendErrorReply(QStringLiteral("org.xbsoftware.Dorvex.Error.ResultTooLarge"), m_lastError);
+    *tooLarge = true;
     return {};
   }
   return text;

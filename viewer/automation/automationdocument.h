@@ -18,6 +18,12 @@
 ** loaded with another file or reaped (nobody is left to ask); free and load
 ** say so in lastError.
 **
+** A queryTabbed call from the bus runs off the event loop (the viewer's
+** window keeps answering) and is answered when the query ends.  Meanwhile
+** a second queryTabbed is refused with org.xbsoftware.Dorvex.Error.Busy,
+** and load, free or Release stop the query: its caller gets the error
+** org.xbsoftware.Dorvex.Error.Cancelled.
+**
 ** Errors: load answers false and queryTabbed the empty text, with the
 ** reason in lastError: "load needs an absolute path", "the text holds a
 ** NUL character", "no database is loaded", the document's messages (a text
@@ -28,13 +34,17 @@
 #ifndef AUTOMATIONDOCUMENT_H
 #define AUTOMATIONDOCUMENT_H
 
+#include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <memory>
 
 #include "dorvexdoc.h"
+
+class QueryRunner;
 
 class AutomationDocument : public QObject, protected QDBusContext {
   Q_OBJECT
@@ -72,6 +82,14 @@ class AutomationDocument : public QObject, protected QDBusContext {
  private:
   void EndTransaction();
   bool TabbedText(const XB_SQLiteResult& result, QString* text);
+  /* Returns the text of OUTCOME; an empty one with lastError set when it
+  ** failed, and TOOLARGE set when it cannot be sent. */
+  QString Answer(const QueryOutcome& outcome, bool* tooLarge);
+  /* Runs SQL on the runner; the current bus call is answered once it ends. */
+  void StartQuery(const std::string& sql);
+  void OnQueryFinished();
+  /* Stops a query still running and answers its caller with WHY. */
+  void StopQuery(const QString& why);
 
   class Host;
   std::unique_ptr<Host> m_host;
@@ -82,6 +100,10 @@ class AutomationDocument : public QObject, protected QDBusContext {
   QString m_lastError;
   QElapsedTimer m_lastCall;
   bool m_creatorGone = false;
+  // Runs on m_doc: declared after it, so that it is gone first.
+  std::unique_ptr<QueryRunner> m_runner;
+  QDBusConnection m_replyConnection;
+  QDBusMessage m_pending; /* the call a running query answers */
 };
 
 #endif

@@ -92,6 +92,10 @@ bool DorvexAutomation::OpenFile(const QString& path) {
   return m_opener && m_opener(path);
 }
 
+void DorvexAutomation::Activate() {
+  if (m_activator) m_activator();
+}
+
 void DorvexAutomation::OnReleaseRequested(AutomationDocument* document) {
   Remove(document);
 }

@@ -9,6 +9,8 @@
 **   OpenFile(s path) -> b   hands PATH to the viewer's window (a second
 **                           start of the viewer calls it); false when the
 **                           viewer has no opener or the opener fails
+**   Activate()               shows the viewer's window and brings it to the
+**                           front (a second start without files calls it)
 **
 ** and keeps the documents alive until Release, or until their creator has
 ** left the bus and nobody called them for the grace period (5 minutes, so
@@ -60,6 +62,8 @@ class DorvexAutomation : public QObject, protected QDBusContext {
   void SetLimits(int maxDocuments, int graceMs, qint64 maxResultBytes);
   /* Sets who opens files for OpenFile. */
   void SetFileOpener(FileOpener opener) { m_opener = std::move(opener); }
+  /* Sets who shows the window for Activate. */
+  void SetActivator(std::function<void()> activator) { m_activator = std::move(activator); }
 
   /* Registers the application object on CONNECTION and takes the service
   ** name.  Returns false with ERROR set on failure (see the class comment). */
@@ -71,6 +75,7 @@ class DorvexAutomation : public QObject, protected QDBusContext {
  public slots:
   QDBusObjectPath CreateDocument();
   bool OpenFile(const QString& path);
+  void Activate();
 
  signals:
   /* The last live document was released or reaped. */
@@ -88,6 +93,7 @@ class DorvexAutomation : public QObject, protected QDBusContext {
   QDBusServiceWatcher* m_watcher = nullptr;
   QTimer m_reaper;
   FileOpener m_opener;
+  std::function<void()> m_activator;
   std::map<int, AutomationDocument*> m_documents;
   int m_nextNumber = 1;
   int m_maxDocuments = kMaxDocuments;

@@ -49,7 +49,10 @@ QString DorvexUsage() {
       "Opens each FILE (an SQLite 2.x or 3.x database, or a .dvxs view state)\n"
       "in a window of its own.\n"
       "  --state STATEFILE  open the view state STATEFILE; exit 1 if it cannot be loaded\n"
-      "  --automation       started by the automation service: settings are not saved\n");
+      "  --automation       without FILEs: serve the automation service on the session\n"
+      "                     bus without a window, until the last document is released;\n"
+      "                     settings are not saved\n"
+      "A second start while Dorvex runs hands its files to the running one.\n");
 }
 
 bool IsStateFilePath(const QString& path) {

@@ -7,7 +7,8 @@
 ** Each FILE is opened as one document, in order: a database file, or a view
 ** state (extension ".dvxs", letter case ignored).  --state names one view
 ** state that must load.  --automation marks a start by the automation
-** service, which never writes the settings at exit.  "--" ends the options;
+** service: without files it runs without a window and never writes the
+** settings at exit.  "--" ends the options;
 ** a later argument that begins with "-" is a file name.
 */
 #ifndef DORVEXOPTIONS_H

@@ -1,10 +1,12 @@
 /*
 ** Entry point of Dorvex: makes the application object, keeps number
-** formatting in the "C" form, and runs start-up, the event loop and exit.
+** formatting in the "C" form, and runs start-up (on the session bus), the
+** event loop and exit.
 */
 #include "dorvexstartup.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 
 #include <clocale>
 
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("XB Software"));
   QApplication::setApplicationName(QStringLiteral("Dorvex"));
   DorvexStartup startup;
+  startup.UseBus(QDBusConnection::sessionBus());
   int code = startup.Start(QApplication::arguments().mid(1));
   if (code >= 0) return code;
   int result = QApplication::exec();

@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <memory>
 
 #include "automationdocument.h"
@@ -244,6 +245,47 @@ TEST_F(AutomationTest, ReleaseLimitsAndTheSizeError) {
   for (const QString& doc : {first, third, fourth}) Doc(doc, QStringLiteral("Release"));
   EXPECT_TRUE(WaitFor([&] { return gone.count() == 1; }));
   EXPECT_EQ(m_service->DocumentCount(), 0);
+}
+
+// A long query runs off the event loop: the thread serving the bus keeps
+// answering (other calls, timers) and the caller gets its text at the end.
+TEST_F(AutomationTest, LongQueryLeavesTheEventLoopFree) {
+  const QString doc = CreateDocument();
+  ASSERT_TRUE(Load(doc, m_dir.filePath(QStringLiteral("long.db"))));
+  const QString slow = QStringLiteral(
+      "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 4000000) "
+      "SELECT count(*) FROM c");
+  auto start = [&] {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(QString::fromLatin1(DorvexAutomation::kServiceName), doc,
+                                       kDocumentInterface, QStringLiteral("queryTabbed"));
+    message.setArguments({slow});
+    return m_client->asyncCall(message, 120000);
+  };
+  QElapsedTimer clock;
+  clock.start();
+  QDBusPendingCall running = start();
+  EXPECT_EQ(Doc(doc, QStringLiteral("queryTabbed"), {QStringLiteral("SELECT 1")}),
+            QStringLiteral("org.xbsoftware.Dorvex.Error.Busy"));
+  EXPECT_EQ(Doc(doc, QStringLiteral("lastError")), QString());
+  qint64 longestGap = 0;
+  qint64 last = clock.elapsed();
+  while (!running.isFinished() && clock.elapsed() < 120000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    longestGap = std::max(longestGap, clock.elapsed() - last);
+    last = clock.elapsed();
+  }
+  ASSERT_TRUE(running.isFinished());
+  EXPECT_EQ(running.reply().arguments().value(0).toString(), QStringLiteral("4000000\n"));
+  EXPECT_LT(longestGap, clock.elapsed() / 2);
+
+  // free stops a running query; its caller hears why.
+  running = start();
+  EXPECT_TRUE(Doc(doc, QStringLiteral("free")).toBool());
+  EXPECT_TRUE(WaitFor([&] { return running.isFinished(); }));
+  EXPECT_EQ(running.reply().errorName(), QStringLiteral("org.xbsoftware.Dorvex.Error.Cancelled"));
+  EXPECT_EQ(Query(doc, QStringLiteral("SELECT 1")), QString());
+  EXPECT_EQ(LastError(doc), QStringLiteral("no database is loaded"));
 }
 
 TEST_F(AutomationTest, DocumentsOfAClientThatLeftAreReaped) {

@@ -7,17 +7,17 @@
 #include <QDBusConnection>
 #include <cstdio>
 
-#include "automationonly.h"
+#include "servicelifetime.h"
 #include "dorvexautomation.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   DorvexAutomation automation;
   automation.SetLimits(DorvexAutomation::kMaxDocuments, 500, DorvexAutomation::kMaxResultBytes);
-  AutomationOnly only(automation);
-  QObject::connect(&only, &AutomationOnly::finished, &app, &QCoreApplication::quit);
+  ServiceLifetime lifetime(automation);
+  QObject::connect(&lifetime, &ServiceLifetime::finished, &app, &QCoreApplication::quit);
   QString error;
-  if (!only.Start(QDBusConnection::sessionBus(), 2000, &error)) {
+  if (!lifetime.Start(QDBusConnection::sessionBus(), 2000, &error)) {
     std::fprintf(stderr, "automation_testserver: %s\n", error.toLocal8Bit().constData());
     return 1;
   }
