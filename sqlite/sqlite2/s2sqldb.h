@@ -133,6 +133,11 @@ class Database {
   /* the lazy form (s2sqllazy.cpp) */
   /* True when STATEMENT needs the full form. */
   bool needsFullCopy(const Statement& statement) const;
+  /* True when STATEMENT changes rows that the lazy form can change in
+  ** place: an UPDATE keeping the rowids or a DELETE, outside a
+  ** transaction, of a table without triggers and conflict clauses in a
+  ** file the b-tree editor may change. */
+  bool changesLazily(const Statement& statement) const;
   /* Reads the schema through the page cache and makes the lazy form;
   ** *usable is false (and nothing made) when the file is to be loaded
   ** whole instead (too short, an old format). */
