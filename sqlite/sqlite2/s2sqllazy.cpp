@@ -1,10 +1,12 @@
 /*
 ** The two forms of the working copy.  Lazy: every 2.x table is a virtual
 ** table over its b-tree (s2vtab.h) and only page 1 and the schema pages
-** are read when the file is opened or changed; queries run this way.
-** Full: the whole file is loaded into SQLite 3 tables, which is what
-** writes, transactions, triggers and schema changes need, because they go
-** through SQLite 3's own tables and the whole-file writer.  A statement
+** are read when the file is opened or changed; queries run this way, and
+** so do UPDATE and DELETE statements whose rows the virtual tables can
+** change in place with every 2.x rule kept.  Full: the whole file is
+** loaded into SQLite 3 tables, which is what other writes, transactions,
+** triggers and schema changes need, because they go through SQLite 3's
+** own tables and the whole-file writer.  A statement
 ** chooses the form it needs when it is compiled; the connection returns
 ** to the lazy form as soon as nothing holds the full one.
 */
@@ -33,7 +35,12 @@ bool Database::needsFullCopy(const Statement& statement) const {
 
 bool Database::changesLazily(const Statement& statement) const {
   const std::vector<Token>& tokens = statement.tokens;
-  if (!m_hasFile || m_inTransaction || tokens.size() < 2 || isWord(tokens[1], "or")) return false;
+  /* A write while a query of this connection runs is refused by the full
+  ** form, as 2.x refuses it. */
+  if (!m_hasFile || m_inTransaction || m_activePrograms > 0 || tokens.size() < 2 ||
+      isWord(tokens[1], "or")) {
+    return false;
+  }
   bool update = isWord(tokens[0], "update");
   if (!update && !isWord(tokens[0], "delete")) return false;
   const Image& schema = m_lazy.schema();

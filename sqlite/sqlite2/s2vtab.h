@@ -8,7 +8,9 @@
 ** row found this way is checked again by SQLite 3 against the statement's
 ** own conditions, so a lookup only has to find no fewer rows than match.
 ** The columns carry the collations of the working copy, so values compare
-** as they do on a 2.x engine.
+** as they do on a 2.x engine.  Rows deleted or changed in place by a
+** statement are handed to the host, which keeps them pending until the
+** statement ends.
 */
 #ifndef S2VTAB_H
 #define S2VTAB_H
