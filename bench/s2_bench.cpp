@@ -9,7 +9,10 @@
 ** memory are reported, with the ratio of the 2.x engine's time to SQLite
 ** 3's.  The one-row UPDATE is written to disk and synced by both.
 **
-**   s2_bench [--small-only] [--runs N] [DIR]
+**   s2_bench [--small-only] [--runs N] [--only TEXT] [DIR]
+**
+** --only runs just the statements whose label contains TEXT; DIR keeps the
+** files for the next run.
 */
 #include <sys/wait.h>
 #include <unistd.h>
@@ -204,12 +207,15 @@ int main(int argc, char** argv) {
   }
   bool smallOnly = false;
   int runs = 3;
+  std::string only;
   std::string dir;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--small-only") == 0) {
       smallOnly = true;
     } else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
       runs = std::max(1, std::atoi(argv[++i]));
+    } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+      only = argv[++i];
     } else {
       dir = argv[i];
     }
@@ -231,6 +237,7 @@ int main(int argc, char** argv) {
     if (!std::filesystem::exists(s3) && !Build3(s3, padded)) return 1;
     std::string size = std::to_string(std::filesystem::file_size(s2) >> 20) + "MiB";
     for (const Case& c : kCases) {
+      if (std::string(c.label).find(only) == std::string::npos) continue;
       Measure m2 = Time(true, s2, c.sql, runs);
       Measure m3 = Time(false, s3, c.sql, runs);
       if (!m2.ok || !m3.ok) ++failures;

@@ -442,8 +442,7 @@ Status File::writeInPlace(const std::string& fresh) {
   if (fresh == m_loadedBytes) return Status::success();
   uint32_t originalPages = uint32_t(m_loadedBytes.size() / kPageSize);
   uint32_t newPages = uint32_t(fresh.size() / kPageSize);
-  std::vector<JournalRecord> records;
-  std::vector<uint32_t> changed;
+  std::vector<PageWrite> pages;
   for (uint32_t page = 1; page <= newPages; page++) {
     size_t offset = size_t(page - 1) * kPageSize;
     bool existed = page <= originalPages;
@@ -451,28 +450,56 @@ Status File::writeInPlace(const std::string& fresh) {
         std::memcmp(fresh.data() + offset, m_loadedBytes.data() + offset, kPageSize) == 0) {
       continue;
     }
-    changed.push_back(page);
-    if (existed) records.push_back({page, m_loadedBytes.data() + offset});
+    pages.push_back(
+        {page, fresh.data() + offset, existed ? m_loadedBytes.data() + offset : nullptr});
   }
   /* Pages cut off by a shrinking write are journaled too: a rollback must
   ** bring back their content, not just the old length. */
   for (uint32_t page = newPages + 1; page <= originalPages; page++) {
-    records.push_back({page, m_loadedBytes.data() + size_t(page - 1) * kPageSize});
+    pages.push_back({page, nullptr, m_loadedBytes.data() + size_t(page - 1) * kPageSize});
+  }
+  int64_t newSize = fresh.size() != m_loadedBytes.size() ? int64_t(fresh.size()) : -1;
+  return writeJournaled(pages, originalPages, newSize);
+}
+
+Status File::writePages(const std::vector<PageWrite>& pages, uint32_t originalPages) {
+  if (!m_shared || m_level != LockLevel::Write)
+    return Status::failure(kMisuse, "library routine called out of sequence");
+  m_loaded = false;
+  m_verifiedUnderLock = false;
+  m_loadedBytes = std::string();
+  m_loadedSchema = Image();
+  if (pages.empty()) return Status::success();
+  return writeJournaled(pages, originalPages, -1);
+}
+
+Status File::writeJournaled(const std::vector<PageWrite>& pages, uint32_t originalPages,
+                            int64_t newSize) {
+  std::vector<JournalRecord> records;
+  for (const PageWrite& w : pages) {
+    if (w.before) records.push_back({w.page, w.before});
   }
   Status status = writeJournal(m_journalPath, originalPages, records);
   if (!status.ok()) return status;
 
   int fd = m_shared->fd;
   bool good = true;
-  for (size_t i = 0; good && i < changed.size();) {
-    /* One write per run of consecutive changed pages. */
+  for (size_t i = 0; good && i < pages.size();) {
+    if (!pages[i].now) {
+      ++i;
+      continue;
+    }
+    /* One write per run of consecutive changed pages held in one buffer. */
     size_t run = 1;
-    while (i + run < changed.size() && changed[i + run] == changed[i] + run) run++;
-    size_t offset = size_t(changed[i] - 1) * kPageSize;
-    good = writeAll(fd, fresh.data() + offset, run * kPageSize, off_t(offset));
+    while (i + run < pages.size() && pages[i + run].now &&
+           pages[i + run].page == pages[i].page + run &&
+           pages[i + run].now == pages[i].now + run * kPageSize) {
+      run++;
+    }
+    good = writeAll(fd, pages[i].now, run * kPageSize, off_t(pages[i].page - 1) * kPageSize);
     i += run;
   }
-  if (good && m_loadedBytes.size() != fresh.size()) good = ftruncate(fd, off_t(fresh.size())) == 0;
+  if (good && newSize >= 0) good = ftruncate(fd, off_t(newSize)) == 0;
   good = good && fsync(fd) == 0;
   if (!good) {
     /* Put the old content back at once; if even that fails the journal

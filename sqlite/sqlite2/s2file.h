@@ -29,6 +29,14 @@ enum class LockLevel { None, Read, Write };
 
 struct SharedFile; /* the one descriptor of a file in this process */
 
+/* One page a write changes: its number, new bytes (null for a page cut
+** off the end) and original bytes (null for a page past the old end). */
+struct PageWrite {
+  uint32_t page;
+  const char* now;
+  const char* before;
+};
+
 /*
 ** One connection to one database file.  Several File objects of this
 ** process that open the same file share one descriptor, because closing
@@ -110,6 +118,14 @@ class File {
   ** (store() is then the way), and store()'s errors. */
   Status storeEdited(const std::function<Status(std::string& bytes)>& edit);
 
+  /* Writes PAGES (in page order) in place under a rollback journal of
+  ** their original bytes, synced in 2.x's order; ORIGINALPAGES is the
+  ** file's page count before the write.  The caller holds the write lock
+  ** and read the originals under it.  What was last loaded is forgotten
+  ** (load() reads the file again).  Errors: kMisuse without the write
+  ** lock, the journal's errors, kIoErr (the old content is then put back). */
+  Status writePages(const std::vector<PageWrite>& pages, uint32_t originalPages);
+
   /* Reads page NUMBER (1-based) of the file as it is now into OUT, which
   ** has room for one page.  The caller holds a lock.  Returns kIoErr when
   ** the whole page cannot be read. */
@@ -139,6 +155,10 @@ class File {
   /* Replaces the loaded bytes with FRESH on disk: journal the pages that
   ** change, write them, sync, delete the journal.  The write lock is held. */
   Status writeInPlace(const std::string& fresh);
+  /* Journals and writes PAGES, then sets the file's length to NEWSIZE
+  ** bytes unless it is negative; the write lock is held. */
+  Status writeJournaled(const std::vector<PageWrite>& pages, uint32_t originalPages,
+                        int64_t newSize);
 
   /* Writes FRESH in place of the loaded bytes under the write lock, after
   ** checking that nobody changed the file since it was loaded, and makes

@@ -3,6 +3,8 @@
 ** the check of page 1 that decides whether the schema is read again.
 */
 #include "s2lazy.h"
+#include "s2rowedit.h"
+#include "s2value.h"
 
 #include <cstring>
 
@@ -20,7 +22,13 @@ LazyFile::LazyFile(File& file) : m_file(file), m_source(file) {
   m_cache.setSource(&m_source);
 }
 
+void LazyFile::forgetPages() {
+  m_pending.reset();
+  m_cache.clear();
+}
+
 void LazyFile::forget() {
+  m_pending.reset();
   m_cache.clear();
   m_catalog.clear();
   m_schema = Image();
@@ -68,6 +76,70 @@ Status LazyFile::refresh(bool* schemaChanged) {
   order.bigEndian = m_schema.bigEndian;
   if (m_usable) m_catalog.build(m_schema.master, order, m_schema.fileFormat);
   return Status::success();
+}
+
+Status LazyFile::changeRow(const std::string& name, int64_t rowid,
+                           const std::vector<Cell>* fields) {
+  const TreeTable* table = m_catalog.find(name);
+  if (!table) return Status::failure(kError, "no such table: " + name);
+  const TableDef& def = table->def;
+  if (fields && fields->size() != def.columns.size())
+    return Status::failure(kInternal, "internal SQLite implementation flaw");
+  for (size_t i = 0; fields && i < def.columns.size(); ++i) {
+    if (def.columns[i].notNull && int(i) != def.rowidColumn && !(*fields)[i])
+      return Status::failure(kConstraint,
+                             def.name + "." + def.columns[i].name + " may not be NULL");
+  }
+  if (!m_pending) m_pending = std::make_unique<PendingPages>(m_cache);
+
+  /* The row as this statement has left it so far. */
+  PageCache view(8);
+  view.setSource(m_pending.get());
+  TreeCursor cursor(view, m_catalog.byteOrder(), table->root);
+  std::string key = rowidKey(int32_t(rowid));
+  Status st = cursor.seek(key);
+  if (!st.ok()) return st;
+  std::vector<RowBefore> before{{rowid, std::nullopt}};
+  if (!cursor.atEnd() && cursor.key() == key) {
+    st = cursor.loadData();
+    if (!st.ok()) return st;
+    Row old;
+    old.rowid = rowid;
+    old.cells.resize(def.columns.size());
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      bool isNull = true;
+      std::string_view value;
+      if (!recordField(cursor.data(), i, &isNull, &value)) return damagedPage(cursor.page());
+      if (!isNull) old.cells[i] = std::string(value);
+    }
+    if (def.rowidColumn >= 0) old.cells[size_t(def.rowidColumn)] = std::to_string(rowid);
+    before[0].second = std::move(old);
+  }
+
+  std::vector<Row> rows;
+  if (fields) {
+    rows.push_back(Row{});
+    rows.back().rowid = rowid;
+    rows.back().cells = *fields;
+    if (def.rowidColumn >= 0) rows.back().cells[size_t(def.rowidColumn)] = std::to_string(rowid);
+  }
+  TreeEditor editor(*m_pending, m_catalog.byteOrder());
+  bool unsuitable = false;
+  st = writeRows(editor, *table, rows, before, &unsuitable);
+  /* An index without the entry of an existing row is damage. */
+  if (st.ok() && unsuitable) return Status::failure(kCorrupt, "database disk image is malformed");
+  return st;
+}
+
+Status LazyFile::commitChanges() {
+  if (!m_pending) return Status::success();
+  uint32_t originalPages = 0;
+  std::vector<PageWrite> pages = m_pending->changes(&originalPages);
+  Status st = m_pending->status();
+  if (st.ok()) st = m_file.writePages(pages, originalPages);
+  m_pending.reset();
+  m_cache.clear();
+  return st;
 }
 
 }  // namespace s2

@@ -13,9 +13,11 @@
 #include "s2catalog.h"
 #include "s2file.h"
 #include "s2pager.h"
+#include "s2pending.h"
 #include "s2vtab.h"
 
 #include <array>
+#include <memory>
 
 namespace s2 {
 
@@ -32,8 +34,9 @@ class FileSource : public PageSource {
 
 /*
 ** Protocol: refresh() under a lock (read or write) before the file is
-** read; schema() and catalog() then describe the file; forgetPages() when
-** the lock is released.  refresh() errors: those of readCatalogSchema();
+** read; schema() and catalog() then describe the file; changeRow() for
+** each row a statement changes, then commitChanges() under the write lock
+** or dropChanges(); forgetPages() when the lock is released.  refresh() errors: those of readCatalogSchema();
 ** kBusy when no lock is held.
 */
 class LazyFile : public TreeHost {
@@ -50,21 +53,35 @@ class LazyFile : public TreeHost {
   ** tables 2.8.17 reads without upgrading them. */
   bool usable() const { return m_known && m_usable; }
 
+  /* The tables of the file as last refreshed. */
+  const TreeCatalog& tables() const { return m_catalog; }
+
   /* Header values and schema rows as last refreshed (no table rows). */
   const Image& schema() const { return m_schema; }
 
-  void forgetPages() { m_cache.clear(); }
+  /* Forgets the cached pages and drops pending row changes. */
+  void forgetPages();
   void forget();
+
+  /* Writes the pending row changes into the file (under the write lock
+  ** the connection holds) and forgets them.  Errors: File::writePages'. */
+  Status commitChanges();
+
+  /* Drops the pending row changes. */
+  void dropChanges() { m_pending.reset(); }
 
   PageCache& pageCache() override { return m_cache; }
   const TreeCatalog& catalog() override { return m_catalog; }
   Status readable() override;
+  Status changeRow(const std::string& name, int64_t rowid,
+                   const std::vector<Cell>* fields) override;
 
  private:
   File& m_file;
   FileSource m_source;
   PageCache m_cache;
   TreeCatalog m_catalog;
+  std::unique_ptr<PendingPages> m_pending; /* row changes of the running statement */
   Image m_schema;
   bool m_known = false;
   bool m_usable = false;

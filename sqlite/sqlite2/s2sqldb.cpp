@@ -621,6 +621,16 @@ Status Database::beginOwnTransaction(Program& program) {
 
 Status Database::endOwnTransaction(Program& program, Status status) {
   program.ownTransaction = false;
+  if (m_lazyMode) {
+    /* Rows changed through the virtual tables are pending in the cache. */
+    if (status.ok()) {
+      status = m_lazy.commitChanges();
+    } else {
+      m_lazy.dropChanges();
+    }
+    discard(exec(status.ok() ? "COMMIT" : "ROLLBACK"));
+    return status;
+  }
   if (status.ok()) status = writeBack();
   if (status.ok()) status = exec("COMMIT");
   if (!status.ok()) {
@@ -787,8 +797,11 @@ StepResult Database::step(Program& p) {
     Status st = lock ? acquireLock(p.writes || kind == StatementKind::Begin) : Status::success();
     if (st.code == kBusy) return StepResult::Busy;
     if (!st.ok()) return finish(p, st);
-    if (!transaction)
+    if (!transaction) {
       st = m_lazyMode && needsFullCopy(p.statement) ? ensureFull() : ensureCurrent();
+      /* The schema read again under the lock may ask for the full form. */
+      if (st.ok() && m_lazyMode && needsFullCopy(p.statement)) st = ensureFull();
+    }
     if (!st.ok()) {
       releaseLock();
       return finish(p, st);

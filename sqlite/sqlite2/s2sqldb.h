@@ -3,7 +3,8 @@
 ** SQLite 3 database with the 2.x schema rows kept apart, in one of two
 ** forms.  In the lazy form every 2.x table is a virtual table that reads
 ** its b-tree through a page cache (s2vtab.h); queries run this way and
-** cost the pages they read.  In the full form the working copy holds
+** cost the pages they read, and so do UPDATE and DELETE statements that
+** the virtual tables can carry out in place.  In the full form the working copy holds
 ** every table, index, view and trigger of the file; writes, transactions
 ** and schema changes run this way, and a statement that changes it is
 ** followed, once no transaction is open, by writing the changed rows into
@@ -133,6 +134,11 @@ class Database {
   /* the lazy form (s2sqllazy.cpp) */
   /* True when STATEMENT needs the full form. */
   bool needsFullCopy(const Statement& statement) const;
+  /* True when STATEMENT changes rows that the lazy form can change in
+  ** place: an UPDATE keeping the rowids or a DELETE, outside a
+  ** transaction and while no other statement runs, of a table without triggers and conflict clauses in a
+  ** file the b-tree editor may change. */
+  bool changesLazily(const Statement& statement) const;
   /* Reads the schema through the page cache and makes the lazy form;
   ** *usable is false (and nothing made) when the file is to be loaded
   ** whole instead (too short, an old format). */

@@ -1,10 +1,12 @@
 /*
 ** The two forms of the working copy.  Lazy: every 2.x table is a virtual
 ** table over its b-tree (s2vtab.h) and only page 1 and the schema pages
-** are read when the file is opened or changed; queries run this way.
-** Full: the whole file is loaded into SQLite 3 tables, which is what
-** writes, transactions, triggers and schema changes need, because they go
-** through SQLite 3's own tables and the whole-file writer.  A statement
+** are read when the file is opened or changed; queries run this way, and
+** so do UPDATE and DELETE statements whose rows the virtual tables can
+** change in place with every 2.x rule kept.  Full: the whole file is
+** loaded into SQLite 3 tables, which is what other writes, transactions,
+** triggers and schema changes need, because they go through SQLite 3's
+** own tables and the whole-file writer.  A statement
 ** chooses the form it needs when it is compiled; the connection returns
 ** to the lazy form as soon as nothing holds the full one.
 */
@@ -20,6 +22,8 @@ bool Database::needsFullCopy(const Statement& statement) const {
     case StatementKind::Commit:
     case StatementKind::Rollback:
       return false;
+    case StatementKind::Change:
+      return !changesLazily(statement);
     case StatementKind::Pragma:
       /* The check of the file is the check of the whole file. */
       return statement.tokens.size() >= 2 &&
@@ -27,6 +31,60 @@ bool Database::needsFullCopy(const Statement& statement) const {
     default:
       return true;
   }
+}
+
+bool Database::changesLazily(const Statement& statement) const {
+  const std::vector<Token>& tokens = statement.tokens;
+  /* A write while a query of this connection runs is refused by the full
+  ** form, as 2.x refuses it. */
+  if (!m_hasFile || m_inTransaction || m_activePrograms > 0 || tokens.size() < 2 ||
+      isWord(tokens[1], "or")) {
+    return false;
+  }
+  bool update = isWord(tokens[0], "update");
+  if (!update && !isWord(tokens[0], "delete")) return false;
+  const Image& schema = m_lazy.schema();
+  if (!m_lazy.usable() || schema.fileFormat != kCurrentFormat ||
+      schema.bigEndian != nativeBigEndian()) {
+    return false;
+  }
+  const TreeTable* table = m_lazy.tables().find(statement.name);
+  if (!table) return false;
+  const TableDef& def = table->def;
+  for (const MasterEntry& e : schema.master) {
+    if (e.type == "trigger" && sameName(e.tbl_name, def.name)) return false;
+    if (e.type != "table" || !sameName(e.name, def.name)) continue;
+    ConflictClauses clauses = conflictClauses(e.sql ? *e.sql : std::string());
+    for (const std::string& c : clauses.keys) {
+      if (!c.empty()) return false;
+    }
+    for (const std::string& c : clauses.notNull) {
+      if (!c.empty()) return false;
+    }
+  }
+  if (!update) return true;
+  /* A rowid that changes moves the row: the full form does that.  The
+  ** targets of the SET list are the first names of its items. */
+  size_t i = 0;
+  while (i < tokens.size() && !isWord(tokens[i], "set")) ++i;
+  int depth = 0;
+  bool itemStart = true;
+  for (++i; i < tokens.size(); ++i) {
+    const Token& t = tokens[i];
+    bool open = t.kind == TokenKind::Operator && t.text == "(";
+    bool close = t.kind == TokenKind::Operator && t.text == ")";
+    if (depth == 0 && isWord(t, "where")) break;
+    if (itemStart &&
+        (t.kind == TokenKind::Word || t.kind == TokenKind::Quoted || t.kind == TokenKind::String)) {
+      std::string name = lowerAscii(unquoteName(t));
+      if (name == "rowid" || name == "oid" || name == "_rowid_") return false;
+      if (def.rowidColumn >= 0 && sameName(name, def.columns[size_t(def.rowidColumn)].name))
+        return false;
+    }
+    itemStart = depth == 0 && t.kind == TokenKind::Operator && t.text == ",";
+    depth += open ? 1 : close ? -1 : 0;
+  }
+  return true;
 }
 
 Status Database::loadLazily(bool* usable) {

@@ -63,14 +63,48 @@ void encodeRowRecord(const std::vector<Cell>& fields, int nullColumn, std::strin
   putOffset(n, position);
 }
 
-TreeEditor::TreeEditor(std::string& bytes, ByteOrder order) : m_bytes(bytes), m_order(order) {}
-
-unsigned char* TreeEditor::page(uint32_t number) {
+unsigned char* BytePages::page(uint32_t number) {
   return reinterpret_cast<unsigned char*>(m_bytes.data()) + size_t(number - 1) * kPageSize;
 }
 
+uint32_t BytePages::append() {
+  m_bytes.resize(m_bytes.size() + kPageSize, '\0');
+  return count();
+}
+
+TreeEditor::TreeEditor(std::string& bytes, ByteOrder order)
+    : m_ownPages(std::make_unique<BytePages>(bytes)), m_pages(*m_ownPages), m_order(order) {}
+
+TreeEditor::TreeEditor(EditPages& pages, ByteOrder order) : m_pages(pages), m_order(order) {}
+
+unsigned char* TreeEditor::page(uint32_t number) {
+  unsigned char* p = m_pages.page(number);
+  if (p) return p;
+  /* The failure is reported by checked(); until then the editor works on
+  ** a zeroed page whose changes go nowhere. */
+  m_scratch.fill(0);
+  return m_scratch.data();
+}
+
 uint32_t TreeEditor::pageCount() const {
-  return uint32_t(m_bytes.size() / kPageSize);
+  return m_pages.count();
+}
+
+Status TreeEditor::checked(Status status) const {
+  Status pages = m_pages.status();
+  return pages.ok() ? status : pages;
+}
+
+Status TreeEditor::insert(uint32_t root, std::string_view key, std::string_view data) {
+  return checked(insertEntry(root, key, data));
+}
+
+Status TreeEditor::remove(uint32_t root, std::string_view key, bool* found) {
+  return checked(removeEntry(root, key, found));
+}
+
+Status TreeEditor::findPrefix(uint32_t root, std::string_view prefix, std::string* key) {
+  return checked(findEntry(root, prefix, key));
 }
 
 uint32_t TreeEditor::leftOf(const std::string& cell) const {
@@ -163,9 +197,8 @@ Status TreeEditor::allocate(uint32_t* number) {
   uint32_t head = m_order.get32(header + kOffFreeHead);
   uint32_t count = m_order.get32(header + kOffFreeCount);
   if (head == 0) {
-    m_bytes.resize(m_bytes.size() + kPageSize, '\0');
-    *number = pageCount();
-    return Status::success();
+    *number = m_pages.append();
+    return *number ? Status::success() : m_pages.status();
   }
   if (head < 2 || head > pageCount()) return damagedPage(1);
   unsigned char* trunk = page(head);
@@ -289,7 +322,7 @@ Status TreeEditor::descend(uint32_t root, std::string_view key, std::vector<Leve
   return st;
 }
 
-Status TreeEditor::insert(uint32_t root, std::string_view key, std::string_view data) {
+Status TreeEditor::insertEntry(uint32_t root, std::string_view key, std::string_view data) {
   std::vector<Level> path;
   Node node;
   size_t i = 0;
@@ -312,7 +345,7 @@ Status TreeEditor::insert(uint32_t root, std::string_view key, std::string_view 
   return settle(path, std::move(node));
 }
 
-Status TreeEditor::remove(uint32_t root, std::string_view key, bool* found) {
+Status TreeEditor::removeEntry(uint32_t root, std::string_view key, bool* found) {
   std::vector<Level> path;
   Node node;
   size_t i = 0;
@@ -352,7 +385,7 @@ Status TreeEditor::remove(uint32_t root, std::string_view key, bool* found) {
   return settle(path, std::move(leaf));
 }
 
-Status TreeEditor::findPrefix(uint32_t root, std::string_view prefix, std::string* key) {
+Status TreeEditor::findEntry(uint32_t root, std::string_view prefix, std::string* key) {
   key->clear();
   std::vector<Level> path;
   Node node;

@@ -14,6 +14,8 @@
 #include "s2image.h"
 #include "s2status.h"
 
+#include <array>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,15 +23,55 @@
 namespace s2 {
 
 /*
+** The pages a TreeEditor reads and changes.  page() hands out a page for
+** reading and writing that stays at its address while the pages live;
+** append() adds a zeroed page at the end of the file.
+*/
+class EditPages {
+ public:
+  virtual ~EditPages() = default;
+
+  /* Returns page NUMBER (1 .. count()), or null when it cannot be read
+  ** (status() then tells why). */
+  virtual unsigned char* page(uint32_t number) = 0;
+
+  /* Returns the number of pages the file has with the appended ones. */
+  virtual uint32_t count() const = 0;
+
+  /* Appends a zeroed page; returns its number, 0 when it cannot. */
+  virtual uint32_t append() = 0;
+
+  /* The first error met while reading or appending pages. */
+  virtual Status status() const = 0;
+};
+
+/* EditPages over the whole file content held in one string. */
+class BytePages : public EditPages {
+ public:
+  explicit BytePages(std::string& bytes) : m_bytes(bytes) {}
+  unsigned char* page(uint32_t number) override;
+  uint32_t count() const override { return uint32_t(m_bytes.size() / kPageSize); }
+  uint32_t append() override;
+  Status status() const override { return Status::success(); }
+
+ private:
+  std::string& m_bytes;
+};
+
+/*
 ** Edits the file content BYTES (whole pages) in its byte order ORDER.
 ** Each call leaves BYTES a valid file when it succeeds; on failure BYTES
 ** may be half changed and must be thrown away.  Errors: kCorrupt naming
 ** the page when a page met on the way is damaged, kTooBig for an entry of
-** more than 1 MiB.
+** more than 1 MiB, the errors of the pages' reads.
 */
 class TreeEditor {
  public:
   TreeEditor(std::string& bytes, ByteOrder order);
+
+  /* Edits PAGES, which must outlive the editor; on failure the pages may
+  ** be half changed and must be thrown away. */
+  TreeEditor(EditPages& pages, ByteOrder order);
 
   /* Inserts the entry KEY/DATA into the tree rooted at ROOT, replacing the
   ** entry of the same key if there is one. */
@@ -54,6 +96,9 @@ class TreeEditor {
     size_t index = 0; /* child of node the path continues in */
   };
 
+  Status insertEntry(uint32_t root, std::string_view key, std::string_view data);
+  Status removeEntry(uint32_t root, std::string_view key, bool* found);
+  Status findEntry(uint32_t root, std::string_view prefix, std::string* key);
   unsigned char* page(uint32_t number);
   uint32_t pageCount() const;
   Status readNode(uint32_t number, Node& node);
@@ -72,8 +117,13 @@ class TreeEditor {
   Status split(Node& node, std::vector<Level>& path);
   Status mergeEmpty(Node& node, Level& up, size_t* siblingIndex, Node& sibling);
 
-  std::string& m_bytes;
+  /* Returns the first read error of the pages, or STATUS. */
+  Status checked(Status status) const;
+
+  std::unique_ptr<BytePages> m_ownPages; /* when made over bytes */
+  EditPages& m_pages;
   ByteOrder m_order;
+  std::array<unsigned char, kPageSize> m_scratch{}; /* stands in for an unreadable page */
 };
 
 /* Appends the 2.x record of FIELDS to OUT: offsets little-endian, their

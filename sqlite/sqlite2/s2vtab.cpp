@@ -56,6 +56,7 @@ struct TreeCursorState {
 
 /* Stores STATUS as the error of VTAB; returns its SQLite 3 code. */
 int vtabError(sqlite3_vtab* vtab, const Status& status) {
+  if (status.ok()) return SQLITE_OK;
   sqlite3_free(vtab->zErrMsg);
   vtab->zErrMsg = sqlite3_mprintf("%s", status.message.c_str());
   return status.code == kOk ? SQLITE_ERROR : status.code;
@@ -402,6 +403,37 @@ int xColumnImpl(sqlite3_vtab_cursor* base, sqlite3_context* context, int column)
   return SQLITE_OK;
 }
 
+/* Deletes a row (one argument) or changes one in place: ARGV holds the
+** old rowid, the new rowid and the new column values.  New rows and rowid
+** changes take the working copy's full form, which the connection chooses
+** for such statements. */
+int xUpdateImpl(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int64*) {
+  auto* vtab = reinterpret_cast<TreeVtab*>(base);
+  Status st = vtab->host->readable();
+  if (!st.ok()) return vtabError(base, st);
+  const TreeTable* table = vtab->host->catalog().find(vtab->name);
+  if (!table) return vtabError(base, Status::failure(kError, "no such table: " + vtab->name));
+  if (argc == 1)
+    return vtabError(base,
+                     vtab->host->changeRow(vtab->name, sqlite3_value_int64(argv[0]), nullptr));
+  const TableDef& def = table->def;
+  bool sameRowid = sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
+                   sqlite3_value_type(argv[1]) == SQLITE_INTEGER &&
+                   sqlite3_value_int64(argv[0]) == sqlite3_value_int64(argv[1]);
+  if (sameRowid && def.rowidColumn >= 0) {
+    sqlite3_value* alias = argv[2 + def.rowidColumn];
+    sameRowid = sqlite3_value_type(alias) == SQLITE_INTEGER &&
+                sqlite3_value_int64(alias) == sqlite3_value_int64(argv[0]);
+  }
+  if (!sameRowid || argc != int(def.columns.size()) + 2)
+    return vtabError(base,
+                     Status::failure(kError, "table " + def.name + " may not be changed this way"));
+  std::vector<Cell> fields;
+  fields.reserve(def.columns.size());
+  for (int i = 2; i < argc; ++i) fields.push_back(valueCell(argv[i]));
+  return vtabError(base, vtab->host->changeRow(vtab->name, sqlite3_value_int64(argv[0]), &fields));
+}
+
 int xRowid(sqlite3_vtab_cursor* base, sqlite3_int64* rowid) {
   *rowid = reinterpret_cast<TreeCursorState*>(base)->rowid;
   return SQLITE_OK;
@@ -444,6 +476,10 @@ int xColumn(sqlite3_vtab_cursor* base, sqlite3_context* context, int column) {
   return rc;
 }
 
+int xUpdate(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
+  return guarded([&] { return xUpdateImpl(base, argc, argv, rowid); });
+}
+
 sqlite3_module makeModule() {
   sqlite3_module m{};
   m.iVersion = 1;
@@ -459,12 +495,17 @@ sqlite3_module makeModule() {
   m.xEof = xEof;
   m.xColumn = xColumn;
   m.xRowid = xRowid;
+  m.xUpdate = xUpdate;
   return m;
 }
 
 const sqlite3_module kModule = makeModule();
 
 }  // namespace
+
+Status TreeHost::changeRow(const std::string&, int64_t, const std::vector<Cell>*) {
+  return Status::failure(kReadOnly, "attempt to write a readonly database");
+}
 
 int registerTreeModule(sqlite3* db, TreeHost* host) {
   return sqlite3_create_module(db, kTreeModule, &kModule, host);

@@ -8,7 +8,9 @@
 ** row found this way is checked again by SQLite 3 against the statement's
 ** own conditions, so a lookup only has to find no fewer rows than match.
 ** The columns carry the collations of the working copy, so values compare
-** as they do on a 2.x engine.
+** as they do on a 2.x engine.  Rows deleted or changed in place by a
+** statement are handed to the host, which keeps them pending until the
+** statement ends.
 */
 #ifndef S2VTAB_H
 #define S2VTAB_H
@@ -17,6 +19,7 @@
 #include "s2pager.h"
 
 #include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -39,6 +42,13 @@ class TreeHost {
   /* Called before a statement reads a table: returns an error (a 2.x
   ** code and message) when the file cannot be read now. */
   virtual Status readable() = 0;
+
+  /* Called for each row a statement deletes (FIELDS null) or changes in
+  ** place (FIELDS: the new 2.x values of every column) in table NAME:
+  ** the change is kept pending until the statement ends.  Errors: the
+  ** 2.x code and message of a broken constraint or a damaged page;
+  ** kReadOnly where the host keeps its tables read-only (the default). */
+  virtual Status changeRow(const std::string& name, int64_t rowid, const std::vector<Cell>* fields);
 };
 
 /* Registers the module on DB; HOST must outlive DB.  Returns a SQLite 3

@@ -115,6 +115,117 @@ void ExpectSound(const std::string& path) {
   EXPECT_FALSE(std::filesystem::exists(path + "-journal")) << "hot journal left after opening";
 }
 
+/* The value of row K after the single-statement write of generation G:
+** every 25th row gets a value whose length changes with G, so that the
+** writes split and merge pages of the table and of the index and grow and
+** shrink overflow chains; row 0 holds G. */
+std::string StatementValue(long g, int k) {
+  if (k == 0) return std::to_string(g);
+  if (k % 25 != 0) return "base";
+  return "g" + std::to_string(g) + "-" + std::to_string(k) +
+         std::string(size_t((g * 131 + k * 17) % 3000), 'f');
+}
+
+std::string StatementSql(long g) {
+  std::string g_ = std::to_string(g);
+  return "UPDATE t SET v = CASE WHEN k = 0 THEN '" + g_ + "' ELSE 'g" + g_ + "-' || k || substr('" +
+         std::string(3000, 'f') + "', 1, (" + g_ + " * 131 + k * 17) % 3000) END WHERE k % 25 = 0";
+}
+
+void CreateStatementFile(const std::string& path) {
+  std::filesystem::remove(path);
+  sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
+  ASSERT_NE(db, nullptr);
+  std::string sql = "CREATE TABLE t(k INTEGER PRIMARY KEY, v TEXT); CREATE INDEX tv ON t(v);";
+  sql += "BEGIN;";
+  for (int k = 0; k <= kBase; ++k)
+    sql += " INSERT INTO t VALUES(" + std::to_string(k) + ", '" + StatementValue(0, k) + "');";
+  ASSERT_EQ(Exec(db, sql + " COMMIT;"), "");
+  sqlite_close(db);
+}
+
+/* Checks that the file holds exactly one generation of StatementValue;
+** returns it, or -1. */
+long ReadStatementGeneration(const std::string& path) {
+  sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
+  EXPECT_NE(db, nullptr);
+  if (!db) return -1;
+  Table rows = GetTable(db, "SELECT k, v FROM t ORDER BY k");
+  Table byIndex = GetTable(db, "SELECT count(*) FROM t WHERE v = 'base'");
+  sqlite_close(db);
+  if (rows.rc != SQLITE_OK || rows.rows.size() != kBase + 1 || !rows.rows[0][1]) {
+    ADD_FAILURE() << "table t unreadable or incomplete: " << rows.error;
+    return -1;
+  }
+  long g = std::stol(*rows.rows[0][1]);
+  for (int k = 0; k <= kBase; ++k) {
+    if (rows.rows[size_t(k)][1] != Value(StatementValue(g, k))) {
+      ADD_FAILURE() << "row " << k << " does not belong to generation " << g;
+      return -1;
+    }
+  }
+  EXPECT_EQ(byIndex.rows.at(0).at(0), Value(std::to_string(kBase - kBase / 25)));
+  return g;
+}
+
+TEST(InPlaceCrash, KilledStatementLeavesOldOrNewRows) {
+  TempDir dir;
+  std::string path = dir.path() + "/statement.db";
+  ASSERT_NO_FATAL_FAILURE(CreateStatementFile(path));
+  std::mt19937 random(11);
+  long generation = 0;
+  for (int kill = 0; kill < 8; ++kill) {
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
+      if (!db) _exit(2);
+      for (long g = generation + 1;; ++g) {
+        if (sqlite_exec(db, StatementSql(g).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+          _exit(3);
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 600));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped with " << WEXITSTATUS(status);
+    long found = ReadStatementGeneration(path);
+    ASSERT_GE(found, generation) << "a committed generation was lost";
+    generation = found;
+    ASSERT_NO_FATAL_FAILURE(ExpectSound(path));
+  }
+  EXPECT_GT(generation, 0) << "no write completed";
+}
+
+TEST(InPlaceCrash, EveryFsyncOfAStatementIsACrashPoint) {
+  TempDir dir;
+  std::string path = dir.path() + "/statement-points.db";
+  for (int n = 1; n <= 3; ++n) {
+    SCOPED_TRACE("fsync " + std::to_string(n));
+    ASSERT_NO_FATAL_FAILURE(CreateStatementFile(path));
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
+      if (!db) _exit(2);
+      crashAtFsync = n;
+      sqlite_exec(db, StatementSql(1).c_str(), nullptr, nullptr, nullptr);
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    long found = ReadStatementGeneration(path);
+    if (WEXITSTATUS(status) == 9) {
+      EXPECT_TRUE(found == 0 || found == 1) << found;
+    } else {
+      EXPECT_EQ(found, 1);
+    }
+    ASSERT_NO_FATAL_FAILURE(ExpectSound(path));
+  }
+}
+
 TEST(InPlaceCrash, KilledWriterLeavesOldOrNewContent) {
   TempDir dir;
   std::string path = dir.path() + "/inplace.db";
