@@ -8,6 +8,7 @@
 
 #include "dorvexview.h"
 #include "helplinks.h"
+#include "querybar.h"
 #include "resultgrid.h"
 #include "settingsstore.h"
 
@@ -73,12 +74,16 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
   // The empty document area takes dropped files too.
   m_mdi->viewport()->setAcceptDrops(true);
   m_mdi->viewport()->installEventFilter(this);
+  m_queryBar = new QueryBar(this);
+  addDockWidget(Qt::TopDockWidgetArea, m_queryBar);
+  connect(m_queryBar, &QueryBar::RunRequested, this, &CMainFrame::OnRunFromBar);
   BuildActions();
   BuildMenus();
   BuildToolBar();
   BuildStatusBar();
   LoadRecentFiles();
   connect(m_mdi, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateCommands);
+  connect(m_mdi, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
   m_busyTimer.setInterval(100);
   connect(&m_busyTimer, &QTimer::timeout, this, &CMainFrame::UpdateBusyPane);
   resize(1000, 700);
@@ -179,6 +184,10 @@ void CMainFrame::BuildToolBar() {
     if (menu->title() != QLatin1String("&View")) continue;
     menu->addSeparator();
     menu->addAction(bar->toggleViewAction());
+    QAction* query = m_queryBar->toggleViewAction();
+    query->setText(QStringLiteral("&Query Bar"));
+    query->setStatusTip(QStringLiteral("view query bar"));
+    menu->addAction(query);
     QAction* status = menu->addAction(QStringLiteral("&Status Bar"));
     status->setCheckable(true);
     status->setChecked(true);
@@ -230,7 +239,31 @@ void CMainFrame::ConnectView(CDorvexView* view, QMdiSubWindow* window) {
     window->setWindowTitle(view->Title());
     if (view == ActiveView()) UpdateCommands();
   });
+  connect(view, &CDorvexView::QueryShown, this,
+          [this, view](const QString& query, bool history) { OnQueryShown(view, query, history); });
   connect(view, &QObject::destroyed, this, &CMainFrame::UpdateCommands, Qt::QueuedConnection);
+}
+
+void CMainFrame::OnRunFromBar(const QString& text) {
+  // A run that fails, or is refused while the view is busy, reports nothing
+  // back, so the bar keeps nothing of it.
+  CDorvexView* view = ActiveView();
+  if (!view) return;
+  if (!view->RunCustomQuery(text))
+    statusBar()->showMessage(QStringLiteral("A query is still running; Esc stops it."), 5000);
+}
+
+void CMainFrame::OnQueryShown(CDorvexView* view, const QString& query, bool history) {
+  if (view == ActiveView()) {
+    m_queryBar->ShowQuery(query, history);
+    return;
+  }
+  if (history) m_queryBar->Remember(query);
+}
+
+void CMainFrame::OnSubWindowActivated() {
+  // The bar shows what the active view ran last.
+  if (CDorvexView* view = ActiveView()) m_queryBar->ShowQuery(view->CurrentQuery(), false);
 }
 
 CDorvexView* CMainFrame::ActiveView() const {
@@ -404,6 +437,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  m_queryBar->SaveHistory();
   emit Closing();
   event->accept();
 }

@@ -4,7 +4,9 @@
 ** opened maximized), with the menus, toolbar, status-bar panes and keys of
 ** the command table, the recent-file list (9 entries, kept in the profile),
 ** files dropped on the window opened as documents, and the title
-** "Dorvex - " followed by the active document's title.
+** "Dorvex - " followed by the active document's title.  The query bar
+** (QueryBar) runs its text in the active view and shows what the active
+** view ran.
 **
 ** Commands are routed to the active view; their enabled and checked states
 ** are refreshed whenever the active view announces a change.  Grid
@@ -27,6 +29,7 @@ class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
+class QueryBar;
 class SettingsStore;
 
 class CMainFrame : public QMainWindow {
@@ -59,6 +62,9 @@ class CMainFrame : public QMainWindow {
   /* The empty document area, where dropped files open as documents. */
   QWidget* DocumentArea() const;
 
+  /* The query bar. */
+  QueryBar* QueryBarWidget() const { return m_queryBar; }
+
   /* Texts of the status-bar panes, for tests. */
   QString PagingPaneText() const;
   QString BusyPaneText() const;
@@ -86,6 +92,9 @@ class CMainFrame : public QMainWindow {
   void ConnectView(CDorvexView* view, QMdiSubWindow* window);
   void UpdateCommands();
   void UpdateBusyPane();
+  void OnRunFromBar(const QString& text);
+  void OnQueryShown(CDorvexView* view, const QString& query, bool history);
+  void OnSubWindowActivated();
   void OnOpen();
   void OnAbout();
   void OnHelpLink(DorvexCommand command);
@@ -97,6 +106,7 @@ class CMainFrame : public QMainWindow {
   SettingsStore& m_settings;
   MainFrameDocHost m_docHost{this};
   QMdiArea* m_mdi = nullptr;
+  QueryBar* m_queryBar = nullptr;
   QHash<int, QAction*> m_actions;
   QList<QMenu*> m_documentMenus;
   QMenu* m_recentMenu = nullptr;
