@@ -32,6 +32,7 @@ enum class DorvexCommand {
   OffsetDown,
   Stop,
   Latin1Text,
+  SaveState,
   HelpEngineSite,
   HelpSyntax,
   HelpProgram,

@@ -6,6 +6,7 @@
 
 #include "filemanager.h"
 
+#include "dorvexdoc.h"
 #include "dorvexview.h"
 #include "helplinks.h"
 #include "querybar.h"
@@ -25,6 +26,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -125,6 +127,7 @@ void CMainFrame::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(Action(DorvexCommand::Open));
   file->addAction(Action(DorvexCommand::Close));
+  file->addAction(Action(DorvexCommand::SaveState));
   file->addSeparator();
   m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
   file->addSeparator();
@@ -293,6 +296,9 @@ void CMainFrame::Execute(DorvexCommand command) {
     case DorvexCommand::About:
       OnAbout();
       return;
+    case DorvexCommand::SaveState:
+      OnSaveState();
+      return;
     case DorvexCommand::HelpEngineSite:
     case DorvexCommand::HelpSyntax:
     case DorvexCommand::HelpProgram:
@@ -315,6 +321,7 @@ void CMainFrame::UpdateCommands() {
     if (info.checkable) action->setChecked(view && view->CommandChecked(info.id));
   }
   Action(DorvexCommand::Close)->setEnabled(view != nullptr);
+  Action(DorvexCommand::SaveState)->setEnabled(view != nullptr);
   Action(DorvexCommand::HelpProgram)->setEnabled(!HelpLinks::ProgramPage().isEmpty());
   for (QMenu* menu : m_documentMenus) menu->menuAction()->setVisible(view != nullptr);
   m_title = view ? QStringLiteral("Dorvex - ") + view->Title() : QStringLiteral("Dorvex");
@@ -368,6 +375,57 @@ void CMainFrame::OnAbout() {
   box.setInformativeText(
       QStringLiteral("A viewer for SQLite 2.x and 3.x database files.\n(c) XB Software"));
   box.exec();
+}
+
+FrameBars CMainFrame::CurrentBars() const {
+  FrameBars bars;
+  bars.query = !m_queryBar->isHidden();
+  bars.status = !statusBar()->isHidden();
+  auto* tool = findChild<QToolBar*>(QStringLiteral("Toolbar"));
+  bars.tool = tool && !tool->isHidden();
+  bars.topmost = windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+  return bars;
+}
+
+std::unique_ptr<QFileDialog> CMainFrame::StateFileDialog(const QString& initial) {
+  auto dialog = std::make_unique<QFileDialog>(this, QStringLiteral("Save State"), initial,
+                                              QStringLiteral("DorvexState (*.dvxs)"));
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setDefaultSuffix(QStringLiteral("dvxs"));
+  dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+  return dialog;
+}
+
+void CMainFrame::OnSaveState() {
+  QPointer<CDorvexView> view = ActiveView();
+  if (!view || !view->Document()) return;
+  QString path;
+  if (m_statePathAsker) {
+    path = m_statePathAsker(view->StatePath());
+  } else {
+    std::unique_ptr<QFileDialog> dialog = StateFileDialog(view->StatePath());
+    if (dialog->exec() == QDialog::Accepted) path = dialog->selectedFiles().value(0);
+  }
+  if (path.isEmpty()) return;
+  // The view may have gone while the dialog was open.
+  if (view != ActiveView()) return;
+  view->SetStatePath(QFileInfo(path).absoluteFilePath());
+  ViewStateSnapshot snapshot;
+  snapshot.databasePath = QString::fromStdString(view->Document()->DatabasePath());
+  snapshot.query = view->CurrentQuery();
+  snapshot.intervalSeconds = static_cast<int>(view->RepeatMilliseconds() / 1000);
+  snapshot.frame = geometry();
+  snapshot.bars = CurrentBars();
+  QString error;
+  if (ViewStateWriter::Write(snapshot, path, m_settings, &error)) return;
+  // Not modal: nothing in the windows may change under an open box here.
+  auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Save State"),
+                              QStringLiteral("The view state was not saved.\n%1").arg(error),
+                              QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("SaveStateError"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 void CMainFrame::OnHelpLink(DorvexCommand command) {

@@ -6,7 +6,9 @@
 ** files dropped on the window opened as documents, and the title
 ** "Dorvex - " followed by the active document's title.  The query bar
 ** (QueryBar) runs its text in the active view and shows what the active
-** view ran.
+** view ran.  Save State writes the active view's database, query and
+** repeat interval with this window's rectangle and bars (ViewStateWriter);
+** a failed save is shown in a box that does not block.
 **
 ** Commands are routed to the active view; their enabled and checked states
 ** are refreshed whenever the active view announces a change.  Grid
@@ -18,15 +20,20 @@
 
 #include "dochost.h"
 #include "dorvexcommands.h"
+#include "viewstatewriter.h"
 
 #include <QHash>
 #include <QMainWindow>
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+#include <memory>
+
 class CDorvexView;
 class QLabel;
 class QMdiArea;
+class QFileDialog;
 class QMdiSubWindow;
 class QMenu;
 class QueryBar;
@@ -61,6 +68,18 @@ class CMainFrame : public QMainWindow {
 
   /* The empty document area, where dropped files open as documents. */
   QWidget* DocumentArea() const;
+
+  /* The bars shown now (read from the widgets themselves, so a bar hidden
+  ** by any means counts as hidden) and whether the window stays on top. */
+  FrameBars CurrentBars() const;
+
+  /* Asks for the path Save State writes to, starting from INITIAL; "" for
+  ** Cancel.  By default the dialog of StateFileDialog. */
+  using StatePathAsker = std::function<QString(const QString& initial)>;
+  void SetStatePathAsker(StatePathAsker asker) { m_statePathAsker = std::move(asker); }
+
+  /* Returns the Save State dialog: suffix "dvxs", an overwrite prompt. */
+  std::unique_ptr<QFileDialog> StateFileDialog(const QString& initial);
 
   /* The query bar. */
   QueryBar* QueryBarWidget() const { return m_queryBar; }
@@ -97,6 +116,7 @@ class CMainFrame : public QMainWindow {
   void OnSubWindowActivated();
   void OnOpen();
   void OnAbout();
+  void OnSaveState();
   void OnHelpLink(DorvexCommand command);
   void AddRecentFile(const QString& path);
   void RebuildRecentMenu();
@@ -116,6 +136,7 @@ class CMainFrame : public QMainWindow {
   QTimer m_busyTimer;
   QStringList m_recentFiles;
   QString m_title;
+  StatePathAsker m_statePathAsker;
 };
 
 #endif
