@@ -14,12 +14,16 @@
 ** are refreshed whenever the active view announces a change.  Grid
 ** commands act only while the keyboard focus is in the document area (see
 ** dorvexcommands.h).  Opening a file that fails shows why in a message box.
+** Print and Print Preview work on a snapshot of the active grid, all print
+** commands on the one printer of PrintController.
 */
 #ifndef MAINFRAME_H
 #define MAINFRAME_H
 
 #include "dochost.h"
 #include "dorvexcommands.h"
+#include "printcontroller.h"
+#include "printdialogs.h"
 #include "viewstatewriter.h"
 
 #include <QHash>
@@ -89,6 +93,9 @@ class CMainFrame : public QMainWindow {
   QString BusyPaneText() const;
   QString NoticePaneText() const;
 
+  /* The print commands' job driver (tests replace its dialogs). */
+  PrintController& Printing() { return m_printing; }
+
   /* Runs COMMAND as its action would. */
   void Execute(DorvexCommand command);
 
@@ -118,6 +125,7 @@ class CMainFrame : public QMainWindow {
   void OnAbout();
   void OnSaveState();
   void OnHelpLink(DorvexCommand command);
+  void OnPrint(DorvexCommand command);
   void AddRecentFile(const QString& path);
   void RebuildRecentMenu();
   void LoadRecentFiles();
@@ -125,6 +133,8 @@ class CMainFrame : public QMainWindow {
 
   SettingsStore& m_settings;
   MainFrameDocHost m_docHost{this};
+  PrintDialogs m_printDialogs{this};
+  PrintController m_printing{&m_printDialogs};
   QMdiArea* m_mdi = nullptr;
   QueryBar* m_queryBar = nullptr;
   QHash<int, QAction*> m_actions;
