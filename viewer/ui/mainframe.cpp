@@ -7,10 +7,12 @@
 #include "filemanager.h"
 
 #include "dorvexdoc.h"
+#include "convertdialogs.h"
 #include "dorvexview.h"
 #include "helplinks.h"
 #include "querybar.h"
 #include "resultgrid.h"
+#include "saveassqlite3.h"
 #include "settingsstore.h"
 
 #include <QAction>
@@ -79,6 +81,9 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
   // The empty document area takes dropped files too.
   m_mdi->viewport()->setAcceptDrops(true);
   m_mdi->viewport()->installEventFilter(this);
+  m_convertDialogs = std::make_unique<QtConvertDialogs>(this);
+  m_saveAs = std::make_unique<SaveAsSqlite3>(m_convertDialogs.get());
+  connect(m_saveAs.get(), &SaveAsSqlite3::Finished, this, &CMainFrame::UpdateCommands);
   m_queryBar = new QueryBar(this);
   addDockWidget(Qt::TopDockWidgetArea, m_queryBar);
   connect(m_queryBar, &QueryBar::RunRequested, this, &CMainFrame::OnRunFromBar);
@@ -131,6 +136,8 @@ void CMainFrame::BuildMenus() {
   file->addAction(Action(DorvexCommand::Open));
   file->addAction(Action(DorvexCommand::Close));
   file->addAction(Action(DorvexCommand::SaveState));
+  file->addSeparator();
+  file->addAction(Action(DorvexCommand::SaveAsSqlite3));
   file->addSeparator();
   file->addAction(Action(DorvexCommand::Print));
   file->addAction(Action(DorvexCommand::PrintPreview));
@@ -308,6 +315,9 @@ void CMainFrame::Execute(DorvexCommand command) {
     case DorvexCommand::SaveState:
       OnSaveState();
       return;
+    case DorvexCommand::SaveAsSqlite3:
+      OnSaveAsSqlite3();
+      return;
     case DorvexCommand::Print:
     case DorvexCommand::PrintPreview:
       OnPrint(command);
@@ -338,6 +348,7 @@ void CMainFrame::UpdateCommands() {
   }
   Action(DorvexCommand::Close)->setEnabled(view != nullptr);
   Action(DorvexCommand::SaveState)->setEnabled(view != nullptr);
+  if (m_saveAs->IsRunning()) Action(DorvexCommand::SaveAsSqlite3)->setEnabled(false);
   const bool printable = view && view->Grid()->GridModel()->columnCount() > 0;
   Action(DorvexCommand::Print)->setEnabled(printable);
   Action(DorvexCommand::PrintPreview)->setEnabled(printable);
@@ -384,6 +395,23 @@ void CMainFrame::OnOpen() {
       QStringLiteral("SQLite Databases (*.db *.db2 *.db3 *.sqlite *.sqlite3 *.dvx);;"
                      "Dorvex states (*.dvxs);;All files (*)"));
   for (const QString& path : paths) OpenDocument(path);
+}
+
+void CMainFrame::OnSaveAsSqlite3() {
+  CDorvexView* view = ActiveView();
+  if (!view || !view->CommandEnabled(DorvexCommand::SaveAsSqlite3) || m_saveAs->IsRunning()) return;
+  m_saveAs->Run(*view->Document());
+  UpdateCommands();
+}
+
+void CMainFrame::SetConvertDialogs(std::unique_ptr<ConvertDialogs> dialogs) {
+  if (m_saveAs->IsRunning() || !dialogs) return;
+  m_saveAs->SetDialogs(dialogs.get());
+  m_convertDialogs = std::move(dialogs);
+}
+
+bool CMainFrame::IsSavingAsSqlite3() const {
+  return m_saveAs->IsRunning();
 }
 
 void CMainFrame::OnAbout() {
