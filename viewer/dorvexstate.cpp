@@ -168,9 +168,11 @@ bool DorvexState::Save(const std::string& path, std::string* error) {
 }
 
 std::string DorvexState::RelativePath(const std::string& database, const std::string& statePath) {
+  // "\" separates only in a path written on Windows, which has no "/";
+  // here it may be part of a name.
   std::string a = database, b = statePath;
-  std::replace(a.begin(), a.end(), '\\', '/');
-  std::replace(b.begin(), b.end(), '\\', '/');
+  if (a.find('/') == std::string::npos) std::replace(a.begin(), a.end(), '\\', '/');
+  if (b.find('/') == std::string::npos) std::replace(b.begin(), b.end(), '\\', '/');
   size_t last = std::string::npos;
   for (size_t n = a.find('/', 1); n != std::string::npos; n = a.find('/', n + 1)) {
     if (n >= b.size() || b[n] != '/' || a.compare(0, n, b, 0, n) != 0) break;
@@ -181,7 +183,11 @@ std::string DorvexState::RelativePath(const std::string& database, const std::st
   for (size_t i = last + 1; i < b.size(); ++i) {
     if (b[i] == '/') relative += "../";
   }
-  return relative + a.substr(last + 1);
+  relative += a.substr(last + 1);
+  // A name with "\" but no "/" would read back as a Windows path.
+  if (relative.find('/') == std::string::npos && relative.find('\\') != std::string::npos)
+    return database;
+  return relative;
 }
 
 int32_t DorvexState::ClampInterval(int64_t seconds) {

@@ -53,8 +53,9 @@ class DorvexState {
 
   /* Returns DATABASE (an absolute path) relative to the folder of the state
   ** file STATEPATH when the two share a folder below the root, written with
-  ** "/" (compared case-sensitively; "\" counts as a separator too);
-  ** otherwise DATABASE unchanged. */
+  ** "/" (compared case-sensitively; "\" counts as a separator in a path
+  ** without "/", one written on Windows); otherwise, or when the relative
+  ** path would not read back as the same file, DATABASE unchanged. */
   static std::string RelativePath(const std::string& database, const std::string& statePath);
 
   /* Returns the repeat interval to use for SECONDS from a state file: 0 (no

@@ -143,6 +143,10 @@ TEST(DorvexStateSave, RelativePathsShareAFolderBelowTheRoot) {
   EXPECT_EQ(DorvexState::RelativePath("C:\\data\\db\\shop.db", "C:\\data\\states\\s1.dvxs"),
             "../db/shop.db");
   EXPECT_EQ(DorvexState::RelativePath("D:\\db\\a.db", "C:\\data\\s.dvxs"), "D:\\db\\a.db");
+  // Here "\" is part of a name: kept, and never left alone in a relative
+  // path, which would read back as a Windows path.
+  EXPECT_EQ(DorvexState::RelativePath("/data/a\\b/c.db", "/data/s.dvxs"), "a\\b/c.db");
+  EXPECT_EQ(DorvexState::RelativePath("/data/we\\ird.db", "/data/s.dvxs"), "/data/we\\ird.db");
 
   // Saved relative, the path resolves against the state file's folder.
   ViewerTestDir dir;

@@ -38,6 +38,7 @@ enum class DorvexCommand {
   Latin1Text,
   Preferences,
   AlwaysOnTop,
+  SaveState,
   HelpEngineSite,
   HelpSyntax,
   HelpProgram,

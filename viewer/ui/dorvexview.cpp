@@ -79,6 +79,7 @@ void CDorvexView::FirstShow() {
   if (const StateToApply* pending = m_document->PendingState()) {
     QString query = QString::fromStdString(pending->query);
     int32_t interval = pending->runOnce ? 0 : pending->interval;
+    m_statePath = QString::fromStdString(pending->path);
     m_document->ClearPendingState();
     RunCustomQuery(query, [this, interval](bool ok) {
       if (ok && interval > 0) StartRepeating(RepeatInterval::Milliseconds(interval));

@@ -95,6 +95,10 @@ class CDorvexView : public QWidget {
   ** committed or rolled back, or the user keeps it).  False keeps it. */
   bool CanClose();
 
+  /* The view-state file the view was opened from or last saved as, or "". */
+  QString StatePath() const { return m_statePath; }
+  void SetStatePath(const QString& path) { m_statePath = path; }
+
   /* The repeat timer's period in milliseconds, 0 while none runs. */
   qint64 RepeatMilliseconds() const;
 
@@ -167,6 +171,7 @@ class CDorvexView : public QWidget {
   XB_SQLiteResult m_result;
   QString m_title;
   QString m_notice;
+  QString m_statePath;
   QTimer m_repeatTimer;
   qint64 m_repeatMs = 0;
   QElapsedTimer m_busyClock;

@@ -6,6 +6,7 @@
 
 #include "filemanager.h"
 
+#include "dorvexdoc.h"
 #include "convertdialogs.h"
 #include "dorvexstate.h"
 #include "dorvexview.h"
@@ -13,6 +14,7 @@
 #include "helplinks.h"
 #include "preferencesmodel.h"
 #include "prefstreedialog.h"
+#include "querybar.h"
 #include "resultgrid.h"
 #include "saveassqlite3.h"
 #include "settingsstore.h"
@@ -33,6 +35,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
+#include <QPointer>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStyle>
@@ -88,6 +91,11 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
   m_convertDialogs = std::make_unique<QtConvertDialogs>(this);
   m_saveAs = std::make_unique<SaveAsSqlite3>(m_convertDialogs.get());
   connect(m_saveAs.get(), &SaveAsSqlite3::Finished, this, &CMainFrame::UpdateCommands);
+  m_queryBar = new QueryBar(this);
+  addDockWidget(Qt::TopDockWidgetArea, m_queryBar);
+  m_queryBar->toggleViewAction()->setText(QStringLiteral("&Query Bar"));
+  m_queryBar->toggleViewAction()->setStatusTip(QStringLiteral("view query bar"));
+  connect(m_queryBar, &QueryBar::RunRequested, this, &CMainFrame::OnRunFromBar);
   BuildActions();
   BuildMenus();
   BuildToolBar();
@@ -95,6 +103,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
   BuildBarMenu();
   LoadRecentFiles();
   connect(m_mdi, &QMdiArea::subWindowActivated, this, &CMainFrame::UpdateCommands);
+  connect(m_mdi, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
   m_busyTimer.setInterval(100);
   connect(&m_busyTimer, &QTimer::timeout, this, &CMainFrame::UpdateBusyPane);
   resize(1000, 700);
@@ -136,6 +145,7 @@ void CMainFrame::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(Action(DorvexCommand::Open));
   file->addAction(Action(DorvexCommand::Close));
+  file->addAction(Action(DorvexCommand::SaveState));
   file->addSeparator();
   file->addAction(Action(DorvexCommand::SaveAsSqlite3));
   file->addSeparator();
@@ -389,7 +399,31 @@ void CMainFrame::ConnectView(CDorvexView* view, QMdiSubWindow* window) {
     window->setWindowTitle(view->Title());
     if (view == ActiveView()) UpdateCommands();
   });
+  connect(view, &CDorvexView::QueryShown, this,
+          [this, view](const QString& query, bool history) { OnQueryShown(view, query, history); });
   connect(view, &QObject::destroyed, this, &CMainFrame::UpdateCommands, Qt::QueuedConnection);
+}
+
+void CMainFrame::OnRunFromBar(const QString& text) {
+  // A run that fails, or is refused while the view is busy, reports nothing
+  // back, so the bar keeps nothing of it.
+  CDorvexView* view = ActiveView();
+  if (!view) return;
+  if (!view->RunCustomQuery(text))
+    statusBar()->showMessage(QStringLiteral("A query is still running; Esc stops it."), 5000);
+}
+
+void CMainFrame::OnQueryShown(CDorvexView* view, const QString& query, bool history) {
+  if (view == ActiveView()) {
+    m_queryBar->ShowQuery(query, history);
+    return;
+  }
+  if (history) m_queryBar->Remember(query);
+}
+
+void CMainFrame::OnSubWindowActivated() {
+  // The bar shows what the active view ran last.
+  if (CDorvexView* view = ActiveView()) m_queryBar->ShowQuery(view->CurrentQuery(), false);
 }
 
 CDorvexView* CMainFrame::ActiveView() const {
@@ -425,6 +459,9 @@ void CMainFrame::Execute(DorvexCommand command) {
     case DorvexCommand::Preferences:
       OnPreferences();
       return;
+    case DorvexCommand::SaveState:
+      OnSaveState();
+      return;
     case DorvexCommand::SaveAsSqlite3:
       OnSaveAsSqlite3();
       return;
@@ -457,6 +494,7 @@ void CMainFrame::UpdateCommands() {
     if (info.checkable) action->setChecked(view && view->CommandChecked(info.id));
   }
   Action(DorvexCommand::Close)->setEnabled(view != nullptr);
+  Action(DorvexCommand::SaveState)->setEnabled(view != nullptr);
   if (m_saveAs->IsRunning()) Action(DorvexCommand::SaveAsSqlite3)->setEnabled(false);
   const bool printable = view && view->Grid()->GridModel()->columnCount() > 0;
   Action(DorvexCommand::Print)->setEnabled(printable);
@@ -542,6 +580,57 @@ void CMainFrame::OnPreferences() {
     QMessageBox::warning(this, QStringLiteral("Dorvex"), error);
 }
 
+FrameBars CMainFrame::CurrentBars() const {
+  FrameBars bars;
+  bars.query = !m_queryBar->isHidden();
+  bars.status = !statusBar()->isHidden();
+  auto* tool = findChild<QToolBar*>(QStringLiteral("Toolbar"));
+  bars.tool = tool && !tool->isHidden();
+  bars.topmost = m_onTop;
+  return bars;
+}
+
+std::unique_ptr<QFileDialog> CMainFrame::StateFileDialog(const QString& initial) {
+  auto dialog = std::make_unique<QFileDialog>(this, QStringLiteral("Save State"), initial,
+                                              QStringLiteral("DorvexState (*.dvxs)"));
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setDefaultSuffix(QStringLiteral("dvxs"));
+  dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
+  return dialog;
+}
+
+void CMainFrame::OnSaveState() {
+  QPointer<CDorvexView> view = ActiveView();
+  if (!view || !view->Document()) return;
+  QString path;
+  if (m_statePathAsker) {
+    path = m_statePathAsker(view->StatePath());
+  } else {
+    std::unique_ptr<QFileDialog> dialog = StateFileDialog(view->StatePath());
+    if (dialog->exec() == QDialog::Accepted) path = dialog->selectedFiles().value(0);
+  }
+  if (path.isEmpty()) return;
+  // The view may have gone while the dialog was open.
+  if (view != ActiveView()) return;
+  view->SetStatePath(QFileInfo(path).absoluteFilePath());
+  ViewStateSnapshot snapshot;
+  snapshot.databasePath = QString::fromStdString(view->Document()->DatabasePath());
+  snapshot.query = view->CurrentQuery();
+  snapshot.intervalSeconds = static_cast<int>(view->RepeatMilliseconds() / 1000);
+  snapshot.frame = geometry();
+  snapshot.bars = CurrentBars();
+  QString error;
+  if (ViewStateWriter::Write(snapshot, path, m_settings, &error)) return;
+  // Not modal: nothing in the windows may change under an open box here.
+  auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Save State"),
+                              QStringLiteral("The view state was not saved.\n%1").arg(error),
+                              QMessageBox::Ok, this);
+  box->setObjectName(QStringLiteral("SaveStateError"));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+}
+
 void CMainFrame::OnHelpLink(DorvexCommand command) {
   QString address = command == DorvexCommand::HelpEngineSite ? HelpLinks::EngineSite()
                     : command == DorvexCommand::HelpSyntax   ? HelpLinks::EngineSyntax()
@@ -622,6 +711,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     return;
   }
   SaveLayout();
+  m_queryBar->SaveHistory();
   emit Closing();
   event->accept();
 }

@@ -4,7 +4,11 @@
 ** opened maximized), with the menus, toolbar, status-bar panes and keys of
 ** the command table, the recent-file list (9 entries, kept in the profile),
 ** files dropped on the window opened as documents, and the title
-** "Dorvex - " followed by the active document's title.
+** "Dorvex - " followed by the active document's title.  The query bar
+** (QueryBar) runs its text in the active view and shows what the active
+** view ran.  Save State writes the active view's database, query and
+** repeat interval with this window's rectangle and bars (ViewStateWriter);
+** a failed save is shown in a box that does not block.
 **
 ** Commands are routed to the active view; their enabled and checked states
 ** are refreshed whenever the active view announces a change.  Grid
@@ -32,6 +36,7 @@
 #include "dorvexcommands.h"
 #include "printcontroller.h"
 #include "printdialogs.h"
+#include "viewstatewriter.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -46,9 +51,11 @@ class ConvertDialogs;
 class SaveAsSqlite3;
 class QLabel;
 class QMdiArea;
+class QFileDialog;
 class QMdiSubWindow;
 class QMenu;
 class DorvexState;
+class QueryBar;
 class SettingsStore;
 class XB_SettingsAccess;
 
@@ -81,6 +88,21 @@ class CMainFrame : public QMainWindow {
 
   /* The empty document area, where dropped files open as documents. */
   QWidget* DocumentArea() const;
+
+  /* The bars shown now (read from the widgets themselves, so a bar hidden
+  ** by any means counts as hidden) and whether the window stays on top. */
+  FrameBars CurrentBars() const;
+
+  /* Asks for the path Save State writes to, starting from INITIAL; "" for
+  ** Cancel.  By default the dialog of StateFileDialog. */
+  using StatePathAsker = std::function<QString(const QString& initial)>;
+  void SetStatePathAsker(StatePathAsker asker) { m_statePathAsker = std::move(asker); }
+
+  /* Returns the Save State dialog: suffix "dvxs", an overwrite prompt. */
+  std::unique_ptr<QFileDialog> StateFileDialog(const QString& initial);
+
+  /* The query bar. */
+  QueryBar* QueryBarWidget() const { return m_queryBar; }
 
   /* Texts of the status-bar panes, for tests. */
   QString PagingPaneText() const;
@@ -160,10 +182,14 @@ class CMainFrame : public QMainWindow {
   void ConnectView(CDorvexView* view, QMdiSubWindow* window);
   void UpdateCommands();
   void UpdateBusyPane();
+  void OnRunFromBar(const QString& text);
+  void OnQueryShown(CDorvexView* view, const QString& query, bool history);
+  void OnSubWindowActivated();
   void OnOpen();
   void OnSaveAsSqlite3();
   void OnAbout();
   void OnPreferences();
+  void OnSaveState();
   void OnHelpLink(DorvexCommand command);
   void OnPrint(DorvexCommand command);
   void AddRecentFile(const QString& path);
@@ -176,6 +202,7 @@ class CMainFrame : public QMainWindow {
   PrintDialogs m_printDialogs{this};
   PrintController m_printing{&m_printDialogs};
   QMdiArea* m_mdi = nullptr;
+  QueryBar* m_queryBar = nullptr;
   QHash<int, QAction*> m_actions;
   QList<QMenu*> m_documentMenus;
   QMenu* m_recentMenu = nullptr;
@@ -190,6 +217,7 @@ class CMainFrame : public QMainWindow {
   SettingsSaver m_settingsSaver;
   bool m_onTop = false;
   bool m_layoutRestored = false;
+  StatePathAsker m_statePathAsker;
   std::unique_ptr<ConvertDialogs> m_convertDialogs;
   std::unique_ptr<SaveAsSqlite3> m_saveAs; /* goes before the dialogs it uses */
 };
