@@ -21,6 +21,7 @@ enum class DorvexCommand {
   Exit,
   Copy,
   SelectAll,
+  EditRow,
   NextTable,
   PreviousTable,
   AutoUpdate,

@@ -40,8 +40,8 @@ ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent), m_model(new Result
 }
 
 void ResultGrid::ShowResult(const XB_SQLiteResult& result, const std::vector<bool>& rightAligned,
-                            bool rebuildColumns) {
-  m_model->SetResult(result);
+                            bool rebuildColumns, int hiddenColumns) {
+  m_model->SetResult(result, hiddenColumns);
   m_model->SetRightAligned(rightAligned);
   if (rebuildColumns) {
     ResetSort();
