@@ -294,7 +294,10 @@ TEST_F(UpdateCheckTest, TimersDecideWhetherToAsk) {
   EXPECT_EQ(1, server.RequestCount("/pad.xml")) << "within the interval nothing is fetched";
   EXPECT_EQ(UpdateCheck::UpToDate, Check(0)) << "an interval of 0 checks at every start";
 
-  server.Route("/pad.xml", TestRoute{404, "gone"});
+  TestRoute gone;
+  gone.status = 404;
+  gone.body = "gone";
+  server.Route("/pad.xml", gone);
   now += 8 * 86400;
   EXPECT_EQ(UpdateCheck::FetchFailed, Check());
   EXPECT_EQ(now, profile->value("last/Dorvex#pad#update#retry").toLongLong());

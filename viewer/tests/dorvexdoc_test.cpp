@@ -197,7 +197,9 @@ TEST(DocumentFiles, FilesThatAreNoDatabasesAreRefusedUnchanged) {
     EXPECT_FALSE(doc.OnOpenDocument(path)) << path;
     EXPECT_NE(doc.LastError().find("not an SQLite 2.x or 3.x database"), std::string::npos)
         << path << ": " << doc.LastError();
-    if (!before.empty()) EXPECT_EQ(ViewerTestDir::Read(path), before) << path;
+    if (!before.empty()) {
+      EXPECT_EQ(ViewerTestDir::Read(path), before) << path;
+    }
   }
   CDorvexDoc missing(nullptr, nullptr);
   EXPECT_FALSE(missing.OnOpenDocument(dir.Path("missing.db")));

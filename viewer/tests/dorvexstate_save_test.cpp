@@ -119,12 +119,16 @@ TEST(DorvexStateSave, AFailureIsReportedAndKeepsTheOldFile) {
   // An unwritable folder, a missing folder and an over-long name fail.
   state.m_query = "SELECT 2";
   ASSERT_EQ(mkdir(dir.Path("ro").c_str(), 0500), 0);
-  if (geteuid() != 0) EXPECT_FALSE(state.Save(dir.Path("ro/s.dvxs"), &error));
+  if (geteuid() != 0) {
+    EXPECT_FALSE(state.Save(dir.Path("ro/s.dvxs"), &error));
+  }
   EXPECT_FALSE(state.Save(dir.Path("missing/s.dvxs"), &error));
   EXPECT_FALSE(state.Save(dir.Path(std::string(300, 'n') + ".dvxs"), &error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(std::filesystem::exists(dir.Path("keep.~bw")));
-  if (std::filesystem::exists("/dev/full")) EXPECT_FALSE(state.Save("/dev/full", &error));
+  if (std::filesystem::exists("/dev/full")) {
+    EXPECT_FALSE(state.Save("/dev/full", &error));
+  }
 }
 
 TEST(DorvexStateSave, RelativePathsShareAFolderBelowTheRoot) {
