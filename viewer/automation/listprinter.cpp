@@ -53,7 +53,7 @@ bool ListPrinter::Layout(QPrinter& printer, QString* error) {
 }
 
 int ListPrinter::PageCount() const {
-  return m_laidOut ? m_layout.PageCount(static_cast<int64_t>(m_snapshot.rows.size())) : 0;
+  return m_laidOut ? m_layout.PageCount(m_snapshot.rowCount) : 0;
 }
 
 PrintResult ListPrinter::PrintAll(QPrinter& printer, const Progress& progress) {
@@ -62,6 +62,7 @@ PrintResult ListPrinter::PrintAll(QPrinter& printer, const Progress& progress) {
   const int pageCount = PageCount();
   if (progress && !progress(1, pageCount)) {
     result.error = QStringLiteral("printing was cancelled");
+    result.cancelled = true;
     return result;
   }
   QPainter painter;
@@ -75,6 +76,7 @@ PrintResult ListPrinter::PrintAll(QPrinter& printer, const Progress& progress) {
         printer.abort();
         painter.end();
         result.error = QStringLiteral("printing was cancelled");
+        result.cancelled = true;
         return result;
       }
       printer.newPage();
@@ -82,7 +84,7 @@ PrintResult ListPrinter::PrintAll(QPrinter& printer, const Progress& progress) {
     PrintPage(painter, page);
     result.pages = page;
   }
-  painter.end();
+  if (!painter.end()) result.error = QStringLiteral("the printer could not finish the job");
   return result;
 }
 
@@ -115,8 +117,8 @@ void ListPrinter::DrawHeaders(QPainter& painter) {
 }
 
 void ListPrinter::DrawRows(QPainter& painter, int page) {
-  const PrintPageRows rows =
-      m_layout.RowsOnPage(page, static_cast<int64_t>(m_snapshot.rows.size()));
+  if (!m_snapshot.cell) return;
+  const PrintPageRows rows = m_layout.RowsOnPage(page, m_snapshot.rowCount);
   painter.setFont(m_plain);
   const PrintRect& printable = m_layout.Printable();
   const std::vector<int>& widths = m_layout.ColumnWidths();
@@ -124,12 +126,10 @@ void ListPrinter::DrawRows(QPainter& painter, int page) {
     const int top = m_layout.RowTop(static_cast<int>(i));
     if (i % 2 == 0)
       painter.fillRect(printable.left, top, printable.Width(), m_layout.RowHeight(), kShade);
-    const QStringList& cells = m_snapshot.rows[static_cast<size_t>(rows.first + i)];
     int left = printable.left;
     for (size_t col = 0; col < widths.size(); ++col) {
-      const qsizetype index = static_cast<qsizetype>(col);
-      if (index < cells.size() && !cells[index].isEmpty())
-        DrawCell(painter, left, top, widths[col], cells[index]);
+      const QString text = m_snapshot.cell(rows.first + i, static_cast<int>(col));
+      if (!text.isEmpty()) DrawCell(painter, left, top, widths[col], text);
       left += widths[col];
     }
   }

@@ -2,9 +2,10 @@
 ** ListPrinter: prints a snapshot of a result grid on a QPrinter - the
 ** title, the column headers in bold, the rows in a plain 10-point font
 ** with every other row shaded (each page starts with a shaded row), and
-** the page number from page 2 on.  The snapshot is taken once, so a grid
-** refilled by its repeat timer during a long job does not change what is
-** printed.  PrintLayout does the arithmetic.
+** the page number from page 2 on.  The snapshot is taken once and reads
+** its cells from a result it holds, so a grid refilled by its repeat timer
+** during a long job does not change what is printed, and a large result
+** is not copied.  PrintLayout does the arithmetic.
 **
 ** Protocol: build a PrintSnapshot, then PrintAll on a printer whose output
 ** (device or PDF file) is chosen.  PROGRESS is called before each page and
@@ -13,7 +14,8 @@
 ** Errors (PrintResult::error): "nothing to print" (no columns), "the page
 ** is too small for the grid's layout", "a row is taller than the
 ** printable height of a page", "the printer could not be started",
-** "printing was cancelled".  pages counts the pages printed.
+** "the printer could not finish the job", "printing was cancelled" (with
+** PrintResult::cancelled set).  pages counts the pages printed.
 */
 #ifndef LISTPRINTER_H
 #define LISTPRINTER_H
@@ -22,7 +24,6 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "printlayout.h"
@@ -30,19 +31,24 @@
 class QPainter;
 class QPrinter;
 
-/* What is printed: a copy of the grid at the moment printing began. */
+/* What is printed: the grid as it was at the moment printing began. */
 struct PrintSnapshot {
+  /* Returns the text of cell COLUMN of row ROW, both from 0. */
+  using CellText = std::function<QString(int64_t row, int column)>;
+
   QString title;
   QStringList headers;
-  std::vector<QStringList> rows;
+  int64_t rowCount = 0;
+  CellText cell;                 /* holds what it reads from for as long as it lives */
   std::vector<int> screenWidths; /* column widths on screen, in pixels */
   int screenUnit = 0;            /* width of "mX" in the grid's screen font */
 };
 
 /* How a job ended. */
 struct PrintResult {
-  int pages = 0; /* pages printed */
-  QString error; /* empty when every page was printed */
+  int pages = 0;          /* pages printed */
+  QString error;          /* empty when every page was printed */
+  bool cancelled = false; /* the progress callback stopped the job */
 };
 
 class ListPrinter {
@@ -64,6 +70,8 @@ class ListPrinter {
   /* Prints page PAGE (from 1) of the last Layout with PAINTER; for the
   ** preview, which paints pages itself. */
   void PrintPage(QPainter& painter, int page);
+
+  const PrintSnapshot& Snapshot() const { return m_snapshot; }
 
  private:
   void DrawTitle(QPainter& painter, int page);

@@ -18,6 +18,9 @@
 enum class DorvexCommand {
   Open,
   Close,
+  Print,
+  PrintPreview,
+  PrintSetup,
   Exit,
   Copy,
   SelectAll,

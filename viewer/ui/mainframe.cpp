@@ -56,6 +56,9 @@ QIcon CommandIcon(DorvexCommand command, QStyle* style) {
       return style->standardIcon(QStyle::SP_BrowserStop);
     case DorvexCommand::About:
       return style->standardIcon(QStyle::SP_MessageBoxInformation);
+    case DorvexCommand::Print:
+      // Without an icon theme the button shows its text.
+      return QIcon::fromTheme(QStringLiteral("document-print"));
     default:
       return QIcon();
   }
@@ -121,6 +124,10 @@ void CMainFrame::BuildMenus() {
   file->addAction(Action(DorvexCommand::Open));
   file->addAction(Action(DorvexCommand::Close));
   file->addSeparator();
+  file->addAction(Action(DorvexCommand::Print));
+  file->addAction(Action(DorvexCommand::PrintPreview));
+  file->addAction(Action(DorvexCommand::PrintSetup));
+  file->addSeparator();
   m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
   file->addSeparator();
   file->addAction(Action(DorvexCommand::Exit));
@@ -165,6 +172,8 @@ void CMainFrame::BuildToolBar() {
   bar->addAction(Action(DorvexCommand::ReOpen));
   bar->addAction(Action(DorvexCommand::AutoUpdate));
   bar->addAction(Action(DorvexCommand::Stop));
+  bar->addSeparator();
+  bar->addAction(Action(DorvexCommand::Print));
   bar->addSeparator();
   bar->addAction(Action(DorvexCommand::FileInfo));
   bar->addAction(Action(DorvexCommand::PreviousTable));
@@ -262,6 +271,13 @@ void CMainFrame::Execute(DorvexCommand command) {
     case DorvexCommand::About:
       OnAbout();
       return;
+    case DorvexCommand::Print:
+    case DorvexCommand::PrintPreview:
+      OnPrint(command);
+      return;
+    case DorvexCommand::PrintSetup:
+      m_printing.PageSetup();
+      return;
     case DorvexCommand::HelpEngineSite:
     case DorvexCommand::HelpSyntax:
     case DorvexCommand::HelpProgram:
@@ -284,6 +300,9 @@ void CMainFrame::UpdateCommands() {
     if (info.checkable) action->setChecked(view && view->CommandChecked(info.id));
   }
   Action(DorvexCommand::Close)->setEnabled(view != nullptr);
+  const bool printable = view && view->Grid()->GridModel()->columnCount() > 0;
+  Action(DorvexCommand::Print)->setEnabled(printable);
+  Action(DorvexCommand::PrintPreview)->setEnabled(printable);
   Action(DorvexCommand::HelpProgram)->setEnabled(!HelpLinks::ProgramPage().isEmpty());
   for (QMenu* menu : m_documentMenus) menu->menuAction()->setVisible(view != nullptr);
   m_title = view ? QStringLiteral("Dorvex - ") + view->Title() : QStringLiteral("Dorvex");
@@ -346,6 +365,18 @@ void CMainFrame::OnHelpLink(DorvexCommand command) {
   if (address.isEmpty()) return;
   // Addresses are opened by the desktop, never through a shell command.
   OpenAddress(address);
+}
+
+void CMainFrame::OnPrint(DorvexCommand command) {
+  CDorvexView* view = ActiveView();
+  if (!view || view->Grid()->GridModel()->columnCount() == 0) return;
+  // The job prints what the grid shows now; the view's later runs (the
+  // repeat timer goes on) fill new results and leave this one alone.
+  const PrintSnapshot snapshot = view->Grid()->PrintContents(view->Title());
+  if (command == DorvexCommand::PrintPreview)
+    m_printing.Preview(snapshot);
+  else
+    m_printing.Print(snapshot);
 }
 
 void CMainFrame::LoadRecentFiles() {

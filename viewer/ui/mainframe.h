@@ -10,12 +10,16 @@
 ** are refreshed whenever the active view announces a change.  Grid
 ** commands act only while the keyboard focus is in the document area (see
 ** dorvexcommands.h).  Opening a file that fails shows why in a message box.
+** Print and Print Preview work on a snapshot of the active grid, all print
+** commands on the one printer of PrintController.
 */
 #ifndef MAINFRAME_H
 #define MAINFRAME_H
 
 #include "dochost.h"
 #include "dorvexcommands.h"
+#include "printcontroller.h"
+#include "printdialogs.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -64,6 +68,9 @@ class CMainFrame : public QMainWindow {
   QString BusyPaneText() const;
   QString NoticePaneText() const;
 
+  /* The print commands' job driver (tests replace its dialogs). */
+  PrintController& Printing() { return m_printing; }
+
   /* Runs COMMAND as its action would. */
   void Execute(DorvexCommand command);
 
@@ -89,6 +96,7 @@ class CMainFrame : public QMainWindow {
   void OnOpen();
   void OnAbout();
   void OnHelpLink(DorvexCommand command);
+  void OnPrint(DorvexCommand command);
   void AddRecentFile(const QString& path);
   void RebuildRecentMenu();
   void LoadRecentFiles();
@@ -96,6 +104,8 @@ class CMainFrame : public QMainWindow {
 
   SettingsStore& m_settings;
   MainFrameDocHost m_docHost{this};
+  PrintDialogs m_printDialogs{this};
+  PrintController m_printing{&m_printDialogs};
   QMdiArea* m_mdi = nullptr;
   QHash<int, QAction*> m_actions;
   QList<QMenu*> m_documentMenus;

@@ -51,6 +51,30 @@ void ResultGrid::ShowResult(const XB_SQLiteResult& result, const std::vector<boo
   SizeColumns();
 }
 
+PrintSnapshot ResultGrid::PrintContents(const QString& title) const {
+  PrintSnapshot snapshot;
+  snapshot.title = title;
+  for (int c = 0; c < m_model->columnCount(); ++c) {
+    snapshot.headers << m_model->ColumnName(c);
+    snapshot.screenWidths.push_back(columnWidth(c));
+  }
+  snapshot.screenUnit = fontMetrics().horizontalAdvance(QStringLiteral("mX"));
+  const XB_SQLiteResult result = m_model->Result();
+  snapshot.rowCount = result.Rows();
+  // The copy shares the result's cells and keeps them alive; cells are
+  // decoded by the text rule in force now.
+  const bool latin1 = m_model->IsLatin1();
+  const int hidden = m_model->HiddenColumns();
+  snapshot.cell = [result, latin1, hidden](int64_t row, int column) {
+    size_t length = 0;
+    const char* text = result.Get(column + hidden, static_cast<int>(row), length);
+    if (!text) return QString();
+    const auto size = static_cast<qsizetype>(length);
+    return latin1 ? QString::fromLatin1(text, size) : QString::fromUtf8(text, size);
+  };
+  return snapshot;
+}
+
 void ResultGrid::ShowSort(int column, bool ascending) {
   m_sortColumn = column;
   m_sortDirection = ascending ? 1 : -1;

@@ -15,6 +15,7 @@
 #ifndef RESULTGRID_H
 #define RESULTGRID_H
 
+#include "listprinter.h"
 #include "resultgridmodel.h"
 
 #include <QTableView>
@@ -50,6 +51,11 @@ class ResultGrid : public QTableView {
 
   /* Returns true when at least one row is selected. */
   bool HasSelection() const;
+
+  /* Returns what printing the grid prints, under TITLE: the column names,
+  ** the column widths on screen and the rows, read from the result shown
+  ** now, which the snapshot holds; a later result does not change it. */
+  PrintSnapshot PrintContents(const QString& title) const;
 
   /* Sets the command the context menu offers (the window's Copy action). */
   void SetCopyAction(QAction* copy) { m_copyAction = copy; }

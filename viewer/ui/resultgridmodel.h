@@ -39,6 +39,8 @@ class ResultGridModel : public QAbstractTableModel {
   bool IsLatin1() const { return m_latin1; }
 
   const XB_SQLiteResult& Result() const { return m_result; }
+  /* Number of leading columns of Result() the model leaves out. */
+  int HiddenColumns() const { return m_hidden; }
 
   /* Returns the decoded text of a cell (empty for SQL NULL or a position
   ** outside the result). */

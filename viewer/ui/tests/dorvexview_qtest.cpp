@@ -433,6 +433,7 @@ class DorvexViewTest : public QObject {
     QVERIFY(WaitIdle(view));
     QCOMPARE(view->Grid()->model()->columnCount(), 2);
     QCOMPARE(view->Grid()->GridModel()->ColumnName(0), QString("qty"));
+    QCOMPARE(view->Grid()->PrintContents("t").cell(0, 1), QString("item 1"));
     // A Latin-1 file gets Latin-1 bytes.
     if (generation == 2 && !view->CommandChecked(DorvexCommand::Latin1Text))
       frame.Execute(DorvexCommand::Latin1Text);
