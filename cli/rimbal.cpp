@@ -47,8 +47,7 @@ using Connection = std::unique_ptr<XB_SQLiteDB>;
 
 /* Writes the open failure for FILE.  Returns its exit code. */
 int OpenFailed(const std::string& file) {
-  std::fprintf(stderr, "Error: Failed to open database %s.\n", file.c_str());
-  return RX_OPEN_FAILED;
+  return ReportOpenFailure(file, "");
 }
 
 /* Returns true when PATH names an existing file system entry that is not a
@@ -82,22 +81,35 @@ bool WriteEmpty2xDatabase(XB_SQLiteDB& db, const std::string& file) {
   return db.Exec("CREATE TABLE rimbal_new_file(a)") && db.Exec("DROP TABLE rimbal_new_file");
 }
 
+/* Writes one warning line when DB met damage in FILE: what the command
+** read came from sound pages, but the file needs repair. */
+void WarnIfDamaged(const XB_SQLiteDB& db, const std::string& file) {
+  if (!db.DamageSeen()) return;
+  std::fprintf(stderr,
+               "Warning: The database %s is damaged (%s); only its sound pages were read.\n",
+               file.c_str(), db.DamageSeen());
+}
+
 /* Commands 1 to 3: create or open the database and run the statement. */
 int RunStatement(const RimbalOptions& options) {
   Connection db;
+  std::string reason;
   if (options.command == RC_EXEC) {
-    db.reset(XB_SQLiteDB::NewAuto(options.file.c_str()));
+    db.reset(XB_SQLiteDB::NewAuto(options.file.c_str(), &reason));
   } else {
     db.reset(
         XB_SQLiteDB::NewByVersion(options.file.c_str(), options.command == RC_CREATE2 ? 2 : 3));
   }
   // A connection that could not open its file must not count as created.
-  if (!db || !db->IsOpen()) return OpenFailed(options.file);
+  if (!db || !db->IsOpen()) return ReportOpenFailure(options.file, reason);
   if (options.command == RC_CREATE2 && !WriteEmpty2xDatabase(*db, options.file)) {
     return OpenFailed(options.file);
   }
   if (options.statement.empty()) return RX_OK;
-  if (db->Exec(options.statement.c_str())) return RX_OK;
+  if (db->Exec(options.statement.c_str())) {
+    WarnIfDamaged(*db, options.file);
+    return RX_OK;
+  }
   std::fprintf(stderr, "Error: Execution of %s failed.\n", options.statement.c_str());
   std::fputs("SQLITE: ", stderr);
   ErrorLine(db->LastError());
@@ -151,6 +163,14 @@ int RunRowDialog(std::unique_ptr<XB_SQLiteDB> db, const RimbalOptions& options) 
 
 }  // namespace
 
+int ReportOpenFailure(const std::string& file, const std::string& reason) {
+  std::fprintf(stderr, "Error: Failed to open database %s.\n", file.c_str());
+  // Both engines word it the same; a missing or damaged file keeps the one
+  // line it always had.
+  if (reason == "database is locked") std::fprintf(stderr, "SQLITE: %s\n", reason.c_str());
+  return RX_OPEN_FAILED;
+}
+
 void WriteBanner(FILE* stream) {
   std::fputs("Rimbal v0.10 (build 10) - one command on an SQLite 2.x or 3.x database\n\n", stream);
 }
@@ -181,9 +201,11 @@ int RunRimbal(int argc, char** argv) {
   // Only the commands that create say so; a query or a row command on a
   // missing file must not leave an empty database behind.
   if (!IsExistingFile(options.file)) return OpenFailed(options.file);
-  Connection db(XB_SQLiteDB::NewAuto(options.file.c_str()));
-  if (!db) return OpenFailed(options.file);
-  if (options.command == RC_QUERY_ONE) return RunQueryOne(*db, options);
+  std::string reason;
+  Connection db(XB_SQLiteDB::NewAuto(options.file.c_str(), &reason));
+  if (!db) return ReportOpenFailure(options.file, reason);
   if (options.IsRowCommand()) return RunRowDialog(std::move(db), options);
-  return RunQuery(*db, options);
+  int code = options.command == RC_QUERY_ONE ? RunQueryOne(*db, options) : RunQuery(*db, options);
+  if (code == RX_OK) WarnIfDamaged(*db, options.file);
+  return code;
 }

@@ -7,6 +7,7 @@
 #define RIMBAL_H
 
 #include <cstdio>
+#include <string>
 
 #include "rimbalexit.h"
 #include "rimbaloptions.h"
@@ -16,6 +17,12 @@ void WriteBanner(FILE* stream);
 
 /* Writes the usage text to STREAM. */
 void WriteUsage(FILE* stream);
+
+/* Writes that FILE could not be opened and, when REASON says that another
+** program kept it locked for the whole busy timeout, the engine's reason on
+** the next line (the first line stays the same for every cause).  Returns
+** RX_OPEN_FAILED. */
+int ReportOpenFailure(const std::string& file, const std::string& reason);
 
 /* Runs the program on ARGC/ARGV.  Returns the exit code. */
 int RunRimbal(int argc, char** argv);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "rimbal.h"
 #include "rimbalexit.h"
 #include "xb_dumpsqltext.h"
 #include "xb_sqliteconvert.h"
@@ -23,16 +24,16 @@ namespace {
 
 /* Writes the open failure for FILE.  Returns its exit code. */
 int OpenFailed(const std::string& file) {
-  std::fprintf(stderr, "Error: Failed to open database %s.\n", file.c_str());
-  return RX_OPEN_FAILED;
+  return ReportOpenFailure(file, "");
 }
 
-/* Returns a connection to the existing database FILE, or null.  A missing
-** file is no database: opening it would make a new, empty one. */
-std::unique_ptr<XB_SQLiteDB> OpenSource(const std::string& file) {
+/* Returns a connection to the existing database FILE, or null with the
+** engine's reason in *REASON.  A missing file is no database: opening it
+** would make a new, empty one. */
+std::unique_ptr<XB_SQLiteDB> OpenSource(const std::string& file, std::string* reason) {
   struct stat info;
   if (file.empty() || ::stat(file.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return nullptr;
-  std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewAuto(file.c_str()));
+  std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewAuto(file.c_str(), reason));
   // The dump reads through a handle of its own; this one has told the
   // generation and the text rule.
   if (db) db->Close();
@@ -70,8 +71,9 @@ bool WriteOut(const char* data, size_t size) {
 }  // namespace
 
 int RunDump(const RimbalOptions& options) {
-  std::unique_ptr<XB_SQLiteDB> db = OpenSource(options.file);
-  if (!db) return OpenFailed(options.file);
+  std::string reason;
+  std::unique_ptr<XB_SQLiteDB> db = OpenSource(options.file, &reason);
+  if (!db) return ReportOpenFailure(options.file, reason);
   XB_DumpSqlText writer(WriteOut);
   XB_SQLiteDump dump(*db);
   XB_DumpProgress progress = StopOnSignals();
@@ -98,8 +100,9 @@ int RunDump(const RimbalOptions& options) {
 }
 
 int RunConvert(const RimbalOptions& options) {
-  std::unique_ptr<XB_SQLiteDB> db = OpenSource(options.file);
-  if (!db) return OpenFailed(options.file);
+  std::string reason;
+  std::unique_ptr<XB_SQLiteDB> db = OpenSource(options.file, &reason);
+  if (!db) return ReportOpenFailure(options.file, reason);
   if (options.target.empty()) {
     std::fputs("Error: --convert needs the name of the new file.\n", stderr);
     return RX_STATEMENT_FAILED;

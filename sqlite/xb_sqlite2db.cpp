@@ -154,12 +154,14 @@ bool XB_SQLite2DB::Exec(const char* sql) {
     return false;
   }
   char* message = nullptr;
-  if (sqlite_exec(Handle(m_engineHandle), sql, nullptr, nullptr, &message) == 0) {
+  int rc = sqlite_exec(Handle(m_engineHandle), sql, nullptr, nullptr, &message);
+  if (rc == SQLITE_OK) {
     sqlite_freemem(message);
     return true;
   }
   SetLastError(message ? message : "SQL error");
   sqlite_freemem(message);
+  NoteFailure(rc);
   XB_LogF("SQLite exec failed: %s", LastError());
   return false;
 }
@@ -204,9 +206,11 @@ bool XB_SQLite2DB::GetTableText(XB_SQLiteResult& result, const char* statement) 
   int rows = 0;
   int columns = 0;
   char* message = nullptr;
-  if (sqlite_get_table(Handle(m_engineHandle), statement, &cells, &rows, &columns, &message) != 0) {
+  int rc = sqlite_get_table(Handle(m_engineHandle), statement, &cells, &rows, &columns, &message);
+  if (rc != SQLITE_OK) {
     SetLastError(message ? message : "SQL error");
     sqlite_freemem(message);
+    NoteFailure(rc);
     if (cells) sqlite_free_table(cells);
     XB_LogF("SQLITE %s", LastError());
     return false;
@@ -228,6 +232,10 @@ int64_t XB_SQLite2DB::LastInsertRowId64() {
   return LastInsertRowId();
 }
 
+void XB_SQLite2DB::NoteFailure(int code) {
+  if (code == SQLITE_CORRUPT) NoteDamage(LastError());
+}
+
 void XB_SQLite2DB::DetectTextEncoding() {
   m_encodingDecided = true;
   sqlite* db = Handle(m_engineHandle);
@@ -235,10 +243,25 @@ void XB_SQLite2DB::DetectTextEncoding() {
   char** cells = nullptr;
   int rows = 0;
   int columns = 0;
-  if (sqlite_get_table(db, "SELECT type, name, sql FROM sqlite_master", &cells, &rows, &columns,
-                       nullptr) == SQLITE_OK) {
+  char* message = nullptr;
+  int read = sqlite_get_table(db, "SELECT type, name, sql FROM sqlite_master", &cells, &rows,
+                              &columns, &message);
+  if (read == SQLITE_BUSY) {
+    // Another program kept the file locked for the whole busy timeout: the
+    // text is looked at on the next open, and the reason stays for callers
+    // that give up on the file now instead of waiting once more.
+    m_encodingDecided = false;
+    SetLastError(message ? message : "database is locked");
+    sqlite_freemem(message);
+    sqlite_free_table(cells);
+    return;
+  }
+  sqlite_freemem(message);
+  if (read == SQLITE_OK) {
     NoteTable(&seen, cells, rows, columns);
-    for (int r = 1; r <= rows && !seen.invalid; ++r) {
+    // Every table is looked at, also once the text is known to be Latin-1:
+    // the same first rows show whether the file has damage.
+    for (int r = 1; r <= rows; ++r) {
       if (!cells[r * columns] || std::strcmp(cells[r * columns], "table") != 0) continue;
       std::string name = cells[r * columns + 1] ? cells[r * columns + 1] : "";
       std::string quoted = "\"";
@@ -248,9 +271,13 @@ void XB_SQLite2DB::DetectTextEncoding() {
       char** sample = nullptr;
       int sampleRows = 0;
       int sampleColumns = 0;
-      if (sqlite_get_table(db, sql.c_str(), &sample, &sampleRows, &sampleColumns, nullptr) ==
-          SQLITE_OK)
-        NoteTable(&seen, sample, sampleRows, sampleColumns);
+      char* problem = nullptr;
+      int sampled =
+          sqlite_get_table(db, sql.c_str(), &sample, &sampleRows, &sampleColumns, &problem);
+      if (sampled == SQLITE_OK) NoteTable(&seen, sample, sampleRows, sampleColumns);
+      // A damaged table leaves the others readable; the damage is noted.
+      if (sampled == SQLITE_CORRUPT) NoteDamage(problem);
+      sqlite_freemem(problem);
       sqlite_free_table(sample);
     }
   }
@@ -290,6 +317,7 @@ bool XB_SQLite2DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
   if (rc != SQLITE_OK || run.problem) {
     SetLastError(run.problem ? run.problem : message ? message : sqlite_error_string(rc));
     sqlite_freemem(message);
+    if (!run.problem) NoteFailure(rc);
     run.table->Release();
     XB_LogF("SQLITE %s", LastError());
     return false;

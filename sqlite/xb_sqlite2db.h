@@ -50,6 +50,9 @@ class XB_SQLite2DB : public XB_SQLiteDB {
   ** table. */
   void DetectTextEncoding();
 
+  /* Notes the last error as damage seen when CODE says the file is damaged. */
+  void NoteFailure(int code);
+
   bool m_watching = false; /* GetTableWatched runs; guarded by the handle lock */
 };
 

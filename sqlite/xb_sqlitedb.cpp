@@ -23,13 +23,16 @@ const char kGeneration2Header[] = "** This file contains an SQLite 2.1 database 
 /* The query that tells whether an engine can read a file. */
 const char kProbeQuery[] = "SELECT name FROM sqlite_master";
 
-/* Returns DB when it is open and answers the probe query; otherwise deletes
-** it and returns null. */
-XB_SQLiteDB* KeepIfReadable(XB_SQLiteDB* db) {
-  if (db->IsOpen()) {
+/* Returns DB when it is open and answers the probe query; otherwise sets
+** *REASON (may be null) to the engine's message, deletes DB and returns
+** null.  A message the connection kept from opening (a file that stayed
+** locked for the whole busy timeout) ends the probe before it waits again. */
+XB_SQLiteDB* KeepIfReadable(XB_SQLiteDB* db, std::string* reason) {
+  if (db->IsOpen() && !db->LastError()) {
     XB_SQLiteResult probe;
     if (db->GetTable(probe, "%s", kProbeQuery)) return db;
   }
+  if (reason) reason->assign(db->LastError() ? db->LastError() : "");
   delete db;
   return nullptr;
 }
@@ -118,6 +121,11 @@ void XB_SQLiteDB::SetLastError(const char* text) {
 
 void XB_SQLiteDB::ClearLastError() {
   SetLastError(nullptr);
+}
+
+void XB_SQLiteDB::NoteDamage(const char* message) {
+  if (m_damage.empty())
+    m_damage = message && *message ? message : "database disk image is malformed";
 }
 
 bool XB_SQLiteDB::PathIsUsable() {
@@ -264,15 +272,20 @@ bool XB_SQLiteDB::IsGeneration2File(const char* path) {
 }
 
 XB_SQLiteDB* XB_SQLiteDB::NewAuto(const char* path) {
+  return NewAuto(path, nullptr);
+}
+
+XB_SQLiteDB* XB_SQLiteDB::NewAuto(const char* path, std::string* reason) {
+  if (reason) reason->clear();
   // A generation-2 file must never reach the generation-3 engine: it would
   // delete a hot rollback journal of the other generation unplayed.
-  if (IsGeneration2File(path)) return KeepIfReadable(new XB_SQLite2DB(path));
-  if (XB_SQLiteDB* db = KeepIfReadable(new XB_SQLite3DB(path))) return db;
+  if (IsGeneration2File(path)) return KeepIfReadable(new XB_SQLite2DB(path), reason);
+  if (XB_SQLiteDB* db = KeepIfReadable(new XB_SQLite3DB(path), reason)) return db;
   // The older engine takes any file shorter than one page for an empty
   // database and would overwrite it on the first change; a file with content
   // but without its header is no database of that generation.
   if (HasContent(path)) return nullptr;
-  return KeepIfReadable(new XB_SQLite2DB(path));
+  return KeepIfReadable(new XB_SQLite2DB(path), reason);
 }
 
 XB_SQLiteDB* XB_SQLiteDB::NewByVersion(const char* path, int version) {

@@ -211,6 +211,12 @@ class XB_SQLiteDB {
   /* Returns the message of the most recent failing engine call, or null. */
   const char* LastError() const { return m_hasLastError ? m_lastError.c_str() : nullptr; }
 
+  /* Returns the engine's message for the first damaged page of the file
+  ** this connection met (its text names the page), or null when it met
+  ** none.  A generation-2 file stays readable where its pages are sound;
+  ** opening it looks at the schema and the first rows of every table. */
+  const char* DamageSeen() const { return m_damage.empty() ? nullptr : m_damage.c_str(); }
+
   /* Returns the path this connection was made for ("" when it was refused). */
   const char* FilePath() const { return m_filePath; }
 
@@ -230,6 +236,12 @@ class XB_SQLiteDB {
   ** deletes the connection. */
   static XB_SQLiteDB* NewAuto(const char* path);
 
+  /* NewAuto that also tells why no engine reads the file: when it returns
+  ** null, *REASON holds the message of the last engine that tried ("" when
+  ** none gave one), e.g. "database is locked" for a file another program
+  ** kept locked for the whole busy timeout. */
+  static XB_SQLiteDB* NewAuto(const char* path, std::string* reason);
+
   /* Returns a connection of generation 2 when VERSION is 2 and of generation
   ** 3 otherwise, without probing it (it may be closed).  Owned by the caller. */
   static XB_SQLiteDB* NewByVersion(const char* path, int version);
@@ -244,6 +256,8 @@ class XB_SQLiteDB {
   void SetLastError(const char* text);
   /* Forgets the last error. */
   void ClearLastError();
+  /* Keeps MESSAGE as the damage seen, unless some was seen before. */
+  void NoteDamage(const char* message);
 
   /* Returns true when the stored path may go to an engine; otherwise sets
   ** the last error and logs the reason.  An empty name would give a private
@@ -279,6 +293,7 @@ class XB_SQLiteDB {
   bool m_pathRefused = false;
   bool m_hasLastError = false;
   std::string m_lastError;
+  std::string m_damage;
   std::mutex m_handleMutex;
 };
 

@@ -13,8 +13,10 @@
 
 #include "xb_sqlitetestdir.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -595,4 +597,176 @@ TEST_F(RimbalProgram, RowCommandsThatFindNoRow) {
   Outcome rows = Rimbal({"--edit-rows", db, "MyTable", "nope=1"}, offscreen);
   EXPECT_EQ(rows.exitCode, 4);
   EXPECT_EQ(rows.err, kBanner + "Error: no such column: nope\n");
+}
+
+/* A child process that holds a POSIX lock of TYPE over the whole of a file,
+** as the engines of another program do, from construction until Release
+** (or for HOLDMS milliseconds when that is not 0). */
+class HeldLock {
+ public:
+  HeldLock(const std::string& path, short type, int holdMs = 0) {
+    int ready[2];
+    if (pipe(ready) != 0 || pipe(m_release) != 0) {
+      ADD_FAILURE() << "no pipe";
+      return;
+    }
+    m_child = fork();
+    if (m_child == 0) {
+      close(ready[0]);
+      close(m_release[1]);
+      int fd = open(path.c_str(), O_RDWR);
+      struct flock lock {};
+      lock.l_type = type;
+      lock.l_whence = SEEK_SET;
+      char ok = fd >= 0 && fcntl(fd, F_SETLK, &lock) == 0 ? 'y' : 'n';
+      if (write(ready[1], &ok, 1) != 1) _exit(1);
+      if (holdMs > 0) {
+        usleep(useconds_t(holdMs) * 1000);
+      } else {
+        char byte;
+        while (read(m_release[0], &byte, 1) > 0) {
+        }
+      }
+      _exit(0);
+    }
+    close(ready[1]);
+    close(m_release[0]);
+    char ok = 'n';
+    EXPECT_EQ(read(ready[0], &ok, 1), 1);
+    EXPECT_EQ(ok, 'y') << "the child could not lock " << path;
+    close(ready[0]);
+  }
+  ~HeldLock() { Release(); }
+
+  /* Ends the child, which drops its lock. */
+  void Release() {
+    if (m_child <= 0) return;
+    close(m_release[1]);
+    waitpid(m_child, nullptr, 0);
+    m_child = -1;
+  }
+
+ private:
+  pid_t m_child = -1;
+  int m_release[2] = {-1, -1};
+};
+
+/* Runs F and returns the seconds it took. */
+template <class F>
+double SecondsOf(F f) {
+  auto start = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+class RimbalLockedFile : public RimbalProgram, public ::testing::WithParamInterface<int> {
+ protected:
+  /* Makes a database of the generation of the test with table t holding one
+  ** row.  Returns its path. */
+  std::string MakeLockable() {
+    std::string path = Path("locked" + std::to_string(GetParam()) + ".db");
+    const char* create = GetParam() == 2 ? "--create2" : "--create";
+    Outcome made = Rimbal({create, path, "CREATE TABLE t(a)"});
+    EXPECT_EQ(made.exitCode, 0) << made.err;
+    Outcome filled = Rimbal({"--exec", path, "INSERT INTO t VALUES('one')"});
+    EXPECT_EQ(filled.exitCode, 0) << filled.err;
+    return path;
+  }
+};
+
+TEST_P(RimbalLockedFile, WritersLockWaitsThenSaysWhy) {
+  std::string path = MakeLockable();
+  const std::string failed =
+      "Error: Failed to open database " + path + ".\nSQLITE: database is locked\n";
+  {
+    HeldLock writer(path, F_WRLCK);
+    Outcome query;
+    double waited = SecondsOf([&] { query = Rimbal({"--query-csv", path, "SELECT a FROM t"}); });
+    EXPECT_EQ(query.exitCode, 3);
+    EXPECT_EQ(query.out, "");
+    EXPECT_EQ(query.err, failed);
+    // The busy timeout is 2 s: the command waited for the lock first.
+    EXPECT_GE(waited, 1.8);
+    Outcome exec = Rimbal({"--exec", path, "INSERT INTO t VALUES('two')"});
+    EXPECT_EQ(exec.exitCode, 3);
+    EXPECT_EQ(exec.err, kBanner + failed);
+    Outcome dump = Rimbal({"--dump", path});
+    EXPECT_EQ(dump.exitCode, 3);
+    EXPECT_EQ(dump.err, failed);
+  }
+  // A lock let go during the wait ends it: the command goes on as usual.
+  HeldLock brief(path, F_WRLCK, 500);
+  Outcome query = Rimbal({"--query-csv", path, "SELECT a FROM t"});
+  EXPECT_EQ(query.exitCode, 0) << query.err;
+  EXPECT_EQ(query.out, "one\n");
+  EXPECT_EQ(query.err, "");
+}
+
+TEST_P(RimbalLockedFile, AWriteWaitsForReadersOfAnotherProgram) {
+  std::string path = MakeLockable();
+  {
+    HeldLock reader(path, F_RDLCK);
+    // Reading goes on beside another reader; the write cannot.
+    Outcome query = Rimbal({"--query-csv", path, "SELECT a FROM t"});
+    EXPECT_EQ(query.exitCode, 0) << query.err;
+    EXPECT_EQ(query.out, "one\n");
+    Outcome exec;
+    double waited = SecondsOf([&] {
+      exec = Rimbal({"--exec", path, "INSERT INTO t VALUES('two')"});
+    });
+    EXPECT_EQ(exec.exitCode, 10);
+    EXPECT_EQ(exec.err, kBanner +
+                            "Error: Execution of INSERT INTO t VALUES('two') failed.\n"
+                            "SQLITE: database is locked\n");
+    EXPECT_GE(waited, 1.8);
+  }
+  HeldLock brief(path, F_RDLCK, 500);
+  Outcome exec = Rimbal({"--exec", path, "INSERT INTO t VALUES('three')"});
+  EXPECT_EQ(exec.exitCode, 0) << exec.err;
+  brief.Release();
+  Outcome all = Rimbal({"--query-csv", path, "SELECT a FROM t"});
+  EXPECT_EQ(all.out, "one\nthree\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Generations, RimbalLockedFile, ::testing::Values(2, 3),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return "Generation" + std::to_string(info.param);
+                         });
+
+TEST_F(RimbalProgram, DamagedPagesHideOnlyTheirTable) {
+  std::string sound = Path("indices.db");
+  std::filesystem::copy_file(std::string(XB_SQLITE2_FIXTURES) + "/indices.db", sound);
+  Outcome root = Rimbal({"-q", sound, "SELECT rootpage FROM sqlite_master WHERE name='code'"});
+  ASSERT_EQ(root.exitCode, 0);
+  int page = std::atoi(root.out.c_str());
+  ASSERT_GT(page, 1);
+  std::string bytes = XB_TestDir::Read(sound);
+  bytes[size_t(page - 1) * 1024 + 4] = 3;  // a cell offset no multiple of 4
+  bytes[size_t(page - 1) * 1024 + 5] = 0;
+  std::string damaged = Path("damaged.db");
+  std::ofstream(damaged, std::ios::binary) << bytes;
+  std::string malformed = "database disk image is malformed (page " + std::to_string(page) + ")";
+  std::string warning = "Warning: The database " + damaged + " is damaged (" + malformed +
+                        "); only its sound " + "pages were read.\n";
+
+  // Sound tables read as from the sound file, with one warning line.
+  for (const char* option : {"--query-csv", "--query", "-q"}) {
+    const char* query =
+        std::string(option) == "-q" ? "SELECT count(*) FROM emp" : "SELECT * FROM emp ORDER BY id";
+    Outcome expected = Rimbal({option, sound, query});
+    ASSERT_EQ(expected.exitCode, 0) << option;
+    Outcome run = Rimbal({option, damaged, query});
+    EXPECT_EQ(run.exitCode, 0) << option;
+    EXPECT_EQ(run.out, expected.out) << option;
+    EXPECT_EQ(run.err, expected.err + warning) << option;
+  }
+  // The damaged table fails, naming the page.
+  Outcome broken = Rimbal({"--query-csv", damaged, "SELECT * FROM code"});
+  EXPECT_EQ(broken.exitCode, 12);
+  EXPECT_EQ(broken.out, "");
+  EXPECT_EQ(broken.err, malformed + "\n");
+  // No write reaches the damaged file.
+  Outcome write = Rimbal({"--exec", damaged, "INSERT INTO pair VALUES(1, 'x', 2)"});
+  EXPECT_EQ(write.exitCode, 10);
+  EXPECT_EQ(XB_TestDir::Read(damaged), bytes);
 }

@@ -491,12 +491,18 @@ Status probeFile(const std::string& path, bool* generation2) {
   File file;
   Status status = file.open(path);
   if (!status.ok()) return status;
-  status = file.lockRead();
-  if (!status.ok()) return status;
+  Status locked = file.lockRead();
+  if (!locked.ok() && locked.code != kBusy) return locked;
   char head[kMagicSize];
   ssize_t got = pread(file.m_shared->fd, head, sizeof head, 0);
   file.unlock();
   *generation2 = got == ssize_t(sizeof head) && std::memcmp(head, kMagic, kMagicSize) == 0;
+  /* Locked by someone else: the identification text is written once, with
+  ** the first page, and never changes, so a whole one read without the lock
+  ** tells the generation (a 3.x file in a 3.x write transaction conflicts
+  ** with the 2.x read lock, and is no 2.x file for that).  A file too short
+  ** to hold it may be a 2.x file being made: that stays busy. */
+  if (!locked.ok() && got != ssize_t(sizeof head)) return locked;
   return Status::success();
 }
 

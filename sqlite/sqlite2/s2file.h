@@ -162,7 +162,10 @@ class File {
 ** the file first would delete such a journal unplayed and leave the file
 ** half-written, so call this before handing a file to anything else.
 ** Creates nothing; a missing file gives *generation2 = false.  Uses the
-** process's shared descriptor, so locks held by other connections stay. */
+** process's shared descriptor, so locks held by other connections stay.
+** While another connection or program holds the file locked, the text is
+** read without the lock (no journal is played back then); kBusy only when
+** the file is too short to hold it. */
 Status probeFile(const std::string& path, bool* generation2);
 
 /* ------------------------------------------------------------------------

@@ -18,6 +18,7 @@
 enum class DorvexCommand {
   Open,
   Close,
+  SaveAsSqlite3,
   Print,
   PrintPreview,
   PrintSetup,

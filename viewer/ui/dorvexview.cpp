@@ -359,6 +359,7 @@ bool CDorvexView::CommandEnabled(DorvexCommand command) const {
     case DorvexCommand::Refresh:
       return m_state.currentReadOnly;
     case DorvexCommand::Latin1Text:
+    case DorvexCommand::SaveAsSqlite3:
       return m_document->Version() > 0 && m_document->Version() < 3.0;
     case DorvexCommand::FileInfo:
     case DorvexCommand::ReOpen:

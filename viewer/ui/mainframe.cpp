@@ -6,9 +6,11 @@
 
 #include "filemanager.h"
 
+#include "convertdialogs.h"
 #include "dorvexview.h"
 #include "helplinks.h"
 #include "resultgrid.h"
+#include "saveassqlite3.h"
 #include "settingsstore.h"
 
 #include <QAction>
@@ -76,6 +78,9 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
   // The empty document area takes dropped files too.
   m_mdi->viewport()->setAcceptDrops(true);
   m_mdi->viewport()->installEventFilter(this);
+  m_convertDialogs = std::make_unique<QtConvertDialogs>(this);
+  m_saveAs = std::make_unique<SaveAsSqlite3>(m_convertDialogs.get());
+  connect(m_saveAs.get(), &SaveAsSqlite3::Finished, this, &CMainFrame::UpdateCommands);
   BuildActions();
   BuildMenus();
   BuildToolBar();
@@ -123,6 +128,8 @@ void CMainFrame::BuildMenus() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(Action(DorvexCommand::Open));
   file->addAction(Action(DorvexCommand::Close));
+  file->addSeparator();
+  file->addAction(Action(DorvexCommand::SaveAsSqlite3));
   file->addSeparator();
   file->addAction(Action(DorvexCommand::Print));
   file->addAction(Action(DorvexCommand::PrintPreview));
@@ -271,6 +278,9 @@ void CMainFrame::Execute(DorvexCommand command) {
     case DorvexCommand::About:
       OnAbout();
       return;
+    case DorvexCommand::SaveAsSqlite3:
+      OnSaveAsSqlite3();
+      return;
     case DorvexCommand::Print:
     case DorvexCommand::PrintPreview:
       OnPrint(command);
@@ -300,6 +310,7 @@ void CMainFrame::UpdateCommands() {
     if (info.checkable) action->setChecked(view && view->CommandChecked(info.id));
   }
   Action(DorvexCommand::Close)->setEnabled(view != nullptr);
+  if (m_saveAs->IsRunning()) Action(DorvexCommand::SaveAsSqlite3)->setEnabled(false);
   const bool printable = view && view->Grid()->GridModel()->columnCount() > 0;
   Action(DorvexCommand::Print)->setEnabled(printable);
   Action(DorvexCommand::PrintPreview)->setEnabled(printable);
@@ -346,6 +357,23 @@ void CMainFrame::OnOpen() {
       QStringLiteral("SQLite Databases (*.db *.db2 *.db3 *.sqlite *.sqlite3 *.dvx);;"
                      "Dorvex states (*.dvxs);;All files (*)"));
   for (const QString& path : paths) OpenDocument(path);
+}
+
+void CMainFrame::OnSaveAsSqlite3() {
+  CDorvexView* view = ActiveView();
+  if (!view || !view->CommandEnabled(DorvexCommand::SaveAsSqlite3) || m_saveAs->IsRunning()) return;
+  m_saveAs->Run(*view->Document());
+  UpdateCommands();
+}
+
+void CMainFrame::SetConvertDialogs(std::unique_ptr<ConvertDialogs> dialogs) {
+  if (m_saveAs->IsRunning() || !dialogs) return;
+  m_saveAs->SetDialogs(dialogs.get());
+  m_convertDialogs = std::move(dialogs);
+}
+
+bool CMainFrame::IsSavingAsSqlite3() const {
+  return m_saveAs->IsRunning();
 }
 
 void CMainFrame::OnAbout() {

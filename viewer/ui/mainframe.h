@@ -10,6 +10,9 @@
 ** are refreshed whenever the active view announces a change.  Grid
 ** commands act only while the keyboard focus is in the document area (see
 ** dorvexcommands.h).  Opening a file that fails shows why in a message box.
+** File > "Save as SQLite 3..." copies the active generation-2 document's
+** file into a new SQLite 3 file (SaveAsSqlite3); it is off for generation-3
+** documents, while the view is busy and while a copy runs.
 ** Print and Print Preview work on a snapshot of the active grid, all print
 ** commands on the one printer of PrintController.
 */
@@ -26,7 +29,11 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+
 class CDorvexView;
+class ConvertDialogs;
+class SaveAsSqlite3;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -74,6 +81,14 @@ class CMainFrame : public QMainWindow {
   /* Runs COMMAND as its action would. */
   void Execute(DorvexCommand command);
 
+  /* Replaces the dialogs of "Save as SQLite 3..." (a test double takes the
+  ** place of the file dialog, the progress and the report box).  Only
+  ** while no copy runs. */
+  void SetConvertDialogs(std::unique_ptr<ConvertDialogs> dialogs);
+
+  /* True while "Save as SQLite 3..." copies a file. */
+  bool IsSavingAsSqlite3() const;
+
  signals:
   /* The main window is closing (network work started for it must end). */
   void Closing();
@@ -94,6 +109,7 @@ class CMainFrame : public QMainWindow {
   void UpdateCommands();
   void UpdateBusyPane();
   void OnOpen();
+  void OnSaveAsSqlite3();
   void OnAbout();
   void OnHelpLink(DorvexCommand command);
   void OnPrint(DorvexCommand command);
@@ -116,6 +132,8 @@ class CMainFrame : public QMainWindow {
   QTimer m_busyTimer;
   QStringList m_recentFiles;
   QString m_title;
+  std::unique_ptr<ConvertDialogs> m_convertDialogs;
+  std::unique_ptr<SaveAsSqlite3> m_saveAs; /* goes before the dialogs it uses */
 };
 
 #endif
