@@ -10,6 +10,7 @@
 #include "xb_sqliteresult.h"
 #include "xb_tabledef.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -106,10 +107,17 @@ bool SQLiteRowCursor::Load(ParamLines& lines) {
 }
 
 /* Returns the number a value stands for: a real's own, else its text read
-** as a decimal number. */
+** as a decimal number with "." as the decimal point in every locale (0 when
+** it does not start with one). */
 static double NumberOf(const XB_Value& value) {
   if (value.Kind() == VK_REAL) return value.Real();
-  return std::atof(value.AsText().c_str());
+  std::string text = value.AsText().Std();
+  size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string::npos) return 0;
+  if (text[start] == '+') ++start;
+  double number = 0;
+  std::from_chars(text.data() + start, text.data() + text.size(), number);
+  return number;
 }
 
 /*

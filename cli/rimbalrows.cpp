@@ -5,6 +5,8 @@
 ** file, the table and the where-part.
 */
 #include <QApplication>
+
+#include <clocale>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -52,6 +54,9 @@ int main(int argc, char** argv) {
   int toolkitArgc = 1;
   char* toolkitArgv[] = {argv[0], nullptr};
   QApplication application(toolkitArgc, toolkitArgv);
+  // The toolkit takes the C locale from the environment; the dialogs read
+  // and compare numbers with "." as the decimal point whatever the language.
+  std::setlocale(LC_NUMERIC, "C");
   std::unique_ptr<XB_SQLiteDB> db;
   if (IsExistingFile(options.file.c_str())) db.reset(XB_SQLiteDB::NewAuto(options.file.c_str()));
   if (!db) {

@@ -75,6 +75,10 @@ class SQLiteRowIO {
   ** DEFAULT or NULL.  Returns false when the statement fails. */
   bool InsertRow(XB_SQLiteDB& db, const SQLiteParameters& set, uint8_t flags);
 
+  /* Returns the name under which the rowid of DEFINITION's rows can be read,
+  ** or null when every name is taken by a column. */
+  static const char* RowIdName(const XB_TableDefinition& definition);
+
   /* Returns the message of the last failed row operation: this service's own
   ** when it refused the operation, otherwise the connection's last error
   ** (null when there is none). */
@@ -89,9 +93,6 @@ class SQLiteRowIO {
 
   /* Returns the cache entry of TABLE for FLAGS, filling it on first use. */
   const CachedDefinition& CacheEntry(XB_SQLiteDB& db, std::string_view table, uint8_t flags);
-  /* Returns the name under which the rowid of DEFINITION's rows can be read,
-  ** or null when every name is taken by a column. */
-  static const char* RowIdName(const XB_TableDefinition& definition);
   /* Runs SQL with Exec, noting its failure. */
   bool Execute(XB_SQLiteDB& db, const XB_String& sql);
 

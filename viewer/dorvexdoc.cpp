@@ -14,6 +14,7 @@
 
 #include "sqltext.h"
 #include "xb_string.h"
+#include "xb_tabledef.h"
 
 namespace {
 
@@ -28,6 +29,17 @@ const std::streamsize kMaxScriptSize = 64 << 20;
 
 const char kNotADatabase[] = "not an SQLite 2.x or 3.x database";
 const char kBusy[] = "a query is still running";
+
+/* True when the names A and B are equal with ASCII letter case ignored. */
+bool SameAsciiName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x < 128 && y < 128 ? std::tolower(x) != std::tolower(y) : x != y) return false;
+  }
+  return true;
+}
 
 /* Returns PATH made absolute and normal, without touching the file system
 ** beyond the current directory. */
@@ -90,6 +102,16 @@ std::string RefusalOf(const std::string& path, const char* missing) {
   if (::stat(path.c_str(), &info) != 0) return missing;
   if (!S_ISREG(info.st_mode)) return kNotADatabase;
   return "";
+}
+
+/* Returns the column of DEFINITION that names the rowid (an INTEGER
+** PRIMARY KEY), or null. */
+XB_ParameterInfo* RowIdAliasOf(const XB_TableDefinition& definition) {
+  for (int i = 0; i < definition.Count(); ++i) {
+    const XB_ColumnInfo* column = XB_ColumnOf(definition.At(i));
+    if (column && column->IsRowidAlias()) return definition.At(i);
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -165,7 +187,12 @@ std::optional<std::string> CDorvexDoc::TableName(int index) const {
 
 XB_ParameterInfoGroup* CDorvexDoc::FindTableDefinition(std::string_view name) {
   Busy busy(m_busy);
-  if (!busy.Held() || !m_db || !m_rowIO || name.empty()) return nullptr;
+  if (!busy.Held()) return nullptr;
+  return DefinitionHeld(name, nullptr);
+}
+
+XB_TableDefinition* CDorvexDoc::DefinitionHeld(std::string_view name, std::string* storedName) {
+  if (!m_db || !m_rowIO || name.empty()) return nullptr;
   // The cache holds every table under the name the file gives it; the name
   // asked for may differ in letter case.
   std::string stored;
@@ -175,10 +202,66 @@ XB_ParameterInfoGroup* CDorvexDoc::FindTableDefinition(std::string_view name) {
     for (size_t i = 0; i < name.size() && same; ++i)
       same = std::tolower(static_cast<unsigned char>(table[i])) ==
              std::tolower(static_cast<unsigned char>(name[i]));
-    if (same && ToFileText(table, &stored, nullptr))
-      return m_rowIO->GetTableDefinition(*m_db, stored, kAllColumns);
+    if (!same || !ToFileText(table, &stored, nullptr)) continue;
+    if (storedName) *storedName = stored;
+    return m_rowIO->GetTableDefinition(*m_db, stored, kAllColumns);
   }
   return nullptr;
+}
+
+std::string CDorvexDoc::RowIdQueryHeld(const std::string& sql) {
+  XB_TableDefinition* definition = DefinitionHeld(SingleTableOf(sql), nullptr);
+  if (!definition || !definition->HasRowid()) return std::string();
+  // Every column includes the rowid under its own name: no second copy.
+  if (RowIdAliasOf(*definition) && SelectsEveryColumn(sql)) return std::string();
+  const char* name = SQLiteRowIO::RowIdName(*definition);
+  return name ? WithRowIdColumn(sql, name) : std::string();
+}
+
+RowIdentity CDorvexDoc::IdentifyRows(const std::string& sql, const XB_SQLiteResult& result,
+                                     bool rowIdColumn) {
+  RowIdentity identity;
+  Busy busy(m_busy);
+  if (!busy.Held()) return identity;
+  std::string stored;
+  XB_TableDefinition* definition = DefinitionHeld(SingleTableOf(sql), &stored);
+  if (!definition) return identity;
+  int first = rowIdColumn ? 1 : 0;
+  // The rowid under its own column name is key enough, and never NULL.
+  XB_ParameterInfo* alias = RowIdAliasOf(*definition);
+  for (int i = 0; i < definition->Count(); ++i) {
+    XB_ParameterInfo* info = definition->At(i);
+    if (info->GetType() != PT_KEY || (alias && info != alias)) continue;
+    const XB_String& key = XB_ColumnName(info);
+    int found = -1;
+    for (int c = first; c < result.Cols() && found < 0; ++c)
+      if (result.Cell(c) && SameAsciiName(result.Cell(c), key.View())) found = c;
+    identity.keys.push_back(key.Std());
+    identity.keyColumns.push_back(found);
+  }
+  // The key picks rows out only when the result holds all of it.
+  for (int column : identity.keyColumns)
+    if (column < 0) identity.keyColumns.clear();
+  if (identity.keyColumns.empty()) identity.keys.clear();
+  if (rowIdColumn && definition->HasRowid()) {
+    const char* name = SQLiteRowIO::RowIdName(*definition);
+    identity.rowIdName = name ? name : "";
+    identity.rowIdColumn = name ? 0 : -1;
+  }
+  identity.table = stored;
+  return identity;
+}
+
+bool CDorvexDoc::WithConnection(const std::function<bool(XB_SQLiteDB&)>& use) {
+  Busy busy(m_busy);
+  if (!busy.Held()) {
+    Fail(kBusy);
+    return false;
+  }
+  if (!EnsureOpen()) return false;
+  bool ok = use(*m_db);
+  CloseUnlessKept();
+  return ok;
 }
 
 bool CDorvexDoc::OnOpenDocument(const std::string& path) {
@@ -320,8 +403,8 @@ bool CDorvexDoc::Query(XB_SQLiteResult& result, const std::string& sql) {
   return outcome.ok;
 }
 
-QueryOutcome CDorvexDoc::Run(const std::string& sql, QueryRunKind kind,
-                             XB_QueryProgress* progress) {
+QueryOutcome CDorvexDoc::Run(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress,
+                             bool withRowId) {
   Busy busy(m_busy);
   if (!busy.Held()) {
     QueryOutcome outcome;
@@ -331,18 +414,18 @@ QueryOutcome CDorvexDoc::Run(const std::string& sql, QueryRunKind kind,
     Fail(kBusy);
     return outcome;
   }
-  return RunHeld(sql, kind, progress);
+  return RunHeld(sql, kind, progress, withRowId);
 }
 
 QueryOutcome CDorvexDoc::RunReserved(const std::string& sql, QueryRunKind kind,
-                                     XB_QueryProgress* progress) {
+                                     XB_QueryProgress* progress, bool withRowId) {
   Busy busy(m_busy, true);
-  return RunHeld(sql, kind, progress);
+  return RunHeld(sql, kind, progress, withRowId);
 }
 
 /* Run, with the document marked busy by the caller. */
 QueryOutcome CDorvexDoc::RunHeld(const std::string& sql, QueryRunKind kind,
-                                 XB_QueryProgress* progress) {
+                                 XB_QueryProgress* progress, bool withRowId) {
   QueryOutcome outcome;
   outcome.kind = kind;
   outcome.sql = sql;
@@ -387,7 +470,18 @@ QueryOutcome CDorvexDoc::RunHeld(const std::string& sql, QueryRunKind kind,
       outcome.error =
           "not run again: only a single read-only statement is re-run or rewritten without asking";
     } else {
-      outcome.ok = m_db->GetTableWatched(outcome.result, stored.c_str(), progress);
+      std::string withRowIdSql, storedWithRowId;
+      if (withRowId && readOnly) withRowIdSql = RowIdQueryHeld(sql);
+      if (!withRowIdSql.empty() && m_db->ToFileText(withRowIdSql, &storedWithRowId, nullptr)) {
+        // The rowid comes along so that Edit Row can pick out each row; the
+        // query as the user wrote it runs when the engine refuses that.
+        outcome.rowIdColumn =
+            m_db->GetTableWatched(outcome.result, storedWithRowId.c_str(), progress);
+        if (!outcome.rowIdColumn && progress) progress->rows = 0;
+      }
+      outcome.ok =
+          outcome.rowIdColumn || (!(progress && progress->cancel) &&
+                                  m_db->GetTableWatched(outcome.result, stored.c_str(), progress));
       outcome.hasResult = outcome.ok;
       if (!outcome.ok)
         outcome.error = m_db->FromFileText(m_db->LastError() ? m_db->LastError() : "SQL error");

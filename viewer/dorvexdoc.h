@@ -38,6 +38,7 @@
 #define DORVEXDOC_H
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -48,6 +49,7 @@
 
 #include "dorvexdochost.h"
 #include "dorvexstate.h"
+#include "rowsource.h"
 #include "sqliterowio.h"
 #include "xb_settingsaccess.h"
 #include "xb_sqlitedb.h"
@@ -63,17 +65,18 @@ enum class QueryRunKind {
 /* What one run produced. */
 struct QueryOutcome {
   QueryRunKind kind = QueryRunKind::Query;
-  std::string sql;        /* the text that was asked for (UTF-8) */
-  bool ok = false;        /* every statement ran */
-  bool cancelled = false; /* stopped by Interrupt or the runner's Cancel */
-  bool refused = false;   /* Rerun of a text that is not one read-only statement */
-  std::string error;      /* why not, when not ok */
-  bool readOnly = false;  /* the text is one read-only statement */
-  bool hasResult = false; /* result holds a result to show */
-  bool limited = false;   /* a bound of the progress ended the run early */
-  XB_SQLiteResult result; /* in the file's encoding */
-  int64_t rows = 0;       /* rows gathered */
-  int64_t elapsedMs = 0;  /* from start to end of the run */
+  std::string sql;          /* the text that was asked for (UTF-8) */
+  bool ok = false;          /* every statement ran */
+  bool cancelled = false;   /* stopped by Interrupt or the runner's Cancel */
+  bool refused = false;     /* Rerun of a text that is not one read-only statement */
+  std::string error;        /* why not, when not ok */
+  bool readOnly = false;    /* the text is one read-only statement */
+  bool hasResult = false;   /* result holds a result to show */
+  bool limited = false;     /* a bound of the progress ended the run early */
+  bool rowIdColumn = false; /* result column 0 is the rowid fetched alongside */
+  XB_SQLiteResult result;   /* in the file's encoding */
+  int64_t rows = 0;         /* rows gathered */
+  int64_t elapsedMs = 0;    /* from start to end of the run */
 };
 
 /* What a view does with one dropped file (CDorvexDoc::DropFiles). */
@@ -141,15 +144,32 @@ class CDorvexDoc {
 
   /* Runs SQL as KIND (see QueryRunKind), counting rows into PROGRESS (may
   ** be null), sets the title, and returns what happened.  May run on a
-  ** worker thread (see the protocol). */
-  QueryOutcome Run(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress);
+  ** worker thread (see the protocol).  WITHROWID: when SQL is one
+  ** read-only plain SELECT of one table that has a rowid, the rowid is
+  ** fetched alongside as the result's first column (rowIdColumn). */
+  QueryOutcome Run(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress,
+                   bool withRowId = false);
 
   /* Marks the document busy now for the RunReserved that a worker thread
   ** is about to make, so nothing else reaches the connection in between.
   ** Returns false when the document is busy. */
   bool ReserveRun();
   /* Run after a successful ReserveRun; ends the mark. */
-  QueryOutcome RunReserved(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress);
+  QueryOutcome RunReserved(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress,
+                           bool withRowId = false);
+
+  /* Returns how the rows of RESULT, which SQL produced (ROWIDCOLUMN: with
+  ** the rowid fetched alongside), are picked out again for Edit Row: by
+  ** the key columns of SQL's one table when RESULT holds them, else by the
+  ** rowid.  Unusable for anything but a plain SELECT of one table of the
+  ** document (a view is no table), and while a query runs. */
+  RowIdentity IdentifyRows(const std::string& sql, const XB_SQLiteResult& result, bool rowIdColumn);
+
+  /* Calls USE on the calling thread with the connection open and the
+  ** document busy meanwhile, so no query runs during it (the row dialogs
+  ** write through it).  Returns USE's answer, or false with LastError when
+  ** the document is busy or the file cannot be opened. */
+  bool WithConnection(const std::function<bool(XB_SQLiteDB&)>& use);
 
   /* Stops the running query from any thread; it ends with "interrupted". */
   void Interrupt();
@@ -211,7 +231,13 @@ class CDorvexDoc {
                std::vector<std::string>* tables, std::unique_ptr<SQLiteRowIO>* rowIO);
   bool EnsureOpen();
   void CloseUnlessKept();
-  QueryOutcome RunHeld(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress);
+  QueryOutcome RunHeld(const std::string& sql, QueryRunKind kind, XB_QueryProgress* progress,
+                       bool withRowId);
+  /* The definition of table NAME (letter case ignored) with the document
+  ** already marked busy; STOREDNAME receives the name in the file's text. */
+  XB_TableDefinition* DefinitionHeld(std::string_view name, std::string* storedName);
+  /* SQL with the rowid of its one table in front, or "" (see Run). */
+  std::string RowIdQueryHeld(const std::string& sql);
   void SetTitleFor(const std::string& sql, bool ok);
   void Fail(const std::string& message);
   bool SettingBool(const char* path, bool defaultValue);

@@ -11,7 +11,8 @@ QueryRunner::~QueryRunner() {
   if (m_thread.joinable()) m_thread.join();
 }
 
-bool QueryRunner::Start(const std::string& sql, QueryRunKind kind, Finished finished) {
+bool QueryRunner::Start(const std::string& sql, QueryRunKind kind, Finished finished,
+                        bool withRowId) {
   std::thread previous;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -31,12 +32,12 @@ bool QueryRunner::Start(const std::string& sql, QueryRunKind kind, Finished fini
   m_progress.maxRows = m_maxRows;
   m_progress.maxBytes = m_maxBytes;
   m_started = std::chrono::steady_clock::now();
-  m_thread = std::thread(&QueryRunner::Work, this, sql, kind, std::move(finished));
+  m_thread = std::thread(&QueryRunner::Work, this, sql, kind, std::move(finished), withRowId);
   return true;
 }
 
-void QueryRunner::Work(std::string sql, QueryRunKind kind, Finished finished) {
-  QueryOutcome outcome = m_doc.RunReserved(sql, kind, &m_progress);
+void QueryRunner::Work(std::string sql, QueryRunKind kind, Finished finished, bool withRowId) {
+  QueryOutcome outcome = m_doc.RunReserved(sql, kind, &m_progress, withRowId);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lastElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -34,10 +34,10 @@ class QueryRunner {
   QueryRunner(const QueryRunner&) = delete;
   QueryRunner& operator=(const QueryRunner&) = delete;
 
-  /* Starts running SQL as KIND; FINISHED (may be empty) is called on the
-  ** worker thread when it ends.  Returns false, starting nothing, while a
-  ** run is going or the document is busy. */
-  bool Start(const std::string& sql, QueryRunKind kind, Finished finished);
+  /* Starts running SQL as KIND (WITHROWID: see CDorvexDoc::Run); FINISHED
+  ** (may be empty) is called on the worker thread when it ends.  Returns
+  ** false, starting nothing, while a run is going or the document is busy. */
+  bool Start(const std::string& sql, QueryRunKind kind, Finished finished, bool withRowId = false);
 
   /* Sets the bounds of the next runs' results (0: none; see
   ** XB_QueryProgress): a run that reaches one ends early, successfully,
@@ -64,7 +64,7 @@ class QueryRunner {
   std::optional<QueryOutcome> TakeOutcome();
 
  private:
-  void Work(std::string sql, QueryRunKind kind, Finished finished);
+  void Work(std::string sql, QueryRunKind kind, Finished finished, bool withRowId);
 
   CDorvexDoc& m_doc;
   mutable std::mutex m_mutex;

@@ -111,6 +111,12 @@ TEST_F(CursorTest, RowDiffers) {
   EXPECT_FALSE(SQLiteRowCursor::RowDiffers(stored, edited));
   edited.SetValueByKey("r", XB_Value(1.25));
   EXPECT_TRUE(SQLiteRowCursor::RowDiffers(stored, edited));
+  // A typed text against a real is read with "." as the decimal point.
+  stored.SetValueByKey("r", XB_Value(1.5));
+  edited.SetValueByKey("r", XB_Value(" 1.50"));
+  EXPECT_FALSE(SQLiteRowCursor::RowDiffers(stored, edited));
+  edited.SetValueByKey("r", XB_Value("1.75"));
+  EXPECT_TRUE(SQLiteRowCursor::RowDiffers(stored, edited));
   edited = stored;
   edited.SetValueByKey("z", XB_Value("x"));
   EXPECT_TRUE(SQLiteRowCursor::RowDiffers(stored, edited));

@@ -25,6 +25,7 @@ enum class DorvexCommand {
   Exit,
   Copy,
   SelectAll,
+  EditRow,
   NextTable,
   PreviousTable,
   AutoUpdate,

@@ -33,7 +33,11 @@ std::string Utf8(const QString& text) {
 }  // namespace
 
 CDorvexView::CDorvexView(XB_SettingsAccess& settings, DorvexDocHost* host, QWidget* parent)
-    : QWidget(parent), m_settings(settings), m_host(host), m_grid(new ResultGrid(this)) {
+    : QWidget(parent),
+      m_settings(settings),
+      m_host(host),
+      m_grid(new ResultGrid(this)),
+      m_rowEditor(MakeDialogRowEditor()) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(m_grid);
@@ -44,6 +48,7 @@ CDorvexView::CDorvexView(XB_SettingsAccess& settings, DorvexDocHost* host, QWidg
   connect(m_grid, &ResultGrid::SortRequested, this, &CDorvexView::OnSortRequested);
   connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &CDorvexView::StateChanged);
+  connect(m_grid, &ResultGrid::RowActivated, this, [this] { Execute(DorvexCommand::EditRow); });
 }
 
 CDorvexView::~CDorvexView() {
@@ -103,6 +108,8 @@ qint64 CDorvexView::RepeatMilliseconds() const {
 
 bool CDorvexView::CanClose() {
   if (!m_document) return true;
+  // The row dialog works on the document: it ends first.
+  if (m_editing) return false;
   if (m_busy) m_runner->Cancel();
   m_runner->Wait();
   return m_document->CanClose();
@@ -116,7 +123,7 @@ void CDorvexView::ApplyRowBound() {
 
 bool CDorvexView::RunQuery(const QString* text, QueryRunKind kind, bool rebuildColumns, int notify,
                            RunOrigin origin, RunDone done) {
-  if (!m_document || m_busy) return false;
+  if (!m_document || m_busy || m_editing) return false;
   std::optional<std::string_view> query;
   std::string utf8;
   if (text) {
@@ -136,7 +143,8 @@ bool CDorvexView::RunQuery(const QString* text, QueryRunKind kind, bool rebuildC
         },
         Qt::QueuedConnection);
   };
-  if (!m_runner->Start(m_state.currentQuery, kind, finished)) return false;
+  bool withRowId = kind != QueryRunKind::Script;
+  if (!m_runner->Start(m_state.currentQuery, kind, finished, withRowId)) return false;
   m_busy = true;
   m_busyClock.start();
   emit RunStarted();
@@ -154,12 +162,14 @@ void CDorvexView::OnRunFinished(bool rebuildColumns, int notify, RunOrigin origi
   if (ok && outcome->hasResult) {
     // Only a successful run replaces what the grid shows.
     m_result = std::move(outcome->result);
+    m_hiddenColumns = outcome->rowIdColumn ? 1 : 0;
+    m_rowIdentity = m_document->IdentifyRows(m_state.currentQuery, m_result, outcome->rowIdColumn);
     m_notice =
         outcome->limited
             ? QStringLiteral("Only the first %1 rows are shown; more exist, page on to see them.")
                   .arg(QLocale::c().toString(m_result.Rows()))
             : QString();
-    m_grid->ShowResult(m_result, IntegerColumns(m_result), rebuildColumns);
+    m_grid->ShowResult(m_result, IntegerColumns(m_result), rebuildColumns, m_hiddenColumns);
     if (notify == 1) emit QueryShown(CurrentQuery(), true);
     if (notify >= 2) emit QueryShown(CurrentQuery(), false);
   }
@@ -183,15 +193,15 @@ void CDorvexView::ShowError(const QString& message) {
 }
 
 std::vector<bool> CDorvexView::IntegerColumns(const XB_SQLiteResult& result) const {
-  std::vector<bool> columns(static_cast<size_t>(result.Cols()), false);
+  std::vector<bool> columns(static_cast<size_t>(result.Cols() - m_hiddenColumns), false);
   std::string table = TableNameOfQuery(m_state.currentQuery);
   XB_ParameterInfoGroup* definition =
       table.empty() ? nullptr : m_document->FindTableDefinition(table);
   if (!definition) return columns;
-  for (int c = 0; c < result.Cols(); ++c) {
-    const char* name = result.Cell(c);
+  for (size_t c = 0; c < columns.size(); ++c) {
+    const char* name = result.Cell(static_cast<int>(c) + m_hiddenColumns);
     XB_ParameterInfo* info = name ? definition->Find(m_document->FromFileText(name)) : nullptr;
-    columns[static_cast<size_t>(c)] = info && info->GetType() == PT_INT;
+    columns[c] = info && info->GetType() == PT_INT;
   }
   return columns;
 }
@@ -223,9 +233,11 @@ void CDorvexView::Refresh(RunOrigin origin) {
 }
 
 void CDorvexView::OnSortRequested(int column, bool ascending) {
-  if (m_busy || !m_state.currentReadOnly || column < 0 || column >= m_result.Cols()) return;
+  if (m_busy || m_editing || !m_state.currentReadOnly || column < 0 ||
+      column >= m_result.Cols() - m_hiddenColumns)
+    return;
   std::vector<std::string> names;
-  for (int c = 0; c < m_result.Cols(); ++c)
+  for (int c = m_hiddenColumns; c < m_result.Cols(); ++c)
     names.push_back(m_result.Cell(c) ? m_document->FromFileText(m_result.Cell(c)) : std::string());
   QString query = QString::fromStdString(
       MakeSortedQuery(m_state.currentQuery, SortTermOf(names, column), ascending));
@@ -280,8 +292,9 @@ void CDorvexView::StopRepeat() {
 
 void CDorvexView::OnRepeatTimer() {
   if (m_repeatMs <= 0) return;
-  if (m_busy) {
-    // A command's run is under way: the tick waits one more period.
+  if (m_busy || m_editing) {
+    // A command's run or the row dialog is under way: the tick waits one
+    // more period.
     m_repeatTimer.start(static_cast<int>(m_repeatMs));
     return;
   }
@@ -324,12 +337,14 @@ bool CDorvexView::CommandEnabled(DorvexCommand command) const {
       return m_busy;
     case DorvexCommand::AutoUpdate:
       // Locked, a running repeat can still be stopped but no new one begins.
-      return m_repeatMs > 0 || (!m_document->Locked() && m_state.currentReadOnly);
+      return !m_editing && (m_repeatMs > 0 || (!m_document->Locked() && m_state.currentReadOnly));
     default:
       break;
   }
-  if (m_busy) return false;
+  if (m_busy || m_editing) return false;
   switch (command) {
+    case DorvexCommand::EditRow:
+      return m_rowIdentity.Usable() && m_grid->currentIndex().isValid();
     case DorvexCommand::NextTable:
       return CanGoNextTable(m_state, m_document->TableCount());
     case DorvexCommand::PreviousTable:
@@ -405,6 +420,9 @@ void CDorvexView::Execute(DorvexCommand command) {
     case DorvexCommand::Stop:
       Cancel();
       break;
+    case DorvexCommand::EditRow:
+      EditRow();
+      break;
     case DorvexCommand::Latin1Text:
       m_document->SetTextEncoding(m_document->TextEncoding() == XB_TEXT_LATIN1 ? XB_TEXT_UTF8
                                                                                : XB_TEXT_LATIN1);
@@ -415,6 +433,37 @@ void CDorvexView::Execute(DorvexCommand command) {
       break;
   }
   emit StateChanged();
+}
+
+void CDorvexView::EditRow() {
+  int row = m_grid->currentIndex().row();
+  std::string where = RowCondition(m_rowIdentity, m_result, row);
+  if (where.empty()) {
+    ShowError(
+        QStringLiteral("This row cannot be picked out: its key is NULL and no rowid was "
+                       "read with it."));
+    return;
+  }
+  std::string error;
+  bool written = false;
+  m_editing = true;
+  emit StateChanged();
+  bool reached = m_document->WithConnection([&](XB_SQLiteDB& db) {
+    written = m_rowEditor->EditRow(db, m_rowIdentity.table, where, this, &error);
+    return true;
+  });
+  m_editing = false;
+  if (!reached)
+    error = m_document->LastError();
+  else if (!error.empty())
+    error = m_document->FromFileText(error);
+  if (!error.empty()) ShowError(QString::fromStdString(error));
+  emit StateChanged();
+  if (!written) return;
+  // The grid shows the row as written; the cursor stays on it.
+  RunQuery(nullptr, QueryRunKind::Rerun, false, 0, RO_COMMAND, [this, row](bool ok) {
+    if (ok && row < m_grid->model()->rowCount()) m_grid->selectRow(row);
+  });
 }
 
 void CDorvexView::closeEvent(QCloseEvent* event) {

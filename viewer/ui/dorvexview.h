@@ -18,6 +18,14 @@
 ** reported once.  Every change the main window shows (enabled commands,
 ** title, paging text, busy time, notices) is announced by StateChanged.
 **
+** Edit Row... (Enter, or a double-click on a row) shows the current row in
+** the row dialog of the RowEditor and, when the user wrote it, runs the
+** query again.  The row is picked out by its table's key columns when the
+** result holds them, else by the rowid fetched with the page; results that
+** are not rows of one table (views, joins, aggregates) leave it disabled.
+** While the dialog is up the document is busy and the view takes no query,
+** tick or close.
+**
 ** Results larger than the row bound (settings view/maxrows, default
 ** 1,000,000 rows, and view/maxmb, default 512 MiB of text) stop at the
 ** bound; Notice then says that more rows exist and paging shows them.
@@ -26,6 +34,8 @@
 #define DORVEXVIEW_H
 
 #include "dorvexcommands.h"
+#include "roweditor.h"
+#include "rowsource.h"
 #include "viewquerystate.h"
 #include "xb_sqliteresult.h"
 
@@ -117,6 +127,12 @@ class CDorvexView : public QWidget {
   /* Stops the running query, if any. */
   void Cancel();
 
+  /* Replaces the editor Edit Row uses (the row dialog by default). */
+  void SetRowEditor(std::unique_ptr<RowEditor> editor) { m_rowEditor = std::move(editor); }
+
+  /* True while the row dialog is up. */
+  bool IsEditing() const { return m_editing; }
+
   /* Repeats the current query every PERIODMS milliseconds (capped at one
   ** day; 0 or less stops repeating).  Auto Update and a restored state use
   ** it with their interval in seconds. */
@@ -160,6 +176,7 @@ class CDorvexView : public QWidget {
   void FileInfo();
   void ReOpen();
   void ShowError(const QString& message);
+  void EditRow();
   std::vector<bool> IntegerColumns(const XB_SQLiteResult& result) const;
 
   XB_SettingsAccess& m_settings;
@@ -169,6 +186,10 @@ class CDorvexView : public QWidget {
   ViewQueryState m_state;
   ResultGrid* m_grid;
   XB_SQLiteResult m_result;
+  int m_hiddenColumns = 0; /* leading columns of m_result the grid leaves out (the rowid) */
+  RowIdentity m_rowIdentity;
+  std::unique_ptr<RowEditor> m_rowEditor;
+  bool m_editing = false;
   QString m_title;
   QString m_notice;
   QString m_statePath;

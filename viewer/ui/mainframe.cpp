@@ -160,6 +160,8 @@ void CMainFrame::BuildMenus() {
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   edit->addAction(Action(DorvexCommand::Copy));
   edit->addAction(Action(DorvexCommand::SelectAll));
+  edit->addSeparator();
+  edit->addAction(Action(DorvexCommand::EditRow));
   m_documentMenus << edit;
 
   QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));

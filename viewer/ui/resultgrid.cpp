@@ -40,8 +40,8 @@ ResultGrid::ResultGrid(QWidget* parent) : QTableView(parent), m_model(new Result
 }
 
 void ResultGrid::ShowResult(const XB_SQLiteResult& result, const std::vector<bool>& rightAligned,
-                            bool rebuildColumns) {
-  m_model->SetResult(result);
+                            bool rebuildColumns, int hiddenColumns) {
+  m_model->SetResult(result, hiddenColumns);
   m_model->SetRightAligned(rightAligned);
   if (rebuildColumns) {
     ResetSort();
@@ -64,9 +64,10 @@ PrintSnapshot ResultGrid::PrintContents(const QString& title) const {
   // The copy shares the result's cells and keeps them alive; cells are
   // decoded by the text rule in force now.
   const bool latin1 = m_model->IsLatin1();
-  snapshot.cell = [result, latin1](int64_t row, int column) {
+  const int hidden = m_model->HiddenColumns();
+  snapshot.cell = [result, latin1, hidden](int64_t row, int column) {
     size_t length = 0;
-    const char* text = result.Get(column, static_cast<int>(row), length);
+    const char* text = result.Get(column + hidden, static_cast<int>(row), length);
     if (!text) return QString();
     const auto size = static_cast<qsizetype>(length);
     return latin1 ? QString::fromLatin1(text, size) : QString::fromUtf8(text, size);

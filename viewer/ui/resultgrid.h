@@ -29,11 +29,12 @@ class ResultGrid : public QTableView {
 
   ResultGridModel* GridModel() const { return m_model; }
 
-  /* Shows RESULT.  With REBUILDCOLUMNS the sort arrow is removed; without,
-  ** the arrow stays as it was.  Columns whose entry of RIGHTALIGNED is true
-  ** are right-aligned.  Column widths are measured afresh. */
+  /* Shows RESULT without its first HIDDENCOLUMNS columns.  With
+  ** REBUILDCOLUMNS the sort arrow is removed; without, the arrow stays as it
+  ** was.  Shown columns whose entry of RIGHTALIGNED is true are
+  ** right-aligned.  Column widths are measured afresh. */
   void ShowResult(const XB_SQLiteResult& result, const std::vector<bool>& rightAligned,
-                  bool rebuildColumns);
+                  bool rebuildColumns, int hiddenColumns = 0);
 
   /* Shows the arrow on COLUMN in the given direction. */
   void ShowSort(int column, bool ascending);

@@ -3,23 +3,25 @@
 */
 #include "resultgridmodel.h"
 
+#include <algorithm>
 #include <cstring>
 
 ResultGridModel::ResultGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void ResultGridModel::SetResult(const XB_SQLiteResult& result) {
+void ResultGridModel::SetResult(const XB_SQLiteResult& result, int hiddenColumns) {
   beginResetModel();
   m_result = result;
+  m_hidden = std::clamp(hiddenColumns, 0, result.Cols());
   m_rightAligned.clear();
   endResetModel();
 }
 
 void ResultGridModel::SetRightAligned(const std::vector<bool>& columns) {
   m_rightAligned = columns;
-  if (m_result.Rows() > 0 && m_result.Cols() > 0)
-    emit dataChanged(index(0, 0), index(m_result.Rows() - 1, m_result.Cols() - 1),
-                     {Qt::TextAlignmentRole});
-  if (m_result.Cols() > 0) emit headerDataChanged(Qt::Horizontal, 0, m_result.Cols() - 1);
+  int shown = columnCount();
+  if (m_result.Rows() > 0 && shown > 0)
+    emit dataChanged(index(0, 0), index(m_result.Rows() - 1, shown - 1), {Qt::TextAlignmentRole});
+  if (shown > 0) emit headerDataChanged(Qt::Horizontal, 0, shown - 1);
 }
 
 void ResultGridModel::SetLatin1(bool on) {
@@ -37,19 +39,20 @@ QString ResultGridModel::Decode(const char* text, size_t length) const {
 
 QString ResultGridModel::CellText(int row, int column) const {
   size_t length = 0;
-  const char* text = m_result.Get(column, row, length);
+  if (row < 0 || row >= m_result.Rows() || column < 0 || column >= columnCount()) return QString();
+  const char* text = m_result.Get(column + m_hidden, row, length);
   return Decode(text, length);
 }
 
 QString ResultGridModel::ColumnName(int column) const {
-  if (column < 0 || column >= m_result.Cols()) return QString();
-  const char* name = m_result.Cell(column);
+  if (column < 0 || column >= columnCount()) return QString();
+  const char* name = m_result.Cell(column + m_hidden);
   return Decode(name, name ? strlen(name) : 0);
 }
 
 bool ResultGridModel::IsNull(int row, int column) const {
-  if (row < 0 || row >= m_result.Rows() || column < 0 || column >= m_result.Cols()) return false;
-  return m_result.Get(column, row) == nullptr;
+  if (row < 0 || row >= m_result.Rows() || column < 0 || column >= columnCount()) return false;
+  return m_result.Get(column + m_hidden, row) == nullptr;
 }
 
 int ResultGridModel::rowCount(const QModelIndex& parent) const {
@@ -57,7 +60,7 @@ int ResultGridModel::rowCount(const QModelIndex& parent) const {
 }
 
 int ResultGridModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : m_result.Cols();
+  return parent.isValid() ? 0 : m_result.Cols() - m_hidden;
 }
 
 QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
@@ -79,7 +82,7 @@ QVariant ResultGridModel::data(const QModelIndex& index, int role) const {
 
 QVariant ResultGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation == Qt::Horizontal) {
-    if (section < 0 || section >= m_result.Cols()) return QVariant();
+    if (section < 0 || section >= columnCount()) return QVariant();
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return ColumnName(section);
     return QVariant();
   }

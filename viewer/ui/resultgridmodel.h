@@ -8,7 +8,9 @@
 ** header shows the result's column names, also when it has no rows.  Text
 ** is decoded by the file's text rule, UTF-8 or Latin-1, chosen with
 ** SetLatin1.  Columns flagged by SetRightAligned are right-aligned.  The
-** model is read-only: no cell is editable.
+** model is read-only: no cell is editable.  Leading columns a query
+** fetched only for the program's own use (the rowid) can be hidden: the
+** model's column 0 is then the first column after them.
 */
 #ifndef RESULTGRIDMODEL_H
 #define RESULTGRIDMODEL_H
@@ -24,8 +26,9 @@ class ResultGridModel : public QAbstractTableModel {
  public:
   explicit ResultGridModel(QObject* parent = nullptr);
 
-  /* Shows RESULT (sharing its cells) with every column left-aligned. */
-  void SetResult(const XB_SQLiteResult& result);
+  /* Shows RESULT (sharing its cells) with every column left-aligned,
+  ** leaving out its first HIDDENCOLUMNS columns. */
+  void SetResult(const XB_SQLiteResult& result, int hiddenColumns = 0);
 
   /* Right-aligns the columns whose entry is true; missing entries are false. */
   void SetRightAligned(const std::vector<bool>& columns);
@@ -36,6 +39,8 @@ class ResultGridModel : public QAbstractTableModel {
   bool IsLatin1() const { return m_latin1; }
 
   const XB_SQLiteResult& Result() const { return m_result; }
+  /* Number of leading columns of Result() the model leaves out. */
+  int HiddenColumns() const { return m_hidden; }
 
   /* Returns the decoded text of a cell (empty for SQL NULL or a position
   ** outside the result). */
@@ -58,6 +63,7 @@ class ResultGridModel : public QAbstractTableModel {
   QString Decode(const char* text, size_t length) const;
 
   XB_SQLiteResult m_result;
+  int m_hidden = 0;
   std::vector<bool> m_rightAligned;
   bool m_latin1 = false;
 };

@@ -2,16 +2,22 @@
 ** The viewer as a user drives it, on the offscreen platform and on files of
 ** both generations: open and first show, the table walk, header sorting,
 ** paging, refresh, the repeat timer, copy, drops, the error path, a long
-** query cancelled with Esc while the window keeps answering, and the row
-** bound.
+** query cancelled with Esc while the window keeps answering, the row
+** bound, and Edit Row... (the shared row dialog, driven from its shown
+** hook).
 */
 #include "dorvexview.h"
 #include "mainframe.h"
 #include "resultgrid.h"
+#include "paramsdialog.h"
+#include "roweditor.h"
 #include "settingsstore.h"
+#include "sqliterowform.h"
 #include "xb_sqlitedb.h"
 
 #include <QClipboard>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QMimeData>
@@ -35,6 +41,48 @@ QList<QMessageBox*> ErrorBoxes(CDorvexView* view) {
     if (box->windowTitle() == QLatin1String("SQLite Error") && box->isVisible()) boxes << box;
   return boxes;
 }
+
+/* Answers Edit Row like a user: the shared row dialog comes up and is
+** cancelled, confirmed unchanged, or confirmed with the cell that shows
+** FROM retyped as TO.  Records what it was asked. */
+class ScriptedRowEditor : public RowEditor {
+ public:
+  enum Answer { Cancel, Unchanged, Retype };
+  Answer answer = Cancel;
+  QString from, to;
+  int calls = 0;
+  std::string table, where;
+
+  bool EditRow(XB_SQLiteDB& db, const std::string& tableName, const std::string& wherePart,
+               QWidget* parent, std::string* error) override {
+    ++calls;
+    table = tableName;
+    where = wherePart;
+    SQLiteRowForm form(db, tableName, SQLiteRowForm::MODE_EDIT, wherePart);
+    if (!form.Prepare()) {
+      *error = form.ErrorText().Std();
+      return false;
+    }
+    return form.Run(parent, [this](ParamsDialog& dialog) { Answer(dialog); });
+  }
+
+ private:
+  void Answer(ParamsDialog& dialog) {
+    if (answer == Cancel) {
+      dialog.reject();
+      return;
+    }
+    if (answer == Retype) {
+      for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
+        if (edit->text() != from) continue;
+        // As typed: the dialog learns of the change from textEdited.
+        edit->setText(to);
+        emit edit->textEdited(to);
+      }
+    }
+    dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
+  }
+};
 
 }  // namespace
 
@@ -66,6 +114,15 @@ class DorvexViewTest : public QObject {
     db->Exec("INSERT INTO u VALUES ('a', 'tab\there')");
     db->Exec("INSERT INTO u VALUES ('b', 'two\nlines')");
     return path;
+  }
+
+  /* Returns the first value SQL reads from PATH, as the file holds it. */
+  static QByteArray Read(const QString& path, const char* sql) {
+    std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewAuto(QFile::encodeName(path).constData()));
+    XB_SQLiteResult result;
+    if (!db || !db->Open() || !db->GetTable(result, "%s", sql) || result.Rows() < 1) return "?";
+    const char* cell = result.Get(0, 0);
+    return cell ? QByteArray(cell) : QByteArray("NULL");
   }
 
   /* Opens PATH in FRAME and waits for the first table. */
@@ -241,10 +298,15 @@ class DorvexViewTest : public QObject {
     QVERIFY(WaitIdle(view));
     starts.clear();
     ends.clear();
-    view->StartRepeating(1);
-    QTest::qWait(1500);
-    QVERIFY(starts.size() >= 2);
-    for (int i = 1; i < starts.size(); ++i) QVERIFY(starts[i] >= ends[i - 1]);
+    view->StartRepeating(1000);
+    QVERIFY(QTest::qWaitFor([&] { return ends.size() >= 2; }, 10000));
+    // Each tick starts a period after the run before it ended (a coarse
+    // timer may fire up to 5% early).
+    QCOMPARE(starts.size(), ends.size());
+    for (int i = 1; i < starts.size(); ++i)
+      QVERIFY2(
+          starts[i] - ends[i - 1] >= 950,
+          qPrintable(QStringLiteral("%1 ms after the run before").arg(starts[i] - ends[i - 1])));
 
     // A custom query stops the timer.
     QVERIFY(WaitIdle(view));
@@ -254,9 +316,9 @@ class DorvexViewTest : public QObject {
     QVERIFY(!frame.Action(DorvexCommand::AutoUpdate)->isChecked());
 
     // A failing tick stops the timer and is reported once.
-    view->StartRepeating(20);
+    view->StartRepeating(1000);
     QVERIFY(Exec(path, "DROP TABLE u"));
-    QTest::qWait(600);
+    QTest::qWait(2600);
     QCOMPARE(ErrorBoxes(view).size(), 1);
     QCOMPARE(view->RepeatMilliseconds(), 0);
 
@@ -321,6 +383,104 @@ class DorvexViewTest : public QObject {
     QCOMPARE(view->Grid()->model()->rowCount(), 3);
     QCOMPARE(view->RepeatMilliseconds(), 10000);
     QVERIFY(frame.Action(DorvexCommand::AutoUpdate)->isChecked());
+  }
+
+  void editRowWritesOneRowAndCancelWritesNone_data() { generations_data(); }
+  void editRowWritesOneRowAndCancelWritesNone() {
+    QFETCH(int, generation);
+    QString path = MakeDb(generation);
+    SettingsStore settings;
+    CMainFrame frame(settings);
+    frame.show();
+    CDorvexView* view = OpenAndWait(frame, path);
+    QVERIFY(view);
+    auto* editor = new ScriptedRowEditor;
+    view->SetRowEditor(std::unique_ptr<RowEditor>(editor));
+    QSignalSpy runs(view, &CDorvexView::RunStarted);
+    QAction* editRow = frame.Action(DorvexCommand::EditRow);
+    QCOMPARE(editRow->text(), QString("Edit &Row..."));
+
+    // By the key column: cancelled, then confirmed unchanged; nothing is
+    // written and nothing runs again.
+    view->Grid()->selectRow(4);
+    QVERIFY(editRow->isEnabled());
+    frame.Execute(DorvexCommand::EditRow);
+    QCOMPARE(editor->calls, 1);
+    QCOMPARE(editor->where, std::string("id = '5'"));
+    editor->answer = ScriptedRowEditor::Unchanged;
+    emit view->Grid()->doubleClicked(view->Grid()->model()->index(4, 1));
+    QCOMPARE(editor->calls, 2);
+    QCOMPARE(runs.count(), 0);
+    QCOMPARE(Read(path, "SELECT count(*) FROM t WHERE name = 'item ' || (251 - id)"),
+             QByteArray("250"));
+
+    // Confirmed with a change: that one row is written and shown.
+    editor->answer = ScriptedRowEditor::Retype;
+    editor->from = "item 246";
+    editor->to = "renamed";
+    frame.Execute(DorvexCommand::EditRow);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(runs.count(), 1);
+    QCOMPARE(Read(path, "SELECT name FROM t WHERE id = 5"), QByteArray("renamed"));
+    QCOMPARE(Read(path, "SELECT count(*) FROM t WHERE name = 'item ' || (251 - id)"),
+             QByteArray("249"));
+    QCOMPARE(view->Grid()->GridModel()->CellText(4, 1), QString("renamed"));
+    QCOMPARE(view->Grid()->currentIndex().row(), 4);
+
+    // Without the key in the result the rowid fetched with the page picks
+    // the row out; the grid shows only the query's own column.
+    QVERIFY(view->RunCustomQuery("SELECT qty, name FROM t WHERE id > 200 ORDER BY id DESC"));
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(view->Grid()->model()->columnCount(), 2);
+    QCOMPARE(view->Grid()->GridModel()->ColumnName(0), QString("qty"));
+    QCOMPARE(view->Grid()->PrintContents("t").cell(0, 1), QString("item 1"));
+    // A Latin-1 file gets Latin-1 bytes.
+    if (generation == 2 && !view->CommandChecked(DorvexCommand::Latin1Text))
+      frame.Execute(DorvexCommand::Latin1Text);
+    view->Grid()->selectRow(0);
+    QVERIFY(view->CommandEnabled(DorvexCommand::EditRow));
+    editor->from = "item 1";
+    editor->to = generation == 2 ? QString::fromUtf8("K\u00e4se") : QString::fromUtf8("\u20ac 1");
+    frame.Execute(DorvexCommand::EditRow);
+    QVERIFY(WaitIdle(view));
+    QCOMPARE(editor->where, std::string("rowid = 250"));
+    QCOMPARE(Read(path, "SELECT name FROM t WHERE id = 250"),
+             generation == 2 ? QByteArray("K\xe4se") : QByteArray("\xe2\x82\xac 1"));
+    QCOMPARE(view->Grid()->GridModel()->CellText(0, 1), editor->to);
+  }
+
+  void editRowIsOffForViewsJoinsAndWhileBusy() {
+    QString path = MakeDb(3);
+    QVERIFY(Exec(path, "CREATE VIEW tv AS SELECT * FROM t"));
+    SettingsStore settings;
+    CMainFrame frame(settings);
+    frame.show();
+    CDorvexView* view = OpenAndWait(frame, path);
+    QVERIFY(view);
+    auto* editor = new ScriptedRowEditor;
+    view->SetRowEditor(std::unique_ptr<RowEditor>(editor));
+    for (const char* sql : {"SELECT * FROM tv", "SELECT t.* FROM t, u", "SELECT count(*) FROM t"}) {
+      QVERIFY(view->RunCustomQuery(sql));
+      QVERIFY(WaitIdle(view));
+      view->Grid()->selectRow(0);
+      QVERIFY2(!frame.Action(DorvexCommand::EditRow)->isEnabled(), sql);
+      emit view->Grid()->doubleClicked(view->Grid()->model()->index(0, 0));
+    }
+    QCOMPARE(editor->calls, 0);
+
+    // A running query keeps the dialog away.
+    QVERIFY(view->RunCustomQuery("SELECT * FROM t"));
+    QVERIFY(WaitIdle(view));
+    view->Grid()->selectRow(0);
+    QVERIFY(view->CommandEnabled(DorvexCommand::EditRow));
+    QVERIFY(view->RunCustomQuery(
+        "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 50000000) "
+        "SELECT count(*) FROM c"));
+    QVERIFY(!view->CommandEnabled(DorvexCommand::EditRow));
+    view->Execute(DorvexCommand::EditRow);
+    QCOMPARE(editor->calls, 0);
+    view->Cancel();
+    QVERIFY(WaitIdle(view));
   }
 
   void rowBoundNotice() {
