@@ -36,6 +36,17 @@ class DorvexStartupTest : public QObject {
     return path;
   }
 
+  /* Returns every query held in the query history of the profile under
+  ** CONFIG (an XDG_CONFIG_HOME). */
+  static QStringList HistoryIn(const QString& config) {
+    QSettings profile(config + "/XB Software/Dorvex.conf", QSettings::IniFormat);
+    profile.beginGroup("query");
+    QStringList queries;
+    for (const QString& key : profile.childKeys())
+      if (key.startsWith("hist")) queries << profile.value(key).toString();
+    return queries;
+  }
+
   /* A start-up whose reports are collected instead of shown. */
   std::unique_ptr<DorvexStartup> MakeStartup() {
     auto startup = std::make_unique<DorvexStartup>();
@@ -161,6 +172,14 @@ class DorvexStartupTest : public QObject {
       QVERIFY2(file.Save(seed, error), qPrintable(error));
     }
     QString go = m_dir.filePath("two/go");
+    // Each viewer shows the table of its own database, which goes into the
+    // history both keep in the profile.
+    QString databases[2] = {MakeDb("alpha.db"), MakeDb("beta.db")};
+    for (const QString& path : databases) {
+      std::unique_ptr<XB_SQLiteDB> db(XB_SQLiteDB::NewAuto(QFile::encodeName(path).constData()));
+      QVERIFY(db->Open());
+      QVERIFY(db->ExecF("ALTER TABLE t RENAME TO %s", qPrintable(QFileInfo(path).baseName())));
+    }
     QProcess viewers[2];
     const char* changes[2] = {"view/limit=42", "autoupdate/intervall=30,dropfiles/sql/ask=1"};
     for (int i = 0; i < 2; ++i) {
@@ -173,13 +192,15 @@ class DorvexStartupTest : public QObject {
       env.insert("DORVEX_TEST_SET", changes[i]);
       env.insert("DORVEX_TEST_CLOSE_WHEN", go);
       viewers[i].setProcessEnvironment(env);
-      viewers[i].start(DORVEX_PATH, {});
+      viewers[i].start(DORVEX_PATH, {databases[i]});
     }
     // Both have read the file before either writes it.
     QByteArray output[2];
     for (int i = 0; i < 2; ++i)
       QTRY_VERIFY_WITH_TIMEOUT((output[i] += viewers[i].readAllStandardOutput()).contains("ready"),
                                30000);
+    // A query kept by either viewer reaches the profile at once.
+    QTRY_COMPARE_WITH_TIMEOUT(HistoryIn(config).size(), 2, 30000);
     QFile(go).open(QIODevice::WriteOnly);
     for (QProcess& viewer : viewers) {
       QVERIFY(viewer.waitForFinished(30000));
@@ -192,6 +213,11 @@ class DorvexStartupTest : public QObject {
     QCOMPARE(result.ReadInt("autoupdate/intervall", -1), 30);
     QCOMPARE(result.ReadBool("dropfiles/sql/ask", false), true);
     QCOMPARE(result.ReadBool("update/docheck", true), false);
+    // Saving the history at exit keeps what the other viewer added.
+    QStringList history = HistoryIn(config);
+    QCOMPARE(history.size(), 2);
+    QCOMPARE(history.filter("FROM alpha").size(), 1);
+    QCOMPARE(history.filter("FROM beta").size(), 1);
   }
 };
 
