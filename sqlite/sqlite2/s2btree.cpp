@@ -97,13 +97,16 @@ Status TreeCursor::climb() {
   return Status::success();
 }
 
-Status TreeCursor::loadEntry() {
+TreeCursor::CellPayload TreeCursor::currentPayload() const {
   const Level& level = m_levels.back();
   const unsigned char* c = level.bytes.data() + level.cells[level.index].offset;
-  size_t keySize = m_order.get16(c + 4) | size_t(c[8]) << 16;
-  size_t dataSize = m_order.get16(c + 10) | size_t(c[9]) << 16;
+  return {m_order.get16(c + 4) | size_t(c[8]) << 16, m_order.get16(c + 10) | size_t(c[9]) << 16,
+          reinterpret_cast<const char*>(c + kCellHeaderSize)};
+}
+
+Status TreeCursor::loadEntry() {
+  auto [keySize, dataSize, local] = currentPayload();
   size_t total = keySize + dataSize;
-  const char* local = reinterpret_cast<const char*>(c + kCellHeaderSize);
   m_dataPending = false;
   if (total <= kMaxLocalPayload) {
     m_key = std::string_view(local, keySize);
@@ -129,14 +132,11 @@ Status TreeCursor::loadData() {
 
 Status TreeCursor::assemble() {
   const Level& level = m_levels.back();
-  const unsigned char* c = level.bytes.data() + level.cells[level.index].offset;
-  size_t keySize = m_order.get16(c + 4) | size_t(c[8]) << 16;
-  size_t dataSize = m_order.get16(c + 10) | size_t(c[9]) << 16;
+  auto [keySize, dataSize, local] = currentPayload();
   size_t total = keySize + dataSize;
-  const char* local = reinterpret_cast<const char*>(c + kCellHeaderSize);
   m_payload.assign(local, kMaxLocalPayload);
   size_t remaining = total - kMaxLocalPayload;
-  uint32_t next = m_order.get32(c + kCellHeaderSize + kMaxLocalPayload);
+  uint32_t next = m_order.get32(reinterpret_cast<const unsigned char*>(local) + kMaxLocalPayload);
   std::array<unsigned char, kPageSize> page;
   /* The chain is as long as the payload needs and no longer, so a loop in
   ** it ends like any other damage. */

@@ -81,6 +81,13 @@ class TreeCursor {
   Status push(uint32_t page);
   Status descendLeftmost();
   Status climb();
+  /* The sizes and the on-page bytes of the current entry's payload. */
+  struct CellPayload {
+    size_t keySize;
+    size_t dataSize;
+    const char* local;
+  };
+  CellPayload currentPayload() const;
   Status loadEntry();
   Status assemble();
   Status keyAt(const Level& level, std::string_view& key);

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-bool DorvexTestHook::ApplySettings(XB_SettingsAccess& settings, const QString& spec) {
+bool DorvexTestHook::ApplySettings(XB_SettingsAccess& settings, const QString& text) {
   std::vector<std::pair<QByteArray, int32_t>> values;
-  for (const QString& item : spec.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+  for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
     qsizetype equals = item.indexOf(QLatin1Char('='));
     bool ok = false;
     int32_t value = equals > 0 ? item.mid(equals + 1).toInt(&ok) : 0;

@@ -19,9 +19,10 @@ class XB_SettingsAccess;
 
 class DorvexTestHook {
  public:
-  /* Stores the values of DORVEX_TEST_SET in SETTINGS.  Returns false when
-  ** the variable is set but not of the form above (nothing is stored). */
-  static bool ApplySettings(XB_SettingsAccess& settings, const QString& spec);
+  /* Stores the values of TEXT, written as DORVEX_TEST_SET above, in
+  ** SETTINGS.  Returns false when TEXT is not of that form (nothing is
+  ** stored). */
+  static bool ApplySettings(XB_SettingsAccess& settings, const QString& text);
 
   /* Arms both parts from the environment for WINDOW and SETTINGS. */
   static void Arm(QWidget* window, XB_SettingsAccess& settings);
