@@ -2,10 +2,10 @@
 ** The two forms of the working copy.  Lazy: every 2.x table is a virtual
 ** table over its b-tree (s2vtab.h) and only page 1 and the schema pages
 ** are read when the file is opened or changed; queries run this way, and
-** so do UPDATE and DELETE statements whose rows the virtual tables can
-** change in place with every 2.x rule kept.  Full: the whole file is
+** so do INSERT, UPDATE and DELETE statements whose rows the virtual
+** tables can change in place with every 2.x rule kept.  Full: the whole file is
 ** loaded into SQLite 3 tables, which is what other writes, transactions,
-** triggers and schema changes need, because they go through SQLite 3's
+** triggers (TEMP ones included) and schema changes need, because they go through SQLite 3's
 ** own tables and the whole-file writer.  A statement
 ** chooses the form it needs when it is compiled; the connection returns
 ** to the lazy form as soon as nothing holds the full one.
@@ -15,6 +15,14 @@
 #include <sqlite3.h>
 
 namespace s2 {
+
+namespace {
+
+bool isSymbol(const Token& token, std::string_view text) {
+  return token.kind == TokenKind::Operator && token.text == text;
+}
+
+}  // namespace
 
 bool Database::needsFullCopy(const Statement& statement) const {
   switch (statement.kind) {
@@ -42,7 +50,9 @@ bool Database::changesLazily(const Statement& statement) const {
     return false;
   }
   bool update = isWord(tokens[0], "update");
-  if (!update && !isWord(tokens[0], "delete")) return false;
+  bool insert = isWord(tokens[0], "insert");
+  if (!update && !insert && !isWord(tokens[0], "delete")) return false;
+  if (insert && !insertsLazily(tokens, statement.name)) return false;
   const Image& schema = m_lazy.schema();
   if (!m_lazy.usable() || schema.fileFormat != kCurrentFormat ||
       schema.bigEndian != nativeBigEndian()) {
@@ -62,6 +72,7 @@ bool Database::changesLazily(const Statement& statement) const {
       if (!c.empty()) return false;
     }
   }
+  if (hasTempTriggers()) return false;
   if (!update) return true;
   /* A rowid that changes moves the row: the full form does that.  The
   ** targets of the SET list are the first names of its items. */
@@ -85,6 +96,41 @@ bool Database::changesLazily(const Statement& statement) const {
     depth += open ? 1 : close ? -1 : 0;
   }
   return true;
+}
+
+bool Database::insertsLazily(const std::vector<Token>& tokens, const std::string& name) const {
+  /* INSERT INTO name [(columns)] VALUES|SELECT ...  A rowid named in the
+  ** column list takes the full form, which words its clash as 2.x does;
+  ** so does a column left out that has a default, because SQLite 3 fills
+  ** in no defaults for a virtual table. */
+  const TreeTable* table = m_lazy.tables().find(name);
+  if (!table || tokens.size() < 4 || !isWord(tokens[1], "into")) return false;
+  size_t i = 3;
+  if (isSymbol(tokens[i], ".")) i += 2;
+  if (i >= tokens.size() || !isSymbol(tokens[i], "(")) return true;
+  std::set<std::string> named;
+  for (++i; i < tokens.size() && !isSymbol(tokens[i], ")"); ++i) {
+    std::string column = lowerAscii(unquoteName(tokens[i]));
+    if (column == "rowid" || column == "oid" || column == "_rowid_") return false;
+    named.insert(column);
+  }
+  const TableDef& def = table->def;
+  for (size_t c = 0; c < def.columns.size(); ++c) {
+    const ColumnDef& column = def.columns[c];
+    if (int(c) != def.rowidColumn && column.hasDefault && column.defaultValue &&
+        !named.count(lowerAscii(column.name)))
+      return false;
+  }
+  return true;
+}
+
+bool Database::hasTempTriggers() const {
+  sqlite3_stmt* stmt = nullptr;
+  const char* sql = "SELECT 1 FROM temp.sqlite_master WHERE type = 'trigger' LIMIT 1";
+  if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK) return true;
+  bool found = sqlite3_step(stmt) != SQLITE_DONE;
+  sqlite3_finalize(stmt);
+  return found;
 }
 
 Status Database::loadLazily(bool* usable) {
@@ -144,7 +190,10 @@ Status Database::ensureFull() {
 
 Status Database::ensureLazy() {
   m_wantFull = false;
-  if (m_lazyMode || !m_hasFile || !m_loaded || m_inTransaction || m_activePrograms > 0)
+  /* TEMP triggers on the file's tables live on the full form's tables and
+  ** would go with them. */
+  if (m_lazyMode || !m_hasFile || !m_loaded || m_inTransaction || m_activePrograms > 0 ||
+      hasTempTriggers())
     return Status::success();
   Status st = clearWorkingCopy();
   m_loaded = false;
