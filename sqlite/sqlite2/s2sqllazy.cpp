@@ -107,7 +107,12 @@ bool Database::insertsLazily(const std::vector<Token>& tokens, const std::string
   if (!table || tokens.size() < 4 || !isWord(tokens[1], "into")) return false;
   size_t i = 3;
   if (isSymbol(tokens[i], ".")) i += 2;
-  if (i >= tokens.size() || !isSymbol(tokens[i], "(")) return true;
+  if (i >= tokens.size()) return false;
+  /* Without a column list every column is given (DEFAULT VALUES gives
+  ** none). */
+  if (isWord(tokens[i], "values") || isWord(tokens[i], "select")) return true;
+  if (!isSymbol(tokens[i], "(")) return false;
+  if (i + 1 < tokens.size() && isWord(tokens[i + 1], "select")) return true;
   std::set<std::string> named;
   for (++i; i < tokens.size() && !isSymbol(tokens[i], ")"); ++i) {
     std::string column = lowerAscii(unquoteName(tokens[i]));

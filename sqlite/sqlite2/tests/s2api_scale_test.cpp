@@ -324,6 +324,8 @@ TEST_F(ScaleTest, InsertsInPlaceWriteWhatTheFullFormWrites) {
   std::filesystem::copy_file(m_path, fullPath, std::filesystem::copy_options::overwrite_existing);
   const std::vector<std::string> statements = {
       "INSERT INTO w(c) VALUES('defaults')",
+      "INSERT INTO w DEFAULT VALUES",
+      "INSERT INTO w(b, a, c) VALUES(3, 'no d', 'cnod')",
       "INSERT INTO w VALUES(NULL, 'x', 1.50, 'spelled', 007)",
       "INSERT INTO w VALUES('412', 'text rowid', -0, 'c412', 1e3)",
       "INSERT INTO w VALUES('414.0', 'real rowid', 2, 'c414', NULL)",
@@ -354,8 +356,8 @@ TEST_F(ScaleTest, InsertsInPlaceWriteWhatTheFullFormWrites) {
   const char* content = "SELECT id, a, b, c, d FROM w ORDER BY id";
   Result written = query(m_db, content);
   ASSERT_EQ(written.code, SQLITE_OK) << written.error;
-  /* Eight rows given one by one, 301 copies. */
-  EXPECT_EQ(written.rows.size(), 400u + 8u + 301u);
+  /* Ten rows given one by one, 301 copies. */
+  EXPECT_EQ(written.rows.size(), 400u + 10u + 301u);
   EXPECT_EQ(written.rows, query(fullDb, content).rows);
   sqlite_close(fullDb);
   /* Past the largest rowid a free one is chosen at random. */
