@@ -318,7 +318,8 @@ class DorvexViewTest : public QObject {
     // A failing tick stops the timer and is reported once.
     view->StartRepeating(1000);
     QVERIFY(Exec(path, "DROP TABLE u"));
-    QTest::qWait(2600);
+    QVERIFY(QTest::qWaitFor([view] { return !ErrorBoxes(view).isEmpty(); }, 20000));
+    QTest::qWait(2100);  // two more periods: no second report
     QCOMPARE(ErrorBoxes(view).size(), 1);
     QCOMPARE(view->RepeatMilliseconds(), 0);
 
@@ -351,9 +352,9 @@ class DorvexViewTest : public QObject {
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
     ticker.start(10);
-    QTest::qWait(400);
+    // The event loop keeps running while the query does.
+    QVERIFY(QTest::qWaitFor([&ticks] { return ticks >= 10; }, 10000));
     QVERIFY(view->IsBusy());
-    QVERIFY(ticks >= 10);  // the event loop kept running
     QVERIFY(!frame.BusyPaneText().isEmpty());
     QVERIFY(!frame.Action(DorvexCommand::Refresh)->isEnabled());
     view->Grid()->setFocus();
