@@ -14,6 +14,7 @@
 #include "settingsstore.h"
 #include "sqliterowform.h"
 #include "xb_sqlitedb.h"
+#include "viewwait.h"
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -28,11 +29,6 @@
 #include <memory>
 
 namespace {
-
-/* Waits until VIEW has no query running; false after 20 seconds. */
-bool WaitIdle(CDorvexView* view) {
-  return QTest::qWaitFor([view] { return !view->IsBusy(); }, 20000);
-}
 
 /* The "SQLite Error" boxes VIEW shows. */
 QList<QMessageBox*> ErrorBoxes(CDorvexView* view) {
@@ -123,13 +119,6 @@ class DorvexViewTest : public QObject {
     if (!db || !db->Open() || !db->GetTable(result, "%s", sql) || result.Rows() < 1) return "?";
     const char* cell = result.Get(0, 0);
     return cell ? QByteArray(cell) : QByteArray("NULL");
-  }
-
-  /* Opens PATH in FRAME and waits for the first table. */
-  static CDorvexView* OpenAndWait(CMainFrame& frame, const QString& path) {
-    if (!frame.OpenDocument(path)) return nullptr;
-    CDorvexView* view = frame.ActiveView();
-    return view && WaitIdle(view) ? view : nullptr;
   }
 
  private slots:
