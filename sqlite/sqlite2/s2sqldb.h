@@ -141,9 +141,14 @@ class Database {
   ** while the connection has no TEMP trigger. */
   bool changesLazily(const Statement& statement) const;
   /* True when the INSERT of TOKENS into the file's table NAME is one the
-  ** lazy form runs: a plain INSERT INTO whose column list does not name
-  ** the rowid and leaves out no column with a default. */
+  ** lazy form runs: a plain INSERT INTO ... VALUES or SELECT whose column
+  ** list does not name the rowid; a SELECT must give every column that
+  ** has a default. */
   bool insertsLazily(const std::vector<Token>& tokens, const std::string& name) const;
+  /* Returns the text of the INSERT STATEMENT with the defaults of the
+  ** columns its list leaves out added to the list and to each VALUES
+  ** row, as the lazy form needs them; otherwise its text unchanged. */
+  std::string withDefaults(const Statement& statement) const;
   /* True when the working copy holds a TEMP trigger (or cannot tell). */
   bool hasTempTriggers() const;
   /* Reads the schema through the page cache and makes the lazy form;

@@ -14,12 +14,86 @@
 
 #include <sqlite3.h>
 
+#include <set>
+
 namespace s2 {
 
 namespace {
 
 bool isSymbol(const Token& token, std::string_view text) {
   return token.kind == TokenKind::Operator && token.text == text;
+}
+
+/* The parts of INSERT INTO name [(columns)] VALUES(...)[, (...)] or
+** INSERT INTO name [(columns)] SELECT ... that decide how it runs. */
+struct InsertShape {
+  bool plain = false;          /* one of the two forms above */
+  bool select = false;         /* the SELECT form */
+  bool listed = false;         /* a column list is given */
+  size_t listEnd = 0;          /* offset of the list's ")" */
+  std::set<std::string> named; /* the listed columns, lower-case */
+  std::vector<size_t> rowEnds; /* offsets of each VALUES row's ")" */
+  bool countsMatch = true;     /* every row has as many values as the list names */
+};
+
+/* Returns the index after the ")" that closes the "(" at token I, or
+** TOKENS' size; *items gets the number of items at its top level. */
+size_t closeParen(const std::vector<Token>& tokens, size_t i, size_t* items) {
+  int depth = 0;
+  *items = 1;
+  for (; i < tokens.size(); ++i) {
+    if (isSymbol(tokens[i], "(")) ++depth;
+    if (isSymbol(tokens[i], ")") && --depth == 0) return i + 1;
+    if (depth == 1 && isSymbol(tokens[i], ",")) ++*items;
+  }
+  return i;
+}
+
+InsertShape insertShape(const std::vector<Token>& tokens) {
+  InsertShape shape;
+  if (tokens.size() < 4 || !isWord(tokens[0], "insert") || !isWord(tokens[1], "into")) return shape;
+  size_t i = 3;
+  if (isSymbol(tokens[i], ".")) i += 2;
+  if (i < tokens.size() && isSymbol(tokens[i], "(") &&
+      !(i + 1 < tokens.size() && isWord(tokens[i + 1], "select"))) {
+    shape.listed = true;
+    for (++i; i < tokens.size() && !isSymbol(tokens[i], ")"); ++i) {
+      if (!isSymbol(tokens[i], ",")) shape.named.insert(lowerAscii(unquoteName(tokens[i])));
+    }
+    if (i >= tokens.size()) return shape;
+    shape.listEnd = tokens[i].offset;
+    ++i;
+  }
+  if (i >= tokens.size()) return shape;
+  if (isWord(tokens[i], "select") || isSymbol(tokens[i], "(")) {
+    shape.select = true;
+    shape.plain = true;
+    return shape;
+  }
+  if (!isWord(tokens[i], "values")) return shape;
+  for (++i; i < tokens.size() && isSymbol(tokens[i], "(");) {
+    size_t items = 0;
+    size_t end = closeParen(tokens, i, &items);
+    if (end > tokens.size() || !isSymbol(tokens[end - 1], ")")) return shape;
+    shape.rowEnds.push_back(tokens[end - 1].offset);
+    if (items != shape.named.size()) shape.countsMatch = false;
+    i = end;
+    if (i < tokens.size() && isSymbol(tokens[i], ",")) ++i;
+  }
+  shape.plain = i == tokens.size() && !shape.rowEnds.empty();
+  return shape;
+}
+
+/* Returns the columns of DEF with a default that SHAPE leaves out. */
+std::vector<const ColumnDef*> omittedDefaults(const InsertShape& shape, const TableDef& def) {
+  std::vector<const ColumnDef*> omitted;
+  for (size_t c = 0; shape.listed && c < def.columns.size(); ++c) {
+    const ColumnDef& column = def.columns[c];
+    if (int(c) != def.rowidColumn && column.hasDefault && column.defaultValue &&
+        !shape.named.count(lowerAscii(column.name)))
+      omitted.push_back(&column);
+  }
+  return omitted;
 }
 
 }  // namespace
@@ -99,34 +173,36 @@ bool Database::changesLazily(const Statement& statement) const {
 }
 
 bool Database::insertsLazily(const std::vector<Token>& tokens, const std::string& name) const {
-  /* INSERT INTO name [(columns)] VALUES|SELECT ...  A rowid named in the
-  ** column list takes the full form, which words its clash as 2.x does;
-  ** so does a column left out that has a default, because SQLite 3 fills
-  ** in no defaults for a virtual table. */
+  /* A rowid named in the column list takes the full form, which words its
+  ** clash as 2.x does.  SQLite 3 fills in no defaults for a virtual table:
+  ** a VALUES list gets the left-out ones spelled out (withDefaults), a
+  ** SELECT that leaves one out, or DEFAULT VALUES, takes the full form. */
   const TreeTable* table = m_lazy.tables().find(name);
-  if (!table || tokens.size() < 4 || !isWord(tokens[1], "into")) return false;
-  size_t i = 3;
-  if (isSymbol(tokens[i], ".")) i += 2;
-  if (i >= tokens.size()) return false;
-  /* Without a column list every column is given (DEFAULT VALUES gives
-  ** none). */
-  if (isWord(tokens[i], "values") || isWord(tokens[i], "select")) return true;
-  if (!isSymbol(tokens[i], "(")) return false;
-  if (i + 1 < tokens.size() && isWord(tokens[i + 1], "select")) return true;
-  std::set<std::string> named;
-  for (++i; i < tokens.size() && !isSymbol(tokens[i], ")"); ++i) {
-    std::string column = lowerAscii(unquoteName(tokens[i]));
-    if (column == "rowid" || column == "oid" || column == "_rowid_") return false;
-    named.insert(column);
+  InsertShape shape = insertShape(tokens);
+  if (!table || !shape.plain) return false;
+  for (const char* rowid : {"rowid", "oid", "_rowid_"}) {
+    if (shape.named.count(rowid)) return false;
   }
-  const TableDef& def = table->def;
-  for (size_t c = 0; c < def.columns.size(); ++c) {
-    const ColumnDef& column = def.columns[c];
-    if (int(c) != def.rowidColumn && column.hasDefault && column.defaultValue &&
-        !named.count(lowerAscii(column.name)))
-      return false;
+  if (omittedDefaults(shape, table->def).empty()) return true;
+  return !shape.select && shape.countsMatch;
+}
+
+std::string Database::withDefaults(const Statement& statement) const {
+  const TreeTable* table = m_lazy.tables().find(statement.name);
+  InsertShape shape = insertShape(statement.tokens);
+  if (!table || !shape.plain || shape.select || !shape.countsMatch) return statement.text;
+  std::vector<const ColumnDef*> omitted = omittedDefaults(shape, table->def);
+  if (omitted.empty()) return statement.text;
+  std::string names, values;
+  for (const ColumnDef* column : omitted) {
+    names += ", " + quoteIdentifier(column->name);
+    values += ", " + quoteLiteral(*column->defaultValue);
   }
-  return true;
+  std::string text = statement.text;
+  for (auto end = shape.rowEnds.rbegin(); end != shape.rowEnds.rend(); ++end)
+    text.insert(*end, values);
+  text.insert(shape.listEnd, names);
+  return text;
 }
 
 bool Database::hasTempTriggers() const {

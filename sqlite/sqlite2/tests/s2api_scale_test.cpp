@@ -26,7 +26,8 @@ const char kSchema[] =
     "CREATE TABLE t(id INTEGER PRIMARY KEY, a TEXT, b, c TEXT UNIQUE);"
     "CREATE INDEX tb ON t(b, a);"
     "CREATE TABLE small(x);"
-    "INSERT INTO small VALUES('only');";
+    "INSERT INTO small VALUES('only');"
+    "CREATE TABLE d(x, y DEFAULT 'dflt', z NUMERIC DEFAULT 7);";
 
 /* Counts the pages that differ between two file contents (pages beyond
 ** the shorter one count as different). */
@@ -203,6 +204,7 @@ TEST_F(ScaleTest, RowChangesReadAFewPagesOfALargeFile) {
       {"DELETE FROM t WHERE id BETWEEN 5000 AND 5040", 41},
       {"UPDATE t SET a = 'range' WHERE id BETWEEN 9000 AND 9010", 11},
       {"INSERT INTO small VALUES('second')", 1},
+      {"INSERT INTO d(x) VALUES('given')", 1},
       {"INSERT INTO t VALUES(30000, 'given', 5, 'c30000')", 1},
       {"INSERT INTO t(a, b, c) VALUES('numbered', 6, 'new')", 1},
       {"INSERT INTO t(a, b, c) SELECT a, b, c || '-copy' FROM t WHERE id BETWEEN 100 AND 109", 20}};
@@ -215,6 +217,7 @@ TEST_F(ScaleTest, RowChangesReadAFewPagesOfALargeFile) {
   ASSERT_NO_FATAL_FAILURE(expectSameRows());
   EXPECT_EQ(column(m_db, "SELECT x FROM small"),
             (std::vector<Cell>{Cell("changed"), Cell("second")}));
+  EXPECT_EQ(column(m_db, "SELECT x || y || z FROM d"), std::vector<Cell>{Cell("givendflt7")});
   std::vector<std::string> problems = s2check::CheckFile(m_path);
   EXPECT_TRUE(problems.empty()) << problems.front();
 }
@@ -326,6 +329,8 @@ TEST_F(ScaleTest, InsertsInPlaceWriteWhatTheFullFormWrites) {
       "INSERT INTO w(c) VALUES('defaults')",
       "INSERT INTO w DEFAULT VALUES",
       "INSERT INTO w(b, a, c) VALUES(3, 'no d', 'cnod')",
+      "INSERT INTO w(\"c\", d) VALUES('quoted' || 'list', (SELECT max(b) FROM w))",
+      "INSERT INTO w(a, c) VALUES('one value short')",
       "INSERT INTO w VALUES(NULL, 'x', 1.50, 'spelled', 007)",
       "INSERT INTO w VALUES('412', 'text rowid', -0, 'c412', 1e3)",
       "INSERT INTO w VALUES('414.0', 'real rowid', 2, 'c414', NULL)",
@@ -356,8 +361,8 @@ TEST_F(ScaleTest, InsertsInPlaceWriteWhatTheFullFormWrites) {
   const char* content = "SELECT id, a, b, c, d FROM w ORDER BY id";
   Result written = query(m_db, content);
   ASSERT_EQ(written.code, SQLITE_OK) << written.error;
-  /* Ten rows given one by one, 301 copies. */
-  EXPECT_EQ(written.rows.size(), 400u + 10u + 301u);
+  /* Eleven rows given one by one, 301 copies. */
+  EXPECT_EQ(written.rows.size(), 400u + 11u + 301u);
   EXPECT_EQ(written.rows, query(fullDb, content).rows);
   sqlite_close(fullDb);
   /* Past the largest rowid a free one is chosen at random. */
