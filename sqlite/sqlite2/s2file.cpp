@@ -14,6 +14,7 @@
 #include "s2journal.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -309,6 +310,34 @@ Status File::load(Image& image) {
   status = readAll(bytes);
   Image fresh;
   if (status.ok()) status = readImage(bytes, fresh);
+  if (status.ok()) {
+    remember(std::move(bytes), fresh);
+    image = std::move(fresh);
+    m_verifiedUnderLock = true;
+  }
+  restoreLevel(before);
+  return status;
+}
+
+Status File::loadChanged(Image& image, const std::vector<PageWrite>& pages) {
+  if (!m_shared) return Status::failure(kMisuse, "library routine called out of sequence");
+  LockLevel before = m_level;
+  bool took = false;
+  Status status = ensureRead(took);
+  if (!status.ok()) return status;
+  std::string bytes;
+  status = readAll(bytes);
+  Image fresh;
+  if (status.ok()) {
+    std::string changed = bytes;
+    for (const PageWrite& w : pages) {
+      if (!w.now || w.page == 0) continue;
+      size_t at = size_t(w.page - 1) * kPageSize;
+      if (changed.size() < at + kPageSize) changed.resize(at + kPageSize, '\0');
+      std::memcpy(changed.data() + at, w.now, kPageSize);
+    }
+    status = readImage(changed, fresh);
+  }
   if (status.ok()) {
     remember(std::move(bytes), fresh);
     image = std::move(fresh);

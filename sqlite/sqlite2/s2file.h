@@ -92,6 +92,12 @@ class File {
   ** ("unsupported file format"), kCorrupt, kBusy, kIoErr. */
   Status load(Image& image);
 
+  /* Reads the whole file into IMAGE as load() does, but with PAGES (the
+  ** pages an open transaction changed and has not written yet, by page
+  ** number) in place of the file's own; the file's own bytes stay what
+  ** store() writes against and journals.  Errors: load()'s. */
+  Status loadChanged(Image& image, const std::vector<PageWrite>& pages);
+
   /* Checks whether the file still holds exactly what was last loaded or
   ** stored; if not, reloads it into IMAGE and sets *reloaded (else clears
   ** it).  IMAGE is left untouched when nothing changed. */

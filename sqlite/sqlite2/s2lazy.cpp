@@ -25,12 +25,12 @@ LazyFile::LazyFile(File& file, FunctionHooks& hooks)
 
 void LazyFile::forgetPages() {
   m_pending.reset();
-  m_cache.clear();
+  dropTransaction();
 }
 
 void LazyFile::forget() {
   m_pending.reset();
-  m_cache.clear();
+  dropTransaction();
   m_catalog.clear();
   m_schema = Image();
   m_known = false;
@@ -215,6 +215,45 @@ Status LazyFile::commitChanges() {
   m_pending.reset();
   m_cache.clear();
   return st;
+}
+
+void LazyFile::beginTransaction() {
+  m_pending.reset();
+  m_transaction = std::make_unique<PendingPages>(m_source);
+  m_cache.setSource(m_transaction.get());
+}
+
+void LazyFile::endStatement(bool keep) {
+  if (!m_pending) return;
+  if (keep && m_transaction) {
+    m_transaction->absorb(*m_pending);
+    /* Cached pages may be older than the ones just taken in. */
+    m_cache.clear();
+  }
+  m_pending.reset();
+}
+
+Status LazyFile::commitTransaction() {
+  m_pending.reset();
+  if (!m_transaction) return Status::success();
+  uint32_t originalPages = 0;
+  std::vector<PageWrite> pages = m_transaction->changes(&originalPages);
+  Status st = m_transaction->status();
+  if (st.ok()) st = m_file.writePages(pages, originalPages);
+  if (st.ok()) dropTransaction();
+  return st;
+}
+
+void LazyFile::dropTransaction() {
+  m_pending.reset();
+  m_transaction.reset();
+  m_cache.setSource(&m_source);
+}
+
+std::vector<PageWrite> LazyFile::transactionPages(uint32_t* originalPages) const {
+  *originalPages = 0;
+  if (!m_transaction) return {};
+  return m_transaction->changes(originalPages);
 }
 
 }  // namespace s2

@@ -38,7 +38,10 @@ class FileSource : public PageSource {
 ** read; schema() and catalog() then describe the file; changeRow() or
 ** insertRow() for each row a statement changes, then commitChanges() under the write lock
 ** or dropChanges(); forgetPages() when the lock is released.  refresh() errors: those of readCatalogSchema();
-** kBusy when no lock is held.
+** kBusy when no lock is held.  In an explicit transaction (under the write
+** lock): beginTransaction(), then endStatement() after each statement,
+** then commitTransaction() or dropTransaction(); reads in between show the
+** file as the transaction has changed it so far.
 */
 class LazyFile : public TreeHost {
  public:
@@ -73,6 +76,30 @@ class LazyFile : public TreeHost {
   /* Drops the pending row changes. */
   void dropChanges() { m_pending.reset(); }
 
+  /* Starts keeping the changes of successive statements until
+  ** commitTransaction() or dropTransaction(). */
+  void beginTransaction();
+
+  /* True between beginTransaction() and the end of the transaction. */
+  bool inTransaction() const { return m_transaction != nullptr; }
+
+  /* Ends a statement of the transaction: its changes join the
+  ** transaction's when KEEP, else they are dropped. */
+  void endStatement(bool keep);
+
+  /* Writes the changes of the transaction into the file as commitChanges()
+  ** does and ends the transaction; on failure it stays open.  Errors:
+  ** File::writePages'. */
+  Status commitTransaction();
+
+  /* Drops the changes of the transaction and ends it. */
+  void dropTransaction();
+
+  /* The pages the transaction changed so far, with the page count of the
+  ** file before it (pages as PendingPages::changes gives them, valid until
+  ** the transaction ends). */
+  std::vector<PageWrite> transactionPages(uint32_t* originalPages) const;
+
   PageCache& pageCache() override { return m_cache; }
   const TreeCatalog& catalog() override { return m_catalog; }
   Status readable() override;
@@ -94,7 +121,8 @@ class LazyFile : public TreeHost {
   FileSource m_source;
   PageCache m_cache;
   TreeCatalog m_catalog;
-  std::unique_ptr<PendingPages> m_pending; /* row changes of the running statement */
+  std::unique_ptr<PendingPages> m_pending;     /* row changes of the running statement */
+  std::unique_ptr<PendingPages> m_transaction; /* those of earlier statements of the transaction */
   Image m_schema;
   bool m_known = false;
   bool m_usable = false;

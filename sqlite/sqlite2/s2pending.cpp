@@ -9,7 +9,14 @@
 namespace s2 {
 
 PendingPages::PendingPages(PageCache& cache)
-    : m_cache(cache), m_original(cache.pageCount()), m_count(m_original) {}
+    : m_cache(&cache), m_original(cache.pageCount()), m_count(m_original) {}
+
+PendingPages::PendingPages(PageSource& source)
+    : m_source(&source), m_original(source.pageCount()), m_count(m_original) {}
+
+Status PendingPages::readBase(uint32_t number, unsigned char* out) {
+  return m_cache ? m_cache->read(number, out) : m_source->readPage(number, out);
+}
 
 unsigned char* PendingPages::page(uint32_t number) {
   auto at = m_frames.find(number);
@@ -19,7 +26,7 @@ unsigned char* PendingPages::page(uint32_t number) {
     return nullptr;
   }
   auto frame = std::make_unique<Frame>();
-  Status st = m_cache.read(number, frame->before.data());
+  Status st = readBase(number, frame->before.data());
   if (!st.ok()) {
     if (m_status.ok()) m_status = st;
     return nullptr;
@@ -45,7 +52,7 @@ Status PendingPages::readPage(uint32_t number, unsigned char* out) {
     std::memcpy(out, at->second->now.data(), kPageSize);
     return Status::success();
   }
-  return m_cache.read(number, out);
+  return readBase(number, out);
 }
 
 std::vector<PageWrite> PendingPages::changes(uint32_t* originalPages) const {
@@ -57,6 +64,22 @@ std::vector<PageWrite> PendingPages::changes(uint32_t* originalPages) const {
                    frame->existed ? reinterpret_cast<const char*>(frame->before.data()) : nullptr});
   }
   return out;
+}
+
+void PendingPages::absorb(PendingPages& statement) {
+  for (auto& [number, frame] : statement.m_frames) {
+    auto at = m_frames.find(number);
+    if (at != m_frames.end()) {
+      at->second->now = frame->now;
+    } else {
+      /* Read through this object without a change of its own: the bytes
+      ** before are those beneath it. */
+      m_frames.emplace(number, std::move(frame));
+    }
+  }
+  statement.m_frames.clear();
+  m_count = statement.m_count;
+  if (m_status.ok()) m_status = statement.m_status;
 }
 
 }  // namespace s2

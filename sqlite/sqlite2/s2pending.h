@@ -5,6 +5,9 @@
 ** just the pages that differ.  A write of a few rows thus holds a few
 ** pages, whatever the size of the file.  The same pages read back through
 ** a PageCache (as a PageSource) show the file as the write has made it.
+** An explicit transaction keeps a second PendingPages over the file that
+** takes in the pages of each statement that succeeds, so that a statement
+** that fails drops only its own changes and COMMIT writes them all at once.
 */
 #ifndef S2PENDING_H
 #define S2PENDING_H
@@ -25,6 +28,8 @@ class PendingPages : public EditPages, public PageSource {
   /* Reads through CACHE, which must stay filled from the same file (under
   ** the same lock) while the pending pages live. */
   explicit PendingPages(PageCache& cache);
+  /* Reads through SOURCE itself (the pages of a transaction over the file). */
+  explicit PendingPages(PageSource& source);
 
   unsigned char* page(uint32_t number) override;
   uint32_t count() const override { return m_count; }
@@ -39,6 +44,10 @@ class PendingPages : public EditPages, public PageSource {
   ** before the write goes into *originalPages. */
   std::vector<PageWrite> changes(uint32_t* originalPages) const;
 
+  /* Takes over the pages STATEMENT changed, which read through a cache
+  ** over this object, keeping the original bytes this object has. */
+  void absorb(PendingPages& statement);
+
  private:
   struct Frame {
     std::array<unsigned char, kPageSize> now;
@@ -46,7 +55,11 @@ class PendingPages : public EditPages, public PageSource {
     bool existed = true;
   };
 
-  PageCache& m_cache;
+  /* Reads page NUMBER of what lies beneath the pending pages. */
+  Status readBase(uint32_t number, unsigned char* out);
+
+  PageCache* m_cache = nullptr;
+  PageSource* m_source = nullptr;
   std::map<uint32_t, std::unique_ptr<Frame>> m_frames;
   uint32_t m_original = 0;
   uint32_t m_count = 0;

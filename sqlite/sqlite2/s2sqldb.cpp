@@ -124,6 +124,8 @@ void Database::close() {
     m_db = nullptr;
   }
   m_inTransaction = false;
+  m_lazyTransaction = false;
+  m_copyHasPending = false;
   if (m_hasFile) m_file.close();
   m_lazy.forget();
   m_hasFile = false;
@@ -142,7 +144,10 @@ Status Database::ensureLoaded() {
   }
   m_lazyMode = false;
   Image image;
-  Status st = m_file.load(image);
+  /* A transaction begun in the lazy form brings its changes along. */
+  uint32_t originalPages = 0;
+  std::vector<PageWrite> pending = m_lazy.transactionPages(&originalPages);
+  Status st = pending.empty() ? m_file.load(image) : m_file.loadChanged(image, pending);
   if (!st.ok()) return st;
   m_image = std::move(image);
   st = loadWorkingCopy(m_image);
@@ -497,7 +502,8 @@ Status Database::writeBack() {
     m_schemaChanged = false;
     return Status::success();
   }
-  if (m_dirtyTables.empty() && m_rowChanges.empty() && !m_schemaChanged) return Status::success();
+  if (m_dirtyTables.empty() && m_rowChanges.empty() && !m_schemaChanged && !m_copyHasPending)
+    return Status::success();
   bool inPlace = canWriteInPlace();
   RowsBefore before;
   if (inPlace) rowsBefore(before);
@@ -549,6 +555,7 @@ Status Database::writeBack() {
   m_dirtyTables.clear();
   m_rowChanges.clear();
   m_schemaChanged = false;
+  m_copyHasPending = false;
   return rootsMoved ? updateRootPages() : Status::success();
 }
 
@@ -645,7 +652,15 @@ Status Database::runTransactionStatement(Program& program) {
     case StatementKind::Begin: {
       if (m_inTransaction)
         return Status::failure(kError, "cannot start a transaction within a transaction");
-      Status st = ensureFull();
+      /* Under the write lock just taken: the file as it is now. */
+      Status st = m_lazyMode ? refreshLazily() : Status::success();
+      if (st.ok() && m_lazyMode) {
+        m_lazy.beginTransaction();
+        m_lazyTransaction = true;
+        m_inTransaction = true;
+        return st;
+      }
+      if (st.ok()) st = ensureFull();
       if (st.ok()) st = exec("BEGIN");
       if (st.ok()) m_inTransaction = true;
       return st;
@@ -653,6 +668,14 @@ Status Database::runTransactionStatement(Program& program) {
     case StatementKind::Commit: {
       if (!m_inTransaction)
         return Status::failure(kError, "cannot commit - no transaction is active");
+      if (m_lazyTransaction) {
+        Status st = m_lazy.commitTransaction();
+        if (!st.ok()) return st;
+        m_lazyTransaction = false;
+        m_inTransaction = false;
+        releaseLock();
+        return st;
+      }
       Status st = writeBack();
       if (!st.ok()) return st;
       st = exec("COMMIT");
@@ -664,9 +687,17 @@ Status Database::runTransactionStatement(Program& program) {
     default: {
       if (!m_inTransaction)
         return Status::failure(kError, "cannot rollback - no transaction is active");
-      discard(exec("ROLLBACK"));
+      m_lazy.dropTransaction();
+      if (!m_lazyTransaction) discard(exec("ROLLBACK"));
+      m_lazyTransaction = false;
       m_inTransaction = false;
       forgetUncommitted();
+      /* A full form loaded with the transaction's changes holds them still. */
+      if (m_copyHasPending) {
+        m_copyHasPending = false;
+        discard(clearWorkingCopy());
+        m_loaded = false;
+      }
       releaseLock();
       return Status::success();
     }
@@ -882,8 +913,11 @@ int Database::stopRequested(void* self) {
 
 StepResult Database::finish(Program& p, Status status) {
   if (p.stmt) sqlite3_reset(p.stmt);
+  /* A statement of a transaction in the lazy form keeps its changes, or
+  ** on failure drops only its own. */
+  if (m_lazyTransaction) m_lazy.endStatement(status.ok());
   if (p.ownTransaction) status = endOwnTransaction(p, status);
-  if (m_inTransaction && sqlite3_get_autocommit(m_db)) {
+  if (m_inTransaction && !m_lazyTransaction && sqlite3_get_autocommit(m_db)) {
     /* INSERT OR ROLLBACK and the like end the transaction inside SQLite 3. */
     m_inTransaction = false;
     forgetUncommitted();

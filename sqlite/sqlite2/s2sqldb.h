@@ -5,12 +5,14 @@
 ** its b-tree through a page cache (s2vtab.h); queries run this way and
 ** cost the pages they read, and so do UPDATE and DELETE statements that
 ** the virtual tables can carry out in place.  In the full form the working copy holds
-** every table, index, view and trigger of the file; writes, transactions
-** and schema changes run this way, and a statement that changes it is
+** every table, index, view and trigger of the file; other writes and
+** schema changes run this way, and a statement that changes it is
 ** followed, once no transaction is open, by writing the changed rows into
 ** the file's b-trees (or, for schema changes, by building an Image of the
-** working copy that the file layer writes whole).  Before a statement
-** runs, a file that another program changed is read again.
+** working copy that the file layer writes whole).  An explicit transaction
+** runs in the lazy form while its statements can, and moves into the full
+** form, with its changes so far, at the first that cannot.  Before a
+** statement runs, a file that another program changed is read again.
 */
 #ifndef S2SQLDB_H
 #define S2SQLDB_H
@@ -136,7 +138,7 @@ class Database {
   bool needsFullCopy(const Statement& statement) const;
   /* True when STATEMENT changes rows that the lazy form can change in
   ** place: an INSERT, an UPDATE keeping the rowids or a DELETE, outside a
-  ** transaction and while no other statement runs, of a table without
+  ** transaction or in one the lazy form runs, while no other statement runs, of a table without
   ** triggers and conflict clauses in a file the b-tree editor may change,
   ** while the connection has no TEMP trigger. */
   bool changesLazily(const Statement& statement) const;
@@ -182,6 +184,9 @@ class Database {
   Status beginOwnTransaction(Program& program);
   Status endOwnTransaction(Program& program, Status status);
   Status runTransactionStatement(Program& program);
+  /* Moves the lazy form's open transaction into the full form just
+  ** loaded with its changes: SQLite 3's transaction begins there. */
+  Status continueTransactionInFull();
   void forgetUncommitted();
 
   /* statements */
@@ -231,6 +236,8 @@ class Database {
   Image m_image; /* the file's content as last loaded or written */
   int m_generation = 0;
   bool m_inTransaction = false;
+  bool m_lazyTransaction = false; /* the open transaction runs in the lazy form */
+  bool m_copyHasPending = false;  /* the full form holds a lazy transaction's changes */
   int m_activePrograms = 0;
   bool m_schemaChanged = false;
   bool m_rootsKnown = false;                      /* root pages shown are those of our own writer */

@@ -14,7 +14,9 @@
 namespace s2 {
 
 bool Database::canWriteInPlace() const {
-  if (!m_hasFile || m_schemaChanged || !m_dirtyTables.empty() ||
+  /* The changes of a transaction begun in the lazy form are not in the
+  ** bytes the file layer edits. */
+  if (!m_hasFile || m_schemaChanged || m_copyHasPending || !m_dirtyTables.empty() ||
       m_image.fileFormat != kCurrentFormat || m_image.bigEndian != nativeBigEndian()) {
     return false;
   }

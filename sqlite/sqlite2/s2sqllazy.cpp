@@ -4,11 +4,14 @@
 ** are read when the file is opened or changed; queries run this way, and
 ** so do INSERT, UPDATE and DELETE statements whose rows the virtual
 ** tables can change in place with every 2.x rule kept.  Full: the whole file is
-** loaded into SQLite 3 tables, which is what other writes, transactions,
-** triggers (TEMP ones included) and schema changes need, because they go through SQLite 3's
-** own tables and the whole-file writer.  A statement
-** chooses the form it needs when it is compiled; the connection returns
-** to the lazy form as soon as nothing holds the full one.
+** loaded into SQLite 3 tables, which is what other writes, triggers
+** (TEMP ones included) and schema changes need, because they go through
+** SQLite 3's own tables and the whole-file writer.  A statement chooses
+** the form it needs when it is compiled; the connection returns to the
+** lazy form as soon as nothing holds the full one.  An explicit
+** transaction keeps the lazy form, its changes pending page by page,
+** until a statement needs the full one: that is then loaded from the file
+** as the transaction has changed it, and COMMIT writes it whole.
 */
 #include "s2sqldb.h"
 
@@ -101,6 +104,7 @@ std::vector<const ColumnDef*> omittedDefaults(const InsertShape& shape, const Ta
 bool Database::needsFullCopy(const Statement& statement) const {
   switch (statement.kind) {
     case StatementKind::Query:
+    case StatementKind::Begin:
     case StatementKind::Commit:
     case StatementKind::Rollback:
       return false;
@@ -119,8 +123,8 @@ bool Database::changesLazily(const Statement& statement) const {
   const std::vector<Token>& tokens = statement.tokens;
   /* A write while a query of this connection runs is refused by the full
   ** form, as 2.x refuses it. */
-  if (!m_hasFile || m_inTransaction || m_activePrograms > 0 || tokens.size() < 2 ||
-      isWord(tokens[1], "or")) {
+  if (!m_hasFile || (m_inTransaction && !m_lazyTransaction) || m_activePrograms > 0 ||
+      tokens.size() < 2 || isWord(tokens[1], "or")) {
     return false;
   }
   bool update = isWord(tokens[0], "update");
@@ -259,14 +263,27 @@ Status Database::createLazyObjects() {
 }
 
 Status Database::ensureFull() {
-  if (!m_lazyMode) return m_loaded ? ensureCurrent() : ensureLoaded();
-  if (m_activePrograms > 0) return Status::failure(kLocked, "database table is locked");
-  Status st = clearWorkingCopy();
-  m_lazyMode = false;
-  m_loaded = false;
-  m_wantFull = true;
-  if (st.ok()) st = ensureLoaded();
+  Status st;
+  if (!m_lazyMode) {
+    st = m_loaded ? ensureCurrent() : ensureLoaded();
+  } else {
+    if (m_activePrograms > 0) return Status::failure(kLocked, "database table is locked");
+    st = clearWorkingCopy();
+    m_lazyMode = false;
+    m_loaded = false;
+    m_wantFull = true;
+    if (st.ok()) st = ensureLoaded();
+  }
+  if (st.ok() && m_lazyTransaction && !m_lazyMode) st = continueTransactionInFull();
   return st;
+}
+
+Status Database::continueTransactionInFull() {
+  uint32_t originalPages = 0;
+  m_copyHasPending = !m_lazy.transactionPages(&originalPages).empty();
+  m_lazy.dropTransaction();
+  m_lazyTransaction = false;
+  return exec("BEGIN");
 }
 
 Status Database::ensureLazy() {

@@ -4,7 +4,10 @@
 ** entries of an index and allocates or frees overflow pages.  After each
 ** kill, opening the file (which plays back a hot journal) must find the
 ** content of the last transaction or of the one before, whole, and the
-** structural checker must accept the file.
+** structural checker must accept the file.  Each transaction is a
+** BEGIN ... COMMIT of several statements, which the engine gathers as
+** pending pages and writes at COMMIT, after one that it rolls back and
+** that must never reach the file.
 **
 ** Transaction G leaves the same content whatever came before it: rows 1 to
 ** 2000 stay, except that every 50th gets v = "gG-K"; rows above 2000 are
@@ -60,7 +63,10 @@ std::optional<std::string> ValueOf(long g, int k) {
 }
 
 std::string GenerationSql(long g) {
-  std::string sql = "BEGIN; DELETE FROM t WHERE k > " + std::to_string(kBase) + ";";
+  std::string sql =
+      "BEGIN; UPDATE t SET v = 'rolled back' WHERE k % 7 = 0; DELETE FROM t WHERE k "
+      "BETWEEN 100 AND 900; INSERT INTO t(v) VALUES('rolled back'); ROLLBACK;";
+  sql += "BEGIN; DELETE FROM t WHERE k > " + std::to_string(kBase) + ";";
   sql += " UPDATE t SET v = 'g" + std::to_string(g) + "-' || k WHERE k % 50 = 0 AND k > 0;";
   for (int k = kBase + 1; k <= kBase + ExtraRows(g); ++k)
     sql += " INSERT INTO t VALUES(" + std::to_string(k) + ", '" + *ValueOf(g, k) + "');";
