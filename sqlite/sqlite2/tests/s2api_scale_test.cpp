@@ -3,7 +3,9 @@
 ** write a few pages and leave a file the structural checker accepts; a
 ** random mix of inserts, updates and deletes on a large table (page splits
 ** and merges at every level, overflow pages, an index and a unique index)
-** matches SQLite 3 running the same statements after every commit; damage
+** matches SQLite 3 running the same statements after every commit (and
+** within transactions that hold a failing statement or one that needs the
+** full working copy, or that are rolled back or left open); damage
 ** in one table leaves the others readable and names the damaged page.
 */
 #include "s2api_helpers.h"
@@ -183,7 +185,8 @@ TEST_F(ScaleTest, RandomChangesMatchSQLite3AndKeepTheFileValid) {
     if (random() % 4 == 0) {
       /* Below every other rowid, so that numbered rows stay below nextId. */
       list.insert(list.begin() + long(middle),
-                  "INSERT OR REPLACE INTO t VALUES" + rowSql(-commit, random) + ";");
+                  random() % 2 ? "INSERT OR REPLACE INTO t VALUES" + rowSql(-commit, random) + ";"
+                               : "CREATE TABLE extra" + serial + "(x);");
     }
     bool look = random() % 3 == 0;
     bool rollback = random() % 4 == 0;
@@ -197,6 +200,12 @@ TEST_F(ScaleTest, RandomChangesMatchSQLite3AndKeepTheFileValid) {
     ASSERT_NO_FATAL_FAILURE(both(rollback ? "ROLLBACK" : "COMMIT"));
     ASSERT_NO_FATAL_FAILURE(expectSameRows()) << "after transaction " << commit;
   }
+  /* A connection closed in a transaction leaves the file as it was. */
+  ASSERT_EQ(run(m_db, "BEGIN; DELETE FROM t WHERE id > 10; UPDATE t SET a = 'gone'").code,
+            SQLITE_OK);
+  sqlite_close(m_db);
+  m_db = openDb(m_path);
+  ASSERT_NO_FATAL_FAILURE(expectSameRows());
   /* A unique value that exists already is refused and changes nothing. */
   Result clash = run(m_db, "UPDATE t SET c = 'c5' WHERE id = (SELECT max(id) FROM t)");
   EXPECT_EQ(clash.code, SQLITE_CONSTRAINT);
