@@ -7,7 +7,8 @@
 ** runs in a fresh child process that opens the file, runs it and closes the
 ** file; the best wall time of a few runs and the child's peak resident
 ** memory are reported, with the ratio of the 2.x engine's time to SQLite
-** 3's.  The one-row UPDATE is written to disk and synced by both.
+** 3's.  The one-row UPDATE and INSERT are written to disk and synced by
+** both.
 **
 **   s2_bench [--small-only] [--runs N] [--only TEXT] [DIR]
 **
@@ -195,6 +196,8 @@ const Case kCases[] = {
     {"one row by INTEGER PRIMARY KEY", "SELECT * FROM t WHERE id = 424242"},
     {"rows through a 2.x index", "SELECT * FROM t WHERE name = 'n4242'"},
     {"one-row UPDATE by rowid, synced", "UPDATE t SET qty = qty + 1 WHERE id = 4242"},
+    {"one-row INSERT, new rowid, synced",
+     "INSERT INTO t(name, price, code, qty, pad) VALUES('n4242', 1.25, 'c1', 7, 'new')"},
 };
 
 }  // namespace

@@ -182,6 +182,24 @@ Status TreeCursor::first() {
   return st.ok() ? st : fail(st);
 }
 
+Status TreeCursor::last() {
+  restart();
+  Status st = push(m_root);
+  /* The largest entry is the last cell of the rightmost leaf; each level
+  ** above stands past its cells, on its right child. */
+  while (st.ok() && m_levels.back().rightChild != 0) {
+    Level& level = m_levels.back();
+    level.index = level.cells.size();
+    st = push(level.rightChild);
+  }
+  if (!st.ok()) return fail(st);
+  Level& leaf = m_levels.back();
+  if (leaf.cells.empty()) return climb();
+  leaf.index = leaf.cells.size() - 1;
+  st = loadEntry();
+  return st.ok() ? st : fail(st);
+}
+
 Status TreeCursor::next() {
   if (m_levels.empty()) return Status::success();
   Level& level = m_levels.back();

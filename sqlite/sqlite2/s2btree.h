@@ -26,7 +26,7 @@ constexpr size_t kMaxTreeDepth = 40;
 
 /*
 ** A read cursor over the b-tree rooted at one page.  Protocol:
-**   first() or seek(key)   position on an entry (or at the end)
+**   first(), last() or seek(key)  position on an entry (or at the end)
 **   atEnd(), key(), data() inspect the entry
 **   next()                 step to the following entry
 ** key() and data() stay valid until the cursor moves.  Each call that
@@ -46,6 +46,9 @@ class TreeCursor {
   /* Positions on the smallest entry whose key is not below KEY (keys
   ** compare as memcmp, a prefix first). */
   Status seek(std::string_view key);
+
+  /* Positions on the largest entry (at the end for an empty tree). */
+  Status last();
 
   /* Steps to the next entry in key order. */
   Status next();

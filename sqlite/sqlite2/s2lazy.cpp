@@ -18,7 +18,8 @@ uint32_t FileSource::pageCount() {
   return m_file.pageCount();
 }
 
-LazyFile::LazyFile(File& file) : m_file(file), m_source(file) {
+LazyFile::LazyFile(File& file, FunctionHooks& hooks)
+    : m_file(file), m_hooks(hooks), m_source(file) {
   m_cache.setSource(&m_source);
 }
 
@@ -83,12 +84,9 @@ Status LazyFile::changeRow(const std::string& name, int64_t rowid,
   const TreeTable* table = m_catalog.find(name);
   if (!table) return Status::failure(kError, "no such table: " + name);
   const TableDef& def = table->def;
-  if (fields && fields->size() != def.columns.size())
-    return Status::failure(kInternal, "internal SQLite implementation flaw");
-  for (size_t i = 0; fields && i < def.columns.size(); ++i) {
-    if (def.columns[i].notNull && int(i) != def.rowidColumn && !(*fields)[i])
-      return Status::failure(kConstraint,
-                             def.name + "." + def.columns[i].name + " may not be NULL");
+  if (fields) {
+    Status valid = checkNotNull(def, *fields);
+    if (!valid.ok()) return valid;
   }
   if (!m_pending) m_pending = std::make_unique<PendingPages>(m_cache);
 
@@ -128,6 +126,83 @@ Status LazyFile::changeRow(const std::string& name, int64_t rowid,
   st = writeRows(editor, *table, rows, before, &unsuitable);
   /* An index without the entry of an existing row is damage. */
   if (st.ok() && unsuitable) return Status::failure(kCorrupt, "database disk image is malformed");
+  return st;
+}
+
+Status LazyFile::checkNotNull(const TableDef& def, const std::vector<Cell>& fields) {
+  if (fields.size() != def.columns.size())
+    return Status::failure(kInternal, "internal SQLite implementation flaw");
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    if (def.columns[i].notNull && int(i) != def.rowidColumn && !fields[i])
+      return Status::failure(kConstraint,
+                             def.name + "." + def.columns[i].name + " may not be NULL");
+  }
+  return Status::success();
+}
+
+Status LazyFile::nextRowid(TreeCursor& cursor, int64_t* rowid) {
+  Status st = cursor.last();
+  if (!st.ok()) return st;
+  if (cursor.atEnd()) {
+    *rowid = 1;
+    return st;
+  }
+  int32_t largest = rowidOfTableKey(cursor.key());
+  if (largest < INT32_MAX) {
+    *rowid = int64_t(largest) + 1;
+    return st;
+  }
+  for (int attempt = 0; attempt < kRowidProbes; ++attempt) {
+    int64_t candidate = randomRowidCandidate(m_hooks, attempt);
+    if (candidate == 0) continue;
+    std::string key = rowidKey(int32_t(candidate));
+    st = cursor.seek(key);
+    if (!st.ok()) return st;
+    if (!cursor.atEnd() && cursor.key() == key) continue;
+    m_hooks.lastRandomRowid = candidate;
+    *rowid = candidate;
+    return st;
+  }
+  return Status::failure(kFull, "database is full");
+}
+
+Status LazyFile::insertRow(const std::string& name, std::optional<int64_t> rowid,
+                           const std::vector<Cell>& fields, int64_t* inserted) {
+  const TreeTable* table = m_catalog.find(name);
+  if (!table) return Status::failure(kError, "no such table: " + name);
+  const TableDef& def = table->def;
+  Status st = checkNotNull(def, fields);
+  if (!st.ok()) return st;
+  if (rowid && (*rowid < INT32_MIN || *rowid > INT32_MAX))
+    return Status::failure(kMismatch, "datatype mismatch");
+  if (!m_pending) m_pending = std::make_unique<PendingPages>(m_cache);
+
+  /* The table as this statement has left it so far. */
+  PageCache view(8);
+  view.setSource(m_pending.get());
+  TreeCursor cursor(view, m_catalog.byteOrder(), table->root);
+  int64_t chosen = 0;
+  if (rowid) {
+    chosen = *rowid;
+    std::string key = rowidKey(int32_t(chosen));
+    st = cursor.seek(key);
+    if (!st.ok()) return st;
+    if (!cursor.atEnd() && cursor.key() == key)
+      return Status::failure(kConstraint, "PRIMARY KEY must be unique");
+  } else {
+    st = nextRowid(cursor, &chosen);
+    if (!st.ok()) return st;
+  }
+  std::vector<Row> rows(1);
+  rows[0].rowid = chosen;
+  rows[0].cells = fields;
+  if (def.rowidColumn >= 0) rows[0].cells[size_t(def.rowidColumn)] = std::to_string(chosen);
+  std::vector<RowBefore> before{{chosen, std::nullopt}};
+  TreeEditor editor(*m_pending, m_catalog.byteOrder());
+  bool unsuitable = false;
+  st = writeRows(editor, *table, rows, before, &unsuitable);
+  if (st.ok() && unsuitable) return Status::failure(kCorrupt, "database disk image is malformed");
+  if (st.ok()) *inserted = chosen;
   return st;
 }
 

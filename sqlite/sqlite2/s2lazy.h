@@ -14,6 +14,7 @@
 #include "s2file.h"
 #include "s2pager.h"
 #include "s2pending.h"
+#include "s2sqlvalue.h"
 #include "s2vtab.h"
 
 #include <array>
@@ -34,14 +35,16 @@ class FileSource : public PageSource {
 
 /*
 ** Protocol: refresh() under a lock (read or write) before the file is
-** read; schema() and catalog() then describe the file; changeRow() for
-** each row a statement changes, then commitChanges() under the write lock
+** read; schema() and catalog() then describe the file; changeRow() or
+** insertRow() for each row a statement changes, then commitChanges() under the write lock
 ** or dropChanges(); forgetPages() when the lock is released.  refresh() errors: those of readCatalogSchema();
 ** kBusy when no lock is held.
 */
 class LazyFile : public TreeHost {
  public:
-  explicit LazyFile(File& file);
+  /* HOOKS gives the random source of rowid probes; both must outlive
+  ** the LazyFile. */
+  LazyFile(File& file, FunctionHooks& hooks);
 
   /* Reads page 1 and, when the schema may have changed since the last
   ** refresh (or on the first), the schema rows.  *schemaChanged tells
@@ -75,9 +78,19 @@ class LazyFile : public TreeHost {
   Status readable() override;
   Status changeRow(const std::string& name, int64_t rowid,
                    const std::vector<Cell>* fields) override;
+  Status insertRow(const std::string& name, std::optional<int64_t> rowid,
+                   const std::vector<Cell>& fields, int64_t* inserted) override;
 
  private:
+  /* Refuses a NULL in a NOT NULL column of FIELDS (kConstraint). */
+  static Status checkNotNull(const TableDef& def, const std::vector<Cell>& fields);
+  /* Chooses the rowid of a new row of TABLE as 2.x does: one past the
+  ** largest, 1 in an empty table, a free one at random once the largest
+  ** is 2147483647; CURSOR reads the table as this statement left it. */
+  Status nextRowid(TreeCursor& cursor, int64_t* rowid);
+
   File& m_file;
+  FunctionHooks& m_hooks;
   FileSource m_source;
   PageCache m_cache;
   TreeCatalog m_catalog;

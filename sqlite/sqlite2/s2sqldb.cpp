@@ -741,7 +741,9 @@ Status Database::prepareProgram(Program& p) {
       lowerAscii(p.statement.name) == "sqlite_master") {
     return Status::failure(kError, "table sqlite_master may not be modified");
   }
-  p.translated = translateForWorkingCopy(p.statement.text, &p.replaced);
+  bool insert = p.statement.kind == StatementKind::Change && isInsert(p.statement);
+  p.translated = translateForWorkingCopy(
+      m_lazyMode && insert ? withDefaults(p.statement) : p.statement.text, &p.replaced);
   int rc =
       sqlite3_prepare_v2(m_db, p.translated.c_str(), int(p.translated.size()), &p.stmt, nullptr);
   if (rc != SQLITE_OK) {

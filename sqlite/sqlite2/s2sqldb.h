@@ -135,10 +135,22 @@ class Database {
   /* True when STATEMENT needs the full form. */
   bool needsFullCopy(const Statement& statement) const;
   /* True when STATEMENT changes rows that the lazy form can change in
-  ** place: an UPDATE keeping the rowids or a DELETE, outside a
-  ** transaction and while no other statement runs, of a table without triggers and conflict clauses in a
-  ** file the b-tree editor may change. */
+  ** place: an INSERT, an UPDATE keeping the rowids or a DELETE, outside a
+  ** transaction and while no other statement runs, of a table without
+  ** triggers and conflict clauses in a file the b-tree editor may change,
+  ** while the connection has no TEMP trigger. */
   bool changesLazily(const Statement& statement) const;
+  /* True when the INSERT of TOKENS into the file's table NAME is one the
+  ** lazy form runs: a plain INSERT INTO ... VALUES or SELECT whose column
+  ** list does not name the rowid; a SELECT must give every column that
+  ** has a default. */
+  bool insertsLazily(const std::vector<Token>& tokens, const std::string& name) const;
+  /* Returns the text of the INSERT STATEMENT with the defaults of the
+  ** columns its list leaves out added to the list and to each VALUES
+  ** row, as the lazy form needs them; otherwise its text unchanged. */
+  std::string withDefaults(const Statement& statement) const;
+  /* True when the working copy holds a TEMP trigger (or cannot tell). */
+  bool hasTempTriggers() const;
   /* Reads the schema through the page cache and makes the lazy form;
   ** *usable is false (and nothing made) when the file is to be loaded
   ** whole instead (too short, an old format). */
@@ -210,7 +222,8 @@ class Database {
 
   sqlite3* m_db = nullptr;
   File m_file;
-  LazyFile m_lazy{m_file};
+  FunctionHooks m_hooks;
+  LazyFile m_lazy{m_file, m_hooks};
   bool m_lazyMode = false; /* tables are virtual tables over the file */
   bool m_wantFull = false; /* the next load is a whole one */
   bool m_hasFile = false;
@@ -229,7 +242,6 @@ class Database {
   int m_guardCounter = 0;
   std::set<std::string> m_guardedTables; /* tables with the rowid trigger */
   int64_t m_pendingInsertRowid = 0;      /* of the INSERT just run */
-  FunctionHooks m_hooks;
   int64_t m_movedFrom = 0, m_movedTo = 0;
   int m_lastInsertRowid = 0;
   int m_changes = 0;

@@ -34,6 +34,10 @@ void Database::rowsBefore(RowsBefore& before) const {
     auto rows = m_image.tables.find(entry->name);
     auto& list = before[entry->name];
     for (int64_t rowid : changed.rowids) {
+      /* A row SQLite 3 numbered past 32 bits was moved to a free rowid
+      ** (or the write is refused): it never reaches the file, and its
+      ** rowid cut to 32 bits would name another row. */
+      if (rowid < INT32_MIN || rowid > INT32_MAX) continue;
       const Row* row = rows == m_image.tables.end() ? nullptr : findRow(rows->second, rowid);
       list.emplace_back(rowid, row ? std::optional<Row>(*row) : std::nullopt);
     }

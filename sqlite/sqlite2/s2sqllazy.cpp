@@ -2,10 +2,10 @@
 ** The two forms of the working copy.  Lazy: every 2.x table is a virtual
 ** table over its b-tree (s2vtab.h) and only page 1 and the schema pages
 ** are read when the file is opened or changed; queries run this way, and
-** so do UPDATE and DELETE statements whose rows the virtual tables can
-** change in place with every 2.x rule kept.  Full: the whole file is
+** so do INSERT, UPDATE and DELETE statements whose rows the virtual
+** tables can change in place with every 2.x rule kept.  Full: the whole file is
 ** loaded into SQLite 3 tables, which is what other writes, transactions,
-** triggers and schema changes need, because they go through SQLite 3's
+** triggers (TEMP ones included) and schema changes need, because they go through SQLite 3's
 ** own tables and the whole-file writer.  A statement
 ** chooses the form it needs when it is compiled; the connection returns
 ** to the lazy form as soon as nothing holds the full one.
@@ -14,7 +14,89 @@
 
 #include <sqlite3.h>
 
+#include <set>
+
 namespace s2 {
+
+namespace {
+
+bool isSymbol(const Token& token, std::string_view text) {
+  return token.kind == TokenKind::Operator && token.text == text;
+}
+
+/* The parts of INSERT INTO name [(columns)] VALUES(...)[, (...)] or
+** INSERT INTO name [(columns)] SELECT ... that decide how it runs. */
+struct InsertShape {
+  bool plain = false;          /* one of the two forms above */
+  bool select = false;         /* the SELECT form */
+  bool listed = false;         /* a column list is given */
+  size_t listEnd = 0;          /* offset of the list's ")" */
+  std::set<std::string> named; /* the listed columns, lower-case */
+  std::vector<size_t> rowEnds; /* offsets of each VALUES row's ")" */
+  bool countsMatch = true;     /* every row has as many values as the list names */
+};
+
+/* Returns the index after the ")" that closes the "(" at token I, or
+** TOKENS' size; *items gets the number of items at its top level. */
+size_t closeParen(const std::vector<Token>& tokens, size_t i, size_t* items) {
+  int depth = 0;
+  *items = 1;
+  for (; i < tokens.size(); ++i) {
+    if (isSymbol(tokens[i], "(")) ++depth;
+    if (isSymbol(tokens[i], ")") && --depth == 0) return i + 1;
+    if (depth == 1 && isSymbol(tokens[i], ",")) ++*items;
+  }
+  return i;
+}
+
+InsertShape insertShape(const std::vector<Token>& tokens) {
+  InsertShape shape;
+  if (tokens.size() < 4 || !isWord(tokens[0], "insert") || !isWord(tokens[1], "into")) return shape;
+  size_t i = 3;
+  if (isSymbol(tokens[i], ".")) i += 2;
+  if (i < tokens.size() && isSymbol(tokens[i], "(") &&
+      !(i + 1 < tokens.size() && isWord(tokens[i + 1], "select"))) {
+    shape.listed = true;
+    for (++i; i < tokens.size() && !isSymbol(tokens[i], ")"); ++i) {
+      if (!isSymbol(tokens[i], ",")) shape.named.insert(lowerAscii(unquoteName(tokens[i])));
+    }
+    if (i >= tokens.size()) return shape;
+    shape.listEnd = tokens[i].offset;
+    ++i;
+  }
+  if (i >= tokens.size()) return shape;
+  if (isWord(tokens[i], "select") || isSymbol(tokens[i], "(")) {
+    shape.select = true;
+    shape.plain = true;
+    return shape;
+  }
+  if (!isWord(tokens[i], "values")) return shape;
+  for (++i; i < tokens.size() && isSymbol(tokens[i], "(");) {
+    size_t items = 0;
+    size_t end = closeParen(tokens, i, &items);
+    if (end > tokens.size() || !isSymbol(tokens[end - 1], ")")) return shape;
+    shape.rowEnds.push_back(tokens[end - 1].offset);
+    if (items != shape.named.size()) shape.countsMatch = false;
+    i = end;
+    if (i < tokens.size() && isSymbol(tokens[i], ",")) ++i;
+  }
+  shape.plain = i == tokens.size() && !shape.rowEnds.empty();
+  return shape;
+}
+
+/* Returns the columns of DEF with a default that SHAPE leaves out. */
+std::vector<const ColumnDef*> omittedDefaults(const InsertShape& shape, const TableDef& def) {
+  std::vector<const ColumnDef*> omitted;
+  for (size_t c = 0; shape.listed && c < def.columns.size(); ++c) {
+    const ColumnDef& column = def.columns[c];
+    if (int(c) != def.rowidColumn && column.hasDefault && column.defaultValue &&
+        !shape.named.count(lowerAscii(column.name)))
+      omitted.push_back(&column);
+  }
+  return omitted;
+}
+
+}  // namespace
 
 bool Database::needsFullCopy(const Statement& statement) const {
   switch (statement.kind) {
@@ -42,7 +124,9 @@ bool Database::changesLazily(const Statement& statement) const {
     return false;
   }
   bool update = isWord(tokens[0], "update");
-  if (!update && !isWord(tokens[0], "delete")) return false;
+  bool insert = isWord(tokens[0], "insert");
+  if (!update && !insert && !isWord(tokens[0], "delete")) return false;
+  if (insert && !insertsLazily(tokens, statement.name)) return false;
   const Image& schema = m_lazy.schema();
   if (!m_lazy.usable() || schema.fileFormat != kCurrentFormat ||
       schema.bigEndian != nativeBigEndian()) {
@@ -62,6 +146,7 @@ bool Database::changesLazily(const Statement& statement) const {
       if (!c.empty()) return false;
     }
   }
+  if (hasTempTriggers()) return false;
   if (!update) return true;
   /* A rowid that changes moves the row: the full form does that.  The
   ** targets of the SET list are the first names of its items. */
@@ -85,6 +170,48 @@ bool Database::changesLazily(const Statement& statement) const {
     depth += open ? 1 : close ? -1 : 0;
   }
   return true;
+}
+
+bool Database::insertsLazily(const std::vector<Token>& tokens, const std::string& name) const {
+  /* A rowid named in the column list takes the full form, which words its
+  ** clash as 2.x does.  SQLite 3 fills in no defaults for a virtual table:
+  ** a VALUES list gets the left-out ones spelled out (withDefaults), a
+  ** SELECT that leaves one out, or DEFAULT VALUES, takes the full form. */
+  const TreeTable* table = m_lazy.tables().find(name);
+  InsertShape shape = insertShape(tokens);
+  if (!table || !shape.plain) return false;
+  for (const char* rowid : {"rowid", "oid", "_rowid_"}) {
+    if (shape.named.count(rowid)) return false;
+  }
+  if (omittedDefaults(shape, table->def).empty()) return true;
+  return !shape.select && shape.countsMatch;
+}
+
+std::string Database::withDefaults(const Statement& statement) const {
+  const TreeTable* table = m_lazy.tables().find(statement.name);
+  InsertShape shape = insertShape(statement.tokens);
+  if (!table || !shape.plain || shape.select || !shape.countsMatch) return statement.text;
+  std::vector<const ColumnDef*> omitted = omittedDefaults(shape, table->def);
+  if (omitted.empty()) return statement.text;
+  std::string names, values;
+  for (const ColumnDef* column : omitted) {
+    names += ", " + quoteIdentifier(column->name);
+    values += ", " + quoteLiteral(*column->defaultValue);
+  }
+  std::string text = statement.text;
+  for (auto end = shape.rowEnds.rbegin(); end != shape.rowEnds.rend(); ++end)
+    text.insert(*end, values);
+  text.insert(shape.listEnd, names);
+  return text;
+}
+
+bool Database::hasTempTriggers() const {
+  sqlite3_stmt* stmt = nullptr;
+  const char* sql = "SELECT 1 FROM temp.sqlite_master WHERE type = 'trigger' LIMIT 1";
+  if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK) return true;
+  bool found = sqlite3_step(stmt) != SQLITE_DONE;
+  sqlite3_finalize(stmt);
+  return found;
 }
 
 Status Database::loadLazily(bool* usable) {
@@ -144,7 +271,10 @@ Status Database::ensureFull() {
 
 Status Database::ensureLazy() {
   m_wantFull = false;
-  if (m_lazyMode || !m_hasFile || !m_loaded || m_inTransaction || m_activePrograms > 0)
+  /* TEMP triggers on the file's tables live on the full form's tables and
+  ** would go with them. */
+  if (m_lazyMode || !m_hasFile || !m_loaded || m_inTransaction || m_activePrograms > 0 ||
+      hasTempTriggers())
     return Status::success();
   Status st = clearWorkingCopy();
   m_loaded = false;

@@ -97,6 +97,17 @@ bool rowidTaken(sqlite3* db, const std::string& sql, int64_t rowid, bool& failed
   return rc == SQLITE_ROW;
 }
 
+}  // namespace
+
+int64_t randomRowidCandidate(FunctionHooks& hooks, int attempt) {
+  if (attempt >= 5) return int32_t(hooks.random());
+  int64_t candidate = hooks.lastRandomRowid + 1 + int64_t(hooks.random() % 256);
+  if (candidate > INT32_MAX || candidate < 1) candidate = 1 + int64_t(hooks.random() % 16777215);
+  return candidate;
+}
+
+namespace {
+
 /* xb_newrowid(table, rowidname, oldrowid): a free rowid chosen as 2.x
 ** does once the largest rowid is 2147483647: a few steps up from the last
 ** random choice, then random values, at most 1000 attempts. */
@@ -106,15 +117,8 @@ void newRowidFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   std::string rowidName(valueBytes(argv[1]));
   std::string sql = "SELECT 1 FROM main." + quoteIdentifier(table) + " WHERE " + rowidName + "=?";
   sqlite3* db = sqlite3_context_db_handle(ctx);
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    int64_t candidate;
-    if (attempt < 5) {
-      candidate = hooks->lastRandomRowid + 1 + int64_t(hooks->random() % 256);
-      if (candidate > INT32_MAX || candidate < 1)
-        candidate = 1 + int64_t(hooks->random() % 16777215);
-    } else {
-      candidate = int32_t(hooks->random());
-    }
+  for (int attempt = 0; attempt < kRowidProbes; ++attempt) {
+    int64_t candidate = randomRowidCandidate(*hooks, attempt);
     if (candidate == 0) continue;
     bool failed = false;
     bool taken = rowidTaken(db, sql, candidate, failed);

@@ -64,6 +64,15 @@ struct FunctionHooks {
   int64_t lastRandomRowid = 0;
 };
 
+/* Most rowids a search for a free one tries before it gives up with
+** "database is full". */
+constexpr int kRowidProbes = 1000;
+
+/* Returns the rowid the ATTEMPT-th probe for a free one tries (2.x's
+** schedule: near the last choice first, then anywhere); 0 is no rowid.
+** The caller records a rowid it takes in HOOKS.lastRandomRowid. */
+int64_t randomRowidCandidate(FunctionHooks& hooks, int attempt);
+
 /* Registers the numeric collation and the SQL functions of the working
 ** copy on DB.  HOOKS must outlive DB.  Returns a SQLite 3 result code. */
 int registerFunctions(sqlite3* db, FunctionHooks* hooks);

@@ -7,6 +7,7 @@
 ** blob compared with an index column, a text compared with the rowid)
 ** make the cursor walk the whole table instead: SQLite 3 filters the rows
 ** again in every case, so a plan may return more rows, never fewer.
+** Rows a statement deletes, changes or inserts go to the host.
 */
 #include "s2vtab.h"
 #include "s2sqltoken.h"
@@ -403,11 +404,47 @@ int xColumnImpl(sqlite3_vtab_cursor* base, sqlite3_context* context, int column)
   return SQLITE_OK;
 }
 
-/* Deletes a row (one argument) or changes one in place: ARGV holds the
-** old rowid, the new rowid and the new column values.  New rows and rowid
-** changes take the working copy's full form, which the connection chooses
-** for such statements. */
-int xUpdateImpl(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int64*) {
+/* Returns the rowid VALUE gives as SQLite 3 takes it for an INTEGER
+** PRIMARY KEY: an integer, or a text or real that reads as one; nothing
+** otherwise. */
+std::optional<int64_t> givenRowid(sqlite3_value* value) {
+  std::unique_ptr<sqlite3_value, void (*)(sqlite3_value*)> copy(sqlite3_value_dup(value),
+                                                                sqlite3_value_free);
+  if (!copy) throw std::bad_alloc();
+  int type = sqlite3_value_numeric_type(copy.get());
+  if (type == SQLITE_INTEGER) return sqlite3_value_int64(copy.get());
+  if (type != SQLITE_FLOAT) return std::nullopt;
+  double d = sqlite3_value_double(copy.get());
+  if (!(d >= -9.2e18 && d <= 9.2e18) || d != std::floor(d)) return std::nullopt;
+  return int64_t(d);
+}
+
+/* Inserts a new row: ARGV holds NULL, the rowid named by the statement (or
+** NULL) and the column values. */
+int insertRow(TreeVtab* vtab, const TableDef& def, int argc, sqlite3_value** argv,
+              sqlite3_int64* rowid) {
+  sqlite3_value* given = argv[1];
+  if (def.rowidColumn >= 0 && sqlite3_value_type(argv[2 + def.rowidColumn]) != SQLITE_NULL)
+    given = argv[2 + def.rowidColumn];
+  std::optional<int64_t> wanted;
+  if (sqlite3_value_type(given) != SQLITE_NULL) {
+    wanted = givenRowid(given);
+    if (!wanted) return vtabError(&vtab->base, Status::failure(kMismatch, "datatype mismatch"));
+  }
+  std::vector<Cell> fields;
+  fields.reserve(def.columns.size());
+  for (int i = 2; i < argc; ++i) fields.push_back(valueCell(argv[i]));
+  int64_t inserted = 0;
+  Status st = vtab->host->insertRow(vtab->name, wanted, fields, &inserted);
+  if (st.ok()) *rowid = inserted;
+  return vtabError(&vtab->base, st);
+}
+
+/* Deletes a row (one argument), inserts one (no old rowid) or changes one
+** in place: ARGV holds the old rowid, the new rowid and the new column
+** values.  Rowid changes take the working copy's full form, which the
+** connection chooses for such statements. */
+int xUpdateImpl(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int64* rowid) {
   auto* vtab = reinterpret_cast<TreeVtab*>(base);
   Status st = vtab->host->readable();
   if (!st.ok()) return vtabError(base, st);
@@ -417,6 +454,10 @@ int xUpdateImpl(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int6
     return vtabError(base,
                      vtab->host->changeRow(vtab->name, sqlite3_value_int64(argv[0]), nullptr));
   const TableDef& def = table->def;
+  if (argc != int(def.columns.size()) + 2)
+    return vtabError(base,
+                     Status::failure(kError, "table " + def.name + " may not be changed this way"));
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return insertRow(vtab, def, argc, argv, rowid);
   bool sameRowid = sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
                    sqlite3_value_type(argv[1]) == SQLITE_INTEGER &&
                    sqlite3_value_int64(argv[0]) == sqlite3_value_int64(argv[1]);
@@ -425,7 +466,7 @@ int xUpdateImpl(sqlite3_vtab* base, int argc, sqlite3_value** argv, sqlite3_int6
     sameRowid = sqlite3_value_type(alias) == SQLITE_INTEGER &&
                 sqlite3_value_int64(alias) == sqlite3_value_int64(argv[0]);
   }
-  if (!sameRowid || argc != int(def.columns.size()) + 2)
+  if (!sameRowid)
     return vtabError(base,
                      Status::failure(kError, "table " + def.name + " may not be changed this way"));
   std::vector<Cell> fields;
@@ -504,6 +545,11 @@ const sqlite3_module kModule = makeModule();
 }  // namespace
 
 Status TreeHost::changeRow(const std::string&, int64_t, const std::vector<Cell>*) {
+  return Status::failure(kReadOnly, "attempt to write a readonly database");
+}
+
+Status TreeHost::insertRow(const std::string&, std::optional<int64_t>, const std::vector<Cell>&,
+                           int64_t*) {
   return Status::failure(kReadOnly, "attempt to write a readonly database");
 }
 

@@ -9,8 +9,8 @@
 ** own conditions, so a lookup only has to find no fewer rows than match.
 ** The columns carry the collations of the working copy, so values compare
 ** as they do on a 2.x engine.  Rows deleted or changed in place by a
-** statement are handed to the host, which keeps them pending until the
-** statement ends.
+** statement, and rows it inserts, are handed to the host, which keeps
+** them pending until the statement ends.
 */
 #ifndef S2VTAB_H
 #define S2VTAB_H
@@ -18,6 +18,7 @@
 #include "s2catalog.h"
 #include "s2pager.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,15 @@ class TreeHost {
   ** 2.x code and message of a broken constraint or a damaged page;
   ** kReadOnly where the host keeps its tables read-only (the default). */
   virtual Status changeRow(const std::string& name, int64_t rowid, const std::vector<Cell>* fields);
+
+  /* Called for each row a statement inserts into table NAME: FIELDS
+  ** holds the 2.x values of every column, ROWID the rowid given (by the
+  ** INTEGER PRIMARY KEY or the rowid itself) or nothing, when the host
+  ** numbers the row as 2.x does.  The row's rowid goes into *inserted;
+  ** the row is pending until the statement ends.  Errors: those of
+  ** changeRow, and kMismatch for a rowid outside 32 bits. */
+  virtual Status insertRow(const std::string& name, std::optional<int64_t> rowid,
+                           const std::vector<Cell>& fields, int64_t* inserted);
 };
 
 /* Registers the module on DB; HOST must outlive DB.  Returns a SQLite 3

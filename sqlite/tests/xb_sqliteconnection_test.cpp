@@ -5,6 +5,7 @@
 */
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -98,12 +99,13 @@ TEST(ConnectionText, Latin1FilesRefuseWhatTheyCannotHoldAndLoseNothing) {
 }
 
 /* Holds a write transaction on PATH from another connection for HOLD, then
-** commits. */
+** commits; sets LOCKED once the transaction holds the lock (or failed to). */
 void HoldWriteLock(const std::string& path, int version, std::chrono::milliseconds hold,
-                   bool* began) {
+                   bool* began, std::atomic<bool>* locked) {
   Connection writer(XB_SQLiteDB::NewByVersion(path.c_str(), version));
   *began = writer->Exec("BEGIN EXCLUSIVE") || writer->Exec("BEGIN");
   writer->Exec("INSERT INTO t VALUES(2)");
+  *locked = true;
   std::this_thread::sleep_for(hold);
   writer->Exec("COMMIT");
 }
@@ -121,9 +123,11 @@ TEST(ConnectionBusy, EveryConnectionWaitsForALockedFile) {
     ASSERT_TRUE(reader);
     reader->Close();
     bool began = false;
-    std::thread writer(HoldWriteLock, path, version, std::chrono::milliseconds(400), &began);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    ASSERT_TRUE(reader->Open());
+    std::atomic<bool> locked{false};
+    std::thread writer(HoldWriteLock, path, version, std::chrono::milliseconds(400), &began,
+                       &locked);
+    while (!locked) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(reader->Open());
     XB_String count;
     // Without a wait this fails at once with "database is locked".
     EXPECT_TRUE(reader->QueryValue(count, "SELECT count(*) FROM t"));

@@ -9,6 +9,7 @@
 #include "s2api_helpers.h"
 #include "s2check.h"
 
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -25,7 +26,8 @@ const char kSchema[] =
     "CREATE TABLE t(id INTEGER PRIMARY KEY, a TEXT, b, c TEXT UNIQUE);"
     "CREATE INDEX tb ON t(b, a);"
     "CREATE TABLE small(x);"
-    "INSERT INTO small VALUES('only');";
+    "INSERT INTO small VALUES('only');"
+    "CREATE TABLE d(x, y DEFAULT 'dflt', z NUMERIC DEFAULT 7);";
 
 /* Counts the pages that differ between two file contents (pages beyond
 ** the shorter one count as different). */
@@ -119,9 +121,22 @@ TEST_F(ScaleTest, RandomChangesMatchSQLite3AndKeepTheFileValid) {
     int statements = commit % 3 ? 1 + int(random() % 40) : 1;
     for (int s = 0; s < statements; ++s) {
       int id = 1 + int(random() % unsigned(nextId));
-      switch (random() % 4) {
+      std::string serial = std::to_string(nextId++);
+      switch (random() % 6) {
         case 0:
           sql += "INSERT INTO t VALUES" + rowSql(nextId++, random) + ";";
+          break;
+        case 4:
+          /* The engine numbers the row; SQLite 3 takes one past the largest. */
+          sql += "INSERT INTO t(a, b, c) VALUES('numbered', " + std::to_string(random() % 400) +
+                 ", 'n" + serial + "');";
+          nextId += 5; /* every rowid stays below nextId */
+          break;
+        case 5:
+          sql += "INSERT INTO t(b, a, c) SELECT b, a, c || '-" + serial +
+                 "' FROM t WHERE id BETWEEN " + std::to_string(id) + " AND " +
+                 std::to_string(id + int(random() % 4)) + ";";
+          nextId += 5;
           break;
         case 1:
           sql += "DELETE FROM t WHERE id = " + std::to_string(id) + ";";
@@ -167,7 +182,7 @@ TEST_F(ScaleTest, ChangingOneRowWritesAFewPages) {
   EXPECT_TRUE(problems.empty()) << problems.front();
 }
 
-TEST_F(ScaleTest, UpdatesAndDeletesReadAFewPagesOfALargeFile) {
+TEST_F(ScaleTest, RowChangesReadAFewPagesOfALargeFile) {
   std::mt19937 random(11);
   std::string fill = "BEGIN;";
   for (int id = 1; id <= 20000; ++id) fill += "INSERT INTO t VALUES" + rowSql(id, random) + ";";
@@ -187,7 +202,12 @@ TEST_F(ScaleTest, UpdatesAndDeletesReadAFewPagesOfALargeFile) {
       {"UPDATE t SET c = 'moved' WHERE id = 3", 1},
       {"DELETE FROM t WHERE id = 777", 1},
       {"DELETE FROM t WHERE id BETWEEN 5000 AND 5040", 41},
-      {"UPDATE t SET a = 'range' WHERE id BETWEEN 9000 AND 9010", 11}};
+      {"UPDATE t SET a = 'range' WHERE id BETWEEN 9000 AND 9010", 11},
+      {"INSERT INTO small VALUES('second')", 1},
+      {"INSERT INTO d(x) VALUES('given')", 1},
+      {"INSERT INTO t VALUES(30000, 'given', 5, 'c30000')", 1},
+      {"INSERT INTO t(a, b, c) VALUES('numbered', 6, 'new')", 1},
+      {"INSERT INTO t(a, b, c) SELECT a, b, c || '-copy' FROM t WHERE id BETWEEN 100 AND 109", 20}};
   for (const auto& [change, rows] : changes) {
     SCOPED_TRACE(change);
     long before = bytesRead();
@@ -195,7 +215,9 @@ TEST_F(ScaleTest, UpdatesAndDeletesReadAFewPagesOfALargeFile) {
     EXPECT_LT(bytesRead() - before, perStatement + rows * perRow);
   }
   ASSERT_NO_FATAL_FAILURE(expectSameRows());
-  EXPECT_EQ(column(m_db, "SELECT x FROM small"), std::vector<Cell>{Cell("changed")});
+  EXPECT_EQ(column(m_db, "SELECT x FROM small"),
+            (std::vector<Cell>{Cell("changed"), Cell("second")}));
+  EXPECT_EQ(column(m_db, "SELECT x || y || z FROM d"), std::vector<Cell>{Cell("givendflt7")});
   std::vector<std::string> problems = s2check::CheckFile(m_path);
   EXPECT_TRUE(problems.empty()) << problems.front();
 }
@@ -226,6 +248,14 @@ TEST_F(ScaleTest, RowChangesInPlaceKeepTheConstraints) {
   expectRefused("UPDATE u SET n = n + 1 WHERE k BETWEEN 100 AND 200", "column n is not unique");
   expectRefused("UPDATE u SET m = NULL WHERE k = 2999", "u.m may not be NULL");
   expectRefused("UPDATE u SET q = q + 3 WHERE k >= 2900", "columns p, q are not unique");
+  expectRefused("INSERT INTO u VALUES(5, 99999, 'x', 1, 1)", "PRIMARY KEY must be unique");
+  expectRefused("INSERT INTO u(n, m, p, q) VALUES('3.0', 'x', 9, 9)", "column n is not unique");
+  expectRefused("INSERT INTO u(n, p, q) VALUES(123456, 9, 9)", "u.m may not be NULL");
+  expectRefused("INSERT INTO u(n, m, p, q) SELECT n + 500000, m, p, q + 0 FROM u WHERE k > 2990",
+                "columns p, q are not unique");
+  ASSERT_NO_FATAL_FAILURE(both("INSERT INTO u(n, m, p, q) VALUES(-1, 'new', 1, 100001)"));
+  ASSERT_NO_FATAL_FAILURE(
+      both("INSERT INTO u(n, m, p, q) SELECT n + 500000, m, p, q + 10000 FROM u WHERE k > 2990"));
   /* A row keeping its own values clashes with nothing. */
   ASSERT_NO_FATAL_FAILURE(both("UPDATE u SET n = n, m = 'same' WHERE k > 10"));
   ASSERT_NO_FATAL_FAILURE(both("DELETE FROM u WHERE m = 'm3'"));
@@ -253,6 +283,128 @@ TEST_F(ScaleTest, RowChangesInPlaceKeepTheConstraints) {
   EXPECT_TRUE(problems.empty()) << problems.front();
 }
 
+/* Runs each of STATEMENTS on PATH, alone or (WHOLE) in a transaction of
+** its own, which the engine runs in its full form; returns for each its
+** code, message and the rowid of the last insert. */
+std::vector<std::string> runEach(const std::string& path,
+                                 const std::vector<std::string>& statements, bool whole) {
+  std::vector<std::string> outcomes;
+  sqlite* db = openDb(path);
+  if (!db) return outcomes;
+  for (const std::string& sql : statements) {
+    if (whole) {
+      EXPECT_EQ(run(db, "BEGIN").code, SQLITE_OK);
+    }
+    Result r = run(db, sql);
+    if (whole) {
+      Result commit = run(db, "COMMIT");
+      if (r.code == SQLITE_OK) r = commit;
+      if (commit.code != SQLITE_OK) {
+        EXPECT_EQ(run(db, "ROLLBACK").code, SQLITE_OK);
+      }
+    }
+    std::string rowid = r.code == SQLITE_OK ? std::to_string(sqlite_last_insert_rowid(db)) : "";
+    outcomes.push_back(std::to_string(r.code) + " " + r.error + " " + rowid);
+  }
+  sqlite_close(db);
+  return outcomes;
+}
+
+TEST_F(ScaleTest, InsertsInPlaceWriteWhatTheFullFormWrites) {
+  ASSERT_NO_FATAL_FAILURE(
+      both("CREATE TABLE w(id INTEGER PRIMARY KEY, a NOT NULL DEFAULT 'dflt', b NUMERIC "
+           "DEFAULT 7, c TEXT UNIQUE, d); CREATE INDEX wb ON w(b, d);"));
+  std::string fill = "BEGIN;";
+  for (int id = 1; id <= 400; ++id) {
+    std::string n = std::to_string(id);
+    fill += "INSERT INTO w VALUES(" + n + ", 'a" + n + "', " + std::to_string(id % 13) + ", 'c" +
+            n + "', '" + std::string(size_t(id % 5 * 90), 'd') + "');";
+  }
+  ASSERT_NO_FATAL_FAILURE(both(fill + "COMMIT;"));
+  sqlite_close(m_db);
+  m_db = nullptr;
+  std::string fullPath = m_path + "-full.db";
+  std::filesystem::copy_file(m_path, fullPath, std::filesystem::copy_options::overwrite_existing);
+  const std::vector<std::string> statements = {
+      "INSERT INTO w(c) VALUES('defaults')",
+      "INSERT INTO w DEFAULT VALUES",
+      "INSERT INTO w(b, a, c) VALUES(3, 'no d', 'cnod')",
+      "INSERT INTO w(\"c\", d) VALUES('quoted' || 'list', (SELECT max(b) FROM w))",
+      "INSERT INTO w(a, c) VALUES('one value short')",
+      "INSERT INTO w VALUES(NULL, 'x', 1.50, 'spelled', 007)",
+      "INSERT INTO w VALUES('412', 'text rowid', -0, 'c412', 1e3)",
+      "INSERT INTO w VALUES('414.0', 'real rowid', 2, 'c414', NULL)",
+      "INSERT INTO w VALUES(' 415 ', 'spaced rowid', 2, 'c415', NULL)",
+      "INSERT INTO w VALUES('416.5', 'y', 2, 'c416', NULL)",
+      "INSERT INTO w VALUES('abc', 'y', 2, 'cabc', NULL)",
+      "INSERT INTO w VALUES(2147483648, 'y', 2, 'cbig', NULL)",
+      "INSERT INTO w VALUES(-2147483648, 'lowest', 2, 'clow', NULL)",
+      "INSERT INTO w VALUES(12, 'taken', 2, 'c-taken', NULL)",
+      "INSERT INTO w(a, c) VALUES(NULL, 'cnull')",
+      "INSERT INTO w(c, d) VALUES('c1', 'clash')",
+      "INSERT INTO w(a, c, d) VALUES('long', 'clong', '" + std::string(5000, 'L') + "')",
+      "INSERT INTO w(a, b, c, d) SELECT a, b, c || '-copy', d FROM w WHERE id <= 300",
+      "INSERT INTO w(a, c) SELECT a, c FROM w WHERE id = 5",
+      "INSERT INTO w VALUES(2147483647, 'top', 1, 'ctop', NULL)"};
+  std::vector<std::string> inPlace = runEach(m_path, statements, false);
+  std::vector<std::string> full = runEach(fullPath, statements, true);
+  ASSERT_EQ(inPlace.size(), statements.size());
+  for (size_t i = 0; i < statements.size(); ++i)
+    EXPECT_EQ(inPlace[i], full[i]) << statements[i].substr(0, 80);
+  for (const std::string& path : {m_path, fullPath}) {
+    std::vector<std::string> problems = s2check::CheckFile(path);
+    EXPECT_TRUE(problems.empty()) << path << ": " << problems.front();
+  }
+  m_db = openDb(m_path);
+  sqlite* fullDb = openDb(fullPath);
+  ASSERT_NE(fullDb, nullptr);
+  const char* content = "SELECT id, a, b, c, d FROM w ORDER BY id";
+  Result written = query(m_db, content);
+  ASSERT_EQ(written.code, SQLITE_OK) << written.error;
+  /* Eleven rows given one by one, 301 copies. */
+  EXPECT_EQ(written.rows.size(), 400u + 11u + 301u);
+  EXPECT_EQ(written.rows, query(fullDb, content).rows);
+  sqlite_close(fullDb);
+  /* Past the largest rowid a free one is chosen at random. */
+  ASSERT_EQ(run(m_db, "INSERT INTO w(c) VALUES('after the top')").code, SQLITE_OK);
+  int rowid = sqlite_last_insert_rowid(m_db);
+  EXPECT_NE(rowid, 2147483647);
+  EXPECT_EQ(column(m_db, "SELECT c FROM w WHERE id = " + std::to_string(rowid)),
+            std::vector<Cell>{Cell("after the top")});
+  std::vector<std::string> problems = s2check::CheckFile(m_path);
+  EXPECT_TRUE(problems.empty()) << problems.front();
+}
+
+TEST_F(ScaleTest, TempTriggersFireOnEveryWrite) {
+  std::mt19937 random(3);
+  std::string fill = "BEGIN;";
+  for (int id = 1; id <= 2000; ++id) fill += "INSERT INTO t VALUES" + rowSql(id, random) + ";";
+  ASSERT_NO_FATAL_FAILURE(both(fill + "COMMIT;"));
+  ASSERT_NO_FATAL_FAILURE(
+      both("CREATE TEMP TABLE log(what, id);"
+           "CREATE TEMP TRIGGER tu AFTER UPDATE ON t BEGIN INSERT INTO log VALUES('u', new.id); "
+           "END;"
+           "CREATE TEMP TRIGGER ti AFTER INSERT ON t BEGIN INSERT INTO log VALUES('i', new.id); "
+           "END;"
+           "CREATE TEMP TRIGGER td BEFORE DELETE ON t BEGIN INSERT INTO log VALUES('d', old.id); "
+           "END;"));
+  /* A query between the writes must not lose the triggers either. */
+  const char* writes[] = {"SELECT count(*) FROM t",
+                          "UPDATE t SET b = 'x' WHERE id = 7",
+                          "SELECT a FROM t WHERE id = 8",
+                          "DELETE FROM t WHERE id = 9",
+                          "INSERT INTO t VALUES(5000, 'new', 1, 'c5000')",
+                          "INSERT INTO t(a, b, c) VALUES('numbered', 2, 'c-numbered')"};
+  for (const char* sql : writes) ASSERT_NO_FATAL_FAILURE(both(sql));
+  Result log = query(m_db, "SELECT what, id FROM log ORDER BY rowid");
+  ASSERT_EQ(log.code, SQLITE_OK) << log.error;
+  EXPECT_EQ(log.rows, (std::vector<std::vector<Cell>>{{Cell("u"), Cell("7")},
+                                                      {Cell("d"), Cell("9")},
+                                                      {Cell("i"), Cell("5000")},
+                                                      {Cell("i"), Cell("5001")}}));
+  ASSERT_NO_FATAL_FAILURE(expectSameRows());
+}
+
 TEST_F(ScaleTest, DamageStaysInTheTableThatHasIt) {
   std::mt19937 random(9);
   std::string fill = "BEGIN;";
@@ -276,10 +428,20 @@ TEST_F(ScaleTest, DamageStaysInTheTableThatHasIt) {
   Result damaged = query(m_db, "SELECT count(*) FROM t");
   EXPECT_EQ(damaged.code, SQLITE_CORRUPT);
   EXPECT_EQ(damaged.error, "database disk image is malformed (page " + std::to_string(root) + ")");
-  /* No write goes to a damaged file. */
-  Result write = run(m_db, "INSERT INTO small VALUES('more')");
-  EXPECT_EQ(write.code, SQLITE_CORRUPT);
-  EXPECT_EQ(fileBytes(m_path), bytes);
+  /* No write goes to a damaged table; a sound one takes writes, as in 2.x,
+  ** and leaves the damaged page as it is. */
+  for (const char* write :
+       {"INSERT INTO t(a, b, c) VALUES('more', 1, 'more')",
+        "INSERT INTO t VALUES(5000, 'more', 1, 'more')", "UPDATE t SET a = 'more' WHERE id = 5"}) {
+    Result refused = run(m_db, write);
+    EXPECT_EQ(refused.code, SQLITE_CORRUPT) << write;
+    EXPECT_EQ(fileBytes(m_path), bytes) << write;
+  }
+  ASSERT_EQ(run(m_db, "INSERT INTO small VALUES('more')").code, SQLITE_OK);
+  EXPECT_EQ(column(m_db, "SELECT x FROM small"), (std::vector<Cell>{Cell("only"), Cell("more")}));
+  EXPECT_EQ(fileBytes(m_path).compare(size_t(root - 1) * 1024, 1024, bytes, size_t(root - 1) * 1024,
+                                      1024),
+            0);
 }
 
 }  // namespace

@@ -11,7 +11,6 @@
 */
 #include <gtest/gtest.h>
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -23,10 +22,10 @@
 #include <chrono>
 #include <functional>
 #include <random>
-#include <thread>
 
 #include "s2check.h"
 #include "s2expect.h"
+#include "s2killedwriter.h"
 
 /* Crash points for the writer process.  When crashAtFsync is N > 0, the
 ** N-th fsync() of the process ends it at once (the data written before it
@@ -97,28 +96,6 @@ long ReadGeneration(const std::string& path) {
   return g;
 }
 
-/* The writer: continues from generation G until it is killed, writing one
-** byte to PROGRESS after each commit. */
-[[noreturn]] void Writer(const std::string& path, long g, int progress) {
-  sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
-  if (!db) _exit(2);
-  sqlite_busy_timeout(db, 2000);
-  for (long next = g + 1; next < g + 100000; next++) {
-    char* err = nullptr;
-    if (sqlite_exec(db, GenerationSql(next).c_str(), nullptr, nullptr, &err) != SQLITE_OK) _exit(3);
-    if (write(progress, "c", 1) != 1) _exit(4);
-  }
-  sqlite_close(db);
-  _exit(0);
-}
-
-/* Waits up to 20 seconds for one byte on FD.  Returns false on timeout. */
-bool WaitForByte(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  char c;
-  return poll(&p, 1, 20000) == 1 && read(fd, &c, 1) == 1;
-}
-
 /* A writer killed at any moment of its commits leaves the old or the new
 ** content, never a mix, and the file stays valid. */
 TEST(CrashRecovery, KilledWriterLeavesOldOrNewContent) {
@@ -134,37 +111,12 @@ TEST(CrashRecovery, KilledWriterLeavesOldOrNewContent) {
   }
   /* Kills land anywhere in the transactions after the first commit of each
   ** writer: the delay is drawn from twice the time one commit takes here. */
-  auto start = std::chrono::steady_clock::now();
-  {
-    sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
-    ASSERT_NE(db, nullptr);
-    ASSERT_EQ(Exec(db, GenerationSql(0)), "");
-    sqlite_close(db);
-  }
-  long commitMicros = std::chrono::duration_cast<std::chrono::microseconds>(
-                          std::chrono::steady_clock::now() - start)
-                          .count();
+  long commitMicros = TimeOneCommit(path, GenerationSql(0));
   std::mt19937 random(20261206);
   long generation = 0;
   for (int kill = 0; kill < 30; kill++) {
-    int progress[2];
-    ASSERT_EQ(pipe(progress), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      close(progress[0]);
-      Writer(path, generation, progress[1]);
-    }
-    close(progress[1]);
-    bool committed = WaitForByte(progress[0]);
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % (2 * commitMicros + 1)));
-    ::kill(child, SIGKILL);
-    close(progress[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(committed) << "the writer did not commit within 20 seconds";
-    ASSERT_TRUE(WIFSIGNALED(status))
-        << "the writer stopped by itself with status " << WEXITSTATUS(status);
+    std::chrono::microseconds delay(random() % (2 * commitMicros + 1));
+    ASSERT_TRUE(KillWriterAfterFirstCommit(path, generation, GenerationSql, delay));
 
     long found = ReadGeneration(path);
     ASSERT_GT(found, generation) << "a committed generation was lost";

@@ -14,6 +14,7 @@
 #include "settingsstore.h"
 #include "sqliterowform.h"
 #include "xb_sqlitedb.h"
+#include "viewwait.h"
 
 #include <QClipboard>
 #include <QLineEdit>
@@ -28,11 +29,6 @@
 #include <memory>
 
 namespace {
-
-/* Waits until VIEW has no query running; false after 20 seconds. */
-bool WaitIdle(CDorvexView* view) {
-  return QTest::qWaitFor([view] { return !view->IsBusy(); }, 20000);
-}
 
 /* The "SQLite Error" boxes VIEW shows. */
 QList<QMessageBox*> ErrorBoxes(CDorvexView* view) {
@@ -123,13 +119,6 @@ class DorvexViewTest : public QObject {
     if (!db || !db->Open() || !db->GetTable(result, "%s", sql) || result.Rows() < 1) return "?";
     const char* cell = result.Get(0, 0);
     return cell ? QByteArray(cell) : QByteArray("NULL");
-  }
-
-  /* Opens PATH in FRAME and waits for the first table. */
-  static CDorvexView* OpenAndWait(CMainFrame& frame, const QString& path) {
-    if (!frame.OpenDocument(path)) return nullptr;
-    CDorvexView* view = frame.ActiveView();
-    return view && WaitIdle(view) ? view : nullptr;
   }
 
  private slots:
@@ -318,7 +307,8 @@ class DorvexViewTest : public QObject {
     // A failing tick stops the timer and is reported once.
     view->StartRepeating(1000);
     QVERIFY(Exec(path, "DROP TABLE u"));
-    QTest::qWait(2600);
+    QVERIFY(QTest::qWaitFor([view] { return !ErrorBoxes(view).isEmpty(); }, 20000));
+    QTest::qWait(2100);  // two more periods: no second report
     QCOMPARE(ErrorBoxes(view).size(), 1);
     QCOMPARE(view->RepeatMilliseconds(), 0);
 
@@ -351,9 +341,9 @@ class DorvexViewTest : public QObject {
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, this, [&] { ++ticks; });
     ticker.start(10);
-    QTest::qWait(400);
+    // The event loop keeps running while the query does.
+    QVERIFY(QTest::qWaitFor([&ticks] { return ticks >= 10; }, 10000));
     QVERIFY(view->IsBusy());
-    QVERIFY(ticks >= 10);  // the event loop kept running
     QVERIFY(!frame.BusyPaneText().isEmpty());
     QVERIFY(!frame.Action(DorvexCommand::Refresh)->isEnabled());
     view->Grid()->setFocus();

@@ -14,6 +14,7 @@
 #include "resultgrid.h"
 #include "settingsstore.h"
 #include "xb_sqlitedb.h"
+#include "viewwait.h"
 
 #include <QLabel>
 #include <QProgressDialog>
@@ -22,15 +23,6 @@
 #include <QtTest>
 
 #include <memory>
-
-namespace {
-
-/* Waits until VIEW has no query running; false after 20 seconds. */
-bool WaitIdle(CDorvexView* view) {
-  return QTest::qWaitFor([view] { return !view->IsBusy(); }, 20000);
-}
-
-}  // namespace
 
 class PrintingTest : public QObject {
   Q_OBJECT

@@ -9,6 +9,7 @@
 #include "resultgrid.h"
 #include "settingsstore.h"
 #include "xb_sqlitedb.h"
+#include "viewwait.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -22,11 +23,6 @@
 #include <memory>
 
 namespace {
-
-/* Waits until VIEW has no query running; false after 20 seconds. */
-bool WaitIdle(CDorvexView* view) {
-  return QTest::qWaitFor([view] { return !view->IsBusy(); }, 20000);
-}
 
 /* The items of the bar's list. */
 QStringList Items(CMainFrame& frame) {
@@ -62,13 +58,6 @@ class QueryBarTest : public QObject {
   QTemporaryDir m_dir;
   QString m_db;
 
-  /* Opens the test database in FRAME and waits for its first table. */
-  CDorvexView* OpenAndWait(CMainFrame& frame) {
-    if (!frame.OpenDocument(m_db)) return nullptr;
-    CDorvexView* view = frame.ActiveView();
-    return view && WaitIdle(view) ? view : nullptr;
-  }
-
  private slots:
   void initTestCase() {
     QVERIFY(m_dir.isValid());
@@ -95,7 +84,7 @@ class QueryBarTest : public QObject {
     SettingsStore settings;
     CMainFrame frame(settings);
     frame.show();
-    CDorvexView* view = OpenAndWait(frame);
+    CDorvexView* view = OpenAndWait(frame, m_db);
     QVERIFY(view);
     QComboBox* combo = frame.QueryBarWidget()->Combo();
     QCOMPARE(combo->currentText(), QString("SELECT * FROM t LIMIT 100"));
@@ -139,7 +128,7 @@ class QueryBarTest : public QObject {
     SettingsStore settings;
     CMainFrame frame(settings);
     frame.show();
-    CDorvexView* view = OpenAndWait(frame);
+    CDorvexView* view = OpenAndWait(frame, m_db);
     QVERIFY(view);
     TypeAndEnter(frame, "SELECT id FROM t WHERE id < 4");
     QVERIFY(WaitIdle(view));
@@ -166,7 +155,7 @@ class QueryBarTest : public QObject {
     SettingsStore settings;
     CMainFrame frame(settings);
     frame.show();
-    CDorvexView* view = OpenAndWait(frame);
+    CDorvexView* view = OpenAndWait(frame, m_db);
     QVERIFY(view);
     QStringList before = Items(frame);
 
@@ -194,7 +183,7 @@ class QueryBarTest : public QObject {
       SettingsStore settings;
       CMainFrame frame(settings);
       frame.show();
-      CDorvexView* view = OpenAndWait(frame);
+      CDorvexView* view = OpenAndWait(frame, m_db);
       QVERIFY(view);
       TypeAndEnter(frame, "SELECT name FROM t WHERE id = 7");
       QVERIFY(WaitIdle(view));

@@ -11,6 +11,7 @@
 #include "mainframe.h"
 #include "settingsstore.h"
 #include "xb_sqlitedb.h"
+#include "viewwait.h"
 
 #include <QAction>
 #include <QDir>
@@ -55,11 +56,6 @@ class RecordingDialogs : public ConvertDialogs {
   QStringList messages;
   QList<bool> warnings;
 };
-
-/* Waits until VIEW has no query running; false after 20 seconds. */
-bool WaitIdle(CDorvexView* view) {
-  return QTest::qWaitFor([view] { return !view->IsBusy(); }, 20000);
-}
 
 }  // namespace
 

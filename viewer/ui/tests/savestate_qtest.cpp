@@ -12,6 +12,7 @@
 #include "settingsstore.h"
 #include "storenode.h"
 #include "xb_sqlitedb.h"
+#include "viewwait.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -24,27 +25,11 @@
 
 #include <memory>
 
-namespace {
-
-/* Waits until VIEW has no query running; false after 20 seconds. */
-bool WaitIdle(CDorvexView* view) {
-  return QTest::qWaitFor([view] { return !view->IsBusy(); }, 20000);
-}
-
-}  // namespace
-
 class SaveStateTest : public QObject {
   Q_OBJECT
  private:
   QTemporaryDir m_dir;
   QString m_db;
-
-  /* Opens PATH in FRAME and waits for its first query. */
-  static CDorvexView* OpenAndWait(CMainFrame& frame, const QString& path) {
-    if (!frame.OpenDocument(path)) return nullptr;
-    CDorvexView* view = frame.ActiveView();
-    return view && WaitIdle(view) ? view : nullptr;
-  }
 
   /* Runs SQL from FRAME's query bar and waits for it. */
   static bool RunFromBar(CMainFrame& frame, CDorvexView* view, const QString& sql) {
