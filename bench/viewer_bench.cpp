@@ -87,7 +87,10 @@ void WaitIdle(CDorvexView* view, double* maxGapMs = nullptr) {
     gap.restart();
   });
   ticker.start(5);
-  while (view->IsBusy()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+  // Sleeps until the next event, as the window's own loop does (the ticker
+  // wakes it at least every 5 ms).  The overload with a time limit ignores
+  // WaitForMoreEvents and would spin, taking a core from the query.
+  while (view->IsBusy()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   QApplication::processEvents();
   if (maxGapMs) *maxGapMs = worst;
 }

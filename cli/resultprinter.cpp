@@ -3,6 +3,7 @@
 */
 #include "resultprinter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -88,36 +89,30 @@ void WriteTableRow(const XB_SQLiteResult& result, int row, int shown, const XB_S
   out.Put('\n');
 }
 
-/* Writes the data rows of RESULT, whose cells lie in one block with ENDS,
-** as separated lines: runs of cells are copied whole and each cell's
-** terminator becomes the separator or, after the last column, a newline. */
-void WriteSeparatedBlock(const XB_SQLiteResult& result, const char* text, const uint32_t* ends,
+/* Writes the data rows of RESULT, whose cells lie in the block TEXT of
+** BYTES bytes, as separated lines: runs of the block are copied whole and
+** each cell's terminator becomes the separator or, after the last column,
+** a newline. */
+void WriteSeparatedBlock(const XB_SQLiteResult& result, const char* text, size_t bytes,
                          char separator, OutputBuffer& out) {
   size_t columns = static_cast<size_t>(result.Cols());
-  size_t cell = columns;  // the first data cell
-  size_t last = columns * (static_cast<size_t>(result.Rows()) + 1);
+  // The data rows begin after the terminators of the column names.
+  size_t begin = 0;
+  for (size_t name = 0; name < columns && begin < bytes; ++name)
+    begin += std::strlen(text + begin) + 1;
   size_t column = 0;
-  while (cell < last) {
-    size_t begin = ends[cell - 1];
-    size_t end = cell;
-    while (end < last && ends[end] - begin <= OutputBuffer::Capacity()) ++end;
-    if (end == cell) {
-      // One cell larger than the whole buffer goes out on its own.
-      out.Write(text + begin, ends[cell] - begin - 1);
-      out.Put(++column == columns ? '\n' : separator);
-      if (column == columns) column = 0;
-      ++cell;
-      continue;
-    }
-    size_t bytes = ends[end - 1] - begin;
-    char* room = out.Claim(bytes);
-    std::memcpy(room, text + begin, bytes);
-    for (; cell < end; ++cell) {
+  while (begin < bytes) {
+    size_t run = std::min(bytes - begin, OutputBuffer::Capacity());
+    char* room = out.Claim(run);
+    std::memcpy(room, text + begin, run);
+    char* end = room + run;
+    for (char* nul = room; (nul = static_cast<char*>(std::memchr(nul, 0, end - nul))); ++nul) {
       bool lineEnds = ++column == columns;
-      room[ends[cell] - 1 - begin] = lineEnds ? '\n' : separator;
+      *nul = lineEnds ? '\n' : separator;
       if (lineEnds) column = 0;
     }
-    out.Commit(bytes);
+    out.Commit(run);
+    begin += run;
   }
 }
 
@@ -126,9 +121,9 @@ void WriteSeparatedBlock(const XB_SQLiteResult& result, const char* text, const 
 void WriteSeparated(const XB_SQLiteResult& result, char separator, OutputBuffer& out) {
   int columns = result.Cols();
   if (columns == 0) return;
-  const uint32_t* ends = nullptr;
-  if (const char* text = result.Block(ends)) {
-    WriteSeparatedBlock(result, text, ends, separator, out);
+  size_t bytes = 0;
+  if (const char* text = result.Block(bytes)) {
+    WriteSeparatedBlock(result, text, bytes, separator, out);
     return;
   }
   for (int row = 0; row < result.Rows(); ++row) {

@@ -84,10 +84,12 @@ int CollectWatchedRow(void* arg, int ncol, char** values, char** names) {
     return 1;
   }
   for (int i = 0; i < ncol; ++i) {
-    if (!run->table->Append(values[i], values[i] ? std::strlen(values[i]) : 0)) {
+    size_t length = values[i] ? std::strlen(values[i]) : 0;
+    if (!run->table->Append(values[i], length)) {
       run->problem = "out of memory";
       return 1;
     }
+    run->bytes += static_cast<int64_t>(length) + 5;
   }
   ++run->rows;
   if (run->progress) {
@@ -97,7 +99,6 @@ int CollectWatchedRow(void* arg, int ncol, char** values, char** names) {
       run->problem = "interrupted";
       return 1;
     }
-    for (int i = 0; i < ncol; ++i) run->bytes += (values[i] ? std::strlen(values[i]) : 0) + 5;
     if ((progress.maxRows > 0 && run->rows >= progress.maxRows) ||
         (progress.maxBytes > 0 && run->bytes >= progress.maxBytes)) {
       // The bound ends the run with the rows gathered so far.

@@ -28,21 +28,27 @@ sqlite3* Handle(void* engineHandle) {
   return static_cast<sqlite3*>(engineHandle);
 }
 
-/* Appends the cells of the current row of STMT (or its column names when
-** NAMES is set) to TABLE.  Returns false when memory runs out. */
-bool AppendRow(XB_SQLiteBlockTable* table, sqlite3_stmt* stmt, int columns, bool names) {
+/* Appends the column names of STMT to TABLE.  Returns false when memory
+** runs out. */
+bool AppendNames(XB_SQLiteBlockTable* table, sqlite3_stmt* stmt, int columns) {
   for (int c = 0; c < columns; ++c) {
-    const char* value;
-    size_t length;
-    if (names) {
-      value = sqlite3_column_name(stmt, c);
-      length = value ? std::strlen(value) : 0;
-    } else {
-      value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-      // A value with an inner NUL reads, as with get-table, up to that NUL.
-      length = value ? std::strlen(value) : 0;
-    }
+    const char* name = sqlite3_column_name(stmt, c);
+    if (!table->Append(name, name ? std::strlen(name) : 0)) return false;
+  }
+  return true;
+}
+
+/* Appends the cells of the current row of STMT to TABLE and adds the bytes
+** they count for the row bound to *BYTES.  Returns false when memory runs
+** out. */
+bool AppendRow(XB_SQLiteBlockTable* table, sqlite3_stmt* stmt, int columns, int64_t* bytes) {
+  for (int c = 0; c < columns; ++c) {
+    const char* value = reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+    size_t length = value ? static_cast<size_t>(sqlite3_column_bytes(stmt, c)) : 0;
+    // A value with an inner NUL reads, as with get-table, up to that NUL
+    // (the table cuts it there).
     if (!table->Append(value, length)) return false;
+    *bytes += static_cast<int64_t>(length) + 5;
   }
   return true;
 }
@@ -240,18 +246,17 @@ bool XB_SQLite3DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
       if (!haveNames) {
         columns = sqlite3_column_count(stmt);
         haveNames = true;
-        if (!AppendRow(table, stmt, columns, true)) problem = "out of memory";
+        if (!AppendNames(table, stmt, columns)) problem = "out of memory";
       } else if (sqlite3_column_count(stmt) != columns) {
         problem = kIncompatibleQueries;
       }
       if (!problem && rows == INT_MAX) problem = "too many rows";
-      if (!problem && !AppendRow(table, stmt, columns, false)) problem = "out of memory";
+      if (!problem && !AppendRow(table, stmt, columns, &bytes)) problem = "out of memory";
       if (!problem && progress && progress->cancel) problem = "interrupted";
       if (problem) break;
       ++rows;
       if (progress) {
         ++progress->rows;
-        for (int c = 0; c < columns; ++c) bytes += sqlite3_column_bytes(stmt, c) + 5;
         if (BoundReached(*progress, rows, bytes)) break;
       }
     }
@@ -259,7 +264,7 @@ bool XB_SQLite3DB::GetTableWatched(XB_SQLiteResult& result, const char* statemen
       // A query without rows still names its columns for the viewer.
       columns = sqlite3_column_count(stmt);
       haveNames = columns > 0;
-      if (haveNames && !AppendRow(table, stmt, columns, true)) problem = "out of memory";
+      if (haveNames && !AppendNames(table, stmt, columns)) problem = "out of memory";
     }
     if (!problem && progress && progress->limited) {
       sqlite3_finalize(stmt);

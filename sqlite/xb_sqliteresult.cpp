@@ -47,19 +47,35 @@ bool Grow(T*& block, size_t capacity) {
 
 void XB_SQLiteBlockTable::Free() {
   std::free(m_text);
-  std::free(m_ends);
+  std::free(m_marks);
   std::free(m_nulls);
   m_text = nullptr;
-  m_ends = nullptr;
+  m_marks = nullptr;
   m_nulls = nullptr;
   m_textUsed = m_textCapacity = m_cellCount = m_cellCapacity = 0;
+}
+
+size_t XB_SQLiteBlockTable::Start(size_t index) const {
+  size_t start = m_marks[index / kStride];
+  for (size_t skip = index % kStride; skip > 0; --skip) start += std::strlen(m_text + start) + 1;
+  return start;
+}
+
+const char* XB_SQLiteBlockTable::Cell(size_t index, size_t& length) const {
+  if (IsNull(index)) {
+    length = 0;
+    return nullptr;
+  }
+  const char* text = m_text + Start(index);
+  length = std::strlen(text);
+  return text;
 }
 
 bool XB_SQLiteBlockTable::Reserve(size_t extraText) {
   if (m_cellCount == m_cellCapacity) {
     size_t wanted = m_cellCapacity < 1024 ? 1024 : m_cellCapacity + m_cellCapacity / 2;
-    wanted = (wanted + 7) & ~size_t(7);
-    if (!Grow(m_ends, wanted * sizeof(uint32_t))) return false;
+    wanted = (wanted + kStride - 1) / kStride * kStride;
+    if (!Grow(m_marks, wanted / kStride * sizeof(uint32_t))) return false;
     if (!Grow(m_nulls, wanted / 8)) return false;
     std::memset(m_nulls + m_cellCapacity / 8, 0, (wanted - m_cellCapacity) / 8);
     m_cellCapacity = wanted;
@@ -77,20 +93,26 @@ bool XB_SQLiteBlockTable::Reserve(size_t extraText) {
 
 bool XB_SQLiteBlockTable::Append(const char* value, size_t length) {
   if (!value) length = 0;
+  // A NUL inside would end the cell early for every reader of the block.
+  if (const void* nul = length ? std::memchr(value, 0, length) : nullptr)
+    length = static_cast<size_t>(static_cast<const char*>(nul) - value);
   if (!Reserve(length + 1)) return false;
+  if (m_cellCount % kStride == 0)
+    m_marks[m_cellCount / kStride] = static_cast<uint32_t>(m_textUsed);
   if (length) std::memcpy(m_text + m_textUsed, value, length);
   m_text[m_textUsed + length] = '\0';
   m_textUsed += length + 1;
   if (!value) m_nulls[m_cellCount >> 3] |= static_cast<unsigned char>(1u << (m_cellCount & 7));
-  m_ends[m_cellCount++] = static_cast<uint32_t>(m_textUsed);
+  ++m_cellCount;
   return true;
 }
 
 void XB_SQLiteBlockTable::Shrink() {
   if (m_textUsed && m_textUsed < m_textCapacity && Grow(m_text, m_textUsed))
     m_textCapacity = m_textUsed;
-  size_t cells = (m_cellCount + 7) & ~size_t(7);
-  if (!cells || cells >= m_cellCapacity || !Grow(m_ends, cells * sizeof(uint32_t))) return;
+  size_t cells = (m_cellCount + kStride - 1) / kStride * kStride;
+  if (!cells || cells >= m_cellCapacity || !Grow(m_marks, cells / kStride * sizeof(uint32_t)))
+    return;
   m_cellCapacity = cells;  // a NULL map left larger does no harm
   Grow(m_nulls, cells / 8);
 }

@@ -37,13 +37,13 @@ class XB_SQLiteTable {
   /* As Cell, and sets LENGTH to the cell's length (0 for SQL NULL). */
   virtual const char* Cell(size_t index, size_t& length) const = 0;
 
-  /* For holders that keep all cells in one block, each cell followed by one
-  ** terminator byte: returns the block and sets ENDS to the array of offsets
-  ** just past each cell's terminator (cell i begins at ENDS[i-1], cell 0 at
-  ** 0; an SQL NULL is an empty cell there).  Other holders return null.
-  ** Lets whole results be printed by copying large runs of text. */
-  virtual const char* Block(const uint32_t*& ends) const {
-    ends = nullptr;
+  /* For holders that keep all cells in one block, one after the other in
+  ** index order, each cell's text followed by one NUL and holding none
+  ** itself (an SQL NULL is an empty cell there): returns the block and sets
+  ** BYTES to its size.  Other holders return null.  Lets whole results be
+  ** printed by copying large runs of text. */
+  virtual const char* Block(size_t& bytes) const {
+    bytes = 0;
     return nullptr;
   }
 
@@ -79,9 +79,11 @@ class XB_SQLite2Table final : public XB_SQLiteTable {
 
 /*
 ** Holder of cells copied into one text block.  Every cell takes its text and
-** a NUL there, and a 32-bit end offset (where the next cell begins); SQL
-** NULL is one bit of a separate map.  So a cell costs about five bytes
-** beyond its text, and its length is known without scanning it.
+** a NUL there; the start of every eighth cell is kept as a 32-bit offset,
+** and the cells in between are found by their terminators.  SQL NULL is one
+** bit of a separate map.  So a cell costs little more than one byte beyond
+** its text (a million rows of five columns keep 2.5 MB of offsets, not the
+** 20 MB of one per cell), and reaching a cell skips at most seven others.
 */
 class XB_SQLiteBlockTable final : public XB_SQLiteTable {
  public:
@@ -92,24 +94,16 @@ class XB_SQLiteBlockTable final : public XB_SQLiteTable {
     if (IsNull(index)) return nullptr;
     return m_text + Start(index);
   }
-  const char* Cell(size_t index, size_t& length) const override {
-    if (IsNull(index)) {
-      length = 0;
-      return nullptr;
-    }
-    size_t start = Start(index);
-    length = m_ends[index] - start - 1;
-    return m_text + start;
-  }
+  const char* Cell(size_t index, size_t& length) const override;
 
-  const char* Block(const uint32_t*& endOffsets) const override {
-    endOffsets = m_ends;
+  const char* Block(size_t& bytes) const override {
+    bytes = m_textUsed;
     return m_text;
   }
 
-  /* Appends one cell (null for SQL NULL) of the given length.  Returns false
-  ** when memory runs out or the block would pass 4 GiB; the table is then
-  ** unchanged. */
+  /* Appends one cell (null for SQL NULL): the first LENGTH bytes of VALUE,
+  ** up to its first NUL if it holds one.  Returns false when memory runs
+  ** out or the block would pass 4 GiB; the table is then unchanged. */
   bool Append(const char* value, size_t length);
 
   /* Number of cells appended so far. */
@@ -119,8 +113,12 @@ class XB_SQLiteBlockTable final : public XB_SQLiteTable {
   void Shrink();
 
  private:
+  /* Cells per kept offset. */
+  static constexpr size_t kStride = 8;
+
   bool IsNull(size_t index) const { return (m_nulls[index >> 3] >> (index & 7)) & 1; }
-  size_t Start(size_t index) const { return index ? m_ends[index - 1] : 0; }
+  /* Returns the offset of cell INDEX in the block. */
+  size_t Start(size_t index) const;
   /* Makes room for one more cell with EXTRATEXT bytes of text.  Returns false
   ** when that is impossible; nothing is lost then. */
   bool Reserve(size_t extraText);
@@ -128,10 +126,10 @@ class XB_SQLiteBlockTable final : public XB_SQLiteTable {
   char* m_text = nullptr;
   size_t m_textUsed = 0;
   size_t m_textCapacity = 0;
-  uint32_t* m_ends = nullptr;
+  uint32_t* m_marks = nullptr; /* offset of cell i * kStride at [i] */
   unsigned char* m_nulls = nullptr;
   size_t m_cellCount = 0;
-  size_t m_cellCapacity = 0;
+  size_t m_cellCapacity = 0; /* a multiple of kStride */
 };
 
 /*
@@ -177,9 +175,9 @@ class XB_SQLiteResult {
 
   /* The cell block of the holder, as XB_SQLiteTable::Block; null when the
   ** result is empty or its holder keeps its cells otherwise. */
-  const char* Block(const uint32_t*& ends) const {
-    ends = nullptr;
-    return m_table ? m_table->Block(ends) : nullptr;
+  const char* Block(size_t& bytes) const {
+    bytes = 0;
+    return m_table ? m_table->Block(bytes) : nullptr;
   }
 
  private:

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -182,7 +183,8 @@ int CDorvexDoc::TableCount() const {
 std::optional<std::string> CDorvexDoc::TableName(int index) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (index < 0 || static_cast<size_t>(index) >= m_tableNames.size()) return std::nullopt;
-  return m_tableNames[static_cast<size_t>(index)];
+  // Decoded by the rule in force now, which the user may have switched.
+  return FromFileText(m_tableNames[static_cast<size_t>(index)]);
 }
 
 XB_ParameterInfoGroup* CDorvexDoc::FindTableDefinition(std::string_view name) {
@@ -193,20 +195,38 @@ XB_ParameterInfoGroup* CDorvexDoc::FindTableDefinition(std::string_view name) {
 
 XB_TableDefinition* CDorvexDoc::DefinitionHeld(std::string_view name, std::string* storedName) {
   if (!m_db || !m_rowIO || name.empty()) return nullptr;
-  // The cache holds every table under the name the file gives it; the name
-  // asked for may differ in letter case.
-  std::string stored;
-  for (const std::string& table : m_tableNames) {
-    if (table.size() != name.size()) continue;
-    bool same = true;
-    for (size_t i = 0; i < name.size() && same; ++i)
-      same = std::tolower(static_cast<unsigned char>(table[i])) ==
-             std::tolower(static_cast<unsigned char>(name[i]));
-    if (!same || !ToFileText(table, &stored, nullptr)) continue;
-    if (storedName) *storedName = stored;
-    return m_rowIO->GetTableDefinition(*m_db, stored, kAllColumns);
+  // The cache holds every table under the name the file gives it, in the
+  // file's text; the name asked for is UTF-8 and may differ in letter case.
+  std::vector<std::string> stored;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    stored = m_tableNames;
+  }
+  for (const std::string& table : stored) {
+    if (!SameAsciiName(FromFileText(table), name)) continue;
+    if (storedName) *storedName = table;
+    return m_rowIO->GetTableDefinition(*m_db, table, kAllColumns);
   }
   return nullptr;
+}
+
+std::vector<bool> CDorvexDoc::IntegerColumns(std::string_view table, const XB_SQLiteResult& result,
+                                             int first) {
+  std::vector<bool> columns(static_cast<size_t>(std::max(result.Cols() - first, 0)), false);
+  XB_ParameterInfoGroup* definition = FindTableDefinition(table);
+  if (!definition) return columns;
+  for (size_t c = 0; c < columns.size(); ++c) {
+    // The definition and the result both name the columns in the file's
+    // text.  A name that is no plain identifier has a key made from it, so
+    // the column's own name is looked at too.
+    const char* name = result.Cell(static_cast<int>(c) + first);
+    if (!name) continue;
+    XB_ParameterInfo* info = definition->Find(name);
+    for (int i = 0; !info && i < definition->Count(); ++i)
+      if (SameAsciiName(XB_ColumnName(definition->At(i)).View(), name)) info = definition->At(i);
+    columns[c] = info && info->GetType() == PT_INT;
+  }
+  return columns;
 }
 
 std::string CDorvexDoc::RowIdQueryHeld(const std::string& sql) {
@@ -347,7 +367,7 @@ bool CDorvexDoc::Connect(const std::string& path, std::unique_ptr<XB_SQLiteDB>* 
   for (int row = 0; row < names.Rows(); ++row) {
     const char* name = names.Get(0, row);
     if (!name) continue;
-    if (name[0] != '(') tables->push_back((*db)->FromFileText(name));
+    if (name[0] != '(') tables->push_back(name);
     (*rowIO)->GetTableDefinition(**db, name, kAllColumns);
   }
   (*db)->Close();

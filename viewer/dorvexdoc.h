@@ -138,6 +138,12 @@ class CDorvexDoc {
   ** Re-Open or Close. */
   XB_ParameterInfoGroup* FindTableDefinition(std::string_view name);
 
+  /* Returns, for each column of RESULT from FIRST on, whether table TABLE
+  ** (UTF-8, letter case ignored) declares a column of that name INTEGER;
+  ** all false when the table has no definition, and while a query runs. */
+  std::vector<bool> IntegerColumns(std::string_view table, const XB_SQLiteResult& result,
+                                   int first);
+
   /* Runs SQL (UTF-8) into RESULT on the calling thread and sets the title.
   ** Returns false with LastError when it fails. */
   bool Query(XB_SQLiteResult& result, const std::string& sql);
@@ -244,8 +250,8 @@ class CDorvexDoc {
 
   DorvexDocHost* m_host;
   XB_SettingsAccess* m_settings;
-  mutable std::mutex m_mutex; /* guards the texts the getters hand out */
-  std::vector<std::string> m_tableNames;
+  mutable std::mutex m_mutex;            /* guards the texts the getters hand out */
+  std::vector<std::string> m_tableNames; /* in the file's text */
   std::string m_lastError;
   std::string m_title;
   std::unique_ptr<SQLiteRowIO> m_rowIO;

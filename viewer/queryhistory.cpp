@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace {
 
@@ -64,21 +65,48 @@ bool QueryHistory::Remember(const std::string& text) {
   return true;
 }
 
-bool QueryHistory::Save() {
-  if (!m_profile.Lock()) return false;
-  std::vector<std::string> merged = ReadList(m_profile);
-  for (const std::string& text : m_changes) PutFirst(merged, text);
-  for (size_t i = 0; i < merged.size(); ++i) m_profile.Write("hist" + std::to_string(i), merged[i]);
-  for (const std::string& key : m_profile.Keys()) {
+std::optional<std::vector<std::string>> QueryHistory::Merge(
+    QueryProfile& profile, const std::vector<std::string>& changes) {
+  if (!profile.Lock()) return std::nullopt;
+  std::vector<std::string> merged = ReadList(profile);
+  for (const std::string& text : changes) PutFirst(merged, text);
+  for (size_t i = 0; i < merged.size(); ++i) profile.Write("hist" + std::to_string(i), merged[i]);
+  for (const std::string& key : profile.Keys()) {
     if (!IsHistoryKey(key)) continue;
     // hist007 is no entry we write, and neither is anything past the list.
     std::string digits = key.substr(4);
     bool written = digits.size() < 4 && (digits == "0" || digits[0] != '0') &&
                    static_cast<size_t>(std::stoi(digits)) < merged.size();
-    if (!written) m_profile.Remove(key);
+    if (!written) profile.Remove(key);
   }
-  if (!m_profile.Unlock()) return false;
-  m_items = std::move(merged);
+  if (!profile.Unlock()) return std::nullopt;
+  return merged;
+}
+
+bool QueryHistory::Save() {
+  std::optional<std::vector<std::string>> merged = Merge(m_profile, m_changes);
+  if (!merged) return false;
+  m_items = std::move(*merged);
   m_changes.clear();
   return true;
+}
+
+std::vector<std::string> QueryHistory::TakeChanges() {
+  return std::exchange(m_changes, {});
+}
+
+void QueryHistory::EndSave(std::vector<std::string> changes,
+                           std::optional<std::vector<std::string>> merged) {
+  if (!merged) {
+    // Remembered again meanwhile, a text keeps only its later place.
+    for (const std::string& text : m_changes)
+      changes.erase(std::remove_if(changes.begin(), changes.end(),
+                                   [&](const std::string& item) { return SameNoCase(item, text); }),
+                    changes.end());
+    changes.insert(changes.end(), m_changes.begin(), m_changes.end());
+    m_changes = std::move(changes);
+    return;
+  }
+  for (const std::string& text : m_changes) PutFirst(*merged, text);
+  m_items = std::move(*merged);
 }

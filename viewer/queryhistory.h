@@ -16,6 +16,7 @@
 #ifndef QUERYHISTORY_H
 #define QUERYHISTORY_H
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,25 @@ class QueryHistory {
   ** profile could not be written; the changes are then kept for the next
   ** Save. */
   bool Save();
+
+  /* Merges CHANGES (oldest first) into PROFILE as Save does.  Returns the
+  ** merged list, or none when the lock could not be had or the profile
+  ** could not be written.  Needs no instance, so a save can run on another
+  ** thread over a profile of its own. */
+  static std::optional<std::vector<std::string>> Merge(QueryProfile& profile,
+                                                       const std::vector<std::string>& changes);
+
+  /* Returns the changes noted since the last save (oldest first) and
+  ** forgets them, for a save made elsewhere (Merge), which EndSave ends. */
+  std::vector<std::string> TakeChanges();
+
+  /* Ends a save of CHANGES (from TakeChanges): with MERGED, that list
+  ** becomes the list, with the texts remembered meanwhile put first again;
+  ** without, CHANGES are noted again, before those, for the next save. */
+  void EndSave(std::vector<std::string> changes, std::optional<std::vector<std::string>> merged);
+
+  /* True while changes wait for a save. */
+  bool HasChanges() const { return !m_changes.empty(); }
 
   /* The list, newest first. */
   const std::vector<std::string>& Items() const { return m_items; }

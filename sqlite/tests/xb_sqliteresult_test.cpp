@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "xb_sqliteresult.h"
 
@@ -59,6 +60,52 @@ TEST(SQLiteResult, GetStaysInsideTheTable) {
   result.Reset();
   EXPECT_EQ(result.Cols(), 0);
   EXPECT_EQ(result.Get(0, 0), nullptr);
+}
+
+TEST(SQLiteResult, BlockCellsAreFoundBetweenTheKeptOffsets) {
+  // Cells of every length class, SQL NULL and empty ones among them, so
+  // that each position between two kept offsets holds some of each.
+  auto* table = new XB_SQLiteBlockTable;
+  std::vector<std::string> texts;
+  std::vector<bool> nulls;
+  size_t textBytes = 0;
+  for (int i = 0; i < 61; ++i) {
+    bool null = i % 7 == 3;
+    std::string text =
+        i % 5 == 0 ? std::string() : std::string(size_t(i * 13 % 40), char('a' + i % 26));
+    ASSERT_TRUE(table->Append(null ? nullptr : text.c_str(), text.size()));
+    texts.push_back(null ? std::string() : text);
+    nulls.push_back(null);
+    textBytes += (null ? 0 : text.size()) + 1;
+  }
+  // A NUL inside a value ends the cell there.
+  ASSERT_TRUE(table->Append("ab\0cd", 5));
+  texts.push_back("ab");
+  nulls.push_back(false);
+  textBytes += 3;
+  table->Shrink();
+  ASSERT_EQ(table->CellCount(), texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    SCOPED_TRACE(i);
+    size_t length = 99;
+    const char* cell = table->Cell(i, length);
+    if (nulls[i]) {
+      EXPECT_EQ(cell, nullptr);
+      EXPECT_EQ(table->Cell(i), nullptr);
+      EXPECT_EQ(length, 0u);
+      continue;
+    }
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(std::string(cell, length), texts[i]);
+    EXPECT_STREQ(table->Cell(i), texts[i].c_str());
+  }
+  size_t bytes = 0;
+  const char* block = table->Block(bytes);
+  EXPECT_EQ(bytes, textBytes);
+  EXPECT_EQ(block, table->Cell(1) - texts[0].size() - 1);
+  XB_SQLiteResult result;
+  result.Set(table, 2, 30);
+  EXPECT_STREQ(result.Get(1, 29), texts[61].c_str());
 }
 
 TEST(SQLiteResult, MemoryGoesBackOnceWhenTheLastHolderLetsGo) {

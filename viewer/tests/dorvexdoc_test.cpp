@@ -372,6 +372,13 @@ TEST(DocumentText, Latin1FilesShowUtf8AndRefuseWhatTheyCannotHold) {
     EXPECT_TRUE(doc.Query(result, MakeTableQuery(name, 100))) << name << ": " << doc.LastError();
   }
   EXPECT_TRUE(found);
+  // Käse(Maß TEXT, naïve INTEGER): the column names are matched in the
+  // file's text, so the INTEGER column is known by its Latin-1 name.
+  XB_SQLiteResult cheese;
+  ASSERT_TRUE(doc.Query(cheese, "SELECT * FROM K\xC3\xA4se")) << doc.LastError();
+  EXPECT_EQ(doc.IntegerColumns("k\xC3\xA4se", cheese, 0), (std::vector<bool>{false, true}));
+  EXPECT_EQ(doc.IntegerColumns("k\xC3\xA4se", cheese, 1), (std::vector<bool>{true}));
+  EXPECT_EQ(doc.IntegerColumns("nosuch", cheese, 0), (std::vector<bool>{false, false}));
   EXPECT_EQ(doc.FromFileText(Value(doc,
                                    "SELECT 'Gr\xC3\xB6\xC3\x9F"
                                    "e'")),
@@ -382,9 +389,14 @@ TEST(DocumentText, Latin1FilesShowUtf8AndRefuseWhatTheyCannotHold) {
   EXPECT_NE(doc.LastError().find("U+20AC"), std::string::npos) << doc.LastError();
   doc.SetTextEncoding(XB_TEXT_UTF8);
   EXPECT_TRUE(doc.Query(result, "SELECT '\xE2\x82\xAC'"));
+  // The table keeps its definition under the name the list shows after the
+  // switch (its Latin-1 bytes are no UTF-8, so it reads the same).
+  EXPECT_NE(doc.FindTableDefinition("K\xC3\xA4se"), nullptr);
   // The user's switch holds over Re-Open of the same file.
   ASSERT_TRUE(doc.ReOpen());
   EXPECT_EQ(doc.TextEncoding(), XB_TEXT_UTF8);
+  EXPECT_NE(doc.FindTableDefinition("K\xC3\xA4se"), nullptr);
+  EXPECT_EQ(doc.IntegerColumns("K\xC3\xA4se", cheese, 0), (std::vector<bool>{false, true}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Generations, DocumentOnBothGenerations, ::testing::Values(2, 3));

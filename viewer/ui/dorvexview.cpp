@@ -193,17 +193,8 @@ void CDorvexView::ShowError(const QString& message) {
 }
 
 std::vector<bool> CDorvexView::IntegerColumns(const XB_SQLiteResult& result) const {
-  std::vector<bool> columns(static_cast<size_t>(result.Cols() - m_hiddenColumns), false);
-  std::string table = TableNameOfQuery(m_state.currentQuery);
-  XB_ParameterInfoGroup* definition =
-      table.empty() ? nullptr : m_document->FindTableDefinition(table);
-  if (!definition) return columns;
-  for (size_t c = 0; c < columns.size(); ++c) {
-    const char* name = result.Cell(static_cast<int>(c) + m_hiddenColumns);
-    XB_ParameterInfo* info = name ? definition->Find(m_document->FromFileText(name)) : nullptr;
-    columns[c] = info && info->GetType() == PT_INT;
-  }
-  return columns;
+  return m_document->IntegerColumns(TableNameOfQuery(m_state.currentQuery), result,
+                                    m_hiddenColumns);
 }
 
 bool CDorvexView::ShowTable(int index) {

@@ -115,6 +115,7 @@ CMainFrame::~CMainFrame() {
   // the area announce while going may reach this window any more.
   m_mdi->disconnect(this);
   for (CDorvexView* view : Views()) view->disconnect(this);
+  FinishRecentFilesSave();
 }
 
 void CMainFrame::BuildActions() {
@@ -665,16 +666,25 @@ void CMainFrame::LoadRecentFiles() {
   RebuildRecentMenu();
 }
 
-void CMainFrame::SaveRecentFiles() const {
-  QSettings profile;
-  profile.beginGroup(QLatin1String(kRecentSection));
-  for (int i = 1; i <= kRecentFileCount; ++i) {
-    QString key = QStringLiteral("File%1").arg(i);
-    if (i <= m_recentFiles.size())
-      profile.setValue(key, m_recentFiles[i - 1]);
-    else
-      profile.remove(key);
-  }
+void CMainFrame::SaveRecentFiles() {
+  // Writing the profile syncs it to disk (a lock file, fdatasync, a rename),
+  // which opening a file need not wait for; the writes keep their order.
+  FinishRecentFilesSave();
+  m_recentFilesSaver = std::thread([files = m_recentFiles] {
+    QSettings profile;
+    profile.beginGroup(QLatin1String(kRecentSection));
+    for (int i = 1; i <= kRecentFileCount; ++i) {
+      QString key = QStringLiteral("File%1").arg(i);
+      if (i <= files.size())
+        profile.setValue(key, files[i - 1]);
+      else
+        profile.remove(key);
+    }
+  });
+}
+
+void CMainFrame::FinishRecentFilesSave() {
+  if (m_recentFilesSaver.joinable()) m_recentFilesSaver.join();
 }
 
 void CMainFrame::AddRecentFile(const QString& path) {
@@ -714,6 +724,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   }
   SaveLayout();
   m_queryBar->SaveHistory();
+  FinishRecentFilesSave();
   emit Closing();
   event->accept();
 }

@@ -45,6 +45,7 @@
 
 #include <functional>
 #include <memory>
+#include <thread>
 
 class CDorvexView;
 class ConvertDialogs;
@@ -195,7 +196,11 @@ class CMainFrame : public QMainWindow {
   void AddRecentFile(const QString& path);
   void RebuildRecentMenu();
   void LoadRecentFiles();
-  void SaveRecentFiles() const;
+  /* Writes the recent-file list to the profile on a thread of its own
+  ** (after the previous write has ended). */
+  void SaveRecentFiles();
+  /* Waits for a running write of the recent-file list. */
+  void FinishRecentFilesSave();
 
   SettingsStore& m_settings;
   MainFrameDocHost m_docHost{this};
@@ -213,6 +218,7 @@ class CMainFrame : public QMainWindow {
   QLabel* m_noticePane = nullptr;
   QTimer m_busyTimer;
   QStringList m_recentFiles;
+  std::thread m_recentFilesSaver;
   QString m_title;
   SettingsSaver m_settingsSaver;
   bool m_onTop = false;

@@ -12,6 +12,12 @@
 ** completer fills in a longer item, and leaving the box does not swap the
 ** typed text for an item that matches it ignoring case.  The history is the
 ** profile's section "query" (see QueryBarList).
+**
+** A kept query is merged into the profile at once, but on a thread of its
+** own: the merge takes a lock file and writes the profile, which on a busy
+** disk holds the window up for tens of milliseconds.  One save runs at a
+** time; texts kept meanwhile go with the next.  SaveHistory (at exit) waits
+** for a running save and writes what is left.
 */
 #ifndef QUERYBAR_H
 #define QUERYBAR_H
@@ -21,6 +27,12 @@
 
 #include <QDockWidget>
 #include <QSettings>
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
 
 class QComboBox;
 
@@ -54,14 +66,35 @@ class QueryBar : public QDockWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  /* What a save thread hands back: the texts it saved and the merged list,
+  ** none when it failed. */
+  struct SaveOutcome {
+    std::vector<std::string> changes;
+    std::optional<std::vector<std::string>> merged;
+  };
+
   void OnActivated(int index);
   void Rebuild();
+  /* Starts a save of the waiting texts unless one runs or none wait. */
+  void StartSave();
+  /* Takes the outcome of the save that ended, if any; the next save starts
+  ** when texts were kept meanwhile. */
+  void OnSaveEnded();
+  /* Takes the outcome of the save that ended, if any; returns true when
+  ** there was one and it saved. */
+  bool TakeSaveOutcome();
+  /* Waits for the running save and takes its outcome. */
+  void FinishSave();
 
   QSettings m_profileSettings;
   SettingsQueryProfile m_profile{m_profileSettings};
   QueryBarList m_list{m_profile};
   QComboBox* m_combo;
   bool m_popupClosing = false;
+  std::thread m_saver;
+  std::mutex m_saveMutex;
+  std::optional<SaveOutcome> m_saveOutcome; /* guarded by m_saveMutex */
+  bool m_saving = false;
 };
 
 #endif

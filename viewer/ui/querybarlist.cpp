@@ -21,12 +21,18 @@ bool QueryBarList::Remember(const QString& text) {
   if (!Runnable(text)) return false;
   if (!m_history.Remember(text.toStdString())) return false;
   m_unsaved = true;
-  Flush();
+  if (!m_saveLater) Flush();
   return true;
 }
 
+void QueryBarList::EndSave(std::vector<std::string> changes,
+                           std::optional<std::vector<std::string>> merged) {
+  m_history.EndSave(std::move(changes), std::move(merged));
+  m_unsaved = m_history.HasChanges();
+}
+
 bool QueryBarList::Flush() {
-  if (!m_unsaved) return true;
+  if (!m_unsaved || !m_history.HasChanges()) return true;
   // A failed save keeps the texts in the history's change list, so the
   // next remembered query or the save at close writes them too.
   if (!m_history.Save()) return false;

@@ -42,6 +42,13 @@ class QueryBarList {
   /* True while remembered texts wait for a successful save. */
   bool Unsaved() const { return m_unsaved; }
 
+  /* With LATER, Remember only notes a text, and its owner saves it off the
+  ** window thread: TakeChanges hands the texts over for
+  ** QueryHistory::Merge, EndSave takes the outcome back. */
+  void SetSaveLater(bool later) { m_saveLater = later; }
+  std::vector<std::string> TakeChanges() { return m_history.TakeChanges(); }
+  void EndSave(std::vector<std::string> changes, std::optional<std::vector<std::string>> merged);
+
   QString EditText() const { return m_editText; }
   QStringList Items() const;
 
@@ -49,6 +56,7 @@ class QueryBarList {
   QueryHistory m_history;
   QString m_editText;
   bool m_unsaved = false;
+  bool m_saveLater = false;
 };
 
 #endif

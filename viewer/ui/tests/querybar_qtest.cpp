@@ -109,7 +109,8 @@ class QueryBarTest : public QObject {
     QCOMPARE(view->CurrentQuery(), QString("select * from t limit 100"));
     QCOMPARE(combo->currentText(), QString("select * from t limit 100"));
     QCOMPARE(Items(frame), QStringList({"select * from t limit 100", "SELECT * FROM t LIMIT 1"}));
-    QCOMPARE(ProfileHistory(), Items(frame));
+    // The history is saved off the window thread, at once.
+    QTRY_COMPARE(ProfileHistory(), Items(frame));
 
     // Leaving the box reports nothing and keeps the typed text.
     frame.activateWindow();
@@ -164,7 +165,7 @@ class QueryBarTest : public QObject {
     QVERIFY(paged.contains("OFFSET 100"));
     QCOMPARE(frame.QueryBarWidget()->Combo()->currentText(), paged);
     QCOMPARE(Items(frame), before);
-    QCOMPARE(ProfileHistory(), before);
+    QTRY_COMPARE(ProfileHistory(), before);
 
     TypeAndEnter(frame, "SELECT nothing FROM missing");
     QVERIFY(WaitIdle(view));
@@ -174,7 +175,7 @@ class QueryBarTest : public QObject {
       return false;
     }));
     QCOMPARE(Items(frame), before);
-    QCOMPARE(ProfileHistory(), before);
+    QTRY_COMPARE(ProfileHistory(), before);
   }
 
   void historySurvivesARestart() {

@@ -1,13 +1,15 @@
 /*
 ** Tests of the query bar's list without a window: what a page step, a kept
 ** query, a blank or an oversized text do to the edit text, the items and
-** the profile, and a profile that cannot be written for a while.
+** the profile, a profile that cannot be written for a while, and saves
+** made off the window thread.
 */
 #include "querybarlist.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <string>
 
 namespace {
@@ -105,6 +107,41 @@ TEST(QueryBarList, TextsWaitForAProfileThatCannotBeWritten) {
   EXPECT_EQ(profile.m_entries["hist0"], "SELECT 1");
   EXPECT_TRUE(list.Flush());  // nothing left: no further save
   EXPECT_EQ(profile.m_saves, 1);
+}
+
+TEST(QueryBarList, SavesMadeElsewhereKeepTheTextsKeptMeanwhile) {
+  MemoryProfile mine;
+  QueryBarList list(mine);
+  list.SetSaveLater(true);
+  list.Load();
+  EXPECT_TRUE(list.Remember("SELECT 1"));
+  EXPECT_EQ(mine.m_saves, 0);  // noted only; the owner saves it
+  std::vector<std::string> first = list.TakeChanges();
+  ASSERT_EQ(first, std::vector<std::string>({"SELECT 1"}));
+
+  // The save fails while two more texts are kept, one of them again.
+  EXPECT_TRUE(list.Remember("SELECT 2"));
+  EXPECT_TRUE(list.Remember("select 1"));
+  list.EndSave(first, std::nullopt);
+  EXPECT_TRUE(list.Unsaved());
+  std::vector<std::string> second = list.TakeChanges();
+  EXPECT_EQ(second, std::vector<std::string>({"SELECT 2", "select 1"}));
+
+  // The next save (into a profile another viewer also wrote) works; a text
+  // kept meanwhile stays first.
+  MemoryProfile shared;
+  shared.m_entries = {{"hist0", "SELECT other"}};
+  std::optional<std::vector<std::string>> merged = QueryHistory::Merge(shared, second);
+  ASSERT_TRUE(merged);
+  EXPECT_EQ(shared.m_entries["hist0"], "select 1");
+  EXPECT_EQ(shared.m_entries["hist2"], "SELECT other");
+  EXPECT_TRUE(list.Remember("SELECT 3"));
+  list.EndSave(second, merged);
+  EXPECT_EQ(list.Items(), QStringList({"SELECT 3", "select 1", "SELECT 2", "SELECT other"}));
+  EXPECT_TRUE(list.Unsaved());
+  EXPECT_EQ(list.TakeChanges(), std::vector<std::string>({"SELECT 3"}));
+  list.EndSave({"SELECT 3"}, std::vector<std::string>({"SELECT 3", "select 1"}));
+  EXPECT_FALSE(list.Unsaved());
 }
 
 }  // namespace
