@@ -301,22 +301,7 @@ void File::remember(std::string&& bytes, const Image& image) {
 }
 
 Status File::load(Image& image) {
-  if (!m_shared) return Status::failure(kMisuse, "library routine called out of sequence");
-  LockLevel before = m_level;
-  bool took = false;
-  Status status = ensureRead(took);
-  if (!status.ok()) return status;
-  std::string bytes;
-  status = readAll(bytes);
-  Image fresh;
-  if (status.ok()) status = readImage(bytes, fresh);
-  if (status.ok()) {
-    remember(std::move(bytes), fresh);
-    image = std::move(fresh);
-    m_verifiedUnderLock = true;
-  }
-  restoreLevel(before);
-  return status;
+  return loadChanged(image, {});
 }
 
 Status File::loadChanged(Image& image, const std::vector<PageWrite>& pages) {
@@ -328,7 +313,10 @@ Status File::loadChanged(Image& image, const std::vector<PageWrite>& pages) {
   std::string bytes;
   status = readAll(bytes);
   Image fresh;
-  if (status.ok()) {
+  if (status.ok() && pages.empty()) status = readImage(bytes, fresh);
+  if (status.ok() && !pages.empty()) {
+    // The image shows the pending pages; the file's own bytes stay what a
+    // later commit journals.
     std::string changed = bytes;
     for (const PageWrite& w : pages) {
       if (!w.now || w.page == 0) continue;

@@ -227,142 +227,97 @@ long ReadInsertGeneration(const std::string& path) {
   return g;
 }
 
-TEST(InPlaceCrash, KilledInsertLeavesOldOrNewRows) {
-  TempDir dir;
-  std::string path = dir.path() + "/insert.db";
-  ASSERT_NO_FATAL_FAILURE(CreateStatementFile(path));
-  long commitMicros = TimeOneCommit(path, InsertSql(1));
-  std::mt19937 random(13);
-  long generation = 1;
+using Sql = std::string (*)(long);
+using Reader = long (*)(const std::string&);
+
+/* Kills eight writers of SQL on the file at PATH, each after its first
+** commit; the first goes on from generation FIRST, every later one from the
+** generation READ found.  Each kill must leave a later generation, whole,
+** in a sound file. */
+void KillWriters(const std::string& path, long first, Sql sql, Reader read, unsigned seed) {
+  long commitMicros = TimeOneCommit(path, sql(first));
+  std::mt19937 random(seed);
+  long generation = first;
   for (int kill = 0; kill < 8; ++kill) {
     std::chrono::microseconds delay(random() % (2 * commitMicros + 1));
-    ASSERT_TRUE(KillWriterAfterFirstCommit(path, generation, InsertSql, delay));
-    long found = ReadInsertGeneration(path);
-    ASSERT_GT(found, generation) << "a committed insert was lost";
+    ASSERT_TRUE(KillWriterAfterFirstCommit(path, generation, sql, delay));
+    long found = read(path);
+    ASSERT_GT(found, generation) << "a committed generation was lost";
     generation = found;
     ASSERT_NO_FATAL_FAILURE(ExpectSound(path));
   }
 }
 
-TEST(InPlaceCrash, EveryFsyncOfAnInsertIsACrashPoint) {
-  TempDir dir;
-  std::string path = dir.path() + "/insert-points.db";
+/* For each of the first three fsyncs: MAKE creates the file at PATH, a
+** child writes generations 1 to FROM with SQL and then generation FROM + 1
+** with a crash at that fsync.  A crash must leave generation FROM or
+** FROM + 1, a writer that ran to its end FROM + 1, in a sound file. */
+void CrashAtEachFsync(const std::string& path, void (*make)(const std::string&), Sql sql,
+                      Reader read, long from) {
   for (int n = 1; n <= 3; ++n) {
     SCOPED_TRACE("fsync " + std::to_string(n));
-    ASSERT_NO_FATAL_FAILURE(CreateStatementFile(path));
+    ASSERT_NO_FATAL_FAILURE(make(path));
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
       if (!db) _exit(2);
-      if (sqlite_exec(db, InsertSql(1).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) _exit(3);
+      for (long g = 1; g <= from; ++g)
+        if (sqlite_exec(db, sql(g).c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) _exit(3);
       crashAtFsync = n;
-      sqlite_exec(db, InsertSql(2).c_str(), nullptr, nullptr, nullptr);
+      sqlite_exec(db, sql(from + 1).c_str(), nullptr, nullptr, nullptr);
       _exit(0);
     }
     int status = 0;
     waitpid(child, &status, 0);
     ASSERT_TRUE(WIFEXITED(status));
-    long found = ReadInsertGeneration(path);
+    ASSERT_NE(WEXITSTATUS(status), 3) << "the writer could not write up to the crash";
+    long found = read(path);
     if (WEXITSTATUS(status) == 9) {
-      EXPECT_TRUE(found == 1 || found == 2) << found;
+      EXPECT_TRUE(found == from || found == from + 1) << found;
     } else {
-      EXPECT_EQ(found, 2);
+      EXPECT_EQ(found, from + 1);
     }
     ASSERT_NO_FATAL_FAILURE(ExpectSound(path));
   }
+}
+
+TEST(InPlaceCrash, KilledInsertLeavesOldOrNewRows) {
+  TempDir dir;
+  std::string path = dir.path() + "/insert.db";
+  ASSERT_NO_FATAL_FAILURE(CreateStatementFile(path));
+  KillWriters(path, 1, InsertSql, ReadInsertGeneration, 13);
+}
+
+TEST(InPlaceCrash, EveryFsyncOfAnInsertIsACrashPoint) {
+  TempDir dir;
+  CrashAtEachFsync(dir.path() + "/insert-points.db", CreateStatementFile, InsertSql,
+                   ReadInsertGeneration, 1);
 }
 
 TEST(InPlaceCrash, KilledStatementLeavesOldOrNewRows) {
   TempDir dir;
   std::string path = dir.path() + "/statement.db";
   ASSERT_NO_FATAL_FAILURE(CreateStatementFile(path));
-  long commitMicros = TimeOneCommit(path, StatementSql(0));
-  std::mt19937 random(11);
-  long generation = 0;
-  for (int kill = 0; kill < 8; ++kill) {
-    std::chrono::microseconds delay(random() % (2 * commitMicros + 1));
-    ASSERT_TRUE(KillWriterAfterFirstCommit(path, generation, StatementSql, delay));
-    long found = ReadStatementGeneration(path);
-    ASSERT_GT(found, generation) << "a committed generation was lost";
-    generation = found;
-    ASSERT_NO_FATAL_FAILURE(ExpectSound(path));
-  }
+  KillWriters(path, 0, StatementSql, ReadStatementGeneration, 11);
 }
 
 TEST(InPlaceCrash, EveryFsyncOfAStatementIsACrashPoint) {
   TempDir dir;
-  std::string path = dir.path() + "/statement-points.db";
-  for (int n = 1; n <= 3; ++n) {
-    SCOPED_TRACE("fsync " + std::to_string(n));
-    ASSERT_NO_FATAL_FAILURE(CreateStatementFile(path));
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
-      if (!db) _exit(2);
-      crashAtFsync = n;
-      sqlite_exec(db, StatementSql(1).c_str(), nullptr, nullptr, nullptr);
-      _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    long found = ReadStatementGeneration(path);
-    if (WEXITSTATUS(status) == 9) {
-      EXPECT_TRUE(found == 0 || found == 1) << found;
-    } else {
-      EXPECT_EQ(found, 1);
-    }
-    ASSERT_NO_FATAL_FAILURE(ExpectSound(path));
-  }
+  CrashAtEachFsync(dir.path() + "/statement-points.db", CreateStatementFile, StatementSql,
+                   ReadStatementGeneration, 0);
 }
 
 TEST(InPlaceCrash, KilledWriterLeavesOldOrNewContent) {
   TempDir dir;
   std::string path = dir.path() + "/inplace.db";
   ASSERT_NO_FATAL_FAILURE(CreateFile(path));
-  long commitMicros = TimeOneCommit(path, GenerationSql(0));
-  std::mt19937 random(7);
-  long generation = 0;
-  for (int kill = 0; kill < 8; ++kill) {
-    std::chrono::microseconds delay(random() % (2 * commitMicros + 1));
-    ASSERT_TRUE(KillWriterAfterFirstCommit(path, generation, GenerationSql, delay));
-    long found = ReadGeneration(path);
-    ASSERT_GT(found, generation) << "a committed generation was lost";
-    generation = found;
-    ASSERT_NO_FATAL_FAILURE(ExpectSound(path));
-  }
+  KillWriters(path, 0, GenerationSql, ReadGeneration, 7);
 }
 
 TEST(InPlaceCrash, EveryFsyncOfAWriteIsACrashPoint) {
   TempDir dir;
-  std::string path = dir.path() + "/points.db";
-  for (int n = 1; n <= 3; ++n) {
-    SCOPED_TRACE("fsync " + std::to_string(n));
-    ASSERT_NO_FATAL_FAILURE(CreateFile(path));
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
-      if (!db) _exit(2);
-      crashAtFsync = n;
-      sqlite_exec(db, GenerationSql(1).c_str(), nullptr, nullptr, nullptr);
-      _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    long found = ReadGeneration(path);
-    /* A crash at a sync leaves the old content, or the new one once the
-    ** write is complete; a writer that ran to its end left the new one. */
-    if (WEXITSTATUS(status) == 9) {
-      EXPECT_TRUE(found == 0 || found == 1) << found;
-    } else {
-      EXPECT_EQ(found, 1);
-    }
-    ASSERT_NO_FATAL_FAILURE(ExpectSound(path));
-  }
+  CrashAtEachFsync(dir.path() + "/points.db", CreateFile, GenerationSql, ReadGeneration, 0);
 }
 
 }  // namespace
