@@ -206,12 +206,16 @@ Status LazyFile::insertRow(const std::string& name, std::optional<int64_t> rowid
   return st;
 }
 
+Status LazyFile::writeOut(const PendingPages& pages) {
+  uint32_t originalPages = 0;
+  std::vector<PageWrite> writes = pages.changes(&originalPages);
+  Status st = pages.status();
+  return st.ok() ? m_file.writePages(writes, originalPages) : st;
+}
+
 Status LazyFile::commitChanges() {
   if (!m_pending) return Status::success();
-  uint32_t originalPages = 0;
-  std::vector<PageWrite> pages = m_pending->changes(&originalPages);
-  Status st = m_pending->status();
-  if (st.ok()) st = m_file.writePages(pages, originalPages);
+  Status st = writeOut(*m_pending);
   m_pending.reset();
   m_cache.clear();
   return st;
@@ -236,10 +240,7 @@ void LazyFile::endStatement(bool keep) {
 Status LazyFile::commitTransaction() {
   m_pending.reset();
   if (!m_transaction) return Status::success();
-  uint32_t originalPages = 0;
-  std::vector<PageWrite> pages = m_transaction->changes(&originalPages);
-  Status st = m_transaction->status();
-  if (st.ok()) st = m_file.writePages(pages, originalPages);
+  Status st = writeOut(*m_transaction);
   if (st.ok()) dropTransaction();
   return st;
 }

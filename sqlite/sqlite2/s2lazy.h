@@ -115,6 +115,9 @@ class LazyFile : public TreeHost {
   ** largest, 1 in an empty table, a free one at random once the largest
   ** is 2147483647; CURSOR reads the table as this statement left it. */
   Status nextRowid(TreeCursor& cursor, int64_t* rowid);
+  /* Journals and writes the changed PAGES into the file, in 2.x order.
+  ** Errors: those PAGES met, then File::writePages'. */
+  Status writeOut(const PendingPages& pages);
 
   File& m_file;
   FunctionHooks& m_hooks;
