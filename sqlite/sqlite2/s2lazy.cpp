@@ -206,6 +206,13 @@ Status LazyFile::insertRow(const std::string& name, std::optional<int64_t> rowid
   return st;
 }
 
+Status LazyFile::edit(const std::function<Status(TreeEditor&)>& change) {
+  if (!m_pending) m_pending = std::make_unique<PendingPages>(m_cache);
+  TreeEditor editor(*m_pending, m_catalog.byteOrder());
+  Status st = change(editor);
+  return st.ok() ? m_pending->status() : st;
+}
+
 Status LazyFile::writeOut(const PendingPages& pages) {
   uint32_t originalPages = 0;
   std::vector<PageWrite> writes = pages.changes(&originalPages);

@@ -18,6 +18,7 @@
 #include "s2vtab.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 
 namespace s2 {
@@ -75,6 +76,14 @@ class LazyFile : public TreeHost {
 
   /* Drops the pending row changes. */
   void dropChanges() { m_pending.reset(); }
+
+  /* Runs CHANGE with a b-tree editor over the pending changes of the
+  ** running statement (begun when there are none), for changes other than
+  ** one row of a virtual table: rows written back from a working copy,
+  ** schema changes.  They are pending, and committed or dropped, as row
+  ** changes are.  Returns CHANGE's error, or the first error met reading
+  ** the pages. */
+  Status edit(const std::function<Status(TreeEditor&)>& change);
 
   /* Starts keeping the changes of successive statements until
   ** commitTransaction() or dropTransaction(). */
