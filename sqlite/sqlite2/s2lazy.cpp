@@ -81,6 +81,7 @@ Status LazyFile::refresh(bool* schemaChanged) {
 
 Status LazyFile::changeRow(const std::string& name, int64_t rowid,
                            const std::vector<Cell>* fields) {
+  if (m_rowChangesRefused) return refusedChange(name);
   const TreeTable* table = m_catalog.find(name);
   if (!table) return Status::failure(kError, "no such table: " + name);
   const TableDef& def = table->def;
@@ -129,6 +130,38 @@ Status LazyFile::changeRow(const std::string& name, int64_t rowid,
   return st;
 }
 
+Status LazyFile::refusedChange(const std::string& name) {
+  return Status::failure(kInternal, "internal SQLite implementation flaw: table " + name +
+                                        " is not in the working copy");
+}
+
+Status LazyFile::readRows(const std::string& name, std::vector<Row>& rows) {
+  rows.clear();
+  const TreeTable* table = m_catalog.find(name);
+  if (!table) return Status::failure(kError, "no such table: " + name);
+  const TableDef& def = table->def;
+  TreeCursor cursor(m_cache, m_catalog.byteOrder(), table->root);
+  Status st = cursor.first();
+  for (; st.ok() && !cursor.atEnd(); st = cursor.next()) {
+    if (cursor.key().size() != 4) return damagedPage(cursor.page());
+    st = cursor.loadData();
+    if (!st.ok()) return st;
+    Row row;
+    row.rowid = rowidOfTableKey(cursor.key());
+    if (!rows.empty() && row.rowid <= rows.back().rowid) return damagedPage(cursor.page());
+    row.cells.resize(def.columns.size());
+    for (size_t i = 0; i < def.columns.size(); ++i) {
+      bool isNull = true;
+      std::string_view value;
+      if (!recordField(cursor.data(), i, &isNull, &value)) return damagedPage(cursor.page());
+      if (!isNull) row.cells[i] = std::string(value);
+    }
+    if (def.rowidColumn >= 0) row.cells[size_t(def.rowidColumn)] = std::to_string(row.rowid);
+    rows.push_back(std::move(row));
+  }
+  return st;
+}
+
 Status LazyFile::checkNotNull(const TableDef& def, const std::vector<Cell>& fields) {
   if (fields.size() != def.columns.size())
     return Status::failure(kInternal, "internal SQLite implementation flaw");
@@ -168,6 +201,7 @@ Status LazyFile::nextRowid(TreeCursor& cursor, int64_t* rowid) {
 
 Status LazyFile::insertRow(const std::string& name, std::optional<int64_t> rowid,
                            const std::vector<Cell>& fields, int64_t* inserted) {
+  if (m_rowChangesRefused) return refusedChange(name);
   const TreeTable* table = m_catalog.find(name);
   if (!table) return Status::failure(kError, "no such table: " + name);
   const TableDef& def = table->def;

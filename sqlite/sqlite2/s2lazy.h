@@ -77,6 +77,18 @@ class LazyFile : public TreeHost {
   /* Drops the pending row changes. */
   void dropChanges() { m_pending.reset(); }
 
+  /* While REFUSE holds, changeRow() and insertRow() fail with kInternal
+  ** and change nothing: the working copy then holds some tables as SQLite
+  ** 3 tables and writes them back itself, and a row reaching a virtual
+  ** table would be one its choice of tables missed. */
+  void refuseRowChanges(bool refuse) { m_rowChangesRefused = refuse; }
+
+  /* Reads every row of table NAME in rowid order, as the file (or the
+  ** open transaction) holds it, into ROWS: one cell per declared column,
+  ** the rowid alias showing the rowid.  Errors: kError for a table the
+  ** catalog lacks, kCorrupt for a damaged page or record. */
+  Status readRows(const std::string& name, std::vector<Row>& rows);
+
   /* Runs CHANGE with a b-tree editor over the pending changes of the
   ** running statement (begun when there are none), for changes other than
   ** one row of a virtual table: rows written back from a working copy,
@@ -118,6 +130,8 @@ class LazyFile : public TreeHost {
                    const std::vector<Cell>& fields, int64_t* inserted) override;
 
  private:
+  /* The error of a row change while they are refused, naming table NAME. */
+  static Status refusedChange(const std::string& name);
   /* Refuses a NULL in a NOT NULL column of FIELDS (kConstraint). */
   static Status checkNotNull(const TableDef& def, const std::vector<Cell>& fields);
   /* Chooses the rowid of a new row of TABLE as 2.x does: one past the
@@ -138,6 +152,7 @@ class LazyFile : public TreeHost {
   Image m_schema;
   bool m_known = false;
   bool m_usable = false;
+  bool m_rowChangesRefused = false;
   std::array<unsigned char, kOffMeta + 36>
       m_header{}; /* page 1 as last seen, without the freelist */
 };

@@ -95,7 +95,7 @@ Status Database::open(const std::string& path) {
   if (registerFunctions(m_db, &m_hooks) != SQLITE_OK ||
       registerTreeModule(m_db, &m_lazy) != SQLITE_OK)
     return sqliteFailure(SQLITE_ERROR);
-  sqlite3_preupdate_hook(m_db, rowChanged, &m_rowChanges);
+  watchRowChanges(true);
   sqlite3_progress_handler(m_db, 1000, stopRequested, this);
   /* Result columns are named by the expression as written, as in 2.x. */
   Status st = exec("PRAGMA short_column_names=OFF");
@@ -159,6 +159,7 @@ Status Database::ensureCurrent() {
   if (!m_loaded) return ensureLoaded();
   if (!m_hasFile || m_inTransaction || m_activePrograms > 0) return Status::success();
   if (m_lazyMode) return refreshLazily();
+  if (m_partial) return refreshPartially();
   Image fresh;
   bool reloaded = false;
   Status st = m_file.refresh(fresh, &reloaded);
@@ -184,6 +185,10 @@ Status Database::clearWorkingCopy() {
   }
   sqlite3_finalize(stmt);
   m_guardedTables.clear();
+  m_partial = false;
+  m_partialFresh = false;
+  m_partialTables.clear();
+  m_lazy.refuseRowChanges(false);
   Status st = exec("DELETE FROM temp.xb_master");
   for (const auto& [type, name] : objects) {
     if (!st.ok()) break;
@@ -195,7 +200,7 @@ Status Database::clearWorkingCopy() {
 
 Status Database::loadWorkingCopy(const Image& image) {
   /* Loading changes nothing that would have to be written back. */
-  sqlite3_preupdate_hook(m_db, nullptr, nullptr);
+  watchRowChanges(false);
   Status st = exec("BEGIN");
   if (!st.ok()) return st;
   st = loadMasterRows(image.master);
@@ -216,19 +221,7 @@ Status Database::loadWorkingCopy(const Image& image) {
   }
   for (const MasterEntry& e : image.master) {
     if (!st.ok()) break;
-    if (e.type != "index" || !e.sql || e.sql->empty()) continue;
-    IndexStatement index;
-    if (!parseCreateIndex(*e.sql, index)) continue;
-    const TableInfo* info = table(index.tableName);
-    IndexDef resolved;
-    if (!info || !resolveIndex(index, info->def, resolved)) continue;
-    std::string ddl =
-        std::string(index.unique ? "CREATE UNIQUE INDEX main." : "CREATE INDEX main.") +
-        quoteIdentifier(index.name) + " ON " + quoteIdentifier(info->def.name) + "(";
-    for (size_t i = 0; i < index.columnNames.size(); ++i) {
-      ddl += (i ? "," : "") + quoteIdentifier(index.columnNames[i]);
-    }
-    st = exec(ddl + ")");
+    if (e.type == "index" && e.sql && !e.sql->empty()) st = createIndexInCopy(*e.sql);
   }
   for (const char* kind : {"view", "trigger"}) {
     for (const MasterEntry& e : image.master) {
@@ -242,13 +235,31 @@ Status Database::loadWorkingCopy(const Image& image) {
     discard(exec("ROLLBACK"));
     if (st.code == kConstraint) st = Status::failure(kCorrupt, "database disk image is malformed");
   }
-  sqlite3_preupdate_hook(m_db, rowChanged, &m_rowChanges);
+  watchRowChanges(true);
   m_dirtyTables.clear();
   m_rowChanges.clear();
   m_schemaChanged = false;
   m_rootsKnown = false;
   ++m_generation;
   return st;
+}
+
+void Database::watchRowChanges(bool on) {
+  sqlite3_preupdate_hook(m_db, on ? rowChanged : nullptr, on ? &m_rowChanges : nullptr);
+}
+
+Status Database::createIndexInCopy(const std::string& sql) {
+  IndexStatement index;
+  if (!parseCreateIndex(sql, index)) return Status::success();
+  const TableInfo* info = table(index.tableName);
+  IndexDef resolved;
+  if (!info || !resolveIndex(index, info->def, resolved)) return Status::success();
+  std::string ddl = std::string(index.unique ? "CREATE UNIQUE INDEX main." : "CREATE INDEX main.") +
+                    quoteIdentifier(index.name) + " ON " + quoteIdentifier(info->def.name) + "(";
+  for (size_t i = 0; i < index.columnNames.size(); ++i) {
+    ddl += (i ? "," : "") + quoteIdentifier(index.columnNames[i]);
+  }
+  return exec(ddl + ")");
 }
 
 Status Database::loadMasterRows(const std::vector<MasterEntry>& master) {
@@ -600,12 +611,15 @@ Status Database::acquireLock(bool write) {
 
 void Database::releaseLock() {
   if (!m_hasFile || m_inTransaction) return;
+  /* Rows loaded under the lock may be changed by others once it is gone. */
   if (m_activePrograms == 0) {
     m_file.unlock();
     m_lazy.forgetPages();
+    m_partialFresh = false;
   } else if (m_file.lockLevel() == LockLevel::Write) {
     m_file.unlock();
     m_lazy.forgetPages();
+    m_partialFresh = false;
     discard(m_file.lockRead());
   }
 }
@@ -628,6 +642,7 @@ Status Database::beginOwnTransaction(Program& program) {
 
 Status Database::endOwnTransaction(Program& program, Status status) {
   program.ownTransaction = false;
+  if (m_partial) return endPartialStatement(status);
   if (m_lazyMode) {
     /* Rows changed through the virtual tables are pending in the cache. */
     if (status.ok()) {
@@ -652,8 +667,10 @@ Status Database::runTransactionStatement(Program& program) {
     case StatementKind::Begin: {
       if (m_inTransaction)
         return Status::failure(kError, "cannot start a transaction within a transaction");
+      /* A transaction begins in the lazy form where it can. */
+      Status st = m_partial ? ensureLazy() : Status::success();
       /* Under the write lock just taken: the file as it is now. */
-      Status st = m_lazyMode ? refreshLazily() : Status::success();
+      if (st.ok() && m_lazyMode) st = refreshLazily();
       if (st.ok() && m_lazyMode) {
         m_lazy.beginTransaction();
         m_lazyTransaction = true;
@@ -676,6 +693,7 @@ Status Database::runTransactionStatement(Program& program) {
         releaseLock();
         return st;
       }
+      if (m_partial) return commitPartialTransaction();
       Status st = writeBack();
       if (!st.ok()) return st;
       st = exec("COMMIT");
@@ -692,8 +710,9 @@ Status Database::runTransactionStatement(Program& program) {
       m_lazyTransaction = false;
       m_inTransaction = false;
       forgetUncommitted();
-      /* A full form loaded with the transaction's changes holds them still. */
-      if (m_copyHasPending) {
+      /* A full form loaded with the transaction's changes holds them still,
+      ** a partial one the rows loaded under the transaction's lock. */
+      if (m_copyHasPending || m_partial) {
         m_copyHasPending = false;
         discard(clearWorkingCopy());
         m_loaded = false;
@@ -723,8 +742,8 @@ Status Database::compile(std::string_view sql, size_t* consumed,
   if (statement.kind == StatementKind::Empty) return Status::success();
   if (statement.kind == StatementKind::Invalid) return Status::failure(kError, statement.error);
   Status st = retryWhileBusy(m_busyTimeoutMs, [&] {
-    Status form =
-        m_hasFile ? (needsFullCopy(statement) ? ensureFull() : ensureLazy()) : Status::success();
+    Status form = m_hasFile ? (needsFullCopy(statement) ? ensureFull(&statement) : ensureLazy())
+                            : Status::success();
     return form.ok() ? ensureLoaded() : form;
   });
   if (!st.ok()) return st;
@@ -831,9 +850,10 @@ StepResult Database::step(Program& p) {
     if (st.code == kBusy) return StepResult::Busy;
     if (!st.ok()) return finish(p, st);
     if (!transaction) {
-      st = m_lazyMode && needsFullCopy(p.statement) ? ensureFull() : ensureCurrent();
+      bool full = needsFullCopy(p.statement);
+      st = (m_lazyMode || m_partial) && full ? ensureFull(&p.statement) : ensureCurrent();
       /* The schema read again under the lock may ask for the full form. */
-      if (st.ok() && m_lazyMode && needsFullCopy(p.statement)) st = ensureFull();
+      if (st.ok() && m_lazyMode && needsFullCopy(p.statement)) st = ensureFull(&p.statement);
     }
     if (!st.ok()) {
       releaseLock();
@@ -918,9 +938,14 @@ StepResult Database::finish(Program& p, Status status) {
   if (m_lazyTransaction) m_lazy.endStatement(status.ok());
   if (p.ownTransaction) status = endOwnTransaction(p, status);
   if (m_inTransaction && !m_lazyTransaction && sqlite3_get_autocommit(m_db)) {
-    /* INSERT OR ROLLBACK and the like end the transaction inside SQLite 3. */
+    /* INSERT OR ROLLBACK and the like end the transaction inside SQLite 3;
+    ** a copy holding changes that were never written goes with it. */
     m_inTransaction = false;
     forgetUncommitted();
+    if (m_partial || m_copyHasPending) {
+      m_copyHasPending = false;
+      dropUncommittedCopy();
+    }
   }
   if (p.holdsLock) {
     p.holdsLock = false;

@@ -19,6 +19,7 @@
 
 #include "s2file.h"
 #include "s2lazy.h"
+#include "s2rowedit.h"
 #include "s2schema.h"
 #include "s2sqlrewrite.h"
 #include "s2sqlvalue.h"
@@ -132,6 +133,9 @@ class Database {
   Status writeBack();
   Status updateRootPages();
   Status loadMasterRows(const std::vector<MasterEntry>& master);
+  /* Starts (ON) or stops noting the rows SQLite 3 changes in
+  ** m_rowChanges. */
+  void watchRowChanges(bool on);
 
   /* the lazy form (s2sqllazy.cpp) */
   /* True when STATEMENT needs the full form. */
@@ -158,14 +162,72 @@ class Database {
   ** whole instead (too short, an old format). */
   Status loadLazily(bool* usable);
   Status createLazyObjects();
-  /* Switches to the full form (or checks it is current); kLocked while a
-  ** statement of the lazy form runs. */
-  Status ensureFull();
+  /* Switches to the full form STATEMENT needs (or checks it is current):
+  ** the partial form for a row change that fits it (fitsPartial), else
+  ** the whole file; kLocked while a statement of the lazy form runs. */
+  Status ensureFull(const Statement* statement = nullptr);
   /* Switches back to the lazy form when nothing holds the full one. */
   Status ensureLazy();
   /* The lazy form's check before a statement: page 1 read again, the
   ** schema only when it changed. */
   Status refreshLazily();
+
+  /* the partial form (s2sqlpartial.cpp) */
+  /* True when STATEMENT, which needs a full form, can run in the partial
+  ** one: a row change in a file the b-tree editor may change, while the
+  ** connection has no TEMP trigger and no transaction runs in the whole
+  ** form. */
+  bool fitsPartial(const Statement& statement) const;
+  /* Returns the lower-case names of the file's tables and views that
+  ** STATEMENT names, closed over the triggers of each: a trigger of a
+  ** named table or view adds what its own text names. */
+  std::set<std::string> involvedTables(const Statement& statement) const;
+  /* Makes the partial form that holds the tables STATEMENT involves
+  ** (loading more of them into an open transaction's copy). */
+  Status ensurePartial(const Statement& statement);
+  /* Outside a transaction: makes the partial form hold the file's rows as
+  ** they are now when the connection holds its lock, and follows a schema
+  ** another program changed. */
+  Status refreshPartially();
+  /* Builds the partial form anew from the lazy schema: NAMES (lower-case)
+  ** as SQLite 3 tables, with their rows when WITHROWS (else empty, to
+  ** compile against), every other table as a virtual table. */
+  Status buildPartial(const std::set<std::string>& names, bool withRows);
+  /* Loads the tables and views NAMES (lower-case, not loaded yet) into
+  ** the partial form: each table replaces its virtual table when VTABS,
+  ** with its rows when WITHROWS; their indices and the triggers of every
+  ** name follow. */
+  Status loadPartialTables(const std::set<std::string>& names, bool withRows, bool vtabs);
+  /* Writes the rows the partial form's loaded tables changed into the
+  ** LazyFile's pending pages (LazyFile::edit), each against the row it
+  ** held when loaded.  Errors: writeRows', kCorrupt for an index that
+  ** lacks an old row's entry, kMismatch for a rowid outside 32 bits. */
+  Status writeBackPartial();
+  /* Collects the changes of table INFO for writeBackPartial: the rows as
+  ** they are now (AFTER) and as they were (BEFORE). */
+  Status changedRows(const TableInfo& info, const RowChanges& changes,
+                     const std::vector<Row>& loaded, std::vector<Row>& after,
+                     std::vector<RowBefore>& before);
+  /* Leaves the partial form for the whole one: inside a transaction its
+  ** changes join the LazyFile transaction's pages first. */
+  Status leavePartial();
+  /* Ends a statement of the partial form run in a transaction of its own
+  ** with STATUS: on success its rows are written into the file, then
+  ** SQLite 3's transaction ends.  Returns STATUS or the write's error. */
+  Status endPartialStatement(Status status);
+  /* COMMIT of a transaction in the partial form: the loaded tables'
+  ** changes go on top of the transaction's pending pages and all are
+  ** written at once.  A refused row (a unique key as 2.x compares it)
+  ** leaves the transaction open; a failed write ends it rolled back. */
+  Status commitPartialTransaction();
+  /* Drops a working copy whose changes were never written (the partial
+  ** form's, or a whole form loaded with a lazy transaction's pages) after
+  ** its transaction ended without them: SQLite 3's and the LazyFile's
+  ** transactions end, the copy is cleared to be loaded again. */
+  void dropUncommittedCopy();
+  /* Creates the SQLite 3 index of the stored CREATE INDEX text SQL when
+  ** it resolves (else nothing, as 2.x skips it). */
+  Status createIndexInCopy(const std::string& sql);
 
   /* rows written straight into the file's b-trees (s2sqlinplace.cpp) */
   using RowsBefore = std::map<std::string, std::vector<std::pair<int64_t, std::optional<Row>>>>;
@@ -231,6 +293,13 @@ class Database {
   LazyFile m_lazy{m_file, m_hooks};
   bool m_lazyMode = false; /* tables are virtual tables over the file */
   bool m_wantFull = false; /* the next load is a whole one */
+  /* The partial form: the tables m_partialTables names (lower-case, views
+  ** included) are SQLite 3 tables, every other file table a virtual
+  ** table; fresh while their rows are those of the file under the lock
+  ** held (a transaction's lock keeps it fresh). */
+  bool m_partial = false;
+  bool m_partialFresh = false;
+  std::set<std::string> m_partialTables;
   bool m_hasFile = false;
   bool m_loaded = false;
   Image m_image; /* the file's content as last loaded or written */

@@ -262,9 +262,12 @@ Status Database::createLazyObjects() {
   return st;
 }
 
-Status Database::ensureFull() {
+Status Database::ensureFull(const Statement* statement) {
+  if (statement && fitsPartial(*statement)) return ensurePartial(*statement);
   Status st;
-  if (!m_lazyMode) {
+  if (m_partial) {
+    st = leavePartial();
+  } else if (!m_lazyMode) {
     st = m_loaded ? ensureCurrent() : ensureLoaded();
   } else {
     if (m_activePrograms > 0) return Status::failure(kLocked, "database table is locked");
