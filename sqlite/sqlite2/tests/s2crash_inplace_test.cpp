@@ -227,6 +227,63 @@ long ReadInsertGeneration(const std::string& path) {
   return g;
 }
 
+/* A trigger write in a transaction: the statement write of generation G
+** on t runs lazily, then an update of the small table acct, whose trigger
+** logs G into log, takes the partial form (acct and log loaded, t left a
+** virtual table over the transaction's pages); COMMIT writes both. */
+std::string TriggerSql(long g) {
+  std::string g_ = std::to_string(g);
+  return "BEGIN; " + StatementSql(g) + "; UPDATE acct SET g = " + g_ +
+         " WHERE id = 1; UPDATE acct SET g = g WHERE id = 2; COMMIT;";
+}
+
+void CreateTriggerFile(const std::string& path) {
+  ASSERT_NO_FATAL_FAILURE(CreateStatementFile(path));
+  sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
+  ASSERT_NE(db, nullptr);
+  ASSERT_EQ(Exec(db,
+                 "CREATE TABLE acct(id INTEGER PRIMARY KEY, g); INSERT INTO acct VALUES(1, 0);"
+                 "INSERT INTO acct VALUES(2, 'same'); CREATE TABLE log(g, id);"
+                 "CREATE TRIGGER acct_log AFTER UPDATE ON acct BEGIN "
+                 "INSERT INTO log VALUES(new.g, new.id); END;"),
+            "");
+  sqlite_close(db);
+}
+
+/* Checks that t holds generation G of StatementValue, acct G and log the
+** two rows of each generation written, the last of them G's; returns G,
+** or -1. */
+long ReadTriggerGeneration(const std::string& path) {
+  long g = ReadStatementGeneration(path);
+  if (g < 0) return g;
+  sqlite* db = sqlite_open(path.c_str(), 0, nullptr);
+  EXPECT_NE(db, nullptr);
+  if (!db) return -1;
+  Table acct = GetTable(db, "SELECT g FROM acct WHERE id = 1");
+  Table log = GetTable(db, "SELECT g, id FROM log ORDER BY rowid");
+  sqlite_close(db);
+  if (acct.rc != SQLITE_OK || acct.rows.size() != 1 || acct.rows[0][0] != Value(std::to_string(g))) {
+    ADD_FAILURE() << "acct does not belong to generation " << g << acct.error;
+    return -1;
+  }
+  if (log.rc != SQLITE_OK || log.rows.size() % 2 != 0 || (g > 0 && log.rows.empty())) {
+    ADD_FAILURE() << log.rows.size() << " log rows in generation " << g << log.error;
+    return -1;
+  }
+  for (size_t i = 0; i < log.rows.size(); i += 2) {
+    /* Generations go up one at a time (the first may be written twice). */
+    long logged = log.rows[i][0] ? std::stol(*log.rows[i][0]) : -1;
+    long previous = i == 0 ? logged : std::stol(*log.rows[i - 2][0]);
+    bool last = i + 2 == log.rows.size();
+    if (log.rows[i][1] != Value("1") || log.rows[i + 1] != std::vector<Value>{"same", "2"} ||
+        logged - previous < 0 || logged - previous > 1 || (last && logged != g)) {
+      ADD_FAILURE() << "log row " << i << " does not belong to generation " << g;
+      return -1;
+    }
+  }
+  return g;
+}
+
 using Sql = std::string (*)(long);
 using Reader = long (*)(const std::string&);
 
@@ -318,6 +375,19 @@ TEST(InPlaceCrash, KilledWriterLeavesOldOrNewContent) {
 TEST(InPlaceCrash, EveryFsyncOfAWriteIsACrashPoint) {
   TempDir dir;
   CrashAtEachFsync(dir.path() + "/points.db", CreateFile, GenerationSql, ReadGeneration, 0);
+}
+
+TEST(InPlaceCrash, KilledTriggerWriteLeavesOldOrNewRows) {
+  TempDir dir;
+  std::string path = dir.path() + "/trigger.db";
+  ASSERT_NO_FATAL_FAILURE(CreateTriggerFile(path));
+  KillWriters(path, 0, TriggerSql, ReadTriggerGeneration, 17);
+}
+
+TEST(InPlaceCrash, EveryFsyncOfATriggerWriteIsACrashPoint) {
+  TempDir dir;
+  CrashAtEachFsync(dir.path() + "/trigger-points.db", CreateTriggerFile, TriggerSql,
+                   ReadTriggerGeneration, 0);
 }
 
 }  // namespace
