@@ -906,7 +906,10 @@ StepResult Database::stepStatement(Program& p) {
       bool wholeTable = isWord(p.statement.tokens[0], "delete") &&
                         findWordIndex(p.statement.tokens, "where") == p.statement.tokens.size();
       if (wholeTable) m_changes = 0;
-      if (isInsert(p.statement)) {
+      /* An INSERT that added no row (OR IGNORE, an empty SELECT) leaves
+      ** the last rowid as it was; SQLite 3's may be one that loading the
+      ** working copy wrote. */
+      if (isInsert(p.statement) && sqlite3_changes(m_db) > 0) {
         sqlite3_int64 rowid = sqlite3_last_insert_rowid(m_db);
         if (rowid == m_movedFrom && m_movedFrom != 0) rowid = m_movedTo;
         m_pendingInsertRowid = rowid;

@@ -60,6 +60,36 @@ long bytesRead() {
   return -1;
 }
 
+/* Small tables beside the large t: a trigger on acct logs each change of
+** a balance into log, and a view with an INSTEAD OF trigger changes acct. */
+const char kTriggerSchema[] =
+    "CREATE TABLE acct(id INTEGER PRIMARY KEY, owner TEXT UNIQUE, bal);"
+    "CREATE TABLE log(what, id, bal);"
+    "CREATE TRIGGER acct_u AFTER UPDATE OF bal ON acct BEGIN "
+    "INSERT INTO log VALUES('u', new.id, new.bal); END;"
+    "CREATE TRIGGER acct_d AFTER DELETE ON acct BEGIN "
+    "INSERT INTO log VALUES('d', old.id, old.bal); END;"
+    "CREATE VIEW rich AS SELECT id, owner, bal FROM acct WHERE bal > 100;"
+    "CREATE TRIGGER rich_i INSTEAD OF INSERT ON rich BEGIN "
+    "INSERT INTO acct(owner, bal) VALUES(new.owner, new.bal * 2); END;";
+
+/* The rows SQL selects from the model, as the 2.x engine shows them. */
+std::vector<std::vector<Cell>> modelQuery(sqlite3* model, const std::string& sql) {
+  std::vector<std::vector<Cell>> rows;
+  sqlite3_stmt* stmt = nullptr;
+  sqlite3_prepare_v2(model, sql.c_str(), -1, &stmt, nullptr);
+  while (sqlite3_step(stmt) == SQLITE_ROW) {
+    std::vector<Cell> row;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      const unsigned char* v = sqlite3_column_text(stmt, i);
+      row.push_back(v ? Cell(reinterpret_cast<const char*>(v)) : Cell());
+    }
+    rows.push_back(std::move(row));
+  }
+  sqlite3_finalize(stmt);
+  return rows;
+}
+
 class ScaleTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -442,6 +472,118 @@ TEST_F(ScaleTest, InsertsInPlaceWriteWhatTheFullFormWrites) {
   EXPECT_TRUE(problems.empty()) << problems.front();
 }
 
+TEST_F(ScaleTest, PartialFormWritesWhatTheWholeFormWrites) {
+  ASSERT_NO_FATAL_FAILURE(
+      both("CREATE TABLE w(id INTEGER PRIMARY KEY, a NOT NULL DEFAULT 'dflt', b NUMERIC "
+           "UNIQUE, c TEXT UNIQUE, d); CREATE INDEX wd ON w(d);"
+           "CREATE TABLE wl(x, n);"
+           "CREATE TRIGGER w_u AFTER UPDATE ON w BEGIN "
+           "INSERT INTO wl VALUES(old.c || '>' || new.c, new.id); END;"
+           "CREATE TRIGGER w_keep BEFORE DELETE ON w WHEN old.id = 60 BEGIN "
+           "SELECT RAISE(ABORT, 'row 60 stays'); END;"
+           "CREATE TRIGGER w_gone AFTER DELETE ON w BEGIN DELETE FROM wl WHERE n = old.id; END;"));
+  std::string fill = "BEGIN;";
+  for (int id = 1; id <= 400; ++id) {
+    std::string n = std::to_string(id);
+    fill += "INSERT INTO w VALUES(" + n + ", 'a" + n + "', " + n + ", 'c" + n + "', '" +
+            std::string(size_t(id % 5 * 90), 'd') + "');";
+  }
+  ASSERT_NO_FATAL_FAILURE(both(fill + "COMMIT;"));
+  sqlite_close(m_db);
+  m_db = nullptr;
+  std::string fullPath = m_path + "-full.db";
+  std::filesystem::copy_file(m_path, fullPath, std::filesystem::copy_options::overwrite_existing);
+  const std::vector<std::string> statements = {
+      "INSERT OR REPLACE INTO w VALUES(5, 'r', 5, 'c7', NULL)",
+      "INSERT OR IGNORE INTO w VALUES(6, 'x', 1000, 'c8', NULL)",
+      "INSERT OR FAIL INTO w VALUES(1001, 'x', 1001, 'c9', NULL)",
+      "INSERT OR ABORT INTO w(b, c) VALUES(1002, 'c3')",
+      "INSERT OR REPLACE INTO w(b, c) VALUES('12.0', 'numeric twin')",
+      "UPDATE w SET id = id + 1000 WHERE id BETWEEN 10 AND 20",
+      "UPDATE w SET id = 30 WHERE id = 31",
+      "UPDATE OR REPLACE w SET c = 'c40' WHERE id = 41",
+      "UPDATE OR IGNORE w SET b = b + 1 WHERE id BETWEEN 100 AND 110",
+      "UPDATE w SET b = '50.0' WHERE id = 51",
+      "UPDATE w SET a = NULL WHERE id = 3",
+      "UPDATE w SET d = 'trig' WHERE id = 50",
+      "DELETE FROM w WHERE id BETWEEN 55 AND 65",
+      "DELETE FROM w WHERE id BETWEEN 40 AND 45",
+      "INSERT INTO w(rowid, b, c) VALUES(5000, 5000, 'named')",
+      "INSERT INTO w(id, b, c) VALUES(8, 8000, 'taken')",
+      "INSERT INTO w(b, c) SELECT b + 10000, 'sel' || id FROM w WHERE id < 5",
+      "INSERT INTO w DEFAULT VALUES",
+      "REPLACE INTO w VALUES(70, 'replaced', 71, 'c72', 'r')"};
+  std::vector<std::string> partial = runEach(m_path, statements, false);
+  std::vector<std::string> whole = runEach(fullPath, statements, true);
+  ASSERT_EQ(partial.size(), statements.size());
+  for (size_t i = 0; i < statements.size(); ++i)
+    EXPECT_EQ(partial[i], whole[i]) << statements[i];
+  m_db = openDb(m_path);
+  sqlite* wholeDb = openDb(fullPath);
+  ASSERT_NE(wholeDb, nullptr);
+  for (const char* content :
+       {"SELECT id, a, b, c, d FROM w ORDER BY id", "SELECT x, n FROM wl ORDER BY rowid"}) {
+    Result written = query(m_db, content);
+    ASSERT_EQ(written.code, SQLITE_OK) << written.error;
+    EXPECT_GT(written.rows.size(), 0u) << content;
+    EXPECT_EQ(written.rows, query(wholeDb, content).rows) << content;
+  }
+  sqlite_close(wholeDb);
+  for (const std::string& path : {m_path, fullPath}) {
+    std::vector<std::string> problems = s2check::CheckFile(path);
+    EXPECT_TRUE(problems.empty()) << path << ": " << problems.front();
+  }
+}
+
+TEST_F(ScaleTest, TransactionsMoveFromFormToFormWithTheirChanges) {
+  std::string fill = std::string("BEGIN;") + kTriggerSchema;
+  for (int id = 1; id <= 20; ++id) {
+    fill += "INSERT INTO acct VALUES(" + std::to_string(id) + ", 'o" + std::to_string(id) + "', " +
+            std::to_string(id * 10) + ");";
+  }
+  ASSERT_NO_FATAL_FAILURE(both(fill + "COMMIT;"));
+  auto expectSame = [&](const std::string& when) {
+    for (const char* sql : {"SELECT id, owner, bal FROM acct ORDER BY id",
+                            "SELECT what, id, bal FROM log ORDER BY rowid", "SELECT x, y, z FROM d",
+                            "SELECT x FROM small",
+                            "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"}) {
+      Result r = query(m_db, sql);
+      ASSERT_EQ(r.code, SQLITE_OK) << r.error;
+      EXPECT_EQ(r.rows, modelQuery(m_model, sql)) << sql << " " << when;
+    }
+  };
+  const std::vector<std::vector<std::string>> transactions = {
+      /* lazy, then partial, then a table named later, then whole */
+      {"BEGIN", "INSERT INTO d(x) VALUES('lazy')", "UPDATE acct SET bal = 1 WHERE id = 1",
+       "UPDATE small SET x = 'loaded later'", "INSERT OR REPLACE INTO acct VALUES(2, 'o3', 2)",
+       "CREATE TABLE extra(x)", "UPDATE acct SET bal = 3 WHERE id = 4", "COMMIT"},
+      /* the same rolled back */
+      {"BEGIN", "INSERT INTO d(x) VALUES('gone')", "UPDATE acct SET bal = 5 WHERE id = 5",
+       "UPDATE small SET x = 'gone'", "CREATE TABLE gone(x)", "UPDATE acct SET bal = 6 WHERE id = 6",
+       "ROLLBACK"},
+      {"BEGIN", "INSERT INTO d(x) VALUES('gone')", "UPDATE acct SET bal = 7 WHERE id = 7",
+       "UPDATE small SET x = 'gone'", "ROLLBACK"},
+      /* ended by a conflict inside SQLite 3: nothing of it may reach the
+      ** file later, from the partial form or from the whole one */
+      {"BEGIN", "INSERT INTO d(x) VALUES('gone')", "UPDATE acct SET bal = 8 WHERE id = 8",
+       "INSERT OR ROLLBACK INTO acct VALUES(9, 'o10', 0)", "UPDATE acct SET bal = 9 WHERE id = 9"},
+      {"BEGIN", "INSERT INTO d(x) VALUES('gone')", "CREATE TABLE gone(x)",
+       "INSERT OR ROLLBACK INTO acct VALUES(10, 'o11', 0)", "CREATE TABLE after(x)"},
+      {"UPDATE acct SET bal = 11 WHERE id = 11"},
+      /* a failing statement undoes only itself */
+      {"BEGIN", "UPDATE acct SET bal = 12 WHERE id = 12", "UPDATE acct SET owner = 'o14' WHERE id = 13",
+       "INSERT INTO d(x) VALUES('kept')", "COMMIT"}};
+  for (size_t i = 0; i < transactions.size(); ++i) {
+    for (const std::string& sql : transactions[i]) ASSERT_NO_FATAL_FAILURE(same(sql)) << i;
+    ASSERT_NO_FATAL_FAILURE(expectSame("after " + std::to_string(i)));
+  }
+  sqlite_close(m_db);
+  m_db = openDb(m_path);
+  ASSERT_NO_FATAL_FAILURE(expectSame("reopened"));
+  std::vector<std::string> problems = s2check::CheckFile(m_path);
+  EXPECT_TRUE(problems.empty()) << problems.front();
+}
+
 TEST_F(ScaleTest, TempTriggersFireOnEveryWrite) {
   std::mt19937 random(3);
   std::string fill = "BEGIN;";
@@ -471,19 +613,6 @@ TEST_F(ScaleTest, TempTriggersFireOnEveryWrite) {
                                                       {Cell("i"), Cell("5001")}}));
   ASSERT_NO_FATAL_FAILURE(expectSameRows());
 }
-
-/* Small tables beside the large t: a trigger on acct logs each change of
-** a balance into log, and a view with an INSTEAD OF trigger changes acct. */
-const char kTriggerSchema[] =
-    "CREATE TABLE acct(id INTEGER PRIMARY KEY, owner TEXT UNIQUE, bal);"
-    "CREATE TABLE log(what, id, bal);"
-    "CREATE TRIGGER acct_u AFTER UPDATE OF bal ON acct BEGIN "
-    "INSERT INTO log VALUES('u', new.id, new.bal); END;"
-    "CREATE TRIGGER acct_d AFTER DELETE ON acct BEGIN "
-    "INSERT INTO log VALUES('d', old.id, old.bal); END;"
-    "CREATE VIEW rich AS SELECT id, owner, bal FROM acct WHERE bal > 100;"
-    "CREATE TRIGGER rich_i INSTEAD OF INSERT ON rich BEGIN "
-    "INSERT INTO acct(owner, bal) VALUES(new.owner, new.bal * 2); END;";
 
 TEST_F(ScaleTest, TriggerWritesOnSmallTablesReadAFewPagesOfALargeFile) {
   std::mt19937 random(17);
@@ -549,23 +678,6 @@ TEST_F(ScaleTest, TriggerWritesOnSmallTablesReadAFewPagesOfALargeFile) {
   }
   std::vector<std::string> problems = s2check::CheckFile(m_path);
   EXPECT_TRUE(problems.empty()) << problems.front();
-}
-
-/* The rows SQL selects from the model, as the 2.x engine shows them. */
-std::vector<std::vector<Cell>> modelQuery(sqlite3* model, const std::string& sql) {
-  std::vector<std::vector<Cell>> rows;
-  sqlite3_stmt* stmt = nullptr;
-  sqlite3_prepare_v2(model, sql.c_str(), -1, &stmt, nullptr);
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    std::vector<Cell> row;
-    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-      const unsigned char* v = sqlite3_column_text(stmt, i);
-      row.push_back(v ? Cell(reinterpret_cast<const char*>(v)) : Cell());
-    }
-    rows.push_back(std::move(row));
-  }
-  sqlite3_finalize(stmt);
-  return rows;
 }
 
 TEST_F(ScaleTest, TriggerAndConflictWritesMatchSQLite3) {
