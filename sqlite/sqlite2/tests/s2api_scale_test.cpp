@@ -5,8 +5,11 @@
 ** and merges at every level, overflow pages, an index and a unique index)
 ** matches SQLite 3 running the same statements after every commit (and
 ** within transactions that hold a failing statement or one that needs the
-** full working copy, or that are rolled back or left open); damage
-** in one table leaves the others readable and names the damaged page.
+** full working copy, or that are rolled back or left open); writes that
+** fire triggers or carry conflict clauses load only the small tables they
+** involve, match SQLite 3 and the whole form, and carry transactions from
+** form to form; damage in one table leaves the others readable and names
+** the damaged page.
 */
 #include "s2api_helpers.h"
 #include "s2check.h"

@@ -4,11 +4,14 @@
 ** exactly the rows the whole-file reader gives; rowid, INTEGER PRIMARY KEY
 ** and index lookups find the same rows as a filter over all rows; damage
 ** in one table leaves the others readable and names the damaged page; a
-** lookup in a large file reads only a few pages.
+** lookup in a large file reads only a few pages; while a connection's
+** virtual tables refuse row changes, a write reaching one fails and leaves
+** the file alone.
 */
 #include "s2btree.h"
 #include "s2catalog.h"
 #include "s2file.h"
+#include "s2lazy.h"
 #include "s2sqltoken.h"
 #include "s2sqlvalue.h"
 #include "s2vtab.h"
@@ -16,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -266,6 +270,64 @@ TEST(LazyReadTest, ALookupInALargeFileReadsFewPages) {
   EXPECT_EQ(lazy.query("SELECT count(*) FROM t WHERE name = 'n3' AND qty = '3.0'"), "33\n");
   /* 33 rows, each found through the index and then in the table. */
   EXPECT_LE(lazy.pageCache().sourceReads(), 33u * 4);
+}
+
+/* Runs SQL on DB; returns "" or "error N: message". */
+std::string execError(sqlite3* db, const std::string& sql) {
+  if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK) return "";
+  return "error " + std::to_string(sqlite3_errcode(db)) + ": " + sqlite3_errmsg(db);
+}
+
+TEST(LazyWriteTest, RefusedRowChangesLeaveTheFileAlone) {
+  s2::Image image;
+  std::string bytes = buildFile(3000, image);
+  std::string path = (std::filesystem::temp_directory_path() /
+                      ("s2vtab-refused-" + std::to_string(getpid()) + ".db"))
+                         .string();
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  s2::File file;
+  ASSERT_TRUE(file.open(path).ok());
+  s2::FunctionHooks hooks;
+  s2::LazyFile lazy(file, hooks);
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  ASSERT_EQ(s2::registerFunctions(db, &hooks), SQLITE_OK);
+  ASSERT_EQ(s2::registerTreeModule(db, &lazy), SQLITE_OK);
+  ASSERT_TRUE(file.lockWrite().ok());
+  bool changed = false;
+  ASSERT_TRUE(lazy.refresh(&changed).ok());
+  for (const char* name : {"t", "small"})
+    ASSERT_EQ(execError(db, s2::treeTableStatement("main", name)), "");
+  /* Rows read whole through the cache are those of the whole-file reader. */
+  std::vector<s2::Row> rows;
+  ASSERT_TRUE(lazy.readRows("t", rows).ok());
+  const std::vector<s2::Row>& expected = image.tables.at("t");
+  ASSERT_EQ(rows.size(), expected.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(rows[i].rowid, expected[i].rowid);
+    EXPECT_EQ(rows[i].cells, expected[i].cells) << rows[i].rowid;
+  }
+  lazy.refuseRowChanges(true);
+  for (const char* write : {"UPDATE small SET a = 'changed'", "INSERT INTO small VALUES('new')",
+                            "DELETE FROM t WHERE id < 100", "UPDATE t SET note = 'n'"}) {
+    std::string error = execError(db, write);
+    EXPECT_EQ(error.rfind("error 2: ", 0), 0u) << write << ": " << error;
+    EXPECT_NE(error.find("is not in the working copy"), std::string::npos) << error;
+  }
+  EXPECT_TRUE(lazy.commitChanges().ok());
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), bytes);
+  lazy.refuseRowChanges(false);
+  ASSERT_EQ(execError(db, "UPDATE small SET a = 'changed'"), "");
+  EXPECT_TRUE(lazy.commitChanges().ok());
+  ASSERT_TRUE(lazy.refresh(&changed).ok());
+  ASSERT_TRUE(lazy.readRows("small", rows).ok());
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].cells, std::vector<s2::Cell>{s2::Cell("changed")});
+  sqlite3_close(db);
+  file.unlock();
+  file.close();
+  std::filesystem::remove(path);
 }
 
 }  // namespace
