@@ -8,7 +8,10 @@
 ** file; the best wall time of a few runs and the child's peak resident
 ** memory are reported, with the ratio of the 2.x engine's time to SQLite
 ** 3's.  The one-row UPDATE and INSERT and the transaction of three
-** UPDATEs are written to disk and synced by both.
+** UPDATEs are written to disk and synced by both.  Beside t each file
+** holds two small tables, acct (100 rows) and log, and a trigger that logs
+** every change of acct into log: a write of acct is one the 2.x engine runs
+** in SQLite 3 tables, loading only those two.
 **
 **   s2_bench [--small-only] [--runs N] [--only TEXT] [DIR]
 **
@@ -42,6 +45,12 @@ constexpr int kRows = 500000;
 const char kCreate[] =
     "CREATE TABLE t(id INTEGER PRIMARY KEY, name TEXT, price REAL, code TEXT, qty, pad TEXT)";
 const char kIndex[] = "CREATE INDEX t_name ON t(name)";
+const char kAcct[] = "CREATE TABLE acct(id INTEGER PRIMARY KEY, owner TEXT UNIQUE, bal)";
+const char kLog[] = "CREATE TABLE log(id, bal, what)";
+const char kTrigger[] =
+    "CREATE TRIGGER acct_log AFTER UPDATE ON acct BEGIN "
+    "INSERT INTO log VALUES(new.id, new.bal, 'u'); END";
+constexpr int kAccounts = 100;
 
 /* The values of row K; PADDED rows carry a filler that makes every second
 ** row overflow its b-tree cell. */
@@ -61,6 +70,14 @@ bool Build2(const std::string& path, bool padded) {
   s2::Image image;
   image.master.push_back({1, "table", "t", "t", 0, std::string(kCreate)});
   image.master.push_back({2, "index", "t_name", "t", 0, std::string(kIndex)});
+  image.master.push_back({3, "table", "acct", "acct", 0, std::string(kAcct)});
+  image.master.push_back({4, "index", "(acct autoindex 1)", "acct", 0, std::nullopt});
+  image.master.push_back({5, "table", "log", "log", 0, std::string(kLog)});
+  image.master.push_back({6, "trigger", "acct_log", "acct", 0, std::string(kTrigger)});
+  for (int k = 1; k <= kAccounts; ++k) {
+    image.tables["acct"].push_back(
+        {k, {std::to_string(k), "o" + std::to_string(k), std::to_string(k * 10)}});
+  }
   std::vector<s2::Row>& rows = image.tables["t"];
   rows.reserve(kRows);
   for (int k = 1; k <= kRows; ++k) {
@@ -87,6 +104,12 @@ bool Build3(const std::string& path, bool padded) {
   sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
   sqlite3_exec(db, kCreate, nullptr, nullptr, nullptr);
   sqlite3_exec(db, kIndex, nullptr, nullptr, nullptr);
+  for (const char* sql : {kAcct, kLog, kTrigger}) sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+  for (int k = 1; k <= kAccounts; ++k) {
+    std::string n = std::to_string(k);
+    std::string sql = "INSERT INTO acct VALUES(" + n + ", 'o" + n + "', " + n + "0)";
+    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  }
   sqlite3_stmt* insert = nullptr;
   sqlite3_prepare_v2(db, "INSERT INTO t VALUES(?,?,?,?,?,?)", -1, &insert, nullptr);
   for (int k = 1; k <= kRows; ++k) {
@@ -201,6 +224,9 @@ const Case kCases[] = {
     {"transaction of 3 one-row UPDATEs",
      "BEGIN; UPDATE t SET qty = qty + 1 WHERE id = 4242; UPDATE t SET qty = qty + 1 WHERE id = "
      "242424; UPDATE t SET qty = qty + 1 WHERE id = 424242; COMMIT"},
+    {"small table UPDATE, trigger logs it", "UPDATE acct SET bal = bal + 1 WHERE id = 42"},
+    {"small table INSERT OR REPLACE", "INSERT OR REPLACE INTO acct VALUES(43, 'o43', 1)"},
+    {"small table UPDATE moving a rowid", "UPDATE acct SET id = -id WHERE id IN (44, -44)"},
 };
 
 }  // namespace
