@@ -11,7 +11,9 @@
 ** the file's b-trees (or, for schema changes, by building an Image of the
 ** working copy that the file layer writes whole).  An explicit transaction
 ** runs in the lazy form while its statements can, and moves into the full
-** form, with its changes so far, at the first that cannot.  Before a
+** form, with its changes so far, at the first that cannot.  A full form
+** is partial where it can be (s2sqlpartial.cpp): a row change loads only
+** the tables it involves, the others stay virtual tables.  Before a
 ** statement runs, a file that another program changed is read again.
 */
 #ifndef S2SQLDB_H

@@ -3,15 +3,16 @@
 ** table over its b-tree (s2vtab.h) and only page 1 and the schema pages
 ** are read when the file is opened or changed; queries run this way, and
 ** so do INSERT, UPDATE and DELETE statements whose rows the virtual
-** tables can change in place with every 2.x rule kept.  Full: the whole file is
-** loaded into SQLite 3 tables, which is what other writes, triggers
-** (TEMP ones included) and schema changes need, because they go through
-** SQLite 3's own tables and the whole-file writer.  A statement chooses
+** tables can change in place with every 2.x rule kept.  Full: SQLite 3
+** tables, which is what other writes, triggers and schema changes need;
+** a row change loads only the tables it involves (the partial form,
+** s2sqlpartial.cpp), schema changes and TEMP triggers the whole file.  A statement chooses
 ** the form it needs when it is compiled; the connection returns to the
 ** lazy form as soon as nothing holds the full one.  An explicit
 ** transaction keeps the lazy form, its changes pending page by page,
 ** until a statement needs the full one: that is then loaded from the file
-** as the transaction has changed it, and COMMIT writes it whole.
+** as the transaction has changed it, and COMMIT writes its rows on top of
+** the transaction's pending pages (partial) or the whole file (whole).
 */
 #include "s2sqldb.h"
 

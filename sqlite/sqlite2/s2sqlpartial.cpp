@@ -163,8 +163,7 @@ Status Database::buildPartial(const std::set<std::string>& names, bool withRows)
   return st;
 }
 
-Status Database::loadPartialTables(const std::set<std::string>& names, bool withRows,
-                                   bool vtabs) {
+Status Database::loadPartialTables(const std::set<std::string>& names, bool withRows, bool vtabs) {
   /* Loading changes nothing that would have to be written back. */
   watchRowChanges(false);
   const Image& schema = m_lazy.schema();

@@ -519,8 +519,7 @@ TEST_F(ScaleTest, PartialFormWritesWhatTheWholeFormWrites) {
   std::vector<std::string> partial = runEach(m_path, statements, false);
   std::vector<std::string> whole = runEach(fullPath, statements, true);
   ASSERT_EQ(partial.size(), statements.size());
-  for (size_t i = 0; i < statements.size(); ++i)
-    EXPECT_EQ(partial[i], whole[i]) << statements[i];
+  for (size_t i = 0; i < statements.size(); ++i) EXPECT_EQ(partial[i], whole[i]) << statements[i];
   m_db = openDb(m_path);
   sqlite* wholeDb = openDb(fullPath);
   ASSERT_NE(wholeDb, nullptr);
@@ -562,8 +561,8 @@ TEST_F(ScaleTest, TransactionsMoveFromFormToFormWithTheirChanges) {
        "CREATE TABLE extra(x)", "UPDATE acct SET bal = 3 WHERE id = 4", "COMMIT"},
       /* the same rolled back */
       {"BEGIN", "INSERT INTO d(x) VALUES('gone')", "UPDATE acct SET bal = 5 WHERE id = 5",
-       "UPDATE small SET x = 'gone'", "CREATE TABLE gone(x)", "UPDATE acct SET bal = 6 WHERE id = 6",
-       "ROLLBACK"},
+       "UPDATE small SET x = 'gone'", "CREATE TABLE gone(x)",
+       "UPDATE acct SET bal = 6 WHERE id = 6", "ROLLBACK"},
       {"BEGIN", "INSERT INTO d(x) VALUES('gone')", "UPDATE acct SET bal = 7 WHERE id = 7",
        "UPDATE small SET x = 'gone'", "ROLLBACK"},
       /* ended by a conflict inside SQLite 3: nothing of it may reach the
@@ -574,8 +573,8 @@ TEST_F(ScaleTest, TransactionsMoveFromFormToFormWithTheirChanges) {
        "INSERT OR ROLLBACK INTO acct VALUES(10, 'o11', 0)", "CREATE TABLE after(x)"},
       {"UPDATE acct SET bal = 11 WHERE id = 11"},
       /* a failing statement undoes only itself */
-      {"BEGIN", "UPDATE acct SET bal = 12 WHERE id = 12", "UPDATE acct SET owner = 'o14' WHERE id = 13",
-       "INSERT INTO d(x) VALUES('kept')", "COMMIT"}};
+      {"BEGIN", "UPDATE acct SET bal = 12 WHERE id = 12",
+       "UPDATE acct SET owner = 'o14' WHERE id = 13", "INSERT INTO d(x) VALUES('kept')", "COMMIT"}};
   for (size_t i = 0; i < transactions.size(); ++i) {
     for (const std::string& sql : transactions[i]) ASSERT_NO_FATAL_FAILURE(same(sql)) << i;
     ASSERT_NO_FATAL_FAILURE(expectSame("after " + std::to_string(i)));

@@ -7,7 +7,10 @@
 ** structural checker must accept the file.  Each transaction is a
 ** BEGIN ... COMMIT of several statements, which the engine gathers as
 ** pending pages and writes at COMMIT, after one that it rolls back and
-** that must never reach the file.
+** that must never reach the file.  A trigger write in a transaction (a
+** lazy statement on t, then updates of a small table whose trigger logs
+** them, run over the loaded small tables) is killed and crashed the same
+** way: t, the small table and its log are of one generation.
 **
 ** Transaction G leaves the same content whatever came before it: rows 1 to
 ** 2000 stay, except that every 50th gets v = "gG-K"; rows above 2000 are
@@ -262,7 +265,8 @@ long ReadTriggerGeneration(const std::string& path) {
   Table acct = GetTable(db, "SELECT g FROM acct WHERE id = 1");
   Table log = GetTable(db, "SELECT g, id FROM log ORDER BY rowid");
   sqlite_close(db);
-  if (acct.rc != SQLITE_OK || acct.rows.size() != 1 || acct.rows[0][0] != Value(std::to_string(g))) {
+  if (acct.rc != SQLITE_OK || acct.rows.size() != 1 ||
+      acct.rows[0][0] != Value(std::to_string(g))) {
     ADD_FAILURE() << "acct does not belong to generation " << g << acct.error;
     return -1;
   }
