@@ -224,7 +224,7 @@ const Case kCases[] = {
     {"transaction of 3 one-row UPDATEs",
      "BEGIN; UPDATE t SET qty = qty + 1 WHERE id = 4242; UPDATE t SET qty = qty + 1 WHERE id = "
      "242424; UPDATE t SET qty = qty + 1 WHERE id = 424242; COMMIT"},
-    {"small table UPDATE, trigger logs it", "UPDATE acct SET bal = bal + 1 WHERE id = 42"},
+    {"small table UPDATE, logged", "UPDATE acct SET bal = bal + 1 WHERE id = 42"},
     {"small table INSERT OR REPLACE", "INSERT OR REPLACE INTO acct VALUES(43, 'o43', 1)"},
     {"small table UPDATE moving a rowid", "UPDATE acct SET id = -id WHERE id IN (44, -44)"},
 };
