@@ -177,6 +177,14 @@ class Database {
   /* Writes the rows of NEXT that BEFORE names into the file; *done is
   ** false (and nothing written) when the file has to be written whole. */
   Status storeInPlace(const Image& next, const RowsBefore& before, bool* done);
+  /* Writes the schema change from the file's rows to those of NEXT, with
+  ** the changed rows BEFORE names, into the file's pages; NEXT's schema
+  ** rows and cookie, and the working copy's, then show the root pages
+  ** given.  *done is false (and nothing written) when the file has to be
+  ** written whole. */
+  Status storeSchemaInPlace(Image& next, const RowsBefore& before, bool* done);
+  /* Makes the working copy's schema rows show the root pages of MASTER. */
+  Status showRootPages(const std::vector<MasterEntry>& master);
 
   /* locks and transactions */
   Status acquireLock(bool write);

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 namespace s2 {
 
@@ -405,6 +406,44 @@ Status TreeEditor::findEntry(uint32_t root, std::string_view prefix, std::string
   st = cellKey(*cell, found);
   if (st.ok() && found.compare(0, prefix.size(), prefix) == 0) *key = std::move(found);
   return st;
+}
+
+Status TreeEditor::createTree(uint32_t* root) {
+  *root = 0;
+  Node node;
+  Status st = allocate(&node.page);
+  if (st.ok()) writeNode(node);
+  if (st.ok()) *root = node.page;
+  return checked(st);
+}
+
+Status TreeEditor::dropTree(uint32_t root) {
+  /* Depth first; each page is read whole before it is released, since a
+  ** released page may become a freelist trunk and be overwritten. */
+  std::vector<uint32_t> stack{root};
+  std::set<uint32_t> seen;
+  Status st;
+  while (st.ok() && !stack.empty()) {
+    uint32_t number = stack.back();
+    stack.pop_back();
+    if (number < 3 || !seen.insert(number).second) return checked(damagedPage(number));
+    Node node;
+    st = readNode(number, node);
+    for (size_t i = 0; st.ok() && i < node.cells.size(); ++i) {
+      st = freeChain(node.cells[i]);
+      if (node.right != 0) stack.push_back(leftOf(node.cells[i]));
+    }
+    if (st.ok() && node.right != 0) stack.push_back(node.right);
+    if (st.ok()) st = release(number);
+  }
+  return checked(st);
+}
+
+Status TreeEditor::advanceSchemaCookie(uint32_t step) {
+  unsigned char* header = page(1);
+  uint32_t cookie = m_order.get32(header + kOffMeta);
+  m_order.put32(header + kOffMeta, cookie + step);
+  return checked(Status::success());
 }
 
 Status TreeEditor::split(Node& node, std::vector<Level>& path) {

@@ -84,6 +84,19 @@ class TreeEditor {
   ** it (empty when there is none). */
   Status findPrefix(uint32_t root, std::string_view prefix, std::string* key);
 
+  /* Makes a new empty tree: a page taken from the freelist (or appended
+  ** when the freelist is empty), as 2.x allocates one, made an empty leaf.
+  ** *root receives its number. */
+  Status createTree(uint32_t* root);
+
+  /* Puts every page of the tree rooted at ROOT (its root, interior pages,
+  ** leaves and overflow chains) on the freelist, as 2.x drops a table.
+  ** Errors: kCorrupt naming a page met twice or damaged. */
+  Status dropTree(uint32_t root);
+
+  /* Adds STEP to the schema cookie (meta value 1 on page 1). */
+  Status advanceSchemaCookie(uint32_t step);
+
  private:
   struct Node {
     uint32_t page = 0;
