@@ -8,8 +8,10 @@
 ** every table, index, view and trigger of the file; other writes and
 ** schema changes run this way, and a statement that changes it is
 ** followed, once no transaction is open, by writing the changed rows into
-** the file's b-trees (or, for schema changes, by building an Image of the
-** working copy that the file layer writes whole).  An explicit transaction
+** the file's b-trees, and the changed schema rows with the trees of new
+** and dropped tables and indices (or, in files of another format or byte
+** order, by building an Image of the working copy that the file layer
+** writes whole).  An explicit transaction
 ** runs in the lazy form while its statements can, and moves into the full
 ** form, with its changes so far, at the first that cannot.  Before a
 ** statement runs, a file that another program changed is read again.

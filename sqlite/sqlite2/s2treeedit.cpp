@@ -330,6 +330,9 @@ Status TreeEditor::insertEntry(uint32_t root, std::string_view key, std::string_
   bool equal = false;
   Status st = descend(root, key, path, node, &i, &equal);
   if (!st.ok()) return st;
+  m_appending = !equal && i == node.cells.size();
+  for (const Level& level : path)
+    m_appending = m_appending && level.index == level.node.cells.size();
   std::string cell;
   if (equal) {
     std::string old = node.cells[i];
@@ -357,6 +360,7 @@ Status TreeEditor::removeEntry(uint32_t root, std::string_view key, bool* found)
   *found = true;
   st = freeChain(node.cells[i]);
   if (!st.ok()) return st;
+  m_appending = false;
   node.dirty = true;
   if (node.right == 0) {
     node.cells.erase(node.cells.begin() + std::ptrdiff_t(i));
@@ -448,7 +452,7 @@ Status TreeEditor::advanceSchemaCookie(uint32_t step) {
 
 Status TreeEditor::split(Node& node, std::vector<Level>& path) {
   if (node.cells.size() < 3) return Status::failure(kInternal, "cannot split a page");
-  size_t m = splitPoint(node.cells, nodeBytes(node));
+  size_t m = m_appending ? node.cells.size() - 2 : splitPoint(node.cells, nodeBytes(node));
   Node left;
   Status st = allocate(&left.page);
   if (!st.ok()) return st;

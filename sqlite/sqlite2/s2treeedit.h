@@ -137,6 +137,11 @@ class TreeEditor {
   EditPages& m_pages;
   ByteOrder m_order;
   std::array<unsigned char, kPageSize> m_scratch{}; /* stands in for an unreadable page */
+  /* The entry being inserted goes after every other of the tree: pages
+  ** that overflow then keep all but their last entry, so that entries
+  ** added in key order (a new index, the rows of a new table, new rowids)
+  ** fill their pages instead of leaving them half empty. */
+  bool m_appending = false;
 };
 
 /* Appends the 2.x record of FIELDS to OUT: offsets little-endian, their
