@@ -435,6 +435,13 @@ size_t changedPages(const std::string& a, const std::string& b) {
   return changed;
 }
 
+/* Returns the schema cookie of the file content BYTES. */
+uint32_t cookie(const std::string& bytes) {
+  s2::Image schema;
+  EXPECT_TRUE(s2::readSchema(bytes, schema).ok());
+  return schema.schemaCookie;
+}
+
 TEST_F(SchemaInPlace, SchemaChangesOnALargeFileWriteAFewPages) {
   std::mt19937 random(7);
   std::string fill =
@@ -464,8 +471,14 @@ TEST_F(SchemaInPlace, SchemaChangesOnALargeFileWriteAFewPages) {
     before = fileBytes(m_path);
     ASSERT_TRUE(same(change));
     /* Page 1, sqlite_master's page (or two on a split), the new roots. */
-    EXPECT_LE(changedPages(before, fileBytes(m_path)), 6u);
+    std::string after = fileBytes(m_path);
+    EXPECT_LE(changedPages(before, after), 6u);
+    /* Other connections learn of the change by the cookie. */
+    EXPECT_NE(cookie(before), cookie(after));
   }
+  before = fileBytes(m_path);
+  ASSERT_TRUE(same("UPDATE small SET x = 'two'"));
+  EXPECT_EQ(cookie(before), cookie(fileBytes(m_path)));
   ASSERT_NO_FATAL_FAILURE(expectSame("small changes"));
 
   /* A dropped table writes the freelist trunks that list its pages, far
