@@ -144,18 +144,19 @@ Status fillNewTrees(TreeEditor& editor, ByteOrder order, const SchemaChange& cha
                     bool* unsuitable) {
   TreeCatalog catalog;
   catalog.build(written, order, kCurrentFormat);
-  static const std::vector<Row> kNoRows;
-  auto rowsOf = [&](const std::string& name) -> const std::vector<Row>& {
-    const std::vector<Row>* rows = change.rows ? change.rows(name) : nullptr;
-    return rows ? *rows : kNoRows;
-  };
+  auto rowsOf = [&](const std::string& name) { return change.rows ? change.rows(name) : nullptr; };
   std::vector<std::string> filledTables;
   for (size_t i = 0; i < written.size(); ++i) {
     if (!fresh[i] || written[i].type != "table") continue;
     const TreeTable* table = catalog.find(written[i].name);
     if (!table) continue; /* a statement 2.x skips: its tree stays empty */
     filledTables.push_back(written[i].name);
-    const std::vector<Row>& rows = rowsOf(written[i].name);
+    const std::vector<Row>* found = rowsOf(written[i].name);
+    if (!found) {
+      *unsuitable = true;
+      return Status::success();
+    }
+    const std::vector<Row>& rows = *found;
     std::vector<RowBefore> added;
     added.reserve(rows.size());
     for (const Row& row : rows) added.emplace_back(row.rowid, std::nullopt);
@@ -169,9 +170,14 @@ Status fillNewTrees(TreeEditor& editor, ByteOrder order, const SchemaChange& cha
     if (ownerIsNew) continue;
     const TreeTable* table = catalog.find(written[i].tbl_name);
     if (!table) continue;
+    const std::vector<Row>* rows = rowsOf(written[i].tbl_name);
+    if (!rows) {
+      *unsuitable = true;
+      return Status::success();
+    }
     for (const TreeIndex& index : table->indices) {
       if (index.root != uint32_t(written[i].rootpage)) continue;
-      Status st = fillIndex(editor, *table, index, rowsOf(written[i].tbl_name));
+      Status st = fillIndex(editor, *table, index, *rows);
       if (!st.ok()) return st;
     }
   }
@@ -231,10 +237,13 @@ Status applySchemaChange(TreeEditor& editor, ByteOrder order, const SchemaChange
   stayingCatalog.build(staying, order, kCurrentFormat);
   for (const auto& [name, rows] : change.changedRows) {
     const TreeTable* table = stayingCatalog.find(name);
-    const std::vector<Row>* now = change.rows ? change.rows(name) : nullptr;
     if (!table) continue;
-    static const std::vector<Row> kNoRows;
-    Status st = writeRows(editor, *table, now ? *now : kNoRows, rows, unsuitable);
+    const std::vector<Row>* now = change.rows ? change.rows(name) : nullptr;
+    if (!now) {
+      *unsuitable = true;
+      return Status::success();
+    }
+    Status st = writeRows(editor, *table, *now, rows, unsuitable);
     if (!st.ok() || *unsuitable) return st;
   }
 

@@ -26,9 +26,10 @@ struct SchemaChange {
   /* The rows after the change, in rowid order; a table or index that is
   ** new has root page 0, one that stays has the root it had. */
   std::vector<MasterEntry> after;
-  /* Returns the rows (in rowid order) of the table NAME after the change,
-  ** or null for none: the rows of new tables and of the tables a new
-  ** index is filled from. */
+  /* Returns the rows (in rowid order) of the table NAME after the change:
+  ** the rows of new tables, of the tables a new index is filled from and
+  ** of tables with changed rows.  Null when they are not at hand, which
+  ** makes the change unsuitable (an empty table has an empty list). */
   std::function<const std::vector<Row>*(const std::string& name)> rows;
   /* Rows changed in tables that stay, by table name, as writeRows takes
   ** them (rows of tables that do not stay are ignored). */
@@ -42,7 +43,7 @@ struct SchemaChange {
 ** *unsuitable is set (and the edit stopped, the pages to be thrown away)
 ** when the change cannot be made in place: a row of AFTER claims a root
 ** the file does not give it, a root is shared, an index does not hold the
-** entry of a changed row.  Errors: kConstraint "indexed columns are not
+** entry of a changed row, rows that are needed are not at hand.  Errors: kConstraint "indexed columns are not
 ** unique" when a new unique index meets two equal keys, writeRows' errors
 ** for the changed rows, kTooBig, kMismatch for a NUL byte in a schema row,
 ** the editor's errors (kCorrupt naming a damaged page).  On any failure
