@@ -112,33 +112,63 @@ Status assignNewRoots(TreeEditor& editor, const std::vector<bool>& fresh,
   return Status::success();
 }
 
-/* Fills the new index INDEX of TABLE (which stays) from ROWS: keys sorted,
-** a unique index refused when two keys clash. */
+/* Fills the new index INDEX of TABLE from ROWS: keys sorted, a unique
+** index refused when two keys clash. */
 Status fillIndex(TreeEditor& editor, const TreeTable& table, const TreeIndex& index,
                  const std::vector<Row>& rows) {
-  std::vector<std::string> keys;
+  std::vector<std::pair<std::string, std::string>> keys;
   keys.reserve(rows.size());
   for (const Row& row : rows) {
-    keys.push_back(indexKey(index.def, table.def, row));
-    if (keys.back().size() > kMaxRecordSize)
+    keys.emplace_back(indexKey(index.def, table.def, row), std::string());
+    if (keys.back().first.size() > kMaxRecordSize)
       return Status::failure(kTooBig, "too much data for one table row");
   }
   std::sort(keys.begin(), keys.end());
   for (size_t k = 1; index.def.unique && k < keys.size(); ++k) {
-    const std::string &a = keys[k - 1], &b = keys[k];
+    const std::string &a = keys[k - 1].first, &b = keys[k].first;
     if (a.size() == b.size() && a.compare(0, a.size() - 4, b, 0, b.size() - 4) == 0 &&
         !keyHasNull(a, index.def.columns.size()))
       return Status::failure(kConstraint, "indexed columns are not unique");
   }
-  for (const std::string& key : keys) {
-    Status st = editor.insert(index.root, key, std::string_view());
-    if (!st.ok()) return st;
-  }
-  return Status::success();
+  return editor.fill(index.root, keys);
 }
 
-/* Fills the new trees of WRITTEN: new tables with their rows (and so their
-** indices), new indices of tables that stay from those tables' rows. */
+/* Fills the new TABLE with ROWS and then each of its indices. */
+Status fillTable(TreeEditor& editor, const TreeTable& table, const std::vector<Row>& rows) {
+  const TableDef& def = table.def;
+  std::vector<std::pair<std::string, std::string>> entries;
+  entries.reserve(rows.size());
+  std::vector<Cell> fields;
+  for (const Row& row : rows) {
+    if (row.cells.size() > def.columns.size())
+      return Status::failure(kInternal, "table " + def.name + ": row " + std::to_string(row.rowid) +
+                                            " has more values than the table has columns");
+    fields = row.cells;
+    fields.resize(def.columns.size());
+    for (const Cell& cell : fields) {
+      if (cell && cell->find('\0') != std::string::npos)
+        return Status::failure(kMismatch, "table " + def.name + ": row " +
+                                              std::to_string(row.rowid) +
+                                              " holds a value with a NUL byte");
+    }
+    entries.emplace_back(rowidKey(row.rowid), std::string());
+    encodeRowRecord(fields, def.rowidColumn, entries.back().second);
+    if (entries.back().second.size() > kMaxRecordSize)
+      return Status::failure(kTooBig, "too much data for one table row");
+  }
+  std::sort(entries.begin(), entries.end());
+  for (size_t k = 1; k < entries.size(); ++k) {
+    if (entries[k].first == entries[k - 1].first)
+      return Status::failure(kConstraint, "table " + def.name + ": a rowid is used twice");
+  }
+  Status st = editor.fill(table.root, entries);
+  for (size_t i = 0; st.ok() && i < table.indices.size(); ++i)
+    st = fillIndex(editor, table, table.indices[i], rows);
+  return st;
+}
+
+/* Fills the new trees of WRITTEN: new tables with their rows and indices,
+** new indices of tables that stay from those tables' rows. */
 Status fillNewTrees(TreeEditor& editor, ByteOrder order, const SchemaChange& change,
                     const std::vector<bool>& fresh, const std::vector<MasterEntry>& written,
                     bool* unsuitable) {
@@ -151,17 +181,13 @@ Status fillNewTrees(TreeEditor& editor, ByteOrder order, const SchemaChange& cha
     const TreeTable* table = catalog.find(written[i].name);
     if (!table) continue; /* a statement 2.x skips: its tree stays empty */
     filledTables.push_back(written[i].name);
-    const std::vector<Row>* found = rowsOf(written[i].name);
-    if (!found) {
+    const std::vector<Row>* rows = rowsOf(written[i].name);
+    if (!rows) {
       *unsuitable = true;
       return Status::success();
     }
-    const std::vector<Row>& rows = *found;
-    std::vector<RowBefore> added;
-    added.reserve(rows.size());
-    for (const Row& row : rows) added.emplace_back(row.rowid, std::nullopt);
-    Status st = writeRows(editor, *table, rows, added, unsuitable);
-    if (!st.ok() || *unsuitable) return st;
+    Status st = fillTable(editor, *table, *rows);
+    if (!st.ok()) return st;
   }
   for (size_t i = 0; i < written.size(); ++i) {
     if (!fresh[i] || written[i].type != "index") continue;

@@ -30,6 +30,33 @@ size_t cellSize(const unsigned char* c, const ByteOrder& order) {
   return payload > kMaxLocalPayload ? kMaxCellSize : (kCellHeaderSize + payload + 3) & ~size_t(3);
 }
 
+/* Splits the cells ITEMS (indices into CELLS) into pages: each page takes
+** cells while they fit; the cell that does not fit moves up.  Fills GROUPS
+** (cells per page) and PROMOTED (one per page boundary).  No page is left
+** empty: a last empty page takes the last promoted cell, and the page
+** before it gives up its last cell instead. */
+void groupIntoPages(const std::vector<std::string>& cells, const std::vector<size_t>& items,
+                    std::vector<std::vector<size_t>>& groups, std::vector<size_t>& promoted) {
+  groups.assign(1, {});
+  promoted.clear();
+  size_t used = 0;
+  for (size_t item : items) {
+    if (used + cells[item].size() <= kUsableSpace) {
+      groups.back().push_back(item);
+      used += cells[item].size();
+      continue;
+    }
+    promoted.push_back(item);
+    groups.emplace_back();
+    used = 0;
+  }
+  if (groups.size() > 1 && groups.back().empty()) {
+    groups.back().push_back(promoted.back());
+    promoted.back() = groups[groups.size() - 2].back();
+    groups[groups.size() - 2].pop_back();
+  }
+}
+
 /* Returns the index of the cell that moves up when NODE's cells are split
 ** in two halves of about equal size; both halves keep at least one cell. */
 size_t splitPoint(const std::vector<std::string>& cells, size_t total) {
@@ -419,6 +446,54 @@ Status TreeEditor::createTree(uint32_t* root) {
   if (st.ok()) writeNode(node);
   if (st.ok()) *root = node.page;
   return checked(st);
+}
+
+Status TreeEditor::fill(uint32_t root,
+                        const std::vector<std::pair<std::string, std::string>>& entries) {
+  Node node;
+  Status st = readNode(root, node);
+  if (st.ok() && (!node.cells.empty() || node.right != 0))
+    st = Status::failure(kInternal, "a tree to fill is not empty");
+  std::vector<std::string> cells(entries.size());
+  for (size_t i = 0; st.ok() && i < entries.size(); ++i)
+    st = makeCell(entries[i].first, entries[i].second, 0, cells[i]);
+  if (st.ok()) st = fillLevels(root, cells);
+  return checked(st);
+}
+
+Status TreeEditor::fillLevels(uint32_t root, std::vector<std::string>& cells) {
+  std::vector<size_t> items(cells.size());
+  for (size_t i = 0; i < items.size(); ++i) items[i] = i;
+  std::vector<std::vector<size_t>> groups;
+  std::vector<size_t> promoted;
+  std::vector<uint32_t> children;
+  bool leaves = true;
+  while (true) {
+    groupIntoPages(cells, items, groups, promoted);
+    bool isRoot = groups.size() == 1;
+    std::vector<uint32_t> pages;
+    size_t child = 0;
+    for (const std::vector<size_t>& group : groups) {
+      Node node;
+      node.page = root;
+      if (!isRoot) {
+        Status st = allocate(&node.page);
+        if (!st.ok()) return st;
+      }
+      for (size_t item : group) {
+        node.cells.push_back(std::move(cells[item]));
+        if (!leaves) setLeft(node.cells.back(), children[child++]);
+      }
+      if (!leaves) node.right = children[child++];
+      writeNode(node);
+      pages.push_back(node.page);
+    }
+    if (isRoot) return Status::success();
+    children = std::move(pages);
+    items = std::move(promoted);
+    promoted.clear();
+    leaves = false;
+  }
 }
 
 Status TreeEditor::dropTree(uint32_t root) {

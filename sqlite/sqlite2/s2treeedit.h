@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace s2 {
@@ -89,6 +90,12 @@ class TreeEditor {
   ** *root receives its number. */
   Status createTree(uint32_t* root);
 
+  /* Fills the empty tree rooted at ROOT with ENTRIES (key and data, in
+  ** key order, keys unique), built bottom up with its pages full, the
+  ** pages taken as createTree() takes them.  Errors: kInternal when the
+  ** tree is not empty, kTooBig for an entry of more than 1 MiB. */
+  Status fill(uint32_t root, const std::vector<std::pair<std::string, std::string>>& entries);
+
   /* Puts every page of the tree rooted at ROOT (its root, interior pages,
   ** leaves and overflow chains) on the freelist, as 2.x drops a table.
   ** Errors: kCorrupt naming a page met twice or damaged. */
@@ -124,6 +131,7 @@ class TreeEditor {
   uint32_t leftOf(const std::string& cell) const;
   void setLeft(std::string& cell, uint32_t left) const;
   static size_t nodeBytes(const Node& node);
+  Status fillLevels(uint32_t root, std::vector<std::string>& cells);
   Status descend(uint32_t root, std::string_view key, std::vector<Level>& path, Node& node,
                  size_t* index, bool* equal);
   Status settle(std::vector<Level>& path, Node node);

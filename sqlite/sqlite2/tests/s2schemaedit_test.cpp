@@ -13,6 +13,7 @@
 #include "s2api_helpers.h"
 #include "s2check.h"
 #include "s2schemaedit.h"
+#include "s2value.h"
 
 #include <algorithm>
 #include <random>
@@ -186,6 +187,29 @@ TEST(SchemaEditFile, ChangesThatCannotBeMadeInPlaceAreTurnedAway) {
     EXPECT_TRUE(st.ok()) << st.message;
     EXPECT_TRUE(unsuitable);
   }
+}
+
+TEST(SchemaEditFile, EntriesAddedInKeyOrderFillTheirPages) {
+  /* t's 600 rows inserted one by one in rowid order into an empty t take
+  ** about as many pages as the bulk writer gives them. */
+  Built full = buildFile(600, "b");
+  Built empty = buildFile(0, "b");
+  s2::Image source;
+  ASSERT_TRUE(s2::readImage(full.bytes, source).ok());
+  std::string bytes = empty.bytes;
+  s2::ByteOrder order;
+  order.bigEndian = s2::nativeBigEndian();
+  s2::TreeEditor editor(bytes, order);
+  std::string record;
+  for (const s2::Row& row : source.tables["t"]) {
+    s2::encodeRowRecord(row.cells, -1, record);
+    s2::Status st =
+        editor.insert(uint32_t(full.schema.master[0].rootpage), s2::rowidKey(row.rowid), record);
+    ASSERT_TRUE(st.ok()) << st.message;
+  }
+  std::vector<std::string> problems = s2check::CheckBytes(bytes);
+  ASSERT_TRUE(problems.empty()) << problems.front();
+  EXPECT_LE(bytes.size(), full.bytes.size() * 21 / 20);
 }
 
 /* ------------------------------------------------------------------------
