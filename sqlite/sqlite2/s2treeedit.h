@@ -5,7 +5,9 @@
 ** on the way to the entry (and those a split, a merge or an overflow chain
 ** needs) change, so a write of a few rows journals and writes a few pages.
 ** Under-full pages are kept (2.x accepts any fill); empty pages other than
-** a root are never left behind.
+** a root are never left behind.  Whole trees are made (an empty root taken
+** from the freelist), filled bottom up and dropped (every page to the
+** freelist) for schema changes.
 */
 #ifndef S2TREEEDIT_H
 #define S2TREEEDIT_H
