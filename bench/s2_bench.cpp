@@ -11,7 +11,9 @@
 ** UPDATEs are written to disk and synced by both.  Beside t each file
 ** holds two small tables, acct (100 rows) and log, and a trigger that logs
 ** every change of acct into log: a write of acct is one the 2.x engine runs
-** in SQLite 3 tables, loading only those two.
+** in SQLite 3 tables, loading only those two.  Schema changes (a new
+** index on a small table, a view, dropping a small table) are timed the
+** same way, with the pages of the 2.x file they change.
 **
 **   s2_bench [--small-only] [--runs N] [--only TEXT] [DIR]
 **
@@ -21,11 +23,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -229,6 +233,92 @@ const Case kCases[] = {
     {"small table UPDATE moving a rowid", "UPDATE acct SET id = -id WHERE id IN (44, -44)"},
 };
 
+/* A schema change: SETUP runs before each timed run and CLEANUP after
+** it, untimed, so that every run finds the same file. */
+struct SchemaCase {
+  const char* label;
+  const char* setup;
+  const char* sql;
+  const char* cleanup;
+};
+
+const SchemaCase kSchemaCases[] = {
+    {"CREATE INDEX on a 100-row table", "", "CREATE INDEX small_x ON small(x)",
+     "DROP INDEX small_x"},
+    {"CREATE VIEW", "", "CREATE VIEW cheap AS SELECT name FROM t WHERE qty > 500",
+     "DROP VIEW cheap"},
+    {"DROP TABLE of a 100-row table",
+     "CREATE TABLE gone(x, y); INSERT INTO gone SELECT x, x FROM small", "DROP TABLE gone", ""},
+};
+
+/* The small table the schema cases use, made once in both files. */
+const char kSmallTable[] = "CREATE TABLE small(x); INSERT INTO small SELECT name FROM t LIMIT 100";
+
+/* Runs SQL (when not empty) on the file in this process; true on success. */
+bool Untimed(bool generation2, const std::string& path, const std::string& sql) {
+  return sql.empty() || RunStatement(generation2, path, sql) == 0;
+}
+
+/* True when the 3.x file at PATH has the small table (made in both files
+** at once). */
+bool HasSmallTable(const std::string& path) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* stmt = nullptr;
+  bool found = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+               sqlite3_prepare_v2(db, "SELECT 1 FROM sqlite_master WHERE name = 'small'", -1, &stmt,
+                                  nullptr) == SQLITE_OK &&
+               sqlite3_step(stmt) == SQLITE_ROW;
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);
+  return found;
+}
+
+/* Returns a digest of each page of the file at PATH. */
+std::vector<size_t> PageDigests(const std::string& path) {
+  std::vector<size_t> digests;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return digests;
+  std::string page(1024, '\0');
+  while (std::fread(page.data(), 1, page.size(), f) == page.size())
+    digests.push_back(std::hash<std::string>()(page));
+  std::fclose(f);
+  return digests;
+}
+
+/* Returns the number of pages that differ between two digest lists. */
+size_t ChangedPages(const std::vector<size_t>& a, const std::vector<size_t>& b) {
+  size_t changed = std::max(a.size(), b.size()) - std::min(a.size(), b.size());
+  for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) changed += a[i] != b[i];
+  return changed;
+}
+
+/* Times CASE on both files; prints one line.  Returns false on a failure. */
+bool RunSchemaCase(const SchemaCase& c, const std::string& s2, const std::string& s3,
+                   const std::string& size, int runs) {
+  Measure m2, m3;
+  size_t pages = 0;
+  bool ok = true;
+  for (int r = 0; r < runs; ++r) {
+    ok = ok && Untimed(true, s2, c.setup) && Untimed(false, s3, c.setup);
+    std::vector<size_t> before = PageDigests(s2);
+    Measure one2 = Time(true, s2, c.sql, 1);
+    pages = std::max(pages, ChangedPages(before, PageDigests(s2)));
+    Measure one3 = Time(false, s3, c.sql, 1);
+    ok = ok && Untimed(true, s2, c.cleanup) && Untimed(false, s3, c.cleanup);
+    for (auto [all, one] : {std::make_pair(&m2, &one2), std::make_pair(&m3, &one3)}) {
+      all->ok = all->ok && one->ok;
+      all->seconds = std::min(all->seconds, one->seconds);
+      all->peakMiB = std::max(all->peakMiB, one->peakMiB);
+    }
+  }
+  ok = ok && m2.ok && m3.ok;
+  std::printf("%-34s %-8s %10.3f %10.3f %7.2f %10.1f %10.1f %8zu%s\n", c.label, size.c_str(),
+              m2.seconds, m3.seconds, m2.seconds / m3.seconds, m2.peakMiB, m3.peakMiB, pages,
+              ok ? "" : "  FAILED");
+  std::fflush(stdout);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -258,8 +348,8 @@ int main(int argc, char** argv) {
     if (!mkdtemp(pattern)) return 1;
     dir = pattern;
   }
-  std::printf("%-34s %-8s %10s %10s %7s %10s %10s\n", "statement", "file", "2.x s", "3.x s",
-              "ratio", "2.x MiB", "3.x MiB");
+  std::printf("%-34s %-8s %10s %10s %7s %10s %10s %8s\n", "statement", "file", "2.x s", "3.x s",
+              "ratio", "2.x MiB", "3.x MiB", "2.x pages written");
   int failures = 0;
   for (bool padded : {false, true}) {
     if (padded && smallOnly) break;
@@ -277,6 +367,13 @@ int main(int argc, char** argv) {
                   m2.seconds, m3.seconds, m2.seconds / m3.seconds, m2.peakMiB, m3.peakMiB,
                   m2.ok && m3.ok ? "" : "  FAILED");
       std::fflush(stdout);
+    }
+    for (const SchemaCase& c : kSchemaCases) {
+      if (std::string(c.label).find(only) == std::string::npos) continue;
+      if (!HasSmallTable(s3) &&
+          !(Untimed(true, s2, kSmallTable) && Untimed(false, s3, kSmallTable)))
+        return 1;
+      if (!RunSchemaCase(c, s2, s3, size, runs)) ++failures;
     }
     for (const std::string& problem : s2check::CheckFile(s2))
       std::printf("2.x file after the runs: %s\n", problem.c_str());

@@ -482,12 +482,31 @@ Status File::writeInPlace(const std::string& fresh) {
 Status File::writePages(const std::vector<PageWrite>& pages, uint32_t originalPages) {
   if (!m_shared || m_level != LockLevel::Write)
     return Status::failure(kMisuse, "library routine called out of sequence");
-  m_loaded = false;
-  m_verifiedUnderLock = false;
-  m_loadedBytes = std::string();
-  m_loadedSchema = Image();
-  if (pages.empty()) return Status::success();
-  return writeJournaled(pages, originalPages, -1);
+  /* The loaded bytes are known to be the file's under this lock: they
+  ** take the written pages and stay loaded, so that a full working copy
+  ** needs no reload after an edit of a few pages. */
+  bool keep =
+      m_loaded && m_verifiedUnderLock && m_loadedBytes.size() == size_t(originalPages) * kPageSize;
+  Status status = pages.empty() ? Status::success() : writeJournaled(pages, originalPages, -1);
+  Image schema;
+  if (keep && status.ok()) {
+    std::string bytes = std::move(m_loadedBytes);
+    for (const PageWrite& w : pages) {
+      if (!w.now) continue;
+      size_t offset = size_t(w.page - 1) * kPageSize;
+      if (bytes.size() < offset + kPageSize) bytes.resize(offset + kPageSize, '\0');
+      std::memcpy(bytes.data() + offset, w.now, kPageSize);
+    }
+    keep = readSchema(bytes, schema).ok();
+    if (keep) remember(std::move(bytes), schema);
+  }
+  if (!keep || !status.ok()) {
+    m_loaded = false;
+    m_verifiedUnderLock = false;
+    m_loadedBytes = std::string();
+    m_loadedSchema = Image();
+  }
+  return status;
 }
 
 Status File::writeJournaled(const std::vector<PageWrite>& pages, uint32_t originalPages,

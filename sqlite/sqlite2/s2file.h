@@ -127,9 +127,11 @@ class File {
   /* Writes PAGES (in page order) in place under a rollback journal of
   ** their original bytes, synced in 2.x's order; ORIGINALPAGES is the
   ** file's page count before the write.  The caller holds the write lock
-  ** and read the originals under it.  What was last loaded is forgotten
-  ** (load() reads the file again).  Errors: kMisuse without the write
-  ** lock, the journal's errors, kIoErr (the old content is then put back). */
+  ** and read the originals under it.  What was last loaded stays loaded,
+  ** with PAGES in it, when it was checked against the file under this lock
+  ** (refresh(), load()); otherwise it is forgotten (load() reads the file
+  ** again).  Errors: kMisuse without the write lock, the journal's errors,
+  ** kIoErr (the old content is then put back). */
   Status writePages(const std::vector<PageWrite>& pages, uint32_t originalPages);
 
   /* Reads page NUMBER (1-based) of the file as it is now into OUT, which
@@ -139,6 +141,10 @@ class File {
 
   /* Returns the number of whole pages the file has now. */
   uint32_t pageCount();
+
+  /* True while what was last loaded or stored is known (load() or
+  ** refresh() work from it; writePages() may forget it). */
+  bool loaded() const { return m_loaded; }
 
   /* The schema cookie of the file as last loaded or stored. */
   uint32_t schemaCookie() const { return m_cookie; }

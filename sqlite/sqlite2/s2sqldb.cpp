@@ -551,16 +551,18 @@ Status Database::writeBack() {
     }
   }
   bool written = false;
-  if (st.ok() && inPlace) st = storeInPlace(next, before, &written);
+  if (st.ok() && inPlace)
+    st = m_schemaChanged ? storeSchemaInPlace(next, before, &written)
+                         : storeInPlace(next, before, &written);
   if (st.ok() && !written) st = m_file.store(next);
   if (!st.ok()) {
     for (const std::string& name : borrowed) m_image.tables[name] = std::move(next.tables[name]);
     for (const std::string& name : patched) m_image.tables.erase(name);
     return st;
   }
-  /* Our writer gives root pages by schema order alone, so they only move
-  ** when the schema changes or on the first write over another writer's
-  ** file. */
+  /* Our whole-file writer gives root pages by schema order alone, so they
+  ** only move when the schema changes or on the first write over another
+  ** writer's file (or one whose schema was changed in place). */
   bool rootsMoved = !written && (m_schemaChanged || !m_rootsKnown);
   m_image = std::move(next);
   m_dirtyTables.clear();
@@ -575,20 +577,10 @@ Status Database::updateRootPages() {
   ** so that sqlite_master shows what the file holds. */
   Image written;
   Status st = m_file.load(written);
+  if (st.ok()) st = showRootPages(written.master);
   if (!st.ok()) return st;
-  sqlite3_stmt* stmt = nullptr;
-  const char* sql = "UPDATE temp.xb_master SET rootpage = ? WHERE rowid = ?";
-  if (sqlite3_prepare_v2(m_db, sql, -1, &stmt, nullptr) != SQLITE_OK)
-    return sqliteFailure(SQLITE_ERROR);
-  for (const MasterEntry& e : written.master) {
-    std::string root = std::to_string(e.rootpage);
-    sqlite3_bind_text(stmt, 1, root.data(), int(root.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_int64(stmt, 2, e.rowid);
-    sqlite3_step(stmt);
-    sqlite3_reset(stmt);
-  }
-  sqlite3_finalize(stmt);
   m_image.master = written.master;
+  m_image.schemaCookie = written.schemaCookie;
   m_rootsKnown = true;
   return Status::success();
 }

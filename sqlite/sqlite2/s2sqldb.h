@@ -8,8 +8,10 @@
 ** every table, index, view and trigger of the file; other writes and
 ** schema changes run this way, and a statement that changes it is
 ** followed, once no transaction is open, by writing the changed rows into
-** the file's b-trees (or, for schema changes, by building an Image of the
-** working copy that the file layer writes whole).  An explicit transaction
+** the file's b-trees, and the changed schema rows with the trees of new
+** and dropped tables and indices (or, in files of another format or byte
+** order, by building an Image of the working copy that the file layer
+** writes whole).  An explicit transaction
 ** runs in the lazy form while its statements can, and moves into the full
 ** form, with its changes so far, at the first that cannot.  A full form
 ** is partial where it can be (s2sqlpartial.cpp): a row change loads only
@@ -241,6 +243,14 @@ class Database {
   /* Writes the rows of NEXT that BEFORE names into the file; *done is
   ** false (and nothing written) when the file has to be written whole. */
   Status storeInPlace(const Image& next, const RowsBefore& before, bool* done);
+  /* Writes the schema change from the file's rows to those of NEXT, with
+  ** the changed rows BEFORE names, into the file's pages; NEXT's schema
+  ** rows and cookie, and the working copy's, then show the root pages
+  ** given.  *done is false (and nothing written) when the file has to be
+  ** written whole. */
+  Status storeSchemaInPlace(Image& next, const RowsBefore& before, bool* done);
+  /* Makes the working copy's schema rows show the root pages of MASTER. */
+  Status showRootPages(const std::vector<MasterEntry>& master);
 
   /* locks and transactions */
   Status acquireLock(bool write);

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 namespace s2 {
 
@@ -27,6 +28,33 @@ size_t cellSize(const unsigned char* c, const ByteOrder& order) {
   uint64_t payload = (order.get16(c + 4) | uint32_t(c[8]) << 16) +
                      uint64_t(order.get16(c + 10) | uint32_t(c[9]) << 16);
   return payload > kMaxLocalPayload ? kMaxCellSize : (kCellHeaderSize + payload + 3) & ~size_t(3);
+}
+
+/* Splits the cells ITEMS (indices into CELLS) into pages: each page takes
+** cells while they fit; the cell that does not fit moves up.  Fills GROUPS
+** (cells per page) and PROMOTED (one per page boundary).  No page is left
+** empty: a last empty page takes the last promoted cell, and the page
+** before it gives up its last cell instead. */
+void groupIntoPages(const std::vector<std::string>& cells, const std::vector<size_t>& items,
+                    std::vector<std::vector<size_t>>& groups, std::vector<size_t>& promoted) {
+  groups.assign(1, {});
+  promoted.clear();
+  size_t used = 0;
+  for (size_t item : items) {
+    if (used + cells[item].size() <= kUsableSpace) {
+      groups.back().push_back(item);
+      used += cells[item].size();
+      continue;
+    }
+    promoted.push_back(item);
+    groups.emplace_back();
+    used = 0;
+  }
+  if (groups.size() > 1 && groups.back().empty()) {
+    groups.back().push_back(promoted.back());
+    promoted.back() = groups[groups.size() - 2].back();
+    groups[groups.size() - 2].pop_back();
+  }
 }
 
 /* Returns the index of the cell that moves up when NODE's cells are split
@@ -329,6 +357,9 @@ Status TreeEditor::insertEntry(uint32_t root, std::string_view key, std::string_
   bool equal = false;
   Status st = descend(root, key, path, node, &i, &equal);
   if (!st.ok()) return st;
+  m_appending = !equal && i == node.cells.size();
+  for (const Level& level : path)
+    m_appending = m_appending && level.index == level.node.cells.size();
   std::string cell;
   if (equal) {
     std::string old = node.cells[i];
@@ -356,6 +387,7 @@ Status TreeEditor::removeEntry(uint32_t root, std::string_view key, bool* found)
   *found = true;
   st = freeChain(node.cells[i]);
   if (!st.ok()) return st;
+  m_appending = false;
   node.dirty = true;
   if (node.right == 0) {
     node.cells.erase(node.cells.begin() + std::ptrdiff_t(i));
@@ -407,9 +439,95 @@ Status TreeEditor::findEntry(uint32_t root, std::string_view prefix, std::string
   return st;
 }
 
+Status TreeEditor::createTree(uint32_t* root) {
+  *root = 0;
+  Node node;
+  Status st = allocate(&node.page);
+  if (st.ok()) writeNode(node);
+  if (st.ok()) *root = node.page;
+  return checked(st);
+}
+
+Status TreeEditor::fill(uint32_t root,
+                        const std::vector<std::pair<std::string, std::string>>& entries) {
+  Node node;
+  Status st = readNode(root, node);
+  if (st.ok() && (!node.cells.empty() || node.right != 0))
+    st = Status::failure(kInternal, "a tree to fill is not empty");
+  std::vector<std::string> cells(entries.size());
+  for (size_t i = 0; st.ok() && i < entries.size(); ++i)
+    st = makeCell(entries[i].first, entries[i].second, 0, cells[i]);
+  if (st.ok()) st = fillLevels(root, cells);
+  return checked(st);
+}
+
+Status TreeEditor::fillLevels(uint32_t root, std::vector<std::string>& cells) {
+  std::vector<size_t> items(cells.size());
+  for (size_t i = 0; i < items.size(); ++i) items[i] = i;
+  std::vector<std::vector<size_t>> groups;
+  std::vector<size_t> promoted;
+  std::vector<uint32_t> children;
+  bool leaves = true;
+  while (true) {
+    groupIntoPages(cells, items, groups, promoted);
+    bool isRoot = groups.size() == 1;
+    std::vector<uint32_t> pages;
+    size_t child = 0;
+    for (const std::vector<size_t>& group : groups) {
+      Node node;
+      node.page = root;
+      if (!isRoot) {
+        Status st = allocate(&node.page);
+        if (!st.ok()) return st;
+      }
+      for (size_t item : group) {
+        node.cells.push_back(std::move(cells[item]));
+        if (!leaves) setLeft(node.cells.back(), children[child++]);
+      }
+      if (!leaves) node.right = children[child++];
+      writeNode(node);
+      pages.push_back(node.page);
+    }
+    if (isRoot) return Status::success();
+    children = std::move(pages);
+    items = std::move(promoted);
+    promoted.clear();
+    leaves = false;
+  }
+}
+
+Status TreeEditor::dropTree(uint32_t root) {
+  /* Depth first; each page is read whole before it is released, since a
+  ** released page may become a freelist trunk and be overwritten. */
+  std::vector<uint32_t> stack{root};
+  std::set<uint32_t> seen;
+  Status st;
+  while (st.ok() && !stack.empty()) {
+    uint32_t number = stack.back();
+    stack.pop_back();
+    if (number < 3 || !seen.insert(number).second) return checked(damagedPage(number));
+    Node node;
+    st = readNode(number, node);
+    for (size_t i = 0; st.ok() && i < node.cells.size(); ++i) {
+      st = freeChain(node.cells[i]);
+      if (node.right != 0) stack.push_back(leftOf(node.cells[i]));
+    }
+    if (st.ok() && node.right != 0) stack.push_back(node.right);
+    if (st.ok()) st = release(number);
+  }
+  return checked(st);
+}
+
+Status TreeEditor::advanceSchemaCookie(uint32_t step) {
+  unsigned char* header = page(1);
+  uint32_t cookie = m_order.get32(header + kOffMeta);
+  m_order.put32(header + kOffMeta, cookie + step);
+  return checked(Status::success());
+}
+
 Status TreeEditor::split(Node& node, std::vector<Level>& path) {
   if (node.cells.size() < 3) return Status::failure(kInternal, "cannot split a page");
-  size_t m = splitPoint(node.cells, nodeBytes(node));
+  size_t m = m_appending ? node.cells.size() - 2 : splitPoint(node.cells, nodeBytes(node));
   Node left;
   Status st = allocate(&left.page);
   if (!st.ok()) return st;

@@ -5,7 +5,9 @@
 ** on the way to the entry (and those a split, a merge or an overflow chain
 ** needs) change, so a write of a few rows journals and writes a few pages.
 ** Under-full pages are kept (2.x accepts any fill); empty pages other than
-** a root are never left behind.
+** a root are never left behind.  Whole trees are made (an empty root taken
+** from the freelist), filled bottom up and dropped (every page to the
+** freelist) for schema changes.
 */
 #ifndef S2TREEEDIT_H
 #define S2TREEEDIT_H
@@ -18,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace s2 {
@@ -84,6 +87,25 @@ class TreeEditor {
   ** it (empty when there is none). */
   Status findPrefix(uint32_t root, std::string_view prefix, std::string* key);
 
+  /* Makes a new empty tree: a page taken from the freelist (or appended
+  ** when the freelist is empty), as 2.x allocates one, made an empty leaf.
+  ** *root receives its number. */
+  Status createTree(uint32_t* root);
+
+  /* Fills the empty tree rooted at ROOT with ENTRIES (key and data, in
+  ** key order, keys unique), built bottom up with its pages full, the
+  ** pages taken as createTree() takes them.  Errors: kInternal when the
+  ** tree is not empty, kTooBig for an entry of more than 1 MiB. */
+  Status fill(uint32_t root, const std::vector<std::pair<std::string, std::string>>& entries);
+
+  /* Puts every page of the tree rooted at ROOT (its root, interior pages,
+  ** leaves and overflow chains) on the freelist, as 2.x drops a table.
+  ** Errors: kCorrupt naming a page met twice or damaged. */
+  Status dropTree(uint32_t root);
+
+  /* Adds STEP to the schema cookie (meta value 1 on page 1). */
+  Status advanceSchemaCookie(uint32_t step);
+
  private:
   struct Node {
     uint32_t page = 0;
@@ -111,6 +133,7 @@ class TreeEditor {
   uint32_t leftOf(const std::string& cell) const;
   void setLeft(std::string& cell, uint32_t left) const;
   static size_t nodeBytes(const Node& node);
+  Status fillLevels(uint32_t root, std::vector<std::string>& cells);
   Status descend(uint32_t root, std::string_view key, std::vector<Level>& path, Node& node,
                  size_t* index, bool* equal);
   Status settle(std::vector<Level>& path, Node node);
@@ -124,6 +147,11 @@ class TreeEditor {
   EditPages& m_pages;
   ByteOrder m_order;
   std::array<unsigned char, kPageSize> m_scratch{}; /* stands in for an unreadable page */
+  /* The entry being inserted goes after every other of the tree: pages
+  ** that overflow then keep all but their last entry, so that entries
+  ** added in key order (a new index, the rows of a new table, new rowids)
+  ** fill their pages instead of leaving them half empty. */
+  bool m_appending = false;
 };
 
 /* Appends the 2.x record of FIELDS to OUT: offsets little-endian, their
