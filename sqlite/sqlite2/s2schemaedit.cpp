@@ -10,6 +10,7 @@
 #include "s2value.h"
 
 #include <algorithm>
+#include <random>
 #include <set>
 
 namespace s2 {
@@ -238,6 +239,10 @@ Status rewriteMaster(TreeEditor& editor, const std::vector<MasterEntry>& before,
 }
 
 }  // namespace
+
+uint32_t randomCookieStep() {
+  return std::random_device()() % 256 + 1;
+}
 
 std::string masterRecord(const MasterEntry& e) {
   std::string record;

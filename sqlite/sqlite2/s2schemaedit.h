@@ -51,6 +51,11 @@ struct SchemaChange {
 Status applySchemaChange(TreeEditor& editor, ByteOrder order, const SchemaChange& change,
                          std::vector<MasterEntry>* written, bool* unsuitable);
 
+/* Returns a step for the schema cookie as 2.x takes it: at random, 1 to
+** 256, so that another connection cannot mistake a new schema for one it
+** saw before. */
+uint32_t randomCookieStep();
+
 /* Returns the record of the sqlite_master row E as 2.x stores it. */
 std::string masterRecord(const MasterEntry& e);
 

@@ -167,7 +167,7 @@ class Database {
   Status loadLazily(bool* usable);
   Status createLazyObjects();
   /* Switches to the full form STATEMENT needs (or checks it is current):
-  ** the partial form for a row change that fits it (fitsPartial), else
+  ** the partial form for a statement that fits it (fitsPartial), else
   ** the whole file; kLocked while a statement of the lazy form runs. */
   Status ensureFull(const Statement* statement = nullptr);
   /* Switches back to the lazy form when nothing holds the full one. */
@@ -178,13 +178,14 @@ class Database {
 
   /* the partial form (s2sqlpartial.cpp) */
   /* True when STATEMENT, which needs a full form, can run in the partial
-  ** one: a row change in a file the b-tree editor may change, while the
-  ** connection has no TEMP trigger and no transaction runs in the whole
-  ** form. */
+  ** one: a row change or a change of the file's schema, in a file the
+  ** b-tree editor may change, while the connection has no TEMP trigger
+  ** and no transaction runs in the whole form. */
   bool fitsPartial(const Statement& statement) const;
   /* Returns the lower-case names of the file's tables and views that
   ** STATEMENT names, closed over the triggers of each: a trigger of a
-  ** named table or view adds what its own text names. */
+  ** named table or view adds what its own text names.  A schema change
+  ** involves only the table of a new index or trigger. */
   std::set<std::string> involvedTables(const Statement& statement) const;
   /* Makes the partial form that holds the tables STATEMENT involves
   ** (loading more of them into an open transaction's copy). */
@@ -207,6 +208,14 @@ class Database {
   ** held when loaded.  Errors: writeRows', kCorrupt for an index that
   ** lacks an old row's entry, kMismatch for a rowid outside 32 bits. */
   Status writeBackPartial();
+  /* writeBackPartial for a schema change: the difference between the
+  ** schema rows loaded and those of the working copy goes into the
+  ** LazyFile's pending pages (applySchemaChange), the rows of new tables,
+  ** of tables new indices are filled from and the changed rows of loaded
+  ** tables with it; the roots given are shown in the working copy.
+  ** Errors: applySchemaChange's, kCorrupt where the file's trees cannot
+  ** take the change. */
+  Status writeSchemaPartial();
   /* Collects the changes of table INFO for writeBackPartial: the rows as
   ** they are now (AFTER) and as they were (BEFORE). */
   Status changedRows(const TableInfo& info, const RowChanges& changes,

@@ -17,8 +17,6 @@
 
 #include <sqlite3.h>
 
-#include <random>
-
 namespace s2 {
 
 bool Database::canWriteInPlace() const {
@@ -106,7 +104,7 @@ Status Database::storeSchemaInPlace(Image& next, const RowsBefore& before, bool*
     return rows == next.tables.end() ? nullptr : &rows->second;
   };
   change.changedRows = before;
-  change.cookieStep = std::random_device()() % 256 + 1;
+  change.cookieStep = randomCookieStep();
   /* Tables read whole must be new ones: those that stay are written by
   ** their changed rows. */
   for (const MasterEntry& e : change.after) {

@@ -13,17 +13,49 @@
 ** tables as later statements name them.  The virtual tables refuse row
 ** changes meanwhile: a write reaching one is a fault of the choice of
 ** tables, reported, never carried out behind the working copy's back.
+** A change of the file's schema runs here too, loading only the table of
+** a new index or trigger: the difference between the schema rows before
+** and after goes into the pending pages with the rows of new tables
+** (s2schemaedit.h), so that it costs the trees it makes or drops and not
+** the file.
 */
 #include "s2rowedit.h"
+#include "s2schemaedit.h"
 #include "s2sqldb.h"
 #include "s2treeedit.h"
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace s2 {
 
+namespace {
+
+/* True for the schema statements the partial form runs: those that change
+** the file's schema (TEMP objects live with the whole form, as TEMP
+** triggers do). */
+bool changesFileSchema(const Statement& statement) {
+  switch (statement.kind) {
+    case StatementKind::CreateTable:
+    case StatementKind::CreateIndex:
+    case StatementKind::CreateView:
+    case StatementKind::CreateTrigger:
+    case StatementKind::DropTable:
+    case StatementKind::DropIndex:
+    case StatementKind::DropView:
+    case StatementKind::DropTrigger:
+      return !statement.temporary;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 bool Database::fitsPartial(const Statement& statement) const {
-  if (!m_hasFile || statement.kind != StatementKind::Change) return false;
+  if (!m_hasFile) return false;
+  if (statement.kind != StatementKind::Change && !changesFileSchema(statement)) return false;
   /* A transaction running in the whole form stays there. */
   if (m_inTransaction && !m_lazyMode && !m_partial) return false;
   const Image& schema = m_lazy.schema();
@@ -39,6 +71,13 @@ std::set<std::string> Database::involvedTables(const Statement& statement) const
       known.insert(lowerAscii(e.name));
   }
   std::set<std::string> involved;
+  /* A view, a new table and a dropped object need no rows: views and
+  ** CREATE TABLE ... AS read the virtual tables, and a dropped tree goes
+  ** to the freelist without being read.  An index is filled from its
+  ** table's rows, and a trigger needs its table in SQLite 3. */
+  if (statement.kind != StatementKind::Change && statement.kind != StatementKind::CreateIndex &&
+      statement.kind != StatementKind::CreateTrigger)
+    return involved;
   std::vector<std::string> queue;
   auto addNames = [&](const std::vector<Token>& tokens) {
     for (const Token& t : tokens) {
@@ -61,15 +100,15 @@ std::set<std::string> Database::involvedTables(const Statement& statement) const
 }
 
 Status Database::ensurePartial(const Statement& statement) {
-  if (m_partial) {
+  if (m_partial && (m_inTransaction || m_activePrograms > 0)) {
     std::set<std::string> extra;
     for (const std::string& name : involvedTables(statement)) {
       if (!m_partialTables.count(name)) extra.insert(name);
     }
-    if (extra.empty()) return m_inTransaction ? Status::success() : refreshPartially();
+    if (extra.empty()) return Status::success();
     if (m_activePrograms > 0) return Status::failure(kLocked, "database table is locked");
     /* The transaction's copy keeps what it changed and takes in more. */
-    if (m_inTransaction) return loadPartialTables(extra, true, true);
+    return loadPartialTables(extra, true, true);
   }
   if (m_activePrograms > 0) return Status::failure(kLocked, "database table is locked");
   bool held = m_file.lockLevel() != LockLevel::None;
@@ -85,7 +124,14 @@ Status Database::ensurePartial(const Statement& statement) {
     m_wantFull = true;
     if (st.ok()) st = ensureLoaded();
   } else if (st.ok()) {
-    st = buildPartial(involvedTables(statement), held);
+    /* The tables are named by the schema as it is now: the last statement
+    ** may have made the one this statement names. */
+    std::set<std::string> names = involvedTables(statement);
+    bool covered = m_partial && !changed &&
+                   std::includes(m_partialTables.begin(), m_partialTables.end(), names.begin(),
+                                 names.end());
+    if (covered) names = m_partialTables;
+    if (!covered || (held && !m_partialFresh)) st = buildPartial(names, held);
   }
   if (!held) {
     m_file.unlock();
@@ -239,6 +285,7 @@ Status Database::changedRows(const TableInfo& info, const RowChanges& changes,
 }
 
 Status Database::writeBackPartial() {
+  if (m_schemaChanged) return writeSchemaPartial();
   std::vector<std::pair<const TreeTable*, std::pair<std::vector<Row>, std::vector<RowBefore>>>>
       edits;
   for (const auto& [key, changes] : m_rowChanges) {
@@ -267,6 +314,54 @@ Status Database::writeBackPartial() {
     }
     return Status::success();
   });
+}
+
+Status Database::writeSchemaPartial() {
+  SchemaChange change;
+  change.before = m_image.master;
+  Status st = readMaster(change.after);
+  /* The rows of every table the working copy holds itself: new tables,
+  ** the tables new indices are filled from and those with changed rows. */
+  std::map<std::string, std::vector<Row>> rows;
+  std::set<std::string> fresh;
+  for (const MasterEntry& e : change.after) {
+    if (!st.ok()) break;
+    std::string key = lowerAscii(e.name);
+    const TableInfo* info = table(e.name);
+    if (e.type != "table" || !info || !info->inFile) continue;
+    if (e.rootpage == 0) fresh.insert(key);
+    if (e.rootpage == 0 || m_partialTables.count(key)) st = readTable(*info, rows[e.name]);
+  }
+  for (const auto& [key, changes] : m_rowChanges) {
+    if (!st.ok()) break;
+    const TableInfo* info = table(key);
+    if (!info || !info->inFile || fresh.count(key)) continue;
+    auto loaded = m_image.tables.find(info->def.name);
+    if (loaded == m_image.tables.end())
+      return Status::failure(kInternal, "internal SQLite implementation flaw: table " +
+                                            info->def.name + " is not in the working copy");
+    RowChanges changed = changes;
+    if (m_dirtyTables.count(key)) changed.whole = true;
+    std::vector<Row> after;
+    st = changedRows(*info, changed, loaded->second, after, change.changedRows[info->def.name]);
+  }
+  if (!st.ok()) return st;
+  change.rows = [&rows](const std::string& name) -> const std::vector<Row>* {
+    auto found = rows.find(name);
+    return found == rows.end() ? nullptr : &found->second;
+  };
+  change.cookieStep = randomCookieStep();
+  ByteOrder order;
+  order.bigEndian = m_image.bigEndian;
+  std::vector<MasterEntry> written;
+  bool unsuitable = false;
+  st = m_lazy.edit([&](TreeEditor& editor) {
+    return applySchemaChange(editor, order, change, &written, &unsuitable);
+  });
+  /* Roots claimed twice or an index without a row's entry: the file is
+  ** damaged where the change would go. */
+  if (st.ok() && unsuitable) st = Status::failure(kCorrupt, "database disk image is malformed");
+  return st.ok() ? showRootPages(written) : st;
 }
 
 Status Database::endPartialStatement(Status status) {

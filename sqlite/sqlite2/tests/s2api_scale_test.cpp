@@ -682,6 +682,79 @@ TEST_F(ScaleTest, TriggerWritesOnSmallTablesReadAFewPagesOfALargeFile) {
   EXPECT_TRUE(problems.empty()) << problems.front();
 }
 
+TEST_F(ScaleTest, SchemaChangesReadAndWriteAFewPagesOfALargeFile) {
+  std::mt19937 random(23);
+  std::string fill = "BEGIN;";
+  for (int id = 1; id <= 20000; ++id) fill += "INSERT INTO t VALUES" + rowSql(id, random) + ";";
+  fill += kTriggerSchema;
+  for (int id = 1; id <= 20; ++id) {
+    fill += "INSERT INTO acct VALUES(" + std::to_string(id) + ", 'o" + std::to_string(id) + "', " +
+            std::to_string(id * 10) + ");";
+  }
+  ASSERT_NO_FATAL_FAILURE(both(fill + "COMMIT;"));
+  sqlite_close(m_db);
+  m_db = openDb(m_path);
+  ASSERT_NE(m_db, nullptr);
+  /* Page 1, the schema and the small tables a change names: never t. */
+  const long perStatement = 96 * 1024;
+  const char* changes[] = {
+      "CREATE INDEX acct_bal ON acct(bal)",
+      "CREATE UNIQUE INDEX acct_owner_bal ON acct(owner, bal)",
+      "CREATE VIEW poor AS SELECT id, owner FROM acct WHERE bal < 50",
+      "CREATE VIEW t_few AS SELECT id, a FROM t WHERE id < 5",
+      "CREATE TRIGGER acct_i AFTER INSERT ON acct BEGIN "
+      "INSERT INTO log VALUES('i', new.id, new.bal); END",
+      "INSERT INTO acct(owner, bal) VALUES('after trigger', 7)",
+      "CREATE TABLE fresh(p INTEGER PRIMARY KEY, q UNIQUE)",
+      "INSERT INTO fresh VALUES(1, 'one')",
+      "CREATE TABLE copied AS SELECT id, owner FROM acct WHERE bal > 60",
+      "DROP INDEX acct_bal",
+      "DROP VIEW poor",
+      "DROP TRIGGER acct_i",
+      "DROP TABLE fresh",
+      "BEGIN; CREATE TABLE tx(a); INSERT INTO tx VALUES('in tx'); "
+      "UPDATE acct SET bal = bal + 5 WHERE id = 2; CREATE INDEX tx_a ON tx(a); "
+      "DROP TABLE copied; COMMIT",
+      "BEGIN; UPDATE t SET b = 'lazy' WHERE id = 19000; CREATE VIEW rich2 AS SELECT * FROM rich; "
+      "DELETE FROM acct WHERE id = 4; COMMIT",
+      "BEGIN; CREATE TABLE gone(a); DROP INDEX acct_owner_bal; "
+      "UPDATE acct SET bal = 0 WHERE id = 3; ROLLBACK"};
+  for (const char* change : changes) {
+    SCOPED_TRACE(change);
+    std::string before = fileBytes(m_path);
+    long read = bytesRead();
+    ASSERT_NO_FATAL_FAILURE(both(change));
+    read = bytesRead() - read;
+    EXPECT_LT(read, perStatement);
+    EXPECT_LE(changedPages(before, fileBytes(m_path)), 24u);
+  }
+  /* A unique index the rows refuse leaves the file as it was. */
+  ASSERT_NO_FATAL_FAILURE(both("INSERT INTO log VALUES('x', 1, 1); INSERT INTO log VALUES('x', 2, 2)"));
+  std::string before = fileBytes(m_path);
+  Result refused = run(m_db, "CREATE UNIQUE INDEX log_what ON log(what)");
+  EXPECT_EQ(refused.code, SQLITE_CONSTRAINT) << refused.error;
+  EXPECT_TRUE(fileBytes(m_path) == before);
+
+  ASSERT_NO_FATAL_FAILURE(expectSameRows());
+  const char* content[] = {
+      "SELECT id, owner, bal FROM acct ORDER BY id",
+      "SELECT what, id, bal FROM log ORDER BY rowid",
+      "SELECT a FROM tx",
+      "SELECT type, name, tbl_name FROM sqlite_master WHERE sql NOT NULL ORDER BY name",
+      "SELECT id, a, 1 FROM t_few ORDER BY id"};
+  for (const char* sql : content) {
+    Result r = query(m_db, sql);
+    ASSERT_EQ(r.code, SQLITE_OK) << r.error;
+    EXPECT_EQ(r.rows, modelQuery(m_model, sql)) << sql;
+  }
+  /* The indices made in place are used and agree with their tables. */
+  Result byIndex = query(m_db, "SELECT a FROM tx WHERE a = 'in tx'");
+  ASSERT_EQ(byIndex.code, SQLITE_OK) << byIndex.error;
+  EXPECT_EQ(byIndex.rows.size(), 1u);
+  std::vector<std::string> problems = s2check::CheckFile(m_path);
+  EXPECT_TRUE(problems.empty()) << problems.front();
+}
+
 TEST_F(ScaleTest, TriggerAndConflictWritesMatchSQLite3) {
   /* Every write of t fires a trigger or has a conflict clause, so each
   ** loads t and hist and leaves the other tables virtual; writes of d
