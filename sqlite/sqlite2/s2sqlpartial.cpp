@@ -127,9 +127,9 @@ Status Database::ensurePartial(const Statement& statement) {
     /* The tables are named by the schema as it is now: the last statement
     ** may have made the one this statement names. */
     std::set<std::string> names = involvedTables(statement);
-    bool covered = m_partial && !changed &&
-                   std::includes(m_partialTables.begin(), m_partialTables.end(), names.begin(),
-                                 names.end());
+    bool covered =
+        m_partial && !changed &&
+        std::includes(m_partialTables.begin(), m_partialTables.end(), names.begin(), names.end());
     if (covered) names = m_partialTables;
     if (!covered || (held && !m_partialFresh)) st = buildPartial(names, held);
   }

@@ -729,7 +729,8 @@ TEST_F(ScaleTest, SchemaChangesReadAndWriteAFewPagesOfALargeFile) {
     EXPECT_LE(changedPages(before, fileBytes(m_path)), 24u);
   }
   /* A unique index the rows refuse leaves the file as it was. */
-  ASSERT_NO_FATAL_FAILURE(both("INSERT INTO log VALUES('x', 1, 1); INSERT INTO log VALUES('x', 2, 2)"));
+  ASSERT_NO_FATAL_FAILURE(
+      both("INSERT INTO log VALUES('x', 1, 1); INSERT INTO log VALUES('x', 2, 2)"));
   std::string before = fileBytes(m_path);
   Result refused = run(m_db, "CREATE UNIQUE INDEX log_what ON log(what)");
   EXPECT_EQ(refused.code, SQLITE_CONSTRAINT) << refused.error;
@@ -737,8 +738,7 @@ TEST_F(ScaleTest, SchemaChangesReadAndWriteAFewPagesOfALargeFile) {
 
   ASSERT_NO_FATAL_FAILURE(expectSameRows());
   const char* content[] = {
-      "SELECT id, owner, bal FROM acct ORDER BY id",
-      "SELECT what, id, bal FROM log ORDER BY rowid",
+      "SELECT id, owner, bal FROM acct ORDER BY id", "SELECT what, id, bal FROM log ORDER BY rowid",
       "SELECT a FROM tx",
       "SELECT type, name, tbl_name FROM sqlite_master WHERE sql NOT NULL ORDER BY name",
       "SELECT id, a, 1 FROM t_few ORDER BY id"};
