@@ -14,8 +14,9 @@
 ** writes whole).  An explicit transaction
 ** runs in the lazy form while its statements can, and moves into the full
 ** form, with its changes so far, at the first that cannot.  A full form
-** is partial where it can be (s2sqlpartial.cpp): a row change loads only
-** the tables it involves, the others stay virtual tables.  Before a
+** is partial where it can be (s2sqlpartial.cpp): a row change or a schema
+** change loads only the tables it involves, the others stay virtual
+** tables, and its changes go into the file in place.  Before a
 ** statement runs, a file that another program changed is read again.
 */
 #ifndef S2SQLDB_H

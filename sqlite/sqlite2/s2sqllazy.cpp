@@ -5,8 +5,9 @@
 ** so do INSERT, UPDATE and DELETE statements whose rows the virtual
 ** tables can change in place with every 2.x rule kept.  Full: SQLite 3
 ** tables, which is what other writes, triggers and schema changes need;
-** a row change loads only the tables it involves (the partial form,
-** s2sqlpartial.cpp), schema changes and TEMP triggers the whole file.  A statement chooses
+** a row change or a schema change loads only the tables it involves (the
+** partial form, s2sqlpartial.cpp), PRAGMA integrity_check and TEMP
+** triggers the whole file.  A statement chooses
 ** the form it needs when it is compiled; the connection returns to the
 ** lazy form as soon as nothing holds the full one.  An explicit
 ** transaction keeps the lazy form, its changes pending page by page,
