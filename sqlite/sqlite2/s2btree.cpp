@@ -257,14 +257,42 @@ size_t recordOffset(std::string_view record, size_t width, size_t i) {
   return v;
 }
 
-/* Reads the offset width and the end of the header of a non-empty RECORD.
-** Returns false when the header is impossible. */
-bool recordHeader(std::string_view record, size_t* width, size_t* headerEnd) {
-  size_t length = record.size();
+/* Reads the offset width and the end of the header of a non-empty record
+** of LENGTH bytes whose first bytes RECORD holds.  Returns false when the
+** header is impossible or lies beyond RECORD. */
+bool recordHeader(std::string_view record, size_t length, size_t* width, size_t* headerEnd) {
   *width = length < 256 ? 1 : length < 65536 ? 2 : 3;
-  if (length < *width) return false;
+  if (record.size() < *width) return false;
   *headerEnd = recordOffset(record, *width, 0);
   return *headerEnd >= 2 * *width && *headerEnd <= length && *headerEnd % *width == 0;
+}
+
+/* What reading a field from the first bytes of a record found. */
+enum class FieldFound { Read, Impossible, Beyond };
+
+/* Reads field FIELD of a record of LENGTH bytes whose first bytes RECORD
+** holds, as recordField does; Beyond when the field or the offsets that
+** place it lie past RECORD. */
+FieldFound fieldOf(std::string_view record, size_t length, size_t field, bool* isNull,
+                   std::string_view* value) {
+  *isNull = true;
+  *value = {};
+  if (length == 0) return FieldFound::Read;
+  size_t width = 0, headerEnd = 0;
+  if (!recordHeader(record, length, &width, &headerEnd))
+    return record.size() < length ? FieldFound::Beyond : FieldFound::Impossible;
+  if (field >= headerEnd / width - 1) return FieldFound::Read;
+  if (headerEnd > record.size()) return FieldFound::Beyond;
+  size_t start = recordOffset(record, width, field);
+  size_t end = recordOffset(record, width, field + 1);
+  if (start < headerEnd || end < start || end > length) return FieldFound::Impossible;
+  if (end > record.size()) return FieldFound::Beyond;
+  if (start == end) return FieldFound::Read;
+  *isNull = false;
+  const char* text = record.data() + start;
+  const void* nul = std::memchr(text, 0, end - start);
+  *value = std::string_view(text, nul ? size_t(static_cast<const char*>(nul) - text) : end - start);
+  return FieldFound::Read;
 }
 
 }  // namespace
@@ -291,27 +319,27 @@ bool recordFieldCount(std::string_view record, size_t* count) {
   *count = 0;
   if (record.empty()) return true;
   size_t width = 0, headerEnd = 0;
-  if (!recordHeader(record, &width, &headerEnd)) return false;
+  if (!recordHeader(record, record.size(), &width, &headerEnd)) return false;
   *count = headerEnd / width - 1;
   return true;
 }
 
 bool recordField(std::string_view record, size_t field, bool* isNull, std::string_view* value) {
-  *isNull = true;
-  *value = {};
-  if (record.empty()) return true;
-  size_t width = 0, headerEnd = 0;
-  if (!recordHeader(record, &width, &headerEnd)) return false;
-  if (field >= headerEnd / width - 1) return true;
-  size_t start = recordOffset(record, width, field);
-  size_t end = recordOffset(record, width, field + 1);
-  if (start < headerEnd || end < start || end > record.size()) return false;
-  if (start == end) return true;
-  *isNull = false;
-  const char* text = record.data() + start;
-  const void* nul = std::memchr(text, 0, end - start);
-  *value = std::string_view(text, nul ? size_t(static_cast<const char*>(nul) - text) : end - start);
-  return true;
+  return fieldOf(record, record.size(), field, isNull, value) == FieldFound::Read;
+}
+
+Status TreeCursor::field(size_t index, bool* isNull, std::string_view* value) {
+  if (m_dataPending) {
+    /* A field on the entry's own page needs none of its overflow pages. */
+    auto [keySize, dataSize, local] = currentPayload();
+    std::string_view onPage(local + keySize, kMaxLocalPayload - keySize);
+    FieldFound found = fieldOf(onPage, dataSize, index, isNull, value);
+    if (found == FieldFound::Read) return Status::success();
+    if (found == FieldFound::Impossible) return damagedPage(page());
+  }
+  Status st = loadData();
+  if (!st.ok()) return st;
+  return recordField(m_data, index, isNull, value) ? st : damagedPage(page());
 }
 
 }  // namespace s2

@@ -64,6 +64,13 @@ class TreeCursor {
   Status loadData();
   std::string_view data() const { return m_data; }
 
+  /* Reads field INDEX of the current entry's record as recordField does,
+  ** reading the entry's overflow pages only when the field, or what
+  ** places it, lies on them; *value stays valid until the cursor moves or
+  ** reads again.  Errors: kCorrupt naming the page for an impossible
+  ** record or a damaged overflow chain. */
+  Status field(size_t index, bool* isNull, std::string_view* value);
+
   /* The page the cursor stands on (0 at the end). */
   uint32_t page() const { return m_levels.empty() ? 0 : m_levels.back().page; }
 

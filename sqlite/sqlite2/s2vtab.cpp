@@ -1,9 +1,9 @@
 /*
-** The virtual table module over 2.x b-trees.  A cursor runs one of four
+** The virtual table module over 2.x b-trees.  A cursor runs one of five
 ** plans chosen by xBestIndex: a walk of the whole table in rowid order, a
-** seek to one rowid, a walk of a rowid range, or a walk of the entries of
+** seek to one rowid, a walk of a rowid range, a walk of the entries of
 ** a 2.x index that share a key prefix, each followed by a seek into the
-** table.  Values that cannot be mapped onto a seek exactly (a real or a
+** table, or, when only rowids are wanted, a walk of an index's keys alone.  Values that cannot be mapped onto a seek exactly (a real or a
 ** blob compared with an index column, a text compared with the rowid)
 ** make the cursor walk the whole table instead: SQLite 3 filters the rows
 ** again in every case, so a plan may return more rows, never fewer.
@@ -30,7 +30,7 @@ const char* const kTreeModule = "xb_tree";
 
 namespace {
 
-enum Plan { kFullScan = 0, kRowidEq = 1, kRowidRange = 2, kIndexEq = 3 };
+enum Plan { kFullScan = 0, kRowidEq = 1, kRowidRange = 2, kIndexEq = 3, kKeyScan = 4 };
 constexpr int kPlanMask = 0xf;
 constexpr int kHasLower = 0x10;
 constexpr int kHasUpper = 0x20;
@@ -130,6 +130,23 @@ bool isRowidColumn(int column, const TableDef& def) {
   return column < 0 || column == def.rowidColumn;
 }
 
+/* Returns the index of TABLE whose keys a walk needing only the columns
+** USED (and the rowid) can read instead of the table: the one with the
+** fewest columns; -1 when there is none or a column other than the rowid
+** alias is used. */
+int keyOnlyIndex(const TreeTable& table, const TreeCatalog& catalog, sqlite3_uint64 used) {
+  int alias = table.def.rowidColumn;
+  if (alias >= 0 && alias < 63) used &= ~(sqlite3_uint64(1) << alias);
+  if (used != 0 || catalog.allNumeric()) return -1;
+  int best = -1;
+  for (size_t k = 0; k < table.indices.size(); ++k) {
+    if (best < 0 ||
+        table.indices[k].def.columns.size() < table.indices[size_t(best)].def.columns.size())
+      best = int(k);
+  }
+  return best;
+}
+
 /* Chooses the plan: a rowid equality, else the index with the longest
 ** prefix of equalities in the column's own collation, else a rowid range,
 ** else the whole table.  Nothing is omitted: SQLite 3 checks every row. */
@@ -201,6 +218,13 @@ int xBestIndexImpl(sqlite3_vtab* base, sqlite3_index_info* info) {
       info->estimatedCost = lower >= 0 && upper >= 0 ? 1e4 : 1e5;
       info->estimatedRows = lower >= 0 && upper >= 0 ? 10000 : 100000;
     }
+    /* A walk that needs no column but the rowid (a count, a DELETE
+    ** without WHERE) reads the keys of an index, whose pages hold more
+    ** entries than the table's and no overflow. */
+    int keyIndex = info->idxNum == kFullScan && info->nOrderBy == 0
+                       ? keyOnlyIndex(*table, vtab->host->catalog(), info->colUsed)
+                       : -1;
+    if (keyIndex >= 0) info->idxNum = kKeyScan | (keyIndex << kIndexShift);
     bool indexPlan = (info->idxNum & kPlanMask) == kIndexEq;
     if (!indexPlan && info->nOrderBy == 1 && isRowidColumn(info->aOrderBy[0].iColumn, def) &&
         !info->aOrderBy[0].desc) {
@@ -249,6 +273,17 @@ Status takeIndexEntry(TreeCursorState& c) {
   if (c.table->atEnd() || c.table->key() != rowKey) return damagedPage(c.index->page());
   c.rowid = rowidOfTableKey(rowKey);
   return Status::success();
+}
+
+/* Key plan: takes the rowid of the index entry under the cursor, which
+** ends with it; the table itself is not read. */
+void takeKeyEntry(TreeCursorState& c) {
+  std::string_view key = c.index->key();
+  if (c.index->atEnd() || key.size() < 4) {
+    c.eof = true;
+    return;
+  }
+  c.rowid = rowidOfTableKey(key.substr(key.size() - 4));
 }
 
 /* Builds the index key prefix of the equality values ARGV for INDEX;
@@ -319,6 +354,17 @@ Status startWalk(TreeCursorState& c, int plan, int argc, sqlite3_value** argv) {
     }
     c.plan = kFullScan;
   }
+  if (c.plan == kKeyScan) {
+    size_t k = size_t(plan >> kIndexShift);
+    if (k < table->indices.size()) {
+      c.index = std::make_unique<TreeCursor>(host->pageCache(), host->catalog().byteOrder(),
+                                             table->indices[k].root);
+      st = c.index->first();
+      if (st.ok()) takeKeyEntry(c);
+      return st;
+    }
+    c.plan = kFullScan;
+  }
   if (c.plan == kRowidRange) {
     int arg = 0;
     double start = INT32_MIN;
@@ -367,6 +413,10 @@ int xNextImpl(sqlite3_vtab_cursor* base) {
       st = c->index->next();
       if (st.ok()) st = takeIndexEntry(*c);
       break;
+    case kKeyScan:
+      st = c->index->next();
+      if (st.ok()) takeKeyEntry(*c);
+      break;
     default:
       st = c->table->next();
       if (st.ok()) takeTableEntry(*c);
@@ -389,9 +439,8 @@ int xColumnImpl(sqlite3_vtab_cursor* base, sqlite3_context* context, int column)
   }
   bool isNull = true;
   std::string_view value;
-  Status loaded = c->table->loadData();
-  if (!loaded.ok() || !recordField(c->table->data(), size_t(column), &isNull, &value)) {
-    Status st = loaded.ok() ? damagedPage(c->table->page()) : loaded;
+  Status st = c->table->field(size_t(column), &isNull, &value);
+  if (!st.ok()) {
     sqlite3_result_error(context, st.message.c_str(), -1);
     sqlite3_result_error_code(context, SQLITE_CORRUPT);
     return SQLITE_CORRUPT;
