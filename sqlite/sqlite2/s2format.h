@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace s2 {
 
@@ -79,6 +80,35 @@ inline bool nativeBigEndian() {
   unsigned char first;
   std::memcpy(&first, &probe, 1);
   return first == 0;
+}
+
+/* Splits the entries ITEMS into pages as a bulk load of a b-tree lays them
+** out: each page takes entries while they fit (SIZE(item) gives an entry's
+** bytes on a page); the entry that does not fit moves up.  Fills GROUPS
+** (entries per page) and PROMOTED (one per page boundary).  No page is
+** left empty: a last empty page takes the last promoted entry, and the
+** page before it gives up its last entry instead. */
+template <class Size>
+void groupIntoPages(const std::vector<size_t>& items, Size size,
+                    std::vector<std::vector<size_t>>& groups, std::vector<size_t>& promoted) {
+  groups.assign(1, {});
+  promoted.clear();
+  size_t used = 0;
+  for (size_t item : items) {
+    if (used + size(item) <= kUsableSpace) {
+      groups.back().push_back(item);
+      used += size(item);
+      continue;
+    }
+    promoted.push_back(item);
+    groups.emplace_back();
+    used = 0;
+  }
+  if (groups.size() > 1 && groups.back().empty()) {
+    groups.back().push_back(promoted.back());
+    promoted.back() = groups[groups.size() - 2].back();
+    groups[groups.size() - 2].pop_back();
+  }
 }
 
 /* Reads a big-endian 32-bit value (journals, rowid keys). */

@@ -22,8 +22,14 @@ std::string uniqueFailure(const IndexDef& index, const TableDef& def) {
   return "columns " + joined + " are not unique";
 }
 
-/* Returns true when an index key has a NULL field among its first COUNT
-** fields (such keys never conflict in a unique index). */
+}  // namespace
+
+const Row* findRow(const std::vector<Row>& rows, int64_t rowid) {
+  auto at = std::lower_bound(rows.begin(), rows.end(), rowid,
+                             [](const Row& r, int64_t id) { return r.rowid < id; });
+  return at != rows.end() && at->rowid == rowid ? &*at : nullptr;
+}
+
 bool hasNullField(std::string_view key, size_t count) {
   size_t pos = 0;
   for (size_t f = 0; f < count && pos < key.size(); ++f) {
@@ -33,14 +39,6 @@ bool hasNullField(std::string_view key, size_t count) {
     pos = end + 1;
   }
   return false;
-}
-
-}  // namespace
-
-const Row* findRow(const std::vector<Row>& rows, int64_t rowid) {
-  auto at = std::lower_bound(rows.begin(), rows.end(), rowid,
-                             [](const Row& r, int64_t id) { return r.rowid < id; });
-  return at != rows.end() && at->rowid == rowid ? &*at : nullptr;
 }
 
 Status writeRows(TreeEditor& editor, const TreeTable& table, const std::vector<Row>& rows,

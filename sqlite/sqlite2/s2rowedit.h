@@ -24,6 +24,10 @@ using RowBefore = std::pair<int64_t, std::optional<Row>>;
 /* Returns the row ROWID of ROWS (in rowid order), or null. */
 const Row* findRow(const std::vector<Row>& rows, int64_t rowid);
 
+/* Returns true when an index KEY has a NULL field among its first COUNT
+** fields: such keys never clash in a unique index. */
+bool hasNullField(std::string_view key, size_t count);
+
 /* Writes the changes BEFORE of TABLE through EDITOR: old index entries
 ** out, table entries (a row of BEFORE missing from ROWS, which is in
 ** rowid order, is removed), new index entries in, so that rows trading

@@ -37,19 +37,6 @@ bool sameRow(const MasterEntry& a, const MasterEntry& b) {
          a.rootpage == b.rootpage && a.sql == b.sql;
 }
 
-/* Returns true when KEY has a NULL among its first COUNT fields (such keys
-** never clash in a unique index). */
-bool keyHasNull(std::string_view key, size_t count) {
-  size_t pos = 0;
-  for (size_t f = 0; f < count && pos < key.size(); ++f) {
-    if (key[pos] == 'a') return true;
-    size_t end = key.find('\0', pos);
-    if (end == std::string_view::npos) return false;
-    pos = end + 1;
-  }
-  return false;
-}
-
 /* Which rows of AFTER are new trees; *unsuitable when a row claims a root
 ** its rowid did not have before. */
 std::vector<bool> newTrees(const SchemaChange& change, bool* unsuitable) {
@@ -128,7 +115,7 @@ Status fillIndex(TreeEditor& editor, const TreeTable& table, const TreeIndex& in
   for (size_t k = 1; index.def.unique && k < keys.size(); ++k) {
     const std::string &a = keys[k - 1].first, &b = keys[k].first;
     if (a.size() == b.size() && a.compare(0, a.size() - 4, b, 0, b.size() - 4) == 0 &&
-        !keyHasNull(a, index.def.columns.size()))
+        !hasNullField(a, index.def.columns.size()))
       return Status::failure(kConstraint, "indexed columns are not unique");
   }
   return editor.fill(index.root, keys);

@@ -166,6 +166,9 @@ class Database {
   ** *usable is false (and nothing made) when the file is to be loaded
   ** whole instead (too short, an old format). */
   Status loadLazily(bool* usable);
+  /* Makes m_image the header values and schema rows of the file as the
+  ** lazy view last read them, without table rows. */
+  void takeSchemaImage();
   Status createLazyObjects();
   /* Switches to the full form STATEMENT needs (or checks it is current):
   ** the partial form for a statement that fits it (fitsPartial), else

@@ -238,13 +238,18 @@ Status Database::loadLazily(bool* usable) {
   return st;
 }
 
-Status Database::createLazyObjects() {
+void Database::takeSchemaImage() {
   const Image& schema = m_lazy.schema();
   m_image = Image();
   m_image.master = schema.master;
   m_image.schemaCookie = schema.schemaCookie;
   m_image.fileFormat = schema.fileFormat;
   m_image.bigEndian = schema.bigEndian;
+}
+
+Status Database::createLazyObjects() {
+  const Image& schema = m_lazy.schema();
+  takeSchemaImage();
   Status st = loadMasterRows(schema.master);
   for (const MasterEntry& e : schema.master) {
     if (!st.ok()) break;

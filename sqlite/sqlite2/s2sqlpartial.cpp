@@ -169,11 +169,7 @@ Status Database::buildPartial(const std::set<std::string>& names, bool withRows)
   Status st = clearWorkingCopy();
   if (!st.ok()) return st;
   const Image& schema = m_lazy.schema();
-  m_image = Image();
-  m_image.master = schema.master;
-  m_image.schemaCookie = schema.schemaCookie;
-  m_image.fileFormat = schema.fileFormat;
-  m_image.bigEndian = schema.bigEndian;
+  takeSchemaImage();
   m_lazyMode = false;
   m_loaded = false;
   st = exec("BEGIN");

@@ -30,33 +30,6 @@ size_t cellSize(const unsigned char* c, const ByteOrder& order) {
   return payload > kMaxLocalPayload ? kMaxCellSize : (kCellHeaderSize + payload + 3) & ~size_t(3);
 }
 
-/* Splits the cells ITEMS (indices into CELLS) into pages: each page takes
-** cells while they fit; the cell that does not fit moves up.  Fills GROUPS
-** (cells per page) and PROMOTED (one per page boundary).  No page is left
-** empty: a last empty page takes the last promoted cell, and the page
-** before it gives up its last cell instead. */
-void groupIntoPages(const std::vector<std::string>& cells, const std::vector<size_t>& items,
-                    std::vector<std::vector<size_t>>& groups, std::vector<size_t>& promoted) {
-  groups.assign(1, {});
-  promoted.clear();
-  size_t used = 0;
-  for (size_t item : items) {
-    if (used + cells[item].size() <= kUsableSpace) {
-      groups.back().push_back(item);
-      used += cells[item].size();
-      continue;
-    }
-    promoted.push_back(item);
-    groups.emplace_back();
-    used = 0;
-  }
-  if (groups.size() > 1 && groups.back().empty()) {
-    groups.back().push_back(promoted.back());
-    promoted.back() = groups[groups.size() - 2].back();
-    groups[groups.size() - 2].pop_back();
-  }
-}
-
 /* Returns the index of the cell that moves up when NODE's cells are split
 ** in two halves of about equal size; both halves keep at least one cell. */
 size_t splitPoint(const std::vector<std::string>& cells, size_t total) {
@@ -469,7 +442,8 @@ Status TreeEditor::fillLevels(uint32_t root, std::vector<std::string>& cells) {
   std::vector<uint32_t> children;
   bool leaves = true;
   while (true) {
-    groupIntoPages(cells, items, groups, promoted);
+    groupIntoPages(
+        items, [&](size_t i) { return cells[i].size(); }, groups, promoted);
     bool isRoot = groups.size() == 1;
     std::vector<uint32_t> pages;
     size_t child = 0;

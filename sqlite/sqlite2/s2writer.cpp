@@ -141,32 +141,12 @@ void fillPage(PageSink& sink, uint32_t number, const CellList& cells,
   }
 }
 
-/* Splits the entries ITEMS (indices into CELLS) into pages: each page takes
-** items while they fit; the item that does not fit is promoted.  Fills
-** GROUPS (items per page) and PROMOTED (one per page boundary). */
-void groupIntoPages(const CellList& cells, const std::vector<size_t>& items,
-                    std::vector<std::vector<size_t>>& groups, std::vector<size_t>& promoted) {
-  groups.assign(1, {});
-  promoted.clear();
-  size_t used = 0;
-  for (size_t k = 0; k < items.size(); k++) {
-    size_t size = cells.size(items[k]);
-    if (used + size <= kUsableSpace) {
-      groups.back().push_back(items[k]);
-      used += size;
-      continue;
-    }
-    promoted.push_back(items[k]);
-    groups.emplace_back();
-    used = 0;
-  }
-  if (groups.size() > 1 && groups.back().empty()) {
-    /* Move the last promoted item down and promote the previous page's
-    ** last item instead, so that no page stays empty. */
-    groups.back().push_back(promoted.back());
-    promoted.back() = groups[groups.size() - 2].back();
-    groups[groups.size() - 2].pop_back();
-  }
+/* Splits the entries ITEMS (indices into CELLS) into pages (see
+** groupIntoPages in s2format.h). */
+void groupCells(const CellList& cells, const std::vector<size_t>& items,
+                std::vector<std::vector<size_t>>& groups, std::vector<size_t>& promoted) {
+  groupIntoPages(
+      items, [&](size_t i) { return size_t(cells.size(i)); }, groups, promoted);
 }
 
 /* Bulk-loads a b-tree from CELLS (sorted by key) with its root at ROOT. */
@@ -175,7 +155,7 @@ void buildTree(PageSink& sink, uint32_t root, const CellList& cells) {
   for (size_t i = 0; i < items.size(); i++) items[i] = i;
   std::vector<std::vector<size_t>> groups;
   std::vector<size_t> promoted;
-  groupIntoPages(cells, items, groups, promoted);
+  groupCells(cells, items, groups, promoted);
   if (groups.size() == 1) {
     fillPage(sink, root, cells, groups[0], {}, 0);
     return;
@@ -189,7 +169,7 @@ void buildTree(PageSink& sink, uint32_t root, const CellList& cells) {
   for (;;) {
     std::vector<std::vector<size_t>> upper;
     std::vector<size_t> upperPromoted;
-    groupIntoPages(cells, promoted, upper, upperPromoted);
+    groupCells(cells, promoted, upper, upperPromoted);
     /* Children of group g: one per member plus the one after its last. */
     std::vector<uint32_t> nextChildren;
     size_t child = 0;

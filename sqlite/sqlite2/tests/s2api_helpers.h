@@ -19,6 +19,8 @@
 #include "s2file.h"
 #include "sqlite.h"
 
+#include <sqlite3.h>
+
 namespace s2api {
 
 using Cell = std::optional<std::string>;
@@ -100,6 +102,24 @@ inline std::vector<Cell> column(sqlite* db, const std::string& sql) {
 }
 
 /* Opens PATH, failing the test when that does not work. */
+/* The rows SQL selects from the SQLite 3 database DB, as the 2.x engine
+** shows them (every value as text). */
+inline std::vector<std::vector<Cell>> modelQuery(sqlite3* db, const std::string& sql) {
+  std::vector<std::vector<Cell>> rows;
+  sqlite3_stmt* stmt = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
+  while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+    std::vector<Cell> row;
+    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
+      const unsigned char* v = sqlite3_column_text(stmt, i);
+      row.push_back(v ? Cell(reinterpret_cast<const char*>(v)) : Cell());
+    }
+    rows.push_back(std::move(row));
+  }
+  sqlite3_finalize(stmt);
+  return rows;
+}
+
 inline sqlite* openDb(const std::string& path) {
   char* error = nullptr;
   sqlite* db = sqlite_open(path.c_str(), 0, &error);

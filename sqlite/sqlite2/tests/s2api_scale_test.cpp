@@ -76,23 +76,6 @@ const char kTriggerSchema[] =
     "CREATE TRIGGER rich_i INSTEAD OF INSERT ON rich BEGIN "
     "INSERT INTO acct(owner, bal) VALUES(new.owner, new.bal * 2); END;";
 
-/* The rows SQL selects from the model, as the 2.x engine shows them. */
-std::vector<std::vector<Cell>> modelQuery(sqlite3* model, const std::string& sql) {
-  std::vector<std::vector<Cell>> rows;
-  sqlite3_stmt* stmt = nullptr;
-  sqlite3_prepare_v2(model, sql.c_str(), -1, &stmt, nullptr);
-  while (sqlite3_step(stmt) == SQLITE_ROW) {
-    std::vector<Cell> row;
-    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-      const unsigned char* v = sqlite3_column_text(stmt, i);
-      row.push_back(v ? Cell(reinterpret_cast<const char*>(v)) : Cell());
-    }
-    rows.push_back(std::move(row));
-  }
-  sqlite3_finalize(stmt);
-  return rows;
-}
-
 class ScaleTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -142,6 +125,23 @@ class ScaleTest : public ::testing::Test {
     ASSERT_EQ(r.code == SQLITE_OK, rc == SQLITE_OK)
         << r.error << " / " << (error ? error : "") << " in " << sql.substr(0, 200);
     sqlite3_free(error);
+  }
+
+  /* Fills t with 20000 rows (random from SEED) and adds the small tables
+  ** of kTriggerSchema with 20 accounts, then opens the file again. */
+  void fillLargeWithSmallTables(unsigned seed) {
+    std::mt19937 random(seed);
+    std::string fill = "BEGIN;";
+    for (int id = 1; id <= 20000; ++id) fill += "INSERT INTO t VALUES" + rowSql(id, random) + ";";
+    fill += kTriggerSchema;
+    for (int id = 1; id <= 20; ++id) {
+      fill += "INSERT INTO acct VALUES(" + std::to_string(id) + ", 'o" + std::to_string(id) +
+              "', " + std::to_string(id * 10) + ");";
+    }
+    ASSERT_NO_FATAL_FAILURE(both(fill + "COMMIT;"));
+    sqlite_close(m_db);
+    m_db = openDb(m_path);
+    ASSERT_NE(m_db, nullptr);
   }
 
   void expectSameRows() {
@@ -617,18 +617,7 @@ TEST_F(ScaleTest, TempTriggersFireOnEveryWrite) {
 }
 
 TEST_F(ScaleTest, TriggerWritesOnSmallTablesReadAFewPagesOfALargeFile) {
-  std::mt19937 random(17);
-  std::string fill = "BEGIN;";
-  for (int id = 1; id <= 20000; ++id) fill += "INSERT INTO t VALUES" + rowSql(id, random) + ";";
-  fill += kTriggerSchema;
-  for (int id = 1; id <= 20; ++id) {
-    fill += "INSERT INTO acct VALUES(" + std::to_string(id) + ", 'o" + std::to_string(id) + "', " +
-            std::to_string(id * 10) + ");";
-  }
-  ASSERT_NO_FATAL_FAILURE(both(fill + "COMMIT;"));
-  sqlite_close(m_db);
-  m_db = openDb(m_path);
-  ASSERT_NE(m_db, nullptr);
+  ASSERT_NO_FATAL_FAILURE(fillLargeWithSmallTables(17));
   ASSERT_GT(long(fileBytes(m_path).size()), 10L << 20);
   /* Page 1, the schema, acct and log (and the paths to a few rows of t):
   ** never the 20000 rows of t. */
@@ -683,18 +672,7 @@ TEST_F(ScaleTest, TriggerWritesOnSmallTablesReadAFewPagesOfALargeFile) {
 }
 
 TEST_F(ScaleTest, SchemaChangesReadAndWriteAFewPagesOfALargeFile) {
-  std::mt19937 random(23);
-  std::string fill = "BEGIN;";
-  for (int id = 1; id <= 20000; ++id) fill += "INSERT INTO t VALUES" + rowSql(id, random) + ";";
-  fill += kTriggerSchema;
-  for (int id = 1; id <= 20; ++id) {
-    fill += "INSERT INTO acct VALUES(" + std::to_string(id) + ", 'o" + std::to_string(id) + "', " +
-            std::to_string(id * 10) + ");";
-  }
-  ASSERT_NO_FATAL_FAILURE(both(fill + "COMMIT;"));
-  sqlite_close(m_db);
-  m_db = openDb(m_path);
-  ASSERT_NE(m_db, nullptr);
+  ASSERT_NO_FATAL_FAILURE(fillLargeWithSmallTables(23));
   /* Page 1, the schema and the small tables a change names: never t. */
   const long perStatement = 96 * 1024;
   const char* changes[] = {

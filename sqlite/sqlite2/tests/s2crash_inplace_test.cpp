@@ -502,8 +502,6 @@ TEST(InPlaceCrash, EveryFsyncOfATriggerWriteIsACrashPoint) {
                    ReadTriggerGeneration, 0);
 }
 
-}  // namespace
-
 TEST(InPlaceCrash, KilledSchemaTransactionLeavesOldOrNewSchema) {
   TempDir dir;
   std::string path = dir.path() + "/schema.db";
@@ -533,3 +531,5 @@ TEST(InPlaceCrash, EveryFsyncOfACreateIndexOrDropTableIsACrashPoint) {
                      ReadSchemaStep, from);
   }
 }
+
+}  // namespace

@@ -216,23 +216,6 @@ TEST(SchemaEditFile, EntriesAddedInKeyOrderFillTheirPages) {
 ** Through the C interface
 */
 
-/* Runs SQL through sqlite3_exec, returning its result rows as text. */
-std::vector<std::vector<Cell>> modelQuery(sqlite3* db, const std::string& sql) {
-  std::vector<std::vector<Cell>> rows;
-  sqlite3_stmt* stmt = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
-  while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
-    std::vector<Cell> row;
-    for (int i = 0; i < sqlite3_column_count(stmt); ++i) {
-      const unsigned char* v = sqlite3_column_text(stmt, i);
-      row.push_back(v ? Cell(reinterpret_cast<const char*>(v)) : Cell());
-    }
-    rows.push_back(std::move(row));
-  }
-  sqlite3_finalize(stmt);
-  return rows;
-}
-
 std::string randomText(std::mt19937& random) {
   std::string a(size_t(random() % 6 == 0 ? 300 + random() % 2500 : 1 + random() % 20), 'x');
   for (char& ch : a) ch = char('a' + random() % 26);
