@@ -366,7 +366,7 @@ long ReadSchemaStep(const std::string& path) {
   std::string d0 = "d" + std::to_string(g), d1 = "d" + std::to_string(g + 1);
   const std::set<std::string> states[] = {{i0, d0}, {d0}, {i1, d0}, {i1}, {i1, d1}};
   long step = std::find(std::begin(states), std::end(states), names) - std::begin(states);
-  if (step == std::size(states)) {
+  if (step == long(std::size(states))) {
     std::string list;
     for (const std::string& n : names) list += n + " ";
     ADD_FAILURE() << "generation " << g << " with objects " << list;

@@ -245,8 +245,9 @@ class SchemaInPlace : public ::testing::Test {
     EXPECT_EQ(r.code == SQLITE_OK, rc == SQLITE_OK)
         << r.error << " / " << (error ? error : "") << " in " << sql.substr(0, 300);
     sqlite3_free(error);
-    if (r.code != SQLITE_OK && sql.starts_with("CREATE UNIQUE INDEX"))
+    if (r.code != SQLITE_OK && sql.starts_with("CREATE UNIQUE INDEX")) {
       EXPECT_EQ(r.error, "indexed columns are not unique");
+    }
     return r.code == SQLITE_OK && rc == SQLITE_OK;
   }
 
