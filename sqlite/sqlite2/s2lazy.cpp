@@ -18,6 +18,28 @@ uint32_t FileSource::pageCount() {
   return m_file.pageCount();
 }
 
+namespace {
+
+/* Reads the table entry under CURSOR (a 4-byte key) into ROW as the
+** whole-file reader does: the rowid alias shows the rowid.  Errors:
+** kCorrupt naming the page, the overflow pages' read errors. */
+Status rowAt(TreeCursor& cursor, const TableDef& def, Row& row) {
+  Status st = cursor.loadData();
+  if (!st.ok()) return st;
+  row.rowid = rowidOfTableKey(cursor.key());
+  row.cells.assign(def.columns.size(), Cell());
+  for (size_t i = 0; i < def.columns.size(); ++i) {
+    bool isNull = true;
+    std::string_view value;
+    if (!recordField(cursor.data(), i, &isNull, &value)) return damagedPage(cursor.page());
+    if (!isNull) row.cells[i] = std::string(value);
+  }
+  if (def.rowidColumn >= 0) row.cells[size_t(def.rowidColumn)] = std::to_string(row.rowid);
+  return st;
+}
+
+}  // namespace
+
 LazyFile::LazyFile(File& file, FunctionHooks& hooks)
     : m_file(file), m_hooks(hooks), m_source(file) {
   m_cache.setSource(&m_source);
@@ -100,18 +122,9 @@ Status LazyFile::changeRow(const std::string& name, int64_t rowid,
   if (!st.ok()) return st;
   std::vector<RowBefore> before{{rowid, std::nullopt}};
   if (!cursor.atEnd() && cursor.key() == key) {
-    st = cursor.loadData();
-    if (!st.ok()) return st;
     Row old;
-    old.rowid = rowid;
-    old.cells.resize(def.columns.size());
-    for (size_t i = 0; i < def.columns.size(); ++i) {
-      bool isNull = true;
-      std::string_view value;
-      if (!recordField(cursor.data(), i, &isNull, &value)) return damagedPage(cursor.page());
-      if (!isNull) old.cells[i] = std::string(value);
-    }
-    if (def.rowidColumn >= 0) old.cells[size_t(def.rowidColumn)] = std::to_string(rowid);
+    st = rowAt(cursor, def, old);
+    if (!st.ok()) return st;
     before[0].second = std::move(old);
   }
 
@@ -144,19 +157,10 @@ Status LazyFile::readRows(const std::string& name, std::vector<Row>& rows) {
   Status st = cursor.first();
   for (; st.ok() && !cursor.atEnd(); st = cursor.next()) {
     if (cursor.key().size() != 4) return damagedPage(cursor.page());
-    st = cursor.loadData();
-    if (!st.ok()) return st;
     Row row;
-    row.rowid = rowidOfTableKey(cursor.key());
+    st = rowAt(cursor, def, row);
+    if (!st.ok()) return st;
     if (!rows.empty() && row.rowid <= rows.back().rowid) return damagedPage(cursor.page());
-    row.cells.resize(def.columns.size());
-    for (size_t i = 0; i < def.columns.size(); ++i) {
-      bool isNull = true;
-      std::string_view value;
-      if (!recordField(cursor.data(), i, &isNull, &value)) return damagedPage(cursor.page());
-      if (!isNull) row.cells[i] = std::string(value);
-    }
-    if (def.rowidColumn >= 0) row.cells[size_t(def.rowidColumn)] = std::to_string(row.rowid);
     rows.push_back(std::move(row));
   }
   return st;
